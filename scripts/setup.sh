@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Prepares a fresh Debian machine (as root) to build and test logdump:
+# installs the build and test packages that are missing, and lets the
+# kernel run 32-bit x86 programs through qemu when it cannot do so itself.
+set -euo pipefail
+
+packages=(cmake make g++ g++-multilib googletest qemu-user-static sg3-utils time)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "setup: installing ${missing[*]}"
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# The 32-bit probe: on real servers it runs natively and nothing is changed.
+probe=$(mktemp -d)
+trap 'rm -rf "$probe"' EXIT
+printf 'int main(void){return 0;}\n' > "$probe/p.c"
+gcc -m32 "$probe/p.c" -o "$probe/p32"
+if ! "$probe/p32" 2>/dev/null; then
+  echo "setup: this kernel cannot run 32-bit x86 programs; registering qemu-i386 with binfmt_misc"
+  mountpoint -q /proc/sys/fs/binfmt_misc || mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc
+  if [ ! -e /proc/sys/fs/binfmt_misc/qemu-i386 ]; then
+    printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' \
+      > /proc/sys/fs/binfmt_misc/register
+  fi
+  "$probe/p32"
+fi
+
+# Mount point for the end-to-end tests' private log directories.
+mkdir -p /o_tmp

@@ -1,0 +1,1 @@
+// Placeholder: the shared-object face of the simulated storage library.

@@ -1,0 +1,78 @@
+// Tool driver: process-wide state, run sequence, command line and working
+// paths, storage library binding, vendor CLI runner and controller logs.
+#pragma once
+
+#include <cstdio>
+
+#include "libstoresata.h"
+#include "raidstor.h"
+#include "types.h"
+#include "SasLog01.h"
+
+// ---- flags ----
+extern int iCommandFlg;      // 0: started without any argument, 1: with at least one
+extern int iLogPassFlg;      // 1: -o gave the log directory
+extern int iTmpPassFlg;      // 1: -w gave the work directory
+extern int iInternalLogFlg;  // 1: collect drive internal logs (-n clears it)
+extern int LibFlg;           // 1: raidstor bound and ProcessLibCommandF valid
+
+// ---- names and paths ----
+extern char cLogFilePass[256];
+extern char cTmpFilePass[256];
+extern char cLibFileName[256];
+extern char cRaidCliName[32];
+
+// ---- open files and the library binding ----
+extern FILE* gfpErrLog;
+extern FILE* fpLog;
+extern FILE* fpTmp;
+extern FILE* fpPwd;
+extern FILE* fpLdd;
+extern void* hLib;
+extern ProcessLibCommand_t ProcessLibCommandF;
+
+// ---- heap buffers ----
+extern SCSI_PASSTHRU_T* pstStorPassThr;
+extern SL_STP_PASSTHRU_T* pstStorPassThrStp;
+extern U8* InqData;
+
+// ---- lifecycle ----
+void Init_Data();
+void Disp_Title();
+void Mem_Free();
+void End_Test();
+void Stop_Tm(int sig);
+int Get_SAS_SATA_Log(int iCtrlCount);
+int logdump_main(int argc, char** argv);  // the whole run; main() calls it
+
+// ---- command line and working paths ----
+void Analys_Option(int argc, char** argv);
+int Dir_Check(const char* path);
+// The default path itself when iFlg is not 1, else the directory joined with
+// the default's file name. Null when the joined path would not fit 255
+// characters.
+const char* Get_Command_FileName(const char* dir, const char* defaultPath, int iFlg);
+// The current working directory as pwd printed it, less its trailing newline.
+// Null when it cannot be read or does not fit.
+const char* Get_Current_Pass();
+// Makes a fixed temporary path safe to write as root: removes whatever stands
+// there unless it is a regular file of the running user, and creates it
+// without following links. False when that is not possible.
+bool prepare_temp_file(const char* path);
+
+// ---- storage library binding ----
+int Lib_Link();
+
+// ---- vendor CLI runner and controller logs ----
+int send_raidcli(const char* args);
+int Get_SAS_SATA_Host(int* count);
+void Get_SUart_Log(int count);
+void Get_SConfig_Log(int count);
+void Get_SAdpinfo_Log(int count);
+void Get_SPdlist_Log(int count);
+void Get_SLdinfo_Log(int count);
+void Get_SPdldinfo_Log(int count);
+void Get_SEvent_Log(int count);
+
+// ---- SAS drive scan ----
+void Get_SHdd_Log(int iCtrlCount);

@@ -1,0 +1,86 @@
+// SCSI pass-through, CDB builders, management wrappers, the per-disk log
+// dump and the drive internal log.
+#pragma once
+
+#include "raidstor.h"
+#include "types.h"
+
+// Error detail of the most recent SCSI command (and the result of the
+// management wrappers, which write iApiErr only).
+struct ERRINFO {
+    int32_t iApiErr;       // 0
+    U8 ucCdb[10];          // 4
+    U8 ucSense[32];        // 14
+    U8 ucScsiStatus;       // 46
+};
+static_assert(offsetof(ERRINFO, iApiErr) == 0);
+static_assert(offsetof(ERRINFO, ucCdb) == 4);
+static_assert(offsetof(ERRINFO, ucSense) == 14);
+static_assert(offsetof(ERRINFO, ucScsiStatus) == 46);
+static_assert(sizeof(ERRINFO) == 48);
+
+extern ERRINFO gtErrInf;
+
+// Management result records.
+extern SL_CTRL_LIST_T tCtrlList;
+extern SL_CTRL_INFO_T tCtrlInfo;
+extern SL_PD_INFO_T tPhysInfo;
+extern SL_LD_INFO_T tLogiInfo;
+extern SL_DEDICATED_SPARE_INFO_T tDediSpareInfo;
+extern SL_ARRAY_LIST_T tArrayList;
+extern SL_PATROL_READ_PROPERTIES_T tPatrolReadProperties;
+extern SL_PATROL_READ_STATUS_T tPatrolReadStatus;
+
+// ---- SCSI pass-through ----
+int SendStor(int iCtrl, int16_t sTgtId, const U8* pucCdb, U8 ucCdbLen, int32_t iLen, U8 iDirection, U16 usTimeOut,
+             SCSI_PASSTHRU_T* ptStorPassThr, ERRINFO* ptErrInfo);
+
+int StoreInq(int iCtrl, int16_t sTgtId, SCSI_PASSTHRU_T* ptStorPassThr, ERRINFO* ptErrInfo);
+int StoreReady(int iCtrl, int16_t sTgtId, SCSI_PASSTHRU_T* ptStorPassThr, ERRINFO* ptErrInfo);
+int StoreSense(int iCtrl, int16_t sTgtId, SCSI_PASSTHRU_T* ptStorPassThr, ERRINFO* ptErrInfo);
+int StoreReadCapa(int iCtrl, int16_t sTgtId, SCSI_PASSTHRU_T* ptStorPassThr, ERRINFO* ptErrInfo);
+int StoreRead(int iCtrl, int16_t sTgtId, int32_t iStartLba, int16_t sBlockSize, int32_t iAcsBlocks,
+              SCSI_PASSTHRU_T* ptStorPassThr, ERRINFO* ptErrInfo);
+int StoreWrite(int iCtrl, int16_t sTgtId, int32_t iStartLba, int16_t sBlockSize, int32_t iAcsBlocks,
+               SCSI_PASSTHRU_T* ptStorPassThr, ERRINFO* ptErrInfo);
+int StoreWriteSame(int iCtrl, int16_t sTgtId, int32_t iStartLba, int16_t sBlockSize, int32_t iAcsBlocks,
+                   SCSI_PASSTHRU_T* ptStorPassThr, ERRINFO* ptErrInfo);
+int StoreVerify(int iCtrl, int16_t sTgtId, int32_t iStartLba, int32_t iAcsBlocks, SCSI_PASSTHRU_T* ptStorPassThr,
+                ERRINFO* ptErrInfo);
+int StoreModeSense(int iCtrl, int16_t sTgtId, U8 ucPageCode, U8 ucSubPage, U16 usAllocLen,
+                   SCSI_PASSTHRU_T* ptStorPassThr, ERRINFO* ptErrInfo);
+int StoreModeSelect(int iCtrl, int16_t sTgtId, U16 usParamLen, SCSI_PASSTHRU_T* ptStorPassThr, ERRINFO* ptErrInfo,
+                    U8 ucFlags);
+int StoreStartStopUnit(int iCtrl, int16_t sTgtId, U8 ucCondition, SCSI_PASSTHRU_T* ptStorPassThr,
+                       ERRINFO* ptErrInfo);
+int StoreDiag(int iCtrl, int16_t sTgtId, U8 ucSelfTest, SCSI_PASSTHRU_T* ptStorPassThr, ERRINFO* ptErrInfo);
+int StoreWriteBuffer(int iCtrl, int16_t sTgtId, U8 ucMode, int32_t iBufOffset, int32_t iLen,
+                     SCSI_PASSTHRU_T* ptStorPassThr, ERRINFO* ptErrInfo);
+int StoreLogSense(int iCtrl, int16_t sTgtId, U8 ucPageCode, U16 usParamPtr, U16 usAllocLen,
+                  SCSI_PASSTHRU_T* ptStorPassThr, ERRINFO* ptErrInfo);
+int StorRequestInternalLog(int iCtrl, int16_t sTgtId, U8 ucLogType, int32_t iBufOffset, int32_t iLen,
+                           SCSI_PASSTHRU_T* ptStorPassThr, ERRINFO* ptErrInfo);
+
+// ---- management wrappers (1 = success; raidstor's code through piErr) ----
+int CorvidSearch(int32_t* piErr);
+int GetControllerInfo(int iCtrl, int32_t* piErr);
+int GetLogiInfo(int iCtrl, int iLogiDrv, int32_t* piErr);
+int GetPhysInfo(int iCtrl, int iDevId, int32_t* piErr);
+int GetDediSpareInfo(int iCtrl, int iDevId, int32_t* piErr);
+int SetGlobalSpare(int iCtrl, int iDevId, int iSeqNum, int32_t* piErr);
+int SetDedicatedSpare(int iCtrl, int iDevId, int iSeqNum, int iArrayCount, const U8* pArrayList, int32_t* piErr);
+int RemoveSpare(int iCtrl, int iDevId, int iSeqNum, int32_t* piErr);
+int GetPatrolReadStatus(int iCtrl, int32_t* piErr);
+int GetPatrolReadProperties(int iCtrl, int32_t* piErr);
+int SetPatrolReadProperties(int iCtrl, int iValue, int32_t* piErr);
+int PatrolReadStart(int iCtrl, int32_t* piErr);
+int PatrolReadStop(int iCtrl, int32_t* piErr);
+int MakeOffline(int iCtrl, int iDevId, int iSeqNum, int32_t* piErr);
+int MakeOnline(int iCtrl, int iDevId, int iSeqNum, int32_t* piErr);
+
+// ---- per-disk log dump and internal log ----
+void Get_SASHdd_Log(int iCtrl, int16_t sTgtId, const char* pcDevCode);
+int SASHddLogDumpauto(int iCtrl, int16_t sTgtId);
+int Chk_RQ50_HDD(const char* pcDevCode);
+int Get_Internal_Log(int iCtrl, int16_t sTgtId, U8 ucLogType, U32* puiLen);
+int RQ50LogDump(int iCtrl, int16_t sTgtId);

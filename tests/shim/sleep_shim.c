@@ -1,0 +1,41 @@
+/* Test shim, preloaded into the tool under test: records every sleep() in the
+ * file named by SLEEP_SHIM_LOG ("sleep N" a line) and returns at once.
+ * SLEEP_SHIM_BLOCK_AT=k makes the k-th call (1-based) write "blocking" to the
+ * log and really wait (SLEEP_SHIM_BLOCK_SECONDS, default 20) so that a test
+ * can interrupt the tool during a pause; it then returns what the real
+ * sleep() returned (the seconds left when a signal cut it short). */
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+static unsigned calls;
+
+static void note(const char* text) {
+    const char* path = getenv("SLEEP_SHIM_LOG");
+    if (path == NULL || *path == '\0') return;
+    int fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return;
+    ssize_t ignored = write(fd, text, strlen(text));
+    (void)ignored;
+    close(fd);
+}
+
+unsigned int sleep(unsigned int seconds) {
+    char line[64];
+    ++calls;
+    snprintf(line, sizeof line, "sleep %u\n", seconds);
+    note(line);
+    const char* at = getenv("SLEEP_SHIM_BLOCK_AT");
+    if (at != NULL && (unsigned)atoi(at) == calls) {
+        const char* s = getenv("SLEEP_SHIM_BLOCK_SECONDS");
+        unsigned wait = s ? (unsigned)atoi(s) : 20u;
+        unsigned (*real_sleep)(unsigned) = (unsigned (*)(unsigned))dlsym(RTLD_NEXT, "sleep");
+        note("blocking\n");
+        return real_sleep ? real_sleep(wait) : 0;
+    }
+    return 0;
+}
