@@ -1,0 +1,110 @@
+// The scenario: which controllers and devices the simulator shows, what they
+// answer and which calls fail or stall. Read from the text format described
+// in sim/README.md.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace sim {
+
+enum class DeviceKind { Sas, Sata, Enclosure, Silent };
+
+struct LogPage {
+    uint8_t code = 0;
+    std::vector<uint8_t> bytes;  // the whole page, header included
+};
+
+// An internal-log section: generated on request, never stored.
+struct InternalSection {
+    uint8_t type = 0;
+    uint32_t len = 0;  // bytes in all, header included
+};
+
+// Byte i of an internal-log section of the given type and total length.
+uint8_t internal_section_byte(uint8_t type, uint32_t len, uint32_t i);
+
+struct Device {
+    unsigned ctrl = 0;
+    uint16_t id = 0;
+    DeviceKind kind = DeviceKind::Sas;
+    std::string vendor, product, rev, serial;
+    uint8_t ptype = 0;
+    uint8_t interface = 0;
+    std::optional<int32_t> pdinfoError;
+    uint64_t blocks = 0;                 // medium size in 512-byte blocks
+    std::vector<LogPage> pages;          // in declaration order
+    std::vector<InternalSection> sections;
+    std::optional<std::array<uint8_t, 512>> smart;
+
+    const LogPage* page(uint8_t code) const;
+    const InternalSection* section(uint8_t type) const;
+};
+
+struct Controller {
+    unsigned index = 0;
+    std::optional<unsigned> count;       // deviceIdCount when given
+    std::optional<int32_t> infoError;    // controller information fails
+    unsigned logicalDrives = 1;
+};
+
+enum class RuleAction { Fault, AtaError, Delay };
+
+constexpr int kAny = -1;
+
+struct Rule {
+    RuleAction action = RuleAction::Fault;
+    int ctrl = 0;          // kAny for '*'
+    int id = 0;            // kAny for '*'
+    std::string what;      // canonical form ("logsense:0d", "mgmt:1/0", "stp", ...)
+    unsigned nth = 0;      // 0: every time
+    int32_t code = 0;      // fault
+    std::vector<uint8_t> sense;
+    uint8_t scsiStatus = 0x02;
+    uint8_t ataError = 0, ataStatus = 0;
+    unsigned ms = 0;
+    int line = 0;
+};
+
+struct CliRule {
+    bool exit = false;     // exit with status, else sleep
+    std::string cmd;       // lower case, without the dash
+    int ctrl = kAny;
+    int value = 0;         // exit status or milliseconds
+};
+
+struct Scenario {
+    std::map<unsigned, Controller> controllers;
+    std::map<std::pair<unsigned, uint16_t>, Device> devices;
+    std::vector<Rule> rules;
+    std::optional<long> cliCount;
+    std::vector<std::string> countLines;
+    std::vector<CliRule> cliRules;
+
+    // One controller without devices.
+    static Scenario standard();
+
+    const Device* device(unsigned ctrl, uint16_t id) const;
+    // The controller's deviceIdCount: its count, else highest declared id + 1.
+    unsigned device_id_count(unsigned ctrl) const;
+    // Devices of one controller in id order.
+    std::vector<const Device*> devices_of(unsigned ctrl) const;
+};
+
+// Throws std::runtime_error("line N: ...") at the first statement it does
+// not understand.
+Scenario parse_scenario(const std::string& text, const std::string& base_dir);
+Scenario read_scenario_file(const std::string& path);
+
+// The captured LOG SENSE pages of real SAS disks.
+const std::vector<LogPage>& captured_pages();
+
+// Canonical form of a WHAT token; throws std::runtime_error when it is none.
+std::string canonical_what(const std::string& token);
+
+}  // namespace sim

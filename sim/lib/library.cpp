@@ -1,0 +1,176 @@
+// Entry point of the simulated storage library: dispatch, trace and the
+// fault rules.
+#include <cstdio>
+#include <cstring>
+
+#include "codes.h"
+#include "common/trace.h"
+#include "common/util.h"
+#include "sim.h"
+#include "state.h"
+
+namespace sim {
+
+Library& library() {
+    static Library lib{Scenario::standard(), {}, {}, {}};
+    return lib;
+}
+
+DeviceState& device_state(unsigned ctrl, U16 id) { return library().devices[{ctrl, id}]; }
+
+ControllerState& controller_state(unsigned ctrl) {
+    auto& map = library().controllers;
+    auto it = map.find(ctrl);
+    if (it != map.end()) return it->second;
+    ControllerState& st = map[ctrl];
+    // Patrol read properties as a controller leaves the factory: automatic
+    // mode, a run every 168 hours, 30 % of the bandwidth.
+    st.patrolProperties[0] = 1;
+    st.patrolProperties[4] = 168;
+    st.patrolProperties[8] = 30;
+    return st;
+}
+
+void load_scenario(const std::string& text, const std::string& base_dir) {
+    Scenario sc = parse_scenario(text, base_dir);
+    Library& lib = library();
+    lib.scenario = std::move(sc);
+    lib.devices.clear();
+    lib.controllers.clear();
+    lib.counters.clear();
+    clear_trace();
+}
+
+void load_scenario_file(const std::string& path) {
+    Scenario sc = read_scenario_file(path);
+    Library& lib = library();
+    lib.scenario = std::move(sc);
+    lib.devices.clear();
+    lib.controllers.clear();
+    lib.counters.clear();
+    clear_trace();
+}
+
+// ---------------------------------------------------------------- rules
+
+Outcome apply_rules(unsigned ctrl, U16 id, const std::vector<std::string>& keys) {
+    Library& lib = library();
+    // Counters per controller (or any), per device (or any), per WHAT.
+    auto counter = [&](int c, int d, const std::string& key) -> unsigned& {
+        char prefix[32];
+        snprintf(prefix, sizeof prefix, "%d/%d/", c, d);
+        return lib.counters[prefix + key];
+    };
+    for (const auto& key : keys) {
+        const int cs[2] = {static_cast<int>(ctrl), kAny};
+        const int ds[2] = {static_cast<int>(id), kAny};
+        for (int c : cs)
+            for (int d : ds) ++counter(c, d, key);
+    }
+    Outcome out;
+    for (const Rule& r : lib.scenario.rules) {
+        if (r.ctrl != kAny && r.ctrl != static_cast<int>(ctrl)) continue;
+        if (r.id != kAny && r.id != static_cast<int>(id)) continue;
+        bool matches = false;
+        for (const auto& key : keys) matches = matches || key == r.what;
+        if (!matches) continue;
+        if (r.nth != 0 && counter(r.ctrl, r.id, r.what) != r.nth) continue;
+        switch (r.action) {
+        case RuleAction::Delay: out.delayMs += r.ms; break;
+        case RuleAction::Fault:
+            if (!out.fault) out.fault = &r;
+            break;
+        case RuleAction::AtaError:
+            if (!out.ataError) out.ataError = &r;
+            break;
+        }
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------- medium
+
+void Medium::read(U64 lba, U8* out, size_t len) const {
+    while (len > 0) {
+        size_t n = len < 512 ? len : 512;
+        auto it = blocks_.find(lba);
+        if (it == blocks_.end()) memset(out, 0, n);
+        else memcpy(out, it->second->data(), n);
+        out += n;
+        len -= n;
+        ++lba;
+    }
+}
+
+void Medium::write(U64 lba, const U8* in, size_t len) {
+    while (len > 0) {
+        size_t n = len < 512 ? len : 512;
+        auto block = std::make_shared<Block>();
+        if (n < 512) read(lba, block->data(), 512);
+        memcpy(block->data(), in, n);
+        blocks_[lba] = std::move(block);
+        in += n;
+        len -= n;
+        ++lba;
+    }
+}
+
+void Medium::fill(U64 lba, U32 count, const Block& block) {
+    auto shared = std::make_shared<const Block>(block);
+    for (U32 i = 0; i < count; ++i) blocks_[lba + i] = shared;
+}
+
+// ---------------------------------------------------------------- entry
+
+namespace {
+
+std::string scsi_fields(const SL_LIB_CMD_PARAM_T* req) {
+    if (req->pData == nullptr || req->dataSize < SCSI_PASSTHRU_HEADER_SIZE) return "";
+    const auto* pt = static_cast<const SCSI_PASSTHRU_T*>(req->pData);
+    unsigned cdblen = pt->cdbLen;
+    char buf[160];
+    snprintf(buf, sizeof buf, " tgt=%u one=%u zero=%u dir=%u timeout=%u cdblen=%u cdb=", pt->targetId, pt->fixedOne,
+             pt->fixedZero, pt->dir, pt->timeout, cdblen);
+    std::string s = buf;
+    s += to_hex(pt->cdb, cdblen < 16 ? cdblen : 16);
+    snprintf(buf, sizeof buf, " datalen=%u", pt->dataLen);
+    return s + buf;
+}
+
+std::string stp_fields(const SL_LIB_CMD_PARAM_T* req) {
+    if (req->pData == nullptr || req->dataSize < STP_RESPONSE_OFFSET) return "";
+    const auto* p = static_cast<const SL_STP_PASSTHRU_T*>(req->pData);
+    char buf[160];
+    snprintf(buf, sizeof buf, " tgt=%u dir=%u timeout=%u flags=%08x resplen=%u datalen=%u fis=", p->targetId, p->dir,
+             p->timeout, p->stpFlags, p->fisResponseLen, p->dataLen);
+    return buf + to_hex(p->fis, sizeof p->fis);
+}
+
+}  // namespace
+
+int ProcessLibCommand(SL_LIB_CMD_PARAM_T* req) {
+    if (req == nullptr) return kErrBadBuffer;
+    char head[200];
+    snprintf(head, sizeof head, "lib type=%u cmd=%u ctrl=%u ref=%s param=%s rsv0=%s rsv1=%u size=%u", req->cmdType,
+             req->cmd, req->ctrlId, to_hex(&req->devRef, 8).c_str(), to_hex(&req->param, 8).c_str(),
+             to_hex(req->reserved0, 2).c_str(), req->reserved1, req->dataSize);
+    std::string line = head;
+    int rc;
+    if (req->cmdType == SL_CMD_TYPE_PASSTHRU && req->cmd == SL_CMD_PASSTHRU_SCSI) {
+        line += scsi_fields(req);
+        rc = scsi_passthru(req);
+    } else if (req->cmdType == SL_CMD_TYPE_PASSTHRU && req->cmd == SL_CMD_PASSTHRU_STP) {
+        line += stp_fields(req);
+        rc = stp_passthru(req);
+    } else {
+        if ((req->cmdType == SL_CMD_TYPE_PD && req->cmd == 11) ||
+            (req->cmdType == SL_CMD_TYPE_CONTROLLER && req->cmd == 16))
+            line += " data=" + (req->pData ? to_hex(req->pData, req->dataSize) : std::string());
+        rc = management(req);
+    }
+    line += " rc=" + std::to_string(rc);
+    trace_add(line);
+    return rc;
+}
+
+}  // namespace sim

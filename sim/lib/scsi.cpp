@@ -1,0 +1,317 @@
+// SCSI pass-through (6/0): what a simulated disk or enclosure answers.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "codes.h"
+#include "common/util.h"
+#include "state.h"
+
+namespace sim {
+
+namespace {
+
+constexpr U8 kGood = 0x00;
+constexpr U8 kCheckCondition = 0x02;
+
+// Sense keys and additional sense codes used here.
+constexpr U8 kIllegalRequest = 0x05;
+constexpr U8 kAscInvalidOpcode = 0x20;
+constexpr U8 kAscLbaOutOfRange = 0x21;
+constexpr U8 kAscInvalidFieldInCdb = 0x24;
+
+U16 get16(const U8* p) { return static_cast<U16>(p[0] << 8 | p[1]); }
+U32 get24(const U8* p) { return static_cast<U32>(p[0]) << 16 | static_cast<U32>(p[1]) << 8 | p[2]; }
+U32 get32(const U8* p) { return static_cast<U32>(p[0]) << 24 | get24(p + 1); }
+void put16(U8* p, U32 v) {
+    p[0] = static_cast<U8>(v >> 8);
+    p[1] = static_cast<U8>(v);
+}
+void put32(U8* p, U32 v) {
+    put16(p, v >> 16);
+    put16(p + 2, v);
+}
+
+class Command {
+public:
+    Command(SCSI_PASSTHRU_T* pt, const Device& dev, DeviceState& st) : pt_(pt), d_(dev), st_(st) {}
+
+    int run() {
+        const U8* cdb = pt_->cdb;
+        switch (cdb[0]) {
+        case 0x00: return good();  // TEST UNIT READY
+        case 0x03: return request_sense();
+        case 0x12: return inquiry();
+        case 0x15: return good();  // MODE SELECT(6): parameters accepted
+        case 0x1A: return mode_sense();
+        case 0x1B: return good();  // START STOP UNIT
+        case 0x1D: return good();  // SEND DIAGNOSTIC: the self-test passes
+        case 0x25: return read_capacity();
+        case 0x28: return read10();
+        case 0x2A: return write10();
+        case 0x2F: return verify10();
+        case 0x3B: return good();  // WRITE BUFFER
+        case 0x41: return write_same10();
+        case 0x4D: return log_sense();
+        case 0xFE: return internal_log();
+        default: return check(kIllegalRequest, kAscInvalidOpcode);
+        }
+    }
+
+private:
+    SCSI_PASSTHRU_T* pt_;
+    const Device& d_;
+    DeviceState& st_;
+
+    U8* data() { return passthru_data(pt_); }
+
+    int good() {
+        pt_->scsiStatus = kGood;
+        memset(pt_->senseData, 0, sizeof pt_->senseData);
+        return kOk;
+    }
+
+    int check(U8 key, U8 asc, U8 ascq = 0) {
+        pt_->scsiStatus = kCheckCondition;
+        U8* s = pt_->senseData;
+        memset(s, 0, sizeof pt_->senseData);
+        s[0] = 0x70;  // current error, fixed format
+        s[2] = key;
+        s[7] = 0x0A;  // additional sense length
+        s[12] = asc;
+        s[13] = ascq;
+        return kErrScsiStatus;
+    }
+
+    // Copies the answer, cut to the allocation length and to the data area.
+    int deliver(const U8* src, size_t len, U32 alloc) {
+        size_t n = std::min<size_t>({len, alloc, pt_->dataLen});
+        if (n > 0) memcpy(data(), src, n);
+        return good();
+    }
+
+    bool has_medium() const { return d_.blocks > 0 && d_.ptype == 0; }
+
+    int request_sense() {
+        U8 sense[18] = {0x70, 0, 0, 0, 0, 0, 0, 0x0A};
+        return deliver(sense, sizeof sense, pt_->cdb[4]);
+    }
+
+    int inquiry() {
+        const U8* cdb = pt_->cdb;
+        U32 alloc = get16(cdb + 3);
+        if ((cdb[1] & 0x01) == 0) {
+            if (cdb[2] != 0) return check(kIllegalRequest, kAscInvalidFieldInCdb);
+            U8 std_data[96];
+            fill_inquiry(d_, std_data);
+            return deliver(std_data, sizeof std_data, alloc);
+        }
+        U8 vpd[64] = {};
+        vpd[0] = d_.ptype;
+        vpd[1] = cdb[2];
+        size_t len;
+        switch (cdb[2]) {
+        case 0x00:  // supported VPD pages
+            vpd[3] = 3;
+            vpd[4] = 0x00;
+            vpd[5] = 0x80;
+            vpd[6] = 0x83;
+            len = 7;
+            break;
+        case 0x80:  // unit serial number
+            vpd[3] = 20;
+            put_padded(vpd + 4, d_.serial, 20);
+            len = 24;
+            break;
+        case 0x83:  // device identification: one NAA designator
+            vpd[3] = 12;
+            vpd[4] = 0x01;  // binary
+            vpd[5] = 0x03;  // NAA, logical unit
+            vpd[7] = 8;
+            vpd[8] = 0x50;
+            vpd[9] = 0x00;
+            vpd[10] = 0xC5;
+            vpd[11] = 0x00;
+            vpd[12] = static_cast<U8>(d_.ctrl);
+            vpd[13] = 0x5A;
+            put16(vpd + 14, d_.id);
+            len = 16;
+            break;
+        default: return check(kIllegalRequest, kAscInvalidFieldInCdb);
+        }
+        return deliver(vpd, len, alloc);
+    }
+
+    int mode_sense() {
+        const U8* cdb = pt_->cdb;
+        const U8 page = cdb[2] & 0x3F;
+        if (cdb[3] != 0 && cdb[3] != 0xFF) return check(kIllegalRequest, kAscInvalidFieldInCdb);
+        const bool dbd = (cdb[1] & 0x08) != 0;
+        static const U8 recovery[] = {0x01, 0x0A, 0xC0, 0x14, 0, 0, 0, 0, 0x14, 0, 0xFF, 0xFF};
+        static const U8 caching[] = {0x08, 0x12, 0x14, 0, 0xFF, 0xFF, 0, 0, 0xFF, 0xFF,
+                                     0xFF, 0xFF, 0x80, 0x14, 0, 0, 0, 0, 0, 0};
+        static const U8 control[] = {0x0A, 0x0A, 0x02, 0, 0, 0x80, 0, 0, 0, 0, 0x1F, 0xFF};
+        U8 buf[4 + 8 + sizeof recovery + sizeof caching + sizeof control] = {};
+        size_t len = 4;
+        buf[2] = 0x10;  // DPOFUA
+        if (!dbd && has_medium()) {
+            buf[3] = 8;
+            put32(buf + 4, d_.blocks > 0xFFFFFFFFULL ? 0xFFFFFFFFU : static_cast<U32>(d_.blocks));
+            buf[10] = 0x02;  // block length 512
+            len += 8;
+        }
+        auto add = [&](const U8* p, size_t n) {
+            memcpy(buf + len, p, n);
+            len += n;
+        };
+        if (page == 0x01 || page == 0x3F) add(recovery, sizeof recovery);
+        if (page == 0x08 || page == 0x3F) add(caching, sizeof caching);
+        if (page == 0x0A || page == 0x3F) add(control, sizeof control);
+        if (page != 0x01 && page != 0x08 && page != 0x0A && page != 0x3F)
+            return check(kIllegalRequest, kAscInvalidFieldInCdb);
+        buf[0] = static_cast<U8>(len - 1);
+        return deliver(buf, len, cdb[4]);
+    }
+
+    int read_capacity() {
+        if (!has_medium()) return check(kIllegalRequest, kAscInvalidOpcode);
+        U8 cap[8];
+        U64 last = d_.blocks - 1;
+        put32(cap, last > 0xFFFFFFFFULL ? 0xFFFFFFFFU : static_cast<U32>(last));
+        put32(cap + 4, 512);
+        return deliver(cap, sizeof cap, 8);
+    }
+
+    // READ/WRITE/VERIFY/WRITE SAME(10): LBA in bytes 2..5, blocks in 7..8.
+    bool in_range(U64 lba, U32 count) const { return lba + count <= d_.blocks; }
+
+    int read10() {
+        if (!has_medium()) return check(kIllegalRequest, kAscInvalidOpcode);
+        U32 lba = get32(pt_->cdb + 2), count = get16(pt_->cdb + 7);
+        if (!in_range(lba, count)) return check(kIllegalRequest, kAscLbaOutOfRange);
+        size_t n = std::min<U64>(static_cast<U64>(count) * 512, pt_->dataLen);
+        st_.medium.read(lba, data(), n);
+        return good();
+    }
+
+    int write10() {
+        if (!has_medium()) return check(kIllegalRequest, kAscInvalidOpcode);
+        U32 lba = get32(pt_->cdb + 2), count = get16(pt_->cdb + 7);
+        if (!in_range(lba, count)) return check(kIllegalRequest, kAscLbaOutOfRange);
+        size_t n = std::min<U64>(static_cast<U64>(count) * 512, pt_->dataLen);
+        st_.medium.write(lba, data(), n);
+        return good();
+    }
+
+    int verify10() {
+        if (!has_medium()) return check(kIllegalRequest, kAscInvalidOpcode);
+        U32 lba = get32(pt_->cdb + 2), count = get16(pt_->cdb + 7);
+        if (!in_range(lba, count)) return check(kIllegalRequest, kAscLbaOutOfRange);
+        return good();
+    }
+
+    int write_same10() {
+        if (!has_medium()) return check(kIllegalRequest, kAscInvalidOpcode);
+        U32 lba = get32(pt_->cdb + 2), count = get16(pt_->cdb + 7);
+        // A count of 0 (to the end of the medium) is not supported.
+        if (count == 0 || pt_->dataLen < 512) return check(kIllegalRequest, kAscInvalidFieldInCdb);
+        if (!in_range(lba, count)) return check(kIllegalRequest, kAscLbaOutOfRange);
+        Block block;
+        memcpy(block.data(), data(), 512);
+        st_.medium.fill(lba, count, block);
+        return good();
+    }
+
+    int log_sense() {
+        const U8* cdb = pt_->cdb;
+        const U8 code = cdb[2] & 0x3F;
+        const U32 alloc = get16(cdb + 7);
+        if (cdb[3] != 0) return check(kIllegalRequest, kAscInvalidFieldInCdb);  // no subpages
+        if (const LogPage* p = d_.page(code)) return deliver(p->bytes.data(), p->bytes.size(), alloc);
+        if (code != 0) return check(kIllegalRequest, kAscInvalidFieldInCdb);
+        // Supported pages, generated from the declared ones.
+        std::vector<U8> list = {0x00, 0x00, 0x00, 0x00};
+        for (const auto& p : d_.pages) list.push_back(p.code);
+        put16(list.data() + 2, static_cast<U32>(list.size() - 4));
+        return deliver(list.data(), list.size(), alloc);
+    }
+
+    int internal_log() {
+        const U8* cdb = pt_->cdb;
+        if (d_.sections.empty()) return check(kIllegalRequest, kAscInvalidOpcode);
+        const InternalSection* s = d_.section(cdb[1]);
+        if (s == nullptr) return check(kIllegalRequest, kAscInvalidFieldInCdb);
+        const U32 offset = get24(cdb + 3);
+        // The CDB holds 24 bits of the length; a longer transfer (a whole
+        // section of more than 0xFFFFFF bytes) is taken from the host's
+        // transfer length.
+        U32 want = get24(cdb + 6);
+        if (pt_->dataLen > 0xFFFFFF) want = pt_->dataLen;
+        const U32 avail = offset < s->len ? s->len - offset : 0;
+        const U32 n = std::min({want, pt_->dataLen, avail});
+        U8* out = data();
+        U32 i = 0;
+        for (; i < n && offset + i < 4; ++i) out[i] = internal_section_byte(s->type, s->len, offset + i);
+        for (; i < n; ++i) out[i] = static_cast<U8>(offset + i - 4);
+        return good();
+    }
+};
+
+}  // namespace
+
+void fill_inquiry(const Device& d, U8 out[96]) {
+    memset(out, 0, 96);
+    out[0] = d.ptype;
+    out[2] = 0x06;  // SPC-4
+    out[3] = 0x12;  // HiSup, response data format 2
+    out[4] = 96 - 5;
+    if (d.ptype == 0x0D) out[6] = 0x40;  // EncServ
+    else out[7] = 0x02;                  // CmdQue
+    put_padded(out + 8, d.vendor, 8);
+    put_padded(out + 16, d.product, 16);
+    put_padded(out + 32, d.rev, 4);
+    put_padded(out + 36, d.serial, 20);
+}
+
+int scsi_passthru(SL_LIB_CMD_PARAM_T* req) {
+    if (req->pData == nullptr || req->dataSize < SCSI_PASSTHRU_HEADER_SIZE) return kErrBadBuffer;
+    auto* pt = static_cast<SCSI_PASSTHRU_T*>(req->pData);
+    if (static_cast<U64>(req->dataSize) < SCSI_PASSTHRU_HEADER_SIZE + static_cast<U64>(pt->dataLen))
+        return kErrBadBuffer;
+    if (pt->cdbLen == 0 || pt->cdbLen > sizeof pt->cdb) return kErrInvalidParameter;
+
+    const unsigned ctrl = req->ctrlId;
+    const U16 id = req->devRef.pdRef.deviceId;
+    const U8 op = pt->cdb[0];
+    char key[32];
+    std::vector<std::string> keys;
+    snprintf(key, sizeof key, "scsi:%02x", op);
+    keys.push_back(key);
+    if (op == 0x12) keys.push_back("inquiry");
+    if (op == 0x4D) {
+        keys.push_back("logsense");
+        snprintf(key, sizeof key, "logsense:%02x", pt->cdb[2] & 0x3F);
+        keys.push_back(key);
+    }
+    if (op == 0xFE) {
+        keys.push_back("internal");
+        snprintf(key, sizeof key, "internal:%x", pt->cdb[1]);
+        keys.push_back(key);
+    }
+    Outcome o = apply_rules(ctrl, id, keys);
+    if (o.delayMs) wait_ms(o.delayMs);
+    if (o.fault) {
+        pt->scsiStatus = o.fault->scsiStatus;
+        memset(pt->senseData, 0, sizeof pt->senseData);
+        if (!o.fault->sense.empty()) memcpy(pt->senseData, o.fault->sense.data(), o.fault->sense.size());
+        return o.fault->code;
+    }
+
+    const Library& lib = library();
+    if (!lib.scenario.controllers.count(ctrl)) return kErrInvalidController;
+    const Device* d = lib.scenario.device(ctrl, id);
+    if (d == nullptr || d->kind == DeviceKind::Silent) return kErrNoDevice;
+    return Command(pt, *d, device_state(ctrl, id)).run();
+}
+
+}  // namespace sim

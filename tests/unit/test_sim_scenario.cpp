@@ -1,0 +1,171 @@
+// The simulator's scenario reader: statements it must refuse (with the line),
+// what the accepted ones declare, and the scenario files shipped with it.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "common/scenario.h"
+
+namespace {
+
+using sim::parse_scenario;
+
+std::string error_of(const std::string& text) {
+    try {
+        parse_scenario(text, ".");
+    } catch (const std::runtime_error& e) {
+        return e.what();
+    }
+    return "<accepted>";
+}
+
+TEST(SimScenario, RefusesWhatItDoesNotUnderstandNamingTheLine) {
+    const struct {
+        std::string text;
+        const char* expect;  // part of the message
+    } cases[] = {
+        {"frobnicate 1", "unknown statement"},
+        {"controller", "too few tokens"},
+        {"controller 0", "declared twice"},
+        {"controller 256", "out of range"},
+        {"controller 1 count", "without a value"},
+        {"controller 1 count 300", "out of range"},
+        {"controller 1 colour red", "unknown controller key"},
+        {"device 0 1 scsi", "unknown device kind"},
+        {"device 0 70000 sas", "out of range"},
+        {"device 0 1 sas vendor NINECHARS", "longer than 8"},
+        {"device 0 1 sas product \"SEVENTEEN CHARS..\"", "longer than 16"},
+        {"device 0 1 sas serial", "without a value"},
+        {"device 0 1 sas size 3", "unknown device key"},
+        {"device 0 1 sas ptype 12x", "bad ptype"},
+        {"page 0 9 0x02 \"02 00 00 00\"", "not declared before"},
+        {"page 0 1 0x40 \"40 00 00 00\"", "out of range"},
+        {"page 0 1 0x02 \"02 00 0\"", "odd number"},
+        {"page 0 1 0x02 \"02 0g\"", "not a hex digit"},
+        {"page 0 1 0x02 \"02 0 0 00\"", "split by a blank"},
+        {"page-file 0 1 0x02 no-such-file.hex", "cannot read"},
+        {"internal 0 1 3 100", "1, 2, 4 or 8"},
+        {"internal 0 1 1 2", "out of range"},
+        {"internal 0 1 1 16777219", "out of range"},
+        {"smart 0 1 \"00 11\"", "512 bytes"},
+        {"fault 0 1 inquiry", "missing code"},
+        {"fault 0 1 inquiry code 0", "must not be 0"},
+        {"fault 0 1 logsense:40 code 4", "bad WHAT"},
+        {"fault 0 1 readcap code 4", "unknown WHAT"},
+        {"fault 0 1 mgmt:1 code 4", "mgmt:T/C"},
+        {"fault 0 1 inquiry nth 0 code 4", "out of range"},
+        {"fault 0 1 inquiry code 4 ms 5", "unknown key"},
+        {"fault 0 1 inquiry code 4 sense \"" + std::string(66, '0') + "\"", "longer than 32"},
+        {"ata-error 0 1 inquiry error 4 status 0x51", "stp, stp:CMD or smart:SUB only"},
+        {"ata-error 0 1 stp error 4", "missing error or status"},
+        {"delay 0 1 stp", "missing ms"},
+        {"cli exit pdlst 1 3", "unknown CLI command"},
+        {"cli exit pdlist 1", "too few tokens"},
+        {"cli sleep pdlist x 5", "bad controller index"},
+        {"cli count-line", "too few tokens"},
+        {"cli reboot", "unknown cli statement"},
+        {"device 0 2 sas serial \"unterminated", "unterminated quote"},
+        {"device 0 2 sas serial ab\"cd\"", "quote inside a token"},
+    };
+    for (const auto& c : cases) {
+        // The statement under test is always on line 3.
+        std::string msg = error_of("controller 0\ndevice 0 1 sas\n" + c.text + "\n");
+        EXPECT_EQ(msg.rfind("line 3: ", 0), 0u) << c.text << " -> " << msg;
+        EXPECT_NE(msg.find(c.expect), std::string::npos) << c.text << " -> " << msg;
+    }
+}
+
+TEST(SimScenario, AcceptsTheDocumentedForms) {
+    const char* text = R"SCN(# a comment line
+controller 0 count 7   # trailing comment
+controller-info-error 0 -1
+controller 1 lds 2
+cli count 3
+cli count-line "Controller Count: 2 (two)"
+cli exit adpcount * 4
+cli sleep fwtermlog 1 250
+device 0 0x10 sas vendor "A B" product "X  Y" rev 01 serial "S 1" ptype 0x1f interface 15 pdinfo-error 0x800a
+device 1 2 sata blocks 100
+device 1 3 enclosure
+device 1 4 silent
+page 0 16 0 "00 00 00 01 02"
+page 0 16 2 "02000000"
+internal 0 16 8 16777218
+fault * * logsense code 0xffffffff
+fault 0 16 logsense:0D nth 2 code 4 sense "70 00 05" status 0
+ata-error 1 2 smart:d0 error 4 status 0x51
+delay 1 * stp:24 nth 3 ms 10
+fault 1 2 mgmt:2/0 code 5
+)SCN";
+    sim::Scenario sc = parse_scenario(text, ".");
+    EXPECT_EQ(sc.device_id_count(0), 7u);
+    EXPECT_EQ(sc.device_id_count(1), 5u);  // highest id + 1
+    EXPECT_EQ(*sc.controllers.at(0).infoError, -1);
+    EXPECT_EQ(sc.controllers.at(1).logicalDrives, 2u);
+    EXPECT_EQ(*sc.cliCount, 3);
+    ASSERT_EQ(sc.countLines.size(), 1u);
+    EXPECT_EQ(sc.countLines[0], "Controller Count: 2 (two)");
+    ASSERT_EQ(sc.cliRules.size(), 2u);
+    EXPECT_EQ(sc.cliRules[0].ctrl, sim::kAny);
+
+    const sim::Device* d = sc.device(0, 16);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->vendor, "A B");
+    EXPECT_EQ(d->product, "X  Y");
+    EXPECT_EQ(d->serial, "S 1");
+    EXPECT_EQ(d->ptype, 0x1f);
+    EXPECT_EQ(d->interface, 15);
+    EXPECT_EQ(*d->pdinfoError, 0x800a);
+    ASSERT_EQ(d->pages.size(), 2u);
+    EXPECT_EQ(d->pages[0].bytes, (std::vector<uint8_t>{0, 0, 0, 1, 2}));
+    EXPECT_EQ(d->section(8)->len, 16777218u);
+    EXPECT_EQ(sc.device(1, 2)->blocks, 100u);
+    EXPECT_EQ(sc.device(1, 3)->ptype, 0x0d);
+
+    ASSERT_EQ(sc.rules.size(), 5u);
+    EXPECT_EQ(sc.rules[0].ctrl, sim::kAny);
+    EXPECT_EQ(sc.rules[0].code, -1);
+    EXPECT_EQ(sc.rules[1].what, "logsense:0d");
+    EXPECT_EQ(sc.rules[1].nth, 2u);
+    EXPECT_EQ(sc.rules[1].scsiStatus, 0);
+    EXPECT_EQ(sc.rules[2].what, "smart:d0");
+    EXPECT_EQ(sc.rules[3].what, "stp:24");
+    EXPECT_EQ(sc.rules[4].what, "mgmt:2/0");
+}
+
+TEST(SimScenario, InternalSectionsHoldTheirLengthAndACountingPattern) {
+    const struct {
+        uint8_t type;
+        uint32_t len;
+        uint32_t index;
+        uint8_t want;
+    } cases[] = {
+        {2, 16, 0, 0x02},         {2, 16, 3, 0x0d},         {2, 16, 4, 0x00},         {2, 16, 15, 0x0b},
+        {8, 16777218, 1, 0xff},   {8, 16777218, 2, 0xff},   {8, 16777218, 3, 0xff},   {8, 16777218, 260, 0x00},
+        {8, 16777218, 16777217, static_cast<uint8_t>(16777213)},
+        {1, 3, 1, 0x00},          {1, 3, 2, 0x00},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(sim::internal_section_byte(c.type, c.len, c.index), c.want) << c.len << "@" << c.index;
+}
+
+// The scenarios shipped for the demonstration and the memory measurement.
+TEST(SimScenario, ShippedScenariosParse) {
+    const std::string dir = std::string(LOGDUMP_SOURCE_DIR) + "/sim/scenarios/";
+    sim::Scenario demo = sim::read_scenario_file(dir + "demo.scn");
+    EXPECT_EQ(demo.controllers.size(), 2u);
+    ASSERT_NE(demo.device(0, 1), nullptr);
+    EXPECT_NE(demo.device(0, 1)->page(0x02), nullptr);  // from its page file
+
+    for (const char* name : {"failures.scn", "nocontroller.scn"}) EXPECT_NO_THROW(sim::read_scenario_file(dir + name));
+
+    sim::Scenario big = sim::read_scenario_file(dir + "big.scn");
+    EXPECT_EQ(big.devices.size(), 64u);
+    for (const auto& [key, d] : big.devices) {
+        ASSERT_EQ(d.sections.size(), 4u);
+        for (const auto& s : d.sections) EXPECT_EQ(s.len, 16777218u);
+    }
+}
+
+}  // namespace
