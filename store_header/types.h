@@ -85,7 +85,8 @@ typedef struct {
     void* pData;            // 32
 } SL_LIB_CMD_PARAM_T;
 
-static_assert(sizeof(SL_PD_REF_T) == 8 && sizeof(SL_ENCL_REF_T) == 8 && sizeof(SL_ARRAY_REF_T) == 8);
+// enclRef is 2 + 1 + 3 bytes; the union is 8 all the same.
+static_assert(sizeof(SL_PD_REF_T) == 8 && sizeof(SL_ENCL_REF_T) == 6 && sizeof(SL_ARRAY_REF_T) == 8);
 static_assert(sizeof(SL_LD_REF_T) == 8 && sizeof(SL_EVT_REF_T) == 8 && sizeof(SL_CONFIG_GUID_REF_T) == 8);
 static_assert(sizeof(SL_DEV_REF_T) == 8 && sizeof(SL_CMD_PARAM_T) == 8);
 static_assert(offsetof(SL_LIB_CMD_PARAM_T, cmdType) == 0);

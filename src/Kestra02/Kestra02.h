@@ -47,6 +47,8 @@ int logdump_main(int argc, char** argv);  // the whole run; main() calls it
 
 // ---- command line and working paths ----
 void Analys_Option(int argc, char** argv);
+// 1: the directory may be used; 0: no shell could be run for mkdir;
+// -1: the mkdir command line would not fit its buffer (nothing was run).
 int Dir_Check(const char* path);
 // The default path itself when iFlg is not 1, else the directory joined with
 // the default's file name. Null when the joined path would not fit 255
@@ -56,8 +58,9 @@ const char* Get_Command_FileName(const char* dir, const char* defaultPath, int i
 // Null when it cannot be read or does not fit.
 const char* Get_Current_Pass();
 // Makes a fixed temporary path safe to write as root: removes whatever stands
-// there unless it is a regular file of the running user, and creates it
-// without following links. False when that is not possible.
+// there unless it is a regular file of the running user (with no second
+// name), and creates it without following links. Either way the file is
+// empty afterwards. False when that is not possible.
 bool prepare_temp_file(const char* path);
 
 // ---- storage library binding ----
@@ -66,6 +69,13 @@ int Lib_Link();
 // ---- vendor CLI runner and controller logs ----
 int send_raidcli(const char* args);
 int Get_SAS_SATA_Host(int* count);
+// The count query's reading of the CLI output: the first piece (line, or
+// up to 63 characters of a longer line) that begins "Controller Count: "
+// decides. False when none does.
+bool find_controller_count(FILE* fp, int* count);
+// Signed decimal after optional white space; stops at the first non-digit;
+// no digits give 0; beyond the int range it saturates.
+int convert_count(const char* text);
 void Get_SUart_Log(int count);
 void Get_SConfig_Log(int count);
 void Get_SAdpinfo_Log(int count);

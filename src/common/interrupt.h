@@ -14,5 +14,9 @@ void install_interrupt_handler();
 // Leaves the run with status 1 when an interrupt was requested.
 void interrupt_point();
 
+// Called by the exit clean-up: from here on a safe point never calls exit()
+// again (exit() from inside an atexit handler is undefined).
+void interrupt_points_off();
+
 // sleep() that counts as a safe point before and after.
 void pause_seconds(unsigned seconds);

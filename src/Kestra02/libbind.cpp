@@ -1,0 +1,115 @@
+// Binding of the vendor storage library.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
+#include <string>
+#include <unistd.h>
+
+#include "Kestra02.h"
+#include "KstErr01.h"
+#include "interrupt.h"
+#include "shell.h"
+
+namespace {
+
+void red(const char* fmt, const std::string& value) {
+    std::string text;
+    int n = snprintf(nullptr, 0, fmt, value.c_str());
+    if (n > 0) {
+        text.resize(static_cast<size_t>(n) + 1);
+        snprintf(text.data(), text.size(), fmt, value.c_str());
+        text.resize(static_cast<size_t>(n));
+    }
+    report(nullptr, text.c_str());
+}
+
+// The dependency path of one line of ldd's list: from the first '/' up to
+// the last blank (the load address follows it). Without a blank behind the
+// '/', the line is a bare path.
+std::string dependency_path(const std::string& line) {
+    size_t slash = line.find('/');
+    if (slash == std::string::npos) return {};
+    std::string rest = line.substr(slash);
+    while (!rest.empty() && (rest.back() == '\n' || rest.back() == '\r')) rest.pop_back();
+    size_t blank = rest.rfind(' ');
+    if (blank != std::string::npos) rest.erase(blank);
+    return rest;
+}
+
+// Counts (and names) the listed dependency files that do not exist.
+int missing_dependencies(FILE* fp) {
+    int missing = 0;
+    char* line = nullptr;
+    size_t cap = 0;
+    // Whole lines: a path cut at a buffer edge would be reported missing.
+    while (getline(&line, &cap, fp) != -1) {
+        std::string text(line);
+        if (text.find('/') == std::string::npos) continue;
+        std::string path = dependency_path(text);
+        if (access(path.c_str(), F_OK) != 0) {
+            ++missing;
+            red("File is not Found(%s).\n", path);
+        }
+    }
+    free(line);
+    return missing;
+}
+
+}  // namespace
+
+int Lib_Link() {
+    const char* p = Get_Command_FileName(cTmpFilePass, "/tmp/ldd_out.txt", iTmpPassFlg);
+    if (p == nullptr) {
+        red("File Open Error(%s).\n", std::string(cTmpFilePass) + "/ldd_out.txt");
+        return 0;
+    }
+    char listPath[256];
+    memset(listPath, 0, sizeof listPath);
+    strcpy(listPath, p);
+    if (!prepare_temp_file(listPath)) {
+        red("File Open Error(%s).\n", listPath);
+        return 0;
+    }
+
+    char command[256];
+    if (!format_into(command, sizeof command, "ldd %s > %s", shell_quote(cLibFileName).c_str(),
+                     shell_quote(listPath).c_str()) ||
+        run_shell(command) != 0) {
+        report(nullptr, "ldd Command Error.\n");
+        return 0;
+    }
+
+    fpLdd = fopen(listPath, "r");
+    if (fpLdd == nullptr) {
+        red("File Open Error(%s).\n", listPath);
+        return 0;
+    }
+    int missing = missing_dependencies(fpLdd);
+    fclose(fpLdd);
+    fpLdd = nullptr;
+    if (missing > 0) return 0;
+
+    // Always the copy in the working directory, never one found through the
+    // system's library search.
+    const char* cwd = Get_Current_Pass();
+    if (cwd == nullptr) {
+        red("File Open Error(%s).\n", cLibFileName);
+        return 0;
+    }
+    char libPath[256];
+    if (!format_into(libPath, sizeof libPath, "%s/%s", cwd, cLibFileName)) {
+        red("File Open Error(%s).\n", std::string(cwd) + "/" + cLibFileName);
+        return 0;
+    }
+    hLib = dlopen(libPath, RTLD_LAZY);
+    interrupt_point();
+    if (hLib == nullptr) {
+        red("File Open Error(%s).\n", libPath);
+        return 0;
+    }
+    ProcessLibCommandF = reinterpret_cast<ProcessLibCommand_t>(dlsym(hLib, "ProcessLibCommand"));
+    if (ProcessLibCommandF != nullptr) return 1;
+    red("Library Load Error(%s).\n", libPath);
+    return 0;
+}

@@ -1,0 +1,169 @@
+// Run sequence, exit clean-up and Ctrl-C.
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
+#include <string>
+
+#include "Kestra02.h"
+#include "KstErr01.h"
+#include "interrupt.h"
+#include "shell.h"
+
+namespace {
+
+const char kErrLogDefault[] = "/o_tmp/TMP/KESTRA/logdperr.txt";
+
+void close_file(FILE*& fp) {
+    if (fp != nullptr) {
+        fclose(fp);
+        fp = nullptr;
+    }
+}
+
+// A console that went away (a closed pipe, a dropped serial session) must not
+// kill the run half way: the logs still go to their files. A caught signal,
+// unlike an ignored one, is reset for the commands we start.
+void on_sigpipe(int) {}
+
+void install_sigpipe_handler() {
+    struct sigaction sa {};
+    sa.sa_handler = on_sigpipe;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGPIPE, &sa, nullptr);
+}
+
+void open_error_log() {
+    const char* p = Get_Command_FileName(cLogFilePass, kErrLogDefault, iLogPassFlg);
+    char path[256];
+    memset(path, 0, sizeof path);
+    if (p == nullptr) {
+        // Cannot happen while an error log is only opened in runs without
+        // options, but a cut path would be a different file: refuse it.
+        std::string full = std::string(cLogFilePass) + "/logdperr.txt";
+        printf("\033[31m");
+        printf(" File Open Error(%s)\n", full.c_str());
+        printf("\033[0m");
+        exit(1);
+    }
+    strcpy(path, p);
+    gfpErrLog = fopen(path, "w");
+    if (gfpErrLog == nullptr) {
+        printf("\033[31m");
+        printf(" File Open Error(%s)\n", path);
+        printf("\033[0m");
+        exit(1);
+    }
+}
+
+}  // namespace
+
+void Init_Data() {
+    gfpErrLog = nullptr;
+    pstStorPassThr = nullptr;
+    pstStorPassThrStp = nullptr;
+    fpLog = nullptr;
+    fpTmp = nullptr;
+    fpPwd = nullptr;
+    fpLdd = nullptr;
+    hLib = nullptr;
+    ProcessLibCommandF = nullptr;
+}
+
+void Disp_Title() {
+    fputs("\033[34m", stdout);
+    fputs("<<< RAID SAS/SATA KESTRA DUMP TOOL  Ver01-10-00 >>>\n", stdout);
+    fputs("\033[0m", stdout);
+    fflush(stdout);
+}
+
+void Mem_Free() {
+    if (pstStorPassThr != nullptr) {
+        free(pstStorPassThr);
+        pstStorPassThr = nullptr;
+    }
+    if (pstStorPassThrStp != nullptr) {
+        free(pstStorPassThrStp);
+        pstStorPassThrStp = nullptr;
+    }
+}
+
+void End_Test() {
+    interrupt_points_off();
+    close_file(gfpErrLog);
+    close_file(fpLog);
+    close_file(fpTmp);
+    close_file(fpPwd);
+    close_file(fpLdd);
+    if (hLib != nullptr) {
+        dlclose(hLib);
+        hLib = nullptr;
+    }
+    Mem_Free();
+    // Whatever was printed before (a library's own output included) is out
+    // first, so that the reset is the last thing the console receives.
+    fflush(stderr);
+    fputs("\033[0m", stdout);
+    fflush(stdout);
+}
+
+void Stop_Tm(int sig) {
+    (void)sig;
+    // Only async-signal-safe work here: the run leaves at its next safe
+    // point, never from inside a library call, malloc or stdio.
+    int saved = errno;
+    g_interrupt_requested = 1;
+    install_interrupt_handler();
+    errno = saved;
+}
+
+int Get_SAS_SATA_Log(int iCtrlCount) {
+    fputs("RAID SAS/SATA Log Dump: Log Saving...\n", stdout);
+    fputs("\n", stdout);
+    fflush(stdout);
+    interrupt_point();
+    if (iCommandFlg == 0) {
+        Get_SUart_Log(iCtrlCount);
+        pause_seconds(1);
+        Get_SConfig_Log(iCtrlCount);
+        pause_seconds(1);
+        Get_SAdpinfo_Log(iCtrlCount);
+        pause_seconds(1);
+        Get_SPdlist_Log(iCtrlCount);
+        pause_seconds(1);
+        Get_SLdinfo_Log(iCtrlCount);
+        pause_seconds(1);
+        Get_SPdldinfo_Log(iCtrlCount);
+        pause_seconds(1);
+    }
+    if (LibFlg == 1) {
+        Get_SHdd_Log(iCtrlCount);
+        pause_seconds(1);
+    }
+    if (iCommandFlg == 0) {
+        Get_SEvent_Log(iCtrlCount);
+    }
+    return 0;
+}
+
+int logdump_main(int argc, char** argv) {
+    int iCtrlCount = 0;
+    install_interrupt_handler();
+    atexit(End_Test);
+    install_sigpipe_handler();
+    Disp_Title();
+    Init_Data();
+    interrupt_point();
+    Analys_Option(argc, argv);
+    interrupt_point();
+    LibFlg = Lib_Link();
+    interrupt_point();
+    if (iCommandFlg == 0) open_error_log();
+    int rc = Get_SAS_SATA_Host(&iCtrlCount);
+    interrupt_point();
+    if (rc == 0) Get_SAS_SATA_Log(iCtrlCount);
+    if (iCtrlCount == 0) controller_none_err();
+    exit(0);
+}

@@ -1,0 +1,186 @@
+// Command line, defaults, the path rule, the working-directory query and
+// the temporary files.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "Kestra02.h"
+#include "KstErr01.h"
+#include "interrupt.h"
+#include "shell.h"
+
+#ifndef LOGDUMP_DEFAULT_LIB
+#error "LOGDUMP_DEFAULT_LIB must name the build's default raidstor file"
+#endif
+#ifndef LOGDUMP_DEFAULT_CLI
+#error "LOGDUMP_DEFAULT_CLI must name the build's default vendor CLI"
+#endif
+
+namespace {
+
+char cWork[256];
+char sWork[256];
+
+template <size_t N>
+void set_name(char (&buf)[N], const char* value) {
+    static_assert(N > 1);
+    memset(buf, 0, N);
+    strncpy(buf, value, N - 1);
+}
+
+// A value that does not fit is refused as a whole: a cut directory or file
+// name would make the tool write or run something the user did not name.
+template <size_t N>
+bool fits(const char (&)[N], const char* value, char option) {
+    if (strlen(value) < N) return true;
+    char text[64];
+    snprintf(text, sizeof text, "Option Value Too Long(-%c).\n", option);
+    report(nullptr, text);
+    return false;
+}
+
+// -o and -w: the directory is created when missing; one trailing '/' goes.
+void set_directory(char (&buf)[256], int& flag, const char* value, char option) {
+    if (!fits(buf, value, option)) return;
+    int rc = Dir_Check(value);
+    if (rc < 0) {
+        char text[64];
+        snprintf(text, sizeof text, "Option Value Too Long(-%c).\n", option);
+        report(nullptr, text);
+        return;
+    }
+    if (rc != 1) return;
+    flag = 1;
+    set_name(buf, value);
+    size_t len = strlen(buf);
+    if (len > 0 && buf[len - 1] == '/') buf[len - 1] = '\0';
+}
+
+}  // namespace
+
+void Analys_Option(int argc, char** argv) {
+    iLogPassFlg = 0;
+    iTmpPassFlg = 0;
+    iInternalLogFlg = 1;
+    set_name(cLogFilePass, "/o_tmp/TMP/KESTRA");
+    set_name(cLibFileName, LOGDUMP_DEFAULT_LIB);
+    set_name(cRaidCliName, LOGDUMP_DEFAULT_CLI);
+    if (argc <= 1) {
+        iCommandFlg = 0;
+        return;
+    }
+    iCommandFlg = 1;
+    int c;
+    while ((c = getopt(argc, argv, "o:w:l:c:n")) != -1) {
+        switch (c) {
+            case 'o':
+                set_directory(cLogFilePass, iLogPassFlg, optarg, 'o');
+                break;
+            case 'w':
+                set_directory(cTmpFilePass, iTmpPassFlg, optarg, 'w');
+                break;
+            case 'l':
+                if (fits(cLibFileName, optarg, 'l')) set_name(cLibFileName, optarg);
+                break;
+            case 'c':
+                if (fits(cRaidCliName, optarg, 'c')) set_name(cRaidCliName, optarg);
+                break;
+            case 'n':
+                iInternalLogFlg = 0;
+                break;
+            default:
+                // getopt has already said what was wrong.
+                break;
+        }
+    }
+}
+
+int Dir_Check(const char* path) {
+    if (access(path, F_OK) == 0) return 1;
+    char command[256];
+    if (!format_into(command, sizeof command, "mkdir -p %s", shell_quote(path).c_str())) return -1;
+    if (run_shell(command) == -1) return 0;
+    // mkdir speaks for itself when it fails; the later opens in that
+    // directory report their own failures.
+    return 1;
+}
+
+const char* Get_Command_FileName(const char* dir, const char* defaultPath, int iFlg) {
+    if (iFlg != 1) return defaultPath;
+    memset(cWork, 0, sizeof cWork);
+    const char* tail = strrchr(defaultPath, '/');
+    if (tail == nullptr) tail = defaultPath;
+    if (strlen(dir) + strlen(tail) >= sizeof cWork) return nullptr;
+    strcpy(cWork, dir);
+    strcat(cWork, tail);
+    return cWork;
+}
+
+bool prepare_temp_file(const char* path) {
+    // We run as root and /tmp belongs to everybody: a link or a file planted
+    // there would make the shell's ">" truncate whatever it points at. Only
+    // a plain file of ours with no other name is written as it stands.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        struct stat st;
+        if (lstat(path, &st) == 0) {
+            if (S_ISREG(st.st_mode) && st.st_uid == geteuid() && st.st_nlink == 1) {
+                // Emptied now, so that a command we end up not running
+                // leaves no answer of an earlier run behind.
+                int fd = open(path, O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
+                if (fd >= 0) {
+                    close(fd);
+                    return true;
+                }
+                if (errno != ELOOP && errno != ENOENT) return false;
+                continue;
+            }
+            int rc = S_ISDIR(st.st_mode) ? rmdir(path) : unlink(path);
+            if (rc != 0 && errno != ENOENT) return false;
+        } else if (errno != ENOENT) {
+            return false;
+        }
+        int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            close(fd);
+            return true;
+        }
+        // Somebody put something there between our look and our create:
+        // look again.
+        if (errno != EEXIST) return false;
+    }
+    return false;
+}
+
+const char* Get_Current_Pass() {
+    memset(sWork, 0, sizeof sWork);
+    const char* p = Get_Command_FileName(cTmpFilePass, "/tmp/pwd_out.txt", iTmpPassFlg);
+    if (p == nullptr) return nullptr;
+    char path[256];
+    memset(path, 0, sizeof path);
+    strcpy(path, p);
+    if (!prepare_temp_file(path)) return nullptr;
+    char command[256];
+    if (!format_into(command, sizeof command, "pwd > %s", shell_quote(path).c_str())) return nullptr;
+    run_shell(command);
+
+    fpPwd = fopen(path, "r");
+    if (fpPwd == nullptr) return nullptr;
+    // pwd prints the name and one newline; a name may itself hold a newline,
+    // so the whole output is the name, less only its final newline. A name
+    // that does not fit 255 characters is refused rather than cut.
+    char text[sizeof sWork + 1];
+    size_t len = fread(text, 1, sizeof text, fpPwd);
+    bool failed = ferror(fpPwd) != 0;
+    if (len > 0 && text[len - 1] == '\n') --len;
+    bool too_long = len >= sizeof sWork;
+    if (!failed && !too_long) memcpy(sWork, text, len);
+    fclose(fpPwd);
+    fpPwd = nullptr;
+    interrupt_point();
+    if (failed || too_long) return nullptr;
+    return sWork;
+}
