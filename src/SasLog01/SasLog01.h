@@ -79,7 +79,25 @@ int MakeOffline(int iCtrl, int iDevId, int iSeqNum, int32_t* piErr);
 int MakeOnline(int iCtrl, int iDevId, int iSeqNum, int32_t* piErr);
 
 // ---- per-disk log dump and internal log ----
-void Get_SASHdd_Log(int iCtrl, int16_t sTgtId, const char* pcDevCode);
+// Results of the two writers of the drive log (SASHddLogDumpauto,
+// RQ50LogDump). A failed command has been reported through sas_cmnd_err; a
+// failed write has not: only the owner of fpLog knows its path, and it
+// reports it with file_write_err when it closes the file.
+enum : int {
+    DUMP_DONE = 0,
+    DUMP_COMMAND_FAILED = -1,
+    DUMP_WRITE_FAILED = -2,
+};
+
+// Page codes kept from a disk's supported-pages list: one for every 6-bit
+// code. A longer list (repeats, malformed data) keeps the first ones.
+inline constexpr size_t LOG_PAGE_TABLE_SIZE = 64;
+
+// Collects the log pages (and, for the internal-log family, the internal
+// log) of one disk into the open fpLog. Returns DUMP_WRITE_FAILED when the
+// file could not be written, else DUMP_DONE (command failures are reported
+// and leave what was written).
+int Get_SASHdd_Log(int iCtrl, int16_t sTgtId, const char* pcDevCode);
 int SASHddLogDumpauto(int iCtrl, int16_t sTgtId);
 int Chk_RQ50_HDD(const char* pcDevCode);
 int Get_Internal_Log(int iCtrl, int16_t sTgtId, U8 ucLogType, U32* puiLen);

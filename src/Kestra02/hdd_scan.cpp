@@ -1,0 +1,119 @@
+// The drive scan: every device id of every controller is probed, and every
+// SAS disk gets its own log file in the log directory.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <malloc.h>
+
+#include "KstErr01.h"
+#include "Kestra02.h"
+#include "SasLog01.h"
+#include "interrupt.h"
+#include "shell.h"
+
+namespace {
+
+constexpr U8 kPeripheralDirectAccess = 0x00;
+
+// Blocks from this size on are mapped on their own and go back to the system
+// when freed. The pass-through buffer (16 MiB, taken and released twice per
+// disk) is one of them: left to the allocator's own rule it would move into
+// the heap after the first release, and a small allocation made while it is
+// held (the storage library makes them) would keep a second 16 MiB resident
+// for the rest of the run.
+constexpr int kOwnMappingFrom = 1024 * 1024;
+
+// INQUIRY data: vendor, product and revision together form the device code,
+// followed by the serial number.
+constexpr size_t kDevCodeAt = 8;
+constexpr size_t kDevCodeLen = 28;
+constexpr size_t kSerialAt = 36;
+constexpr size_t kSerialLen = 20;
+
+// Copies a fixed INQUIRY field, stopping early at a zero byte.
+void copy_field(char* dst, const U8* src, size_t n) {
+    for (size_t k = 0; k < n && src[k] != 0; ++k) dst[k] = static_cast<char>(src[k]);
+}
+
+// Closes the drive log; a write that failed on the way, or a close that
+// fails, means the file is not what it should be.
+bool close_drive_log() {
+    bool ok = ferror(fpLog) == 0;
+    if (fclose(fpLog) != 0) ok = false;
+    fpLog = nullptr;
+    return ok;
+}
+
+}  // namespace
+
+void Get_SHdd_Log(int iCtrlCount) {
+    mallopt(M_MMAP_THRESHOLD, kOwnMappingFrom);
+    CorvidSearch(&gtErrInf.iApiErr);
+
+    for (int i = 0; i < iCtrlCount; ++i) {
+        if (GetControllerInfo(i, &gtErrInf.iApiErr) != 1) {
+            printf("Controller %d : Controller Information Get Error. %08x\n", i,
+                   static_cast<unsigned>(gtErrInf.iApiErr));
+            continue;
+        }
+        for (int j = 0; j < tCtrlInfo.deviceIdCount; ++j) {
+            const auto sTgtId = static_cast<int16_t>(j);
+
+            pstStorPassThr = static_cast<SCSI_PASSTHRU_T*>(malloc(SCSI_PASSTHRU_BUFFER_SIZE));
+            if (pstStorPassThr == nullptr) {
+                mem_err();
+                return;
+            }
+            if (StoreInq(i, sTgtId, pstStorPassThr, &gtErrInf) != 1) {
+                // Nothing answers at this id: not worth a message.
+                Mem_Free();
+                continue;
+            }
+            InqData = passthru_data(pstStorPassThr);
+            if ((InqData[0] & 0x1F) != kPeripheralDirectAccess) {
+                // An enclosure or another non-disk device.
+                InqData = nullptr;
+                Mem_Free();
+                continue;
+            }
+            char cDevCode[64];
+            char cSerial[32];
+            memset(cDevCode, 0, sizeof cDevCode);
+            memset(cSerial, 0, sizeof cSerial);
+            copy_field(cDevCode, InqData + kDevCodeAt, kDevCodeLen);
+            copy_field(cSerial, InqData + kSerialAt, kSerialLen);
+            InqData = nullptr;
+            Mem_Free();
+
+            if (GetPhysInfo(i, j, &gtErrInf.iApiErr) != 1) {
+                printf("Controller %d : Physical Information Get Error. %08x\n", i,
+                       static_cast<unsigned>(gtErrInf.iApiErr));
+                continue;
+            }
+            printf("Controller %d/ Target %d : HardDisk Log saving...\n", i, j);
+            if (interfaceType(tPhysInfo) != INTERFACE_TYPE_SAS) {
+                printf(" This HDD type is Not Support. HardDisk Log save skip\n");
+                continue;
+            }
+
+            // Room for the longest log directory the command line accepts.
+            char cPath[sizeof cLogFilePass + 32];
+            if (!format_into(cPath, sizeof cPath, "%s/MA%02x%02x.log", cLogFilePass, static_cast<unsigned>(i),
+                             static_cast<unsigned>(j))) {
+                file_open_err(cLogFilePass);
+                return;
+            }
+            fpLog = fopen(cPath, "wt");
+            if (fpLog == nullptr) {
+                file_open_err(cPath);
+                return;
+            }
+            bool written = fprintf(fpLog, "Device code   : %s\r\nSerial number : %s\r\n", cDevCode, cSerial) >= 0;
+            interrupt_point();
+            if (written) written = Get_SASHdd_Log(i, sTgtId, cDevCode) != DUMP_WRITE_FAILED;
+            if (!close_drive_log()) written = false;
+            Mem_Free();
+            if (!written) file_write_err(cPath);
+        }
+    }
+}

@@ -1,0 +1,76 @@
+// The internal log of one drive family: four sections read with the vendor
+// command 0xFE and appended to the drive log after the log pages.
+#include <cstdio>
+#include <cstring>
+
+#include "KstErr01.h"
+#include "Kestra02.h"
+#include "SasLog01.h"
+#include "be.h"
+#include "hexdump.h"
+#include "interrupt.h"
+
+namespace {
+
+// Models of the family, matched anywhere in the device code, letter case
+// included.
+constexpr const char* kModels[] = {"KZA4036TX", "KZA4072TX", "KZA4144TX", "KZB3036TX", "KZB3072TX"};
+
+struct Section {
+    U8 type;
+    const char* header;
+};
+constexpr Section kSections[] = {
+    {1, "<Drive Status Log>\r\n"},
+    {2, "<Drive Interna Log>\r\n"},
+    {4, "<Command Log>\r\n"},
+    {8, "<Controller Internal Information>\r\n"},
+};
+
+constexpr U32 kSectionHeaderLen = 4;
+
+// Bytes 1..3 hold the length less 3. At most 0xFFFFFF + 3, which the data
+// area of the pass-through buffer holds.
+U32 section_length(const U8* data) { return be::get24(data + 1) + 3u; }
+
+bool request(int iCtrl, int16_t sTgtId, U8 ucLogType, U32 uiLen) {
+    // Bytes the drive does not deliver must show as 00, not as the previous
+    // section's data.
+    memset(pstStorPassThr, 0, SCSI_PASSTHRU_BUFFER_SIZE);
+    if (StorRequestInternalLog(iCtrl, sTgtId, ucLogType, 0, static_cast<int32_t>(uiLen), pstStorPassThr,
+                               &gtErrInf) == 1) {
+        return true;
+    }
+    sas_cmnd_err(iCtrl, sTgtId, &gtErrInf);
+    return false;
+}
+
+}  // namespace
+
+int Chk_RQ50_HDD(const char* pcDevCode) {
+    for (const char* model : kModels) {
+        if (strstr(pcDevCode, model) != nullptr) return 0;
+    }
+    return -1;
+}
+
+int Get_Internal_Log(int iCtrl, int16_t sTgtId, U8 ucLogType, U32* puiLen) {
+    if (!request(iCtrl, sTgtId, ucLogType, kSectionHeaderLen)) return -1;
+    const U32 len = section_length(passthru_data(pstStorPassThr));
+    if (!request(iCtrl, sTgtId, ucLogType, len)) return -1;
+    *puiLen = len;
+    return 0;
+}
+
+int RQ50LogDump(int iCtrl, int16_t sTgtId) {
+    for (const Section& s : kSections) {
+        U32 len = 0;
+        // A section that cannot be read leaves no header line behind, and
+        // the ones after it are not asked for.
+        if (Get_Internal_Log(iCtrl, sTgtId, s.type, &len) != 0) return DUMP_COMMAND_FAILED;
+        if (fputs(s.header, fpLog) < 0 || fflush(fpLog) != 0) return DUMP_WRITE_FAILED;
+        if (!hex_dump(fpLog, passthru_data(pstStorPassThr), len) || fflush(fpLog) != 0) return DUMP_WRITE_FAILED;
+        interrupt_point();
+    }
+    return DUMP_DONE;
+}

@@ -1,0 +1,27 @@
+#include "lib_request.h"
+
+#include <cstring>
+
+#include "Kestra02.h"
+#include "interrupt.h"
+
+SL_LIB_CMD_PARAM_T make_lib_request(const LibRequest& r) {
+    SL_LIB_CMD_PARAM_T req;
+    // Byte for byte: the unions and reserved fields must reach the library
+    // as zero, padding included.
+    memset(&req, 0, sizeof req);
+    req.cmdType = r.cmdType;
+    req.cmd = r.cmd;
+    req.ctrlId = r.ctrlId;
+    req.devRef.pdRef.deviceId = r.deviceId;
+    req.devRef.pdRef.seqNum = r.seqNum;
+    req.dataSize = r.dataSize;
+    req.pData = r.pData;
+    return req;
+}
+
+int32_t send_lib_request(SL_LIB_CMD_PARAM_T* request) {
+    int32_t rc = ProcessLibCommandF(request);
+    interrupt_point();
+    return rc;
+}

@@ -1,0 +1,290 @@
+// The drive scan and the log-page dump: what each disk's file holds, what the
+// console and the error log show, and what was asked of the library.
+#include <csignal>
+#include <unistd.h>
+
+#include "interrupt.h"
+#include "test_sas_support.h"
+
+namespace {
+
+using sastest::inquiry;
+using sastest::logsense;
+using sastest::mgmt;
+using sastest::SasTest;
+
+const std::string kZero = "0000000000000000";
+
+// One disk with a page of 12 parameter bytes and a page of length 0.
+const char kDisk[] = "device 0 0 sas vendor HITACHI product HUC109060CSS600 rev A440 serial KZG1ABCD";
+const char kPages[] = R"(
+page 0 0 0x02 "02 00 00 0c 00 00 80 08 00 00 00 00 00 00 12 34"
+page 0 0 0x2f "2f 00 00 00"
+)";
+
+const char kDiskLog[] =
+    "Device code   : HITACHI HUC109060CSS600 A440\r\n"
+    "Serial number : KZG1ABCD            \r\n"
+    "<Page02>\r\n"
+    " 02 00 00 0c 00 00 80 08 00 00 00 00 00 00 12 34\r\n"
+    "<Page2f>\r\n"
+    " 2f 00 00 00\r\n";
+
+const char kSaving[] = "Controller 0/ Target 0 : HardDisk Log saving...\n";
+const char kRedHdd[] = "\033[31m HDD Log Dump Error\n\033[0m";
+
+std::vector<std::string> disk_trace() {
+    return {
+        inquiry(0, 0),
+        mgmt(2, 0, 0, kZero, 512),
+        logsense(0, 0, "4d004000000000000400", 4),
+        logsense(0, 0, "4d004000000000000600", 6),
+        logsense(0, 0, "4d004200000000000400", 4),
+        logsense(0, 0, "4d004200000000001000", 16),
+        logsense(0, 0, "4d006f00000000000400", 4),
+        logsense(0, 0, "4d006f00000000000400", 4),
+    };
+}
+
+std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+using DriveLog = SasTest;
+
+TEST_F(DriveLog, ADiskGetsItsIdentityAndEveryListedPage) {
+    std::string console = scan(std::string("controller 0 count 1\n") + kDisk + kPages, 1);
+    EXPECT_EQ(console, kSaving);
+    EXPECT_EQ(drive_log("MA0000.log"), kDiskLog);
+    EXPECT_EQ(trace(), sastest::join(std::vector<std::string>{mgmt(0, 0, 0, kZero, 68), mgmt(1, 0, 0, kZero, 2048)} +
+                                     disk_trace()));
+    EXPECT_EQ(error_log(), "");
+    EXPECT_EQ(fpLog, nullptr);
+    EXPECT_EQ(pstStorPassThr, nullptr);
+}
+
+// The same disk, each time with one thing wrong.
+struct Variant {
+    const char* name;
+    std::string scenario;
+    std::string console;
+    bool file;
+    size_t calls;  // library calls in all
+};
+
+TEST_F(DriveLog, EachKindOfDeviceIdIsHandledAsItShouldBe) {
+    const std::string disk = kDisk;
+    const std::string ok = std::string("controller 0 count 1\n") + disk + kPages;
+    const Variant cases[] = {
+        {"a SAS disk", ok, kSaving, true, 10},
+        {"an enclosure: no output at all", "controller 0 count 1\ndevice 0 0 enclosure\n", "", false, 3},
+        {"a disk with a non-disk peripheral type", "controller 0 count 1\n" + disk + " ptype 0x0d" + kPages, "",
+         false, 3},
+        {"a silent device id", "controller 0 count 1\ndevice 0 0 silent\n", "", false, 3},
+        {"an INQUIRY that fails", ok + "fault 0 0 inquiry code 0x8003\n", "", false, 3},
+        {"a SATA disk", "controller 0 count 1\n" + disk + " interface 1" + kPages,
+         std::string(kSaving) + " This HDD type is Not Support. HardDisk Log save skip\n", false, 4},
+        {"physical information that fails", "controller 0 count 1\n" + disk + " pdinfo-error 0x800a" + kPages,
+         "Controller 0 : Physical Information Get Error. 0000800a\n", false, 4},
+        {"controller information that fails", ok + "controller-info-error 0 0x8002\n",
+         "Controller 0 : Controller Information Get Error. 00008002\n", false, 2},
+        {"a controller with deviceIdCount 0", std::string("controller 0 count 0\n") + disk + kPages, "", false, 2},
+        {"no device id below the count", std::string("controller 0 count 0\n"), "", false, 2},
+    };
+    for (const Variant& c : cases) {
+        std::filesystem::remove(log_dir() + "/MA0000.log");
+        std::string console = scan(c.scenario, 1);
+        EXPECT_EQ(console, c.console) << c.name;
+        EXPECT_EQ(sastest::exists(log_dir() + "/MA0000.log"), c.file) << c.name;
+        if (c.file) {
+            EXPECT_EQ(drive_log("MA0000.log"), kDiskLog) << c.name;
+        }
+        EXPECT_EQ(sim::trace().size(), c.calls) << c.name;
+        EXPECT_EQ(error_log(), "") << c.name;
+        EXPECT_EQ(pstStorPassThr, nullptr) << c.name;
+    }
+}
+
+TEST_F(DriveLog, AFailedControllerIsPassedOverForTheNext) {
+    std::string console = scan(
+        "controller 0 count 1\ncontroller-info-error 0 -1\ncontroller 1 count 11\n"
+        "device 1 10 sas serial S1\npage 1 10 0x06 \"06 00 00 08 00 00 02 04 00 00 02 44\"\n",
+        2);
+    EXPECT_EQ(console,
+              "Controller 0 : Controller Information Get Error. ffffffff\n"
+              "Controller 1/ Target 10 : HardDisk Log saving...\n");
+    // The file name carries the controller and the device id in hex.
+    EXPECT_EQ(drive_log("MA010a.log"),
+              "Device code   : SEAGATE ST600MM0006     0004\r\n"
+              "Serial number : S1                  \r\n"
+              "<Page06>\r\n"
+              " 06 00 00 08 00 00 02 04 00 00 02 44\r\n");
+}
+
+// A log directory far longer than a 128-character path buffer would hold
+// still gets its files, under their full names.
+TEST_F(DriveLog, ALongLogDirectoryIsNotCut) {
+    const std::string deep = dir + "/" + std::string(120, 'd') + "/" + std::string(100, 'e');
+    ASSERT_LE(deep.size(), 255u);
+    std::filesystem::create_directories(deep);
+    set_log_dir(deep);
+    scan("controller 0 count 1\ndevice 0 0 sas serial LONG\n", 1);
+    EXPECT_EQ(sastest::read_file(deep + "/MA0000.log"),
+              "Device code   : SEAGATE ST600MM0006     0004\r\nSerial number : LONG                \r\n");
+    EXPECT_EQ(error_log(), "");
+}
+
+TEST_F(DriveLog, ADiskListingNoPagesGetsItsIdentityOnly) {
+    scan("controller 0 count 1\ndevice 0 0 sas serial X\n", 1);
+    EXPECT_EQ(drive_log("MA0000.log"),
+              "Device code   : SEAGATE ST600MM0006     0004\r\n"
+              "Serial number : X                   \r\n");
+}
+
+// A page length of 65,532 makes the 16-bit total 0: the page is asked for
+// with no bytes and no dump line follows its header line.
+TEST_F(DriveLog, PageLength65532GivesAnEmptyPage) {
+    scan(std::string("controller 0 count 1\n") + kDisk +
+             "\npage 0 0 0x0d \"0d 00 ff fc\"\npage 0 0 0x2f \"2f 00 00 00\"\n",
+         1);
+    EXPECT_EQ(drive_log("MA0000.log"),
+              "Device code   : HITACHI HUC109060CSS600 A440\r\n"
+              "Serial number : KZG1ABCD            \r\n"
+              "<Page0d>\r\n"
+              "<Page2f>\r\n"
+              " 2f 00 00 00\r\n");
+    const auto& t = sim::trace();
+    ASSERT_GE(t.size(), 8u);
+    EXPECT_EQ(t[6], logsense(0, 0, "4d004d00000000000400", 4));
+    EXPECT_EQ(t[7], logsense(0, 0, "4d004d00000000000000", 0));
+}
+
+// Codes are written as the disk lists them; the request carries the low six
+// bits. A list longer than the table keeps its first 64 entries, in order.
+TEST_F(DriveLog, ALongPageListKeepsTheEntriesThatFit) {
+    std::string list = "00 00 00 46";
+    for (int i = 0; i < 64; ++i) list += i % 2 ? " ef" : " 02";
+    for (int i = 0; i < 6; ++i) list += " 0d";
+    scan(std::string("controller 0 count 1\n") + kDisk + "\npage 0 0 0x00 \"" + list + "\"" + kPages, 1);
+
+    std::string want = "Device code   : HITACHI HUC109060CSS600 A440\r\nSerial number : KZG1ABCD            \r\n";
+    for (int i = 0; i < 64; ++i) {
+        want += i % 2 ? "<Pageef>\r\n 2f 00 00 00\r\n"
+                      : "<Page02>\r\n 02 00 00 0c 00 00 80 08 00 00 00 00 00 00 12 34\r\n";
+    }
+    EXPECT_EQ(drive_log("MA0000.log"), want);
+    const auto& t = sim::trace();
+    ASSERT_EQ(t.size(), 2u + 2 + 2 + 128);
+    EXPECT_EQ(t[5], logsense(0, 0, "4d004000000000004a00", 74));
+    EXPECT_EQ(t.back(), logsense(0, 0, "4d006f00000000000400", 4));
+    for (const auto& line : t) EXPECT_EQ(line.find("cdb=4d004d"), std::string::npos) << line;
+}
+
+TEST_F(DriveLog, AFailedLogSenseLeavesItsHeaderLineAndEndsTheWalk) {
+    std::string console = scan(std::string("controller 0 count 2\n") + kDisk + kPages +
+                                   "page 0 0 0x0d \"0d 00 00 00\"\n"
+                                   "fault 0 0 logsense:2f code 4 sense \"70 00 05 00 00 00 00 0a 00 00 00 00 24\"\n"
+                                   "device 0 1 sas serial NEXT\n",
+                               1);
+    EXPECT_EQ(drive_log("MA0000.log"),
+              "Device code   : HITACHI HUC109060CSS600 A440\r\n"
+              "Serial number : KZG1ABCD            \r\n"
+              "<Page02>\r\n"
+              " 02 00 00 0c 00 00 80 08 00 00 00 00 00 00 12 34\r\n"
+              "<Page2f>\r\n");
+    EXPECT_EQ(error_log(),
+              "H00T00 Command error , 4d 00 6f 00 00 00 00 00 04 00 , 00000004, "
+              "70 00 05 00 00 00 00 0a 00 00 00 00 24 00 00 00 00 00 00 00 \r\n");
+    EXPECT_EQ(console, std::string(kSaving) + kRedHdd + "Controller 0/ Target 1 : HardDisk Log saving...\n");
+    // Page 0d, listed after the failed page, is never asked for; the next
+    // disk is.
+    for (const auto& line : sim::trace()) EXPECT_EQ(line.find("tgt=0 one=1 zero=0 dir=2 timeout=10 cdblen=10 cdb=4d004d"), std::string::npos);
+    EXPECT_TRUE(sastest::exists(log_dir() + "/MA0001.log"));
+}
+
+TEST_F(DriveLog, AFailedSupportedPagesListLeavesTheIdentityOnly) {
+    scan(std::string("controller 0 count 1\n") + kDisk + kPages + "fault 0 0 logsense:00 nth 2 code 0x8003\n", 1);
+    EXPECT_EQ(drive_log("MA0000.log"),
+              "Device code   : HITACHI HUC109060CSS600 A440\r\nSerial number : KZG1ABCD            \r\n");
+    EXPECT_EQ(error_log(),
+              "H00T00 Command error , 4d 00 40 00 00 00 00 00 06 00 , 00008003, "
+              "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 \r\n");
+}
+
+TEST_F(DriveLog, ALogFileThatCannotBeOpenedEndsTheScan) {
+    set_log_dir(dir + "/missing");
+    std::string console = scan(std::string("controller 0 count 2\n") + kDisk + kPages + "device 0 1 sas\n", 1);
+    const std::string path = dir + "/missing/MA0000.log";
+    EXPECT_EQ(console, std::string(kSaving) + "\033[31m File Open Error(" + path + ")\n\033[0m");
+    EXPECT_EQ(error_log(), " File Open Error(" + path + ")\n");
+    // Device id 1 is never probed.
+    EXPECT_EQ(trace(), sastest::join({mgmt(0, 0, 0, kZero, 68), mgmt(1, 0, 0, kZero, 2048), inquiry(0, 0),
+                                      mgmt(2, 0, 0, kZero, 512)}));
+}
+
+// A drive log that cannot be written is reported, and the scan goes on with
+// the next disk. The first disk is of the internal-log family: once its file
+// fails nothing more is asked of it.
+TEST_F(DriveLog, AWriteFailureIsReportedAndTheNextDiskFollows) {
+    const std::string full = log_dir() + "/MA0000.log";
+    ASSERT_EQ(symlink("/dev/full", full.c_str()), 0);
+    std::string console = scan(
+        "controller 0 count 2\n"
+        "device 0 0 sas vendor FUJITSU product KZA4036TX\n"
+        "page 0 0 0x02 \"02 00 00 00\"\n"
+        "internal 0 0 1 16\ninternal 0 0 2 16\ninternal 0 0 4 16\ninternal 0 0 8 16\n"
+        "device 0 1 sas serial NEXT\n"
+        "page 0 1 0x02 \"02 00 00 00\"\n",
+        1);
+    EXPECT_EQ(error_log(), " File Write Error(" + full + ")\n");
+    EXPECT_EQ(console, std::string(kSaving) + "\033[31m File Write Error(" + full + ")\n\033[0m" +
+                           "Controller 0/ Target 1 : HardDisk Log saving...\n");
+    EXPECT_EQ(drive_log("MA0001.log"),
+              "Device code   : SEAGATE ST600MM0006     0004\r\n"
+              "Serial number : NEXT                \r\n"
+              "<Page02>\r\n"
+              " 02 00 00 00\r\n");
+    std::vector<std::string> disk0;
+    for (const auto& line : sim::trace())
+        if (line.find(" tgt=0 ") != std::string::npos) disk0.push_back(line);
+    // INQUIRY, then the two reads of the supported-pages list: the first
+    // write (its page header line) fails.
+    EXPECT_EQ(sastest::join(disk0), sastest::join({inquiry(0, 0), logsense(0, 0, "4d004000000000000400", 4),
+                                                   logsense(0, 0, "4d004000000000000500", 5)}));
+    EXPECT_EQ(fpLog, nullptr);
+    EXPECT_EQ(pstStorPassThr, nullptr);
+}
+
+// Ctrl-C while a LOG SENSE is in the library: the signal arrives during the
+// call, the run ends with status 1 once the call has returned, and the drive
+// log holds everything written before.
+int interrupted_library(SL_LIB_CMD_PARAM_T* req) {
+    int rc = sim::ProcessLibCommand(req);
+    const auto* pt = static_cast<const SCSI_PASSTHRU_T*>(req->pData);
+    if (req->cmdType == SL_CMD_TYPE_PASSTHRU && pt->cdb[0] == 0x4D && pt->cdb[2] == 0x6F) raise(SIGINT);
+    return rc;
+}
+
+void interrupted_scan() {
+    // The console of the run is not what this test is about.
+    if (freopen("/dev/null", "w", stdout) == nullptr) _exit(3);
+    install_interrupt_handler();
+    atexit(End_Test);
+    ProcessLibCommandF = interrupted_library;
+    Get_SHdd_Log(1);
+    _exit(0);
+}
+
+TEST_F(DriveLog, AnInterruptDuringALogSenseLeavesAClosedPartialLog) {
+    sim::load_scenario(std::string("controller 0 count 1\n") + kDisk + kPages);
+    EXPECT_EXIT(interrupted_scan(), ::testing::ExitedWithCode(1), "");
+    EXPECT_EQ(drive_log("MA0000.log"),
+              "Device code   : HITACHI HUC109060CSS600 A440\r\n"
+              "Serial number : KZG1ABCD            \r\n"
+              "<Page02>\r\n"
+              " 02 00 00 0c 00 00 80 08 00 00 00 00 00 00 12 34\r\n"
+              "<Page2f>\r\n");
+}
+
+}  // namespace
