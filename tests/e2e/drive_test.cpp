@@ -1,0 +1,463 @@
+// Whole runs that collect SAS drive logs through the simulated storage
+// library: the drive scan, the drive log files byte for byte, the internal
+// log of the drive family, failed commands, files that cannot be written and
+// an interrupt during a blocked LOG SENSE.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "harness.h"
+
+using namespace e2e;
+
+namespace {
+
+class Drive : public E2E {};
+
+using Bytes = std::vector<unsigned char>;
+
+std::string identity(const std::string& code, const std::string& serial) {
+    return "Device code   : " + code + "\r\nSerial number : " + serial + "\r\n";
+}
+
+std::string page(const std::string& code, const Bytes& data) { return "<Page" + code + ">\r\n" + hex_lines(data); }
+
+// An internal-log section as the simulated drive builds it: byte 0 the type,
+// bytes 1..3 the length less 3 (big-endian), then a counting pattern.
+Bytes section(int type, size_t len) {
+    Bytes b(len);
+    if (len > 0) b[0] = static_cast<unsigned char>(type);
+    size_t l = len - 3;
+    if (len > 1) b[1] = static_cast<unsigned char>(l >> 16);
+    if (len > 2) b[2] = static_cast<unsigned char>(l >> 8);
+    if (len > 3) b[3] = static_cast<unsigned char>(l);
+    for (size_t i = 4; i < len; ++i) b[i] = static_cast<unsigned char>(i - 4);
+    return b;
+}
+
+const char* kSectionTitles[] = {"<Drive Status Log>\r\n", "<Drive Interna Log>\r\n", "<Command Log>\r\n",
+                                "<Controller Internal Information>\r\n"};
+const int kSectionTypes[] = {1, 2, 4, 8};
+
+// The sections of a family disk declared with the lengths below, the first n.
+const size_t kSectionLens[] = {3, 16, 20, 35};
+std::string sections(int n = 4) {
+    std::string s;
+    for (int i = 0; i < n; ++i) s += kSectionTitles[i] + hex_lines(section(kSectionTypes[i], kSectionLens[i]));
+    return s;
+}
+std::string section_statements(int c, int id) {
+    std::string s;
+    for (int i = 0; i < 4; ++i)
+        s += "internal " + std::to_string(c) + " " + std::to_string(id) + " " + std::to_string(kSectionTypes[i]) + " " +
+             std::to_string(kSectionLens[i]) + "\n";
+    return s;
+}
+
+const std::string P00 = "00 00 00 06 00 02 0d 2f 42 30";
+const std::string P02 = "02 00 00 0c 00 00 00 04 00 00 00 01 00 01 00 04";       // 12 parameter bytes
+const std::string P0D = "0d 00 00 00";                                           // length 0
+const std::string P2F = "2f 00 00 10 00 00 03 02 00 00 00 01 03 00 00 08 de ad be ef";  // one line and a short one
+const std::string P30 = "30 00 ff fc";                                           // 65,532: total 0
+
+const std::string kScanScenario =
+    "controller 0\n"
+    "device 0 0 sas vendor \"SEAGATE \" product \"ST300MM0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n"
+    "page 0 0 0x00 \"" + P00 + "\"\n"
+    "page 0 0 0x02 \"" + P02 + "\"\n"
+    "page 0 0 0x0d \"" + P0D + "\"\n"
+    "page 0 0 0x2f \"" + P2F + "\"\n"
+    "page 0 0 0x30 \"" + P30 + "\"\n"
+    "device 0 1 sas vendor \"HGST    \" product \"HUC KZA4072TX   \" rev \"A1B2\" serial \"KZSER000000000000001\"\n"
+    "page 0 1 0x00 \"00 00 00 01 00\"\n" +
+    section_statements(0, 1) +
+    "device 0 2 sata vendor \"ATA     \" product \"WDC WD10EZEX    \" rev \"1A01\" serial \"WD-WCC000000000001  \"\n"
+    "device 0 3 enclosure\n"
+    "device 0 4 silent\n"
+    "device 0 5 sas vendor \"SEAGATE \" product \"ST600MM0006     \" rev \"0003\" serial \"S0M1ABCD0000C7654321\" "
+    "pdinfo-error 0x8001\n"
+    "controller 1 count 11\n"
+    "device 1 10 sas vendor \"TOSHIBA \" product \"AL14SEB030N     \" rev \"0101\" serial \"X000000000000000000A\"\n"
+    "page 1 10 0x00 \"00 00 00 00\"\n"
+    "controller 2\n"
+    "controller-info-error 2 0x22\n";
+
+const std::string kScanConsole =
+    "Controller 0/ Target 0 : HardDisk Log saving...\n"
+    "Controller 0/ Target 1 : HardDisk Log saving...\n"
+    "Controller 0/ Target 2 : HardDisk Log saving...\n"
+    " This HDD type is Not Support. HardDisk Log save skip\n"
+    "Controller 0 : Physical Information Get Error. 00008001\n"
+    "Controller 1/ Target 10 : HardDisk Log saving...\n"
+    "Controller 2 : Controller Information Get Error. 00000022\n";
+
+const std::string kDisk0 = identity("SEAGATE ST300MM0006     0003", "S0M1ABCD0000C1234567") + page("00", bytes_of(P00)) +
+                           page("02", bytes_of(P02)) + page("0d", bytes_of(P0D)) + page("2f", bytes_of(P2F)) +
+                           page("42", bytes_of(P02)) + "<Page30>\r\n";
+const std::string kDisk1Pages =
+    identity("HGST    HUC KZA4072TX   A1B2", "KZSER000000000000001") + page("00", bytes_of("00 00 00 01 00"));
+const std::string kDisk10 = identity("TOSHIBA AL14SEB030N     0101", "X000000000000000000A");
+
+// CDBs (hex, no blanks) of the SCSI commands sent to one device, in order.
+std::vector<std::string> cdbs(const Case& c, int ctrl, int tgt) {
+    std::vector<std::string> v;
+    for (auto& l : c.lib_calls()) {
+        if (trace_field(l, "type") != "6" || trace_field(l, "cmd") != "0") continue;
+        if (trace_field(l, "ctrl") != std::to_string(ctrl) || trace_field(l, "tgt") != std::to_string(tgt)) continue;
+        std::string cdb;
+        for (char ch : trace_field(l, "cdb"))
+            if (ch != ' ') cdb += static_cast<char>(tolower(static_cast<unsigned char>(ch)));
+        v.push_back(cdb);
+    }
+    return v;
+}
+
+// The detail line of a failed SCSI command in the error log.
+std::string detail(int ctrl, int tgt, const Bytes& cdb10, unsigned rc, const Bytes& sense) {
+    char b[64];
+    snprintf(b, sizeof b, "H%02xT%02x Command error , ", ctrl, tgt);
+    std::string s = b;
+    for (size_t i = 0; i < 10; ++i) {
+        snprintf(b, sizeof b, "%02x ", i < cdb10.size() ? cdb10[i] : 0);
+        s += b;
+    }
+    snprintf(b, sizeof b, ", %08x, ", rc);
+    s += b;
+    for (size_t i = 0; i < 20; ++i) {
+        snprintf(b, sizeof b, "%02x ", i < sense.size() ? sense[i] : 0);
+        s += b;
+    }
+    return s + "\r\n";
+}
+
+// The blocks of a drive log: "<PageXX>" → the bytes dumped under it.
+std::vector<std::pair<std::string, Bytes>> page_blocks(const std::string& log) {
+    std::vector<std::pair<std::string, Bytes>> blocks;
+    std::istringstream in(log);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.rfind("<Page", 0) == 0 && line.size() == 8 && line[7] == '>') {
+            blocks.push_back({line.substr(5, 2), {}});
+        } else if (!blocks.empty() && !line.empty() && line[0] == ' ') {
+            auto b = bytes_of(line);
+            blocks.back().second.insert(blocks.back().second.end(), b.begin(), b.end());
+        } else if (!blocks.empty() && line[0] == '<') {
+            break;
+        }
+    }
+    return blocks;
+}
+
+}  // namespace
+
+// The scan of every controller: one file per SAS disk with identity lines,
+// the pages as listed (header line, whole page as hex lines, CR LF), the
+// four internal-log sections of the family disk; SATA disks, enclosures,
+// silent ids and failed queries as they must appear; -n leaves out the
+// internal log.
+TEST_P(Drive, ScanWritesEverySasDisk) {
+    for (bool internal : {true, false}) {
+        SCOPED_TRACE(internal ? "without arguments" : "-n");
+        auto c = make_case(internal ? "all" : "n");
+        c->scenario(kScanScenario);
+        auto r = internal ? c->run() : c->run({"-n"});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, internal ? full_run(3, kScanConsole) : title() + kSaving + kScanConsole + kReset)
+            << show(r.out);
+        EXPECT_RESET_LAST(r);
+        EXPECT_EQ(c->log("MA0000.log"), kDisk0);
+        EXPECT_EQ(c->log("MA0001.log"), kDisk1Pages + (internal ? sections() : ""));
+        EXPECT_EQ(c->log("MA010a.log"), kDisk10);
+        for (auto name : {"MA0002.log", "MA0003.log", "MA0004.log", "MA0005.log", "MA0100.log", "MA0200.log"})
+            EXPECT_FALSE(c->exists(c->logdir() + "/" + name)) << name;
+        if (internal) {
+            EXPECT_EQ(c->log("logdperr.txt"), "");
+        } else {
+            EXPECT_FALSE(c->exists(c->logdir() + "/logdperr.txt"));
+        }
+        EXPECT_EQ(c->sleeps(), std::vector<std::string>(internal ? 7 : 1, "sleep 1"));
+
+        // What was sent to disk 0: INQUIRY, then each page header and page,
+        // the code's low 6 bits with page control 01b, 16-bit lengths.
+        EXPECT_EQ(cdbs(*c, 0, 0), (std::vector<std::string>{
+                                      "120000006000",
+                                      "4d004000000000000400", "4d004000000000000a00",
+                                      "4d004000000000000400", "4d004000000000000a00",
+                                      "4d004200000000000400", "4d004200000000001000",
+                                      "4d004d00000000000400", "4d004d00000000000400",
+                                      "4d006f00000000000400", "4d006f00000000001400",
+                                      "4d004200000000000400", "4d004200000000001000",
+                                      "4d007000000000000400", "4d007000000000000000",
+                                  }));
+        // The family disk: the internal log's requests only without -n.
+        size_t fe = 0;
+        for (auto& cdb : cdbs(*c, 0, 1)) fe += cdb.rfind("fe", 0) == 0;
+        EXPECT_EQ(fe, internal ? 8u : 0u);
+    }
+}
+
+// A failed LOG SENSE ends the page walk (the failed page's header line
+// stays), the internal log still follows; a failed internal-log read leaves
+// the sections before it complete. The detail line goes to the error log
+// only in a run without arguments; the console shows the short red line.
+TEST_P(Drive, FailedCommandsAreReported) {
+    struct Row {
+        const char* name;
+        bool args;
+        std::string fault;
+        std::string file;      // expected MA0000.log after the identity lines
+        std::string record;    // expected error log (without arguments)
+    };
+    const Bytes sense1 = bytes_of("70 00 05 00 00 00 00 0a 00 00 00 00 24 00");
+    const Bytes sense2 = bytes_of("70 00 04 00 00 00 00 0a 00 00 00 00 44 00");
+    const std::string pages_ok = page("02", bytes_of(P02));
+    const std::string logsense_fault = "fault 0 0 logsense:2f code 0x4 sense \"70 00 05 00 00 00 00 0a 00 00 00 00 24 00\"\n";
+    const std::string internal_fault = "fault 0 0 internal:4 code 0x10 sense \"70 00 04 00 00 00 00 0a 00 00 00 00 44 00\"\n";
+    const std::string ls_file = pages_ok + "<Page2f>\r\n" + sections();
+    const std::string in_file = pages_ok + page("2f", bytes_of(P2F)) + page("0d", bytes_of(P0D)) + sections(2);
+    const std::string ls_record = detail(0, 0, bytes_of("4d 00 6f 00 00 00 00 00 04 00"), 4, sense1);
+    const std::string in_record = detail(0, 0, bytes_of("fe 04 00 00 00 00 00 00 04 00"), 0x10, sense2);
+    const std::vector<Row> rows = {
+        {"logsense", false, logsense_fault, ls_file, ls_record},
+        {"logsense-args", true, logsense_fault, ls_file, ""},
+        {"internal", false, internal_fault, in_file, in_record},
+        {"internal-args", true, internal_fault, in_file, ""},
+    };
+    ASSERT_EQ(ls_record.size(), 127u);  // 125 characters and CR LF
+    for (auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        auto c = make_case(row.name);
+        c->scenario(
+            "controller 0\n"
+            "device 0 0 sas vendor \"HGST    \" product \"HUS KZB3036TX   \" rev \"A1B2\" serial \"KZSER000000000000002\"\n"
+            "page 0 0 0x00 \"00 00 00 03 02 2f 0d\"\n"
+            "page 0 0 0x02 \"" + P02 + "\"\n"
+            "page 0 0 0x2f \"" + P2F + "\"\n"
+            "page 0 0 0x0d \"" + P0D + "\"\n" +
+            section_statements(0, 0) + row.fault +
+            "device 0 1 sas vendor \"SEAGATE \" product \"ST300MM0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n"
+            "page 0 1 0x00 \"00 00 00 00\"\n");
+        auto r = row.args ? c->run({"x"}) : c->run();
+        EXPECT_EQ(r.status, 0);
+        std::string drives = "Controller 0/ Target 0 : HardDisk Log saving...\n" + red(" HDD Log Dump Error\n") +
+                             "Controller 0/ Target 1 : HardDisk Log saving...\n";
+        EXPECT_EQ(r.out, row.args ? title() + kSaving + drives + kReset : full_run(1, drives)) << show(r.out);
+        EXPECT_RESET_LAST(r);
+        EXPECT_EQ(c->log("MA0000.log"),
+                  identity("HGST    HUS KZB3036TX   A1B2", "KZSER000000000000002") + row.file);
+        EXPECT_EQ(c->log("MA0001.log"), identity("SEAGATE ST300MM0006     0003", "S0M1ABCD0000C1234567"));
+        if (row.args) {
+            EXPECT_FALSE(c->exists(c->logdir() + "/logdperr.txt"));
+        } else {
+            EXPECT_EQ(c->log("logdperr.txt"), row.record);
+        }
+        // After a failed section no later section is asked for.
+        size_t fe08 = 0;
+        for (auto& cdb : cdbs(*c, 0, 0)) fe08 += cdb.rfind("fe08", 0) == 0;
+        EXPECT_EQ(fe08, row.fault == internal_fault ? 0u : 2u);
+    }
+}
+
+// A drive log that cannot be written (a full file system): " File Write
+// Error(%s)\n" in red with the path, in the error log too when there is
+// one, and the scan goes on with the next device; the file written before
+// is complete.
+TEST_P(Drive, DriveLogThatCannotBeWritten) {
+    for (bool args : {true, false}) {
+        SCOPED_TRACE(args ? "-o to a full file system" : "full log directory");
+        auto c = make_case(args ? "args" : "noargs");
+        std::string dir = args ? "/o_tmp/full" : c->logdir();
+        std::filesystem::create_directories(c->host(dir));
+        c->scenario(
+            "controller 0\n"
+            // In the run without arguments the error log gets a record (and
+            // so its file system block) before the file system is full.
+            "cli exit fwtermlog 0 1\n"
+            "device 0 0 sas vendor \"SEAGATE \" product \"ST300MM0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n"
+            "page 0 0 0x00 \"00 00 00 01 02\"\n"
+            "page 0 0 0x02 \"" + P02 + "\"\n"
+            "device 0 1 sas vendor \"HGST    \" product \"HUC KZA4144TX   \" rev \"A1B2\" serial \"KZSER000000000000003\"\n"
+            "page 0 1 0x00 \"00 00 00 00\"\n"
+            "internal 0 1 1 1000000\ninternal 0 1 2 3\ninternal 0 1 4 3\ninternal 0 1 8 3\n"
+            "device 0 2 sas vendor \"SEAGATE \" product \"ST300MM0006     \" rev \"0003\" serial \"S0M1ABCD0000C0000002\"\n"
+            "page 0 2 0x00 \"00 00 00 01 02\"\n"
+            "page 0 2 0x02 \"" + P02 + "\"\n");
+        RunOptions o;
+        if (args) o.args = {"-o", dir};
+        o.tmpfs = {{dir, "size=256k"}};
+        auto r = c->run(o);
+        EXPECT_EQ(r.status, 0);
+        std::string drives = "Controller 0/ Target 0 : HardDisk Log saving...\n"
+                             "Controller 0/ Target 1 : HardDisk Log saving...\n" +
+                             red(" File Write Error(" + dir + "/MA0001.log)\n") +
+                             "Controller 0/ Target 2 : HardDisk Log saving...\n" +
+                             red(" File Write Error(" + dir + "/MA0002.log)\n");
+        if (args) {
+            EXPECT_EQ(r.out, title() + kSaving + drives + kReset) << show(r.out);
+        } else {
+            // The event log may fail on the full file system too.
+            std::string before = full_run(1, drives, {{"fwtermlog", 0}});
+            before = before.substr(0, before.find(drives) + drives.size());
+            EXPECT_EQ(r.out.substr(0, before.size()), before) << show(r.out);
+            std::string records = collector_record(six_collectors()[0]) + " File Write Error(" + dir +
+                                  "/MA0001.log)\n" + " File Write Error(" + dir + "/MA0002.log)\n";
+            EXPECT_EQ(c->read(c->tmpfs_copy(0) + "/logdperr.txt").substr(0, records.size()), records);
+        }
+        EXPECT_RESET_LAST(r);
+        EXPECT_EQ(c->read(c->tmpfs_copy(0) + "/MA0000.log"),
+                  identity("SEAGATE ST300MM0006     0003", "S0M1ABCD0000C1234567") + page("02", bytes_of(P02)));
+        // The tmpfs lived only in the tool's namespace: the case's own
+        // directory under it stayed empty.
+        EXPECT_TRUE(c->list(dir).empty());
+    }
+}
+
+// Limits: a supported-pages list longer than any page table keeps the codes
+// that fit, in order (at least one for every 6-bit code); an internal-log
+// section longer than 65,535 bytes is dumped whole.
+TEST_P(Drive, Limits) {
+    auto c = make_case();
+    std::string scn =
+        "controller 0\n"
+        "device 0 0 sas vendor \"SEAGATE \" product \"ST300MM0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n";
+    // 200 codes: 01..3f over and over.
+    Bytes p00{0, 0, 0, 200};
+    for (int i = 0; i < 200; ++i) p00.push_back(static_cast<unsigned char>(1 + i % 63));
+    std::string hex;
+    for (auto b : p00) {
+        char t[4];
+        snprintf(t, sizeof t, "%02x", b);
+        hex += t;
+    }
+    scn += "page 0 0 0x00 \"" + hex + "\"\n";
+    for (int code = 1; code < 64; ++code) {
+        char t[64];
+        snprintf(t, sizeof t, "page 0 0 0x%02x \"%02x 00 00 02 00 %02x\"\n", code, code, code);
+        scn += t;
+    }
+    scn += "device 0 1 sas vendor \"HGST    \" product \"HUC KZB3072TX   \" rev \"A1B2\" serial \"KZSER000000000000004\"\n"
+           "page 0 1 0x00 \"00 00 00 00\"\n"
+           "internal 0 1 1 3\ninternal 0 1 2 70000\ninternal 0 1 4 3\ninternal 0 1 8 3\n";
+    c->scenario(scn);
+    auto r = c->run({"x"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, title() + kSaving + "Controller 0/ Target 0 : HardDisk Log saving...\n" +
+                         "Controller 0/ Target 1 : HardDisk Log saving...\n" + kReset)
+        << show(r.out);
+    auto blocks = page_blocks(c->log("MA0000.log"));
+    EXPECT_GE(blocks.size(), 64u);
+    EXPECT_LE(blocks.size(), 200u);
+    for (size_t i = 0; i < blocks.size(); ++i) {
+        int code = 1 + static_cast<int>(i % 63);
+        char t[4];
+        snprintf(t, sizeof t, "%02x", code);
+        EXPECT_EQ(blocks[i].first, t) << i;
+        EXPECT_EQ(blocks[i].second, (Bytes{static_cast<unsigned char>(code), 0, 0, 2, 0, static_cast<unsigned char>(code)}))
+            << i;
+    }
+    std::string log = c->log("MA0001.log");
+    std::string want = kSectionTitles[1] + hex_lines(section(2, 70000));
+    EXPECT_NE(log.find(want), std::string::npos) << "the 70,000-byte section is not dumped whole";
+    EXPECT_EQ(log.size(), identity("HGST    HUC KZB3072TX   A1B2", "KZSER000000000000004").size() +
+                              std::string(kSectionTitles[0]).size() + hex_lines(section(1, 3)).size() + want.size() +
+                              std::string(kSectionTitles[2]).size() + hex_lines(section(4, 3)).size() +
+                              std::string(kSectionTitles[3]).size() + hex_lines(section(8, 3)).size());
+}
+
+// Ctrl-C while a LOG SENSE is blocked in the library: status 1 after the
+// call returns, the drive log closed holding everything written before, no
+// further device and no event log.
+TEST_P(Drive, InterruptDuringLogSense) {
+    auto c = make_case();
+    c->scenario(
+        "controller 0\n"
+        "device 0 0 sas vendor \"SEAGATE \" product \"ST300MM0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n"
+        "page 0 0 0x00 \"00 00 00 03 02 03 2f\"\n"
+        "page 0 0 0x02 \"" + P02 + "\"\n"
+        "page 0 0 0x03 \"03 00 00 08 00 00 02 04 00 00 00 05\"\n"
+        "page 0 0 0x2f \"" + P2F + "\"\n"
+        "delay 0 0 logsense:03 nth 1 ms 3000\n"
+        "device 0 1 sas vendor \"SEAGATE \" product \"ST300MM0006     \" rev \"0003\" serial \"S0M1ABCD0000C0000002\"\n"
+        "page 0 1 0x00 \"00 00 00 00\"\n");
+    RunOptions o;
+    o.interrupt = Interrupt{c->logdir() + "/MA0000.log", "<Page03>", 300};
+    auto r = c->run(o);
+    EXPECT_TRUE(r.interrupt_sent);
+    EXPECT_EQ(r.status, 1) << "signal " << r.signal;
+    EXPECT_EQ(c->log("MA0000.log"), identity("SEAGATE ST300MM0006     0003", "S0M1ABCD0000C1234567") +
+                                        page("02", bytes_of(P02)) + "<Page03>\r\n");
+    EXPECT_FALSE(c->exists(c->logdir() + "/MA0001.log"));
+    std::string before = full_run(1).substr(0, title().size() + kSaving.size());
+    for (auto& col : six_collectors()) before += collector_ok(col, 0);
+    before += "Controller 0/ Target 0 : HardDisk Log saving...\n";
+    EXPECT_EQ(r.out.substr(0, before.size()), before) << show(r.out);
+    EXPECT_EQ(r.out.find("Target 1"), std::string::npos) << show(r.out);
+    EXPECT_RESET_LAST(r);
+    for (auto& call : c->cli_calls()) EXPECT_NE(call.at(2), "-adpeventlog") << "the run went on";
+    EXPECT_EQ(c->sleeps(), std::vector<std::string>(6, "sleep 1"));
+    EXPECT_EQ(c->log("logdperr.txt"), "");
+}
+
+// A disk answering with pages captured from real SAS disks: every listed
+// page is dumped whole, and an independent decoder (sg_logs --inhex) reads
+// a dumped page back.
+TEST_P(Drive, CapturedPagesDecode) {
+    auto c = make_case();
+    c->scenario(
+        "controller 0\n"
+        "device 0 0 sas vendor \"SEAGATE \" product \"ST300MM0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n"
+        "captured-pages 0 0\n");
+    auto r = c->run({"x"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, title() + kSaving + "Controller 0/ Target 0 : HardDisk Log saving...\n" + kReset) << show(r.out);
+    std::string log = c->log("MA0000.log");
+    ASSERT_EQ(log.rfind(identity("SEAGATE ST300MM0006     0003", "S0M1ABCD0000C1234567"), 0), 0u);
+    auto blocks = page_blocks(log);
+
+    std::string dir = std::string(LOGDUMP_SOURCE_DIR) + "/../shared/data/logpages";
+    auto file_bytes = [&](const std::string& code) -> std::optional<Bytes> {
+        std::ifstream in(dir + "/page_" + code + ".hex");
+        if (!in) return std::nullopt;
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return bytes_of(ss.str());
+    };
+    auto p00 = file_bytes("00");
+    if (p00) {
+        std::vector<std::string> listed;
+        for (size_t i = 4; i < p00->size(); ++i) {
+            char b[4];
+            snprintf(b, sizeof b, "%02x", (*p00)[i]);
+            listed.push_back(b);
+        }
+        ASSERT_EQ(blocks.size(), listed.size());
+        for (size_t i = 0; i < listed.size(); ++i) {
+            EXPECT_EQ(blocks[i].first, listed[i]);
+            auto want = file_bytes(listed[i]);
+            Bytes empty{static_cast<unsigned char>(std::stoi(listed[i], nullptr, 16)), 0, 0, 0};
+            EXPECT_EQ(blocks[i].second, want ? *want : empty) << "page " << listed[i];
+        }
+    }
+
+    if (!std::filesystem::exists("/usr/bin/sg_logs")) GTEST_SKIP() << "sg_logs (sg3-utils) is not installed";
+    std::string block;
+    size_t at = log.find("<Page0e>\r\n");
+    ASSERT_NE(at, std::string::npos);
+    at += 10;
+    size_t end = log.find('<', at);
+    block = log.substr(at, end == std::string::npos ? std::string::npos : end - at);
+    std::string hexfile = c->dir + "/page0e.txt";
+    std::ofstream(hexfile, std::ios::binary) << block;
+    std::string out;
+    FILE* p = popen(("/usr/bin/sg_logs --inhex=" + hexfile + " 2>&1").c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    char buf[512];
+    while (fgets(buf, sizeof buf, p)) out += buf;
+    EXPECT_EQ(pclose(p), 0) << out;
+    EXPECT_NE(out.find("Start-stop cycle counter"), std::string::npos) << out;
+    EXPECT_NE(out.find("Date of manufacture, year: 2013, week: 47"), std::string::npos) << out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Both, Drive, ::testing::ValuesIn(tools()), tool_param_name);
