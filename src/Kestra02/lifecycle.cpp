@@ -33,6 +33,9 @@ void install_sigpipe_handler() {
     sa.sa_handler = on_sigpipe;
     sigemptyset(&sa.sa_mask);
     sigaction(SIGPIPE, &sa, nullptr);
+    // Started from a parent that ignores SIGCHLD, system() could not collect
+    // the CLI's status and every controller log would be reported as failed.
+    signal(SIGCHLD, SIG_DFL);
 }
 
 void open_error_log() {

@@ -1,5 +1,6 @@
 // Command line, defaults, the path rule, the working-directory query and
 // the temporary files.
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -19,17 +20,24 @@
 #ifndef LOGDUMP_DEFAULT_CLI
 #error "LOGDUMP_DEFAULT_CLI must name the build's default vendor CLI"
 #endif
+// A packager's default name that did not fit its buffer would be cut, and the
+// tool would look for another file than the one it was built for.
+static_assert(sizeof(LOGDUMP_DEFAULT_LIB) <= sizeof cLibFileName, "the default library name exceeds 255 characters");
+static_assert(sizeof(LOGDUMP_DEFAULT_CLI) <= sizeof cRaidCliName, "the default CLI name exceeds 31 characters");
 
 namespace {
 
 char cWork[256];
 char sWork[256];
 
+// Callers have made sure that the value fits. memcpy rather than strncpy: the
+// compiler sees a default name that fills the buffer exactly (31 characters
+// for the CLI) as a cut string and would fail the build.
 template <size_t N>
 void set_name(char (&buf)[N], const char* value) {
     static_assert(N > 1);
     memset(buf, 0, N);
-    strncpy(buf, value, N - 1);
+    memcpy(buf, value, strnlen(value, N - 1));
 }
 
 // A value that does not fit is refused as a whole: a cut directory or file
