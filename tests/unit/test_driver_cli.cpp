@@ -14,19 +14,11 @@
 
 #include "Kestra02.h"
 
-namespace drvtest {
-std::string capture_stdout(const std::function<void()>& fn);  // test_driver_shell.cpp
-}
-using drvtest::capture_stdout;
+#include "test_util.h"
+using testutil::capture_stdout;
 
 namespace {
 
-std::string slurp(const std::string& p) {
-    std::ifstream in(p);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 template <size_t N>
 void set(char (&buf)[N], const std::string& v) {
@@ -79,12 +71,12 @@ TEST(Collectors, CommandLinesFilesAndFailures) {
               "\nController 0 : FlashROM Log saving...\nFlashROM Log save success.\n\n"
               "Controller 1 : FlashROM Log saving...\nFlashROM Log save success.\n\n"
               "\n");
-    EXPECT_EQ(slurp(D + "/trace"), "[-fwtermlog][-dsply][-a0]\n[-fwtermlog][-dsply][-a1]\n[-ldinfo][-Lall][-a0]\n"
+    EXPECT_EQ(testutil::read_file(D + "/trace"), "[-fwtermlog][-dsply][-a0]\n[-fwtermlog][-dsply][-a1]\n[-ldinfo][-Lall][-a0]\n"
                                    "[-adpeventlog][-getevents][-f][" + log + "/controller_0_Flashrom.log][-a0]\n"
                                    "[-adpeventlog][-getevents][-f][" + log + "/controller_1_Flashrom.log][-a1]\n");
-    EXPECT_EQ(slurp(log + "/Controller_0_fwtermlog.log"), "log for -fwtermlog -dsply -a0\n");
-    EXPECT_EQ(slurp(log + "/Controller_0_ldinfo.log"), "log for -ldinfo -Lall -a0\n");
-    EXPECT_EQ(slurp(log + "/controller_1_Flashrom.log"), "ev\n");
+    EXPECT_EQ(testutil::read_file(log + "/Controller_0_fwtermlog.log"), "log for -fwtermlog -dsply -a0\n");
+    EXPECT_EQ(testutil::read_file(log + "/Controller_0_ldinfo.log"), "log for -ldinfo -Lall -a0\n");
+    EXPECT_EQ(testutil::read_file(log + "/controller_1_Flashrom.log"), "ev\n");
 
     // A log directory that fits its buffer but no command line around it:
     // each controller fails with the collector's error and nothing runs.

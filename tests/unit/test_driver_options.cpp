@@ -12,10 +12,8 @@
 
 #include "Kestra02.h"
 
-namespace drvtest {
-std::string capture_stdout(const std::function<void()>& fn);  // test_driver_shell.cpp
-}
-using drvtest::capture_stdout;
+#include "test_util.h"
+using testutil::capture_stdout;
 
 namespace {
 

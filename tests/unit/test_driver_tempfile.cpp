@@ -13,15 +13,10 @@
 #include <vector>
 
 #include "Kestra02.h"
+#include "test_util.h"
 
 namespace {
 
-std::string slurp(const std::string& p) {
-    std::ifstream in(p);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 void put(const std::string& p, const char* text) { std::ofstream(p) << text; }
 
@@ -79,14 +74,14 @@ TEST(TempFile, Table) {
         struct stat st;
         ASSERT_EQ(lstat(path.c_str(), &st), 0) << c.name;
         EXPECT_TRUE(S_ISREG(st.st_mode) && st.st_uid == geteuid() && st.st_nlink == 1) << c.name;
-        EXPECT_EQ(slurp(path), "") << c.name;
+        EXPECT_EQ(testutil::read_file(path), "") << c.name;
         // (A removed entry's inode number may be handed out again at once.)
         if (c.kept) {
             EXPECT_EQ(inode(), before) << c.name;
         }
         // Writing the path now reaches nothing that was planted there.
         put(path, "written\n");
-        EXPECT_EQ(slurp(victim), "precious\n") << c.name;
+        EXPECT_EQ(testutil::read_file(victim), "precious\n") << c.name;
     }
     // What cannot be cleared away is refused.
     ASSERT_EQ(system(("rm -rf '" + path + "'").c_str()), 0);

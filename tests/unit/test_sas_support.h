@@ -17,15 +17,11 @@
 #include "Kestra02.h"
 #include "SasLog01.h"
 #include "sim.h"
+#include "test_util.h"
 
 namespace sastest {
 
-inline std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using testutil::read_file;
 
 inline bool exists(const std::string& path) { return std::filesystem::exists(path); }
 
