@@ -31,8 +31,10 @@ ControllerState& controller_state(unsigned ctrl) {
     return st;
 }
 
-void load_scenario(const std::string& text, const std::string& base_dir) {
-    Scenario sc = parse_scenario(text, base_dir);
+namespace {
+
+// A new scenario starts from nothing: no device state, no send counts, no trace.
+void install(Scenario sc) {
     Library& lib = library();
     lib.scenario = std::move(sc);
     lib.devices.clear();
@@ -41,15 +43,11 @@ void load_scenario(const std::string& text, const std::string& base_dir) {
     clear_trace();
 }
 
-void load_scenario_file(const std::string& path) {
-    Scenario sc = read_scenario_file(path);
-    Library& lib = library();
-    lib.scenario = std::move(sc);
-    lib.devices.clear();
-    lib.controllers.clear();
-    lib.counters.clear();
-    clear_trace();
-}
+}  // namespace
+
+void load_scenario(const std::string& text, const std::string& base_dir) { install(parse_scenario(text, base_dir)); }
+
+void load_scenario_file(const std::string& path) { install(read_scenario_file(path)); }
 
 // ---------------------------------------------------------------- rules
 
