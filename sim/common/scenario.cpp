@@ -126,8 +126,8 @@ void default_identity(Device& d) {
     char serial[32];
     switch (d.kind) {
     case DeviceKind::Sas:
-        d.vendor = "SEAGATE";
-        d.product = "ST600MM0006";
+        d.vendor = "ACMEDRV";
+        d.product = "DK600SA0006";
         d.rev = "0004";
         snprintf(serial, sizeof serial, "S0M%02u%04uK", d.ctrl % 100, d.id);
         d.ptype = 0x00;
@@ -136,7 +136,7 @@ void default_identity(Device& d) {
         break;
     case DeviceKind::Sata:
         d.vendor = "ATA";
-        d.product = "ST1000NM0033-9ZM";
+        d.product = "DK1000SB0033-ABC";
         d.rev = "SN04";
         snprintf(serial, sizeof serial, "Z1W%02u%04uA", d.ctrl % 100, d.id);
         d.ptype = 0x00;
@@ -145,7 +145,7 @@ void default_identity(Device& d) {
         break;
     case DeviceKind::Enclosure:
         d.vendor = "SIMENCL";
-        d.product = "SAS3x28 Expander";
+        d.product = "SIM 28-port Encl";
         d.rev = "0601";
         snprintf(serial, sizeof serial, "500605B0%02u%04u", d.ctrl % 100, d.id);
         d.ptype = 0x0D;

@@ -63,22 +63,22 @@ const std::string P30 = "30 00 ff fc";                                          
 
 const std::string kScanScenario =
     "controller 0\n"
-    "device 0 0 sas vendor \"SEAGATE \" product \"ST300MM0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n"
+    "device 0 0 sas vendor \"ACMEDRV \" product \"DK300SA0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n"
     "page 0 0 0x00 \"" + P00 + "\"\n"
     "page 0 0 0x02 \"" + P02 + "\"\n"
     "page 0 0 0x0d \"" + P0D + "\"\n"
     "page 0 0 0x2f \"" + P2F + "\"\n"
     "page 0 0 0x30 \"" + P30 + "\"\n"
-    "device 0 1 sas vendor \"HGST    \" product \"HUC KZA4072TX   \" rev \"A1B2\" serial \"KZSER000000000000001\"\n"
+    "device 0 1 sas vendor \"ACME    \" product \"DSK KZA4072TX   \" rev \"A1B2\" serial \"KZSER000000000000001\"\n"
     "page 0 1 0x00 \"00 00 00 01 00\"\n" +
     section_statements(0, 1) +
-    "device 0 2 sata vendor \"ATA     \" product \"WDC WD10EZEX    \" rev \"1A01\" serial \"WD-WCC000000000001  \"\n"
+    "device 0 2 sata vendor \"ATA     \" product \"XYZ XD10ABCD    \" rev \"1A01\" serial \"XD-XCC000000000001  \"\n"
     "device 0 3 enclosure\n"
     "device 0 4 silent\n"
-    "device 0 5 sas vendor \"SEAGATE \" product \"ST600MM0006     \" rev \"0003\" serial \"S0M1ABCD0000C7654321\" "
+    "device 0 5 sas vendor \"ACMEDRV \" product \"DK600SA0006     \" rev \"0003\" serial \"S0M1ABCD0000C7654321\" "
     "pdinfo-error 0x8001\n"
     "controller 1 count 11\n"
-    "device 1 10 sas vendor \"TOSHIBA \" product \"AL14SEB030N     \" rev \"0101\" serial \"X000000000000000000A\"\n"
+    "device 1 10 sas vendor \"OKAPIHD \" product \"DK14SAB030N     \" rev \"0101\" serial \"X000000000000000000A\"\n"
     "page 1 10 0x00 \"00 00 00 00\"\n"
     "controller 2\n"
     "controller-info-error 2 0x22\n";
@@ -92,12 +92,12 @@ const std::string kScanConsole =
     "Controller 1/ Target 10 : HardDisk Log saving...\n"
     "Controller 2 : Controller Information Get Error. 00000022\n";
 
-const std::string kDisk0 = identity("SEAGATE ST300MM0006     0003", "S0M1ABCD0000C1234567") + page("00", bytes_of(P00)) +
+const std::string kDisk0 = identity("ACMEDRV DK300SA0006     0003", "S0M1ABCD0000C1234567") + page("00", bytes_of(P00)) +
                            page("02", bytes_of(P02)) + page("0d", bytes_of(P0D)) + page("2f", bytes_of(P2F)) +
                            page("42", bytes_of(P02)) + "<Page30>\r\n";
 const std::string kDisk1Pages =
-    identity("HGST    HUC KZA4072TX   A1B2", "KZSER000000000000001") + page("00", bytes_of("00 00 00 01 00"));
-const std::string kDisk10 = identity("TOSHIBA AL14SEB030N     0101", "X000000000000000000A");
+    identity("ACME    DSK KZA4072TX   A1B2", "KZSER000000000000001") + page("00", bytes_of("00 00 00 01 00"));
+const std::string kDisk10 = identity("OKAPIHD DK14SAB030N     0101", "X000000000000000000A");
 
 // CDBs (hex, no blanks) of the SCSI commands sent to one device, in order.
 std::vector<std::string> cdbs(const Case& c, int ctrl, int tgt) {
@@ -231,13 +231,13 @@ TEST_P(Drive, FailedCommandsAreReported) {
         auto c = make_case(row.name);
         c->scenario(
             "controller 0\n"
-            "device 0 0 sas vendor \"HGST    \" product \"HUS KZB3036TX   \" rev \"A1B2\" serial \"KZSER000000000000002\"\n"
+            "device 0 0 sas vendor \"ACME    \" product \"DSX KZB3036TX   \" rev \"A1B2\" serial \"KZSER000000000000002\"\n"
             "page 0 0 0x00 \"00 00 00 03 02 2f 0d\"\n"
             "page 0 0 0x02 \"" + P02 + "\"\n"
             "page 0 0 0x2f \"" + P2F + "\"\n"
             "page 0 0 0x0d \"" + P0D + "\"\n" +
             section_statements(0, 0) + row.fault +
-            "device 0 1 sas vendor \"SEAGATE \" product \"ST300MM0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n"
+            "device 0 1 sas vendor \"ACMEDRV \" product \"DK300SA0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n"
             "page 0 1 0x00 \"00 00 00 00\"\n");
         auto r = row.args ? c->run({"x"}) : c->run();
         EXPECT_EQ(r.status, 0);
@@ -246,8 +246,8 @@ TEST_P(Drive, FailedCommandsAreReported) {
         EXPECT_EQ(r.out, row.args ? title() + kSaving + drives + kReset : full_run(1, drives)) << show(r.out);
         EXPECT_RESET_LAST(r);
         EXPECT_EQ(c->log("MA0000.log"),
-                  identity("HGST    HUS KZB3036TX   A1B2", "KZSER000000000000002") + row.file);
-        EXPECT_EQ(c->log("MA0001.log"), identity("SEAGATE ST300MM0006     0003", "S0M1ABCD0000C1234567"));
+                  identity("ACME    DSX KZB3036TX   A1B2", "KZSER000000000000002") + row.file);
+        EXPECT_EQ(c->log("MA0001.log"), identity("ACMEDRV DK300SA0006     0003", "S0M1ABCD0000C1234567"));
         if (row.args) {
             EXPECT_FALSE(c->exists(c->logdir() + "/logdperr.txt"));
         } else {
@@ -275,13 +275,13 @@ TEST_P(Drive, DriveLogThatCannotBeWritten) {
             // In the run without arguments the error log gets a record (and
             // so its file system block) before the file system is full.
             "cli exit fwtermlog 0 1\n"
-            "device 0 0 sas vendor \"SEAGATE \" product \"ST300MM0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n"
+            "device 0 0 sas vendor \"ACMEDRV \" product \"DK300SA0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n"
             "page 0 0 0x00 \"00 00 00 01 02\"\n"
             "page 0 0 0x02 \"" + P02 + "\"\n"
-            "device 0 1 sas vendor \"HGST    \" product \"HUC KZA4144TX   \" rev \"A1B2\" serial \"KZSER000000000000003\"\n"
+            "device 0 1 sas vendor \"ACME    \" product \"DSK KZA4144TX   \" rev \"A1B2\" serial \"KZSER000000000000003\"\n"
             "page 0 1 0x00 \"00 00 00 00\"\n"
             "internal 0 1 1 1000000\ninternal 0 1 2 3\ninternal 0 1 4 3\ninternal 0 1 8 3\n"
-            "device 0 2 sas vendor \"SEAGATE \" product \"ST300MM0006     \" rev \"0003\" serial \"S0M1ABCD0000C0000002\"\n"
+            "device 0 2 sas vendor \"ACMEDRV \" product \"DK300SA0006     \" rev \"0003\" serial \"S0M1ABCD0000C0000002\"\n"
             "page 0 2 0x00 \"00 00 00 01 02\"\n"
             "page 0 2 0x02 \"" + P02 + "\"\n");
         RunOptions o;
@@ -307,7 +307,7 @@ TEST_P(Drive, DriveLogThatCannotBeWritten) {
         }
         EXPECT_RESET_LAST(r);
         EXPECT_EQ(c->read(c->tmpfs_copy(0) + "/MA0000.log"),
-                  identity("SEAGATE ST300MM0006     0003", "S0M1ABCD0000C1234567") + page("02", bytes_of(P02)));
+                  identity("ACMEDRV DK300SA0006     0003", "S0M1ABCD0000C1234567") + page("02", bytes_of(P02)));
         // The tmpfs lived only in the tool's namespace: the case's own
         // directory under it stayed empty.
         EXPECT_TRUE(c->list(dir).empty());
@@ -321,7 +321,7 @@ TEST_P(Drive, Limits) {
     auto c = make_case();
     std::string scn =
         "controller 0\n"
-        "device 0 0 sas vendor \"SEAGATE \" product \"ST300MM0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n";
+        "device 0 0 sas vendor \"ACMEDRV \" product \"DK300SA0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n";
     // 200 codes: 01..3f over and over.
     Bytes p00{0, 0, 0, 200};
     for (int i = 0; i < 200; ++i) p00.push_back(static_cast<unsigned char>(1 + i % 63));
@@ -337,7 +337,7 @@ TEST_P(Drive, Limits) {
         snprintf(t, sizeof t, "page 0 0 0x%02x \"%02x 00 00 02 00 %02x\"\n", code, code, code);
         scn += t;
     }
-    scn += "device 0 1 sas vendor \"HGST    \" product \"HUC KZB3072TX   \" rev \"A1B2\" serial \"KZSER000000000000004\"\n"
+    scn += "device 0 1 sas vendor \"ACME    \" product \"DSK KZB3072TX   \" rev \"A1B2\" serial \"KZSER000000000000004\"\n"
            "page 0 1 0x00 \"00 00 00 00\"\n"
            "internal 0 1 1 3\ninternal 0 1 2 70000\ninternal 0 1 4 3\ninternal 0 1 8 3\n";
     c->scenario(scn);
@@ -360,7 +360,7 @@ TEST_P(Drive, Limits) {
     std::string log = c->log("MA0001.log");
     std::string want = kSectionTitles[1] + hex_lines(section(2, 70000));
     EXPECT_NE(log.find(want), std::string::npos) << "the 70,000-byte section is not dumped whole";
-    EXPECT_EQ(log.size(), identity("HGST    HUC KZB3072TX   A1B2", "KZSER000000000000004").size() +
+    EXPECT_EQ(log.size(), identity("ACME    DSK KZB3072TX   A1B2", "KZSER000000000000004").size() +
                               std::string(kSectionTitles[0]).size() + hex_lines(section(1, 3)).size() + want.size() +
                               std::string(kSectionTitles[2]).size() + hex_lines(section(4, 3)).size() +
                               std::string(kSectionTitles[3]).size() + hex_lines(section(8, 3)).size());
@@ -373,20 +373,20 @@ TEST_P(Drive, InterruptDuringLogSense) {
     auto c = make_case();
     c->scenario(
         "controller 0\n"
-        "device 0 0 sas vendor \"SEAGATE \" product \"ST300MM0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n"
+        "device 0 0 sas vendor \"ACMEDRV \" product \"DK300SA0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n"
         "page 0 0 0x00 \"00 00 00 03 02 03 2f\"\n"
         "page 0 0 0x02 \"" + P02 + "\"\n"
         "page 0 0 0x03 \"03 00 00 08 00 00 02 04 00 00 00 05\"\n"
         "page 0 0 0x2f \"" + P2F + "\"\n"
         "delay 0 0 logsense:03 nth 1 ms 3000\n"
-        "device 0 1 sas vendor \"SEAGATE \" product \"ST300MM0006     \" rev \"0003\" serial \"S0M1ABCD0000C0000002\"\n"
+        "device 0 1 sas vendor \"ACMEDRV \" product \"DK300SA0006     \" rev \"0003\" serial \"S0M1ABCD0000C0000002\"\n"
         "page 0 1 0x00 \"00 00 00 00\"\n");
     RunOptions o;
     o.interrupt = Interrupt{c->logdir() + "/MA0000.log", "<Page03>", 300};
     auto r = c->run(o);
     EXPECT_TRUE(r.interrupt_sent);
     EXPECT_EQ(r.status, 1) << "signal " << r.signal;
-    EXPECT_EQ(c->log("MA0000.log"), identity("SEAGATE ST300MM0006     0003", "S0M1ABCD0000C1234567") +
+    EXPECT_EQ(c->log("MA0000.log"), identity("ACMEDRV DK300SA0006     0003", "S0M1ABCD0000C1234567") +
                                         page("02", bytes_of(P02)) + "<Page03>\r\n");
     EXPECT_FALSE(c->exists(c->logdir() + "/MA0001.log"));
     std::string before = full_run(1).substr(0, title().size() + kSaving.size());
@@ -407,13 +407,13 @@ TEST_P(Drive, CapturedPagesDecode) {
     auto c = make_case();
     c->scenario(
         "controller 0\n"
-        "device 0 0 sas vendor \"SEAGATE \" product \"ST300MM0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n"
+        "device 0 0 sas vendor \"ACMEDRV \" product \"DK300SA0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n"
         "captured-pages 0 0\n");
     auto r = c->run({"x"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, title() + kSaving + "Controller 0/ Target 0 : HardDisk Log saving...\n" + kReset) << show(r.out);
     std::string log = c->log("MA0000.log");
-    ASSERT_EQ(log.rfind(identity("SEAGATE ST300MM0006     0003", "S0M1ABCD0000C1234567"), 0), 0u);
+    ASSERT_EQ(log.rfind(identity("ACMEDRV DK300SA0006     0003", "S0M1ABCD0000C1234567"), 0), 0u);
     auto blocks = page_blocks(log);
 
     std::string dir = std::string(LOGDUMP_SOURCE_DIR) + "/../shared/data/logpages";

@@ -21,11 +21,11 @@ const char* kOneController = "controller 0\n";
 // One controller with one SAS disk listing one page.
 const char* kOneDisk =
     "controller 0\n"
-    "device 0 0 sas vendor \"SEAGATE \" product \"ST300MM0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n"
+    "device 0 0 sas vendor \"ACMEDRV \" product \"DK300SA0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n"
     "page 0 0 0x00 \"00 00 00 01 02\"\n"
     "page 0 0 0x02 \"02 00 00 04 00 00 01 07\"\n";
 const char* kOneDiskIdentity =
-    "Device code   : SEAGATE ST300MM0006     0003\r\nSerial number : S0M1ABCD0000C1234567\r\n";
+    "Device code   : ACMEDRV DK300SA0006     0003\r\nSerial number : S0M1ABCD0000C1234567\r\n";
 const std::string kOneDiskLog = std::string(kOneDiskIdentity) + "<Page02>\r\n" + " 02 00 00 04 00 00 01 07\r\n";
 const std::string kDiskSaving = "Controller 0/ Target 0 : HardDisk Log saving...\n";
 

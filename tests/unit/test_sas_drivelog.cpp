@@ -16,14 +16,14 @@ using sastest::SasTest;
 const std::string kZero = "0000000000000000";
 
 // One disk with a page of 12 parameter bytes and a page of length 0.
-const char kDisk[] = "device 0 0 sas vendor HITACHI product HUC109060CSS600 rev A440 serial KZG1ABCD";
+const char kDisk[] = "device 0 0 sas vendor ORBITEK product DSK109060SAS600 rev A440 serial KZG1ABCD";
 const char kPages[] = R"(
 page 0 0 0x02 "02 00 00 0c 00 00 80 08 00 00 00 00 00 00 12 34"
 page 0 0 0x2f "2f 00 00 00"
 )";
 
 const char kDiskLog[] =
-    "Device code   : HITACHI HUC109060CSS600 A440\r\n"
+    "Device code   : ORBITEK DSK109060SAS600 A440\r\n"
     "Serial number : KZG1ABCD            \r\n"
     "<Page02>\r\n"
     " 02 00 00 0c 00 00 80 08 00 00 00 00 00 00 12 34\r\n"
@@ -116,7 +116,7 @@ TEST_F(DriveLog, AFailedControllerIsPassedOverForTheNext) {
               "Controller 1/ Target 10 : HardDisk Log saving...\n");
     // The file name carries the controller and the device id in hex.
     EXPECT_EQ(drive_log("MA010a.log"),
-              "Device code   : SEAGATE ST600MM0006     0004\r\n"
+              "Device code   : ACMEDRV DK600SA0006     0004\r\n"
               "Serial number : S1                  \r\n"
               "<Page06>\r\n"
               " 06 00 00 08 00 00 02 04 00 00 02 44\r\n");
@@ -131,14 +131,14 @@ TEST_F(DriveLog, ALongLogDirectoryIsNotCut) {
     set_log_dir(deep);
     scan("controller 0 count 1\ndevice 0 0 sas serial LONG\n", 1);
     EXPECT_EQ(sastest::read_file(deep + "/MA0000.log"),
-              "Device code   : SEAGATE ST600MM0006     0004\r\nSerial number : LONG                \r\n");
+              "Device code   : ACMEDRV DK600SA0006     0004\r\nSerial number : LONG                \r\n");
     EXPECT_EQ(error_log(), "");
 }
 
 TEST_F(DriveLog, ADiskListingNoPagesGetsItsIdentityOnly) {
     scan("controller 0 count 1\ndevice 0 0 sas serial X\n", 1);
     EXPECT_EQ(drive_log("MA0000.log"),
-              "Device code   : SEAGATE ST600MM0006     0004\r\n"
+              "Device code   : ACMEDRV DK600SA0006     0004\r\n"
               "Serial number : X                   \r\n");
 }
 
@@ -149,7 +149,7 @@ TEST_F(DriveLog, PageLength65532GivesAnEmptyPage) {
              "\npage 0 0 0x0d \"0d 00 ff fc\"\npage 0 0 0x2f \"2f 00 00 00\"\n",
          1);
     EXPECT_EQ(drive_log("MA0000.log"),
-              "Device code   : HITACHI HUC109060CSS600 A440\r\n"
+              "Device code   : ORBITEK DSK109060SAS600 A440\r\n"
               "Serial number : KZG1ABCD            \r\n"
               "<Page0d>\r\n"
               "<Page2f>\r\n"
@@ -168,7 +168,7 @@ TEST_F(DriveLog, ALongPageListKeepsTheEntriesThatFit) {
     for (int i = 0; i < 6; ++i) list += " 0d";
     scan(std::string("controller 0 count 1\n") + kDisk + "\npage 0 0 0x00 \"" + list + "\"" + kPages, 1);
 
-    std::string want = "Device code   : HITACHI HUC109060CSS600 A440\r\nSerial number : KZG1ABCD            \r\n";
+    std::string want = "Device code   : ORBITEK DSK109060SAS600 A440\r\nSerial number : KZG1ABCD            \r\n";
     for (int i = 0; i < 64; ++i) {
         want += i % 2 ? "<Pageef>\r\n 2f 00 00 00\r\n"
                       : "<Page02>\r\n 02 00 00 0c 00 00 80 08 00 00 00 00 00 00 12 34\r\n";
@@ -188,7 +188,7 @@ TEST_F(DriveLog, AFailedLogSenseLeavesItsHeaderLineAndEndsTheWalk) {
                                    "device 0 1 sas serial NEXT\n",
                                1);
     EXPECT_EQ(drive_log("MA0000.log"),
-              "Device code   : HITACHI HUC109060CSS600 A440\r\n"
+              "Device code   : ORBITEK DSK109060SAS600 A440\r\n"
               "Serial number : KZG1ABCD            \r\n"
               "<Page02>\r\n"
               " 02 00 00 0c 00 00 80 08 00 00 00 00 00 00 12 34\r\n"
@@ -206,7 +206,7 @@ TEST_F(DriveLog, AFailedLogSenseLeavesItsHeaderLineAndEndsTheWalk) {
 TEST_F(DriveLog, AFailedSupportedPagesListLeavesTheIdentityOnly) {
     scan(std::string("controller 0 count 1\n") + kDisk + kPages + "fault 0 0 logsense:00 nth 2 code 0x8003\n", 1);
     EXPECT_EQ(drive_log("MA0000.log"),
-              "Device code   : HITACHI HUC109060CSS600 A440\r\nSerial number : KZG1ABCD            \r\n");
+              "Device code   : ORBITEK DSK109060SAS600 A440\r\nSerial number : KZG1ABCD            \r\n");
     EXPECT_EQ(error_log(),
               "H00T00 Command error , 4d 00 40 00 00 00 00 00 06 00 , 00008003, "
               "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 \r\n");
@@ -231,7 +231,7 @@ TEST_F(DriveLog, AWriteFailureIsReportedAndTheNextDiskFollows) {
     ASSERT_EQ(symlink("/dev/full", full.c_str()), 0);
     std::string console = scan(
         "controller 0 count 2\n"
-        "device 0 0 sas vendor FUJITSU product KZA4036TX\n"
+        "device 0 0 sas vendor NIMBUSD product KZA4036TX\n"
         "page 0 0 0x02 \"02 00 00 00\"\n"
         "internal 0 0 1 16\ninternal 0 0 2 16\ninternal 0 0 4 16\ninternal 0 0 8 16\n"
         "device 0 1 sas serial NEXT\n"
@@ -241,7 +241,7 @@ TEST_F(DriveLog, AWriteFailureIsReportedAndTheNextDiskFollows) {
     EXPECT_EQ(console, std::string(kSaving) + "\033[31m File Write Error(" + full + ")\n\033[0m" +
                            "Controller 0/ Target 1 : HardDisk Log saving...\n");
     EXPECT_EQ(drive_log("MA0001.log"),
-              "Device code   : SEAGATE ST600MM0006     0004\r\n"
+              "Device code   : ACMEDRV DK600SA0006     0004\r\n"
               "Serial number : NEXT                \r\n"
               "<Page02>\r\n"
               " 02 00 00 00\r\n");
@@ -280,7 +280,7 @@ TEST_F(DriveLog, AnInterruptDuringALogSenseLeavesAClosedPartialLog) {
     sim::load_scenario(std::string("controller 0 count 1\n") + kDisk + kPages);
     EXPECT_EXIT(interrupted_scan(), ::testing::ExitedWithCode(1), "");
     EXPECT_EQ(drive_log("MA0000.log"),
-              "Device code   : HITACHI HUC109060CSS600 A440\r\n"
+              "Device code   : ORBITEK DSK109060SAS600 A440\r\n"
               "Serial number : KZG1ABCD            \r\n"
               "<Page02>\r\n"
               " 02 00 00 0c 00 00 80 08 00 00 00 00 00 00 12 34\r\n"

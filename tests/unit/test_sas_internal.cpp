@@ -13,18 +13,18 @@ TEST(SasModel, OnlyTheListedModelsInTheirOwnLetterCaseMatch) {
         const char* code;
         int want;
     } cases[] = {
-        {"FUJITSU KZA4036TX       0104", 0},
-        {"FUJITSU KZA4072TX       0104", 0},
-        {"FUJITSU KZA4144TX       0104", 0},
-        {"FUJITSU KZB3036TX       0104", 0},
-        {"FUJITSU KZB3072TX       0104", 0},
+        {"NIMBUSD KZA4036TX       0104", 0},
+        {"NIMBUSD KZA4072TX       0104", 0},
+        {"NIMBUSD KZA4144TX       0104", 0},
+        {"NIMBUSD KZB3036TX       0104", 0},
+        {"NIMBUSD KZB3072TX       0104", 0},
         {"KZB3072TX", 0},                      // anywhere in the code
-        {"FUJITSU kza4036tx       0104", -1},  // letter case counts
-        {"FUJITSU KZA4036tX       0104", -1},
-        {"FUJITSU KZA4036T        0104", -1},  // cut short
-        {"FUJITSU KZA4036 TX      0104", -1},
-        {"FUJITSU KZB3144TX       0104", -1},  // not in the family
-        {"SEAGATE ST600MM0006     0004", -1},
+        {"NIMBUSD kza4036tx       0104", -1},  // letter case counts
+        {"NIMBUSD KZA4036tX       0104", -1},
+        {"NIMBUSD KZA4036T        0104", -1},  // cut short
+        {"NIMBUSD KZA4036 TX      0104", -1},
+        {"NIMBUSD KZB3144TX       0104", -1},  // not in the family
+        {"ACMEDRV DK600SA0006     0004", -1},
         {"", -1},
     };
     for (const auto& c : cases) EXPECT_EQ(Chk_RQ50_HDD(c.code), c.want) << c.code;
@@ -32,7 +32,7 @@ TEST(SasModel, OnlyTheListedModelsInTheirOwnLetterCaseMatch) {
 
 const char kFamilyDisk[] = R"(
 controller 0 count 1
-device 0 0 sas vendor FUJITSU product KZA4036TX rev 0104 serial INT1
+device 0 0 sas vendor NIMBUSD product KZA4036TX rev 0104 serial INT1
 page 0 0 0x02 "02 00 00 0c 5a 5a 5a 5a 5a 5a 5a 5a 5a 5a 5a 5a"
 internal 0 0 1 3
 internal 0 0 2 16
@@ -41,7 +41,7 @@ internal 0 0 8 5
 )";
 
 const char kIdentity[] =
-    "Device code   : FUJITSU KZA4036TX       0104\r\n"
+    "Device code   : NIMBUSD KZA4036TX       0104\r\n"
     "Serial number : INT1                \r\n";
 const char kPage02[] = "<Page02>\r\n 02 00 00 0c 5a 5a 5a 5a 5a 5a 5a 5a 5a 5a 5a 5a\r\n";
 // Sections of length 3 (one short line of three values), 16 (exactly one
