@@ -5,6 +5,8 @@
 set -euo pipefail
 
 packages=(cmake make g++ g++-multilib googletest qemu-user-static sg3-utils time)
+# Fuzzing (scripts/fuzz.sh): clang and its libFuzzer runtime; memcheck: valgrind.
+packages+=(clang-14 libclang-rt-14-dev valgrind)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -63,8 +63,16 @@ const char* Get_Current_Pass();
 // empty afterwards. False when that is not possible.
 bool prepare_temp_file(const char* path);
 
+// pwd's output as the working directory: the whole text less one final
+// newline, into out (256 bytes, cleared first). False, with out empty, when it
+// cannot be read or holds 256 characters or more.
+bool read_working_directory(FILE* fp, char* out);
+
 // ---- storage library binding ----
 int Lib_Link();
+// Reads ldd's list and names, in red, each listed dependency file that does
+// not exist. Returns how many are missing.
+int missing_dependencies(FILE* fp);
 
 // ---- vendor CLI runner and controller logs ----
 int send_raidcli(const char* args);
@@ -86,3 +94,6 @@ void Get_SEvent_Log(int count);
 
 // ---- SAS drive scan ----
 void Get_SHdd_Log(int iCtrlCount);
+// The device code (INQUIRY bytes 8..35) and serial number (36..55) of 96
+// INQUIRY bytes, each cut at its first zero byte, into zero-filled buffers.
+void inquiry_identity(const U8* inq, char (&devCode)[64], char (&serial)[32]);

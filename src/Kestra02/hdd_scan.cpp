@@ -46,6 +46,13 @@ bool close_drive_log() {
 
 }  // namespace
 
+void inquiry_identity(const U8* inq, char (&devCode)[64], char (&serial)[32]) {
+    memset(devCode, 0, sizeof devCode);
+    memset(serial, 0, sizeof serial);
+    copy_field(devCode, inq + kDevCodeAt, kDevCodeLen);
+    copy_field(serial, inq + kSerialAt, kSerialLen);
+}
+
 void Get_SHdd_Log(int iCtrlCount) {
     mallopt(M_MMAP_THRESHOLD, kOwnMappingFrom);
     CorvidSearch(&gtErrInf.iApiErr);
@@ -78,10 +85,7 @@ void Get_SHdd_Log(int iCtrlCount) {
             }
             char cDevCode[64];
             char cSerial[32];
-            memset(cDevCode, 0, sizeof cDevCode);
-            memset(cSerial, 0, sizeof cSerial);
-            copy_field(cDevCode, InqData + kDevCodeAt, kDevCodeLen);
-            copy_field(cSerial, InqData + kSerialAt, kSerialLen);
+            inquiry_identity(InqData, cDevCode, cSerial);
             InqData = nullptr;
             Mem_Free();
 
