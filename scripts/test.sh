@@ -18,3 +18,7 @@ ASAN_OPTIONS=detect_leaks=1:verify_asan_link_order=0 UBSAN_OPTIONS=print_stacktr
 
 # Fuzz targets of every reader of outside data, about a minute in all.
 scripts/fuzz.sh
+
+# Memcheck: the end-to-end cases of the 64-bit program again under valgrind
+# (any error or definite leak fails the case).
+E2E_VALGRIND=1 ctest --test-dir build --output-on-failure -j "$jobs" -R '^e2e\..*/logdump64$'
