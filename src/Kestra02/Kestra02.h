@@ -97,3 +97,6 @@ void Get_SHdd_Log(int iCtrlCount);
 // The device code (INQUIRY bytes 8..35) and serial number (36..55) of 96
 // INQUIRY bytes, each cut at its first zero byte, into zero-filled buffers.
 void inquiry_identity(const U8* inq, char (&devCode)[64], char (&serial)[32]);
+// Cuts a regular file back to its last complete line (a file without any
+// line ends empty). False when the file could not be read or cut.
+bool keep_whole_lines(const char* path);

@@ -117,7 +117,10 @@ void Get_SHdd_Log(int iCtrlCount) {
             if (written) written = Get_SASHdd_Log(i, sTgtId, cDevCode) != DUMP_WRITE_FAILED;
             if (!close_drive_log()) written = false;
             Mem_Free();
-            if (!written) file_write_err(cPath);
+            if (!written) {
+                keep_whole_lines(cPath);
+                file_write_err(cPath);
+            }
         }
     }
 }

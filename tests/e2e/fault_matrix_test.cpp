@@ -1,0 +1,415 @@
+// The fault matrix: one full run of a small system, then the same run with
+// one fault injected, a row per fault: every storage command failing in turn,
+// the CLI missing, failing, printing garbage or dying by a signal, the log
+// directory missing, read-only, full or removed mid-run, and each temporary
+// file that cannot be written. Each row gives the console bytes, the error
+// log, the drive logs (whole lines, everything before the fault kept) and
+// the exit status.
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+
+#include "harness.h"
+
+using namespace e2e;
+
+namespace {
+
+class FaultMatrix : public E2E {};
+
+using Bytes = std::vector<unsigned char>;
+
+// ---- the system: one controller, two disks of the internal-log family ----
+
+const std::string P02 = "02 00 00 04 00 00 01 07";
+const std::string P0D = "0d 00 00 08 00 00 02 02 00 1e 00 00";
+struct PageSpec {
+    unsigned code;
+    std::string hex;
+};
+// Page 00 as the simulated drive generates it from the declared pages.
+const std::vector<PageSpec> kPages = {{0x00, "00 00 00 02 02 0d"}, {0x02, P02}, {0x0d, P0D}};
+struct SectionSpec {
+    unsigned type;
+    size_t len;
+};
+const std::vector<SectionSpec> kSections = {{1, 20}, {2, 3}, {4, 16}, {8, 40}};
+const char* kSectionTitles[] = {"<Drive Status Log>\r\n", "<Drive Interna Log>\r\n", "<Command Log>\r\n",
+                                "<Controller Internal Information>\r\n"};
+
+std::string serial(int id) { return "S0M1ABCD0000C000000" + std::to_string(id); }
+
+std::string base_scenario() {
+    std::string s = "controller 0\n";
+    for (int id : {0, 1}) {
+        std::string d = "0 " + std::to_string(id);
+        s += "device " + d + " sas vendor \"ACMEDRV \" product \"KZA4036TX       \" rev \"0003\" serial \"" + serial(id) +
+             "\"\n";
+        s += "page " + d + " 0x02 \"" + P02 + "\"\npage " + d + " 0x0d \"" + P0D + "\"\n";
+        for (auto& sec : kSections) s += "internal " + d + " " + std::to_string(sec.type) + " " + std::to_string(sec.len) + "\n";
+    }
+    return s;
+}
+
+Bytes section_bytes(unsigned type, size_t len) {
+    Bytes b(len);
+    b[0] = static_cast<unsigned char>(type);
+    b[1] = static_cast<unsigned char>((len - 3) >> 16);
+    b[2] = static_cast<unsigned char>((len - 3) >> 8);
+    b[3] = static_cast<unsigned char>(len - 3);
+    for (size_t i = 4; i < len; ++i) b[i] = static_cast<unsigned char>(i - 4);
+    return b;
+}
+
+// ---- the model of one disk's part of the run, with one failed command ----
+
+enum class Cmd { None, Inquiry, PdInfo, LogSense, Internal };
+
+struct DiskFault {
+    Cmd cmd = Cmd::None;
+    int index = 0;  // which request of that class for this disk, 0-based (two per page or section)
+    unsigned rc = 0;
+    Bytes sense;
+};
+
+std::string file_of(int id) {
+    char b[32];
+    snprintf(b, sizeof b, "MA00%02x.log", id);
+    return b;
+}
+
+std::string detail_line(int id, const Bytes& cdb, unsigned rc, const Bytes& sense) {
+    char b[64];
+    snprintf(b, sizeof b, "H00T%02x Command error , ", id);
+    std::string s = b;
+    for (size_t i = 0; i < 10; ++i) {
+        snprintf(b, sizeof b, "%02x ", i < cdb.size() ? cdb[i] : 0);
+        s += b;
+    }
+    snprintf(b, sizeof b, ", %08x, ", rc);
+    s += b;
+    for (size_t i = 0; i < 20; ++i) {
+        snprintf(b, sizeof b, "%02x ", i < sense.size() ? sense[i] : 0);
+        s += b;
+    }
+    return s + "\r\n";
+}
+
+struct DiskPart {
+    std::string console;
+    std::string records;
+    std::optional<std::string> log;  // nullopt: no file
+};
+
+DiskPart disk_part(int id, const DiskFault& f) {
+    DiskPart p;
+    char b[96];
+    if (f.cmd == Cmd::Inquiry) return p;  // nothing answers: passed over in silence
+    if (f.cmd == Cmd::PdInfo) {
+        snprintf(b, sizeof b, "Controller 0 : Physical Information Get Error. %08x\n", f.rc);
+        p.console = b;
+        return p;
+    }
+    snprintf(b, sizeof b, "Controller 0/ Target %d : HardDisk Log saving...\n", id);
+    p.console = b;
+    std::string log = "Device code   : ACMEDRV KZA4036TX       0003\r\nSerial number : " + serial(id) + "\r\n";
+    // Log pages: requests 2k (header) and 2k+1 (whole page) read kPages[k].
+    const int pageFail = f.cmd == Cmd::LogSense ? f.index : 1000;
+    for (size_t k = 1; k < kPages.size() && static_cast<int>(2 * k) <= pageFail; ++k) {
+        snprintf(b, sizeof b, "<Page%02x>\r\n", kPages[k].code);
+        log += b;
+        if (static_cast<int>(2 * k + 1) < pageFail) log += hex_lines(bytes_of(kPages[k].hex));
+    }
+    const int secFail = f.cmd == Cmd::Internal ? f.index : 1000;
+    for (size_t k = 0; k < kSections.size() && static_cast<int>(2 * k + 1) < secFail; ++k)
+        log += kSectionTitles[k] + hex_lines(section_bytes(kSections[k].type, kSections[k].len));
+    if (f.cmd == Cmd::LogSense || f.cmd == Cmd::Internal) {
+        Bytes cdb;
+        if (f.cmd == Cmd::LogSense) {
+            const auto& pg = kPages[static_cast<size_t>(f.index / 2)];
+            const size_t alloc = f.index % 2 == 0 ? 4 : bytes_of(pg.hex).size();
+            cdb = {0x4d, 0, static_cast<unsigned char>(0x40 | pg.code), 0, 0, 0, 0, 0, static_cast<unsigned char>(alloc), 0};
+        } else {
+            const auto& sec = kSections[static_cast<size_t>(f.index / 2)];
+            const size_t len = f.index % 2 == 0 ? 4 : sec.len;
+            cdb = {0xfe, static_cast<unsigned char>(sec.type), 0, 0, 0, 0, 0, 0, static_cast<unsigned char>(len), 0};
+        }
+        p.console += red(" HDD Log Dump Error\n");
+        p.records = detail_line(id, cdb, f.rc, f.sense);
+    }
+    p.log = log;
+    return p;
+}
+
+// ---- the table ----
+
+struct Expect {
+    int status = 0;
+    std::string console;
+    std::optional<std::string> records;                         // nullopt: no error log
+    std::map<std::string, std::optional<std::string>> files;    // in the log directory; nullopt: absent
+    std::map<std::string, std::string> cut;  // files cut short: what they would have held; they keep a prefix
+};
+
+struct Row {
+    std::string name;
+    bool tmpfs = false;             // the log directory is a small tmpfs (read back from its copy)
+    std::string scenario;           // appended to the base scenario
+    std::vector<std::string> args;  // command line
+    std::function<void(Case&, RunOptions&)> setup;
+    std::function<Expect(const Case&)> expect;
+};
+
+// A whole run without arguments over the two disks, each with its fault.
+Expect full(const DiskFault& d0, const DiskFault& d1, const FailSet& cli = {}, const std::string& ctrl = "") {
+    Expect e;
+    std::string drives = ctrl;
+    std::string records;
+    for (const auto& c : six_collectors())
+        if (cli.count({c.cmd, 0})) records += collector_record(c);
+    if (ctrl.empty()) {
+        int id = 0;
+        for (const DiskFault* f : {&d0, &d1}) {
+            DiskPart p = disk_part(id, *f);
+            drives += p.console;
+            records += p.records;
+            e.files[file_of(id)] = p.log;
+            ++id;
+        }
+    }
+    if (cli.count({"adpeventlog", 0})) records += collector_record(event_collector());
+    e.console = full_run(1, drives, cli);
+    e.records = records;
+    return e;
+}
+
+const Bytes kSense = {0x70, 0, 0x03, 0, 0, 0, 0, 0x0a, 0, 0, 0, 0, 0x11, 0x00};
+const std::string kSenseHex = "70 00 03 00 00 00 00 0a 00 00 00 00 11 00";
+
+// Rows for one storage command failing: at the first request of its class
+// (disk 0) and at a later one (disk 1), with sense data and without.
+void storage_rows(std::vector<Row>& rows) {
+    struct Where {
+        Cmd cmd;
+        const char* what;   // the simulator's name of the command
+        int id;
+        int nth;            // counted per device for that name
+        int index;          // the model's request index
+    };
+    const std::vector<Where> where = {
+        {Cmd::Inquiry, "inquiry", 0, 1, 0},      {Cmd::Inquiry, "inquiry", 1, 1, 0},
+        {Cmd::PdInfo, "pdinfo", 0, 1, 0},        {Cmd::PdInfo, "pdinfo", 1, 1, 0},
+        {Cmd::LogSense, "logsense", 0, 1, 0},    {Cmd::LogSense, "logsense", 0, 2, 1},
+        {Cmd::LogSense, "logsense:02", 1, 1, 2}, {Cmd::LogSense, "logsense:0d", 1, 2, 5},
+        {Cmd::Internal, "internal", 0, 1, 0},    {Cmd::Internal, "internal:2", 0, 2, 3},
+        {Cmd::Internal, "internal:4", 1, 1, 4},  {Cmd::Internal, "internal:8", 1, 2, 7},
+    };
+    for (const Where& w : where)
+        for (bool sense : {true, false}) {
+            // Pass-through failures carry sense or not; the management
+            // command has no sense data.
+            if (!sense && (w.cmd == Cmd::Inquiry || w.cmd == Cmd::PdInfo)) continue;
+            DiskFault f{w.cmd, w.index, sense ? 0x4u : 0x800bu, sense ? kSense : Bytes{}};
+            std::string stmt = "fault 0 " + std::to_string(w.id) + " " + w.what + " nth " + std::to_string(w.nth) +
+                               " code " + (sense ? "0x4 sense \"" + kSenseHex + "\"" : std::string("0x800b status 0")) +
+                               "\n";
+            char name[64];
+            const bool pass = w.cmd == Cmd::LogSense || w.cmd == Cmd::Internal;
+            snprintf(name, sizeof name, "%s-dev%d-nth%d%s", w.what, w.id, w.nth, pass ? (sense ? "-sense" : "-nosense") : "");
+            rows.push_back({name, false, stmt, {}, nullptr, [f, id = w.id](const Case&) {
+                                 return id == 0 ? full(f, {}) : full({}, f);
+                             }});
+        }
+    // Controller-level commands: the list's result is not looked at; the
+    // information's failure skips the controller's drives.
+    rows.push_back({"controller-list", false, "fault * * mgmt:0/0 code 0x8010\n", {}, nullptr,
+                    [](const Case&) { return full({}, {}); }});
+    rows.push_back({"controller-info", false, "fault * * mgmt:1/0 code 0x8010\n", {}, nullptr, [](const Case&) {
+                        return full({}, {}, {}, "Controller 0 : Controller Information Get Error. 00008010\n");
+                    }});
+}
+
+// The CLI stand-in: a script under the CLI's name that does `action` for
+// the command given, and hands every other call to the simulated CLI.
+void cli_wrapper(Case& c, const std::string& command, const std::string& action) {
+    c.install_cli("RealCli");
+    const std::string path = c.work + "/" + c.tool.cli_name;
+    c.write(path, "#!/bin/sh\ncase \"$1\" in " + command + ") " + action + " ;; esac\nexec \"$(dirname \"$0\")/RealCli\" \"$@\"\n");
+    ::chmod(path.c_str(), 0755);
+}
+
+const std::string kNotFound = " RAID Contoroller is not Found\n";
+
+void cli_rows(std::vector<Row>& rows) {
+    for (const char* cmd : {"fwtermlog", "ldinfo", "adpeventlog"})
+        rows.push_back({std::string("cli-fails-") + cmd, false, std::string("cli exit ") + cmd + " 0 3\n", {}, nullptr,
+                        [cmd = std::string(cmd)](const Case&) { return full({}, {}, {{cmd, 0}}); }});
+    rows.push_back({"cli-missing", false, "", {}, [](Case& c, RunOptions&) { c.remove_work_file(c.tool.cli_name); },
+                    [](const Case&) {
+                        Expect e;
+                        e.console = title() + red(kNotFound) + kReset;
+                        e.records = kNotFound;
+                        return e;
+                    }});
+    rows.push_back({"cli-garbage", false, "", {},
+                    [](Case& c, RunOptions&) {
+                        cli_wrapper(c, "*", "head -c 3000 /dev/urandom; printf 'Controller Count 1\\nController Count: x\\n'; exit 0");
+                    },
+                    [](const Case&) {
+                        Expect e;
+                        e.console = title() + red(kNotFound) + kReset;
+                        e.records = kNotFound;
+                        return e;
+                    }});
+    rows.push_back({"cli-count-dies", false, "", {}, [](Case& c, RunOptions&) { cli_wrapper(c, "-adpcount", "kill -SEGV $$"); },
+                    [](const Case&) {
+                        Expect e;
+                        e.console = title() + red(kNotFound) + kReset;
+                        e.records = kNotFound;
+                        return e;
+                    }});
+    rows.push_back({"cli-pdlist-dies", false, "", {}, [](Case& c, RunOptions&) { cli_wrapper(c, "-pdlist", "kill -SEGV $$"); },
+                    [](const Case&) { return full({}, {}, {{"pdlist", 0}}); }});
+}
+
+void logdir_rows(std::vector<Row>& rows) {
+    rows.push_back({"logdir-missing", false, "", {}, [](Case& c, RunOptions&) { c.remove_logdir(); }, [](const Case&) {
+                        Expect e;
+                        e.status = 1;
+                        e.console = title() + red(" File Open Error(/o_tmp/TMP/KESTRA/logdperr.txt)\n") + kReset;
+                        return e;
+                    }});
+    // The root file system is read-only in the tool's namespace.
+    rows.push_back({"logdir-read-only", false, "", {"-o", "/usr/share"}, nullptr, [](const Case&) {
+                        Expect e;
+                        e.console = title() + kSaving + "Controller 0/ Target 0 : HardDisk Log saving...\n" +
+                                    red(" File Open Error(/usr/share/MA0000.log)\n") + kReset;
+                        e.files["logdperr.txt"] = std::nullopt;
+                        return e;
+                    }});
+    // Removed while the CLI saves the logical/physical drive list.
+    rows.push_back({"logdir-removed", false, "", {},
+                    [](Case& c, RunOptions&) { cli_wrapper(c, "-ldpdinfo", "rm -rf /o_tmp/TMP/KESTRA"); },
+                    [](const Case&) {
+                        Expect e;
+                        std::string drives = "Controller 0/ Target 0 : HardDisk Log saving...\n" +
+                                             red(" File Open Error(/o_tmp/TMP/KESTRA/MA0000.log)\n");
+                        e.console = full_run(1, drives, {{"adpeventlog", 0}});
+                        e.files["logdperr.txt"] = std::nullopt;  // gone with its directory
+                        return e;
+                    }});
+}
+
+// The drive logs go to a file system that fills up during the third
+// disk's internal log: the file keeps whole lines.
+Row full_filesystem_row() {
+    const std::string big =
+        "device 0 2 sas vendor \"ACMEDRV \" product \"KZA4036TX       \" rev \"0003\" serial \"" + serial(2) +
+        "\"\ninternal 0 2 1 200000\n";
+    return {"logdir-full", true, big, {"-o", "/o_tmp/full"},
+            [](Case& c, RunOptions& o) {
+                std::filesystem::create_directories(c.host("/o_tmp/full"));
+                o.tmpfs = {{"/o_tmp/full", "size=128k"}};
+            },
+            [](const Case&) {
+                Expect e;
+                std::string drives;
+                for (int id : {0, 1}) drives += disk_part(id, {}).console;
+                e.console = title() + kSaving + drives + "Controller 0/ Target 2 : HardDisk Log saving...\n" +
+                            red(" File Write Error(/o_tmp/full/MA0002.log)\n") + kReset;
+                for (int id : {0, 1}) e.files[file_of(id)] = disk_part(id, {}).log;
+                e.cut[file_of(2)] = "Device code   : ACMEDRV KZA4036TX       0003\r\nSerial number : " + serial(2) +
+                                    "\r\n<Drive Status Log>\r\n" + hex_lines(section_bytes(1, 200000));
+                return e;
+            }};
+}
+
+void tempfile_rows(std::vector<Row>& rows) {
+    // A non-empty directory where the file must go cannot be replaced.
+    auto blocked = [](const std::string& name) {
+        return [name](Case& c, RunOptions&) {
+            std::filesystem::create_directories(c.host("/tmp/" + name + "/keep"));
+        };
+    };
+    rows.push_back({"tmp-pwd", false, "", {}, blocked("pwd_out.txt"), [](const Case& c) {
+                        Expect e;
+                        e.console = title() + red("File Open Error(" + c.tool.lib_name + ").\n") + red(kNotFound) + kReset;
+                        e.records = kNotFound;
+                        return e;
+                    }});
+    rows.push_back({"tmp-ldd", false, "", {}, blocked("ldd_out.txt"), [](const Case&) {
+                        // The library stays unbound: no drive logs.
+                        Expect e;
+                        e.console = title() + red("File Open Error(/tmp/ldd_out.txt).\n") + full_run(1).substr(title().size());
+                        e.records = "";
+                        e.files["MA0000.log"] = std::nullopt;
+                        return e;
+                    }});
+    rows.push_back({"tmp-adpconf", false, "", {}, blocked("adpconf.txt"), [](const Case&) {
+                        Expect e;
+                        e.console = title() + red(kNotFound) + kReset;
+                        e.records = kNotFound;
+                        return e;
+                    }});
+}
+
+std::vector<Row> all_rows() {
+    std::vector<Row> rows;
+    rows.push_back({"none", false, "", {}, nullptr, [](const Case&) { return full({}, {}); }});
+    storage_rows(rows);
+    cli_rows(rows);
+    logdir_rows(rows);
+    rows.push_back(full_filesystem_row());
+    tempfile_rows(rows);
+    return rows;
+}
+
+}  // namespace
+
+TEST_P(FaultMatrix, EachFaultAlone) {
+    for (const Row& row : all_rows()) {
+        SCOPED_TRACE(row.name);
+        auto c = make_case(row.name);
+        c->scenario(base_scenario() + row.scenario);
+        RunOptions o;
+        o.args = row.args;
+        if (row.setup) row.setup(*c, o);
+        auto r = c->run(o);
+        Expect e = row.expect(*c);
+        EXPECT_EQ(r.status, e.status) << "signal " << r.signal;
+        EXPECT_EQ(r.out, e.console) << show(r.out);
+        EXPECT_RESET_LAST(r);
+        // What the run left in the log directory.
+        auto dir = [&](const std::string& name) { return row.tmpfs ? c->tmpfs_copy(0) + "/" + name : c->logdir() + "/" + name; };
+        if (e.records) {
+            EXPECT_EQ(c->read(dir("logdperr.txt")), *e.records);
+        } else if (!e.files.count("logdperr.txt")) {
+            EXPECT_FALSE(c->exists(dir("logdperr.txt")));
+        }
+        for (const auto& [name, content] : e.files) {
+            if (content) {
+                EXPECT_EQ(c->read(dir(name)), *content) << name;
+            } else {
+                EXPECT_FALSE(c->exists(dir(name))) << name;
+            }
+        }
+        for (const auto& [name, whole] : e.cut) {
+            std::string log = c->read(dir(name));
+            EXPECT_TRUE(log.size() > 1000 && log.size() < whole.size()) << name << ": " << log.size() << " bytes";
+            EXPECT_EQ(whole.compare(0, log.size(), log), 0) << name << " is not the beginning of its content";
+        }
+        // Drive logs hold whole lines only.
+        for (const auto& name : c->list(row.tmpfs ? c->tmpfs_copy(0) : c->logdir())) {
+            if (name.rfind("MA", 0) != 0) continue;
+            std::string log = c->read(dir(name));
+            EXPECT_TRUE(log.empty() || log.compare(log.size() - 2, 2, "\r\n") == 0)
+                << name << " ends in a cut line: ..." << show(log.substr(log.size() > 60 ? log.size() - 60 : 0));
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Both, FaultMatrix, ::testing::ValuesIn(tools()), tool_param_name);
