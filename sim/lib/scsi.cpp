@@ -34,7 +34,8 @@ void put32(U8* p, U32 v) {
 
 class Command {
 public:
-    Command(SCSI_PASSTHRU_T* pt, const Device& dev, DeviceState& st) : pt_(pt), d_(dev), st_(st) {}
+    Command(SCSI_PASSTHRU_T* pt, const Device& dev, DeviceState& st, const Rule* transfer)
+        : pt_(pt), d_(dev), st_(st), t_(transfer) {}
 
     int run() {
         const U8* cdb = pt_->cdb;
@@ -62,8 +63,17 @@ private:
     SCSI_PASSTHRU_T* pt_;
     const Device& d_;
     DeviceState& st_;
+    const Rule* t_;  // a transfer rule for this call, or null
 
     U8* data() { return passthru_data(pt_); }
+
+    // The bytes a transfer rule lets through of n, and the dataLen it hands
+    // back.
+    size_t sent(size_t n) {
+        if (t_ && t_->bytes && *t_->bytes < n) n = *t_->bytes;
+        if (t_ && t_->setDataLen) pt_->dataLen = static_cast<U32>(n);
+        return n;
+    }
 
     int good() {
         pt_->scsiStatus = kGood;
@@ -85,7 +95,7 @@ private:
 
     // Copies the answer, cut to the allocation length and to the data area.
     int deliver(const U8* src, size_t len, U32 alloc) {
-        size_t n = std::min<size_t>({len, alloc, pt_->dataLen});
+        size_t n = sent(std::min<size_t>({len, alloc, pt_->dataLen}));
         if (n > 0) memcpy(data(), src, n);
         return good();
     }
@@ -224,7 +234,7 @@ private:
 
     int log_sense() {
         const U8* cdb = pt_->cdb;
-        const U8 code = cdb[2] & 0x3F;
+        const U8 code = t_ && t_->asPage ? *t_->asPage : cdb[2] & 0x3F;
         const U32 alloc = get16(cdb + 7);
         if (cdb[3] != 0) return check(kIllegalRequest, kAscInvalidFieldInCdb);  // no subpages
         if (const LogPage* p = d_.page(code)) return deliver(p->bytes.data(), p->bytes.size(), alloc);
@@ -246,9 +256,9 @@ private:
         // section of more than 0xFFFFFF bytes) is taken from the host's
         // transfer length.
         U32 want = get24(cdb + 6);
-        if (pt_->dataLen > 0xFFFFFF) want = pt_->dataLen;
+        if (pt_->dataLen > 0xFFFFFF && !(t_ && t_->cdbLength)) want = pt_->dataLen;
         const U32 avail = offset < s->len ? s->len - offset : 0;
-        const U32 n = std::min({want, pt_->dataLen, avail});
+        const U32 n = static_cast<U32>(sent(std::min({want, pt_->dataLen, avail})));
         U8* out = data();
         U32 i = 0;
         for (; i < n && offset + i < 4; ++i) out[i] = internal_section_byte(s->type, s->len, offset + i);
@@ -311,7 +321,7 @@ int scsi_passthru(SL_LIB_CMD_PARAM_T* req) {
     if (!lib.scenario.controllers.count(ctrl)) return kErrInvalidController;
     const Device* d = lib.scenario.device(ctrl, id);
     if (d == nullptr || d->kind == DeviceKind::Silent) return kErrNoDevice;
-    return Command(pt, *d, device_state(ctrl, id)).run();
+    return Command(pt, *d, device_state(ctrl, id), o.transfer).run();
 }
 
 }  // namespace sim
