@@ -242,7 +242,7 @@ TEST_P(Run, ControllerCountLine) {
         const char* name;
         std::vector<std::string> lines;  // count-line statements
         std::string extra;               // more scenario
-        int expect;                      // controllers collected; 0: not found; -1: negative
+        int expect;                      // controllers collected; 0: not found; -N: N not believed
     };
     const std::vector<Row> rows = {
         {"two", {"Controller Count: 2"}, "", 2},
@@ -257,10 +257,13 @@ TEST_P(Run, ControllerCountLine) {
         {"no-digits", {"Controller Count: none"}, "", 0},
         {"no-line", {"Adapter 0: ok"}, "", 0},
         {"cli-fails", {}, "cli exit adpcount * 1\n", 0},
-        {"minus-one", {"Controller Count: -1"}, "", -1},
-        {"below-int-range", {"Controller Count: -99999999999999999999"}, "", -1},
-        {"minus-2-to-32", {"Controller Count: -4294967296"}, "", -1},
-        {"int-min-less-one", {"Controller Count: -2147483649"}, "", -1},
+        // A negative count is no controller; one above 128 is not believed.
+        {"minus-one", {"Controller Count: -1"}, "", 0},
+        {"below-int-range", {"Controller Count: -99999999999999999999"}, "", 0},
+        {"minus-2-to-32", {"Controller Count: -4294967296"}, "", 0},
+        {"int-min-less-one", {"Controller Count: -2147483649"}, "", 0},
+        {"129", {"Controller Count: 129"}, "", -129},
+        {"saturated", {"Controller Count: 99999999999999999999"}, "", -2147483647},
     };
     for (auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -279,12 +282,12 @@ TEST_P(Run, ControllerCountLine) {
             EXPECT_EQ(c->cli_calls().size(), 1u);
             EXPECT_TRUE(c->sleeps().empty());
         } else if (row.expect < 0) {
-            // A negative count: the collectors run no iteration; the event
-            // log still prints its empty line.
-            EXPECT_EQ(r.out, title() + kSaving + "\n" + kReset) << show(r.out);
-            EXPECT_EQ(c->log("logdperr.txt"), "");
+            const std::string record = " Controller Count Too Large(" + std::to_string(-row.expect) + ")\n";
+            EXPECT_EQ(r.out, title() + red(record) + kReset) << show(r.out);
+            EXPECT_EQ(c->log("logdperr.txt"), record);
             EXPECT_EQ(c->cli_calls().size(), 1u);
-            EXPECT_EQ(c->sleeps(), sleeps(7));
+            EXPECT_TRUE(c->sleeps().empty());
+            EXPECT_TRUE(c->lib_calls().empty());
         } else {
             EXPECT_EQ(r.out, full_run(row.expect)) << show(r.out);
             EXPECT_EQ(c->cli_calls(), full_run_calls(*c, row.expect));
