@@ -401,6 +401,102 @@ TEST_P(Drive, SpaceReserve) {
     }
 }
 
+// Answers that do not add up: nothing is dumped that the drive did not send
+// (the data area is cleared, a smaller dataLen is believed), a page or list
+// claiming more than arrived or being another page is reported, lengths
+// that do not fit their fields are capped and reported, and the identity of
+// a short INQUIRY holds only what arrived.
+TEST_P(Drive, AnswersThatDoNotAddUp) {
+    // Page 03 is read before page 0d: its bytes are what a buffer that is not
+    // cleared would still hold.
+    const std::string p03 = "03 00 00 3c" + [] {
+        std::string t;
+        for (int i = 0; i < 60; ++i) t += " aa";
+        return t;
+    }();
+    const std::string p0d = "0d 00 01 00 11 22 33 44";  // claims 260 bytes, holds 8
+    auto zeros_after = [](const std::string& hex, size_t n) {
+        Bytes b = bytes_of(hex);
+        b.resize(n, 0);
+        return b;
+    };
+    const std::string h = "H00T00 ";
+    struct Row {
+        const char* name;
+        std::string scenario;  // after the device line
+        std::string file;      // after the identity lines ("" keeps the default identity)
+        std::string records;
+        std::string identity = "";
+    };
+    const std::string pages = "page 0 0 0x00 \"00 00 00 02 03 0d\"\npage 0 0 0x03 \"" + p03 + "\"\n";
+    const std::string p03_block = page("03", bytes_of(p03));
+    const std::vector<Row> rows = {
+        {"claimed-not-sent", pages + "page 0 0 0x0d \"" + p0d + "\"\n", p03_block + page("0d", zeros_after(p0d, 260)),
+         ""},
+        {"claimed-not-sent-datalen", pages + "page 0 0 0x0d \"" + p0d + "\"\ntransfer 0 0 logsense:0d datalen sent\n",
+         p03_block + page("0d", bytes_of(p0d)),
+         " Inconsistent Answer(" + h + "Page0d: page 0d, 260 bytes claimed, 8 arrived)\n"},
+        {"other-page", pages + "page 0 0 0x0d \"" + p0d + "\"\npage 0 0 0x02 \"" + P02 +
+                           "\"\ntransfer 0 0 logsense:0d page 2\n",
+         p03_block + page("0d", bytes_of(P02)),
+         " Inconsistent Answer(" + h + "Page0d: page 02, 16 bytes claimed, 16 arrived)\n"},
+        {"short-list", "page 0 0 0x00 \"00 00 00 40 02 0d\"\npage 0 0 0x02 \"" + P02 + "\"\npage 0 0 0x0d \"" + P0D + "\"\n",
+         page("02", bytes_of(P02)) + page("0d", bytes_of(P0D)), ""},
+        {"short-list-datalen", "page 0 0 0x00 \"00 00 00 40 02 0d\"\npage 0 0 0x02 \"" + P02 + "\"\npage 0 0 0x0d \"" + P0D +
+                                   "\"\ntransfer 0 0 logsense:00 datalen sent\n",
+         page("02", bytes_of(P02)) + page("0d", bytes_of(P0D)),
+         " Inconsistent Answer(" + h + "Page00: page 00, 68 bytes claimed, 6 arrived)\n"},
+        {"short-inquiry", "page 0 0 0x00 \"00 00 00 00\"\ntransfer 0 0 inquiry bytes 20 datalen sent\n", "",
+         " Short Transfer(" + h + "Inquiry: 20 of 96 bytes)\n", identity("ACMEDRV DK30", "")},
+        {"short-section", "page 0 0 0x00 \"00 00 00 00\"\ninternal 0 0 1 1048579\ninternal 0 0 2 16\n"
+                          "transfer 0 0 internal:1 nth 2 bytes 100 datalen sent\n",
+         std::string(kSectionTitles[0]) + hex_lines([] {
+             Bytes b = section(1, 1048579);  // the first 100 bytes of it
+             b.resize(100);
+             return b;
+         }()) + kSectionTitles[1] + hex_lines(section(2, 16)) +
+             kSectionTitles[2] + hex_lines(section(4, 3)) + kSectionTitles[3] + hex_lines(section(8, 3)),
+         " Short Transfer(" + h + "Section01: 100 of 1048579 bytes)\n"},
+        {"section-beyond-cdb", "page 0 0 0x00 \"00 00 00 00\"\ninternal 0 0 1 3\ninternal 0 0 2 16777218\n"
+                               "transfer 0 0 internal length cdb\n",
+         "*", " Length Capped(" + h + "Section02: 16777218 bytes needed, 16777215 asked)\n"},
+    };
+    for (auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        auto c = make_case(row.name);
+        // Internal-log rows need a disk of the family.
+        const bool family = row.scenario.find("internal") != std::string::npos;
+        c->scenario(std::string("controller 0\ndevice 0 0 sas vendor \"ACMEDRV \" product \"") +
+                    (family ? "DSK KZA4036TX   " : "DK300SA0006     ") +
+                    "\" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n" + row.scenario +
+                    (family ? "internal 0 0 4 3\ninternal 0 0 8 3\n" : ""));
+        auto r = c->run();
+        EXPECT_EQ(r.status, 0);
+        const bool inquiry = row.name == std::string("short-inquiry");
+        std::string drives = (inquiry ? red(row.records) : "") + "Controller 0/ Target 0 : HardDisk Log saving...\n" +
+                             (inquiry ? "" : row.records.empty() ? "" : red(row.records));
+        EXPECT_EQ(r.out, full_run(1, drives)) << show(r.out);
+        EXPECT_EQ(c->log("logdperr.txt"), row.records);
+        std::string log = c->log("MA0000.log");
+        std::string id = !row.identity.empty() ? row.identity
+                         : family            ? identity("ACMEDRV DSK KZA4036TX   0003", "S0M1ABCD0000C1234567")
+                                             : identity("ACMEDRV DK300SA0006     0003", "S0M1ABCD0000C1234567");
+        if (row.file != "*") {
+            EXPECT_EQ(log, id + row.file);
+            continue;
+        }
+        // The section as the drive sends it when the CDB asks for 0xFFFFFF
+        // bytes: all of them, never 16 MiB of zeros.
+        const std::string head = id + kSectionTitles[0] + hex_lines(section(1, 3)) + kSectionTitles[1] +
+                                 " 02 ff ff ff 00 01 02";
+        const std::string tail = kSectionTitles[2] + hex_lines(section(4, 3)) + kSectionTitles[3] +
+                                 hex_lines(section(8, 3));
+        ASSERT_EQ(log.rfind(head, 0), 0u);
+        EXPECT_EQ(log.size(), head.size() - 21 + 1048575u * 50 + 15 * 3 + 2 + tail.size());
+        EXPECT_EQ(log.substr(log.size() - tail.size() - 8), " f9 fa\r\n" + tail);
+    }
+}
+
 // Limits: a supported-pages list longer than any page table keeps the codes
 // that fit, in order (at least one for every 6-bit code); an internal-log
 // section longer than 65,535 bytes is dumped whole.
