@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "Kestra02.h"
 #include "KstErr01.h"
@@ -114,13 +115,16 @@ void collect(const Collector& c, int count) {
         // The CLI (or the shell's ">") writes into a file created afresh,
         // never through a link planted in the log directory.
         if (ok) ok = prepare_temp_file(path);
-        if (ok && send_raidcli(args) == 0) {
-            if (log_written(path)) {
-                printf("%s\n", c.success);
-                interrupt_point();
-            } else {
-                empty_log_err(path);
-            }
+        const bool ran = ok && send_raidcli(args) == 0;
+        const bool written = ran && log_written(path);
+        // The CLI creates the file it names itself only when it has a log to
+        // write: an empty one of ours is not left behind for it.
+        if (ok && c.pathFirst && !written) unlink(path);
+        if (written) {
+            printf("%s\n", c.success);
+            interrupt_point();
+        } else if (ran) {
+            empty_log_err(path);
         } else {
             sys_cmnd_err(c.error);
         }
