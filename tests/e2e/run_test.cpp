@@ -52,13 +52,6 @@ std::vector<std::vector<std::string>> full_run_calls(const Case& c, int n) {
     return v;
 }
 
-// Stands for the composed library path in a table written before the case
-// (and so its working directory) exists.
-const std::string& c_work_marker() {
-    static const std::string m = "<work>/<lib>";
-    return m;
-}
-
 std::vector<std::string> sleeps(int n) { return std::vector<std::string>(static_cast<size_t>(n), "sleep 1"); }
 
 // The trace of a run with the sleep log merged into it, reduced to
@@ -775,14 +768,14 @@ TEST_P(Run, EveryFailureIsLogged) {
         std::string scenario;
         std::string lib;      // library installed instead ("-": none)
         std::string tmpfs;    // tmpfs size at the log directory, "" for none
-        std::string binding;  // red binding text (also the first record)
+        std::string binding;  // red binding text (also the first record); %s: the library path
         std::string drives;   // drive part of the console
         std::string records;  // the error log after the binding record
     };
     const std::string pd = "Controller 0 : Physical Information Get Error. 00008001\n";
     const std::vector<Row> rows = {
         {"ldd", kOneDisk, "-", "", "ldd Command Error.\n", "", ""},
-        {"entry-point", kOneDisk, noentry_lib(T()), "", "Library Load Error(" + c_work_marker() + ").\n", "", ""},
+        {"entry-point", kOneDisk, noentry_lib(T()), "", "Library Load Error(%s).\n", "", ""},
         {"query", "controller 0\ndevice 0 0 sas pdinfo-error 0x8001\ncontroller 1\ncontroller-info-error 1 0x22\n", "",
          "", "", red(pd) + red("Controller 1 : Controller Information Get Error. 00000022\n"),
          pd + "Controller 1 : Controller Information Get Error. 00000022\n"},
@@ -796,8 +789,8 @@ TEST_P(Run, EveryFailureIsLogged) {
         if (row.lib == "-") c->remove_work_file(T().lib_name);
         if (!row.lib.empty() && row.lib != "-") c->install_lib("", row.lib);
         std::string binding = row.binding;
-        size_t at = binding.find(c_work_marker());
-        if (at != std::string::npos) binding.replace(at, c_work_marker().size(), c->work + "/" + T().lib_name);
+        size_t at = binding.find("%s");
+        if (at != std::string::npos) binding.replace(at, 2, c->work + "/" + T().lib_name);
         RunOptions o;
         if (!row.tmpfs.empty()) o.tmpfs = {{c->logdir(), row.tmpfs}};
         auto r = c->run(o);
