@@ -185,6 +185,7 @@ public:
         else if (s == "fault") rule(t, RuleAction::Fault);
         else if (s == "ata-error") rule(t, RuleAction::AtaError);
         else if (s == "delay") rule(t, RuleAction::Delay);
+        else if (s == "transfer") rule(t, RuleAction::Transfer);
         else fail("unknown statement '" + s + "'");
     }
 
@@ -376,7 +377,9 @@ private:
     void rule(const std::vector<std::string>& t, RuleAction action) {
         const char* usage = action == RuleAction::Fault      ? "fault c id WHAT [nth N] code CODE [sense HEX] [status S]"
                             : action == RuleAction::AtaError ? "ata-error c id WHAT [nth N] error E status S"
-                                                             : "delay c id WHAT [nth N] ms MS";
+                            : action == RuleAction::Transfer
+                                ? "transfer c id WHAT [nth N] [bytes N] [datalen sent|asked] [page CODE] [length cdb|host]"
+                                : "delay c id WHAT [nth N] ms MS";
         need(t, 4, usage);
         Rule r;
         r.action = action;
@@ -409,6 +412,16 @@ private:
             } else if (action == RuleAction::AtaError && k == "status") {
                 r.ataStatus = static_cast<uint8_t>(parse_number(v, 0, 255, "status"));
                 has_status = true;
+            } else if (action == RuleAction::Transfer && k == "bytes") {
+                r.bytes = static_cast<uint32_t>(parse_number(v, 0, 0xFFFFFFFFLL, "bytes"));
+            } else if (action == RuleAction::Transfer && k == "datalen") {
+                if (v != "sent" && v != "asked") fail("datalen must be sent or asked");
+                r.setDataLen = v == "sent";
+            } else if (action == RuleAction::Transfer && k == "page") {
+                r.asPage = static_cast<uint8_t>(parse_number(v, 0, 0x3F, "page code"));
+            } else if (action == RuleAction::Transfer && k == "length") {
+                if (v != "cdb" && v != "host") fail("length must be cdb or host");
+                r.cdbLength = v == "cdb";
             } else if (action == RuleAction::Delay && k == "ms") {
                 r.ms = static_cast<unsigned>(parse_number(v, 0, 3600000, "milliseconds"));
                 has_ms = true;
@@ -423,6 +436,9 @@ private:
                 fail("ata-error applies to stp, stp:CMD or smart:SUB only");
         }
         if (action == RuleAction::Delay && !has_ms) fail(std::string("missing ms; usage: ") + usage);
+        if (action == RuleAction::Transfer && r.what.rfind("logsense", 0) != 0 && r.what.rfind("internal", 0) != 0 &&
+            r.what != "inquiry" && r.what.rfind("scsi:", 0) != 0)
+            fail("transfer applies to SCSI commands only");
         sc_.rules.push_back(r);
     }
 };

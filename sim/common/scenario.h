@@ -53,7 +53,7 @@ struct Controller {
     unsigned logicalDrives = 1;
 };
 
-enum class RuleAction { Fault, AtaError, Delay };
+enum class RuleAction { Fault, AtaError, Delay, Transfer };
 
 constexpr int kAny = -1;
 
@@ -68,6 +68,13 @@ struct Rule {
     uint8_t scsiStatus = 0x02;
     uint8_t ataError = 0, ataStatus = 0;
     unsigned ms = 0;
+    // transfer: the answer cut to `bytes`; dataLen handed back as the bytes
+    // sent; another page's bytes sent instead; the length taken from the
+    // CDB's 24 bits alone.
+    std::optional<uint32_t> bytes;
+    bool setDataLen = false;
+    std::optional<uint8_t> asPage;
+    bool cdbLength = false;
     int line = 0;
 };
 

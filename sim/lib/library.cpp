@@ -81,6 +81,9 @@ Outcome apply_rules(unsigned ctrl, U16 id, const std::vector<std::string>& keys)
         case RuleAction::AtaError:
             if (!out.ataError) out.ataError = &r;
             break;
+        case RuleAction::Transfer:
+            if (!out.transfer) out.transfer = &r;
+            break;
         }
     }
     return out;

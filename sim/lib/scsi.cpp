@@ -37,7 +37,8 @@ void put32(U8* p, U32 v) {
 
 class Command {
 public:
-    Command(U8* pt, const Device& dev, DeviceState& st) : pt_(pt), d_(dev), st_(st) {}
+    Command(U8* pt, const Device& dev, DeviceState& st, const Rule* transfer)
+        : pt_(pt), d_(dev), st_(st), t_(transfer) {}
 
     int run() {
         const U8* cdb = cdb_bytes();
@@ -65,10 +66,19 @@ private:
     U8* pt_;  // the pass-through record, as bytes
     const Device& d_;
     DeviceState& st_;
+    const Rule* t_;  // a transfer rule for this call, or null
 
     U8* data() { return pt_ + scsi::kHeader; }
     const U8* cdb_bytes() const { return pt_ + scsi::kCdb; }
     U32 data_len() const { return wire::le32(pt_ + scsi::kDataLen); }
+
+    // The bytes a transfer rule lets through of n, and the dataLen it hands
+    // back.
+    size_t sent(size_t n) {
+        if (t_ && t_->bytes && *t_->bytes < n) n = *t_->bytes;
+        if (t_ && t_->setDataLen) wire::put_le32(pt_ + scsi::kDataLen, static_cast<U32>(n));
+        return n;
+    }
 
     int good() {
         pt_[scsi::kStatus] = kGood;
@@ -90,7 +100,7 @@ private:
 
     // Copies the answer, cut to the allocation length and to the data area.
     int deliver(const U8* src, size_t len, U32 alloc) {
-        size_t n = std::min<size_t>({len, alloc, data_len()});
+        size_t n = sent(std::min<size_t>({len, alloc, data_len()}));
         if (n > 0) memcpy(data(), src, n);
         return good();
     }
@@ -229,7 +239,7 @@ private:
 
     int log_sense() {
         const U8* cdb = cdb_bytes();
-        const U8 code = cdb[2] & 0x3F;
+        const U8 code = t_ && t_->asPage ? *t_->asPage : cdb[2] & 0x3F;
         const U32 alloc = get16(cdb + 7);
         if (cdb[3] != 0) return check(kIllegalRequest, kAscInvalidFieldInCdb);  // no subpages
         if (const LogPage* p = d_.page(code)) return deliver(p->bytes.data(), p->bytes.size(), alloc);
@@ -251,9 +261,9 @@ private:
         // section of more than 0xFFFFFF bytes) is taken from the host's
         // transfer length.
         U32 want = get24(cdb + 6);
-        if (data_len() > 0xFFFFFF) want = data_len();
+        if (data_len() > 0xFFFFFF && !(t_ && t_->cdbLength)) want = data_len();
         const U32 avail = offset < s->len ? s->len - offset : 0;
-        const U32 n = std::min({want, data_len(), avail});
+        const U32 n = static_cast<U32>(sent(std::min({want, data_len(), avail})));
         U8* out = data();
         U32 i = 0;
         for (; i < n && offset + i < 4; ++i) out[i] = internal_section_byte(s->type, s->len, offset + i);
@@ -319,7 +329,7 @@ int scsi_passthru(const wire::Request& req) {
     if (!lib.scenario.controllers.count(ctrl)) return kErrInvalidController;
     const Device* d = lib.scenario.device(ctrl, id);
     if (d == nullptr || d->kind == DeviceKind::Silent) return kErrNoDevice;
-    return Command(pt, *d, device_state(ctrl, id)).run();
+    return Command(pt, *d, device_state(ctrl, id), o.transfer).run();
 }
 
 }  // namespace sim

@@ -62,6 +62,7 @@ struct Outcome {
     unsigned delayMs = 0;
     const Rule* fault = nullptr;
     const Rule* ataError = nullptr;
+    const Rule* transfer = nullptr;
 };
 Outcome apply_rules(unsigned ctrl, U16 id, const std::vector<std::string>& keys);
 

@@ -62,6 +62,12 @@ const char* Get_Current_Pass();
 // name), and creates it without following links. Either way the file is
 // empty afterwards. False when that is not possible.
 bool prepare_temp_file(const char* path);
+// The same preparation, giving back the open descriptor (write only, empty)
+// instead of closing it; -1 when not possible.
+int open_fresh_file(const char* path);
+// A file the tool writes itself in the log directory (a drive log, the error
+// log), prepared as above and opened for writing; null when not possible.
+FILE* create_log_file(const char* path);
 
 // pwd's output as the working directory: the whole text less one final
 // newline, into out (256 bytes, cleared first). False, with out empty, when it
@@ -94,9 +100,23 @@ void Get_SEvent_Log(int count);
 
 // ---- SAS drive scan ----
 void Get_SHdd_Log(int iCtrlCount);
-// The device code (INQUIRY bytes 8..35) and serial number (36..55) of 96
-// INQUIRY bytes, each cut at its first zero byte, into zero-filled buffers.
-void inquiry_identity(const U8* inq, char (&devCode)[64], char (&serial)[32]);
+// The device code (INQUIRY bytes 8..35) and serial number (36..55) of the
+// `got` INQUIRY bytes that arrived, each cut at its first zero byte and at
+// the end of what arrived, into zero-filled buffers.
+void inquiry_identity(const U8* inq, U32 got, char (&devCode)[64], char (&serial)[32]);
 // Cuts a regular file back to its last complete line (a file without any
 // line ends empty). False when the file could not be read or cut.
 bool keep_whole_lines(const char* path);
+// The drive log path of a device, "%s/MA%02x%02x.log"; false when it does not
+// fit the buffer.
+bool drive_log_path(char* buf, size_t size, int iCtrl, int iTgtId);
+
+// ---- space reserve of the log directory ----
+// Characters of the hex dump of so many bytes.
+unsigned long long hex_text_size(unsigned long long bytes);
+// True when `need` more bytes leave the reserve free (5% of the log
+// directory's file system, at most 1 GiB). Otherwise reports the drive log
+// `path` and marks the run: every later drive log is skipped.
+bool space_for(const char* path, unsigned long long need);
+bool space_exhausted();
+void space_reset();  // at the start of a drive scan

@@ -30,9 +30,18 @@ constexpr size_t kDevCodeLen = 28;
 constexpr size_t kSerialAt = 36;
 constexpr size_t kSerialLen = 20;
 
-// Copies a fixed INQUIRY field, stopping early at a zero byte.
-void copy_field(char* dst, const U8* src, size_t n) {
-    for (size_t k = 0; k < n && src[k] != 0; ++k) dst[k] = static_cast<char>(src[k]);
+// An INQUIRY answer shorter than this lacks part of its standard data.
+constexpr U32 kInquiryStandardLen = 36;
+constexpr U32 kInquiryAsked = 96;
+
+// Before the first log page is read, a drive log is a few KiB of text; this
+// much must be free beyond the reserve to start one.
+constexpr unsigned long long kDriveLogNeed = 64 * 1024;
+
+// Copies a fixed INQUIRY field, stopping early at a zero byte and at the
+// end of what arrived: a field that did not arrive reads as empty.
+void copy_field(char* dst, const U8* data, size_t at, size_t n, U32 got) {
+    for (size_t k = 0; k < n && at + k < got && data[at + k] != 0; ++k) dst[k] = static_cast<char>(data[at + k]);
 }
 
 // Closes the drive log; a write that failed on the way, or a close that
@@ -46,21 +55,27 @@ bool close_drive_log() {
 
 }  // namespace
 
-void inquiry_identity(const U8* inq, char (&devCode)[64], char (&serial)[32]) {
+void inquiry_identity(const U8* inq, U32 got, char (&devCode)[64], char (&serial)[32]) {
     memset(devCode, 0, sizeof devCode);
     memset(serial, 0, sizeof serial);
-    copy_field(devCode, inq + kDevCodeAt, kDevCodeLen);
-    copy_field(serial, inq + kSerialAt, kSerialLen);
+    copy_field(devCode, inq, kDevCodeAt, kDevCodeLen, got);
+    copy_field(serial, inq, kSerialAt, kSerialLen, got);
+}
+
+bool drive_log_path(char* buf, size_t size, int iCtrl, int iTgtId) {
+    return format_into(buf, size, "%s/MA%02x%02x.log", cLogFilePass, static_cast<unsigned>(iCtrl),
+                       static_cast<unsigned>(iTgtId));
 }
 
 void Get_SHdd_Log(int iCtrlCount) {
     mallopt(M_MMAP_THRESHOLD, kOwnMappingFrom);
+    space_reset();
     CorvidSearch(&gtErrInf.iApiErr);
 
     for (int i = 0; i < iCtrlCount; ++i) {
         if (GetControllerInfo(i, &gtErrInf.iApiErr) != 1) {
-            printf("Controller %d : Controller Information Get Error. %08x\n", i,
-                   static_cast<unsigned>(gtErrInf.iApiErr));
+            report_text("Controller %d : Controller Information Get Error. %08x\n", i,
+                        static_cast<unsigned>(gtErrInf.iApiErr));
             continue;
         }
         for (int j = 0; j < tCtrlInfo.deviceIdCount; ++j) {
@@ -77,6 +92,8 @@ void Get_SHdd_Log(int iCtrlCount) {
                 continue;
             }
             InqData = passthru_data(pstStorPassThr);
+            // Bytes that did not arrive are zero: the data area was cleared.
+            const U32 got = passthru_arrived(pstStorPassThr, kInquiryAsked);
             if ((InqData[0] & 0x1F) != kPeripheralDirectAccess) {
                 // An enclosure or another non-disk device.
                 InqData = nullptr;
@@ -85,13 +102,14 @@ void Get_SHdd_Log(int iCtrlCount) {
             }
             char cDevCode[64];
             char cSerial[32];
-            inquiry_identity(InqData, cDevCode, cSerial);
+            inquiry_identity(InqData, got, cDevCode, cSerial);
             InqData = nullptr;
             Mem_Free();
+            if (got < kInquiryStandardLen) short_transfer_err(i, j, "Inquiry", got, kInquiryAsked);
 
             if (GetPhysInfo(i, j, &gtErrInf.iApiErr) != 1) {
-                printf("Controller %d : Physical Information Get Error. %08x\n", i,
-                       static_cast<unsigned>(gtErrInf.iApiErr));
+                report_text("Controller %d : Physical Information Get Error. %08x\n", i,
+                            static_cast<unsigned>(gtErrInf.iApiErr));
                 continue;
             }
             printf("Controller %d/ Target %d : HardDisk Log saving...\n", i, j);
@@ -102,12 +120,17 @@ void Get_SHdd_Log(int iCtrlCount) {
 
             // Room for the longest log directory the command line accepts.
             char cPath[sizeof cLogFilePass + 32];
-            if (!format_into(cPath, sizeof cPath, "%s/MA%02x%02x.log", cLogFilePass, static_cast<unsigned>(i),
-                             static_cast<unsigned>(j))) {
+            if (!drive_log_path(cPath, sizeof cPath, i, j)) {
                 file_open_err(cLogFilePass);
                 return;
             }
-            fpLog = fopen(cPath, "wt");
+            if (space_exhausted()) {
+                space_skip_err(cPath);
+                continue;
+            }
+            if (!space_for(cPath, kDriveLogNeed)) continue;
+            // Never through a link planted in the log directory.
+            fpLog = create_log_file(cPath);
             if (fpLog == nullptr) {
                 file_open_err(cPath);
                 return;

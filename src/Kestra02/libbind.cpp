@@ -13,16 +13,7 @@
 
 namespace {
 
-void red(const char* fmt, const std::string& value) {
-    std::string text;
-    int n = snprintf(nullptr, 0, fmt, value.c_str());
-    if (n > 0) {
-        text.resize(static_cast<size_t>(n) + 1);
-        snprintf(text.data(), text.size(), fmt, value.c_str());
-        text.resize(static_cast<size_t>(n));
-    }
-    report(nullptr, text.c_str());
-}
+void red(const char* fmt, const std::string& value) { report_text(fmt, value.c_str()); }
 
 // The dependency path of one line of ldd's list: from the first '/' up to
 // the last blank (the load address follows it). Without a blank behind the
@@ -75,7 +66,7 @@ int Lib_Link() {
     if (!format_into(command, sizeof command, "ldd %s > %s", shell_quote(cLibFileName).c_str(),
                      shell_quote(listPath).c_str()) ||
         run_shell(command) != 0) {
-        report(nullptr, "ldd Command Error.\n");
+        report("ldd Command Error.\n", "ldd Command Error.\n");
         return 0;
     }
 

@@ -52,14 +52,21 @@ void open_error_log() {
         exit(1);
     }
     strcpy(path, p);
-    gfpErrLog = fopen(path, "w");
+    // Created afresh like every file of ours in the log directory: a link
+    // planted there must not make us truncate what it points at.
+    gfpErrLog = create_log_file(path);
     if (gfpErrLog == nullptr) {
         printf("\033[31m");
         printf(" File Open Error(%s)\n", path);
         printf("\033[0m");
         exit(1);
     }
+    error_log_opened(path);
 }
+
+// More controllers than any server holds: a count beyond it is a garbled
+// answer, and believing it would mean hours of CLI calls and files.
+constexpr int kMaxControllers = 128;
 
 }  // namespace
 
@@ -166,7 +173,12 @@ int logdump_main(int argc, char** argv) {
     if (iCommandFlg == 0) open_error_log();
     int rc = Get_SAS_SATA_Host(&iCtrlCount);
     interrupt_point();
-    if (rc == 0) Get_SAS_SATA_Log(iCtrlCount);
-    if (iCtrlCount == 0) controller_none_err();
+    // A negative count is no controller, like 0 or no count at all.
+    if (rc != 0)
+        controller_none_err();
+    else if (iCtrlCount > kMaxControllers)
+        controller_count_err(iCtrlCount);
+    else
+        Get_SAS_SATA_Log(iCtrlCount);
     exit(0);
 }

@@ -128,39 +128,61 @@ const char* Get_Command_FileName(const char* dir, const char* defaultPath, int i
     return cWork;
 }
 
-bool prepare_temp_file(const char* path) {
-    // We run as root and /tmp belongs to everybody: a link or a file planted
-    // there would make the shell's ">" truncate whatever it points at. Only
-    // a plain file of ours with no other name is written as it stands.
+int open_fresh_file(const char* path) {
+    // We run as root and /tmp (like a log directory that a user made) belongs
+    // to others: a link or a file planted there would make us, or the shell's
+    // ">", truncate whatever it points at. Only a plain file of ours with no
+    // other name is written as it stands.
     for (int attempt = 0; attempt < 3; ++attempt) {
         struct stat st;
         if (lstat(path, &st) == 0) {
             if (S_ISREG(st.st_mode) && st.st_uid == geteuid() && st.st_nlink == 1) {
-                // Emptied now, so that a command we end up not running
-                // leaves no answer of an earlier run behind.
-                int fd = open(path, O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
-                if (fd >= 0) {
-                    close(fd);
-                    return true;
+                int fd = open(path, O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+                if (fd < 0) {
+                    if (errno != ELOOP && errno != ENOENT) return -1;
+                    continue;
                 }
-                if (errno != ELOOP && errno != ENOENT) return false;
+                // The file we looked at may have been swapped since: only the
+                // same plain file of ours is emptied.
+                struct stat now;
+                if (fstat(fd, &now) == 0 && S_ISREG(now.st_mode) && now.st_uid == geteuid() &&
+                    now.st_nlink == 1 && now.st_dev == st.st_dev && now.st_ino == st.st_ino) {
+                    // Emptied now, so that a command we end up not running
+                    // leaves no answer of an earlier run behind.
+                    if (ftruncate(fd, 0) == 0) return fd;
+                    close(fd);
+                    return -1;
+                }
+                close(fd);
                 continue;
             }
             int rc = S_ISDIR(st.st_mode) ? rmdir(path) : unlink(path);
-            if (rc != 0 && errno != ENOENT) return false;
+            if (rc != 0 && errno != ENOENT) return -1;
         } else if (errno != ENOENT) {
-            return false;
+            return -1;
         }
         int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-        if (fd >= 0) {
-            close(fd);
-            return true;
-        }
+        if (fd >= 0) return fd;
         // Somebody put something there between our look and our create:
         // look again.
-        if (errno != EEXIST) return false;
+        if (errno != EEXIST) return -1;
     }
-    return false;
+    return -1;
+}
+
+bool prepare_temp_file(const char* path) {
+    int fd = open_fresh_file(path);
+    if (fd < 0) return false;
+    close(fd);
+    return true;
+}
+
+FILE* create_log_file(const char* path) {
+    int fd = open_fresh_file(path);
+    if (fd < 0) return nullptr;
+    FILE* fp = fdopen(fd, "w");
+    if (fp == nullptr) close(fd);
+    return fp;
 }
 
 const char* Get_Current_Pass() {
@@ -193,7 +215,9 @@ bool read_working_directory(FILE* fp, char* out) {
     size_t len = fread(text, 1, sizeof text, fp);
     if (ferror(fp) != 0) return false;
     if (len > 0 && text[len - 1] == '\n') --len;
-    if (len >= sizeof sWork) return false;
+    // No name at all (pwd could not write its answer, e.g. on a full file
+    // system) is no directory: "" would put every vendor component at "/".
+    if (len == 0 || len >= sizeof sWork) return false;
     memcpy(out, text, len);
     return true;
 }

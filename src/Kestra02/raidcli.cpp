@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "Kestra02.h"
 #include "KstErr01.h"
@@ -75,7 +77,7 @@ int Get_SAS_SATA_Host(int* count) {
     fclose(fpTmp);
     fpTmp = nullptr;
     interrupt_point();
-    return value == 0 ? -1 : 0;
+    return value <= 0 ? -1 : 0;
 }
 
 namespace {
@@ -88,6 +90,13 @@ struct Collector {
     const char* success;
     const char* error;
 };
+
+// A CLI that said success has left a log with something in it; a full file
+// system or a CLI that wrote nothing leaves none.
+bool log_written(const char* path) {
+    struct stat st;
+    return lstat(path, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
+}
 
 void collect(const Collector& c, int count) {
     for (int i = 0; i < count; ++i) {
@@ -103,9 +112,19 @@ void collect(const Collector& c, int count) {
             ok = c.pathFirst ? format_into(args, sizeof args, c.argsFormat, quoted.c_str(), i)
                              : format_into(args, sizeof args, c.argsFormat, i, quoted.c_str());
         }
-        if (ok && send_raidcli(args) == 0) {
+        // The CLI (or the shell's ">") writes into a file created afresh,
+        // never through a link planted in the log directory.
+        if (ok) ok = prepare_temp_file(path);
+        const bool ran = ok && send_raidcli(args) == 0;
+        const bool written = ran && log_written(path);
+        // The CLI creates the file it names itself only when it has a log to
+        // write: an empty one of ours is not left behind for it.
+        if (ok && c.pathFirst && !written) unlink(path);
+        if (written) {
             printf("%s\n", c.success);
             interrupt_point();
+        } else if (ran) {
+            empty_log_err(path);
         } else {
             sys_cmnd_err(c.error);
         }

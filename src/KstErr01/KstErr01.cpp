@@ -3,22 +3,49 @@
 // failure classes.
 #include "KstErr01.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "Kestra02.h"
 #include "SasLog01.h"
 #include "interrupt.h"
 #include "shell.h"
 
+namespace {
+
+// Records of failures reported before the error log was opened (the library
+// binding comes first in a run); written first once it is open, so that the
+// log holds every failure in the order the console showed them.
+std::string g_pending;
+std::string g_errLogPath;
+bool g_errLogWriteReported = false;
+
+void write_record(const char* text) {
+    bool ok = fputs(text, gfpErrLog) >= 0;
+    if (fflush(gfpErrLog) != 0) ok = false;
+    if (ok || g_errLogWriteReported) return;
+    // A full or removed log directory: the engineer must learn that the error
+    // log is not complete. Said once; the run goes on.
+    g_errLogWriteReported = true;
+    fputs("\033[31m", stdout);
+    fprintf(stdout, " File Write Error(%s)\n", g_errLogPath.c_str());
+    fputs("\033[0m", stdout);
+}
+
+}  // namespace
+
 void report(const char* logText, const char* consoleText) {
     // The error log exists only in runs without arguments; a record must be on
     // disk before we go on, since an interrupt or a crash of the vendor
     // library may end the run at any moment.
-    if (iCommandFlg == 0 && gfpErrLog != nullptr && logText != nullptr) {
-        fputs(logText, gfpErrLog);
-        fflush(gfpErrLog);
+    if (iCommandFlg == 0 && logText != nullptr) {
+        if (gfpErrLog != nullptr)
+            write_record(logText);
+        else if (g_errLogPath.empty())
+            g_pending += logText;
     }
     fputs("\033[31m", stdout);
     if (consoleText != nullptr) fputs(consoleText, stdout);
@@ -27,6 +54,30 @@ void report(const char* logText, const char* consoleText) {
     // visible before the next (possibly long) step starts.
     fflush(stdout);
     interrupt_point();
+}
+
+void error_log_opened(const char* path) {
+    g_errLogPath = path ? path : "";
+    g_errLogWriteReported = false;
+    if (gfpErrLog != nullptr && !g_pending.empty()) write_record(g_pending.c_str());
+    g_pending.clear();
+}
+
+void report_text(const char* fmt, ...) {
+    va_list ap;
+    va_start(ap, fmt);
+    va_list again;
+    va_copy(again, ap);
+    int n = vsnprintf(nullptr, 0, fmt, ap);
+    va_end(ap);
+    std::string text;
+    if (n > 0) {
+        text.resize(static_cast<size_t>(n) + 1);
+        vsnprintf(text.data(), text.size(), fmt, again);
+        text.resize(static_cast<size_t>(n));
+    }
+    va_end(again);
+    report(text.c_str(), text.c_str());
 }
 
 namespace {
@@ -106,3 +157,30 @@ void sata_cmnd_err(int iCtrl, int iTgtId, const ERRINFOSTP* ptErrInfo) {
     }
     report_detail(line);
 }
+
+void controller_count_err(int count) { report_text(" Controller Count Too Large(%d)\n", count); }
+
+void empty_log_err(const char* path) { report_text(" Empty Log(%s)\n", path ? path : ""); }
+
+void inconsistent_answer_err(int iCtrl, int iTgtId, unsigned page, unsigned answered, unsigned claimed,
+                             unsigned arrived) {
+    report_text(" Inconsistent Answer(H%02xT%02x Page%02x: page %02x, %u bytes claimed, %u arrived)\n",
+                static_cast<unsigned>(iCtrl), static_cast<unsigned>(iTgtId), page, answered, claimed, arrived);
+}
+
+void short_transfer_err(int iCtrl, int iTgtId, const char* what, unsigned arrived, unsigned asked) {
+    report_text(" Short Transfer(H%02xT%02x %s: %u of %u bytes)\n", static_cast<unsigned>(iCtrl),
+                static_cast<unsigned>(iTgtId), what, arrived, asked);
+}
+
+void length_capped_err(int iCtrl, int iTgtId, const char* what, unsigned needed, unsigned asked) {
+    report_text(" Length Capped(H%02xT%02x %s: %u bytes needed, %u asked)\n", static_cast<unsigned>(iCtrl),
+                static_cast<unsigned>(iTgtId), what, needed, asked);
+}
+
+void space_reserve_err(const char* path, unsigned long long needed, unsigned long long available,
+                       unsigned long long kept) {
+    report_text(" Space Reserve(%s: %llu bytes needed, %llu free, %llu kept)\n", path, needed, available, kept);
+}
+
+void space_skip_err(const char* path) { report_text(" Space Reserve(%s: skipped)\n", path); }

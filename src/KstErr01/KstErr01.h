@@ -16,6 +16,30 @@ void sys_cmnd_err(const char* text);
 void sas_cmnd_err(int iCtrl, int iTgtId, const ERRINFO* ptErrInfo);
 void sata_cmnd_err(int iCtrl, int iTgtId, const ERRINFOSTP* ptErrInfo);
 
+// " Controller Count Too Large(%d)\n": a count above what the tool believes.
+void controller_count_err(int count);
+// " Empty Log(%s)\n": a controller log missing or empty after the CLI said
+// success.
+void empty_log_err(const char* path);
+// Answers of a drive that do not add up. ids as in the SCSI detail line;
+// `what` is "Inquiry", "PageXX" or "SectionXX".
+void inconsistent_answer_err(int iCtrl, int iTgtId, unsigned page, unsigned answered, unsigned claimed,
+                             unsigned arrived);
+void short_transfer_err(int iCtrl, int iTgtId, const char* what, unsigned arrived, unsigned asked);
+void length_capped_err(int iCtrl, int iTgtId, const char* what, unsigned needed, unsigned asked);
+// A drive log or section not written to keep the log directory's reserve
+// free, and each later drive log skipped for it.
+void space_reserve_err(const char* path, unsigned long long needed, unsigned long long available,
+                       unsigned long long kept);
+void space_skip_err(const char* path);
+
+// The same text to the log and the console, printf style.
+void report_text(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+// Called once the error log is open: writes the records of failures reported
+// before (they come first, as on the console) and names the file for the
+// report of a failed write to it.
+void error_log_opened(const char* path);
+
 // The common pattern: log text (when iCommandFlg is 0, then flushed), then
 // "\033[31m", console text, "\033[0m". Either text may be null.
 void report(const char* logText, const char* consoleText);

@@ -32,6 +32,11 @@ extern SL_PATROL_READ_PROPERTIES_T tPatrolReadProperties;
 extern SL_PATROL_READ_STATUS_T tPatrolReadStatus;
 
 // ---- SCSI pass-through ----
+// Bytes of a data-in answer that arrived: the transfer length asked, or
+// fewer when the library hands back a smaller dataLen. A larger one is never
+// believed.
+inline U32 passthru_arrived(const SCSI_PASSTHRU_T* pt, U32 asked) { return pt->dataLen < asked ? pt->dataLen : asked; }
+
 int SendStor(int iCtrl, int16_t sTgtId, const U8* pucCdb, U8 ucCdbLen, int32_t iLen, U8 iDirection, U16 usTimeOut,
              SCSI_PASSTHRU_T* ptStorPassThr, ERRINFO* ptErrInfo);
 

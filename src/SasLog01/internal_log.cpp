@@ -28,10 +28,18 @@ constexpr Section kSections[] = {
 };
 
 constexpr U32 kSectionHeaderLen = 4;
+// The CDB carries the transfer length in 24 bits.
+constexpr U32 kMaxCdbLen = 0xFFFFFF;
 
 // Bytes 1..3 hold the length less 3. At most 0xFFFFFF + 3, which the data
 // area of the pass-through buffer holds.
 U32 section_length(const U8* data) { return be::get24(data + 1) + 3u; }
+
+size_t header_size(U8 ucLogType) {
+    for (const Section& s : kSections)
+        if (s.type == ucLogType) return strlen(s.header);
+    return 0;
+}
 
 bool request(int iCtrl, int16_t sTgtId, U8 ucLogType, U32 uiLen) {
     // Bytes the drive does not deliver must show as 00, not as the previous
@@ -55,10 +63,31 @@ int Chk_RQ50_HDD(const char* pcDevCode) {
 }
 
 int Get_Internal_Log(int iCtrl, int16_t sTgtId, U8 ucLogType, U32* puiLen) {
+    char what[16];
+    snprintf(what, sizeof what, "Section%02x", ucLogType);
     if (!request(iCtrl, sTgtId, ucLogType, kSectionHeaderLen)) return -1;
+    U32 got = passthru_arrived(pstStorPassThr, kSectionHeaderLen);
+    if (got < kSectionHeaderLen) {
+        // Without its length the section cannot be asked for.
+        short_transfer_err(iCtrl, sTgtId, what, got, kSectionHeaderLen);
+        return -1;
+    }
     const U32 len = section_length(passthru_data(pstStorPassThr));
-    if (!request(iCtrl, sTgtId, ucLogType, len)) return -1;
-    *puiLen = len;
+    // The CDB and the transfer length must agree: a drive that honours the
+    // CDB would otherwise send the low 24 bits of the length and no more.
+    const U32 asked = len > kMaxCdbLen ? kMaxCdbLen : len;
+
+    // A section that would cut into the log directory's reserve is not read.
+    char path[sizeof cLogFilePass + 32];
+    if (drive_log_path(path, sizeof path, iCtrl, sTgtId) &&
+        !space_for(path, header_size(ucLogType) + hex_text_size(asked)))
+        return -1;
+    if (asked < len) length_capped_err(iCtrl, sTgtId, what, len, asked);
+
+    if (!request(iCtrl, sTgtId, ucLogType, asked)) return -1;
+    got = passthru_arrived(pstStorPassThr, asked);
+    if (got < asked) short_transfer_err(iCtrl, sTgtId, what, got, asked);
+    *puiLen = got;
     return 0;
 }
 

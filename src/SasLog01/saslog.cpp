@@ -12,27 +12,68 @@
 namespace {
 
 constexpr U8 kSupportedPages = 0x00;
-constexpr U16 kPageHeaderLen = 4;
+constexpr U32 kPageHeaderLen = 4;
+// The allocation length field of LOG SENSE has 16 bits.
+constexpr U32 kMaxAllocLen = 0xFFFF;
 
 // Whole length of a log page from its header: the page length field plus the
-// header, in 16 bits like the allocation length it becomes. A page length of
-// 65,532 therefore gives 0, and the page is asked for with no bytes.
-U16 page_total(const U8* header) { return static_cast<U16>(be::get16(header + 2) + kPageHeaderLen); }
+// header. Up to 65,539: more than an allocation length can ask for.
+U32 page_total(const U8* header) { return be::get16(header + 2) + kPageHeaderLen; }
 
 // One LOG SENSE into the shared buffer; a failure is reported here, once.
-bool log_sense(int iCtrl, int16_t sTgtId, U8 ucPage, U16 usAllocLen) {
-    if (StoreLogSense(iCtrl, sTgtId, ucPage, 0, usAllocLen, pstStorPassThr, &gtErrInf) == 1) return true;
+bool log_sense(int iCtrl, int16_t sTgtId, U8 ucPage, U32 uiAllocLen) {
+    if (StoreLogSense(iCtrl, sTgtId, ucPage, 0, static_cast<U16>(uiAllocLen), pstStorPassThr, &gtErrInf) == 1)
+        return true;
     sas_cmnd_err(iCtrl, sTgtId, &gtErrInf);
     return false;
 }
 
+// What a page read gave: the bytes that arrived (and are dumped), what its
+// header claims, and whether it is the page asked for.
+struct PageAnswer {
+    U32 arrived = 0;
+    U32 claimed = 0;
+    bool samePage = false;
+};
+
 // Reads a page in two steps: its header to learn the length, then the whole
-// page. Returns false when a request failed (already reported).
-bool read_page(int iCtrl, int16_t sTgtId, U8 ucPage, U16* pusTotal) {
+// page, and reports an answer that does not add up. Returns false when a
+// request failed (already reported).
+bool read_page(int iCtrl, int16_t sTgtId, U8 ucPage, PageAnswer* answer) {
+    const U8* data = passthru_data(pstStorPassThr);
+    char what[16];
+    snprintf(what, sizeof what, "Page%02x", ucPage);
+    *answer = PageAnswer{};
+
     if (!log_sense(iCtrl, sTgtId, ucPage, kPageHeaderLen)) return false;
-    const U16 total = page_total(passthru_data(pstStorPassThr));
-    if (!log_sense(iCtrl, sTgtId, ucPage, total)) return false;
-    *pusTotal = total;
+    U32 got = passthru_arrived(pstStorPassThr, kPageHeaderLen);
+    if (got < kPageHeaderLen) {
+        // No length to go by: what came is all there is.
+        short_transfer_err(iCtrl, sTgtId, what, got, kPageHeaderLen);
+        answer->arrived = got;
+        return true;
+    }
+    const U32 total = page_total(data);
+    const U32 asked = total > kMaxAllocLen ? kMaxAllocLen : total;
+    if (asked < total) length_capped_err(iCtrl, sTgtId, what, total, asked);
+
+    if (!log_sense(iCtrl, sTgtId, ucPage, asked)) return false;
+    got = passthru_arrived(pstStorPassThr, asked);
+    answer->arrived = got;
+    if (got < kPageHeaderLen) {
+        short_transfer_err(iCtrl, sTgtId, what, got, asked);
+        return true;
+    }
+    answer->claimed = page_total(data);
+    const U8 answered = data[0] & 0x3F;
+    answer->samePage = answered == (ucPage & 0x3F);
+    // A length beyond what arrived is expected only where we capped it.
+    const bool capped = asked < total && got == asked;
+    if (!answer->samePage || (answer->claimed > got && !capped)) {
+        inconsistent_answer_err(iCtrl, sTgtId, ucPage, answered, answer->claimed, got);
+    } else if (got < asked) {
+        short_transfer_err(iCtrl, sTgtId, what, got, asked);
+    }
     return true;
 }
 
@@ -41,22 +82,31 @@ bool read_page(int iCtrl, int16_t sTgtId, U8 ucPage, U16* pusTotal) {
 int SASHddLogDumpauto(int iCtrl, int16_t sTgtId) {
     const U8* data = passthru_data(pstStorPassThr);
 
-    U16 total = 0;
-    if (!read_page(iCtrl, sTgtId, kSupportedPages, &total)) return DUMP_COMMAND_FAILED;
+    PageAnswer list;
+    if (!read_page(iCtrl, sTgtId, kSupportedPages, &list)) return DUMP_COMMAND_FAILED;
 
-    // The list is copied out before the buffer is reused for the pages.
+    // The list is copied out before the buffer is reused for the pages. Only
+    // entries that arrived count, and another page's bytes are no list. Page
+    // 00 can stand only first: a 00 after it is the zero fill of a short
+    // answer and ends the list.
     U8 pages[LOG_PAGE_TABLE_SIZE];
-    size_t count = total > kPageHeaderLen ? static_cast<size_t>(total - kPageHeaderLen) : 0;
-    if (count > LOG_PAGE_TABLE_SIZE) count = LOG_PAGE_TABLE_SIZE;
-    for (size_t k = 0; k < count; ++k) pages[k] = data[kPageHeaderLen + k];
+    size_t count = 0;
+    if (list.samePage) {
+        const U32 end = list.claimed < list.arrived ? list.claimed : list.arrived;
+        for (U32 k = kPageHeaderLen; k < end && count < LOG_PAGE_TABLE_SIZE; ++k) {
+            if (data[k] == kSupportedPages && count > 0) break;
+            pages[count++] = data[k];
+        }
+    }
 
     for (size_t k = 0; k < count; ++k) {
         // The header line goes out before the request, so that a page that
         // fails is still named in the file.
         if (fprintf(fpLog, "<Page%02x>\r\n", pages[k]) < 0 || fflush(fpLog) != 0) return DUMP_WRITE_FAILED;
         interrupt_point();
-        if (!read_page(iCtrl, sTgtId, pages[k], &total)) return DUMP_COMMAND_FAILED;
-        if (!hex_dump(fpLog, data, total) || fflush(fpLog) != 0) return DUMP_WRITE_FAILED;
+        PageAnswer page;
+        if (!read_page(iCtrl, sTgtId, pages[k], &page)) return DUMP_COMMAND_FAILED;
+        if (!hex_dump(fpLog, data, page.arrived) || fflush(fpLog) != 0) return DUMP_WRITE_FAILED;
         interrupt_point();
     }
     return DUMP_DONE;

@@ -48,6 +48,9 @@ int SendStor(int iCtrl, int16_t sTgtId, const U8* pucCdb, U8 ucCdbLen, int32_t i
     ptStorPassThr->dataLen = uiLen;
     ptStorPassThr->timeout = usTimeOut;
     if (ucCdbLen > 0) memcpy(ptStorPassThr->cdb, pucCdb, ucCdbLen);
+    // What the drive does not send must read as zeros, never as the answer
+    // of an earlier command.
+    if (iDirection == kDirIn && uiLen > 0) memset(passthru_data(ptStorPassThr), 0, uiLen);
 
     SL_LIB_CMD_PARAM_T req = make_lib_request({.cmdType = SL_CMD_TYPE_PASSTHRU,
                                                .cmd = SL_CMD_PASSTHRU_SCSI,

@@ -117,8 +117,10 @@ DiskPart disk_part(int id, const DiskFault& f) {
     char b[96];
     if (f.cmd == Cmd::Inquiry) return p;  // nothing answers: passed over in silence
     if (f.cmd == Cmd::PdInfo) {
+        // Shown in red and recorded like every other failure.
         snprintf(b, sizeof b, "Controller 0 : Physical Information Get Error. %08x\n", f.rc);
-        p.console = b;
+        p.console = red(b);
+        p.records = b;
         return p;
     }
     snprintf(b, sizeof b, "Controller 0/ Target %d : HardDisk Log saving...\n", id);
@@ -169,6 +171,7 @@ struct Row {
     std::vector<std::string> args;  // command line
     std::function<void(Case&, RunOptions&)> setup;
     std::function<Expect(const Case&)> expect;
+    bool own_scenario = false;      // the scenario replaces the base one
 };
 
 // A whole run without arguments over the two disks, each with its fault.
@@ -189,7 +192,8 @@ Expect full(const DiskFault& d0, const DiskFault& d1, const FailSet& cli = {}, c
         }
     }
     if (cli.count({"adpeventlog", 0})) records += collector_record(event_collector());
-    e.console = full_run(1, drives, cli);
+    if (!ctrl.empty()) records += ctrl;
+    e.console = full_run(1, ctrl.empty() ? drives : red(ctrl), cli);
     e.records = records;
     return e;
 }
@@ -306,18 +310,24 @@ void logdir_rows(std::vector<Row>& rows) {
                         std::string drives = "Controller 0/ Target 0 : HardDisk Log saving...\n" +
                                              red(" File Open Error(/o_tmp/TMP/KESTRA/MA0000.log)\n");
                         e.console = full_run(1, drives, {{"adpeventlog", 0}});
+                        // The CLI said success, but its log went with the directory.
+                        const std::string ok = "Logical/Physical Drive Information save success.\n\n";
+                        e.console.replace(e.console.find(ok), ok.size(),
+                                          red(" Empty Log(/o_tmp/TMP/KESTRA/Controller_0_ldpdinfo.log)\n"));
                         e.files["logdperr.txt"] = std::nullopt;  // gone with its directory
                         return e;
                     }});
 }
 
-// The drive logs go to a file system that fills up during the third
-// disk's internal log: the file keeps whole lines.
-Row full_filesystem_row() {
-    const std::string big =
-        "device 0 2 sas vendor \"ACMEDRV \" product \"KZA4036TX       \" rev \"0003\" serial \"" + serial(2) +
-        "\"\ninternal 0 2 1 200000\n";
-    return {"logdir-full", true, big, {"-o", "/o_tmp/full"},
+const std::string kThirdDisk =
+    "device 0 2 sas vendor \"ACMEDRV \" product \"KZA4036TX       \" rev \"0003\" serial \"" + serial(2) + "\"\n";
+const std::string kThirdIdentity =
+    "Device code   : ACMEDRV KZA4036TX       0003\r\nSerial number : " + serial(2) + "\r\n";
+
+// A log directory that is small from the start: the third disk's large
+// section would cut into the reserve and is not read.
+Row small_filesystem_row() {
+    return {"logdir-full", true, kThirdDisk + "internal 0 2 1 200000\n", {"-o", "/o_tmp/full"},
             [](Case& c, RunOptions& o) {
                 std::filesystem::create_directories(c.host("/o_tmp/full"));
                 o.tmpfs = {{"/o_tmp/full", "size=128k"}};
@@ -327,12 +337,76 @@ Row full_filesystem_row() {
                 std::string drives;
                 for (int id : {0, 1}) drives += disk_part(id, {}).console;
                 e.console = title() + kSaving + drives + "Controller 0/ Target 2 : HardDisk Log saving...\n" +
-                            red(" File Write Error(/o_tmp/full/MA0002.log)\n") + kReset;
+                            red(" Space Reserve(/o_tmp/full/MA0002.log: 625020 bytes needed, 122880 free, 6553 kept)\n") +
+                            kReset;
                 for (int id : {0, 1}) e.files[file_of(id)] = disk_part(id, {}).log;
-                e.cut[file_of(2)] = "Device code   : ACMEDRV KZA4036TX       0003\r\nSerial number : " + serial(2) +
-                                    "\r\n<Drive Status Log>\r\n" + hex_lines(section_bytes(1, 200000));
+                e.files[file_of(2)] = kThirdIdentity;
                 return e;
             }};
+}
+
+// Another program fills the log directory's file system while the tool
+// waits for a delayed answer: started by the CLI stand-in of the last
+// controller log, it waits for the library call named by `marker` in the
+// trace, then writes zeros until the file system is full. The event log's
+// stand-in removes the filler again.
+void filled_during(Case& c, RunOptions& o, const std::string& marker) {
+    o.tmpfs = {{c.logdir(), "size=1m"}};
+    c.stand_in("fill-after",
+               "#!/bin/sh\n"
+               "until grep -q \"$1\" \"$LOGDUMP_SIM_TRACE\" 2>/dev/null; do sleep 0.1; done\n"
+               "sleep 0.5\ncat /dev/zero > /o_tmp/TMP/KESTRA/filler 2>/dev/null\n");
+    c.install_cli("RealCli");
+    const std::string path = c.work + "/" + c.tool.cli_name;
+    c.write(path, "#!/bin/sh\n"
+                  "case \"$1\" in\n"
+                  "-ldpdinfo) setsid " + c.dir + "/bin/fill-after '" + marker + "' </dev/null >/dev/null 2>&1 & ;;\n"
+                  "-adpeventlog) rm -f /o_tmp/TMP/KESTRA/filler ;;\n"
+                  "esac\nexec \"$(dirname \"$0\")/RealCli\" \"$@\"\n");
+    ::chmod(path.c_str(), 0755);
+}
+
+// The error log gets its file system block (a failed CLI call) before the
+// file system fills, so that later records still fit.
+const std::string kFirstRecord = "cli exit fwtermlog 0 1\n";
+
+Expect filled_expect(int id, const std::optional<std::string>& log) {
+    Expect e;
+    std::string drives;
+    for (int k = 0; k < id; ++k) drives += disk_part(k, {}).console;
+    const std::string path = "/o_tmp/TMP/KESTRA/" + file_of(id);
+    char b[64];
+    snprintf(b, sizeof b, "Controller 0/ Target %d : HardDisk Log saving...\n", id);
+    drives += b + red(" File Write Error(" + path + ")\n");
+    e.console = full_run(1, drives, {{"fwtermlog", 0}});
+    e.records = collector_record(six_collectors()[0]) + " File Write Error(" + path + ")\n";
+    for (int k = 0; k < id; ++k) e.files[file_of(k)] = disk_part(k, {}).log;
+    if (log) e.files[file_of(id)] = *log;
+    return e;
+}
+
+void filled_rows(std::vector<Row>& rows) {
+    // A disk outside the family that lists no pages: its identity lines,
+    // still in the buffer, fail only when the file is closed. Nothing whole
+    // was written.
+    rows.push_back({"logdir-filled-at-close", true,
+                    "controller 0\n"
+                    "device 0 0 sas vendor \"ACMEDRV \" product \"DK600SA0006     \" rev \"0003\" serial \"" + serial(0) +
+                        "\"\npage 0 0 0x00 \"00 00 00 00\"\ndelay 0 0 logsense:00 nth 1 ms 4000\n" + kFirstRecord,
+                    {}, [](Case& c, RunOptions& o) { filled_during(c, o, "type=2 cmd=0"); },
+                    [](const Case&) { return filled_expect(0, ""); }, true});
+    // The third disk's section fills the file system half way through its
+    // dump: the file keeps the lines that were whole.
+    rows.push_back({"logdir-filled-mid-dump", true,
+                    kThirdDisk + "page 0 2 0x02 \"" + P02 + "\"\ninternal 0 2 1 200000\n" +
+                        "delay 0 2 internal:1 nth 2 ms 4000\n" + kFirstRecord,
+                    {}, [](Case& c, RunOptions& o) { filled_during(c, o, "tgt=2 .*cdb=fe01"); },
+                    [](const Case&) {
+                        Expect e = filled_expect(2, std::nullopt);
+                        e.cut[file_of(2)] = kThirdIdentity + "<Page02>\r\n" + hex_lines(bytes_of(P02)) +
+                                            "<Drive Status Log>\r\n" + hex_lines(section_bytes(1, 200000));
+                        return e;
+                    }});
 }
 
 void tempfile_rows(std::vector<Row>& rows) {
@@ -344,15 +418,16 @@ void tempfile_rows(std::vector<Row>& rows) {
     };
     rows.push_back({"tmp-pwd", false, "", {}, blocked("pwd_out.txt"), [](const Case& c) {
                         Expect e;
-                        e.console = title() + red("File Open Error(" + c.tool.lib_name + ").\n") + red(kNotFound) + kReset;
-                        e.records = kNotFound;
+                        const std::string bind = "File Open Error(" + c.tool.lib_name + ").\n";
+                        e.console = title() + red(bind) + red(kNotFound) + kReset;
+                        e.records = bind + kNotFound;
                         return e;
                     }});
     rows.push_back({"tmp-ldd", false, "", {}, blocked("ldd_out.txt"), [](const Case&) {
                         // The library stays unbound: no drive logs.
                         Expect e;
                         e.console = title() + red("File Open Error(/tmp/ldd_out.txt).\n") + full_run(1).substr(title().size());
-                        e.records = "";
+                        e.records = "File Open Error(/tmp/ldd_out.txt).\n";
                         e.files["MA0000.log"] = std::nullopt;
                         return e;
                     }});
@@ -370,7 +445,8 @@ std::vector<Row> all_rows() {
     storage_rows(rows);
     cli_rows(rows);
     logdir_rows(rows);
-    rows.push_back(full_filesystem_row());
+    rows.push_back(small_filesystem_row());
+    filled_rows(rows);
     tempfile_rows(rows);
     return rows;
 }
@@ -386,7 +462,7 @@ void FaultMatrix::run_rows(const std::vector<std::string>& prefixes, bool others
         if (in == others) continue;
         SCOPED_TRACE(row.name);
         auto c = make_case(row.name);
-        c->scenario(base_scenario() + row.scenario);
+        c->scenario(row.own_scenario ? row.scenario : base_scenario() + row.scenario);
         RunOptions o;
         o.args = row.args;
         if (row.setup) row.setup(*c, o);

@@ -242,7 +242,7 @@ TEST_P(Run, ControllerCountLine) {
         const char* name;
         std::vector<std::string> lines;  // count-line statements
         std::string extra;               // more scenario
-        int expect;                      // controllers collected; 0: not found; -1: negative
+        int expect;                      // controllers collected; 0: not found; -N: N not believed
     };
     const std::vector<Row> rows = {
         {"two", {"Controller Count: 2"}, "", 2},
@@ -257,10 +257,13 @@ TEST_P(Run, ControllerCountLine) {
         {"no-digits", {"Controller Count: none"}, "", 0},
         {"no-line", {"Adapter 0: ok"}, "", 0},
         {"cli-fails", {}, "cli exit adpcount * 1\n", 0},
-        {"minus-one", {"Controller Count: -1"}, "", -1},
-        {"below-int-range", {"Controller Count: -99999999999999999999"}, "", -1},
-        {"minus-2-to-32", {"Controller Count: -4294967296"}, "", -1},
-        {"int-min-less-one", {"Controller Count: -2147483649"}, "", -1},
+        // A negative count is no controller; one above 128 is not believed.
+        {"minus-one", {"Controller Count: -1"}, "", 0},
+        {"below-int-range", {"Controller Count: -99999999999999999999"}, "", 0},
+        {"minus-2-to-32", {"Controller Count: -4294967296"}, "", 0},
+        {"int-min-less-one", {"Controller Count: -2147483649"}, "", 0},
+        {"129", {"Controller Count: 129"}, "", -129},
+        {"saturated", {"Controller Count: 99999999999999999999"}, "", -2147483647},
     };
     for (auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -279,12 +282,12 @@ TEST_P(Run, ControllerCountLine) {
             EXPECT_EQ(c->cli_calls().size(), 1u);
             EXPECT_TRUE(c->sleeps().empty());
         } else if (row.expect < 0) {
-            // A negative count: the collectors run no iteration; the event
-            // log still prints its empty line.
-            EXPECT_EQ(r.out, title() + kSaving + "\n" + kReset) << show(r.out);
-            EXPECT_EQ(c->log("logdperr.txt"), "");
+            const std::string record = " Controller Count Too Large(" + std::to_string(-row.expect) + ")\n";
+            EXPECT_EQ(r.out, title() + red(record) + kReset) << show(r.out);
+            EXPECT_EQ(c->log("logdperr.txt"), record);
             EXPECT_EQ(c->cli_calls().size(), 1u);
-            EXPECT_EQ(c->sleeps(), sleeps(7));
+            EXPECT_TRUE(c->sleeps().empty());
+            EXPECT_TRUE(c->lib_calls().empty());
         } else {
             EXPECT_EQ(r.out, full_run(row.expect)) << show(r.out);
             EXPECT_EQ(c->cli_calls(), full_run_calls(*c, row.expect));
@@ -753,6 +756,153 @@ TEST_P(Run, InterruptDuringPause) {
     EXPECT_EQ(c->cli_calls().size(), 3u) << "the run went on after the pause";
     EXPECT_EQ(c->sleeps(), (std::vector<std::string>{"sleep 1", "sleep 1", "blocking"}));
     EXPECT_EQ(c->log("logdperr.txt"), "");
+}
+
+// Every failure of a run without arguments reaches the error log, in the
+// order of the console: binding failures (reported before the log opens)
+// first, information queries like every other failure; a write to the error
+// log that fails is said once on the console, with its path.
+TEST_P(Run, EveryFailureIsLogged) {
+    struct Row {
+        const char* name;
+        std::string scenario;
+        std::string lib;      // library installed instead ("-": none)
+        std::string tmpfs;    // tmpfs size at the log directory, "" for none
+        std::string binding;  // red binding text (also the first record); %s: the library path
+        std::string drives;   // drive part of the console
+        std::string records;  // the error log after the binding record
+    };
+    const std::string pd = "Controller 0 : Physical Information Get Error. 00008001\n";
+    const std::vector<Row> rows = {
+        {"ldd", kOneDisk, "-", "", "ldd Command Error.\n", "", ""},
+        {"entry-point", kOneDisk, noentry_lib(T()), "", "Library Load Error(%s).\n", "", ""},
+        {"query", "controller 0\ndevice 0 0 sas pdinfo-error 0x8001\ncontroller 1\ncontroller-info-error 1 0x22\n", "",
+         "", "", red(pd) + red("Controller 1 : Controller Information Get Error. 00000022\n"),
+         pd + "Controller 1 : Controller Information Get Error. 00000022\n"},
+        // 4 KiB: the first controller log takes the only page.
+        {"log-write", "controller 0\n", "", "size=4k", "", "", "*"},
+    };
+    for (auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        auto c = make_case(row.name);
+        c->scenario(row.scenario);
+        if (row.lib == "-") c->remove_work_file(T().lib_name);
+        if (!row.lib.empty() && row.lib != "-") c->install_lib("", row.lib);
+        std::string binding = row.binding;
+        size_t at = binding.find("%s");
+        if (at != std::string::npos) binding.replace(at, 2, c->work + "/" + T().lib_name);
+        RunOptions o;
+        if (!row.tmpfs.empty()) o.tmpfs = {{c->logdir(), row.tmpfs}};
+        auto r = c->run(o);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_RESET_LAST(r);
+        const int n = row.scenario.find("controller 1") != std::string::npos ? 2 : 1;
+        if (row.records == "*") {
+            // Every collector after the first fails on the full file system;
+            // the first of their records that cannot be written is said.
+            auto reds = red_texts(r.out);
+            ASSERT_GE(reds.size(), 2u) << show(r.out);
+            EXPECT_EQ(reds[0], " File Write Error(/o_tmp/TMP/KESTRA/logdperr.txt)\n") << show(r.out);
+            EXPECT_EQ(std::count(reds.begin(), reds.end(), reds[0]), 1) << show(r.out);
+            continue;
+        }
+        std::string expect = full_run(n, row.drives);
+        if (!binding.empty()) expect.insert(title().size(), red(binding));
+        EXPECT_EQ(r.out, expect) << show(r.out);
+        EXPECT_EQ(c->log("logdperr.txt"), binding + row.records);
+    }
+}
+
+// A controller log that is empty or missing although the CLI said success
+// is that collector's failure, with its own record; a CLI status other than
+// 0 stays the collector's error text.
+TEST_P(Run, EmptyControllerLog) {
+    struct Row {
+        const char* name;
+        std::string rules;
+        FailSet fail;         // collectors failing with their error text
+        std::string file;     // file left empty, "" for none
+    };
+    const std::vector<Row> rows = {
+        {"redirected", "cli exit pdlist 0 0\n", {}, "Controller_0_pdlist.log"},
+        {"own-file", "cli exit adpeventlog 0 0\n", {}, "controller_0_Flashrom.log"},
+        {"status", "cli exit ldinfo 0 2\n", {{"ldinfo", 0}}, ""},
+    };
+    for (auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        auto c = make_case(row.name);
+        c->scenario(std::string(kOneController) + row.rules);
+        auto r = c->run();
+        EXPECT_EQ(r.status, 0);
+        std::string expect = full_run(1, "", row.fail);
+        std::string records = row.fail.empty() ? "" : collector_record(six_collectors()[4]);
+        if (!row.file.empty()) {
+            const std::string record = " Empty Log(" + c->logdir() + "/" + row.file + ")\n";
+            const bool event = row.file[0] == 'c';
+            const Collector& col = event ? event_collector() : six_collectors()[3];
+            const std::string ok = collector_ok(col, 0);
+            expect.replace(expect.find(ok), ok.size(),
+                           "Controller 0 : " + col.progress + " saving...\n" + red(record));
+            records = record;
+        }
+        EXPECT_EQ(r.out, expect) << show(r.out);
+        EXPECT_EQ(c->log("logdperr.txt"), records);
+    }
+}
+
+// No file of the log directory is written through a link planted there,
+// neither in the default directory nor in one a user made and named with
+// -o: each is created afresh and the link targets stay untouched.
+TEST_P(Run, LinksInTheLogDirectory) {
+    for (bool option : {false, true}) {
+        SCOPED_TRACE(option ? "-o to a directory of a user" : "default directory");
+        auto c = make_case(option ? "option" : "default");
+        c->scenario(kOneDisk);
+        const std::string dir = option ? "/o_tmp/user" : c->logdir();
+        namespace fs = std::filesystem;
+        fs::create_directories(c->host(dir));
+        if (option) {
+            ASSERT_EQ(::chown(c->host(dir).c_str(), 65534, 65534), 0);
+        }
+        c->write("/o_tmp/victim", "keep\n");
+        std::vector<std::string> names = {"MA0000.log"};
+        if (!option) names = {"MA0000.log", "logdperr.txt", "Controller_0_fwtermlog.log", "controller_0_Flashrom.log"};
+        for (auto& n : names) fs::create_symlink("/o_tmp/victim", c->host(dir + "/" + n));
+        auto r = option ? c->run({"-o", dir}) : c->run();
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, option ? title() + kSaving + kDiskSaving + kReset : full_run(1, kDiskSaving)) << show(r.out);
+        EXPECT_EQ(c->read("/o_tmp/victim"), "keep\n");
+        for (auto& n : names) {
+            struct stat st {};
+            ASSERT_EQ(::lstat(c->host(dir + "/" + n).c_str(), &st), 0) << n;
+            EXPECT_TRUE(S_ISREG(st.st_mode)) << n << " is not a regular file";
+        }
+        EXPECT_EQ(c->read(dir + "/MA0000.log"), kOneDiskLog);
+        if (!option) {
+            EXPECT_EQ(c->log("logdperr.txt"), "");
+            EXPECT_NE(c->log("Controller_0_fwtermlog.log"), "");
+        }
+    }
+}
+
+// pwd that leaves no answer (its file system is full) gives no working
+// directory: the steps that need it fail, and nothing is looked for at "/".
+TEST_P(Run, EmptyWorkingDirectoryAnswer) {
+    auto c = make_case();
+    c->scenario(kOneDisk);
+    RunOptions o;
+    o.args = {"-w", "/o_tmp/wd"};
+    // 4 KiB: the library's dependency list takes the only page.
+    o.tmpfs = {{"/o_tmp/wd", "size=4k"}};
+    std::filesystem::create_directories(c->host("/o_tmp/wd"));
+    auto r = c->run(o);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, title() + red("File Open Error(" + T().lib_name + ").\n") +
+                         red(" RAID Contoroller is not Found\n") + kReset)
+        << show(r.out);
+    EXPECT_EQ(r.err.find("/" + T().cli_name), std::string::npos) << r.err;
+    EXPECT_TRUE(c->cli_calls().empty());
+    EXPECT_TRUE(c->lib_calls().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, Run, ::testing::ValuesIn(tools()), tool_param_name);

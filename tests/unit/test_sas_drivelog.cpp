@@ -1,6 +1,7 @@
 // The drive scan and the log-page dump: what each disk's file holds, what the
 // console and the error log show, and what was asked of the library.
 #include <csignal>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "interrupt.h"
@@ -70,7 +71,8 @@ struct Variant {
     std::string scenario;
     std::string console;
     bool file;
-    size_t calls;  // library calls in all
+    size_t calls;        // library calls in all
+    std::string record = "";  // the error log
 };
 
 TEST_F(DriveLog, EachKindOfDeviceIdIsHandledAsItShouldBe) {
@@ -86,14 +88,18 @@ TEST_F(DriveLog, EachKindOfDeviceIdIsHandledAsItShouldBe) {
         {"a SATA disk", "controller 0 count 1\n" + disk + " interface 1" + kPages,
          std::string(kSaving) + " This HDD type is Not Support. HardDisk Log save skip\n", false, 4},
         {"physical information that fails", "controller 0 count 1\n" + disk + " pdinfo-error 0x800a" + kPages,
-         "Controller 0 : Physical Information Get Error. 0000800a\n", false, 4},
+         "\033[31mController 0 : Physical Information Get Error. 0000800a\n\033[0m", false, 4,
+         "Controller 0 : Physical Information Get Error. 0000800a\n"},
         {"controller information that fails", ok + "controller-info-error 0 0x8002\n",
-         "Controller 0 : Controller Information Get Error. 00008002\n", false, 2},
+         "\033[31mController 0 : Controller Information Get Error. 00008002\n\033[0m", false, 2,
+         "Controller 0 : Controller Information Get Error. 00008002\n"},
         {"a controller with deviceIdCount 0", std::string("controller 0 count 0\n") + disk + kPages, "", false, 2},
         {"no device id below the count", std::string("controller 0 count 0\n"), "", false, 2},
     };
     for (const Variant& c : cases) {
         std::filesystem::remove(log_dir() + "/MA0000.log");
+        ASSERT_EQ(ftruncate(fileno(gfpErrLog), 0), 0);
+        rewind(gfpErrLog);
         std::string console = scan(c.scenario, 1);
         EXPECT_EQ(console, c.console) << c.name;
         EXPECT_EQ(sastest::exists(log_dir() + "/MA0000.log"), c.file) << c.name;
@@ -101,7 +107,7 @@ TEST_F(DriveLog, EachKindOfDeviceIdIsHandledAsItShouldBe) {
             EXPECT_EQ(drive_log("MA0000.log"), kDiskLog) << c.name;
         }
         EXPECT_EQ(sim::trace().size(), c.calls) << c.name;
-        EXPECT_EQ(error_log(), "") << c.name;
+        EXPECT_EQ(error_log(), c.record) << c.name;
         EXPECT_EQ(pstStorPassThr, nullptr) << c.name;
     }
 }
@@ -112,8 +118,9 @@ TEST_F(DriveLog, AFailedControllerIsPassedOverForTheNext) {
         "device 1 10 sas serial S1\npage 1 10 0x06 \"06 00 00 08 00 00 02 04 00 00 02 44\"\n",
         2);
     EXPECT_EQ(console,
-              "Controller 0 : Controller Information Get Error. ffffffff\n"
+              "\033[31mController 0 : Controller Information Get Error. ffffffff\n\033[0m"
               "Controller 1/ Target 10 : HardDisk Log saving...\n");
+    EXPECT_EQ(error_log(), "Controller 0 : Controller Information Get Error. ffffffff\n");
     // The file name carries the controller and the device id in hex.
     EXPECT_EQ(drive_log("MA010a.log"),
               "Device code   : ACMEDRV DK600SA0006     0004\r\n"
@@ -142,22 +149,26 @@ TEST_F(DriveLog, ADiskListingNoPagesGetsItsIdentityOnly) {
               "Serial number : X                   \r\n");
 }
 
-// A page length of 65,532 makes the 16-bit total 0: the page is asked for
-// with no bytes and no dump line follows its header line.
-TEST_F(DriveLog, PageLength65532GivesAnEmptyPage) {
-    scan(std::string("controller 0 count 1\n") + kDisk +
-             "\npage 0 0 0x0d \"0d 00 ff fc\"\npage 0 0 0x2f \"2f 00 00 00\"\n",
-         1);
-    EXPECT_EQ(drive_log("MA0000.log"),
-              "Device code   : ORBITEK DSK109060SAS600 A440\r\n"
-              "Serial number : KZG1ABCD            \r\n"
-              "<Page0d>\r\n"
-              "<Page2f>\r\n"
-              " 2f 00 00 00\r\n");
+// A page length of 65,532 or more does not fit the 16-bit allocation length:
+// the page is asked for with 65,535 bytes and the shortfall reported.
+TEST_F(DriveLog, PageLength65532IsCapped) {
+    std::string big = "0d 00 ff fc";
+    for (int i = 0; i < 65532; ++i) big += " 5a";
+    std::string console = scan(std::string("controller 0 count 1\n") + kDisk + "\npage 0 0 0x0d \"" + big +
+                                   "\"\npage 0 0 0x2f \"2f 00 00 00\"\n",
+                               1);
+    const std::string record = " Length Capped(H00T00 Page0d: 65536 bytes needed, 65535 asked)\n";
+    EXPECT_EQ(console, std::string(kSaving) + "\033[31m" + record + "\033[0m");
+    EXPECT_EQ(error_log(), record);
+    std::string log = drive_log("MA0000.log");
+    const std::string head = "<Page0d>\r\n 0d 00 ff fc 5a", tail = " 5a 5a\r\n<Page2f>\r\n 2f 00 00 00\r\n";
+    ASSERT_NE(log.find(head), std::string::npos);
+    EXPECT_EQ(log.size() - log.find(head), strlen("<Page0d>\r\n") + 4095u * 50 + 15 * 3 + 2 + strlen("<Page2f>\r\n 2f 00 00 00\r\n"));
+    EXPECT_EQ(log.substr(log.size() - tail.size()), tail);
     const auto& t = sim::trace();
     ASSERT_GE(t.size(), 8u);
     EXPECT_EQ(t[6], logsense(0, 0, "4d004d00000000000400", 4));
-    EXPECT_EQ(t[7], logsense(0, 0, "4d004d00000000000000", 0));
+    EXPECT_EQ(t[7], logsense(0, 0, "4d004d00000000ffff00", 65535));
 }
 
 // Codes are written as the disk lists them; the request carries the low six
@@ -223,37 +234,19 @@ TEST_F(DriveLog, ALogFileThatCannotBeOpenedEndsTheScan) {
                                       mgmt(2, 0, 0, kZero, 512)}));
 }
 
-// A drive log that cannot be written is reported, and the scan goes on with
-// the next disk. The first disk is of the internal-log family: once its file
-// fails nothing more is asked of it.
-TEST_F(DriveLog, AWriteFailureIsReportedAndTheNextDiskFollows) {
-    const std::string full = log_dir() + "/MA0000.log";
-    ASSERT_EQ(symlink("/dev/full", full.c_str()), 0);
-    std::string console = scan(
-        "controller 0 count 2\n"
-        "device 0 0 sas vendor NIMBUSD product KZA4036TX\n"
-        "page 0 0 0x02 \"02 00 00 00\"\n"
-        "internal 0 0 1 16\ninternal 0 0 2 16\ninternal 0 0 4 16\ninternal 0 0 8 16\n"
-        "device 0 1 sas serial NEXT\n"
-        "page 0 1 0x02 \"02 00 00 00\"\n",
-        1);
-    EXPECT_EQ(error_log(), " File Write Error(" + full + ")\n");
-    EXPECT_EQ(console, std::string(kSaving) + "\033[31m File Write Error(" + full + ")\n\033[0m" +
-                           "Controller 0/ Target 1 : HardDisk Log saving...\n");
-    EXPECT_EQ(drive_log("MA0001.log"),
-              "Device code   : ACMEDRV DK600SA0006     0004\r\n"
-              "Serial number : NEXT                \r\n"
-              "<Page02>\r\n"
-              " 02 00 00 00\r\n");
-    std::vector<std::string> disk0;
-    for (const auto& line : sim::trace())
-        if (line.find(" tgt=0 ") != std::string::npos) disk0.push_back(line);
-    // INQUIRY, then the two reads of the supported-pages list: the first
-    // write (its page header line) fails.
-    EXPECT_EQ(sastest::join(disk0), sastest::join({inquiry(0, 0), logsense(0, 0, "4d004000000000000400", 4),
-                                                   logsense(0, 0, "4d004000000000000500", 5)}));
-    EXPECT_EQ(fpLog, nullptr);
-    EXPECT_EQ(pstStorPassThr, nullptr);
+// A link planted at a drive log's path is not followed: the drive log is a
+// fresh file of ours and the link's target stays as it was.
+TEST_F(DriveLog, ALinkAtTheDriveLogIsReplaced) {
+    const std::string path = log_dir() + "/MA0000.log", victim = dir + "/victim";
+    { std::ofstream(victim) << "keep\n"; }
+    ASSERT_EQ(symlink(victim.c_str(), path.c_str()), 0);
+    scan(std::string("controller 0 count 1\n") + kDisk + kPages, 1);
+    EXPECT_EQ(sastest::read_file(victim), "keep\n");
+    struct stat st {};
+    ASSERT_EQ(lstat(path.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(drive_log("MA0000.log"), kDiskLog);
+    EXPECT_EQ(error_log(), "");
 }
 
 // Ctrl-C while a LOG SENSE is in the library: the signal arrives during the

@@ -127,9 +127,12 @@ TEST_F(InternalLog, TheLargestSectionFitsTheBuffer) {
     size_t at = log.find(head), end = log.find(next);
     ASSERT_NE(at, std::string::npos);
     ASSERT_NE(end, std::string::npos);
-    EXPECT_EQ(end - at, strlen("<Drive Interna Log>\r\n") + 1048576u * 50 + 8);
-    EXPECT_EQ(log.substr(end - 8, 8), " fc fd\r\n");
-    EXPECT_EQ(internal_requests()[3], fe("fe020000000000000200", 16777218));
+    // The length does not fit the CDB's 24 bits: the section is asked for
+    // with the largest length it can carry, and the shortfall reported.
+    EXPECT_EQ(end - at, strlen("<Drive Interna Log>\r\n") + 1048575u * 50 + 15 * 3 + 2);
+    EXPECT_EQ(log.substr(end - 8, 8), " f9 fa\r\n");
+    EXPECT_EQ(internal_requests()[3], fe("fe0200000000ffffff00", 16777215));
+    EXPECT_EQ(error_log(), " Length Capped(H00T00 Section02: 16777218 bytes needed, 16777215 asked)\n");
 }
 
 TEST_F(InternalLog, AWriteFailureStopsTheSections) {
