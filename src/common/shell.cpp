@@ -1,10 +1,16 @@
 #include "shell.h"
 
+#include <cerrno>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <poll.h>
 #include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include "interrupt.h"
 
@@ -53,15 +59,107 @@ bool format_into(char* buf, size_t size, const char* fmt, ...) {
     return true;
 }
 
-int run_shell(const char* command) {
+namespace {
+
+// How long a group that was asked to stop gets before it is killed.
+constexpr int64_t kGraceMs = 2000;
+
+int64_t now_ms() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+// Only there to cut the wait short; the status is collected by waitid.
+void on_child(int) {}
+
+// Waits until the child has ended (left unreaped, so that its process group
+// id cannot be taken by another process while we may still signal the
+// group), until `until`, or, with `interruptible`, until an interrupt was
+// requested. Signals are blocked but while `wake` is in force. True when
+// the child has ended.
+bool wait_end(pid_t pid, int64_t until, const sigset_t& wake, bool interruptible) {
+    for (;;) {
+        siginfo_t si{};
+        if (waitid(P_PID, static_cast<id_t>(pid), &si, WEXITED | WNOHANG | WNOWAIT) != 0) {
+            if (errno == EINTR) continue;
+            return true;  // nothing left to wait for
+        }
+        if (si.si_pid == pid) return true;
+        if (interruptible && g_interrupt_requested != 0) return false;
+        const int64_t left = until - now_ms();
+        if (left <= 0) return false;
+        timespec ts{static_cast<time_t>(left / 1000), static_cast<long>(left % 1000) * 1000000};
+        ppoll(nullptr, 0, &ts, &wake);
+    }
+}
+
+}  // namespace
+
+ShellResult run_shell(const char* command, unsigned limit_s) {
+    ShellResult r{-1, false};
+    interrupt_point();
     // Our own buffered console text must reach the terminal (or pipe) before
     // anything the command writes, and before a long wait.
     fflush(stdout);
     fflush(stderr);
-    int status = system(command);
-    // system() ignores SIGINT in the caller while the command runs, so a
-    // Ctrl-C only shows as the command's death by that signal.
-    if (status != -1 && WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) g_interrupt_requested = 1;
+
+    // Blocked outside the wait, so that none of these slips in between a
+    // look at the child and the wait; SIGTTOU also while the tool takes the
+    // terminal back from the background.
+    sigset_t watched, old;
+    sigemptyset(&watched);
+    for (int sig : {SIGCHLD, SIGINT, SIGTERM, SIGHUP, SIGTTOU}) sigaddset(&watched, sig);
+    sigprocmask(SIG_BLOCK, &watched, &old);
+    // SIGCHLD stays at its default everywhere else (a parent that ignored it
+    // must not make the statuses uncollectable); caught here, it ends the
+    // wait, and exec resets it for the command.
+    struct sigaction childSa {}, oldChildSa {};
+    childSa.sa_handler = on_child;
+    sigemptyset(&childSa.sa_mask);
+    childSa.sa_flags = SA_NOCLDSTOP;
+    sigaction(SIGCHLD, &childSa, &oldChildSa);
+
+    const bool terminal = isatty(STDIN_FILENO) == 1 && tcgetpgrp(STDIN_FILENO) == getpgrp();
+    char sh[] = "sh";
+    char dashC[] = "-c";
+    char* argv[] = {sh, dashC, const_cast<char*>(command), nullptr};
+    const pid_t pid = fork();
+    if (pid == 0) {
+        // Only async-signal-safe calls until exec.
+        setpgid(0, 0);
+        if (terminal) tcsetpgrp(STDIN_FILENO, getpid());
+        sigprocmask(SIG_SETMASK, &old, nullptr);
+        execv("/bin/sh", argv);
+        _exit(127);
+    }
+    if (pid > 0) {
+        // Both sides set the group and the foreground: whichever runs first.
+        setpgid(pid, pid);
+        if (terminal) tcsetpgrp(STDIN_FILENO, pid);
+        sigset_t wake = old;
+        sigdelset(&wake, SIGCHLD);
+        const int64_t deadline = now_ms() + static_cast<int64_t>(limit_s) * 1000;
+        if (!wait_end(pid, deadline, wake, true)) {
+            r.timed_out = g_interrupt_requested == 0;
+            kill(-pid, SIGINT);
+            wait_end(pid, now_ms() + kGraceMs, wake, false);
+            // Whatever of the group is left, the leader included.
+            kill(-pid, SIGKILL);
+        }
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        r.status = status;
+        if (terminal) tcsetpgrp(STDIN_FILENO, getpgrp());
+    }
+    sigaction(SIGCHLD, &oldChildSa, nullptr);
+    // An interrupt that came meanwhile is handled here.
+    sigprocmask(SIG_SETMASK, &old, nullptr);
+    // Ctrl-C at a terminal reaches the command's group alone: its death by
+    // SIGINT is how we learn of it.
+    if (r.status != -1 && !r.timed_out && WIFSIGNALED(r.status) && WTERMSIG(r.status) == SIGINT)
+        g_interrupt_requested = 1;
     interrupt_point();
-    return status;
+    return r;
 }

@@ -231,9 +231,15 @@ Case::Case(const Tool& t, const std::string& name) : tool(t), name_(name) {
     work = dir + "/work";
     tmp = dir + "/tmp";
     otmp = dir + "/otmp";
-    fs::create_directories(work);
-    fs::create_directories(tmp);
-    fs::create_directories(otmp + "/TMP/KESTRA");
+    // A case of another test process that ends at this moment removes an
+    // empty e2e-cases/, perhaps between the steps of one creation: retry.
+    for (const std::string& d : {work, tmp, otmp + "/TMP/KESTRA"}) {
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            std::error_code mk;
+            fs::create_directories(d, mk);
+            if (!mk) break;
+        }
+    }
     ::chmod(tmp.c_str(), 01777);
     // The mount point of the private log directories (made by the set-up).
     if (!fs::exists("/o_tmp")) fs::create_directory("/o_tmp", ec);

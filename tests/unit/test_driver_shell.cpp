@@ -71,7 +71,7 @@ Child run_child(const std::function<void()>& body, const std::function<void(pid_
         close(fds[0]);
         close(fds[1]);
         g_interrupt_requested = 0;
-        install_interrupt_handler();
+        install_interrupt_handler(Stop_Tm);
         atexit(End_Test);
         Init_Data();
         gfpErrLog = tmpfile();
@@ -105,11 +105,22 @@ TEST(Interrupt, EndsTheRunAtTheNextSafePoint) {
         usleep(200 * 1000);
         kill(pid, SIGINT);
     };
+    const auto term = [](pid_t pid) {
+        usleep(300 * 1000);
+        kill(pid, SIGTERM);
+    };
     const std::vector<Case> cases = {
-        {"command fails", [] { run_shell("exit 3"); }, {}, 0},
-        {"command killed by SIGTERM", [] { run_shell("kill -TERM $$"); }, {}, 0},
-        // system() hides a Ctrl-C from us; only the command's death shows it.
-        {"command killed by SIGINT", [] { run_shell("kill -INT $$"); }, {}, 1},
+        {"command fails", [] { run_shell("exit 3", 10); }, {}, 0},
+        {"command killed by SIGTERM", [] { run_shell("kill -TERM $$", 10); }, {}, 0},
+        // Ctrl-C at a terminal reaches the command alone; its death shows it.
+        {"command killed by SIGINT", [] { run_shell("kill -INT $$", 10); }, {}, 1},
+        // A signal to the tool alone ends a command that ignores SIGINT.
+        {"SIGTERM to the tool during a command", [] { run_shell("trap '' INT; sleep 30", 60); }, term, 1},
+        {"command past its limit",
+         [] {
+             if (!run_shell("trap '' INT; sleep 30", 1).timed_out) _exit(9);
+         },
+         {}, 0},
         {"pause cut short", [] { pause_seconds(20); }, ctrlC, 1},
         {"two signals before the safe point",
          [] {
