@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <unistd.h>
 
 volatile sig_atomic_t g_interrupt_requested = 0;
@@ -53,8 +54,13 @@ void install_interrupt_handler(void (*handler)(int)) {
     // that the run reaches its next safe point at once.
     sa.sa_flags = 0;
     sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-    sigaction(SIGHUP, &sa, nullptr);
+    // SIGTERM or SIGHUP that the parent chose to ignore (nohup, a supervisor)
+    // stays ignored: the run is meant to outlive them.
+    for (int sig : {SIGTERM, SIGHUP}) {
+        struct sigaction now {};
+        if (sigaction(sig, nullptr, &now) == 0 && now.sa_handler == SIG_IGN) continue;
+        sigaction(sig, &sa, nullptr);
+    }
 }
 
 void note_interrupt() {

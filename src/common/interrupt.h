@@ -10,8 +10,9 @@
 
 extern volatile sig_atomic_t g_interrupt_requested;
 
-// Installs `handler` for SIGINT, SIGTERM and SIGHUP, without SA_RESTART so
-// that a pause is cut short. While it runs, the other two wait.
+// Installs `handler` for SIGINT, SIGTERM and SIGHUP (but not for SIGTERM or
+// SIGHUP that the tool was started with ignored), without SA_RESTART so that
+// a pause is cut short. While it runs, the other two wait.
 void install_interrupt_handler(void (*handler)(int));
 
 // The work of the handler (async-signal-safe): records the request, or, when

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <ctime>
 #include <poll.h>
 #include <sys/wait.h>
@@ -73,24 +74,48 @@ int64_t now_ms() {
 // Only there to cut the wait short; the status is collected by waitid.
 void on_child(int) {}
 
-// Waits until the child has ended (left unreaped, so that its process group
-// id cannot be taken by another process while we may still signal the
+struct Command {
+    pid_t pid;       // the shell, leader of the command's process group
+    bool terminal;   // the command was handed the terminal's foreground
+    sigset_t wake;   // the signal mask while waiting
+};
+
+// The command's group was stopped, at a terminal by Ctrl-Z, which reached
+// only the command: stop our own group too, as the terminal would have done
+// before the command had a group of its own, so that the user's shell gets
+// the terminal back; once continued, continue the command, in the
+// foreground again when we are.
+void follow_stop(const Command& c) {
+    siginfo_t si{};
+    waitid(P_PID, static_cast<id_t>(c.pid), &si, WSTOPPED | WNOHANG);  // seen once
+    if (!c.terminal) return;  // whoever stopped it will continue it
+    if (tcgetpgrp(STDIN_FILENO) == c.pid) tcsetpgrp(STDIN_FILENO, getpgrp());
+    kill(0, SIGTSTP);
+    if (tcgetpgrp(STDIN_FILENO) == getpgrp()) tcsetpgrp(STDIN_FILENO, c.pid);
+    kill(-c.pid, SIGCONT);
+}
+
+// Waits until the command has ended (left unreaped, so that its process
+// group id cannot be taken by another process while we may still signal the
 // group), until `until`, or, with `interruptible`, until an interrupt was
-// requested. Signals are blocked but while `wake` is in force. True when
-// the child has ended.
-bool wait_end(pid_t pid, int64_t until, const sigset_t& wake, bool interruptible) {
+// requested. True when the command has ended.
+bool wait_end(const Command& c, int64_t until, bool interruptible) {
     for (;;) {
         siginfo_t si{};
-        if (waitid(P_PID, static_cast<id_t>(pid), &si, WEXITED | WNOHANG | WNOWAIT) != 0) {
+        if (waitid(P_PID, static_cast<id_t>(c.pid), &si, WEXITED | WSTOPPED | WNOHANG | WNOWAIT) != 0) {
             if (errno == EINTR) continue;
             return true;  // nothing left to wait for
         }
-        if (si.si_pid == pid) return true;
+        if (si.si_pid == c.pid) {
+            if (si.si_code != CLD_STOPPED) return true;
+            follow_stop(c);
+            continue;
+        }
         if (interruptible && g_interrupt_requested != 0) return false;
         const int64_t left = until - now_ms();
         if (left <= 0) return false;
         timespec ts{static_cast<time_t>(left / 1000), static_cast<long>(left % 1000) * 1000000};
-        ppoll(nullptr, 0, &ts, &wake);
+        ppoll(nullptr, 0, &ts, &c.wake);
     }
 }
 
@@ -117,7 +142,7 @@ ShellResult run_shell(const char* command, unsigned limit_s) {
     struct sigaction childSa {}, oldChildSa {};
     childSa.sa_handler = on_child;
     sigemptyset(&childSa.sa_mask);
-    childSa.sa_flags = SA_NOCLDSTOP;
+    childSa.sa_flags = 0;  // a stop of the command wakes the wait too
     sigaction(SIGCHLD, &childSa, &oldChildSa);
 
     const bool terminal = isatty(STDIN_FILENO) == 1 && tcgetpgrp(STDIN_FILENO) == getpgrp();
@@ -137,13 +162,14 @@ ShellResult run_shell(const char* command, unsigned limit_s) {
         // Both sides set the group and the foreground: whichever runs first.
         setpgid(pid, pid);
         if (terminal) tcsetpgrp(STDIN_FILENO, pid);
-        sigset_t wake = old;
-        sigdelset(&wake, SIGCHLD);
+        Command c{pid, terminal, old};
+        sigdelset(&c.wake, SIGCHLD);
         const int64_t deadline = now_ms() + static_cast<int64_t>(limit_s) * 1000;
-        if (!wait_end(pid, deadline, wake, true)) {
+        if (!wait_end(c, deadline, true)) {
             r.timed_out = g_interrupt_requested == 0;
             kill(-pid, SIGINT);
-            wait_end(pid, now_ms() + kGraceMs, wake, false);
+            kill(-pid, SIGCONT);  // a stopped group could not act on it
+            wait_end(c, now_ms() + kGraceMs, false);
             // Whatever of the group is left, the leader included.
             kill(-pid, SIGKILL);
         }
@@ -151,7 +177,8 @@ ShellResult run_shell(const char* command, unsigned limit_s) {
         while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
         r.status = status;
-        if (terminal) tcsetpgrp(STDIN_FILENO, getpgrp());
+        // Unless the user's shell has moved the terminal meanwhile (bg).
+        if (terminal && tcgetpgrp(STDIN_FILENO) == pid) tcsetpgrp(STDIN_FILENO, getpgrp());
     }
     sigaction(SIGCHLD, &oldChildSa, nullptr);
     // An interrupt that came meanwhile is handled here.

@@ -7,8 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <pty.h>
 #include <string>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 #include <vector>
 
@@ -100,7 +102,9 @@ TEST(Interrupt, EndsTheRunAtTheNextSafePoint) {
         std::function<void()> body;
         std::function<void(pid_t)> onReady;
         int status;
+        std::string out = "";  // console after "ready\n" when not the usual
     };
+    const std::string cut = "\033[31m File Interrupted(/logs/MA0000.log)\n\033[0m\033[0m";
     const auto ctrlC = [](pid_t pid) {
         usleep(200 * 1000);
         kill(pid, SIGINT);
@@ -129,6 +133,24 @@ TEST(Interrupt, EndsTheRunAtTheNextSafePoint) {
              interrupt_point();
          },
          {}, 1},
+        {"interrupt while a drive log is written",
+         [] {
+             file_write_begin("/logs/MA0000.log");
+             raise(SIGTERM);
+             interrupt_point();
+         },
+         {}, 1, cut},
+        // Ends from the handler: text not yet flushed is lost.
+        {"second interrupt during a library call",
+         [] {
+             fputs("unflushed", stdout);
+             file_write_begin("/logs/MA0000.log");
+             library_call_begin();
+             raise(SIGHUP);
+             raise(SIGINT);
+             _exit(5);
+         },
+         {}, 1, cut},
     };
     for (const auto& c : cases) {
         Child r = run_child(c.body, c.onReady);
@@ -136,8 +158,93 @@ TEST(Interrupt, EndsTheRunAtTheNextSafePoint) {
         EXPECT_EQ(WEXITSTATUS(r.status), c.status) << c.name;
         EXPECT_LT(r.seconds, 10.0) << c.name;
         // The clean-up's colour reset is the last byte on the pipe.
-        EXPECT_EQ(r.out, c.status == 0 ? "ready\nwent on\n\033[0m" : "ready\n\033[0m") << c.name;
+        if (!c.out.empty()) {
+            EXPECT_EQ(r.out, "ready\n" + c.out) << c.name;
+        } else {
+            EXPECT_EQ(r.out, c.status == 0 ? "ready\nwent on\n\033[0m" : "ready\n\033[0m") << c.name;
+        }
     }
+}
+
+// SIGTERM and SIGHUP that the parent ignored (nohup) stay ignored; SIGINT is
+// always caught.
+TEST(Interrupt, SignalsIgnoredByTheParent) {
+    for (int sig : {SIGHUP, SIGTERM, SIGINT}) {
+        pid_t pid = fork();
+        if (pid == 0) {
+            signal(sig, SIG_IGN);
+            g_interrupt_requested = 0;
+            install_interrupt_handler(Stop_Tm);
+            raise(sig);
+            _exit(g_interrupt_requested != 0 ? 1 : 0);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status)) << strsignal(sig);
+        EXPECT_EQ(WEXITSTATUS(status), sig == SIGINT ? 1 : 0) << strsignal(sig);
+    }
+}
+
+// Ctrl-Z at a terminal while a command runs: the command's group stops, the
+// tool stops its own group after it (so that the user's shell sees the job
+// stopped) and, once continued, continues the command, which then ends
+// normally. Here a minimal job-control shell on a pseudo-terminal runs the
+// tool in a group of its own.
+TEST(ShellRunner, CtrlZStopsTheToolWithTheCommand) {
+    termios tio{};
+    cfmakeraw(&tio);      // no echo, no output processing
+    tio.c_lflag |= ISIG;  // but Ctrl-Z stops the foreground group
+    tio.c_cflag |= CREAD;
+    tio.c_cc[VSUSP] = 0x1a;
+    tio.c_cc[VMIN] = 1;
+    int master = -1;
+    fflush(nullptr);
+    pid_t shell = forkpty(&master, nullptr, &tio, nullptr);
+    ASSERT_GE(shell, 0);
+    if (shell == 0) {
+        signal(SIGTTOU, SIG_IGN);
+        pid_t tool = fork();
+        if (tool == 0) {
+            setpgid(0, 0);
+            tcsetpgrp(0, getpid());
+            signal(SIGTTOU, SIG_DFL);
+            install_interrupt_handler(Stop_Tm);
+            ShellResult r = run_shell("echo started; sleep 2; echo command-done", 10);
+            printf("status %d%s\n", r.status, r.timed_out ? " timed out" : "");
+            fflush(stdout);
+            _exit(0);
+        }
+        setpgid(tool, tool);
+        tcsetpgrp(0, tool);
+        int st = 0;
+        waitpid(tool, &st, WUNTRACED);
+        if (WIFSTOPPED(st)) {
+            printf("tool stopped\n");
+            fflush(stdout);
+            tcsetpgrp(0, tool);  // fg
+            kill(-tool, SIGCONT);
+            waitpid(tool, &st, 0);
+        }
+        printf("tool exit %d\n", WIFEXITED(st) ? WEXITSTATUS(st) : -1);
+        fflush(stdout);
+        _exit(0);
+    }
+    std::string out;
+    char buf[256];
+    bool typed = false;
+    for (;;) {
+        ssize_t n = read(master, buf, sizeof buf);
+        if (n <= 0) break;  // EIO once the shell has ended
+        out.append(buf, static_cast<size_t>(n));
+        if (!typed && out.find("started\n") != std::string::npos) {
+            usleep(300 * 1000);
+            ASSERT_EQ(write(master, "\x1a", 1), 1);
+            typed = true;
+        }
+    }
+    close(master);
+    waitpid(shell, nullptr, 0);
+    EXPECT_EQ(out, "started\ntool stopped\ncommand-done\nstatus 0\ntool exit 0\n");
 }
 
 }  // namespace
