@@ -92,7 +92,7 @@ std::string six_ok() {
 // during a library call that does not return, where the second signal ends
 // the run at once with the cut drive log recorded.
 TEST_P(Signals, EndTheRun) {
-    enum Phase { Cli, Pause, Library };
+    enum Phase { Cli, Pause, Library, LibraryList };
     struct Row {
         const char* name;
         Phase phase;
@@ -104,7 +104,7 @@ TEST_P(Signals, EndTheRun) {
         {"cli-term-process", Cli, SIGTERM, false}, {"cli-hup-process", Cli, SIGHUP, false},
         {"pause-int-group", Pause, SIGINT, true},  {"pause-term-process", Pause, SIGTERM, false},
         {"pause-hup-group", Pause, SIGHUP, true},  {"lib-int-group", Library, SIGINT, true},
-        {"lib-term-process", Library, SIGTERM, false}, {"lib-hup-process", Library, SIGHUP, false},
+        {"lib-term-process", Library, SIGTERM, false}, {"list-hup-process", LibraryList, SIGHUP, false},
     };
     const std::string drive = "/o_tmp/TMP/KESTRA/MA0000.log";
     const std::string record = " File Interrupted(" + drive + ")\n";
@@ -125,8 +125,11 @@ TEST_P(Signals, EndTheRun) {
             o.interrupt = Interrupt{c->sleep_log_path(), "blocking", 300};
             expect += collector_ok(six_collectors()[1], 0);
         } else {
-            c->scenario(std::string(kOneDisk) + "delay 0 0 logsense:02 nth 2 ms 60000\n");
-            o.interrupt = Interrupt{drive, "<Page02>", 300, 1000};
+            // Blocked reading page 02, or already the list of pages.
+            bool list = row.phase == LibraryList;
+            c->scenario(std::string(kOneDisk) + "delay 0 0 " + (list ? "logsense:00 nth 1" : "logsense:02 nth 2") +
+                        " ms 60000\n");
+            o.interrupt = Interrupt{drive, list ? "Serial number" : "<Page02>", 300, 1000};
             expect = title() + kSaving + six_ok() + kDiskSaving + red(record);
             log = record;
         }
@@ -141,6 +144,8 @@ TEST_P(Signals, EndTheRun) {
         if (row.phase == Cli) expect_group_gone(*c);
         if (row.phase == Library) {
             EXPECT_EQ(c->log("MA0000.log"), kIdentity + "<Page02>\r\n");
+        } else if (row.phase == LibraryList) {
+            EXPECT_EQ(c->log("MA0000.log"), kIdentity);
         }
     }
 }
