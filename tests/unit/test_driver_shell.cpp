@@ -102,29 +102,16 @@ TEST(Interrupt, EndsTheRunAtTheNextSafePoint) {
         std::function<void()> body;
         std::function<void(pid_t)> onReady;
         int status;
-        std::string out = "";  // console after "ready\n" when not the usual
     };
-    const std::string cut = "\033[31m File Interrupted(/logs/MA0000.log)\n\033[0m\033[0m";
     const auto ctrlC = [](pid_t pid) {
         usleep(200 * 1000);
         kill(pid, SIGINT);
-    };
-    const auto term = [](pid_t pid) {
-        usleep(300 * 1000);
-        kill(pid, SIGTERM);
     };
     const std::vector<Case> cases = {
         {"command fails", [] { run_shell("exit 3", 10); }, {}, 0},
         {"command killed by SIGTERM", [] { run_shell("kill -TERM $$", 10); }, {}, 0},
         // Ctrl-C at a terminal reaches the command alone; its death shows it.
         {"command killed by SIGINT", [] { run_shell("kill -INT $$", 10); }, {}, 1},
-        // A signal to the tool alone ends a command that ignores SIGINT.
-        {"SIGTERM to the tool during a command", [] { run_shell("trap '' INT; sleep 30", 60); }, term, 1},
-        {"command past its limit",
-         [] {
-             if (!run_shell("trap '' INT; sleep 30", 1).timed_out) _exit(9);
-         },
-         {}, 0},
         {"pause cut short", [] { pause_seconds(20); }, ctrlC, 1},
         {"two signals before the safe point",
          [] {
@@ -133,24 +120,6 @@ TEST(Interrupt, EndsTheRunAtTheNextSafePoint) {
              interrupt_point();
          },
          {}, 1},
-        {"interrupt while a drive log is written",
-         [] {
-             file_write_begin("/logs/MA0000.log");
-             raise(SIGTERM);
-             interrupt_point();
-         },
-         {}, 1, cut},
-        // Ends from the handler: text not yet flushed is lost.
-        {"second interrupt during a library call",
-         [] {
-             fputs("unflushed", stdout);
-             file_write_begin("/logs/MA0000.log");
-             library_call_begin();
-             raise(SIGHUP);
-             raise(SIGINT);
-             _exit(5);
-         },
-         {}, 1, cut},
     };
     for (const auto& c : cases) {
         Child r = run_child(c.body, c.onReady);
@@ -158,11 +127,7 @@ TEST(Interrupt, EndsTheRunAtTheNextSafePoint) {
         EXPECT_EQ(WEXITSTATUS(r.status), c.status) << c.name;
         EXPECT_LT(r.seconds, 10.0) << c.name;
         // The clean-up's colour reset is the last byte on the pipe.
-        if (!c.out.empty()) {
-            EXPECT_EQ(r.out, "ready\n" + c.out) << c.name;
-        } else {
-            EXPECT_EQ(r.out, c.status == 0 ? "ready\nwent on\n\033[0m" : "ready\n\033[0m") << c.name;
-        }
+        EXPECT_EQ(r.out, c.status == 0 ? "ready\nwent on\n\033[0m" : "ready\n\033[0m") << c.name;
     }
 }
 
