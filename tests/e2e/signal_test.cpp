@@ -122,7 +122,8 @@ TEST_P(Signals, EndTheRun) {
         } else if (row.phase == Pause) {
             c->scenario("controller 0\n");
             o.env = {{"SLEEP_SHIM_BLOCK_AT", "2"}, {"SLEEP_SHIM_BLOCK_SECONDS", "60"}};
-            o.interrupt = Interrupt{c->sleep_log_path(), "blocking", 300};
+            // Again every 2 s, in case the first came before the pause began.
+            o.interrupt = Interrupt{c->sleep_log_path(), "blocking", 300, 2000};
             expect += collector_ok(six_collectors()[1], 0);
         } else {
             // Blocked reading page 02, or already the list of pages.
@@ -172,7 +173,7 @@ TEST_P(Signals, Terminal) {
             install_cfgdsply_stand_in(*c, "  read line; echo \"$line\" > /tmp/cmd_read; stty -echo");
             o.terminal_input = "typed\n";
             o.env = {{"SLEEP_SHIM_BLOCK_AT", "2"}, {"SLEEP_SHIM_BLOCK_SECONDS", "60"}};
-            o.interrupt = Interrupt{c->sleep_log_path(), "blocking", 300};
+            o.interrupt = Interrupt{c->sleep_log_path(), "blocking", 300, 2000};
             expect += collector_ok(six_collectors()[1], 0);
         }
         o.interrupt->tty_input = "\x03";
