@@ -165,7 +165,8 @@ ShellResult run_shell(const char* command, unsigned limit_s) {
         Command c{pid, terminal, old};
         sigdelset(&c.wake, SIGCHLD);
         const int64_t deadline = now_ms() + static_cast<int64_t>(limit_s) * 1000;
-        if (!wait_end(c, deadline, true)) {
+        const bool ended = wait_end(c, deadline, true);
+        if (!ended) {
             r.timed_out = g_interrupt_requested == 0;
             kill(-pid, SIGINT);
             kill(-pid, SIGCONT);  // a stopped group could not act on it
@@ -177,6 +178,13 @@ ShellResult run_shell(const char* command, unsigned limit_s) {
         while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
         r.status = status;
+        // A killed process runs on until it is scheduled to die (and, left
+        // without its parent, stays until init collects it): the run goes on
+        // (or ends) once the group is gone, or after a second at most.
+        for (int i = 0; !ended && i < 100 && kill(-pid, 0) == 0; ++i) {
+            timespec ts{0, 10 * 1000 * 1000};
+            ppoll(nullptr, 0, &ts, nullptr);
+        }
         // Unless the user's shell has moved the terminal meanwhile (bg).
         if (terminal && tcgetpgrp(STDIN_FILENO) == pid) tcsetpgrp(STDIN_FILENO, getpgrp());
     }
