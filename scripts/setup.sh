@@ -4,7 +4,7 @@
 # kernel run 32-bit x86 programs through qemu when it cannot do so itself.
 set -euo pipefail
 
-packages=(cmake make g++ g++-multilib googletest qemu-user-static sg3-utils time)
+packages=(cmake make g++ g++-multilib googletest qemu-user-static sg3-utils time binutils dpkg-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

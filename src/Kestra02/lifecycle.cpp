@@ -86,7 +86,7 @@ void Init_Data() {
 
 void Disp_Title() {
     fputs("\033[34m", stdout);
-    fputs("<<< RAID SAS/SATA KESTRA DUMP TOOL  Ver01-10-00 >>>\n", stdout);
+    fputs("<<< RAID SAS/SATA KESTRA DUMP TOOL  " LOGDUMP_TOOL_VERSION " >>>\n", stdout);
     fputs("\033[0m", stdout);
     fflush(stdout);
 }
@@ -172,6 +172,10 @@ int logdump_main(int argc, char** argv) {
     install_interrupt_handler(Stop_Tm);
     atexit(End_Test);
     install_sigpipe_handler();
+    // Before the title: the answer is all that is printed (and the colour
+    // reset of the exit clean-up, last as always).
+    int query = answer_query(argc, argv);
+    if (query >= 0) exit(query);
     Disp_Title();
     Init_Data();
     interrupt_point();
