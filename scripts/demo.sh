@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Demonstration (as root, from a clone of the repository): installs what is
-# missing, builds everything into build/, and runs logdump64 without
-# arguments against the simulated vendor CLI and storage library, driven by
+# missing, builds only what the demo needs into build-demo/ (logdump64 and
+# the simulated vendor CLI and storage library, no tests), and runs
+# logdump64 without arguments against the simulated components, driven by
 # sim/scenarios/demo.scn. The tool's own console output is shown as it is;
 # afterwards the log directory is listed.
 set -euo pipefail
@@ -10,15 +11,30 @@ repo=$(pwd)
 
 scripts/setup.sh
 
+# The build's own output goes to a log, shown only when the build fails.
 jobs=$(nproc)
-cmake -S . -B build >/dev/null
-cmake --build build -j "$jobs"
+bdir=build-demo
+mkdir -p "$bdir"
+buildlog="$bdir/build.log"
+echo "demo: building logdump64 and the simulated vendor components into $bdir/ (log: $buildlog)"
+build_demo() {
+  cmake -S . -B "$bdir" -DLOGDUMP_TESTS=OFF -DLOGDUMP_BUILD32=OFF || return
+  local targets=(logdump64 raidcli_sim raidstor_sim64) help
+  help=$(cmake --build "$bdir" --target help) || return
+  if grep -Eq '^(\.\.\. )?logdump-report(:| |$)' <<<"$help"; then targets+=(logdump-report); fi
+  cmake --build "$bdir" -j "$jobs" --target "${targets[@]}"
+}
+if ! build_demo >"$buildlog" 2>&1; then
+  echo "demo: the build failed; its log follows" >&2
+  cat "$buildlog" >&2
+  exit 1
+fi
 
 # The working directory: the tool takes both vendor components from it.
-demo="$repo/build/demo"
+demo="$repo/$bdir/demo"
 mkdir -p "$demo"
-cp -f build/raidcli_sim "$demo/RaidCli64"
-cp -f build/libraidstor_sim64.so "$demo/libraidstor.so.2.52-0"
+cp -f "$bdir/raidcli_sim" "$demo/RaidCli64"
+cp -f "$bdir/libraidstor_sim64.so" "$demo/libraidstor.so.2.52-0"
 chmod 0755 "$demo/RaidCli64" "$demo/libraidstor.so.2.52-0"
 
 logdir=/o_tmp/TMP/KESTRA
@@ -28,13 +44,13 @@ trace="$demo/sim-trace.txt"
 : > "$trace"
 
 echo
-echo "demo: running $repo/build/logdump64 in $demo"
+echo "demo: running $repo/$bdir/logdump64 in $demo"
 echo "demo: simulated controllers and disks from sim/scenarios/demo.scn"
 echo
 status=0
 (
   cd "$demo"
-  LOGDUMP_SIM_SCENARIO="$repo/sim/scenarios/demo.scn" LOGDUMP_SIM_TRACE="$trace" "$repo/build/logdump64"
+  LOGDUMP_SIM_SCENARIO="$repo/sim/scenarios/demo.scn" LOGDUMP_SIM_TRACE="$trace" "$repo/$bdir/logdump64"
 ) || status=$?
 
 echo

@@ -4,7 +4,7 @@
 # kernel run 32-bit x86 programs through qemu when it cannot do so itself.
 set -euo pipefail
 
-packages=(cmake make g++ g++-multilib googletest qemu-user-static sg3-utils time)
+packages=(cmake make g++ g++-multilib googletest qemu-user-static sg3-utils time binutils dpkg-dev)
 # Fuzzing (scripts/fuzz.sh): clang and its libFuzzer runtime; memcheck: valgrind.
 packages+=(clang-14 libclang-rt-14-dev valgrind)
 missing=()

@@ -36,6 +36,16 @@ extern SCSI_PASSTHRU_T* pstStorPassThr;
 extern SL_STP_PASSTHRU_T* pstStorPassThrStp;
 extern U8* InqData;
 
+// The tool version, shown in the title and by --version.
+#define LOGDUMP_TOOL_VERSION "Ver01-10-00"
+
+// ---- help and version ----
+// Answers -h/--help, --version and refuses unknown long options before a run
+// starts. -1 when the command line asks for a run; otherwise the exit status,
+// after the text has been printed.
+int answer_query(int argc, char** argv);
+void print_usage(FILE* out);
+
 // ---- lifecycle ----
 void Init_Data();
 void Disp_Title();

@@ -135,10 +135,12 @@ void Get_SHdd_Log(int iCtrlCount) {
                 file_open_err(cPath);
                 return;
             }
+            file_write_begin(cPath);
             bool written = fprintf(fpLog, "Device code   : %s\r\nSerial number : %s\r\n", cDevCode, cSerial) >= 0;
             interrupt_point();
             if (written) written = Get_SASHdd_Log(i, sTgtId, cDevCode) != DUMP_WRITE_FAILED;
             if (!close_drive_log()) written = false;
+            file_write_end();
             Mem_Free();
             if (!written) {
                 keep_whole_lines(cPath);

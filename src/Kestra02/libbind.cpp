@@ -8,6 +8,7 @@
 
 #include "Kestra02.h"
 #include "KstErr01.h"
+#include "command.h"
 #include "interrupt.h"
 #include "shell.h"
 
@@ -65,7 +66,7 @@ int Lib_Link() {
     char command[256];
     if (!format_into(command, sizeof command, "ldd %s > %s", shell_quote(cLibFileName).c_str(),
                      shell_quote(listPath).c_str()) ||
-        run_shell(command) != 0) {
+        run_command(command, kHostTimeLimitS) != 0) {
         report("ldd Command Error.\n", "ldd Command Error.\n");
         return 0;
     }

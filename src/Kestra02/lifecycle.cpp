@@ -1,4 +1,4 @@
-// Run sequence, exit clean-up and Ctrl-C.
+// Run sequence, exit clean-up and interrupts.
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -33,8 +33,9 @@ void install_sigpipe_handler() {
     sa.sa_handler = on_sigpipe;
     sigemptyset(&sa.sa_mask);
     sigaction(SIGPIPE, &sa, nullptr);
-    // Started from a parent that ignores SIGCHLD, system() could not collect
-    // the CLI's status and every controller log would be reported as failed.
+    // Started from a parent that ignores SIGCHLD, the shell runner could not
+    // collect the CLI's status and every controller log would be reported as
+    // failed.
     signal(SIGCHLD, SIG_DFL);
 }
 
@@ -62,6 +63,7 @@ void open_error_log() {
         exit(1);
     }
     error_log_opened(path);
+    set_emergency_log_fd(fileno(gfpErrLog));
 }
 
 // More controllers than any server holds: a count beyond it is a garbled
@@ -84,7 +86,7 @@ void Init_Data() {
 
 void Disp_Title() {
     fputs("\033[34m", stdout);
-    fputs("<<< RAID SAS/SATA KESTRA DUMP TOOL  Ver01-10-00 >>>\n", stdout);
+    fputs("<<< RAID SAS/SATA KESTRA DUMP TOOL  " LOGDUMP_TOOL_VERSION " >>>\n", stdout);
     fputs("\033[0m", stdout);
     fflush(stdout);
 }
@@ -102,6 +104,12 @@ void Mem_Free() {
 
 void End_Test() {
     interrupt_points_off();
+    // A drive log still being written when an interrupt ends the run is cut
+    // short: say so while the error log is open.
+    if (g_interrupt_requested != 0) {
+        if (const char* record = interrupted_file_record()) report(record, record);
+    }
+    set_emergency_log_fd(-1);
     close_file(gfpErrLog);
     close_file(fpLog);
     close_file(fpTmp);
@@ -122,10 +130,11 @@ void End_Test() {
 void Stop_Tm(int sig) {
     (void)sig;
     // Only async-signal-safe work here: the run leaves at its next safe
-    // point, never from inside a library call, malloc or stdio.
+    // point, never from inside a library call, malloc or stdio (but for a
+    // second interrupt during a library call that does not return).
     int saved = errno;
-    g_interrupt_requested = 1;
-    install_interrupt_handler();
+    note_interrupt();
+    install_interrupt_handler(Stop_Tm);
     errno = saved;
 }
 
@@ -160,9 +169,13 @@ int Get_SAS_SATA_Log(int iCtrlCount) {
 
 int logdump_main(int argc, char** argv) {
     int iCtrlCount = 0;
-    install_interrupt_handler();
+    install_interrupt_handler(Stop_Tm);
     atexit(End_Test);
     install_sigpipe_handler();
+    // Before the title: the answer is all that is printed (and the colour
+    // reset of the exit clean-up, last as always).
+    int query = answer_query(argc, argv);
+    if (query >= 0) exit(query);
     Disp_Title();
     Init_Data();
     interrupt_point();

@@ -11,6 +11,7 @@
 
 #include "Kestra02.h"
 #include "KstErr01.h"
+#include "command.h"
 #include "interrupt.h"
 #include "shell.h"
 
@@ -111,7 +112,7 @@ int Dir_Check(const char* path) {
     if (access(path, F_OK) == 0) return 1;
     char command[256];
     if (!format_into(command, sizeof command, "mkdir -p %s", shell_quote(path).c_str())) return -1;
-    if (run_shell(command) == -1) return 0;
+    if (run_command(command, kHostTimeLimitS) == -1) return 0;
     // mkdir speaks for itself when it fails; the later opens in that
     // directory report their own failures.
     return 1;
@@ -195,7 +196,7 @@ const char* Get_Current_Pass() {
     if (!prepare_temp_file(path)) return nullptr;
     char command[256];
     if (!format_into(command, sizeof command, "pwd > %s", shell_quote(path).c_str())) return nullptr;
-    run_shell(command);
+    if (run_command(command, kHostTimeLimitS) == -1) return nullptr;
 
     fpPwd = fopen(path, "r");
     if (fpPwd == nullptr) return nullptr;

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "Kestra02.h"
+#include "command.h"
 #include "KstErr01.h"
 #include "interrupt.h"
 #include "shell.h"
@@ -20,7 +21,7 @@ int send_raidcli(const char* args) {
     if (!format_into(command, sizeof command, "%s/%s %s", shell_quote(cwd).c_str(),
                      shell_quote(cRaidCliName).c_str(), args))
         return -1;
-    return run_shell(command) == 0 ? 0 : -1;
+    return run_command(command, kCliTimeLimitS) == 0 ? 0 : -1;
 }
 
 int convert_count(const char* text) {

@@ -1,5 +1,6 @@
 #include "lib_request.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "Kestra02.h"
@@ -21,7 +22,14 @@ SL_LIB_CMD_PARAM_T make_lib_request(const LibRequest& r) {
 }
 
 int32_t send_lib_request(SL_LIB_CMD_PARAM_T* request) {
+    // A second interrupt during the call may end the process without the
+    // stdio clean-up: the progress shown and the drive log written so far
+    // must be out already.
+    fflush(stdout);
+    if (fpLog != nullptr) fflush(fpLog);
+    library_call_begin();
     int32_t rc = ProcessLibCommandF(request);
+    library_call_end();
     interrupt_point();
     return rc;
 }

@@ -20,5 +20,6 @@ SL_LIB_CMD_PARAM_T make_lib_request(const LibRequest& r);
 
 // Sends the record through ProcessLibCommandF and gives the library's code
 // back unchanged. An interrupt that arrived during the call ends the run here,
-// once the library has returned and nothing is half done.
+// once the library has returned and nothing is half done; a second one while
+// the call has not returned ends it at once.
 int32_t send_lib_request(SL_LIB_CMD_PARAM_T* request);

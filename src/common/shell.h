@@ -15,8 +15,20 @@ std::string shell_quote(std::string_view value);
 // the text would not fit: nothing is ever cut silently.
 bool format_into(char* buf, size_t size, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
 
-// Runs a command line through system(). A command that ended by SIGINT
-// (the user pressed Ctrl-C, which system() hides from us) counts as an
-// interrupt of the run: this call then leaves through exit(1).
-// Returns the raw status of system().
-int run_shell(const char* command);
+// What became of one shell command.
+struct ShellResult {
+    int status;      // the wait status of the shell; -1 when none could be started
+    bool timed_out;  // ended by the runner because it ran past its limit
+};
+
+// Runs `/bin/sh -c command` (the command line byte for byte) in a process
+// group of its own and waits for it, at most limit_s seconds. The tool's
+// interrupt handling stays active meanwhile: an interrupt, or the limit,
+// ends the whole group (SIGINT, then SIGKILL after a short grace). When
+// standard input is a terminal and the tool holds its foreground, the
+// command holds it while it runs (so that it can read and set the terminal
+// without being stopped), and the tool takes it back afterwards; Ctrl-C
+// there reaches the command, and its death by SIGINT counts as an interrupt
+// of the run. An interrupt leaves the run through exit(1) once the group is
+// gone.
+ShellResult run_shell(const char* command, unsigned limit_s);

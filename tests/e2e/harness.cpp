@@ -4,16 +4,19 @@
 #include <poll.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -152,6 +155,7 @@ const std::vector<Tool>& tools() {
         auto progs = split(E2E_TOOLS, ':');
         auto libs = split(E2E_LIBS, ':');
         auto shims = split(E2E_SHIMS, ':');
+        auto shorts = split(E2E_SHORT_TOOLS, ':');
         for (size_t i = 0; i < progs.size(); ++i) {
             Tool t;
             t.bits = i == 0 ? 64 : 32;
@@ -160,6 +164,7 @@ const std::vector<Tool>& tools() {
             t.shim = visible_in_child(i < shims.size() ? shims[i] : "");
             t.cli_name = t.bits == 64 ? E2E_CLI64_NAME : E2E_CLI32_NAME;
             t.lib_name = t.bits == 64 ? E2E_LIB64_NAME : E2E_LIB32_NAME;
+            t.short_program = visible_in_child(i < shorts.size() ? shorts[i] : "");
             v.push_back(t);
         }
         return v;
@@ -231,9 +236,15 @@ Case::Case(const Tool& t, const std::string& name) : tool(t), name_(name) {
     work = dir + "/work";
     tmp = dir + "/tmp";
     otmp = dir + "/otmp";
-    fs::create_directories(work);
-    fs::create_directories(tmp);
-    fs::create_directories(otmp + "/TMP/KESTRA");
+    // A case of another test process that ends at this moment removes an
+    // empty e2e-cases/, perhaps between the steps of one creation: retry.
+    for (const std::string& d : {work, tmp, otmp + "/TMP/KESTRA"}) {
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            std::error_code mk;
+            fs::create_directories(d, mk);
+            if (!mk) break;
+        }
+    }
     ::chmod(tmp.c_str(), 01777);
     // The mount point of the private log directories (made by the set-up).
     if (!fs::exists("/o_tmp")) fs::create_directory("/o_tmp", ec);
@@ -393,6 +404,20 @@ RunResult Case::run(const RunOptions& o) {
         ADD_FAILURE() << "pipe: " << strerror(errno);
         return r;
     }
+    int master = -1, slave = -1;
+    if (o.terminal) {
+        master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0 ||
+            (slave = ::open(::ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC)) < 0) {
+            ADD_FAILURE() << "pseudo-terminal: " << strerror(errno);
+            return r;
+        }
+        termios tio{};
+        ::tcgetattr(slave, &tio);
+        tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOCTL);
+        tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+        ::tcsetattr(slave, TCSANOW, &tio);
+    }
     fflush(nullptr);
     double start = now_s();
     pid_t pid = ::fork();
@@ -401,12 +426,19 @@ RunResult Case::run(const RunOptions& o) {
         return r;
     }
     if (pid == 0) {
-        ::setpgid(0, 0);
+        if (o.terminal) {
+            if (::setsid() < 0 || ::ioctl(slave, TIOCSCTTY, 0) != 0) child_fail("controlling terminal");
+            ::dup2(slave, 0);
+            ::dup2(slave, 1);
+            ::dup2(errp[1], 2);
+        } else {
+            ::setpgid(0, 0);
+            int devnull = ::open("/dev/null", O_RDONLY);
+            ::dup2(devnull, 0);
+            ::dup2(outp[1], 1);
+            ::dup2(errp[1], 2);
+        }
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlive the test process
-        int devnull = ::open("/dev/null", O_RDONLY);
-        ::dup2(devnull, 0);
-        ::dup2(outp[1], 1);
-        ::dup2(errp[1], 2);
         ::signal(SIGINT, SIG_DFL);
         ::signal(SIGPIPE, SIG_DFL);
         sigset_t none;
@@ -451,9 +483,19 @@ RunResult Case::run(const RunOptions& o) {
         }
         _exit(WIFEXITED(st) ? WEXITSTATUS(st) : 126);
     }
-    ::setpgid(pid, pid);
+    r.pid = pid;
+    if (!o.terminal) ::setpgid(pid, pid);  // a session leader cannot be moved
     ::close(outp[1]);
     ::close(errp[1]);
+    if (o.terminal) {
+        // The terminal's output comes on the master.
+        ::close(slave);
+        ::close(outp[0]);
+        outp[0] = master;
+        if (!o.terminal_input.empty() &&
+            ::write(master, o.terminal_input.data(), o.terminal_input.size()) < 0)
+            ADD_FAILURE() << "typing at the terminal: " << strerror(errno);
+    }
 
     pollfd fds[2] = {{outp[0], POLLIN, 0}, {errp[0], POLLIN, 0}};
     std::string* sinks[2] = {&r.out, &r.err};
@@ -494,7 +536,14 @@ RunResult Case::run(const RunOptions& o) {
             bool due = !r.interrupt_sent ? marked_at >= 0 && (t - marked_at) * 1000 >= o.interrupt->delay_ms
                                          : o.interrupt->repeat_ms > 0 && (t - sent_at) * 1000 >= o.interrupt->repeat_ms;
             if (due) {
-                ::kill(-pid, SIGINT);
+                if (!r.interrupt_sent && master >= 0) r.tty_foreground = ::tcgetpgrp(master);
+                const Interrupt& in = *o.interrupt;
+                if (!in.tty_input.empty()) {
+                    if (::write(master, in.tty_input.data(), in.tty_input.size()) < 0)
+                        ADD_FAILURE() << "typing at the terminal: " << strerror(errno);
+                } else {
+                    ::kill(in.group ? -pid : pid, in.signal);
+                }
                 r.interrupt_sent = true;
                 sent_at = t;
             }

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include <map>
 #include <optional>
 #include <set>
@@ -25,6 +27,7 @@ struct Tool {
     std::string shim;      // sleep shim of this width (plain absolute path)
     std::string cli_name;  // default vendor CLI file name of this build
     std::string lib_name;  // default raidstor file name of this build
+    std::string short_program;  // the same program with time limits of seconds
 };
 
 // The program's file name, in failure messages and in the test names that
@@ -48,6 +51,9 @@ struct Interrupt {
     std::string marker;
     int delay_ms = 300;
     int repeat_ms = 0;  // > 0: send it again at this interval until the tool ends
+    int signal = SIGINT;
+    bool group = true;      // false: to the tool's process alone (a supervisor)
+    std::string tty_input = "";  // with RunOptions::terminal: typed instead of a signal
 };
 
 struct RunOptions {
@@ -61,6 +67,11 @@ struct RunOptions {
     std::vector<std::pair<std::string, std::string>> tmpfs;
     bool merge_sleep_log = false;  // the shim writes into the sim trace file
     int timeout_s = 60;
+    // The tool runs in a session of its own on a pseudo-terminal (standard
+    // input and output; no echo, no output processing) whose foreground it
+    // holds; terminal_input is typed at the start.
+    bool terminal = false;
+    std::string terminal_input;
 };
 
 struct RunResult {
@@ -68,6 +79,8 @@ struct RunResult {
     int signal = 0;       // terminating signal, 0 when it exited
     bool timed_out = false;
     bool interrupt_sent = false;
+    int pid = 0;             // the tool's process id (its process group id)
+    int tty_foreground = 0;  // the terminal's foreground group when the first interrupt was sent
     double seconds = 0;
     std::string out;      // standard output, bytes as written
     std::string err;      // standard error

@@ -191,12 +191,13 @@ TEST_P(Run, LogDirectoryMissing) {
     }
 }
 
-// Any argument (a plain word, an unlisted option) selects the drive-log-only
-// run: no error log, no controller log command besides the count.
+// Any argument (a plain word, an unlisted option, "--" alone) selects the
+// drive-log-only run: no error log, no controller log command besides the
+// count.
 TEST_P(Run, AnyArgumentCollectsDriveLogsOnly) {
-    for (std::string arg : {"word", "-x"}) {
+    for (std::string arg : {"word", "-x", "--"}) {
         SCOPED_TRACE(arg);
-        auto c = make_case(arg == "word" ? "word" : "unlisted");
+        auto c = make_case(arg == "word" ? "word" : arg == "-x" ? "unlisted" : "end");
         c->scenario(kOneDisk);
         auto r = c->run({arg});
         EXPECT_EQ(r.status, 0);
@@ -483,7 +484,8 @@ TEST_P(Run, CommandLinesThatDoNotFit) {
         while (remaining > 0) {
             size_t part = std::min<size_t>(remaining, 101);
             if (remaining - part == 1) --part;  // never leave a part of "/" alone
-            rel += "/" + std::string(part - 1, 'd');
+            rel += '/';
+            rel.append(part - 1, 'd');
             remaining -= part;
         }
         c->set_work(rel);

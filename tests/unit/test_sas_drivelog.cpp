@@ -262,7 +262,7 @@ int interrupted_library(SL_LIB_CMD_PARAM_T* req) {
 void interrupted_scan() {
     // The console of the run is not what this test is about.
     if (freopen("/dev/null", "w", stdout) == nullptr) _exit(3);
-    install_interrupt_handler();
+    install_interrupt_handler(Stop_Tm);
     atexit(End_Test);
     ProcessLibCommandF = interrupted_library;
     Get_SHdd_Log(1);

@@ -1,0 +1,235 @@
+// Interrupts, terminals and time limits of whole runs: SIGINT, SIGTERM and
+// SIGHUP sent to the tool's group or to its process alone, during a CLI
+// command, a pause and a library call that does not return; Ctrl-C typed at
+// a pseudo-terminal; commands that hang past their limits (the short-limit
+// builds). Every case also checks that nothing of the command's process
+// group outlives the tool.
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "harness.h"
+
+using namespace e2e;
+
+namespace {
+
+class Signals : public E2E {};
+
+const char* kOneDisk =
+    "controller 0\n"
+    "device 0 0 sas vendor \"ACMEDRV \" product \"DK300SA0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n"
+    "page 0 0 0x00 \"00 00 00 01 02\"\n"
+    "page 0 0 0x02 \"02 00 00 04 00 00 01 07\"\n";
+const std::string kIdentity =
+    "Device code   : ACMEDRV DK300SA0006     0003\r\nSerial number : S0M1ABCD0000C1234567\r\n";
+const std::string kDiskSaving = "Controller 0/ Target 0 : HardDisk Log saving...\n";
+const std::string kCfgSaving = "Controller 0 : RAID Configuration saving...\n";
+
+// Where a stand-in notes its process group id.
+const std::string kPgidFile = "/tmp/cmd_pgid";
+
+// A stand-in for the CLI: for the "-cfgdsply" call it notes its process
+// group and runs `body`; every other call goes to the simulated CLI.
+void install_cfgdsply_stand_in(Case& c, const std::string& body) {
+    c.install_cli("sim-cli");
+    std::string path = c.work + "/" + c.tool.cli_name;
+    std::ofstream(path) << "#!/bin/sh\n"
+                           "if [ \"$1\" = -cfgdsply ]; then\n"
+                           "  cut -d' ' -f5 /proc/$$/stat > " + kPgidFile + "\n"
+                        << body
+                        << "\nfi\n"
+                           "exec \"$(dirname \"$0\")/sim-cli\" \"$@\"\n";
+    ::chmod(path.c_str(), 0755);
+}
+
+// Processes of the group that are still running (zombies do not count).
+int running_in_group(int pgid) {
+    int n = 0;
+    DIR* d = opendir("/proc");
+    if (d == nullptr) return -1;
+    while (dirent* e = readdir(d)) {
+        if (e->d_name[0] < '1' || e->d_name[0] > '9') continue;
+        std::ifstream in(std::string("/proc/") + e->d_name + "/stat");
+        std::string stat((std::istreambuf_iterator<char>(in)), {});
+        size_t paren = stat.rfind(')');
+        if (paren == std::string::npos) continue;
+        std::istringstream rest(stat.substr(paren + 1));
+        char state = 0;
+        int ppid = 0, pgrp = 0;
+        rest >> state >> ppid >> pgrp;
+        if (pgrp == pgid && state != 'Z') ++n;
+    }
+    closedir(d);
+    return n;
+}
+
+// The command's group, as its stand-in noted it, must be gone once the tool
+// has ended.
+void expect_group_gone(const Case& c) {
+    std::string text = c.read(kPgidFile);
+    ASSERT_FALSE(text.empty()) << "the stand-in did not run";
+    int pgid = std::stoi(text);
+    EXPECT_NE(pgid, 0);
+    EXPECT_EQ(running_in_group(pgid), 0) << "a process of the command's group outlived the tool";
+}
+
+std::string six_ok() {
+    std::string s;
+    for (auto& col : six_collectors()) s += collector_ok(col, 0);
+    return s;
+}
+
+}  // namespace
+
+// Each interrupt signal, to the tool's group or to its process alone, ends
+// the run with status 1 and "\033[0m" last: during a CLI command that ignores
+// SIGINT (its group is killed after the grace period), during a pause, and
+// during a library call that does not return, where the second signal ends
+// the run at once with the cut drive log recorded.
+TEST_P(Signals, EndTheRun) {
+    enum Phase { Cli, Pause, Library, LibraryList };
+    struct Row {
+        const char* name;
+        Phase phase;
+        int sig;
+        bool group;
+    };
+    const std::vector<Row> rows = {
+        {"cli-int-group", Cli, SIGINT, true},     {"cli-int-process", Cli, SIGINT, false},
+        {"cli-term-process", Cli, SIGTERM, false}, {"cli-hup-process", Cli, SIGHUP, false},
+        {"pause-int-group", Pause, SIGINT, true},  {"pause-term-process", Pause, SIGTERM, false},
+        {"pause-hup-group", Pause, SIGHUP, true},  {"lib-int-group", Library, SIGINT, true},
+        {"lib-term-process", Library, SIGTERM, false}, {"list-hup-process", LibraryList, SIGHUP, false},
+    };
+    const std::string drive = "/o_tmp/TMP/KESTRA/MA0000.log";
+    const std::string record = " File Interrupted(" + drive + ")\n";
+    for (auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        auto c = make_case(row.name);
+        RunOptions o;
+        std::string expect = title() + kSaving + collector_ok(six_collectors()[0], 0);
+        std::string log;
+        if (row.phase == Cli) {
+            c->scenario("controller 0\n");
+            install_cfgdsply_stand_in(*c, "  trap '' INT TERM HUP\n  sleep 600");
+            o.interrupt = Interrupt{kPgidFile, "\n", 300};
+            expect += kCfgSaving;
+        } else if (row.phase == Pause) {
+            c->scenario("controller 0\n");
+            o.env = {{"SLEEP_SHIM_BLOCK_AT", "2"}, {"SLEEP_SHIM_BLOCK_SECONDS", "60"}};
+            // Again every 2 s, in case the first came before the pause began.
+            o.interrupt = Interrupt{c->sleep_log_path(), "blocking", 300, 2000};
+            expect += collector_ok(six_collectors()[1], 0);
+        } else {
+            // Blocked reading page 02, or already the list of pages.
+            bool list = row.phase == LibraryList;
+            c->scenario(std::string(kOneDisk) + "delay 0 0 " + (list ? "logsense:00 nth 1" : "logsense:02 nth 2") +
+                        " ms 60000\n");
+            o.interrupt = Interrupt{drive, list ? "Serial number" : "<Page02>", 300, 1000};
+            expect = title() + kSaving + six_ok() + kDiskSaving + red(record);
+            log = record;
+        }
+        o.interrupt->signal = row.sig;
+        o.interrupt->group = row.group;
+        auto r = c->run(o);
+        EXPECT_TRUE(r.interrupt_sent);
+        EXPECT_EQ(r.status, 1) << "signal " << r.signal;
+        EXPECT_LT(r.seconds, 30);
+        EXPECT_EQ(r.out, expect + kReset) << show(r.out);
+        EXPECT_EQ(c->log("logdperr.txt"), log);
+        if (row.phase == Cli) expect_group_gone(*c);
+        if (row.phase == Library) {
+            EXPECT_EQ(c->log("MA0000.log"), kIdentity + "<Page02>\r\n");
+        } else if (row.phase == LibraryList) {
+            EXPECT_EQ(c->log("MA0000.log"), kIdentity);
+        }
+    }
+}
+
+// At a terminal: a command holds the terminal's foreground while it runs (it
+// reads a line and sets the terminal without being stopped), the tool takes
+// it back afterwards, and Ctrl-C typed there ends the run, during a pause
+// (the tool gets it) as during a command (the command's death by SIGINT
+// tells the tool).
+TEST_P(Signals, Terminal) {
+    for (bool in_command : {false, true}) {
+        SCOPED_TRACE(in_command);
+        auto c = make_case(in_command ? "ctrl-c-in-command" : "ctrl-c-in-pause");
+        c->scenario("controller 0\n");
+        RunOptions o;
+        o.terminal = true;
+        o.timeout_s = 20;
+        std::string expect = title() + kSaving + collector_ok(six_collectors()[0], 0);
+        if (in_command) {
+            install_cfgdsply_stand_in(*c, "  sleep 600");
+            o.interrupt = Interrupt{kPgidFile, "\n", 300};
+            expect += kCfgSaving;
+        } else {
+            install_cfgdsply_stand_in(*c, "  read line; echo \"$line\" > /tmp/cmd_read; stty -echo");
+            o.terminal_input = "typed\n";
+            o.env = {{"SLEEP_SHIM_BLOCK_AT", "2"}, {"SLEEP_SHIM_BLOCK_SECONDS", "60"}};
+            o.interrupt = Interrupt{c->sleep_log_path(), "blocking", 300, 2000};
+            expect += collector_ok(six_collectors()[1], 0);
+        }
+        o.interrupt->tty_input = "\x03";
+        auto r = c->run(o);
+        EXPECT_TRUE(r.interrupt_sent);
+        EXPECT_EQ(r.status, 1) << "signal " << r.signal;
+        EXPECT_EQ(r.out, expect + kReset) << show(r.out);
+        EXPECT_LT(r.seconds, 30);
+        if (in_command) {
+            EXPECT_EQ(std::to_string(r.tty_foreground) + "\n", c->read(kPgidFile))
+                << "the command was not in the foreground";
+            expect_group_gone(*c);
+        } else {
+            EXPECT_EQ(r.tty_foreground, r.pid) << "the tool did not take the terminal back";
+            EXPECT_EQ(c->read("/tmp/cmd_read"), "typed\n");
+        }
+    }
+}
+
+// Commands that hang past their limits (the short-limit builds: 6 s for the
+// CLI, 4 s for ldd): the whole group is ended, the record names the limit
+// and the command line, and the step fails as it would otherwise; the run
+// goes on.
+TEST_P(Signals, TimeLimits) {
+    Tool shortTool = T();
+    shortTool.program = T().short_program;
+    ASSERT_NE(shortTool.program, "");
+    for (bool cli : {true, false}) {
+        SCOPED_TRACE(cli);
+        Case c(shortTool, std::string("Signals.TimeLimits.") + (cli ? "hung-cli" : "hung-ldd") + "-" +
+                              std::to_string(T().bits));
+        c.scenario(kOneDisk);
+        RunOptions o;
+        std::string expect, log;
+        if (cli) {
+            install_cfgdsply_stand_in(c, "  trap '' INT\n  sleep 600");
+            std::string tle = " Time Limit Exceeded(6 s: " + c.work + "/" + T().cli_name +
+                              " -cfgdsply -a0 > /o_tmp/TMP/KESTRA/Controller_0_cfgdsply.log)\n";
+            expect = full_run(1, kDiskSaving, {{"cfgdsply", 0}});
+            expect.insert(expect.find(kCfgSaving) + kCfgSaving.size(), red(tle));
+            log = tle + " RAID Configuration save error !\n\n";
+        } else {
+            o.args = {"word"};
+            o.path_first = {c.stand_in("ldd", "#!/bin/sh\ncut -d' ' -f5 /proc/$$/stat > " + kPgidFile + "\nsleep 600\n")};
+            std::string tle = " Time Limit Exceeded(4 s: ldd " + T().lib_name + " > /tmp/ldd_out.txt)\n";
+            expect = title() + red(tle) + red("ldd Command Error.\n") + kSaving + kReset;
+        }
+        auto r = c.run(o);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, expect) << show(r.out);
+        EXPECT_EQ(c.log("logdperr.txt"), log);
+        EXPECT_GE(r.seconds, cli ? 6 : 4);
+        EXPECT_LT(r.seconds, 30);
+        expect_group_gone(c);
+        EXPECT_EQ(c.log("MA0000.log"), cli ? kIdentity + "<Page02>\r\n 02 00 00 04 00 00 01 07\r\n" : "");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Both, Signals, ::testing::ValuesIn(tools()), tool_param_name);
