@@ -63,12 +63,14 @@ std::string base_scenario() {
 }
 
 Bytes section_bytes(unsigned type, size_t len) {
-    Bytes b(len);
+    // Bytes 1..3 hold len - 3; a section of 3 bytes ends inside them.
+    Bytes b(len < 4 ? 4 : len);
     b[0] = static_cast<unsigned char>(type);
     b[1] = static_cast<unsigned char>((len - 3) >> 16);
     b[2] = static_cast<unsigned char>((len - 3) >> 8);
     b[3] = static_cast<unsigned char>(len - 3);
     for (size_t i = 4; i < len; ++i) b[i] = static_cast<unsigned char>(i - 4);
+    b.resize(len);
     return b;
 }
 
