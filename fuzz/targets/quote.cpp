@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 #include "common.h"
@@ -32,11 +33,23 @@ std::string through_shell(const std::string& command) {
     close(fd[1]);
     std::string out;
     char buf[4096];
-    ssize_t n;
-    while ((n = read(fd[0], buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
+    // libFuzzer's own timer signal may cut a read or a wait short: go on,
+    // or the shell would die of a closed pipe.
+    for (;;) {
+        ssize_t n = read(fd[0], buf, sizeof buf);
+        if (n > 0) {
+            out.append(buf, static_cast<size_t>(n));
+        } else if (n == 0 || errno != EINTR) {
+            break;
+        }
+    }
     close(fd[0]);
     int st = 0;
-    FUZZ_CHECK(waitpid(pid, &st, 0) == pid);
+    pid_t w;
+    while ((w = waitpid(pid, &st, 0)) < 0 && errno == EINTR) {
+    }
+    FUZZ_CHECK(w == pid);
+    if (!WIFEXITED(st) || WEXITSTATUS(st) != 0) fprintf(stderr, "shell status %#x\n", static_cast<unsigned>(st));
     FUZZ_CHECK(WIFEXITED(st) && WEXITSTATUS(st) == 0);
     return out;
 }
