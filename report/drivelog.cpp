@@ -152,7 +152,7 @@ private:
         p.damaged = !hex_block(&p.bytes, count, what);
         const size_t n = p.bytes.size();
         if (n == 0) {
-            add(Severity::Warn, "page-unread", what + " has no bytes: the drive did not answer it");
+            if (!p.damaged) add(Severity::Warn, "page-unread", what + " has no bytes: the drive did not answer it");
         } else if (n < 4) {
             add(Severity::Warn, "page-length", what + " holds " + std::to_string(n) + " bytes, less than its header");
             p.damaged = true;
@@ -188,9 +188,11 @@ private:
         Line first;
         uint8_t b[16];
         int n = peek_hex(first) ? parse_hex_line(first.text, b) : -1;
-        if (n >= 4) {
-            sec.length = (uint64_t{b[1]} << 16 | uint64_t{b[2]} << 8 | b[3]) + 3;
-            if (land(sec.length)) {
+        if (n >= 3) {
+            // A section of 3 bytes (length field 0) shows only the first two
+            // bytes of its field; a longer one shows it whole.
+            sec.length = (uint64_t{b[1]} << 16 | uint64_t{b[2]} << 8 | (n > 3 ? b[3] : 0)) + 3;
+            if ((n > 3 || sec.length == 3) && land(sec.length)) {
                 sec.present = sec.length;
                 log_.sections.push_back(std::move(sec));
                 return;
@@ -201,7 +203,7 @@ private:
         uint64_t count = 0;
         hex_block(nullptr, count, what);
         sec.present = count;
-        if (n < 4) {
+        if (n < 3) {
             add(Severity::Warn, "section-length", what + " has no length field");
         } else if (count < sec.length) {
             add(Severity::Warn, "section-cut", what + " is cut: " + std::to_string(count) + " of " +

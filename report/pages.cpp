@@ -271,18 +271,21 @@ Page decode_page(std::span<const uint8_t> bytes) {
         p.control = bytes[off + 2];
         size_t len = bytes[off + 3];
         const size_t data = off + 4;
+        bool truncated = false;
         if (data + len > end) {
             char b[96];
             snprintf(b, sizeof b, "parameter %04x claims %zu bytes, %zu are left in the page", p.code, len, end - data);
             out.findings.push_back({Severity::Warn, "param-length", b});
             len = end - data;
+            truncated = true;
         }
         p.raw.assign(bytes.begin() + static_cast<std::ptrdiff_t>(data),
                      bytes.begin() + static_cast<std::ptrdiff_t>(data + len));
         const ParamDef* pd = find_param(def, p.code);
         if (pd) {
             p.name = pd->name;
-            decode_param(pd, p, out.findings);
+            // A cut parameter is listed raw: its value is not to be trusted.
+            if (!truncated) decode_param(pd, p, out.findings);
         } else {
             char b[48];
             snprintf(b, sizeof b, "Parameter %04x", p.code);

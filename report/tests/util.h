@@ -54,3 +54,24 @@ inline std::vector<uint8_t> read_dump(const std::string& path) {
 }
 
 }  // namespace rpt::test
+
+namespace rpt::test {
+
+// A log page from its code and parameters, each "cccc" code then data hex.
+inline std::vector<uint8_t> param(uint16_t code, const std::string& data, uint8_t control = 0x03) {
+    auto d = unhex(data);
+    std::vector<uint8_t> p = {static_cast<uint8_t>(code >> 8), static_cast<uint8_t>(code), control,
+                              static_cast<uint8_t>(d.size())};
+    p.insert(p.end(), d.begin(), d.end());
+    return p;
+}
+
+inline std::vector<uint8_t> page(uint8_t code, const std::vector<std::vector<uint8_t>>& params) {
+    std::vector<uint8_t> body;
+    for (auto& p : params) body.insert(body.end(), p.begin(), p.end());
+    std::vector<uint8_t> out = {code, 0, static_cast<uint8_t>(body.size() >> 8), static_cast<uint8_t>(body.size())};
+    out.insert(out.end(), body.begin(), body.end());
+    return out;
+}
+
+}  // namespace rpt::test
