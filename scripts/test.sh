@@ -15,3 +15,6 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DLOGDUMP_SANITIZE=ON -DLOGDUM
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:verify_asan_link_order=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+# logdump-report: its two libFuzzer targets, about 20 seconds each.
+report/fuzz/run.sh 20 build-fuzz-report
