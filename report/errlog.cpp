@@ -172,13 +172,17 @@ bool command_error(std::string_view line, ErrRecord& r) {
         json sd = decode_sense(sense);
         if (sd.is_object()) d.update(sd);
         r.kind = "scsi_command_error";
-        r.decoded = d;
         const uint8_t page = cdb[2] & 0x3f;
         std::string what = op == 0x4d ? "LOG SENSE of page " + hex_bytes(&page, 1)
                                       : opcode_name(op) + " (" + hex_bytes(&op, 1) + ")";
-        if (sd.is_object()) what += ": " + sd["sense_key_name"].get<std::string>() + ", " +
-                                    sd["asc_ascq_name"].get<std::string>();
-        d["summary"] = what;
+        if (sd.is_object()) {
+            char codes[16];
+            snprintf(codes, sizeof codes, " (%02x/%02x)", sd["asc"].get<unsigned>(), sd["ascq"].get<unsigned>());
+            what += ": " + sd["sense_key_name"].get<std::string>() + ", " + sd["asc_ascq_name"].get<std::string>() + codes;
+        }
+        d["summary"] = "target " + std::to_string(tgt) + " of controller " + std::to_string(ctrl) + ", " + what +
+                       ", result " + std::string(rc[0]);
+        r.decoded = d;
         r.disk_finding = Finding{Severity::Warn, "command-error", "a command failed, the log is incomplete: " + what};
     } else if (auto t = bytes(rest, 20, true, fis); t && t->empty()) {
         json d = {{"controller", ctrl}, {"target", tgt}, {"fis", hex_bytes(fis.data(), fis.size())}};

@@ -50,13 +50,13 @@ int main(int argc, char** argv) {
             return rpt::kUnreadable;
         }
         if (as_json)
-            std::cout << d->dump(2) << "\n";
+            std::cout << d->dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
         else
             std::cout << rpt::render_disk(*d);
         return status;
     }
     if (as_json)
-        std::cout << report.dump(2) << "\n";
+        std::cout << report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
     else
         std::cout << rpt::render_text(report);
     return status;

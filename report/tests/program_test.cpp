@@ -70,6 +70,7 @@ TEST(Program, StatusesAndFlags) {
     const std::string ok = disk("S1", "24"), hot = disk("S2", "44");
     const std::vector<Row> rows = {
         {"all OK", {{"logdperr.txt", "", 0}, {"MA0000.log", ok, 0}}, 0, "", ""},
+        {"bytes that are not text", {{"logdperr.txt", "\xff\xfe\n", 0}, {"MA0000.log", disk("S\xff\xc3", "24"), 0}}, 0, "", ""},
         {"a hot disk", {{"logdperr.txt", "", 0}, {"MA0000.log", ok, 0}, {"MA0001.log", hot, 0}}, 2, "MA0001.log", "temperature"},
         {"left from an earlier run", {{"logdperr.txt", "", 0}, {"MA0000.log", ok, 5}}, 1, "MA0000.log", "stale-file"},
         {"older, error log with records", {{"logdperr.txt", " Memory Allocation Error\n", 0}, {"MA0000.log", ok, 5}}, 1, "",
