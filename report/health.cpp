@@ -121,8 +121,8 @@ Health assess(const DriveLog& log, const std::vector<Page>& pages) {
         judge(h.findings, "power-on-hours", *h.power_on_hours, str(*m / 60) + " hours powered on");
     }
 
-    for (auto [code, spec, acc] : {std::tuple{"start-stop", 3, 4}, std::tuple{"load-unload", 5, 6}}) {
-        auto s = counter(p0e, static_cast<uint16_t>(spec)), a = counter(p0e, static_cast<uint16_t>(acc));
+    for (auto [code, rated, acc] : {std::tuple{"start-stop", 3, 4}, std::tuple{"load-unload", 5, 6}}) {
+        auto s = counter(p0e, static_cast<uint16_t>(rated)), a = counter(p0e, static_cast<uint16_t>(acc));
         if (s && a && *s > 0 && *a < (uint64_t{1} << 56))
             judge(h.findings, code, static_cast<int64_t>(*a * 100 / *s),
                   std::string(code) + " cycles " + str(*a) + " of " + str(*s) + " specified");

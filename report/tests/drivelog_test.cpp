@@ -16,7 +16,7 @@ std::vector<uint8_t> section(uint8_t type, size_t len) {
     b[0] = type;
     b[1] = static_cast<uint8_t>((len - 3) >> 16);
     b[2] = static_cast<uint8_t>((len - 3) >> 8);
-    b[3] = static_cast<uint8_t>(len - 3);
+    if (len > 3) b[3] = static_cast<uint8_t>(len - 3);
     for (size_t i = 4; i < len; ++i) b[i] = static_cast<uint8_t>(i);
     return b;
 }
