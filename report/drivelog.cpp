@@ -1,5 +1,6 @@
 #include "drivelog.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace rpt {
@@ -192,7 +193,9 @@ private:
             // A section of 3 bytes (length field 0) shows only the first two
             // bytes of its field; a longer one shows it whole.
             sec.length = (uint64_t{b[1]} << 16 | uint64_t{b[2]} << 8 | (n > 3 ? b[3] : 0)) + 3;
-            if ((n > 3 || sec.length == 3) && land(sec.length)) {
+            // The jump assumes full lines from the first one on.
+            const bool first_whole = static_cast<uint64_t>(n) == std::min<uint64_t>(16, sec.length);
+            if (first_whole && land(sec.length)) {
                 sec.present = sec.length;
                 log_.sections.push_back(std::move(sec));
                 return;

@@ -132,6 +132,9 @@ void add_host(json& report, const Host& h, int& status) {
             }
     }
 
+    if (!errlog && std::none_of(h.files.begin(), h.files.end(), [](auto& f) { return f.loaded; }) && h.error.empty())
+        host_finding(Severity::Warn, "empty-input", "neither drive logs nor an error log: not a log directory");
+
     std::map<std::string, json*> by_file;
     const size_t first = report["disks"].size();
     for (auto& f : h.files)

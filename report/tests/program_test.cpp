@@ -75,6 +75,7 @@ TEST(Program, StatusesAndFlags) {
         {"left from an earlier run", {{"logdperr.txt", "", 0}, {"MA0000.log", ok, 5}}, 1, "MA0000.log", "stale-file"},
         {"older, error log with records", {{"logdperr.txt", " Memory Allocation Error\n", 0}, {"MA0000.log", ok, 5}}, 1, "",
          "errlog-memory_allocation_error"},
+        {"not a log directory", {}, 1, "", "empty-input"},
         {"interrupted", {{"logdperr.txt", " File Interrupted(/o_tmp/TMP/KESTRA/MA0000.log)\n", 0}, {"MA0000.log", ok, 0}}, 1,
          "MA0000.log", "errlog-file_interrupted"},
         {"short", {{"logdperr.txt", " Short Transfer(H00T00 Page0d: 12 of 16 bytes)\n", 0}, {"MA0000.log", ok, 0}}, 1,
