@@ -86,3 +86,18 @@ TEST(Health, OneChangeGivesItsFinding) {
 }
 
 }  // namespace
+
+namespace {
+
+// The README's table of thresholds is the code's, row for row.
+TEST(Health, ReadmeShowsTheThresholds) {
+    const std::string readme = rpt::test::slurp(std::string(REPORT_SOURCE_DIR) + "/../README.md");
+    for (auto& t : rpt::thresholds()) {
+        auto limit = [](int64_t v) { return v == rpt::kNever ? std::string("-") : std::to_string(v); };
+        const std::string row = std::string("| ") + t.code + " | " + t.measure + " | " + limit(t.warn) + " | " +
+                                limit(t.fail) + " |";
+        EXPECT_NE(readme.find(row), std::string::npos) << row;
+    }
+}
+
+}  // namespace
