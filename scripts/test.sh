@@ -29,3 +29,6 @@ for b in build-release build-debflags; do
   cmake --build "$b" -j "$jobs" --target logdump64 logdump
   tests/hardening/check_elf.sh "$b/logdump64" "$b/logdump"
 done
+
+# logdump-report: its two libFuzzer targets, about 20 seconds each.
+report/fuzz/run.sh 20 build-fuzz-report
