@@ -5,6 +5,8 @@
 set -euo pipefail
 
 packages=(cmake make g++ g++-multilib googletest qemu-user-static sg3-utils time)
+# logdump-report's tests: JSON in the end-to-end test, the page in a real browser.
+packages+=(nlohmann-json3-dev chromium fonts-dejavu-core)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
