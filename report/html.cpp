@@ -136,6 +136,16 @@ td.record { white-space: pre-wrap; font-family: "DejaVu Sans Mono", monospace; f
 
 // ---------------------------------------------------------------- parts
 
+std::string finding_list(const json& findings) {
+    std::string out = "<ul class=\"findings\">\n";
+    for (const json& x : findings) {
+        std::string sev = text(x, "severity");
+        out += "<li class=\"sev-" + level(sev) + "\"><span class=\"sev sev-" + level(sev) + "\">" + esc(sev) +
+               "</span> <code>" + esc(text(x, "code")) + "</code> " + esc(text(x, "text")) + "</li>\n";
+    }
+    return out + "</ul>\n";
+}
+
 struct Disk {
     const json* j;
     std::string label;  // file, with the host in front in a fleet view
@@ -149,13 +159,15 @@ std::string summary(const json& report, bool fleet) {
     for (int i = 0; i < 3; ++i)
         out += std::string("<span class=\"badge b-") + keys[i] + "\">" + esc(text(s, keys[i])) + " " + names[i] +
                "</span> ";
-    out += "</p>\n<p class=\"muted\">";
-    std::string sep;
+    out += "</p>\n";
+    // Where each host's logs came from, and what was found about the
+    // directory as a whole (no error log, files left from an earlier run).
     for (const json& h : list(report, "hosts")) {
-        out += sep + (fleet ? "<b>" + esc(text(h, "host")) + "</b>: " : std::string()) + esc(text(h, "source"));
-        sep = "<br>";
+        out += "<p class=\"muted\">" + (fleet ? "<b>" + esc(text(h, "host")) + "</b>: " : std::string()) +
+               esc(text(h, "source")) + "</p>\n";
+        if (!list(h, "findings").empty()) out += finding_list(list(h, "findings"));
     }
-    return out + "</p>\n";
+    return out;
 }
 
 std::string disk_table(const std::vector<Disk>& disks, bool fleet) {
@@ -300,17 +312,7 @@ std::string findings(const std::vector<Disk>& disks) {
                esc(text(j, "serial")) + " <span class=\"muted\">(controller " + esc(text(j, "controller")) +
                ", device " + esc(text(j, "device")) + ")</span></h3>\n";
         const json& f = list(j, "findings");
-        if (f.empty()) {
-            out += "<p class=\"muted\">No findings.</p>\n";
-        } else {
-            out += "<ul class=\"findings\">\n";
-            for (const json& x : f) {
-                std::string sev = text(x, "severity");
-                out += "<li class=\"sev-" + level(sev) + "\"><span class=\"sev sev-" + level(sev) + "\">" + esc(sev) +
-                       "</span> <code>" + esc(text(x, "code")) + "</code> " + esc(text(x, "text")) + "</li>\n";
-            }
-            out += "</ul>\n";
-        }
+        out += f.empty() ? "<p class=\"muted\">No findings.</p>\n" : finding_list(f);
         out += "</section>\n";
     }
     return out;

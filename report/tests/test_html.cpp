@@ -79,6 +79,7 @@ TEST(Html, EscapesEveryInputString) {
         d["findings"][0]["code"] = evil;
         json r = report({d});
         r["hosts"][0]["source"] = evil;
+        r["hosts"][0]["findings"] = json::array({{{"severity", "INFO"}, {"code", evil}, {"text", evil}}});
         r["errors"][0]["text"] = evil;
         r["errors"][0]["decoded"] = evil;
         std::string page = render_html(r);
