@@ -46,6 +46,9 @@ std::optional<double> number(const json& obj, const char* key) {
     return v.get<double>();
 }
 
+// A counter for the error chart: absent or negative counts nothing.
+double count(const json& counters, const char* key) { return std::max(0.0, number(counters, key).value_or(0)); }
+
 // ---------------------------------------------------------------- writing
 
 // Text for an element or an attribute value. C0 controls other than
@@ -243,7 +246,15 @@ std::string temperature_chart(const std::vector<Disk>& disks) {
         auto t = number(*d.j, "temperature");
         auto ref = number(*d.j, "reference_temperature");
         b.value = t ? *t / top : 0;
+        // The bar takes the colour of the disk's own temperature finding, so
+        // that the chart and the findings agree; above the reference is a
+        // failure in any case.
         b.cls = !t ? "none" : ref && *t > *ref ? "fail" : "ok";
+        for (const json& f : list(*d.j, "findings"))
+            if (t && text(f, "code").rfind("temperature", 0) == 0 && b.cls != "fail") {
+                std::string sev = level(text(f, "severity"));
+                if (sev == "warn" || sev == "fail") b.cls = sev;
+            }
         b.caption = t ? fmt(*t) + " \u00b0C" : "no reading";
         if (ref) {
             b.mark = *ref / top;
@@ -274,7 +285,7 @@ std::string error_chart(const std::vector<Disk>& disks) {
         double sum = 0;
         const json& c = field(*d.j, "counters");
         for (const Group& g : kGroups)
-            for (const char* k : g.keys) sum += number(c, k).value_or(0);
+            for (const char* k : g.keys) sum += count(c, k);
         totals.push_back(sum);
         top = std::max(top, sum);
     }
@@ -290,7 +301,7 @@ std::string error_chart(const std::vector<Disk>& disks) {
         std::string parts;
         for (const Group& g : kGroups) {
             double s = 0;
-            for (const char* k : g.keys) s += number(c, k).value_or(0);
+            for (const char* k : g.keys) s += count(c, k);
             if (s > 0) parts += std::string(parts.empty() ? "" : ", ") + g.name + " " + fmt(s);
         }
         std::string v = text(*disks[i].j, "verdict");

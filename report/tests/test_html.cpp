@@ -68,6 +68,25 @@ TEST(Html, OneRowPerDiskWithItsVerdictClass) {
     EXPECT_EQ(count(fleet, "<tr class=\"disk "), 2u);
 }
 
+TEST(Html, TemperatureBarsTakeTheDisksColour) {
+    struct Row {
+        json temperature;
+        const char* finding;  // severity of a temperature finding, "" for none
+        const char* cls;
+    };
+    const Row rows[] = {{36, "", "f-ok"}, {71, "FAIL", "f-fail"}, {55, "WARN", "f-warn"},
+                        {71, "", "f-fail"}, {nullptr, "", "f-none"}};
+    for (const Row& r : rows) {
+        json d = disk("srv1", "MA0000.log", "OK");
+        d["temperature"] = r.temperature;
+        d["findings"] = json::array();
+        if (*r.finding) d["findings"].push_back({{"severity", r.finding}, {"code", "temperature"}, {"text", "t"}});
+        std::string page = render_html(report({d}));
+        std::string chart = page.substr(page.find("<figure"), page.find("Error counts") - page.find("<figure"));
+        EXPECT_EQ(count(chart, std::string("class=\"") + r.cls + "\""), 1u) << r.temperature << " " << r.finding;
+    }
+}
+
 TEST(Html, EscapesEveryInputString) {
     const std::string evil = "<script>alert('x')</script>&\"\x01";
     // The same text in each place the page shows input.
