@@ -42,8 +42,9 @@ if [ -e "$build/libsleepshim64.so" ]; then
   shim=$w/libsleepshim64.so
 fi
 
-# A full run (no arguments), so that the error log is there too.
-unshare -m /bin/sh -c '
+# A full run (no arguments), so that the error log is there too. In a
+# sanitizer build the preloaded shim comes before the sanitizer's runtime.
+ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0" unshare -m /bin/sh -c '
   mount --make-rprivate / && mount --bind "$1/tmp" /tmp && mount --bind "$1/otmp" /o_tmp &&
   cd "$1/work" && LOGDUMP_SIM_SCENARIO="$1/scenarios/demo.scn" LD_PRELOAD="$2" ./logdump64' sh "$w" "$shim" \
   > "$w/console.txt" 2>&1 ||
