@@ -7,7 +7,7 @@
 #
 #   report/tests/chromium_page.sh BUILD_DIR SOURCE_DIR [PNG_OUT]
 #
-# Exit status 77 (skipped) when logdump-report is not built, when not root
+# Exit status 77 (skipped) when not root
 # (the namespace needs it) or when chromium is missing.
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -21,7 +21,7 @@ report=""
 for p in "$build/logdump-report" "$build/report/logdump-report"; do
   [ -x "$p" ] && { report=$p; break; }
 done
-[ -n "$report" ] || skip "logdump-report is not built in $build"
+[ -n "$report" ] || fail "logdump-report is not built in $build"
 [ "$(id -u)" = 0 ] || skip "needs root for a private mount namespace"
 browser=$(command -v chromium || true)
 [ -n "$browser" ] || skip "chromium is not installed (Debian packages chromium, fonts-dejavu-core)"
