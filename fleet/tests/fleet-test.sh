@@ -3,7 +3,8 @@
 # directory). Three hosts on this machine, each with its own vendor
 # directory, scenario and log directory: alpha collects everything (the
 # 32-bit program when the build has it), bravo's CLI fails, charlie has no
-# storage library. A fourth host, offline, cannot be reached. Each local host
+# storage library. Two more: delta's CLI hangs past the time limit, and
+# offline cannot be reached. Each local host
 # runs its modules in a mount namespace of its own, where its directories
 # stand at /o_tmp and /tmp, through a wrapper given as its Python
 # interpreter. The playbook runs twice: the second run must find the programs
@@ -23,9 +24,9 @@ scenario='controller 0
 device 0 0 sas vendor ACMEDRV product DK600SA0006 rev 0004 serial "FLEET0000001"
 page 0 0 0x0d "0d00000c000003020024000103020044"'
 
-# host width scenario-extra has-library
+# host width scenario-extra has-library [time-limit]
 make_host() {
-  local h=$1 width=$2 extra=$3 lib=$4 dir="$case_dir/$1"
+  local h=$1 width=$2 extra=$3 lib=$4 limit=${5:-120} dir="$case_dir/$1"
   mkdir -p "$dir/vendor" "$dir/tmp" "$dir/otmp/TMP/KESTRA" "$dir/archive"
   printf '%s\n%s\n' "$scenario" "$extra" > "$dir/scenario.scn"
   if [ "$width" = 64 ]; then
@@ -46,6 +47,7 @@ WRAP
       logdump_width: $width
       logdump_vendor_dir: $dir/vendor
       logdump_archive_dir: $dir/archive
+      logdump_time_limit: $limit
       ansible_python_interpreter: $dir/python
       logdump_environment:
         LOGDUMP_SIM_SCENARIO: $dir/scenario.scn
@@ -60,7 +62,6 @@ all:
     ansible_become: false  # the test runs as root already
     logdump_bin_dir: $build
     logdump_fetch_dir: $case_dir/out
-    logdump_time_limit: 120
   hosts:
     offline:
       ansible_connection: ssh
@@ -71,6 +72,7 @@ INV
 make_host alpha "$width32" "" yes
 make_host bravo 64 "cli exit adpcount * 1" yes
 make_host charlie 64 "" no
+make_host delta 64 "cli sleep adpcount * 60000" yes 2
 
 date=$(date +%Y-%m-%d)
 run_playbook() {
@@ -98,13 +100,15 @@ expect = {
     "bravo": ({"KESTRA/logdperr.txt"}, controller_logs | {"KESTRA/MA0000.log"},
               " RAID Contoroller is not Found\n", "exit status 0"),
     "charlie": (controller_logs | {"KESTRA/logdperr.txt"}, {"KESTRA/MA0000.log"}, None, "exit status 0"),
+    "delta": ({"KESTRA/logdperr.txt"}, controller_logs | {"KESTRA/MA0000.log"}, None, "time limit exceeded"),
 }
 errors = []
 for host, (has, lacks, errlog, result) in expect.items():
     s = summary.get(host, {})
-    if s.get("result") != result or s.get("status") != 0 or s.get("stage") != "fetched":
+    status = 124 if host == "delta" else 0
+    if s.get("result") != result or s.get("status") != status or s.get("stage") != "fetched":
         errors.append(f"{host}: summary {s}")
-    if not isinstance(s.get("seconds"), float) or s["seconds"] <= 0:
+    if not isinstance(s.get("seconds"), float) or not 0 < s["seconds"] < 30:
         errors.append(f"{host}: no timing in {s}")
     if s.get("program_changed") != (n == 1):
         errors.append(f"{host}: program_changed {s.get('program_changed')} in run {n}")
@@ -126,7 +130,7 @@ off = summary.get("offline", {})
 if off.get("result") != "unreachable" or off.get("archive") is not None:
     errors.append(f"offline: {off}")
 archives = sorted(f for f in os.listdir(out) if f.endswith(".tar.gz"))
-if archives != [f"{h}-{date}.tar.gz" for h in ("alpha", "bravo", "charlie")]:
+if archives != [f"{h}-{date}.tar.gz" for h in ("alpha", "bravo", "charlie", "delta")]:
     errors.append(f"archives in {out}: {archives}")
 report = os.path.join(build, "report", "logdump-report")
 if os.access(report, os.X_OK) != os.path.isfile(os.path.join(out, f"report-{date}.txt")):
@@ -145,4 +149,4 @@ cmp -s "$build/logdump64" "$case_dir/charlie/vendor/logdump64" || fail "charlie 
 run_playbook 2
 check 2
 rm -rf "$case_dir"
-echo "fleet-test: OK (alpha ${width32}-bit, bravo CLI failure, charlie without library, offline unreachable; run twice)"
+echo "fleet-test: OK (alpha ${width32}-bit, bravo CLI failure, charlie without library, delta past its time limit, offline unreachable; run twice)"
