@@ -8,14 +8,15 @@
 # runs its modules in a mount namespace of its own, where its directories
 # stand at /o_tmp and /tmp, through a wrapper given as its Python
 # interpreter. The playbook runs twice: the second run must find the programs
-# in place and replace the day's archives.
+# in place and replace the day's archives. The hosts' directories lie in
+# /var/tmp, outside the paths their namespaces mount over (a checkout may be
+# under /tmp); they are removed when the test passes.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 fleet=$(cd "$(dirname "$0")/.." && pwd)
-case_dir="$build/fleet-test"
-rm -rf "$case_dir"
+case_dir=$(mktemp -d /var/tmp/logdump-fleet.XXXXXX)
 mkdir -p "$case_dir/out"
-fail() { echo "fleet-test: FAIL: $*" >&2; exit 1; }
+fail() { echo "fleet-test: FAIL: $* (kept $case_dir)" >&2; exit 1; }
 
 width32=64
 [ -x "$build/logdump" ] && [ -f "$build/libraidstor_sim32.so" ] && width32=32
@@ -38,8 +39,10 @@ make_host() {
   fi
   cat > "$dir/python" <<WRAP
 #!/bin/sh
-# This host's own /o_tmp and /tmp, for every module run on it.
-exec unshare -m sh -c 'mount --bind "\$0/otmp" /o_tmp && mount --bind "\$0/tmp" /tmp && exec python3 "\$@"' '$dir' "\$@"
+# This host's own /o_tmp and /tmp, for every module run on it; Debian's
+# Python, from a directory that the mounts leave in place.
+cd /
+exec unshare -m sh -c 'mount --bind "\$0/otmp" /o_tmp && mount --bind "\$0/tmp" /tmp && exec /usr/bin/python3 "\$@"' '$dir' "\$@"
 WRAP
   chmod 0755 "$dir/python"
   cat >> "$case_dir/inventory.yml" <<INV
