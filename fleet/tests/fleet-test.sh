@@ -80,7 +80,7 @@ make_host delta 64 "cli sleep adpcount * 60000" yes 2
 date=$(date +%Y-%m-%d)
 run_playbook() {
   local n=$1 rc=0
-  ANSIBLE_NOCOLOR=1 ANSIBLE_RETRY_FILES_ENABLED=0 ANSIBLE_LOCALHOST_WARNING=0 ANSIBLE_HOST_KEY_CHECKING=0 \
+  LC_ALL=C.UTF-8 ANSIBLE_NOCOLOR=1 ANSIBLE_RETRY_FILES_ENABLED=0 ANSIBLE_LOCALHOST_WARNING=0 ANSIBLE_HOST_KEY_CHECKING=0 \
     ANSIBLE_SSH_ARGS='-o ConnectTimeout=5' \
     timeout 300 ansible-playbook -i "$case_dir/inventory.yml" -e "logdump_run_date=$date" "$fleet/site.yml" \
     > "$case_dir/run$n.log" 2>&1 || rc=$?
