@@ -129,6 +129,8 @@ for host, (has, lacks, errlog, result) in expect.items():
     # own directory, and the program of its width was copied.
     if not os.path.isfile(os.path.join(case, host, "otmp/TMP/KESTRA/logdperr.txt")):
         errors.append(f"{host}: nothing written to its own /o_tmp")
+    if os.listdir(os.path.join(case, host, "archive")):
+        errors.append(f"{host}: archive left on the host")
 off = summary.get("offline", {})
 if off.get("result") != "unreachable" or off.get("archive") is not None:
     errors.append(f"offline: {off}")
