@@ -5,9 +5,9 @@
 set -euo pipefail
 
 packages=(cmake make g++ g++-multilib googletest qemu-user-static sg3-utils time)
+missing=()
 # Packages and man pages (cpack, lintian, man), fleet runs (ansible).
 packages+=(file lintian man-db ansible-core)
-missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
