@@ -10,6 +10,8 @@ packages+=(libarchive-dev nlohmann-json3-dev libcli11-dev libsgutils2-dev clang 
 # logdump-report's tests: the page in a real browser.
 packages+=(chromium fonts-dejavu-core)
 missing=()
+# Packages and man pages (cpack, lintian, man), fleet runs (ansible).
+packages+=(file lintian man-db ansible-core)
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
