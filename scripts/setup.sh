@@ -9,9 +9,9 @@ packages=(cmake make g++ g++-multilib googletest qemu-user-static sg3-utils time
 packages+=(libarchive-dev nlohmann-json3-dev libcli11-dev libsgutils2-dev clang libclang-rt-14-dev)
 # logdump-report's tests: the page in a real browser.
 packages+=(chromium fonts-dejavu-core)
-missing=()
 # Packages and man pages (cpack, lintian, man), fleet runs (ansible).
 packages+=(file lintian man-db ansible-core)
+missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
