@@ -64,4 +64,19 @@ if [ -s "$logdir/logdperr.txt" ]; then
 fi
 echo
 echo "demo: every call the simulator received is in $trace"
+
+# The diagnosis of the same log directory, when logdump-report is built.
+report=""
+for p in build/logdump-report build/report/logdump-report; do
+  [ -x "$p" ] && { report=$p; break; }
+done
+if [ -n "$report" ]; then
+  echo
+  echo "demo: $report $logdir"
+  echo
+  rstatus=0
+  "$report" "$logdir" || rstatus=$?
+  echo
+  echo "demo: logdump-report ended with status $rstatus (0 all OK, 1 WARN, 2 FAIL, 3 unreadable input)"
+fi
 exit "$status"

@@ -30,6 +30,9 @@ for b in build-release build-debflags; do
   tests/hardening/check_elf.sh "$b/logdump64" "$b/logdump"
 done
 
+# logdump-report: its two libFuzzer targets, about 20 seconds each.
+report/fuzz/run.sh 20 build-fuzz-report
+
 # Fuzz targets of every reader of outside data, about a minute in all.
 scripts/fuzz.sh
 

@@ -257,7 +257,6 @@ Case::~Case() {
     if (!::testing::Test::HasFailure() && !(keep && *keep == '1')) {
         std::error_code ec;
         fs::remove_all(dir, ec);
-        fs::remove(fs::path(dir).parent_path(), ec);  // e2e-cases/, when it is empty
     } else {
         fprintf(stderr, "e2e: case directory kept: %s\n", dir.c_str());
     }

@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# Speed and memory of logdump-report on a large fleet: a generated log
+# directory of 200 drive logs, 50 of them with four internal-log sections of
+# 16,777,218 bytes (about 10.5 GB of text), summarised against cat of the
+# whole directory (target: under a tenth of cat's time); then the peak
+# memory of the same directory with sections of 1 MiB, to show that it does
+# not grow with the section size.
+#
+#   bench/report_bench.sh [BUILD_DIR]     (default: build)
+#
+# BENCH_DIR names the parent of the generated directories (default
+# /var/tmp: on disk, as /dev/shm would hold 10 GB in memory). When it has
+# not room enough, fewer disks get sections and the script says so.
+# BENCH_RUNS: timed runs of each command, the fastest counts (default 3).
+# Both commands are timed with the directory in the page cache (a first,
+# untimed cat loads it), so the disk does not decide the result.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+runs=${BENCH_RUNS:-3}
+report=""
+for p in "$build/logdump-report" "$build/report/logdump-report"; do
+  [ -x "$p" ] && { report=$p; break; }
+done
+gen=$build/bench/report_gen
+[ -n "$report" ] || { echo "report_bench.sh: logdump-report not built in $build" >&2; exit 2; }
+[ -x "$gen" ] || { echo "report_bench.sh: $gen not built (cmake --build $build --target report_gen)" >&2; exit 2; }
+[ -x /usr/bin/time ] || { echo "report_bench.sh: /usr/bin/time missing (Debian package time)" >&2; exit 2; }
+
+disks=200 family=50 big=16777218 small=1048579
+work=$(mktemp -d "${BENCH_DIR:-/var/tmp}/report-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+# A section of LEN bytes is LEN/16 lines of 50 characters; a disk without
+# sections is about 3 kB.
+text_of() { echo $(( ($1 + 15) / 16 * 50 + 40 )); }
+per_family=$((4 * $(text_of $big)))
+need=$((family * per_family + disks * 4096 + family * 4 * $(text_of $small)))
+avail=$(df -B1 --output=avail "$work" | tail -1)
+if ((need + need / 10 > avail)); then
+  family=$(( (avail * 9 / 10 - disks * 4096) / (per_family + 4 * $(text_of $small)) ))
+  ((family > 0)) || { echo "report_bench.sh: no room in $work for even one disk with sections" >&2; exit 2; }
+  echo "report_bench.sh: $((avail / 1000000)) MB free in $(dirname "$work"): only $family disks get sections (50 asked)"
+fi
+
+mkdir "$work/big" "$work/small"
+echo "generating $disks drive logs, $family with four sections of $big bytes ..."
+"$gen" "$work/big" $disks $family $big
+"$gen" "$work/small" $disks $family $small
+bytes=$(du -sb "$work/big" | cut -f1)
+
+# Fastest of $runs runs, in milliseconds; a report's status 1 or 2 (WARN,
+# FAIL) is a normal result.
+fastest() {
+  local best=0 t0 t1 d s
+  for ((i = 0; i < runs; i++)); do
+    t0=$(date +%s%N)
+    s=0
+    "$@" > /dev/null || s=$?
+    t1=$(date +%s%N)
+    ((s <= 2)) || { echo "report_bench.sh: $* ended with $s" >&2; exit 1; }
+    d=$(((t1 - t0) / 1000000))
+    if ((best == 0 || d < best)); then best=$d; fi
+  done
+  echo "$best"
+}
+cat_dir() { cat "$1"/* ; }
+
+cat_dir "$work/big" > /dev/null  # into the page cache
+t_cat=$(fastest cat_dir "$work/big")
+t_text=$(fastest "$report" "$work/big")
+t_json=$(fastest "$report" --json "$work/big")
+
+peak() {
+  local s=0
+  /usr/bin/time -v -o "$work/time.txt" "$report" --json "$1" > /dev/null || s=$?
+  ((s <= 2)) || { echo "report_bench.sh: logdump-report on $1 ended with $s" >&2; exit 1; }
+  awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt"
+}
+rss_big=$(peak "$work/big")
+rss_small=$(peak "$work/small")
+
+awk -v b="$bytes" -v c="$t_cat" -v t="$t_text" -v j="$t_json" -v rb="$rss_big" -v rs="$rss_small" \
+    -v d=$disks -v f=$family -v runs="$runs" 'BEGIN {
+  printf "%d drive logs, %d with four 16 MiB sections: %.2f GB of text; fastest of %d runs, page cache warm\n", d, f, b / 1e9, runs
+  printf "  cat of the directory        %8d ms\n", c
+  printf "  logdump-report (text)       %8d ms  (%.3f of cat) %s\n", t, t / c, (t * 10 < c ? "met" : "MISSED")
+  printf "  logdump-report --json       %8d ms  (%.3f of cat) %s\n", j, j / c, (j * 10 < c ? "met" : "MISSED")
+  printf "peak resident set of logdump-report --json:\n"
+  printf "  sections of 16,777,218 bytes %6d kB\n  sections of  1,048,579 bytes %6d kB\n", rb, rs
+}'

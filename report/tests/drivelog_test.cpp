@@ -1,0 +1,89 @@
+// The drive-log reader: a valid log, then the same log with one fault.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "drivelog.h"
+#include "util.h"
+
+namespace {
+
+using namespace rpt;
+
+// A section as the drive sends it: bytes 1..3 hold its length less 3.
+std::vector<uint8_t> section(uint8_t type, size_t len) {
+    std::vector<uint8_t> b(len);
+    b[0] = type;
+    b[1] = static_cast<uint8_t>((len - 3) >> 16);
+    b[2] = static_cast<uint8_t>((len - 3) >> 8);
+    if (len > 3) b[3] = static_cast<uint8_t>(len - 3);
+    for (size_t i = 4; i < len; ++i) b[i] = static_cast<uint8_t>(i);
+    return b;
+}
+
+const std::string kIdentity = "Device code   : ACME    DSK KZA4072TX   A1B2\r\nSerial number : KZSER000000000000001\r\n";
+const std::string kPage06 = "<Page06>\r\n" + test::dump(test::unhex("060000080000020400000244"));
+const std::string kPage0d = "<Page0d>\r\n" + test::dump(test::unhex("0d00000c000003020024000103020044"));
+const std::string kSections = "<Drive Status Log>\r\n" + test::dump(section(1, 3)) + "<Drive Interna Log>\r\n" +
+                              test::dump(section(2, 5000)) + "<Command Log>\r\n" + test::dump(section(4, 32)) +
+                              "<Controller Internal Information>\r\n" + test::dump(section(8, 35));
+const std::string kValid = kIdentity + kPage06 + kPage0d + kSections;
+
+std::string replace(std::string s, const std::string& from, const std::string& to) {
+    size_t at = s.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) s.replace(at, from.size(), to);
+    return s;
+}
+
+TEST(DriveLog, FaultsBecomeFindings) {
+    struct Row {
+        const char* name;
+        std::string text;
+        std::vector<std::string> codes;   // findings, in order
+        std::vector<uint64_t> present;    // bytes found per section
+        bool page_damaged = false;        // of the first page
+    };
+    const std::vector<uint64_t> whole = {3, 5000, 32, 35};
+    const std::vector<Row> rows = {
+        {"valid", kValid, {}, whole},
+        {"torn last line", kValid.substr(0, kValid.size() - 2), {"torn-line"}, whole},
+        {"cut inside a section", kValid.substr(0, kValid.size() - 55), {"torn-line", "section-cut"}, {3, 5000, 32, 18}},
+        {"section cut, next block follows", replace(kValid, test::dump(section(2, 5000)), test::dump(section(2, 5000)).substr(0, 4000)),
+         {"section-cut"}, {3, 1280, 32, 35}},
+        {"section longer than its field", replace(kValid, test::dump(section(4, 32)), test::dump(section(4, 32)) + " 00\r\n"),
+         {"section-length"}, {3, 5000, 33, 35}},
+        {"page length field disagrees", replace(kValid, " 06 00 00 08", " 06 00 00 09"), {"page-length"}, whole, true},
+        {"page code disagrees", replace(kValid, " 06 00 00 08", " 07 00 00 08"), {"page-code"}, whole, true},
+        {"junk in a page", replace(kValid, " 06 00 00 08", " 06 00 0g 08"), {"junk-line"}, whole, true},
+        {"LF alone", replace(kValid, "<Page0d>\r\n", "<Page0d>\n"), {"line-ends"}, whole},
+        {"LF alone in a section", replace(kValid, "<Command Log>\r\n", "<Command Log>\n"), {"line-ends"}, whole},
+        {"no identity", kValid.substr(kIdentity.size()), {"identity"}, whole},
+        {"page that failed", replace(kValid, kPage0d, "<Page0d>\r\n"), {"page-unread"}, whole},
+        {"junk line", replace(kValid, kPage0d, kPage0d + "garbage\r\n"), {"junk-line"}, whole},
+        {"empty file", "", {"empty-file"}, {}},
+    };
+    for (auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        DriveLog log = read_drive_log(row.text);
+        std::vector<std::string> codes;
+        for (auto& f : log.findings) codes.push_back(f.code);
+        EXPECT_EQ(codes, row.codes);
+        std::vector<uint64_t> present;
+        for (auto& s : log.sections) present.push_back(s.present);
+        EXPECT_EQ(present, row.present);
+        if (row.text.empty()) continue;
+        EXPECT_EQ(log.identity, row.codes != std::vector<std::string>{"identity"});
+        ASSERT_EQ(log.pages.size(), 2u);
+        EXPECT_EQ(log.pages[0].damaged, row.page_damaged);
+        ASSERT_EQ(log.sections.size(), 4u);
+        EXPECT_EQ(log.sections[1].length, 5000u);
+        EXPECT_EQ(log.sections[3].type, 8);
+    }
+    DriveLog v = read_drive_log(kValid);
+    EXPECT_EQ(v.device_code, "ACME    DSK KZA4072TX   A1B2");
+    EXPECT_EQ(v.serial, "KZSER000000000000001");
+    EXPECT_EQ(v.pages[1].bytes, test::unhex("0d00000c000003020024000103020044"));
+}
+
+}  // namespace

@@ -1,0 +1,82 @@
+// The generic page reader: exact counters of every width, unknown pages and
+// parameters kept raw, parameters that run past their page.
+#include <gtest/gtest.h>
+
+#include "pages.h"
+#include "util.h"
+
+namespace {
+
+using namespace rpt;
+using test::page;
+using test::param;
+
+TEST(Pages, CountersOfEveryWidth) {
+    struct Row {
+        std::string data;
+        std::optional<uint64_t> value;
+    };
+    const std::vector<Row> rows = {
+        {"ff", 0xff},
+        {"0102", 0x0102},
+        {"ffffff", 0xffffff},
+        {"80000001", 0x80000001},
+        {"0102030405", 0x0102030405},
+        {"ffffffffffff", 0xffffffffffff},
+        {"01020304050607", 0x01020304050607},
+        {"ffffffffffffffff", 0xffffffffffffffff},
+        {"010203040506070809", std::nullopt},  // wider than 8 bytes: raw only
+        {"", std::nullopt},
+    };
+    for (auto& r : rows) {
+        SCOPED_TRACE(r.data);
+        Page p = decode_page(page(0x06, {param(0, r.data)}));
+        ASSERT_EQ(p.params.size(), 1u);
+        EXPECT_EQ(p.params[0].value, r.value);
+        EXPECT_EQ(p.params[0].raw, test::unhex(r.data));
+        EXPECT_EQ(p.findings.size(), r.value ? 0u : 1u);
+    }
+}
+
+TEST(Pages, LayoutsAndFaults) {
+    struct Row {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        std::string page_name;
+        std::string param_name;                  // of the last parameter
+        std::optional<uint64_t> value;           // of the last parameter
+        std::vector<std::string> findings;
+    };
+    auto temp = [](const std::string& t) { return page(0x0d, {param(0, "00" + t), param(1, "0044")}); };
+    auto raw0d = temp("24");
+    raw0d[7] = 0x09;  // the first parameter claims 9 bytes
+    std::vector<uint8_t> spf = page(0x0d, {param(0, "0024")});
+    spf[0] |= 0x40;
+    spf[1] = 0x01;
+    const std::vector<Row> rows = {
+        {"temperature", temp("24"), "Temperature", "Reference temperature", 0x44, {}},
+        {"parameter past the page", raw0d, "Temperature", "Temperature", std::nullopt, {"param-length"}},
+        {"page with a subpage", spf, "Page 0d", "Parameter 0000", std::nullopt, {}},
+        {"unknown parameter", page(0x03, {param(0x8001, "0102")}), "Read error counters", "Parameter 8001", std::nullopt, {}},
+        {"vendor page", page(0x37, {param(0, "01")}), "Vendor specific page 37", "Parameter 0000", std::nullopt, {}},
+        {"header cut", page(0x06, {test::unhex("000003")}), "Non-medium error", "", std::nullopt, {"param-length"}},
+    };
+    for (auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        Page p = decode_page(r.bytes);
+        EXPECT_EQ(p.name, r.page_name);
+        std::vector<std::string> codes;
+        for (auto& f : p.findings) codes.push_back(f.code);
+        EXPECT_EQ(codes, r.findings);
+        if (r.param_name.empty()) {
+            EXPECT_TRUE(p.params.empty());
+            continue;
+        }
+        ASSERT_FALSE(p.params.empty());
+        EXPECT_EQ(p.params.back().name, r.param_name);
+        EXPECT_EQ(p.params.back().value, r.value);
+        EXPECT_EQ(p.params.back().control, 0x03);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,77 @@
+// Helpers shared by the report's tests.
+#pragma once
+#include <cstdint>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "drivelog.h"
+
+namespace rpt::test {
+
+inline std::string slurp(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+// Bytes of a compact hex string ("0d00000c...", blanks allowed).
+inline std::vector<uint8_t> unhex(const std::string& h) {
+    std::vector<uint8_t> out;
+    std::string digits;
+    for (char c : h)
+        if (c != ' ') digits += c;
+    for (size_t i = 0; i + 1 < digits.size(); i += 2) out.push_back(static_cast<uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
+    return out;
+}
+
+// The collector's hex dump: " %02x" per byte, 16 a line, CR LF.
+inline std::string dump(const std::vector<uint8_t>& b) {
+    std::string s;
+    char x[4];
+    for (size_t i = 0; i < b.size(); ++i) {
+        snprintf(x, sizeof x, " %02x", b[i]);
+        s += x;
+        if (i % 16 == 15 || i + 1 == b.size()) s += "\r\n";
+    }
+    return s;
+}
+
+// The bytes of a file in the collector's hex dump format.
+inline std::vector<uint8_t> read_dump(const std::string& path) {
+    std::vector<uint8_t> out;
+    std::istringstream in(slurp(path));
+    std::string line;
+    uint8_t b[16];
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        int n = parse_hex_line(line, b);
+        if (n > 0) out.insert(out.end(), b, b + n);
+    }
+    return out;
+}
+
+}  // namespace rpt::test
+
+namespace rpt::test {
+
+// A log page from its code and parameters, each "cccc" code then data hex.
+inline std::vector<uint8_t> param(uint16_t code, const std::string& data, uint8_t control = 0x03) {
+    auto d = unhex(data);
+    std::vector<uint8_t> p = {static_cast<uint8_t>(code >> 8), static_cast<uint8_t>(code), control,
+                              static_cast<uint8_t>(d.size())};
+    p.insert(p.end(), d.begin(), d.end());
+    return p;
+}
+
+inline std::vector<uint8_t> page(uint8_t code, const std::vector<std::vector<uint8_t>>& params) {
+    std::vector<uint8_t> body;
+    for (auto& p : params) body.insert(body.end(), p.begin(), p.end());
+    std::vector<uint8_t> out = {code, 0, static_cast<uint8_t>(body.size() >> 8), static_cast<uint8_t>(body.size())};
+    out.insert(out.end(), body.begin(), body.end());
+    return out;
+}
+
+}  // namespace rpt::test
