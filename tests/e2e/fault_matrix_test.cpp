@@ -34,17 +34,17 @@ using Bytes = std::vector<unsigned char>;
 
 const std::string P02 = "02 00 00 04 00 00 01 07";
 const std::string P0D = "0d 00 00 08 00 00 02 02 00 1e 00 00";
-struct PageSpec {
+struct DeclaredPage {
     unsigned code;
     std::string hex;
 };
 // Page 00 as the simulated drive generates it from the declared pages.
-const std::vector<PageSpec> kPages = {{0x00, "00 00 00 02 02 0d"}, {0x02, P02}, {0x0d, P0D}};
-struct SectionSpec {
+const std::vector<DeclaredPage> kPages = {{0x00, "00 00 00 02 02 0d"}, {0x02, P02}, {0x0d, P0D}};
+struct DeclaredSection {
     unsigned type;
     size_t len;
 };
-const std::vector<SectionSpec> kSections = {{1, 20}, {2, 3}, {4, 16}, {8, 40}};
+const std::vector<DeclaredSection> kSections = {{1, 20}, {2, 3}, {4, 16}, {8, 40}};
 const char* kSectionTitles[] = {"<Drive Status Log>\r\n", "<Drive Interna Log>\r\n", "<Command Log>\r\n",
                                 "<Controller Internal Information>\r\n"};
 
