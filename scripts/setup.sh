@@ -11,6 +11,8 @@ packages+=(libarchive-dev nlohmann-json3-dev libcli11-dev libsgutils2-dev clang 
 packages+=(chromium fonts-dejavu-core)
 # Packages and man pages (cpack, lintian, man), fleet runs (ansible).
 packages+=(file lintian man-db ansible-core)
+# Fuzzing (scripts/fuzz.sh): clang and its libFuzzer runtime; memcheck: valgrind.
+packages+=(clang-14 libclang-rt-14-dev valgrind)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

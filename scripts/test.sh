@@ -32,3 +32,10 @@ done
 
 # logdump-report: its two libFuzzer targets, about 20 seconds each.
 report/fuzz/run.sh 20 build-fuzz-report
+
+# Fuzz targets of every reader of outside data, about a minute in all.
+scripts/fuzz.sh
+
+# Memcheck: the end-to-end cases of the 64-bit program again under valgrind
+# (any error or definite leak fails the case).
+E2E_VALGRIND=1 ctest --test-dir build --output-on-failure -j "$jobs" -R '^e2e\..*/logdump64$'

@@ -125,48 +125,53 @@ void Medium::fill(U64 lba, U32 count, const Block& block) {
 
 namespace {
 
-std::string scsi_fields(const SL_LIB_CMD_PARAM_T* req) {
-    if (req->pData == nullptr || req->dataSize < SCSI_PASSTHRU_HEADER_SIZE) return "";
-    const auto* pt = static_cast<const SCSI_PASSTHRU_T*>(req->pData);
-    unsigned cdblen = pt->cdbLen;
+std::string scsi_fields(const wire::Request& req) {
+    namespace scsi = wire::scsi;
+    const U8* pt = req.data();
+    if (pt == nullptr || req.data_size() < scsi::kHeader) return "";
+    unsigned cdblen = pt[scsi::kCdbLen];
     char buf[160];
-    snprintf(buf, sizeof buf, " tgt=%u one=%u zero=%u dir=%u timeout=%u cdblen=%u cdb=", pt->targetId, pt->fixedOne,
-             pt->fixedZero, pt->dir, pt->timeout, cdblen);
+    snprintf(buf, sizeof buf, " tgt=%u one=%u zero=%u dir=%u timeout=%u cdblen=%u cdb=", wire::le16(pt + scsi::kTargetId),
+             pt[scsi::kFixedOne], pt[scsi::kFixedZero], pt[scsi::kDir], wire::le16(pt + scsi::kTimeout), cdblen);
     std::string s = buf;
-    s += to_hex(pt->cdb, cdblen < 16 ? cdblen : 16);
-    snprintf(buf, sizeof buf, " datalen=%u", pt->dataLen);
+    s += to_hex(pt + scsi::kCdb, cdblen < scsi::kCdbMax ? cdblen : scsi::kCdbMax);
+    snprintf(buf, sizeof buf, " datalen=%u", wire::le32(pt + scsi::kDataLen));
     return s + buf;
 }
 
-std::string stp_fields(const SL_LIB_CMD_PARAM_T* req) {
-    if (req->pData == nullptr || req->dataSize < STP_RESPONSE_OFFSET) return "";
-    const auto* p = static_cast<const SL_STP_PASSTHRU_T*>(req->pData);
+std::string stp_fields(const wire::Request& req) {
+    namespace stp = wire::stp;
+    const U8* p = req.data();
+    if (p == nullptr || req.data_size() < stp::kResponse) return "";
     char buf[160];
-    snprintf(buf, sizeof buf, " tgt=%u dir=%u timeout=%u flags=%08x resplen=%u datalen=%u fis=", p->targetId, p->dir,
-             p->timeout, p->stpFlags, p->fisResponseLen, p->dataLen);
-    return buf + to_hex(p->fis, sizeof p->fis);
+    snprintf(buf, sizeof buf, " tgt=%u dir=%u timeout=%u flags=%08x resplen=%u datalen=%u fis=", p[stp::kTargetId],
+             p[stp::kDir], wire::le16(p + stp::kTimeout), wire::le32(p + stp::kFlags), wire::le32(p + stp::kResponseLen),
+             wire::le32(p + stp::kDataLen));
+    return buf + to_hex(p + stp::kFis, stp::kFisLen);
 }
 
 }  // namespace
 
-int ProcessLibCommand(SL_LIB_CMD_PARAM_T* req) {
-    if (req == nullptr) return kErrBadBuffer;
+int ProcessLibCommand(SL_LIB_CMD_PARAM_T* request) {
+    if (request == nullptr) return kErrBadBuffer;
+    const wire::Request req(request);
+    const U8* r = req.bytes();
     char head[200];
-    snprintf(head, sizeof head, "lib type=%u cmd=%u ctrl=%u ref=%s param=%s rsv0=%s rsv1=%u size=%u", req->cmdType,
-             req->cmd, req->ctrlId, to_hex(&req->devRef, 8).c_str(), to_hex(&req->param, 8).c_str(),
-             to_hex(req->reserved0, 2).c_str(), req->reserved1, req->dataSize);
+    snprintf(head, sizeof head, "lib type=%u cmd=%u ctrl=%u ref=%s param=%s rsv0=%s rsv1=%u size=%u", req.cmd_type(),
+             req.cmd(), req.ctrl(), to_hex(r + wire::req::kDevRef, 8).c_str(), to_hex(r + wire::req::kParam, 8).c_str(),
+             to_hex(r + wire::req::kReserved0, 2).c_str(), req.reserved1(), req.data_size());
     std::string line = head;
     int rc;
-    if (req->cmdType == SL_CMD_TYPE_PASSTHRU && req->cmd == SL_CMD_PASSTHRU_SCSI) {
+    const U8 type = req.cmd_type(), cmd = req.cmd();
+    if (type == wire::kTypePassthru && cmd == wire::kPassthruScsi) {
         line += scsi_fields(req);
         rc = scsi_passthru(req);
-    } else if (req->cmdType == SL_CMD_TYPE_PASSTHRU && req->cmd == SL_CMD_PASSTHRU_STP) {
+    } else if (type == wire::kTypePassthru && cmd == wire::kPassthruStp) {
         line += stp_fields(req);
         rc = stp_passthru(req);
     } else {
-        if ((req->cmdType == SL_CMD_TYPE_PD && req->cmd == 11) ||
-            (req->cmdType == SL_CMD_TYPE_CONTROLLER && req->cmd == 16))
-            line += " data=" + (req->pData ? to_hex(req->pData, req->dataSize) : std::string());
+        if ((type == wire::kTypePd && cmd == 11) || (type == wire::kTypeController && cmd == 16))
+            line += " data=" + (req.data() ? to_hex(req.data(), req.data_size()) : std::string());
         rc = management(req);
     }
     line += " rc=" + std::to_string(rc);

@@ -6,6 +6,7 @@
 #include "codes.h"
 #include "common/util.h"
 #include "state.h"
+#include "wire.h"
 
 namespace sim {
 
@@ -21,15 +22,15 @@ void put_text(U8* p, const std::string& s, size_t len) {
 }
 
 // The answer record must fit; only its own size is written.
-U8* record(SL_LIB_CMD_PARAM_T* req, size_t size) {
-    if (req->pData == nullptr || req->dataSize < size) return nullptr;
-    auto* p = static_cast<U8*>(req->pData);
+U8* record(const wire::Request& req, size_t size) {
+    if (req.data() == nullptr || req.data_size() < size) return nullptr;
+    U8* p = req.data();
     memset(p, 0, size);
     return p;
 }
 
-int controller_list(SL_LIB_CMD_PARAM_T* req) {
-    U8* p = record(req, sizeof(SL_CTRL_LIST_T));
+int controller_list(const wire::Request& req) {
+    U8* p = record(req, wire::kCtrlListSize);
     if (!p) return kErrBadBuffer;
     // Count, then up to 16 controller indices, all 32-bit.
     const auto& ctrls = library().scenario.controllers;
@@ -43,9 +44,9 @@ int controller_list(SL_LIB_CMD_PARAM_T* req) {
     return kOk;
 }
 
-int controller_info(SL_LIB_CMD_PARAM_T* req, const Controller& c) {
+int controller_info(const wire::Request& req, const Controller& c) {
     if (c.infoError) return *c.infoError;
-    U8* p = record(req, sizeof(SL_CTRL_INFO_T));
+    U8* p = record(req, wire::kCtrlInfoSize);
     if (!p) return kErrBadBuffer;
     const Scenario& sc = library().scenario;
     put_le(p + 0, 0x1000, 2);  // PCI vendor
@@ -65,7 +66,7 @@ int controller_info(SL_LIB_CMD_PARAM_T* req, const Controller& c) {
     for (const Device* d : sc.devices_of(c.index))
         if (d->kind != DeviceKind::Silent && d->ptype == 0) ++pds;
     p[104] = pds;
-    p[111] = static_cast<U8>(sc.device_id_count(c.index));
+    p[wire::kCtrlInfoDeviceIdCount] = static_cast<U8>(sc.device_id_count(c.index));
     put_text(p + 112, "Jun 06 2024", 16);
     return kOk;
 }
@@ -77,9 +78,9 @@ U8 pd_state(const DeviceState& st) {
     return 0x18;  // online
 }
 
-int physical_info(SL_LIB_CMD_PARAM_T* req, const Device& d) {
+int physical_info(const wire::Request& req, const Device& d) {
     if (d.pdinfoError) return *d.pdinfoError;
-    U8* p = record(req, sizeof(SL_PD_INFO_T));
+    U8* p = record(req, wire::kPdInfoSize);
     if (!p) return kErrBadBuffer;
     const DeviceState& st = device_state(d.ctrl, d.id);
     put_le(p + 0, d.id, 2);
@@ -92,15 +93,15 @@ int physical_info(SL_LIB_CMD_PARAM_T* req, const Device& d) {
     p[32] = pd_state(st);
     p[33] = d.kind == DeviceKind::Sata ? 6 : 12;  // link speed, Gb/s
     fill_inquiry(d, p + 40);
-    p[189] = static_cast<U8>(d.interface << 4);
+    p[wire::kPdInfoInterface] = static_cast<U8>(d.interface << 4);
     p[190] = d.ptype;
     return kOk;
 }
 
-int logical_info(SL_LIB_CMD_PARAM_T* req, const Controller& c) {
-    const U16 ld = req->devRef.genRef.ref_2b[0];
+int logical_info(const wire::Request& req, const Controller& c) {
+    const U16 ld = req.device_id();
     if (ld >= c.logicalDrives) return kErrNoDevice;
-    U8* p = record(req, sizeof(SL_LD_INFO_T));
+    U8* p = record(req, wire::kLdInfoSize);
     if (!p) return kErrBadBuffer;
     put_le(p + 0, ld, 2);
     p[2] = static_cast<U8>(ld);  // target id
@@ -119,33 +120,33 @@ int logical_info(SL_LIB_CMD_PARAM_T* req, const Controller& c) {
 
 }  // namespace
 
-int management(SL_LIB_CMD_PARAM_T* req) {
-    const unsigned ctrl = req->ctrlId;
-    const U16 id = req->devRef.pdRef.deviceId;
-    const U8 type = req->cmdType, cmd = req->cmd;
+int management(const wire::Request& req) {
+    const unsigned ctrl = req.ctrl();
+    const U16 id = req.device_id();
+    const U8 type = req.cmd_type(), cmd = req.cmd();
     char key[32];
     snprintf(key, sizeof key, "mgmt:%u/%u", type, cmd);
     std::vector<std::string> keys = {key};
-    if (type == SL_CMD_TYPE_PD && cmd == 0) keys.push_back("pdinfo");
+    if (type == wire::kTypePd && cmd == 0) keys.push_back("pdinfo");
     Outcome o = apply_rules(ctrl, id, keys);
     if (o.delayMs) wait_ms(o.delayMs);
     if (o.fault) return o.fault->code;
 
-    if (type == SL_CMD_TYPE_SYSTEM && cmd == 0) return controller_list(req);
+    if (type == wire::kTypeSystem && cmd == 0) return controller_list(req);
 
     const Scenario& sc = library().scenario;
     auto cit = sc.controllers.find(ctrl);
-    const bool known = type == SL_CMD_TYPE_CONTROLLER || type == SL_CMD_TYPE_LD || type == SL_CMD_TYPE_PD;
+    const bool known = type == wire::kTypeController || type == wire::kTypeLd || type == wire::kTypePd;
     if (!known) return kErrInvalidCommand;
     if (cit == sc.controllers.end()) return kErrInvalidController;
     const Controller& c = cit->second;
 
-    if (type == SL_CMD_TYPE_CONTROLLER) {
+    if (type == wire::kTypeController) {
         ControllerState& cs = controller_state(ctrl);
         switch (cmd) {
         case 0: return controller_info(req, c);
         case 14: {  // patrol read status
-            U8* p = record(req, sizeof(SL_PATROL_READ_STATUS_T));
+            U8* p = record(req, wire::kPatrolStatusSize);
             if (!p) return kErrBadBuffer;
             p[0] = cs.patrolActive ? 1 : 0;
             put_le(p + 4, cs.patrolIterations, 4);
@@ -153,14 +154,14 @@ int management(SL_LIB_CMD_PARAM_T* req) {
             return kOk;
         }
         case 15: {  // patrol read properties
-            U8* p = record(req, sizeof(SL_PATROL_READ_PROPERTIES_T));
+            U8* p = record(req, wire::kPatrolPropertiesSize);
             if (!p) return kErrBadBuffer;
             memcpy(p, cs.patrolProperties.data(), cs.patrolProperties.size());
             return kOk;
         }
         case 16:  // set patrol read properties
-            if (req->pData == nullptr || req->dataSize < sizeof(SL_PATROL_READ_PROPERTIES_T)) return kErrBadBuffer;
-            memcpy(cs.patrolProperties.data(), req->pData, cs.patrolProperties.size());
+            if (req.data() == nullptr || req.data_size() < wire::kPatrolPropertiesSize) return kErrBadBuffer;
+            memcpy(cs.patrolProperties.data(), req.data(), cs.patrolProperties.size());
             return kOk;
         case 17:
             if (cs.patrolActive) return kErrInvalidState;
@@ -174,7 +175,7 @@ int management(SL_LIB_CMD_PARAM_T* req) {
         default: return kErrInvalidCommand;
         }
     }
-    if (type == SL_CMD_TYPE_LD) return cmd == 0 ? logical_info(req, c) : kErrInvalidCommand;
+    if (type == wire::kTypeLd) return cmd == 0 ? logical_info(req, c) : kErrInvalidCommand;
 
     // Physical drive commands.
     if (cmd != 0 && cmd != 1 && cmd != 2 && (cmd < 10 || cmd > 13)) return kErrInvalidCommand;
@@ -191,14 +192,14 @@ int management(SL_LIB_CMD_PARAM_T* req) {
         st.spare = SpareRole::Global;
         return kOk;
     case 11:
-        if (req->pData == nullptr || req->dataSize < sizeof(SL_ARRAY_LIST_T)) return kErrBadBuffer;
+        if (req.data() == nullptr || req.data_size() < wire::kArrayListSize) return kErrBadBuffer;
         if (st.spare != SpareRole::None) return kErrInvalidState;
         st.spare = SpareRole::Dedicated;
-        memcpy(st.spareArrays.data(), req->pData, st.spareArrays.size());
+        memcpy(st.spareArrays.data(), req.data(), st.spareArrays.size());
         return kOk;
     case 12: {
         if (st.spare != SpareRole::Dedicated) return kErrInvalidState;
-        U8* p = record(req, sizeof(SL_DEDICATED_SPARE_INFO_T));
+        U8* p = record(req, wire::kSpareInfoSize);
         if (!p) return kErrBadBuffer;
         put_le(p, id, 2);
         memcpy(p + 4, st.spareArrays.data(), 33);

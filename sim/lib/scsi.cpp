@@ -6,10 +6,13 @@
 #include "codes.h"
 #include "common/util.h"
 #include "state.h"
+#include "wire.h"
 
 namespace sim {
 
 namespace {
+
+namespace scsi = wire::scsi;
 
 constexpr U8 kGood = 0x00;
 constexpr U8 kCheckCondition = 0x02;
@@ -34,11 +37,11 @@ void put32(U8* p, U32 v) {
 
 class Command {
 public:
-    Command(SCSI_PASSTHRU_T* pt, const Device& dev, DeviceState& st, const Rule* transfer)
+    Command(U8* pt, const Device& dev, DeviceState& st, const Rule* transfer)
         : pt_(pt), d_(dev), st_(st), t_(transfer) {}
 
     int run() {
-        const U8* cdb = pt_->cdb;
+        const U8* cdb = cdb_bytes();
         switch (cdb[0]) {
         case 0x00: return good();  // TEST UNIT READY
         case 0x03: return request_sense();
@@ -60,31 +63,33 @@ public:
     }
 
 private:
-    SCSI_PASSTHRU_T* pt_;
+    U8* pt_;  // the pass-through record, as bytes
     const Device& d_;
     DeviceState& st_;
     const Rule* t_;  // a transfer rule for this call, or null
 
-    U8* data() { return passthru_data(pt_); }
+    U8* data() { return pt_ + scsi::kHeader; }
+    const U8* cdb_bytes() const { return pt_ + scsi::kCdb; }
+    U32 data_len() const { return wire::le32(pt_ + scsi::kDataLen); }
 
     // The bytes a transfer rule lets through of n, and the dataLen it hands
     // back.
     size_t sent(size_t n) {
         if (t_ && t_->bytes && *t_->bytes < n) n = *t_->bytes;
-        if (t_ && t_->setDataLen) pt_->dataLen = static_cast<U32>(n);
+        if (t_ && t_->setDataLen) wire::put_le32(pt_ + scsi::kDataLen, static_cast<U32>(n));
         return n;
     }
 
     int good() {
-        pt_->scsiStatus = kGood;
-        memset(pt_->senseData, 0, sizeof pt_->senseData);
+        pt_[scsi::kStatus] = kGood;
+        memset(pt_ + scsi::kSense, 0, scsi::kSenseLen);
         return kOk;
     }
 
     int check(U8 key, U8 asc, U8 ascq = 0) {
-        pt_->scsiStatus = kCheckCondition;
-        U8* s = pt_->senseData;
-        memset(s, 0, sizeof pt_->senseData);
+        pt_[scsi::kStatus] = kCheckCondition;
+        U8* s = pt_ + scsi::kSense;
+        memset(s, 0, scsi::kSenseLen);
         s[0] = 0x70;  // current error, fixed format
         s[2] = key;
         s[7] = 0x0A;  // additional sense length
@@ -95,7 +100,7 @@ private:
 
     // Copies the answer, cut to the allocation length and to the data area.
     int deliver(const U8* src, size_t len, U32 alloc) {
-        size_t n = sent(std::min<size_t>({len, alloc, pt_->dataLen}));
+        size_t n = sent(std::min<size_t>({len, alloc, data_len()}));
         if (n > 0) memcpy(data(), src, n);
         return good();
     }
@@ -104,11 +109,11 @@ private:
 
     int request_sense() {
         U8 sense[18] = {0x70, 0, 0, 0, 0, 0, 0, 0x0A};
-        return deliver(sense, sizeof sense, pt_->cdb[4]);
+        return deliver(sense, sizeof sense, cdb_bytes()[4]);
     }
 
     int inquiry() {
-        const U8* cdb = pt_->cdb;
+        const U8* cdb = cdb_bytes();
         U32 alloc = get16(cdb + 3);
         if ((cdb[1] & 0x01) == 0) {
             if (cdb[2] != 0) return check(kIllegalRequest, kAscInvalidFieldInCdb);
@@ -153,7 +158,7 @@ private:
     }
 
     int mode_sense() {
-        const U8* cdb = pt_->cdb;
+        const U8* cdb = cdb_bytes();
         const U8 page = cdb[2] & 0x3F;
         if (cdb[3] != 0 && cdb[3] != 0xFF) return check(kIllegalRequest, kAscInvalidFieldInCdb);
         const bool dbd = (cdb[1] & 0x08) != 0;
@@ -197,34 +202,34 @@ private:
 
     int read10() {
         if (!has_medium()) return check(kIllegalRequest, kAscInvalidOpcode);
-        U32 lba = get32(pt_->cdb + 2), count = get16(pt_->cdb + 7);
+        U32 lba = get32(cdb_bytes() + 2), count = get16(cdb_bytes() + 7);
         if (!in_range(lba, count)) return check(kIllegalRequest, kAscLbaOutOfRange);
-        size_t n = std::min<U64>(static_cast<U64>(count) * 512, pt_->dataLen);
+        size_t n = std::min<U64>(static_cast<U64>(count) * 512, data_len());
         st_.medium.read(lba, data(), n);
         return good();
     }
 
     int write10() {
         if (!has_medium()) return check(kIllegalRequest, kAscInvalidOpcode);
-        U32 lba = get32(pt_->cdb + 2), count = get16(pt_->cdb + 7);
+        U32 lba = get32(cdb_bytes() + 2), count = get16(cdb_bytes() + 7);
         if (!in_range(lba, count)) return check(kIllegalRequest, kAscLbaOutOfRange);
-        size_t n = std::min<U64>(static_cast<U64>(count) * 512, pt_->dataLen);
+        size_t n = std::min<U64>(static_cast<U64>(count) * 512, data_len());
         st_.medium.write(lba, data(), n);
         return good();
     }
 
     int verify10() {
         if (!has_medium()) return check(kIllegalRequest, kAscInvalidOpcode);
-        U32 lba = get32(pt_->cdb + 2), count = get16(pt_->cdb + 7);
+        U32 lba = get32(cdb_bytes() + 2), count = get16(cdb_bytes() + 7);
         if (!in_range(lba, count)) return check(kIllegalRequest, kAscLbaOutOfRange);
         return good();
     }
 
     int write_same10() {
         if (!has_medium()) return check(kIllegalRequest, kAscInvalidOpcode);
-        U32 lba = get32(pt_->cdb + 2), count = get16(pt_->cdb + 7);
+        U32 lba = get32(cdb_bytes() + 2), count = get16(cdb_bytes() + 7);
         // A count of 0 (to the end of the medium) is not supported.
-        if (count == 0 || pt_->dataLen < 512) return check(kIllegalRequest, kAscInvalidFieldInCdb);
+        if (count == 0 || data_len() < 512) return check(kIllegalRequest, kAscInvalidFieldInCdb);
         if (!in_range(lba, count)) return check(kIllegalRequest, kAscLbaOutOfRange);
         Block block;
         memcpy(block.data(), data(), 512);
@@ -233,7 +238,7 @@ private:
     }
 
     int log_sense() {
-        const U8* cdb = pt_->cdb;
+        const U8* cdb = cdb_bytes();
         const U8 code = t_ && t_->asPage ? *t_->asPage : cdb[2] & 0x3F;
         const U32 alloc = get16(cdb + 7);
         if (cdb[3] != 0) return check(kIllegalRequest, kAscInvalidFieldInCdb);  // no subpages
@@ -247,7 +252,7 @@ private:
     }
 
     int internal_log() {
-        const U8* cdb = pt_->cdb;
+        const U8* cdb = cdb_bytes();
         if (d_.sections.empty()) return check(kIllegalRequest, kAscInvalidOpcode);
         const InternalSection* s = d_.section(cdb[1]);
         if (s == nullptr) return check(kIllegalRequest, kAscInvalidFieldInCdb);
@@ -256,9 +261,9 @@ private:
         // section of more than 0xFFFFFF bytes) is taken from the host's
         // transfer length.
         U32 want = get24(cdb + 6);
-        if (pt_->dataLen > 0xFFFFFF && !(t_ && t_->cdbLength)) want = pt_->dataLen;
+        if (data_len() > 0xFFFFFF && !(t_ && t_->cdbLength)) want = data_len();
         const U32 avail = offset < s->len ? s->len - offset : 0;
-        const U32 n = static_cast<U32>(sent(std::min({want, pt_->dataLen, avail})));
+        const U32 n = static_cast<U32>(sent(std::min({want, data_len(), avail})));
         U8* out = data();
         U32 i = 0;
         for (; i < n && offset + i < 4; ++i) out[i] = internal_section_byte(s->type, s->len, offset + i);
@@ -283,16 +288,18 @@ void fill_inquiry(const Device& d, U8 out[96]) {
     put_padded(out + 36, d.serial, 20);
 }
 
-int scsi_passthru(SL_LIB_CMD_PARAM_T* req) {
-    if (req->pData == nullptr || req->dataSize < SCSI_PASSTHRU_HEADER_SIZE) return kErrBadBuffer;
-    auto* pt = static_cast<SCSI_PASSTHRU_T*>(req->pData);
-    if (static_cast<U64>(req->dataSize) < SCSI_PASSTHRU_HEADER_SIZE + static_cast<U64>(pt->dataLen))
-        return kErrBadBuffer;
-    if (pt->cdbLen == 0 || pt->cdbLen > sizeof pt->cdb) return kErrInvalidParameter;
+int scsi_passthru(const wire::Request& req) {
+    U8* pt = req.data();
+    if (pt == nullptr || req.data_size() < scsi::kHeader) return kErrBadBuffer;
+    const U32 dataLen = wire::le32(pt + scsi::kDataLen);
+    if (static_cast<U64>(req.data_size()) < scsi::kHeader + static_cast<U64>(dataLen)) return kErrBadBuffer;
+    const U8 cdbLen = pt[scsi::kCdbLen];
+    if (cdbLen == 0 || cdbLen > scsi::kCdbMax) return kErrInvalidParameter;
+    const U8* cdb = pt + scsi::kCdb;
 
-    const unsigned ctrl = req->ctrlId;
-    const U16 id = req->devRef.pdRef.deviceId;
-    const U8 op = pt->cdb[0];
+    const unsigned ctrl = req.ctrl();
+    const U16 id = req.device_id();
+    const U8 op = cdb[0];
     char key[32];
     std::vector<std::string> keys;
     snprintf(key, sizeof key, "scsi:%02x", op);
@@ -300,20 +307,21 @@ int scsi_passthru(SL_LIB_CMD_PARAM_T* req) {
     if (op == 0x12) keys.push_back("inquiry");
     if (op == 0x4D) {
         keys.push_back("logsense");
-        snprintf(key, sizeof key, "logsense:%02x", pt->cdb[2] & 0x3F);
+        snprintf(key, sizeof key, "logsense:%02x", cdb[2] & 0x3F);
         keys.push_back(key);
     }
     if (op == 0xFE) {
         keys.push_back("internal");
-        snprintf(key, sizeof key, "internal:%x", pt->cdb[1]);
+        snprintf(key, sizeof key, "internal:%x", cdb[1]);
         keys.push_back(key);
     }
     Outcome o = apply_rules(ctrl, id, keys);
     if (o.delayMs) wait_ms(o.delayMs);
     if (o.fault) {
-        pt->scsiStatus = o.fault->scsiStatus;
-        memset(pt->senseData, 0, sizeof pt->senseData);
-        if (!o.fault->sense.empty()) memcpy(pt->senseData, o.fault->sense.data(), o.fault->sense.size());
+        pt[scsi::kStatus] = o.fault->scsiStatus;
+        memset(pt + scsi::kSense, 0, scsi::kSenseLen);
+        if (!o.fault->sense.empty())
+            memcpy(pt + scsi::kSense, o.fault->sense.data(), std::min<size_t>(o.fault->sense.size(), scsi::kSenseLen));
         return o.fault->code;
     }
 

@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "raidstor.h"
 #include "common/scenario.h"
+#include "types.h"
+#include "wire.h"
 
 namespace sim {
 
@@ -66,9 +67,9 @@ struct Outcome {
 Outcome apply_rules(unsigned ctrl, U16 id, const std::vector<std::string>& keys);
 
 // The handlers; each returns the library's result code.
-int scsi_passthru(SL_LIB_CMD_PARAM_T* req);
-int stp_passthru(SL_LIB_CMD_PARAM_T* req);
-int management(SL_LIB_CMD_PARAM_T* req);
+int scsi_passthru(const wire::Request& req);
+int stp_passthru(const wire::Request& req);
+int management(const wire::Request& req);
 
 // Identity and records shared by several handlers.
 void fill_inquiry(const Device& d, U8 out[96]);

@@ -7,6 +7,7 @@
 #include "codes.h"
 #include "common/util.h"
 #include "state.h"
+#include "wire.h"
 
 namespace sim {
 
@@ -105,9 +106,9 @@ public:
     }
 
     void respond(U8 status, U8 error) {
-        U8* r = buf_ + STP_RESPONSE_OFFSET;
+        U8* r = buf_ + wire::stp::kResponse;
         const U8* f = fis();
-        memset(r, 0, STP_FIS_RESPONSE_LEN);
+        memset(r, 0, wire::stp::kResponseSize);
         r[0] = kFisDeviceToHost;
         r[1] = 0x40;  // interrupt
         r[2] = status;
@@ -129,8 +130,8 @@ private:
     const Device& d_;
     DeviceState& st_;
 
-    const U8* fis() const { return buf_ + 8; }
-    U8* data() { return buf_ + STP_DATA_OFFSET; }
+    const U8* fis() const { return buf_ + wire::stp::kFis; }
+    U8* data() { return buf_ + wire::stp::kHeader; }
 
     void ok() { respond(kStatusGood, 0); }
     void fail(U8 error) { respond(kStatusError, error); }
@@ -261,16 +262,15 @@ std::array<U8, 512> smart_data(const Device& d) {
     return a;
 }
 
-int stp_passthru(SL_LIB_CMD_PARAM_T* req) {
-    if (req->pData == nullptr || req->dataSize < STP_DATA_OFFSET) return kErrBadBuffer;
-    auto* buf = static_cast<U8*>(req->pData);
-    const auto* p = static_cast<const SL_STP_PASSTHRU_T*>(req->pData);
-    const U32 dataLen = p->dataLen;
-    if (static_cast<U64>(req->dataSize) < STP_DATA_OFFSET + static_cast<U64>(dataLen)) return kErrBadBuffer;
-    const U8* fis = buf + 8;
+int stp_passthru(const wire::Request& req) {
+    U8* buf = req.data();
+    if (buf == nullptr || req.data_size() < wire::stp::kHeader) return kErrBadBuffer;
+    const U32 dataLen = wire::le32(buf + wire::stp::kDataLen);
+    if (static_cast<U64>(req.data_size()) < wire::stp::kHeader + static_cast<U64>(dataLen)) return kErrBadBuffer;
+    const U8* fis = buf + wire::stp::kFis;
 
-    const unsigned ctrl = req->ctrlId;
-    const U16 id = req->devRef.pdRef.deviceId;
+    const unsigned ctrl = req.ctrl();
+    const U16 id = req.device_id();
     char key[32];
     std::vector<std::string> keys = {"stp"};
     snprintf(key, sizeof key, "stp:%02x", fis[2]);

@@ -79,8 +79,16 @@ int open_fresh_file(const char* path);
 // log), prepared as above and opened for writing; null when not possible.
 FILE* create_log_file(const char* path);
 
+// pwd's output as the working directory: the whole text less one final
+// newline, into out (256 bytes, cleared first). False, with out empty, when it
+// cannot be read or holds 256 characters or more.
+bool read_working_directory(FILE* fp, char* out);
+
 // ---- storage library binding ----
 int Lib_Link();
+// Reads ldd's list and names, in red, each listed dependency file that does
+// not exist. Returns how many are missing.
+int missing_dependencies(FILE* fp);
 
 // ---- vendor CLI runner and controller logs ----
 int send_raidcli(const char* args);
@@ -102,6 +110,13 @@ void Get_SEvent_Log(int count);
 
 // ---- SAS drive scan ----
 void Get_SHdd_Log(int iCtrlCount);
+// The device code (INQUIRY bytes 8..35) and serial number (36..55) of the
+// `got` INQUIRY bytes that arrived, each cut at its first zero byte and at
+// the end of what arrived, into zero-filled buffers.
+void inquiry_identity(const U8* inq, U32 got, char (&devCode)[64], char (&serial)[32]);
+// Cuts a regular file back to its last complete line (a file without any
+// line ends empty). False when the file could not be read or cut.
+bool keep_whole_lines(const char* path);
 // The drive log path of a device, "%s/MA%02x%02x.log"; false when it does not
 // fit the buffer.
 bool drive_log_path(char* buf, size_t size, int iCtrl, int iTgtId);

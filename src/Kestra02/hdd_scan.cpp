@@ -55,6 +55,13 @@ bool close_drive_log() {
 
 }  // namespace
 
+void inquiry_identity(const U8* inq, U32 got, char (&devCode)[64], char (&serial)[32]) {
+    memset(devCode, 0, sizeof devCode);
+    memset(serial, 0, sizeof serial);
+    copy_field(devCode, inq, kDevCodeAt, kDevCodeLen, got);
+    copy_field(serial, inq, kSerialAt, kSerialLen, got);
+}
+
 bool drive_log_path(char* buf, size_t size, int iCtrl, int iTgtId) {
     return format_into(buf, size, "%s/MA%02x%02x.log", cLogFilePass, static_cast<unsigned>(iCtrl),
                        static_cast<unsigned>(iTgtId));
@@ -95,10 +102,7 @@ void Get_SHdd_Log(int iCtrlCount) {
             }
             char cDevCode[64];
             char cSerial[32];
-            memset(cDevCode, 0, sizeof cDevCode);
-            memset(cSerial, 0, sizeof cSerial);
-            copy_field(cDevCode, InqData, kDevCodeAt, kDevCodeLen, got);
-            copy_field(cSerial, InqData, kSerialAt, kSerialLen, got);
+            inquiry_identity(InqData, got, cDevCode, cSerial);
             InqData = nullptr;
             Mem_Free();
             if (got < kInquiryStandardLen) short_transfer_err(i, j, "Inquiry", got, kInquiryAsked);
@@ -138,7 +142,10 @@ void Get_SHdd_Log(int iCtrlCount) {
             if (!close_drive_log()) written = false;
             file_write_end();
             Mem_Free();
-            if (!written) file_write_err(cPath);
+            if (!written) {
+                keep_whole_lines(cPath);
+                file_write_err(cPath);
+            }
         }
     }
 }

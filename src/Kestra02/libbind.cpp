@@ -29,7 +29,8 @@ std::string dependency_path(const std::string& line) {
     return rest;
 }
 
-// Counts (and names) the listed dependency files that do not exist.
+}  // namespace
+
 int missing_dependencies(FILE* fp) {
     int missing = 0;
     char* line = nullptr;
@@ -47,8 +48,6 @@ int missing_dependencies(FILE* fp) {
     free(line);
     return missing;
 }
-
-}  // namespace
 
 int Lib_Link() {
     const char* p = Get_Command_FileName(cTmpFilePass, "/tmp/ldd_out.txt", iTmpPassFlg);

@@ -200,21 +200,25 @@ const char* Get_Current_Pass() {
 
     fpPwd = fopen(path, "r");
     if (fpPwd == nullptr) return nullptr;
+    bool ok = read_working_directory(fpPwd, sWork);
+    fclose(fpPwd);
+    fpPwd = nullptr;
+    interrupt_point();
+    return ok ? sWork : nullptr;
+}
+
+bool read_working_directory(FILE* fp, char* out) {
+    memset(out, 0, sizeof sWork);
     // pwd prints the name and one newline; a name may itself hold a newline,
     // so the whole output is the name, less only its final newline. A name
     // that does not fit 255 characters is refused rather than cut.
     char text[sizeof sWork + 1];
-    size_t len = fread(text, 1, sizeof text, fpPwd);
-    bool failed = ferror(fpPwd) != 0;
+    size_t len = fread(text, 1, sizeof text, fp);
+    if (ferror(fp) != 0) return false;
     if (len > 0 && text[len - 1] == '\n') --len;
     // No name at all (pwd could not write its answer, e.g. on a full file
     // system) is no directory: "" would put every vendor component at "/".
-    if (len == 0) failed = true;
-    bool too_long = len >= sizeof sWork;
-    if (!failed && !too_long) memcpy(sWork, text, len);
-    fclose(fpPwd);
-    fpPwd = nullptr;
-    interrupt_point();
-    if (failed || too_long) return nullptr;
-    return sWork;
+    if (len == 0 || len >= sizeof sWork) return false;
+    memcpy(out, text, len);
+    return true;
 }

@@ -363,6 +363,15 @@ RunResult Case::run(const RunOptions& o) {
     RunResult r;
     // argv and environment, built before the fork.
     std::vector<std::string> argv_s{tool.program};
+    // Memcheck of the 64-bit program (valgrind cannot start the 32-bit one
+    // here, nor a sanitizer build): any error or definite leak ends the run
+    // with status 99, and the report lies beside the case.
+    const std::string vg_log = dir + "/valgrind.log";
+    const char* vg = getenv("E2E_VALGRIND");
+    const bool memcheck = vg != nullptr && *vg != '\0' && *vg != '0' && tool.bits == 64 && !E2E_SANITIZE;
+    if (memcheck)
+        argv_s = {"/usr/bin/valgrind", "--quiet", "--error-exitcode=99", "--leak-check=full",
+                  "--errors-for-leak-kinds=definite", "--log-file=" + vg_log, tool.program};
     argv_s.insert(argv_s.end(), o.args.begin(), o.args.end());
     std::vector<std::string> env_s;
     std::string path;
@@ -551,6 +560,7 @@ RunResult Case::run(const RunOptions& o) {
         r.signal = WTERMSIG(wstatus);
     }
     if (r.status == 125) ADD_FAILURE() << "the harness could not start the tool: " << r.err;
+    if (memcheck && r.status == 99) ADD_FAILURE() << "memcheck found errors:\n" << slurp(vg_log);
     EXPECT_FALSE(r.timed_out) << "the tool did not end within " << o.timeout_s << " s" << show(r.out);
     return r;
 }

@@ -6,6 +6,7 @@
  * sleep() returned (the seconds left when a signal cut it short). */
 #define _GNU_SOURCE
 #include <dlfcn.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -38,4 +39,27 @@ unsigned int sleep(unsigned int seconds) {
         return real_sleep ? real_sleep(wait) : 0;
     }
     return 0;
+}
+
+/* FAIL_CLOSE_OF=PATH: fclose() of the stream open on that file closes it and
+ * then reports EIO, as a network file system does whose delayed write fails
+ * only when the file is closed. */
+int fclose(FILE* fp) {
+    static int (*real_fclose)(FILE*);
+    if (real_fclose == NULL) real_fclose = (int (*)(FILE*))dlsym(RTLD_NEXT, "fclose");
+    const char* fail = getenv("FAIL_CLOSE_OF");
+    int failing = 0;
+    if (fail != NULL && *fail != '\0' && fp != NULL) {
+        char link[64], path[4096];
+        snprintf(link, sizeof link, "/proc/self/fd/%d", fileno(fp));
+        ssize_t n = readlink(link, path, sizeof path - 1);
+        if (n > 0) {
+            path[n] = '\0';
+            failing = strcmp(path, fail) == 0;
+        }
+    }
+    int rc = real_fclose(fp);
+    if (!failing) return rc;
+    errno = EIO;
+    return EOF;
 }

@@ -1,0 +1,633 @@
+// The fault matrix: one full run of a small system, then the same run with
+// one fault injected, a row per fault: every storage command failing in turn,
+// the CLI missing, failing, printing garbage or dying by a signal, the log
+// directory missing, read-only, full or removed mid-run, and each temporary
+// file that cannot be written. Each row gives the console bytes, the error
+// log, the drive logs (whole lines, everything before the fault kept) and
+// the exit status.
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+
+#include "harness.h"
+
+using namespace e2e;
+
+namespace {
+
+struct Row;
+
+class FaultMatrix : public E2E {
+protected:
+    // Runs the rows of the table whose names begin with one of the prefixes
+    // (every row when there are none), each alone on a fresh case.
+    void run_rows(const std::vector<std::string>& prefixes, bool others = false);
+};
+
+using Bytes = std::vector<unsigned char>;
+
+// ---- the system: one controller, two disks of the internal-log family ----
+
+const std::string P02 = "02 00 00 04 00 00 01 07";
+const std::string P0D = "0d 00 00 08 00 00 02 02 00 1e 00 00";
+struct DeclaredPage {
+    unsigned code;
+    std::string hex;
+};
+// Page 00 as the simulated drive generates it from the declared pages.
+const std::vector<DeclaredPage> kPages = {{0x00, "00 00 00 02 02 0d"}, {0x02, P02}, {0x0d, P0D}};
+struct DeclaredSection {
+    unsigned type;
+    size_t len;
+};
+const std::vector<DeclaredSection> kSections = {{1, 20}, {2, 3}, {4, 16}, {8, 40}};
+const char* kSectionTitles[] = {"<Drive Status Log>\r\n", "<Drive Interna Log>\r\n", "<Command Log>\r\n",
+                                "<Controller Internal Information>\r\n"};
+
+std::string serial(int id) { return "S0M1ABCD0000C000000" + std::to_string(id); }
+
+std::string base_scenario() {
+    std::string s = "controller 0\n";
+    for (int id : {0, 1}) {
+        std::string d = "0 " + std::to_string(id);
+        s += "device " + d + " sas vendor \"ACMEDRV \" product \"KZA4036TX       \" rev \"0003\" serial \"" + serial(id) +
+             "\"\n";
+        s += "page " + d + " 0x02 \"" + P02 + "\"\npage " + d + " 0x0d \"" + P0D + "\"\n";
+        for (auto& sec : kSections) s += "internal " + d + " " + std::to_string(sec.type) + " " + std::to_string(sec.len) + "\n";
+    }
+    return s;
+}
+
+Bytes section_bytes(unsigned type, size_t len) {
+    // Bytes 1..3 hold len - 3; a section of 3 bytes ends inside them.
+    Bytes b(len < 4 ? 4 : len);
+    b[0] = static_cast<unsigned char>(type);
+    b[1] = static_cast<unsigned char>((len - 3) >> 16);
+    b[2] = static_cast<unsigned char>((len - 3) >> 8);
+    b[3] = static_cast<unsigned char>(len - 3);
+    for (size_t i = 4; i < len; ++i) b[i] = static_cast<unsigned char>(i - 4);
+    b.resize(len);
+    return b;
+}
+
+// ---- the model of one disk's part of the run, with one failed command ----
+
+enum class Cmd { None, Inquiry, PdInfo, LogSense, Internal };
+
+struct DiskFault {
+    Cmd cmd = Cmd::None;
+    int index = 0;  // which request of that class for this disk, 0-based (two per page or section)
+    unsigned rc = 0;
+    Bytes sense;
+};
+
+std::string file_of(int id) {
+    char b[32];
+    snprintf(b, sizeof b, "MA00%02x.log", id);
+    return b;
+}
+
+std::string detail_line(int id, const Bytes& cdb, unsigned rc, const Bytes& sense) {
+    char b[64];
+    snprintf(b, sizeof b, "H00T%02x Command error , ", id);
+    std::string s = b;
+    for (size_t i = 0; i < 10; ++i) {
+        snprintf(b, sizeof b, "%02x ", i < cdb.size() ? cdb[i] : 0);
+        s += b;
+    }
+    snprintf(b, sizeof b, ", %08x, ", rc);
+    s += b;
+    for (size_t i = 0; i < 20; ++i) {
+        snprintf(b, sizeof b, "%02x ", i < sense.size() ? sense[i] : 0);
+        s += b;
+    }
+    return s + "\r\n";
+}
+
+struct DiskPart {
+    std::string console;
+    std::string records;
+    std::optional<std::string> log;  // nullopt: no file
+};
+
+DiskPart disk_part(int id, const DiskFault& f) {
+    DiskPart p;
+    char b[96];
+    if (f.cmd == Cmd::Inquiry) return p;  // nothing answers: passed over in silence
+    if (f.cmd == Cmd::PdInfo) {
+        // Shown in red and recorded like every other failure.
+        snprintf(b, sizeof b, "Controller 0 : Physical Information Get Error. %08x\n", f.rc);
+        p.console = red(b);
+        p.records = b;
+        return p;
+    }
+    snprintf(b, sizeof b, "Controller 0/ Target %d : HardDisk Log saving...\n", id);
+    p.console = b;
+    std::string log = "Device code   : ACMEDRV KZA4036TX       0003\r\nSerial number : " + serial(id) + "\r\n";
+    // Log pages: requests 2k (header) and 2k+1 (whole page) read kPages[k].
+    const int pageFail = f.cmd == Cmd::LogSense ? f.index : 1000;
+    for (size_t k = 1; k < kPages.size() && static_cast<int>(2 * k) <= pageFail; ++k) {
+        snprintf(b, sizeof b, "<Page%02x>\r\n", kPages[k].code);
+        log += b;
+        if (static_cast<int>(2 * k + 1) < pageFail) log += hex_lines(bytes_of(kPages[k].hex));
+    }
+    const int secFail = f.cmd == Cmd::Internal ? f.index : 1000;
+    for (size_t k = 0; k < kSections.size() && static_cast<int>(2 * k + 1) < secFail; ++k)
+        log += kSectionTitles[k] + hex_lines(section_bytes(kSections[k].type, kSections[k].len));
+    if (f.cmd == Cmd::LogSense || f.cmd == Cmd::Internal) {
+        Bytes cdb;
+        if (f.cmd == Cmd::LogSense) {
+            const auto& pg = kPages[static_cast<size_t>(f.index / 2)];
+            const size_t alloc = f.index % 2 == 0 ? 4 : bytes_of(pg.hex).size();
+            cdb = {0x4d, 0, static_cast<unsigned char>(0x40 | pg.code), 0, 0, 0, 0, 0, static_cast<unsigned char>(alloc), 0};
+        } else {
+            const auto& sec = kSections[static_cast<size_t>(f.index / 2)];
+            const size_t len = f.index % 2 == 0 ? 4 : sec.len;
+            cdb = {0xfe, static_cast<unsigned char>(sec.type), 0, 0, 0, 0, 0, 0, static_cast<unsigned char>(len), 0};
+        }
+        p.console += red(" HDD Log Dump Error\n");
+        p.records = detail_line(id, cdb, f.rc, f.sense);
+    }
+    p.log = log;
+    return p;
+}
+
+// ---- the table ----
+
+struct Expect {
+    int status = 0;
+    std::string console;
+    std::optional<std::string> records;                         // nullopt: no error log
+    std::map<std::string, std::optional<std::string>> files;    // in the log directory; nullopt: absent
+    std::map<std::string, std::string> cut;  // files cut short: what they would have held; they keep a prefix
+};
+
+struct Row {
+    std::string name;
+    bool tmpfs = false;             // the log directory is a small tmpfs (read back from its copy)
+    std::string scenario;           // appended to the base scenario
+    std::vector<std::string> args;  // command line
+    std::function<void(Case&, RunOptions&)> setup;
+    std::function<Expect(const Case&)> expect;
+    bool own_scenario = false;      // the scenario replaces the base one
+    bool short_limits = false;      // the program built with time limits of seconds
+};
+
+// A whole run without arguments over the two disks, each with its fault.
+Expect full(const DiskFault& d0, const DiskFault& d1, const FailSet& cli = {}, const std::string& ctrl = "") {
+    Expect e;
+    std::string drives = ctrl;
+    std::string records;
+    for (const auto& c : six_collectors())
+        if (cli.count({c.cmd, 0})) records += collector_record(c);
+    if (ctrl.empty()) {
+        int id = 0;
+        for (const DiskFault* f : {&d0, &d1}) {
+            DiskPart p = disk_part(id, *f);
+            drives += p.console;
+            records += p.records;
+            e.files[file_of(id)] = p.log;
+            ++id;
+        }
+    }
+    if (cli.count({"adpeventlog", 0})) records += collector_record(event_collector());
+    if (!ctrl.empty()) records += ctrl;
+    e.console = full_run(1, ctrl.empty() ? drives : red(ctrl), cli);
+    e.records = records;
+    return e;
+}
+
+const Bytes kSense = {0x70, 0, 0x03, 0, 0, 0, 0, 0x0a, 0, 0, 0, 0, 0x11, 0x00};
+const std::string kSenseHex = "70 00 03 00 00 00 00 0a 00 00 00 00 11 00";
+
+// Rows for one storage command failing: at the first request of its class
+// (disk 0) and at a later one (disk 1), with sense data and without.
+void storage_rows(std::vector<Row>& rows) {
+    struct Where {
+        Cmd cmd;
+        const char* what;   // the simulator's name of the command
+        int id;
+        int nth;            // counted per device for that name
+        int index;          // the model's request index
+    };
+    const std::vector<Where> where = {
+        {Cmd::Inquiry, "inquiry", 0, 1, 0},      {Cmd::Inquiry, "inquiry", 1, 1, 0},
+        {Cmd::PdInfo, "pdinfo", 0, 1, 0},        {Cmd::PdInfo, "pdinfo", 1, 1, 0},
+        {Cmd::LogSense, "logsense", 0, 1, 0},    {Cmd::LogSense, "logsense", 0, 2, 1},
+        {Cmd::LogSense, "logsense:02", 1, 1, 2}, {Cmd::LogSense, "logsense:0d", 1, 2, 5},
+        {Cmd::Internal, "internal", 0, 1, 0},    {Cmd::Internal, "internal:2", 0, 2, 3},
+        {Cmd::Internal, "internal:4", 1, 1, 4},  {Cmd::Internal, "internal:8", 1, 2, 7},
+    };
+    for (const Where& w : where)
+        for (bool sense : {true, false}) {
+            // Pass-through failures carry sense or not; the management
+            // command has no sense data.
+            if (!sense && (w.cmd == Cmd::Inquiry || w.cmd == Cmd::PdInfo)) continue;
+            DiskFault f{w.cmd, w.index, sense ? 0x4u : 0x800bu, sense ? kSense : Bytes{}};
+            std::string stmt = "fault 0 " + std::to_string(w.id) + " " + w.what + " nth " + std::to_string(w.nth) +
+                               " code " + (sense ? "0x4 sense \"" + kSenseHex + "\"" : std::string("0x800b status 0")) +
+                               "\n";
+            char name[64];
+            const bool pass = w.cmd == Cmd::LogSense || w.cmd == Cmd::Internal;
+            snprintf(name, sizeof name, "%s-dev%d-nth%d%s", w.what, w.id, w.nth, pass ? (sense ? "-sense" : "-nosense") : "");
+            rows.push_back({name, false, stmt, {}, nullptr, [f, id = w.id](const Case&) {
+                                 return id == 0 ? full(f, {}) : full({}, f);
+                             }});
+        }
+    // Controller-level commands: the list's result is not looked at; the
+    // information's failure skips the controller's drives.
+    rows.push_back({"controller-list", false, "fault * * mgmt:0/0 code 0x8010\n", {}, nullptr,
+                    [](const Case&) { return full({}, {}); }});
+    rows.push_back({"controller-info", false, "fault * * mgmt:1/0 code 0x8010\n", {}, nullptr, [](const Case&) {
+                        return full({}, {}, {}, "Controller 0 : Controller Information Get Error. 00008010\n");
+                    }});
+}
+
+// The CLI stand-in: a script under the CLI's name that does `action` for
+// the command given, and hands every other call to the simulated CLI.
+void cli_wrapper(Case& c, const std::string& command, const std::string& action) {
+    c.install_cli("RealCli");
+    const std::string path = c.work + "/" + c.tool.cli_name;
+    c.write(path, "#!/bin/sh\ncase \"$1\" in " + command + ") " + action + " ;; esac\nexec \"$(dirname \"$0\")/RealCli\" \"$@\"\n");
+    ::chmod(path.c_str(), 0755);
+}
+
+const std::string kNotFound = " RAID Contoroller is not Found\n";
+
+void cli_rows(std::vector<Row>& rows) {
+    for (const char* cmd : {"fwtermlog", "ldinfo", "adpeventlog"})
+        rows.push_back({std::string("cli-fails-") + cmd, false, std::string("cli exit ") + cmd + " 0 3\n", {}, nullptr,
+                        [cmd = std::string(cmd)](const Case&) { return full({}, {}, {{cmd, 0}}); }});
+    rows.push_back({"cli-missing", false, "", {}, [](Case& c, RunOptions&) { c.remove_work_file(c.tool.cli_name); },
+                    [](const Case&) {
+                        Expect e;
+                        e.console = title() + red(kNotFound) + kReset;
+                        e.records = kNotFound;
+                        return e;
+                    }});
+    rows.push_back({"cli-garbage", false, "", {},
+                    [](Case& c, RunOptions&) {
+                        cli_wrapper(c, "*", "head -c 3000 /dev/urandom; printf 'Controller Count 1\\nController Count: x\\n'; exit 0");
+                    },
+                    [](const Case&) {
+                        Expect e;
+                        e.console = title() + red(kNotFound) + kReset;
+                        e.records = kNotFound;
+                        return e;
+                    }});
+    rows.push_back({"cli-count-dies", false, "", {}, [](Case& c, RunOptions&) { cli_wrapper(c, "-adpcount", "kill -SEGV $$"); },
+                    [](const Case&) {
+                        Expect e;
+                        e.console = title() + red(kNotFound) + kReset;
+                        e.records = kNotFound;
+                        return e;
+                    }});
+    // Hangs past its limit (6 s in the short-limit build): ended, recorded
+    // with the command line, and the step fails.
+    rows.push_back({"cli-pdlist-hangs", false, "cli sleep pdlist 0 600000\n", {}, nullptr,
+                    [](const Case& c) {
+                        Expect e = full({}, {}, {{"pdlist", 0}});
+                        const std::string tle = " Time Limit Exceeded(6 s: " + c.work + "/" + c.tool.cli_name +
+                                                " -pdlist -a0 > /o_tmp/TMP/KESTRA/Controller_0_pdlist.log)\n";
+                        const std::string saving = "Controller 0 : Physical Drive List saving...\n";
+                        e.console.insert(e.console.find(saving) + saving.size(), red(tle));
+                        e.records = tle + *e.records;
+                        return e;
+                    },
+                    false, true});
+    rows.push_back({"cli-pdlist-dies", false, "", {}, [](Case& c, RunOptions&) { cli_wrapper(c, "-pdlist", "kill -SEGV $$"); },
+                    [](const Case&) { return full({}, {}, {{"pdlist", 0}}); }});
+}
+
+void logdir_rows(std::vector<Row>& rows) {
+    rows.push_back({"logdir-missing", false, "", {}, [](Case& c, RunOptions&) { c.remove_logdir(); }, [](const Case&) {
+                        Expect e;
+                        e.status = 1;
+                        e.console = title() + red(" File Open Error(/o_tmp/TMP/KESTRA/logdperr.txt)\n") + kReset;
+                        return e;
+                    }});
+    // The root file system is read-only in the tool's namespace.
+    rows.push_back({"logdir-read-only", false, "", {"-o", "/usr/share"}, nullptr, [](const Case&) {
+                        Expect e;
+                        e.console = title() + kSaving + "Controller 0/ Target 0 : HardDisk Log saving...\n" +
+                                    red(" File Open Error(/usr/share/MA0000.log)\n") + kReset;
+                        e.files["logdperr.txt"] = std::nullopt;
+                        return e;
+                    }});
+    // A drive log whose close fails (a network file system's delayed write
+    // error): every line was flushed and stays; the failure is reported.
+    rows.push_back({"logdir-close-fails", false,
+                    "controller 0\n"
+                    "device 0 0 sas vendor \"ACMEDRV \" product \"DK600SA0006     \" rev \"0003\" serial \"" + serial(0) +
+                        "\"\npage 0 0 0x00 \"00 00 00 00\"\n",
+                    {}, [](Case&, RunOptions& o) { o.env = {{"FAIL_CLOSE_OF", "/o_tmp/TMP/KESTRA/MA0000.log"}}; },
+                    [](const Case&) {
+                        Expect e;
+                        const std::string err = " File Write Error(/o_tmp/TMP/KESTRA/MA0000.log)\n";
+                        e.console = full_run(1, "Controller 0/ Target 0 : HardDisk Log saving...\n" + red(err));
+                        e.records = err;
+                        e.files[file_of(0)] = "Device code   : ACMEDRV DK600SA0006     0003\r\nSerial number : " + serial(0) + "\r\n";
+                        return e;
+                    },
+                    true});
+    // Removed while the CLI saves the logical/physical drive list.
+    rows.push_back({"logdir-removed", false, "", {},
+                    [](Case& c, RunOptions&) { cli_wrapper(c, "-ldpdinfo", "rm -rf /o_tmp/TMP/KESTRA"); },
+                    [](const Case&) {
+                        Expect e;
+                        std::string drives = "Controller 0/ Target 0 : HardDisk Log saving...\n" +
+                                             red(" File Open Error(/o_tmp/TMP/KESTRA/MA0000.log)\n");
+                        e.console = full_run(1, drives, {{"adpeventlog", 0}});
+                        // The CLI said success, but its log went with the directory.
+                        const std::string ok = "Logical/Physical Drive Information save success.\n\n";
+                        e.console.replace(e.console.find(ok), ok.size(),
+                                          red(" Empty Log(/o_tmp/TMP/KESTRA/Controller_0_ldpdinfo.log)\n"));
+                        e.files["logdperr.txt"] = std::nullopt;  // gone with its directory
+                        return e;
+                    }});
+}
+
+const std::string kThirdDisk =
+    "device 0 2 sas vendor \"ACMEDRV \" product \"KZA4036TX       \" rev \"0003\" serial \"" + serial(2) + "\"\n";
+const std::string kThirdIdentity =
+    "Device code   : ACMEDRV KZA4036TX       0003\r\nSerial number : " + serial(2) + "\r\n";
+
+// A log directory that is small from the start: the third disk's large
+// section would cut into the reserve and is not read.
+Row small_filesystem_row() {
+    return {"logdir-full", true, kThirdDisk + "internal 0 2 1 200000\n", {"-o", "/o_tmp/full"},
+            [](Case& c, RunOptions& o) {
+                std::filesystem::create_directories(c.host("/o_tmp/full"));
+                o.tmpfs = {{"/o_tmp/full", "size=128k"}};
+            },
+            [](const Case&) {
+                Expect e;
+                std::string drives;
+                for (int id : {0, 1}) drives += disk_part(id, {}).console;
+                e.console = title() + kSaving + drives + "Controller 0/ Target 2 : HardDisk Log saving...\n" +
+                            red(" Space Reserve(/o_tmp/full/MA0002.log: 625020 bytes needed, 118784 free, 6553 kept)\n") +
+                            kReset;
+                for (int id : {0, 1}) e.files[file_of(id)] = disk_part(id, {}).log;
+                e.files[file_of(2)] = kThirdIdentity;
+                return e;
+            }};
+}
+
+// Another program fills the log directory's file system while the tool
+// waits for a delayed answer: started by the CLI stand-in of the last
+// controller log, it waits for the library call named by `marker` in the
+// trace, then writes zeros until the file system is full. The event log's
+// stand-in removes the filler again.
+void filled_during(Case& c, RunOptions& o, const std::string& marker) {
+    o.tmpfs = {{c.logdir(), "size=1m"}};
+    c.stand_in("fill-after",
+               "#!/bin/sh\n"
+               "until grep -q \"$1\" \"$LOGDUMP_SIM_TRACE\" 2>/dev/null; do sleep 0.1; done\n"
+               "sleep 0.5\ncat /dev/zero > /o_tmp/TMP/KESTRA/filler 2>/dev/null\n");
+    c.install_cli("RealCli");
+    const std::string path = c.work + "/" + c.tool.cli_name;
+    c.write(path, "#!/bin/sh\n"
+                  "case \"$1\" in\n"
+                  "-ldpdinfo) setsid " + c.dir + "/bin/fill-after '" + marker + "' </dev/null >/dev/null 2>&1 & ;;\n"
+                  "-adpeventlog) rm -f /o_tmp/TMP/KESTRA/filler ;;\n"
+                  "esac\nexec \"$(dirname \"$0\")/RealCli\" \"$@\"\n");
+    ::chmod(path.c_str(), 0755);
+}
+
+// The error log gets its file system block (a failed CLI call) before the
+// file system fills, so that later records still fit.
+const std::string kFirstRecord = "cli exit fwtermlog 0 1\n";
+
+Expect filled_expect(int id, const std::optional<std::string>& log) {
+    Expect e;
+    std::string drives;
+    for (int k = 0; k < id; ++k) drives += disk_part(k, {}).console;
+    const std::string path = "/o_tmp/TMP/KESTRA/" + file_of(id);
+    char b[64];
+    snprintf(b, sizeof b, "Controller 0/ Target %d : HardDisk Log saving...\n", id);
+    drives += b + red(" File Write Error(" + path + ")\n");
+    e.console = full_run(1, drives, {{"fwtermlog", 0}});
+    e.records = collector_record(six_collectors()[0]) + " File Write Error(" + path + ")\n";
+    for (int k = 0; k < id; ++k) e.files[file_of(k)] = disk_part(k, {}).log;
+    if (log) e.files[file_of(id)] = *log;
+    return e;
+}
+
+void filled_rows(std::vector<Row>& rows) {
+    // The third disk's section fills the file system half way through its
+    // dump: the file keeps the lines that were whole.
+    rows.push_back({"logdir-filled-mid-dump", true,
+                    kThirdDisk + "page 0 2 0x02 \"" + P02 + "\"\ninternal 0 2 1 200000\n" +
+                        "delay 0 2 internal:1 nth 2 ms 4000\n" + kFirstRecord,
+                    {}, [](Case& c, RunOptions& o) { filled_during(c, o, "tgt=2 .*cdb=fe01"); },
+                    [](const Case&) {
+                        Expect e = filled_expect(2, std::nullopt);
+                        e.cut[file_of(2)] = kThirdIdentity + "<Page02>\r\n" + hex_lines(bytes_of(P02)) +
+                                            "<Drive Status Log>\r\n" + hex_lines(section_bytes(1, 200000));
+                        return e;
+                    }});
+}
+
+void tempfile_rows(std::vector<Row>& rows) {
+    // A non-empty directory where the file must go cannot be replaced.
+    auto blocked = [](const std::string& name) {
+        return [name](Case& c, RunOptions&) {
+            std::filesystem::create_directories(c.host("/tmp/" + name + "/keep"));
+        };
+    };
+    rows.push_back({"tmp-pwd", false, "", {}, blocked("pwd_out.txt"), [](const Case& c) {
+                        Expect e;
+                        const std::string bind = "File Open Error(" + c.tool.lib_name + ").\n";
+                        e.console = title() + red(bind) + red(kNotFound) + kReset;
+                        e.records = bind + kNotFound;
+                        return e;
+                    }});
+    rows.push_back({"tmp-ldd", false, "", {}, blocked("ldd_out.txt"), [](const Case&) {
+                        // The library stays unbound: no drive logs.
+                        Expect e;
+                        e.console = title() + red("File Open Error(/tmp/ldd_out.txt).\n") + full_run(1).substr(title().size());
+                        e.records = "File Open Error(/tmp/ldd_out.txt).\n";
+                        e.files["MA0000.log"] = std::nullopt;
+                        return e;
+                    }});
+    rows.push_back({"tmp-adpconf", false, "", {}, blocked("adpconf.txt"), [](const Case&) {
+                        Expect e;
+                        e.console = title() + red(kNotFound) + kReset;
+                        e.records = kNotFound;
+                        return e;
+                    }});
+}
+
+std::vector<Row> all_rows() {
+    std::vector<Row> rows;
+    rows.push_back({"none", false, "", {}, nullptr, [](const Case&) { return full({}, {}); }});
+    storage_rows(rows);
+    cli_rows(rows);
+    logdir_rows(rows);
+    rows.push_back(small_filesystem_row());
+    filled_rows(rows);
+    tempfile_rows(rows);
+    return rows;
+}
+
+}  // namespace
+
+const std::vector<std::string> kGroups = {"cli-", "logdir-", "tmp-"};
+
+void FaultMatrix::run_rows(const std::vector<std::string>& prefixes, bool others) {
+    for (const Row& row : all_rows()) {
+        bool in = false;
+        for (const auto& p : prefixes) in = in || row.name.rfind(p, 0) == 0;
+        if (in == others) continue;
+        SCOPED_TRACE(row.name);
+        Tool shortTool = T();
+        shortTool.program = T().short_program;
+        auto c = row.short_limits
+                     ? std::make_unique<Case>(shortTool, "FaultMatrix." + row.name + "-" + std::to_string(T().bits))
+                     : make_case(row.name);
+        c->scenario(row.own_scenario ? row.scenario : base_scenario() + row.scenario);
+        RunOptions o;
+        o.args = row.args;
+        if (row.setup) row.setup(*c, o);
+        auto r = c->run(o);
+        Expect e = row.expect(*c);
+        EXPECT_EQ(r.status, e.status) << "signal " << r.signal;
+        EXPECT_EQ(r.out, e.console) << show(r.out);
+        EXPECT_RESET_LAST(r);
+        // What the run left in the log directory.
+        auto dir = [&](const std::string& name) { return row.tmpfs ? c->tmpfs_copy(0) + "/" + name : c->logdir() + "/" + name; };
+        if (e.records) {
+            EXPECT_EQ(c->read(dir("logdperr.txt")), *e.records);
+        } else if (!e.files.count("logdperr.txt")) {
+            EXPECT_FALSE(c->exists(dir("logdperr.txt")));
+        }
+        for (const auto& [name, content] : e.files) {
+            if (content) {
+                EXPECT_EQ(c->read(dir(name)), *content) << name;
+            } else {
+                EXPECT_FALSE(c->exists(dir(name))) << name;
+            }
+        }
+        for (const auto& [name, whole] : e.cut) {
+            std::string log = c->read(dir(name));
+            EXPECT_TRUE(log.size() > 1000 && log.size() < whole.size()) << name << ": " << log.size() << " bytes";
+            EXPECT_EQ(whole.compare(0, log.size(), log), 0) << name << " is not the beginning of its content";
+        }
+        // Drive logs hold whole lines only.
+        for (const auto& name : c->list(row.tmpfs ? c->tmpfs_copy(0) : c->logdir())) {
+            if (name.rfind("MA", 0) != 0) continue;
+            std::string log = c->read(dir(name));
+            EXPECT_TRUE(log.empty() || log.compare(log.size() - 2, 2, "\r\n") == 0)
+                << name << " ends in a cut line: ..." << show(log.substr(log.size() > 60 ? log.size() - 60 : 0));
+        }
+    }
+}
+
+// The table in parts, so that the parts can run side by side.
+TEST_P(FaultMatrix, StorageCommandFails) { run_rows(kGroups, true); }
+TEST_P(FaultMatrix, CliFaults) { run_rows({"cli-"}); }
+TEST_P(FaultMatrix, LogDirectoryFaults) { run_rows({"logdir-"}); }
+TEST_P(FaultMatrix, TemporaryFileFaults) { run_rows({"tmp-"}); }
+
+
+// ---- interrupts: each phase of a run, SIGINT and SIGTERM, sent to the
+// tool's process group (a terminal's Ctrl-C) or to the tool alone (a
+// supervisor) ----
+
+namespace {
+
+// Sends a signal to the tool from inside its run: the first ancestor that
+// is the tool (or valgrind running it), its whole group or itself alone,
+// after an optional delay in the background.
+const char kSignalTool[] =
+    "#!/bin/sh\n"
+    "# signal-tool SIGNAL group|alone [DELAY]\n"
+    "p=$$\n"
+    "while [ \"$p\" -gt 1 ]; do\n"
+    "  case \"$(cat /proc/$p/comm)\" in logdump64|logdump|memcheck*) break ;; esac\n"
+    "  p=$(awk '{print $4}' /proc/$p/stat)\n"
+    "done\n"
+    "g=$(awk '{print $5}' /proc/$p/stat)\n"
+    "if [ \"$2\" = group ]; then t=\"-- -$g\"; else t=$p; fi\n"
+    "if [ -n \"$3\" ]; then (sleep \"$3\"; kill -s \"$1\" $t) & else kill -s \"$1\" $t; fi\n";
+
+struct Phase {
+    std::string name;
+    std::string scenario;    // appended to the base scenario
+    std::string cli;         // the CLI command that sends the signal ("" none)
+    std::string ldd;         // "send": a stand-in ldd sends it
+    std::string delay;       // the sender waits this long in the background
+    bool block_pause = false;
+    std::string before;      // console bytes that must come first
+    std::string never;       // text that must not appear (the next step)
+    std::string interrupted; // the drive log being written, "" none
+    std::map<std::string, std::string> logs;  // drive logs as they must be left
+};
+
+std::string upto_collectors(int n, const std::string& tail) {
+    std::string s = title() + kSaving;
+    for (int i = 0; i < n; ++i) s += collector_ok(six_collectors()[static_cast<size_t>(i)], 0);
+    return s + tail;
+}
+
+std::vector<Phase> phases() {
+    const std::string scan = "Controller 0/ Target 0 : HardDisk Log saving...\nController 0/ Target 1 : HardDisk Log saving...\n";
+    Phase ldd{"ldd", "", "", "send", "", false, title(), "Log Saving", "", {}};
+    Phase count{"count", "", "-adpcount", "", "", false, title(), "Log Saving", "", {}};
+    Phase uart{"uart", "", "-fwtermlog", "", "", false, upto_collectors(0, "Controller 0 : Uart Log saving...\n"),
+               "Uart Log save", "", {}};
+    Phase pause{"pause", "", "-cfgdsply", "", "1", true, upto_collectors(2, ""), "RAID Controller Information", "", {}};
+    Phase last{"ldpdinfo", "", "-ldpdinfo", "", "", false,
+               upto_collectors(5, "Controller 0 : Logical/Physical Drive Information saving...\n"),
+               "Logical/Physical Drive Information save", "", {}};
+    Phase drive{"drive-log", "delay 0 1 logsense:0d nth 1 ms 6000\n", "-ldpdinfo", "", "2", false,
+                upto_collectors(6, scan), "FlashROM", "/o_tmp/TMP/KESTRA/MA0001.log", {}};
+    drive.logs[file_of(0)] = *disk_part(0, {}).log;
+    drive.logs[file_of(1)] = "Device code   : ACMEDRV KZA4036TX       0003\r\nSerial number : " + serial(1) +
+                             "\r\n<Page02>\r\n" + hex_lines(bytes_of(P02)) + "<Page0d>\r\n";
+    Phase event{"event-log", "", "-adpeventlog", "", "", false,
+                upto_collectors(6, scan) + "\nController 0 : FlashROM Log saving...\n", "FlashROM Log save", "", {}};
+    return {ldd, count, uart, pause, last, drive, event};
+}
+
+}  // namespace
+
+TEST_P(FaultMatrix, EachInterrupt) {
+    for (const Phase& ph : phases())
+        for (const char* sig : {"INT", "TERM"})
+            for (bool group : {true, false}) {
+                const std::string name = ph.name + "-" + sig + (group ? "-group" : "-alone");
+                SCOPED_TRACE(name);
+                auto c = make_case(name);
+                c->scenario(base_scenario() + ph.scenario);
+                std::string bin = c->stand_in("signal-tool", kSignalTool);
+                std::string send = bin + "/signal-tool " + sig + (group ? " group" : " alone") +
+                                   (ph.delay.empty() ? "" : " " + ph.delay);
+                RunOptions o;
+                if (!ph.cli.empty()) cli_wrapper(*c, ph.cli, send);
+                if (!ph.ldd.empty()) {
+                    c->stand_in("ldd", "#!/bin/sh\n" + send + "\nexec /usr/bin/ldd \"$@\"\n");
+                    o.path_first = {bin};
+                }
+                if (ph.block_pause) o.env = {{"SLEEP_SHIM_BLOCK_AT", "2"}, {"SLEEP_SHIM_BLOCK_SECONDS", "30"}};
+                auto r = c->run(o);
+                EXPECT_EQ(r.status, 1) << "signal " << r.signal;
+                EXPECT_LT(r.seconds, 20);
+                EXPECT_EQ(r.out.substr(0, ph.before.size()), ph.before) << show(r.out);
+                EXPECT_EQ(r.out.find(ph.never), std::string::npos) << show(r.out);
+                EXPECT_RESET_LAST(r);
+                // Nothing was reported but the interrupt itself.
+                std::string records;
+                if (!ph.interrupted.empty()) records = " File Interrupted(" + ph.interrupted + ")\n";
+                if (ph.name != "ldd") {
+                    EXPECT_EQ(c->log("logdperr.txt"), records);
+                }
+                for (const auto& [file, content] : ph.logs) EXPECT_EQ(c->log(file), content) << file;
+            }
+}
+
+INSTANTIATE_TEST_SUITE_P(Both, FaultMatrix, ::testing::ValuesIn(tools()), tool_param_name);
