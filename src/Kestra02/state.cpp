@@ -19,7 +19,6 @@ FILE* fpTmp = nullptr;
 FILE* fpPwd = nullptr;
 FILE* fpLdd = nullptr;
 void* hLib = nullptr;
-ProcessLibCommand_t ProcessLibCommandF = nullptr;
 
 SCSI_PASSTHRU_T* pstStorPassThr = nullptr;
 SL_STP_PASSTHRU_T* pstStorPassThrStp = nullptr;

@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "Kestra02.h"
 #include "interrupt.h"
+
+// The entry point of the bound storage library; the binding sets it.
+ProcessLibCommand_t ProcessLibCommandF = nullptr;
 
 SL_LIB_CMD_PARAM_T make_lib_request(const LibRequest& r) {
     SL_LIB_CMD_PARAM_T req;
@@ -24,9 +26,8 @@ SL_LIB_CMD_PARAM_T make_lib_request(const LibRequest& r) {
 int32_t send_lib_request(SL_LIB_CMD_PARAM_T* request) {
     // A second interrupt during the call may end the process without the
     // stdio clean-up: the progress shown and the drive log written so far
-    // must be out already.
-    fflush(stdout);
-    if (fpLog != nullptr) fflush(fpLog);
+    // must be out already (every open output stream is flushed).
+    fflush(nullptr);
     library_call_begin();
     int32_t rc = ProcessLibCommandF(request);
     library_call_end();

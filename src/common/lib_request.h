@@ -1,9 +1,13 @@
-// The one place that lays out a raidstor request record. Both the SCSI
-// pass-through and the management wrappers go through it, so that every
-// request reaches the library with the same all-zero base.
+// The one place that lays out and sends a raidstor request record. The SCSI
+// pass-through, the management wrappers and the STP pass-through all go
+// through it, so that every request reaches the library with the same
+// all-zero base; it lies below all of them and knows nothing of the driver.
 #pragma once
 
 #include "types.h"
+
+// raidstor's ProcessLibCommand once the library is bound, else null.
+extern ProcessLibCommand_t ProcessLibCommandF;
 
 struct LibRequest {
     U8 cmdType;
