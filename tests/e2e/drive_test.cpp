@@ -124,24 +124,6 @@ std::vector<std::string> cdbs(const Case& c, int ctrl, int tgt) {
     return v;
 }
 
-// The detail line of a failed SCSI command in the error log.
-std::string detail(int ctrl, int tgt, const Bytes& cdb10, unsigned rc, const Bytes& sense) {
-    char b[64];
-    snprintf(b, sizeof b, "H%02xT%02x Command error , ", ctrl, tgt);
-    std::string s = b;
-    for (size_t i = 0; i < 10; ++i) {
-        snprintf(b, sizeof b, "%02x ", i < cdb10.size() ? cdb10[i] : 0);
-        s += b;
-    }
-    snprintf(b, sizeof b, ", %08x, ", rc);
-    s += b;
-    for (size_t i = 0; i < 20; ++i) {
-        snprintf(b, sizeof b, "%02x ", i < sense.size() ? sense[i] : 0);
-        s += b;
-    }
-    return s + "\r\n";
-}
-
 // Console or error-log text with the free byte count of every space reserve
 // record written as N: it depends on the file system's own accounting.
 std::string mask_free(std::string text) {
@@ -241,8 +223,8 @@ TEST_P(Drive, FailedCommandsAreReported) {
     const std::string internal_fault = "fault 0 0 internal:4 code 0x10 sense \"70 00 04 00 00 00 00 0a 00 00 00 00 44 00\"\n";
     const std::string ls_file = pages_ok + "<Page2f>\r\n" + sections();
     const std::string in_file = pages_ok + page("2f", bytes_of(P2F)) + page("0d", bytes_of(P0D)) + sections(2);
-    const std::string ls_record = detail(0, 0, bytes_of("4d 00 6f 00 00 00 00 00 04 00"), 4, sense1);
-    const std::string in_record = detail(0, 0, bytes_of("fe 04 00 00 00 00 00 00 04 00"), 0x10, sense2);
+    const std::string ls_record = scsi_detail(0, 0, bytes_of("4d 00 6f 00 00 00 00 00 04 00"), 4, sense1);
+    const std::string in_record = scsi_detail(0, 0, bytes_of("fe 04 00 00 00 00 00 00 04 00"), 0x10, sense2);
     const std::vector<Row> rows = {
         {"logsense", false, logsense_fault, ls_file, ls_record},
         {"logsense-args", true, logsense_fault, ls_file, ""},

@@ -91,23 +91,6 @@ std::string file_of(int id) {
     return b;
 }
 
-std::string detail_line(int id, const Bytes& cdb, unsigned rc, const Bytes& sense) {
-    char b[64];
-    snprintf(b, sizeof b, "H00T%02x Command error , ", id);
-    std::string s = b;
-    for (size_t i = 0; i < 10; ++i) {
-        snprintf(b, sizeof b, "%02x ", i < cdb.size() ? cdb[i] : 0);
-        s += b;
-    }
-    snprintf(b, sizeof b, ", %08x, ", rc);
-    s += b;
-    for (size_t i = 0; i < 20; ++i) {
-        snprintf(b, sizeof b, "%02x ", i < sense.size() ? sense[i] : 0);
-        s += b;
-    }
-    return s + "\r\n";
-}
-
 struct DiskPart {
     std::string console;
     std::string records;
@@ -150,7 +133,7 @@ DiskPart disk_part(int id, const DiskFault& f) {
             cdb = {0xfe, static_cast<unsigned char>(sec.type), 0, 0, 0, 0, 0, 0, static_cast<unsigned char>(len), 0};
         }
         p.console += red(" HDD Log Dump Error\n");
-        p.records = detail_line(id, cdb, f.rc, f.sense);
+        p.records = scsi_detail(0, id, cdb, f.rc, f.sense);
     }
     p.log = log;
     return p;

@@ -664,6 +664,24 @@ std::vector<unsigned char> bytes_of(const std::string& hex) {
     return v;
 }
 
+std::string scsi_detail(int ctrl, int tgt, const std::vector<unsigned char>& cdb, unsigned rc,
+                        const std::vector<unsigned char>& sense) {
+    char b[64];
+    snprintf(b, sizeof b, "H%02xT%02x Command error , ", ctrl, tgt);
+    std::string s = b;
+    for (size_t i = 0; i < 10; ++i) {
+        snprintf(b, sizeof b, "%02x ", i < cdb.size() ? cdb[i] : 0);
+        s += b;
+    }
+    snprintf(b, sizeof b, ", %08x, ", rc);
+    s += b;
+    for (size_t i = 0; i < 20; ++i) {
+        snprintf(b, sizeof b, "%02x ", i < sense.size() ? sense[i] : 0);
+        s += b;
+    }
+    return s + "\r\n";
+}
+
 std::string trace_field(const std::string& line, const std::string& key) {
     std::string k = " " + key + "=";
     size_t at = line.find(k);

@@ -202,6 +202,11 @@ std::string full_run(int n, const std::string& drives = "", const FailSet& fail 
 std::string hex_lines(const std::vector<unsigned char>& bytes);
 std::vector<unsigned char> bytes_of(const std::string& hex);  // "0a 0b" or "0a0b"
 
+// The error-log record of a failed SCSI command: "HccTdd Command error , ",
+// the CDB padded to 10 bytes, the result, the first 20 sense bytes, CR LF.
+std::string scsi_detail(int ctrl, int tgt, const std::vector<unsigned char>& cdb, unsigned rc,
+                        const std::vector<unsigned char>& sense);
+
 // The value of "key=value" in a library trace line, "" when absent.
 std::string trace_field(const std::string& line, const std::string& key);
 
