@@ -14,6 +14,7 @@ extern int iCommandFlg;      // 0: started without any argument, 1: with at leas
 extern int iLogPassFlg;      // 1: -o gave the log directory
 extern int iTmpPassFlg;      // 1: -w gave the work directory
 extern int iInternalLogFlg;  // 1: collect drive internal logs (-n clears it)
+extern int iExtendedFlg;     // 1: extended collection (-e): SATA drives, subpages, grown defects
 extern int LibFlg;           // 1: raidstor bound and ProcessLibCommandF valid
 
 // ---- names and paths ----
