@@ -204,9 +204,10 @@ TEST_P(Drive, ScanWritesEverySasDisk) {
     }
 }
 
-// A failed LOG SENSE ends the page walk (the failed page's header line
-// stays), the internal log still follows; a failed internal-log read leaves
-// the sections before it complete. The detail line goes to the error log
+// A failed LOG SENSE leaves the failed page's header line; a page the
+// drive answered with CHECK CONDITION is passed over and the walk goes on,
+// a request the library rejected ends it; the internal log still follows.
+// A failed internal-log read leaves the sections before it complete. The detail line goes to the error log
 // only in a run without arguments; the console shows the short red line.
 TEST_P(Drive, FailedCommandsAreReported) {
     struct Row {
@@ -221,13 +222,17 @@ TEST_P(Drive, FailedCommandsAreReported) {
     const std::string pages_ok = page("02", bytes_of(P02));
     const std::string logsense_fault = "fault 0 0 logsense:2f code 0x4 sense \"70 00 05 00 00 00 00 0a 00 00 00 00 24 00\"\n";
     const std::string internal_fault = "fault 0 0 internal:4 code 0x10 sense \"70 00 04 00 00 00 00 0a 00 00 00 00 44 00\"\n";
-    const std::string ls_file = pages_ok + "<Page2f>\r\n" + sections();
+    const std::string rejected_fault = "fault 0 0 logsense:2f code 0x800b status 0\n";
+    const std::string ls_file = pages_ok + "<Page2f>\r\n" + page("0d", bytes_of(P0D)) + sections();
+    const std::string rj_file = pages_ok + "<Page2f>\r\n" + sections();
+    const std::string rj_record = scsi_detail(0, 0, bytes_of("4d 00 6f 00 00 00 00 00 04 00"), 0x800b, {});
     const std::string in_file = pages_ok + page("2f", bytes_of(P2F)) + page("0d", bytes_of(P0D)) + sections(2);
     const std::string ls_record = scsi_detail(0, 0, bytes_of("4d 00 6f 00 00 00 00 00 04 00"), 4, sense1);
     const std::string in_record = scsi_detail(0, 0, bytes_of("fe 04 00 00 00 00 00 00 04 00"), 0x10, sense2);
     const std::vector<Row> rows = {
         {"logsense", false, logsense_fault, ls_file, ls_record},
         {"logsense-args", true, logsense_fault, ls_file, ""},
+        {"logsense-rejected", false, rejected_fault, rj_file, rj_record},
         {"internal", false, internal_fault, in_file, in_record},
         {"internal-args", true, internal_fault, in_file, ""},
     };
