@@ -305,4 +305,42 @@ TEST_F(DriveLog, AnInterruptDuringALogSenseLeavesAClosedPartialLog) {
               "<Page2f>\r\n");
 }
 
+// The pairs read from the answer to LOG SENSE 00h/FFh: those with a real
+// subpage, within what arrived and what the header claims; a plain page
+// 00h (SPF clear) or another page gives none.
+TEST(SubpageList, PairsWithinTheAnswer) {
+    const std::string list = "40 ff 00 0a 00 00 00 ff 0d 00 0d 01 15 01";
+    struct Row {
+        const char* name;
+        std::string answer;
+        U32 got;  // 0: all of it
+        std::string want;
+    };
+    const Row rows[] = {
+        {"the list", list, 0, "0d.01 15.01 "},
+        {"the header claims less", "40 ff 00 08 00 00 00 ff 0d 00 0d 01 15 01", 0, "0d.01 "},
+        {"cut short", list, 11, ""},
+        {"a pair cut in half", list, 13, "0d.01 "},
+        {"page bits above 5 dropped", "40 ff 00 02 cd 02", 0, "0d.02 "},
+        {"spf clear", "00 ff 00 0a 00 00 00 ff 0d 00 0d 01 15 01", 0, ""},
+        {"another subpage", "40 01 00 02 0d 01", 0, ""},
+        {"another page", "4d ff 00 02 0d 01", 0, ""},
+        {"header only", "40 ff 00 00", 0, ""},
+        {"less than a header", "40 ff 00", 0, ""},
+    };
+    for (const Row& r : rows) {
+        std::vector<U8> b;
+        for (size_t i = 0; i + 1 < r.answer.size(); i += 3) b.push_back(static_cast<U8>(std::stoi(r.answer.substr(i, 2), nullptr, 16)));
+        LogSubpage out[LOG_SUBPAGE_TABLE_SIZE];
+        const size_t n = subpage_list(b.data(), r.got ? r.got : static_cast<U32>(b.size()), out, LOG_SUBPAGE_TABLE_SIZE);
+        std::string got;
+        char t[8];
+        for (size_t k = 0; k < n; ++k) {
+            snprintf(t, sizeof t, "%02x.%02x ", out[k].page, out[k].subpage);
+            got += t;
+        }
+        EXPECT_EQ(got, r.want) << r.name;
+    }
+}
+
 }  // namespace
