@@ -20,7 +20,8 @@ namespace {
 constexpr U32 kSmartDataLen = 512;
 constexpr U32 kPage = ATA_LOG_PAGE_SIZE;
 constexpr U8 kDirectory = 0x00;
-const char kLongestStatus[] = "threshold exceeded (f4 2c)\r\n";
+// The longest line of the status block.
+constexpr size_t kStatusLineMax = sizeof "threshold exceeded (f4 2c)\r\n" - 1;
 
 // The SMART logs read after the directory, when it lists them.
 constexpr U8 kSmartLogs[] = {
@@ -74,7 +75,7 @@ public:
 
     // One line that names the verdict and keeps the two bytes it rests on.
     void status() {
-        if (!begin_text("<ATA SMART RETURN STATUS>", sizeof kLongestStatus - 1)) return;
+        if (!begin_text("<ATA SMART RETURN STATUS>", kStatusLineMax)) return;
         if (StoreSmart(iCtrl_, sTgtId_, SMART_RETURN_STATUS, 0, buf(), &gtErrInfStp) != 1) return failed();
         const SmartStatus s = smart_status(stp_response(buf()));
         const char* verdict = s.verdict == SmartVerdict::Passed              ? "passed"

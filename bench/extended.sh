@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# The extended collection (-e) on a large mixed system: 2 controllers, each
+# with 120 SAS disks (the captured log pages, three subpages and a grown
+# defect list) and 120 SATA drives (the simulator's generated IDENTIFY,
+# SMART data and logs). Times logdump64 and takes its peak memory under
+# /usr/bin/time -v, once with -e and once without, in the same run.
+#
+#   bench/extended.sh [BUILD_DIR]     (default: build)
+#
+# Both runs are drive-log runs into a temporary directory (-o), so that the
+# vendor CLI's controller logs do not weigh in; each includes the one-second
+# pause after the drive logs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+src=$PWD
+build=$(cd "${1:-build}" && pwd)
+for f in logdump64 libraidstor_sim64.so raidcli_sim; do
+  [ -e "$build/$f" ] || { echo "extended.sh: $build/$f not built" >&2; exit 2; }
+done
+[ -x /usr/bin/time ] || { echo "extended.sh: /usr/bin/time missing (Debian package time)" >&2; exit 2; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp "$build/raidcli_sim" "$work/RaidCli64"
+cp "$build/libraidstor_sim64.so" "$work/libraidstor.so.2.52-0"
+
+# The scenario: ids 0..119 SAS, 120..239 SATA on each controller.
+scn=$work/extended.scn
+{
+  for c in 0 1; do
+    echo "controller $c"
+    for ((id = 0; id < 120; id++)); do
+      echo "device $c $id sas vendor ACMEDRV product DK600SA0006 rev 0004"
+      echo "captured-pages $c $id"
+      echo "subpage $c $id 0x0d 0x01 \"4d 01 00 0c 00 00 01 08 00 24 2e 12 2a 1e 00 00\""
+      echo "subpage $c $id 0x0e 0x01 \"4e 01 00 0c 00 00 03 02 00 42 00 01 03 02 00 10\""
+      echo "subpage $c $id 0x15 0x01 \"55 01 00 18 00 00 03 04 00 00 00 01 00 01 03 0c 00 00 52 08 00 00 00 00 00 12 34 56\""
+      echo "defects $c $id $((id % 7))"
+    done
+    for ((id = 120; id < 240; id++)); do
+      echo "device $c $id sata model \"OKAPI ZX2000-1TB\" firmware ZX01"
+    done
+  done
+} > "$scn"
+export LOGDUMP_SIM_SCENARIO=$scn
+cd "$work"
+
+# One run: seconds, peak resident set in kB, drive logs written, bytes.
+run() {
+  local name=$1; shift
+  mkdir "$work/$name"
+  /usr/bin/time -v -o "$work/$name.time" "$build/logdump64" -o "$work/$name" "$@" > "$work/$name.console" 2>&1 || {
+    echo "extended.sh: logdump64 $* failed; its console:" >&2
+    tail -20 "$work/$name.console" >&2
+    exit 1
+  }
+  local secs rss errors
+  secs=$(awk -F': ' '/Elapsed \(wall clock\)/ {n = split($2, t, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + t[i]; print s}' "$work/$name.time")
+  rss=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/$name.time")
+  errors=$(grep -c '\[31m' "$work/$name.console" || true)
+  printf '%-12s %7.2f s  %8d kB peak  %4d drive logs  %10d bytes  %d errors\n' "$name" "$secs" "$rss" \
+    "$(ls "$work/$name" | wc -l)" "$(cat "$work/$name"/* | wc -c)" "$errors"
+}
+
+echo "240 SAS disks and 240 SATA drives on 2 controllers (logdump64 -o DIR [-e])"
+run classic
+run extended -e
