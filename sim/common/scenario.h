@@ -34,6 +34,7 @@ struct Defects {
 // its SMART verdict and thresholds, and its logs by address (none declared:
 // a generated set). Each log holds whole 512-byte pages (sectors).
 struct AtaDrive {
+    std::optional<std::array<uint8_t, 512>> identify;  // the whole answer, when declared
     std::string model, firmware;
     bool gpl = true;
     bool smartFailed = false;

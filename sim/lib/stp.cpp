@@ -38,6 +38,7 @@ void set_checksum(U8* p) {
 }
 
 std::array<U8, 512> identify_data(const Device& d, bool smart_enabled) {
+    if (d.ata.identify) return *d.ata.identify;
     std::array<U8, 512> a{};
     U8* p = a.data();
     put_word(p, 0, 0x0040);
