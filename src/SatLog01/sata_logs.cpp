@@ -14,6 +14,7 @@
 #include "hexdump.h"
 #include "interrupt.h"
 #include "libstoresata.h"
+#include "shell.h"
 
 namespace {
 
@@ -132,21 +133,16 @@ private:
     SL_STP_PASSTHRU_T* buf() { return pstStorPassThrStp; }
     const U8* data() { return stp_data(pstStorPassThrStp); }
 
-    const char* smart_tag(U8 address) {
-        snprintf(tag_, sizeof tag_, "<ATA SMART LOG %02x>", address);
-        return tag_;
-    }
-    const char* gpl_tag(U8 address, U16 page) {
-        snprintf(tag_, sizeof tag_, "<ATA GPL LOG %02x PAGE %04x>", address, page);
-        return tag_;
-    }
-    const char* what_smart(U8 address) {
-        snprintf(what_, sizeof what_, "SmartLog%02x", address);
-        return what_;
-    }
-    const char* what_gpl(U8 address, U16 page) {
-        snprintf(what_, sizeof what_, "GplLog%02x.%04x", address, page);
-        return what_;
+    // The tag and the name in records of a SMART log, and of a page of a
+    // general-purpose log.
+    const char* smart_tag(U8 address) { return named(tag_, "<ATA SMART LOG %02x>", address); }
+    const char* what_smart(U8 address) { return named(what_, "SmartLog%02x", address); }
+    const char* gpl_tag(U8 address, U16 page) { return named(tag_, "<ATA GPL LOG %02x PAGE %04x>", address, page); }
+    const char* what_gpl(U8 address, U16 page) { return named(what_, "GplLog%02x.%04x", address, page); }
+    template <size_t N>
+    static const char* named(char (&buf)[N], const char* fmt, unsigned a, unsigned b = 0) {
+        format_into(buf, N, fmt, a, b);
+        return buf;
     }
 
     void write(bool ok) {
