@@ -71,16 +71,8 @@ struct AtaLogs {
         put_word(gpl03, 1, 2);
         // The directories the drive builds from its logs: version 1, word N
         // the pages of log N.
-        put_word(smartDir, 0, 1);
-        put_word(smartDir, 0x01, 1);
-        put_word(smartDir, 0x06, 1);
-        put_word(smartDir, 0x80, 2);
-        put_word(gplDir, 0, 1);
-        put_word(gplDir, 0x03, 1);
-        put_word(gplDir, 0x04, 3);
-        put_word(gplDir, 0x07, 2);
-        put_word(gplDir, 0x10, 1);
-        put_word(gplDir, 0x11, 1);
+        for (auto [w, v] : {std::pair{0, 1}, {0x01, 1}, {0x06, 1}, {0x80, 2}}) put_word(smartDir, w, v);
+        for (auto [w, v] : {std::pair{0, 1}, {0x03, 1}, {0x04, 3}, {0x07, 2}, {0x10, 1}, {0x11, 1}}) put_word(gplDir, w, v);
     }
 };
 
