@@ -176,4 +176,20 @@ TEST_F(SataStp, ErrInfoDescribesTheLastCommand) {
     }
 }
 
+// A library that accepts a command and writes nothing: what the drive did
+// not send reads as zeros, never as the answer of the command before.
+int writes_nothing(SL_LIB_CMD_PARAM_T*) { return 0; }
+
+TEST_F(SataStp, WhatIsNotWrittenReadsAsZeros) {
+    std::memset(response(), 0xFF, 20);
+    std::memset(data(), 0xEE, 1024);
+    ProcessLibCommandF = writes_nothing;
+    EXPECT_EQ(StoreSmart(0, 5, 0xDA, 0, stp(), &err_), 1);
+    EXPECT_TRUE(zero(response(), 20));
+    EXPECT_EQ(smart_status(response()).verdict, SmartVerdict::Unknown);
+    EXPECT_EQ(StoreReadLogExt(0, 5, 0x04, 0, 1, stp(), &err_), 1);
+    EXPECT_TRUE(zero(data(), 512));
+    EXPECT_EQ(data()[512], 0xEE);  // beyond the transfer: not the command's
+}
+
 }  // namespace
