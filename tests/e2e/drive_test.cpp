@@ -367,6 +367,8 @@ TEST_P(Drive, AnswersThatDoNotAddUp) {
         return t;
     }();
     const std::string p0d = "0d 00 01 00 11 22 33 44";  // claims 260 bytes, holds 8
+    std::string p0d_big = "0d 00 ff fc";  // claims 65,536 bytes, holds 1,000
+    for (int i = 0; i < 996; ++i) p0d_big += " 5a";
     auto zeros_after = [](const std::string& hex, size_t n) {
         Bytes b = bytes_of(hex);
         b.resize(n, 0);
@@ -388,6 +390,11 @@ TEST_P(Drive, AnswersThatDoNotAddUp) {
         {"claimed-not-sent-datalen", pages + "page 0 0 0x0d \"" + p0d + "\"\ntransfer 0 0 logsense:0d datalen sent\n",
          p03_block + page_block("0d", bytes_of(p0d)),
          " Inconsistent Answer(" + h + "Page0d: page 0d, 260 bytes claimed, 8 arrived)\n"},
+        // Capped at 65,535 and still short: the cap does not excuse it.
+        {"capped-and-short", pages + "page 0 0 0x0d \"" + p0d_big + "\"\ntransfer 0 0 logsense:0d datalen sent\n",
+         p03_block + page_block("0d", bytes_of(p0d_big)),
+         " Length Capped(" + h + "Page0d: 65536 bytes needed, 65535 asked)\n Inconsistent Answer(" + h +
+             "Page0d: page 0d, 65536 bytes claimed, 1000 arrived)\n"},
         {"other-page", pages + "page 0 0 0x0d \"" + p0d + "\"\npage 0 0 0x02 \"" + P02 +
                            "\"\ntransfer 0 0 logsense:0d page 2\n",
          p03_block + page_block("0d", bytes_of(P02)),
@@ -425,8 +432,7 @@ TEST_P(Drive, AnswersThatDoNotAddUp) {
         auto r = c->run();
         EXPECT_EQ(r.status, 0);
         const bool inquiry = row.name == std::string("short-inquiry");
-        std::string drives = (inquiry ? red(row.records) : "") + "Controller 0/ Target 0 : HardDisk Log saving...\n" +
-                             (inquiry ? "" : row.records.empty() ? "" : red(row.records));
+        std::string drives = (inquiry ? red(row.records) : "") + kDisk.saving() + (inquiry ? "" : red_lines(row.records));
         EXPECT_EQ(r.out, full_run(1, drives)) << show(r.out);
         EXPECT_EQ(c->log("logdperr.txt"), row.records);
         std::string log = c->log("MA0000.log");
