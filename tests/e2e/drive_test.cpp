@@ -303,10 +303,11 @@ TEST_P(Drive, DriveLogThatCannotBeWritten) {
 TEST_P(Drive, SpaceReserve) {
     struct Row {
         const char* name;
-        std::string size;     // of the tmpfs log directory
+        std::string size;     // of the tmpfs log directory ("": no tmpfs)
         bool args;            // -o to it, else the default directory
         std::string first;    // MA0000.log after its identity lines
         std::string records;  // drive part of the reserve records
+        std::string statvfs = "";  // "TOTAL FREE" bytes that statvfs() tells instead
     };
     const std::string d = "/o_tmp/small";
     const std::vector<Row> rows = {
@@ -315,6 +316,13 @@ TEST_P(Drive, SpaceReserve) {
          " Space Reserve(" + d + "/MA0000.log: 312521 bytes needed, N free, 13107 kept)\n"},
         {"drive-log", "size=64k", false, "*",
          " Space Reserve(/o_tmp/TMP/KESTRA/MA0000.log: 65536 bytes needed, N free, 3276 kept)\n"},
+        // Large file systems: 5% of 10 GiB, and at most 1 GiB of 100 GiB; 100 KiB more is free.
+        {"10-gib", "", true, page_block("02", bytes_of(P02)) + sections(1),
+         " Space Reserve(" + d + "/MA0000.log: 312521 bytes needed, N free, 536870912 kept)\n",
+         "10737418240 536973312"},
+        {"100-gib", "", true, page_block("02", bytes_of(P02)) + sections(1),
+         " Space Reserve(" + d + "/MA0000.log: 312521 bytes needed, N free, 1073741824 kept)\n",
+         "107374182400 1073844224"},
     };
     for (auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -329,7 +337,9 @@ TEST_P(Drive, SpaceReserve) {
             "device 0 1 sas vendor \"ACMEDRV \" product \"DK300SA0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n");
         RunOptions o;
         if (row.args) o.args = {"-o", dir};
-        o.tmpfs = {{dir, row.size}};
+        if (!row.size.empty()) o.tmpfs = {{dir, row.size}};
+        if (!row.statvfs.empty()) o.env = {{"STATVFS_SHIM", row.statvfs}};
+        const std::string where = row.size.empty() ? dir : c->tmpfs_copy(0);
         auto r = c->run(o);
         EXPECT_EQ(r.status, 0);
         std::string records = row.records + " Space Reserve(" + dir + "/MA0001.log: skipped)\n";
@@ -339,15 +349,15 @@ TEST_P(Drive, SpaceReserve) {
         EXPECT_EQ(mask_free(r.out), row.args ? title() + kSaving + drives + kReset : full_run(1, drives))
             << show(r.out);
         if (!row.args) {
-            EXPECT_EQ(mask_free(c->read(c->tmpfs_copy(0) + "/logdperr.txt")), records);
+            EXPECT_EQ(mask_free(c->read(where + "/logdperr.txt")), records);
         }
         const std::string id = identity("ACME    DSK KZA4036TX   A1B2", "KZSER000000000000001");
         if (row.first == "*") {
-            EXPECT_FALSE(c->exists(c->tmpfs_copy(0) + "/MA0000.log"));
+            EXPECT_FALSE(c->exists(where + "/MA0000.log"));
         } else {
-            EXPECT_EQ(c->read(c->tmpfs_copy(0) + "/MA0000.log"), id + row.first);
+            EXPECT_EQ(c->read(where + "/MA0000.log"), id + row.first);
         }
-        EXPECT_FALSE(c->exists(c->tmpfs_copy(0) + "/MA0001.log"));
+        EXPECT_FALSE(c->exists(where + "/MA0001.log"));
         // The internal section was never asked for whole.
         for (auto& cdb : cdbs(*c, 0, 0)) EXPECT_NE(cdb, "fe02000000000186a000") << "the section was read";
     }
