@@ -201,12 +201,6 @@ void storage_rows(std::vector<Row>& rows) {
                     }});
 }
 
-// The CLI stand-in does `action` for the command given, and hands every
-// call on to the simulated CLI.
-void cli_wrapper(Case& c, const std::string& command, const std::string& action) {
-    c.cli_stand_in(command + ") " + action + " ;;");
-}
-
 const std::string kNotFound = " RAID Contoroller is not Found\n";
 
 void cli_rows(std::vector<Row>& rows) {
@@ -222,7 +216,7 @@ void cli_rows(std::vector<Row>& rows) {
                     }});
     rows.push_back({"cli-garbage", false, "", {},
                     [](Case& c, RunOptions&) {
-                        cli_wrapper(c, "*", "head -c 3000 /dev/urandom; printf 'Controller Count 1\\nController Count: x\\n'; exit 0");
+                        c.cli_stand_in("*) head -c 3000 /dev/urandom; printf 'Controller Count 1\\nController Count: x\\n'; exit 0 ;;");
                     },
                     [](const Case&) {
                         Expect e;
@@ -230,7 +224,7 @@ void cli_rows(std::vector<Row>& rows) {
                         e.records = kNotFound;
                         return e;
                     }});
-    rows.push_back({"cli-count-dies", false, "", {}, [](Case& c, RunOptions&) { cli_wrapper(c, "-adpcount", "kill -SEGV $$"); },
+    rows.push_back({"cli-count-dies", false, "", {}, [](Case& c, RunOptions&) { c.cli_stand_in("-adpcount) kill -SEGV $$ ;;"); },
                     [](const Case&) {
                         Expect e;
                         e.console = title() + red(kNotFound) + kReset;
@@ -250,7 +244,7 @@ void cli_rows(std::vector<Row>& rows) {
                         return e;
                     },
                     false, true});
-    rows.push_back({"cli-pdlist-dies", false, "", {}, [](Case& c, RunOptions&) { cli_wrapper(c, "-pdlist", "kill -SEGV $$"); },
+    rows.push_back({"cli-pdlist-dies", false, "", {}, [](Case& c, RunOptions&) { c.cli_stand_in("-pdlist) kill -SEGV $$ ;;"); },
                     [](const Case&) { return full({}, {}, {{"pdlist", 0}}); }});
 }
 
@@ -286,7 +280,7 @@ void logdir_rows(std::vector<Row>& rows) {
                     true});
     // Removed while the CLI saves the logical/physical drive list.
     rows.push_back({"logdir-removed", false, "", {},
-                    [](Case& c, RunOptions&) { cli_wrapper(c, "-ldpdinfo", "rm -rf /o_tmp/TMP/KESTRA"); },
+                    [](Case& c, RunOptions&) { c.cli_stand_in("-ldpdinfo) rm -rf /o_tmp/TMP/KESTRA ;;"); },
                     [](const Case&) {
                         Expect e;
                         std::string drives = disk(0).saving() +
@@ -546,7 +540,7 @@ TEST_P(FaultMatrix, EachInterrupt) {
                 std::string send = bin + "/signal-tool " + sig + (group ? " group" : " alone") +
                                    (ph.delay.empty() ? "" : " " + ph.delay);
                 RunOptions o;
-                if (!ph.cli.empty()) cli_wrapper(*c, ph.cli, send);
+                if (!ph.cli.empty()) c->cli_stand_in(ph.cli + ") " + send + " ;;");
                 if (!ph.ldd.empty()) {
                     c->stand_in("ldd", "#!/bin/sh\n" + send + "\nexec /usr/bin/ldd \"$@\"\n");
                     o.path_first = {bin};

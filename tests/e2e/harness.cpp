@@ -418,7 +418,8 @@ private:
     bool memcheck_ = false;
     int out_[2] = {-1, -1}, err_[2] = {-1, -1};
     int master_ = -1, slave_ = -1;  // the pseudo-terminal of RunOptions::terminal
-    double start_ = 0;
+    bool closed_[2] = {false, false};  // standard output and error
+    double start_ = 0, marked_at_ = -1, sent_at_ = 0;
     int wstatus_ = 0;
 
     std::string valgrind_log() const { return c_.dir + "/valgrind.log"; }
@@ -482,8 +483,8 @@ private:
     bool start() {
         // Built before the fork: the child only execs.
         for (auto& a : argv_) argv_ptrs_.push_back(a.data());
-        argv_ptrs_.push_back(nullptr);
         for (auto& e : env_) env_ptrs_.push_back(e.data());
+        argv_ptrs_.push_back(nullptr);
         env_ptrs_.push_back(nullptr);
         fflush(nullptr);
         start_ = now_s();
@@ -591,7 +592,6 @@ private:
     void watch() {
         bool exited = false;
         double exit_at = 0;
-        Pacer pacer;
         for (;;) {
             const bool open = collect_output(20);
             const double t = now_s();
@@ -600,7 +600,7 @@ private:
                 exit_at = t;
                 r_.seconds = t - start_;
             }
-            if (!exited && o_.interrupt) pacer.step(*this, t);
+            if (!exited && o_.interrupt) interrupt(t);
             if (!exited && t - start_ > o_.timeout_s) {
                 r_.timed_out = true;
                 ::kill(-r_.pid, SIGKILL);
@@ -629,7 +629,6 @@ private:
             }
         return !closed_[0] || !closed_[1];
     }
-    bool closed_[2] = {false, false};
 
     // The end is seen without reaping, so that the group id stays ours while
     // leftovers of the group are killed.
@@ -644,23 +643,20 @@ private:
 
     // RunOptions::interrupt: the first once the marker is in the file and
     // the delay has passed, then again at the repeat interval.
-    struct Pacer {
-        double marked_at = -1, sent_at = 0;
-        void step(Launch& l, double t) {
-            const Interrupt& in = *l.o_.interrupt;
-            if (marked_at < 0 && slurp(l.c_.host(in.file)).find(in.marker) != std::string::npos) marked_at = t;
-            const bool due = !l.r_.interrupt_sent ? marked_at >= 0 && (t - marked_at) * 1000 >= in.delay_ms
-                                                  : in.repeat_ms > 0 && (t - sent_at) * 1000 >= in.repeat_ms;
-            if (!due) return;
-            if (!l.r_.interrupt_sent && l.master_ >= 0) l.r_.tty_foreground = ::tcgetpgrp(l.master_);
-            if (!in.tty_input.empty())
-                l.type_at_terminal(in.tty_input);
-            else
-                ::kill(in.group ? -l.r_.pid : l.r_.pid, in.signal);
-            l.r_.interrupt_sent = true;
-            sent_at = t;
-        }
-    };
+    void interrupt(double t) {
+        const Interrupt& in = *o_.interrupt;
+        if (marked_at_ < 0 && slurp(c_.host(in.file)).find(in.marker) != std::string::npos) marked_at_ = t;
+        const bool due = !r_.interrupt_sent ? marked_at_ >= 0 && (t - marked_at_) * 1000 >= in.delay_ms
+                                            : in.repeat_ms > 0 && (t - sent_at_) * 1000 >= in.repeat_ms;
+        if (!due) return;
+        if (!r_.interrupt_sent && master_ >= 0) r_.tty_foreground = ::tcgetpgrp(master_);
+        if (!in.tty_input.empty())
+            type_at_terminal(in.tty_input);
+        else
+            ::kill(in.group ? -r_.pid : r_.pid, in.signal);
+        r_.interrupt_sent = true;
+        sent_at_ = t;
+    }
 
     void read_status() {
         if (WIFEXITED(wstatus_))
