@@ -2,8 +2,8 @@
 // SIGHUP sent to the tool's group or to its process alone, during a CLI
 // command, a pause and a library call that does not return; Ctrl-C typed at
 // a pseudo-terminal; commands that hang past their limits (the short-limit
-// builds). Every case also checks that nothing of the command's process
-// group outlives the tool.
+// builds); a start with SIGCHLD ignored. Every case with a command also
+// checks that nothing of the command's process group outlives the tool.
 #include <dirent.h>
 
 #include <fstream>
