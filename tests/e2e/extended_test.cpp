@@ -15,8 +15,6 @@ namespace {
 
 class Extended : public E2E {};
 
-using Bytes = std::vector<unsigned char>;
-
 std::string hex(const Bytes& b) {
     std::string s;
     char t[4];
@@ -128,11 +126,9 @@ Block* find(Blocks& blocks, const std::string& tag) {
 }
 void drop(Blocks& blocks, const std::string& tag) { std::erase_if(blocks, [&](const Block& b) { return b.tag == tag; }); }
 
-const std::string kSasIdentity = "Device code   : ACMEDRV DK300SA0006     0003\r\nSerial number : S0M1ABCD0000C1234567\r\n";
-const std::string kSataIdentity =
-    "Device code   : OKAPI ZX2000-1TB                        ZX01    \r\nSerial number : ZX-SER-0001         \r\n";
-const std::string kFamilyIdentity =
-    "Device code   : ACME    DSK KZA4036TX   A1B2\r\nSerial number : KZSER000000000000001\r\n";
+const std::string kSasIdentity = identity("ACMEDRV DK300SA0006     0003", "S0M1ABCD0000C1234567");
+const std::string kSataIdentity = identity("OKAPI ZX2000-1TB                        ZX01    ", "ZX-SER-0001         ");
+const std::string kFamilyIdentity = identity("ACME    DSK KZA4036TX   A1B2", "KZSER000000000000001");
 
 Blocks sas_classic() {
     return {{"", kSasIdentity}, block("<Page02>", bytes_of(P02)), block("<Page0d>", bytes_of(P0D))};
@@ -169,12 +165,7 @@ std::string family(bool extended) {
     if (extended)
         s += "<Subpage00.ff>\r\n" + hex_lines(bytes_of(kList2)) + "<Subpage0e.01>\r\n" + hex_lines(bytes_of(S0E01)) +
              "<Grown Defects>\r\n" + hex_lines(bytes_of("00 0c 00 00"));
-    const char* titles[] = {"<Drive Status Log>", "<Drive Interna Log>", "<Command Log>",
-                            "<Controller Internal Information>"};
-    int k = 0;
-    for (int type : {1, 2, 4, 8})
-        s += std::string(titles[k++]) + "\r\n" +
-             hex_lines({static_cast<unsigned char>(type), 0, 0, 5, 0, 1, 2, 3});
+    for (int type : kSectionTypes) s += section_block(type, 8);
     return s;
 }
 
