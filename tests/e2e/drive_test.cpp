@@ -303,8 +303,9 @@ TEST_P(Drive, DriveLogThatCannotBeWritten) {
 
 // The reserve of the log directory's file system (5%, at most 1 GiB) is
 // never written into: an internal-log section whose text would cut into it
-// is not read, a drive log is not started without room, and every later
-// drive log is skipped; the controller logs still follow.
+// is not read, nor (with -e) a block of subpages, a drive log is not
+// started without room, and every later drive log is skipped; the
+// controller logs still follow.
 TEST_P(Drive, SpaceReserve) {
     struct Row {
         const char* name;
@@ -313,6 +314,7 @@ TEST_P(Drive, SpaceReserve) {
         std::string first;    // MA0000.log after its identity lines
         std::string records;  // drive part of the reserve records
         std::string statvfs = "";  // "TOTAL FREE" bytes that statvfs() tells instead
+        bool extended = false;     // -e, and the disk has a subpage
     };
     const std::string d = "/o_tmp/small";
     const std::vector<Row> rows = {
@@ -328,6 +330,10 @@ TEST_P(Drive, SpaceReserve) {
         {"100-gib", "", true, page_block("02", bytes_of(P02)) + sections(1),
          " Space Reserve(" + d + "/MA0000.log: 312521 bytes needed, N free, 1073741824 kept)\n",
          "107374182400 1073844224"},
+        // The list of subpages may hold 65,535 bytes: a tag and 204,797 characters.
+        {"subpages", "", true, page_block("02", bytes_of(P02)),
+         " Space Reserve(" + d + "/MA0000.log: 204813 bytes needed, N free, 536870912 kept)\n",
+         "10737418240 536973312", true},
     };
     for (auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -338,10 +344,12 @@ TEST_P(Drive, SpaceReserve) {
             "controller 0\n"
             "device 0 0 sas vendor \"ACME    \" product \"DSK KZA4036TX   \" rev \"A1B2\" serial \"KZSER000000000000001\"\n"
             "page 0 0 0x00 \"00 00 00 01 02\"\npage 0 0 0x02 \"" + P02 + "\"\n"
-            "internal 0 0 1 3\ninternal 0 0 2 100000\ninternal 0 0 4 3\ninternal 0 0 8 3\n"
+            "internal 0 0 1 3\ninternal 0 0 2 100000\ninternal 0 0 4 3\ninternal 0 0 8 3\n" +
+            std::string(row.extended ? "subpage 0 0 0x0d 0x01 \"4d 01 00 00\"\n" : "") +
             "device 0 1 sas vendor \"ACMEDRV \" product \"DK300SA0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n");
         RunOptions o;
         if (row.args) o.args = {"-o", dir};
+        if (row.extended) o.args.push_back("-e");
         if (!row.size.empty()) o.tmpfs = {{dir, row.size}};
         if (!row.statvfs.empty()) o.env = {{"STATVFS_SHIM", row.statvfs}};
         const std::string where = row.size.empty() ? dir : c->tmpfs_copy(0);
