@@ -11,8 +11,8 @@
 #include "SasLog01.h"
 #include "drive_log.h"
 #include "interrupt.h"
+#include "options.h"
 #include "passthru_buffers.h"
-#include "paths.h"
 #include "run_state.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "command.h"
 #include "interrupt.h"
 #include "lib_binding.h"
-#include "paths.h"
+#include "options.h"
 #include "run_state.h"
 #include "shell.h"
 

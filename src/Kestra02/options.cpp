@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "paths.h"
+#include "options.h"
 
 #include "KstErr01.h"
 #include "command.h"

@@ -11,7 +11,7 @@
 #include "KstErr01.h"
 #include "command.h"
 #include "interrupt.h"
-#include "paths.h"
+#include "options.h"
 #include "run_state.h"
 #include "shell.h"
 

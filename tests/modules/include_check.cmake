@@ -1,0 +1,50 @@
+# Compiles one-line probes (#include "<header>") with a module's include
+# path. Each header of the module (OWN) must compile; each header of the
+# directories in UNSEEN must fail with "<header>: No such file or directory".
+# INCLUDES and UNSEEN are lists joined with '|'.
+string(REPLACE "|" ";" includes "${INCLUDES}")
+string(REPLACE "|" ";" unseen "${UNSEEN}")
+set(flags -std=c++20 -fsyntax-only)
+foreach(dir IN LISTS includes)
+  list(APPEND flags -I${dir})
+endforeach()
+# The probe's own directory holds nothing else to find.
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+
+function(probe header)
+  file(WRITE ${WORK}/probe.cpp "#include \"${header}\"\n")
+  execute_process(COMMAND ${CXX} ${flags} ${WORK}/probe.cpp RESULT_VARIABLE rc OUTPUT_VARIABLE out
+                  ERROR_VARIABLE out)
+  set(rc ${rc} PARENT_SCOPE)
+  set(out "${out}" PARENT_SCOPE)
+endfunction()
+
+file(GLOB own ${OWN}/*.h)
+if(NOT own)
+  message(FATAL_ERROR "no headers in ${OWN}")
+endif()
+foreach(path IN LISTS own)
+  get_filename_component(name ${path} NAME)
+  probe(${name})
+  if(NOT rc EQUAL 0)
+    message(SEND_ERROR "${name} does not compile alone with its module's include path:\n${out}")
+  endif()
+endforeach()
+
+foreach(dir IN LISTS unseen)
+  file(GLOB headers ${dir}/*.h)
+  if(NOT headers)
+    message(SEND_ERROR "no headers in ${dir}")
+  endif()
+  foreach(path IN LISTS headers)
+    get_filename_component(name ${path} NAME)
+    probe(${name})
+    string(REPLACE "." "\\." pattern "${name}: No such file or directory")
+    if(rc EQUAL 0)
+      message(SEND_ERROR "${name} of ${dir} is visible")
+    elseif(NOT out MATCHES "${pattern}")
+      message(SEND_ERROR "${name} of ${dir} failed for another reason than not being found:\n${out}")
+    endif()
+  endforeach()
+endforeach()
