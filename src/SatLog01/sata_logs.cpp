@@ -6,14 +6,16 @@
 #include <cstdio>
 #include <cstring>
 
-#include "Kestra02.h"
 #include "KstErr01.h"
 #include "SatLog01.h"
 #include "ata_logs.h"
 #include "atafis.h"
+#include "drive_log.h"
 #include "hexdump.h"
 #include "interrupt.h"
 #include "libstoresata.h"
+#include "passthru_buffers.h"
+#include "run_state.h"
 #include "shell.h"
 
 namespace {
