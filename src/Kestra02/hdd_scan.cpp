@@ -1,5 +1,6 @@
 // The drive scan: every device id of every controller is probed, and every
-// SAS disk gets its own log file in the log directory.
+// SAS disk (with -e, every SATA drive too) gets its own log file in the log
+// directory.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,8 +14,8 @@
 #include "ata_logs.h"
 #include "atafis.h"
 #include "drive_log.h"
-#include "libstoresata.h"
 #include "interrupt.h"
+#include "libstoresata.h"
 #include "options.h"
 #include "passthru_buffers.h"
 #include "run_state.h"
