@@ -71,8 +71,12 @@ make_debian11() {
   debootstrap --variant=minbase bullseye "$tmp" "$(mirror)" > "$tmp.log" 2>&1 || { cat "$tmp.log"; die "debootstrap bullseye"; }
   # The 32-bit program runs there too: the i386 C library beside the
   # amd64 one, as a multiarch system has it.
+  # Unpacked through the root's /lib -> usr/lib link (merged /usr), not over it.
   download i386 "$tmp.apt" "$tmp.debs" libc6 libgcc-s1
-  for deb in "$tmp.debs"/*.deb; do dpkg-deb -x "$deb" "$tmp"; done
+  for deb in "$tmp.debs"/*.deb; do
+    dpkg-deb --fsys-tarfile "$deb" | tar -x --keep-directory-symlink -C "$tmp"
+  done
+  chroot "$tmp" /sbin/ldconfig
   mkdir -p "$tmp/o_tmp"
   rm -rf "$tmp.apt" "$tmp.debs" "$tmp.log" "$tmp/var/cache/apt/archives/"*.deb
 }
