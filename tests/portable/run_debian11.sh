@@ -42,7 +42,8 @@ run_in() {
 if [ "${2:-}" = --old ]; then
   mkdir -p "$case_dir/old"
   cp "$3" "$case_dir/old/"
-  if run_in "$root" "$case_dir/old" "$case_dir/old-logs" "./$(basename "$3")" > "$case_dir/old.txt" 2>&1; then
+  run_in "$root" "$case_dir/old" "$case_dir/old-logs" "./$(basename "$3")" > "$case_dir/old.txt" 2>&1
+  if [ "$(cat "$case_dir/old/status")" = "exit status 0" ]; then
     cat "$case_dir/old.txt"
     fail "$(basename "$3") started in the Debian 11 root"
   fi
