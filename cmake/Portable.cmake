@@ -83,9 +83,6 @@ function(logdump_portable target bits)
     target_link_options(${target} PRIVATE -B${root}/usr/lib/${triplet}/ -B${gcc_lib}/
                         -L${gcc_lib} -L${root}/usr/lib/${triplet} -L${root}/lib/${triplet}
                         -Wl,--sysroot=${root} -static-libstdc++ -static-libgcc)
-    # Debian 11 keeps threads in libpthread and forkpty in libutil, which
-    # later glibc moved into libc (each linked only where used: tests).
-    target_link_libraries(${target} PRIVATE pthread util)
     if(NOT type STREQUAL "EXECUTABLE")
       # A shared object keeps the C++ runtime it carries to itself.
       target_link_options(${target} PRIVATE -Wl,--exclude-libs,ALL)

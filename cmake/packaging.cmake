@@ -122,6 +122,7 @@ string(REGEX REPLACE "^[^\n]*\n" "" CPACK_RPM_SIM_PACKAGE_DESCRIPTION "${CPACK_D
 set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION /usr/share/man /usr/share/man/man1)
 
 # Per generator: the archives' top directories, the .rpm's components.
+set(CPACK_POST_BUILD_SCRIPTS "${LOGDUMP_PKG_DIR}/archive-top.cmake")
 set(CPACK_PROJECT_CONFIG_FILE "${LOGDUMP_PKG_DIR}/cpack-options.cmake")
 include(CPack)
 

@@ -53,6 +53,6 @@ unshare -m sh -euc '
   chroot "$mnt" sh /debs/inside.sh
 ' sh "$root" "$work" "$apt_cache" > "$work/out.txt" 2>&1 || { cat "$work/out.txt"; fail "install or run in a clean Debian 12 root"; }
 for v in "logdump64 Ver01-10-00" "logdump Ver01-10-00" "logdump-report"; do
-  grep -q "^$v" "$work/out.txt" || { cat "$work/out.txt"; fail "no version line of ${v%% *}"; }
+  grep -q "$v" "$work/out.txt" || { cat "$work/out.txt"; fail "no version line of ${v%% *}"; }
 done
 echo "install-test: installed on a clean Debian 12 root; --version of the three programs and a rehearsal ran there"
