@@ -7,16 +7,9 @@
 #   glibc    no version needed newer than GLIBC_2.17
 #   runtime  no version of libstdc++ (GLIBCXX_, CXXABI_) or libgcc (GCC_)
 # Prints one line per file and property, and fails when any does not hold.
-# With --expect-fail every file must fail (the test of this checker on a
-# program built with this machine's toolchain).
 set -uo pipefail
 
-expect=pass
-if [ "${1:-}" = --expect-fail ]; then
-  expect=fail
-  shift
-fi
-[ $# -gt 0 ] || { echo "usage: $0 [--expect-fail] FILE..." >&2; exit 2; }
+[ $# -gt 0 ] || { echo "usage: $0 FILE..." >&2; exit 2; }
 allowed='^(libc\.so\.6|libdl\.so\.2|libpthread\.so\.0|libm\.so\.6|ld-linux-x86-64\.so\.2|ld-linux\.so\.2)$'
 
 failed=0
@@ -34,11 +27,8 @@ for f in "$@"; do
   echo "$f: newest ${newest:-no GLIBC version}"
   [ "$(printf '%s\nGLIBC_2.17\n' "$newest" | sort -V | tail -1)" = GLIBC_2.17 ] || bad=1
   [ -z "$others" ] || { echo "$f: runtime versions $others"; bad=1; }
-  if [ "$expect" = pass ] && [ $bad = 1 ]; then
+  if [ $bad = 1 ]; then
     echo "$f: FAIL: not portable"
-    failed=1
-  elif [ "$expect" = fail ] && [ $bad = 0 ]; then
-    echo "$f: FAIL: passed, but was expected to fail"
     failed=1
   fi
 done
