@@ -84,8 +84,10 @@ function(logdump_portable target bits)
                         -L${gcc_lib} -L${root}/usr/lib/${triplet} -L${root}/lib/${triplet}
                         -Wl,--sysroot=${root} -static-libstdc++ -static-libgcc)
     if(NOT type STREQUAL "EXECUTABLE")
-      # A shared object keeps the C++ runtime it carries to itself.
+      # A shared object keeps the C++ runtime it carries to itself (and
+      # frees it when unloaded: LOGDUMP_OWN_CXX_RUNTIME).
       target_link_options(${target} PRIVATE -Wl,--exclude-libs,ALL)
+      target_compile_definitions(${target} PRIVATE LOGDUMP_OWN_CXX_RUNTIME)
     endif()
   endif()
 endfunction()
