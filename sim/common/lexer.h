@@ -20,6 +20,12 @@ Tokens tokenize(const std::string& line);
 // number in the message.
 long long parse_number(const std::string& tok, long long lo, long long hi, const char* what);
 
+// parse_number as the type of the field it goes into.
+template <class T>
+T parse_as(const std::string& tok, long long lo, long long hi, const char* what) {
+    return static_cast<T>(parse_number(tok, lo, hi, what));
+}
+
 // A raidstor result code: signed decimal or a 32-bit hex value, never 0.
 int32_t parse_code(const std::string& tok);
 

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 
 #include "parser.h"
 #include "util.h"
@@ -14,8 +15,9 @@ namespace {
 
 constexpr uint32_t kMaxSectionLen = 0xFFFFFF + 3;
 
-const char* const kCliCommands[] = {"fwtermlog", "cfgdsply",    "adpallinfo", "pdlist",
-                                    "ldinfo",    "ldpdinfo",    "adpeventlog", "adpcount"};
+// The CLI commands that "cli exit" and "cli sleep" may name.
+const char* const kCliCommands[] = {"fwtermlog", "cfgdsply", "adpallinfo", "pdlist",
+                                    "ldinfo",    "ldpdinfo", "adpeventlog", "adpcount"};
 
 std::string read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -53,8 +55,8 @@ Device& existing_device(ParseState& ps, const std::string& ctok, const std::stri
 // ---------------------------------------------------------------- controllers and the CLI
 
 const Key<Controller> kControllerKeys[] = {
-    {"count", [](Controller& c, const std::string& v) { c.count = static_cast<unsigned>(parse_number(v, 0, 255, "count")); }},
-    {"lds", [](Controller& c, const std::string& v) { c.logicalDrives = static_cast<unsigned>(parse_number(v, 0, 64, "lds")); }},
+    {"count", [](Controller& c, const std::string& v) { c.count = parse_as<unsigned>(v, 0, 255, "count"); }},
+    {"lds", [](Controller& c, const std::string& v) { c.logicalDrives = parse_as<unsigned>(v, 0, 64, "lds"); }},
 };
 
 void read_controller(ParseState& ps, const Tokens& t, const Statement& st) {
@@ -68,7 +70,7 @@ void read_controller_info_error(ParseState& ps, const Tokens& t, const Statement
 }
 
 void read_cli_count(ParseState& ps, const Tokens& t, const Statement&) {
-    ps.sc.cliCount = static_cast<long>(parse_number(t[2], -2147483647LL - 1, 2147483647LL, "count"));
+    ps.sc.cliCount = parse_as<long>(t[2], -2147483647LL - 1, 2147483647LL, "count");
 }
 
 void read_cli_count_line(ParseState& ps, const Tokens& t, const Statement&) { ps.sc.countLines.push_back(t[2]); }
@@ -82,8 +84,7 @@ void read_cli_rule(ParseState& ps, const Tokens& t, const Statement&) {
     if (std::find(std::begin(kCliCommands), std::end(kCliCommands), r.cmd) == std::end(kCliCommands))
         fail("unknown CLI command '" + t[2] + "'");
     r.ctrl = t[3] == "*" ? kAny : static_cast<int>(ctrl_index(t[3]));
-    r.value = r.exit ? static_cast<int>(parse_number(t[4], 0, 255, "exit status"))
-                     : static_cast<int>(parse_number(t[4], 0, 3600000, "milliseconds"));
+    r.value = r.exit ? parse_as<int>(t[4], 0, 255, "exit status") : parse_as<int>(t[4], 0, 3600000, "milliseconds");
     ps.sc.cliRules.push_back(r);
 }
 
@@ -95,7 +96,9 @@ const Statement kCliStatements[] = {
     {"sleep", "cli sleep CMD c|* MS", 5, false, read_cli_rule},
 };
 
-void read_cli(ParseState& ps, const Tokens& t, const Statement&) { dispatch(kCliStatements, "cli statement", 1, ps, t); }
+void read_cli(ParseState& ps, const Tokens& t, const Statement&) {
+    dispatch(kCliStatements, "cli statement", 1, ps, t);
+}
 
 // ---------------------------------------------------------------- devices and their data
 
@@ -109,12 +112,10 @@ const Key<Device> kDeviceKeys[] = {
     {"product", [](Device& d, const std::string& v) { d.product = text_value(v, 16, "product"); }},
     {"rev", [](Device& d, const std::string& v) { d.rev = text_value(v, 4, "rev"); }},
     {"serial", [](Device& d, const std::string& v) { d.serial = text_value(v, 20, "serial"); }},
-    {"ptype", [](Device& d, const std::string& v) { d.ptype = static_cast<uint8_t>(parse_number(v, 0, 0x1F, "ptype")); }},
-    {"interface",
-     [](Device& d, const std::string& v) { d.interface = static_cast<uint8_t>(parse_number(v, 0, 15, "interface")); }},
+    {"ptype", [](Device& d, const std::string& v) { d.ptype = parse_as<uint8_t>(v, 0, 0x1F, "ptype"); }},
+    {"interface", [](Device& d, const std::string& v) { d.interface = parse_as<uint8_t>(v, 0, 15, "interface"); }},
     {"pdinfo-error", [](Device& d, const std::string& v) { d.pdinfoError = parse_code(v); }},
-    {"blocks",
-     [](Device& d, const std::string& v) { d.blocks = static_cast<uint64_t>(parse_number(v, 0, 0xFFFFFFFFFFFFLL, "blocks")); }},
+    {"blocks", [](Device& d, const std::string& v) { d.blocks = parse_as<uint64_t>(v, 0, 0xFFFFFFFFFFFFLL, "blocks"); }},
 };
 
 void read_device(ParseState& ps, const Tokens& t, const Statement& st) {
@@ -130,7 +131,8 @@ void read_device(ParseState& ps, const Tokens& t, const Statement& st) {
     Device d = default_device(*kind, c, id);
     read_keys<Device>(d, t, 4, kDeviceKeys, st, "device ");
     ensure_controller(ps, c);
-    if (!ps.sc.devices.emplace(std::make_pair(c, id), d).second) fail("device " + t[1] + " " + t[2] + " declared twice");
+    if (!ps.sc.devices.emplace(std::make_pair(c, id), d).second)
+        fail("device " + t[1] + " " + t[2] + " declared twice");
 }
 
 // Declaring a page code again replaces its bytes; it keeps its place.
@@ -147,8 +149,8 @@ void set_page(Device& d, uint8_t code, std::vector<uint8_t> bytes) {
 // "page" and "page-file".
 void read_page(ParseState& ps, const Tokens& t, const Statement& st) {
     Device& d = existing_device(ps, t[1], t[2]);
-    auto code = static_cast<uint8_t>(parse_number(t[3], 0, 0x3F, "page code"));
-    set_page(d, code, hex_bytes(ps, t[4], st.name == std::string("page-file")));
+    auto code = parse_as<uint8_t>(t[3], 0, 0x3F, "page code");
+    set_page(d, code, hex_bytes(ps, t[4], std::string_view(st.name) == "page-file"));
 }
 
 void read_captured_pages(ParseState& ps, const Tokens& t, const Statement&) {
@@ -165,9 +167,9 @@ void read_captured_pages(ParseState& ps, const Tokens& t, const Statement&) {
 
 void read_internal(ParseState& ps, const Tokens& t, const Statement&) {
     Device& d = existing_device(ps, t[1], t[2]);
-    auto type = static_cast<uint8_t>(parse_number(t[3], 0, 255, "section type"));
+    auto type = parse_as<uint8_t>(t[3], 0, 255, "section type");
     if (type != 1 && type != 2 && type != 4 && type != 8) fail("section type must be 1, 2, 4 or 8");
-    auto len = static_cast<uint32_t>(parse_number(t[4], 3, kMaxSectionLen, "section length"));
+    auto len = parse_as<uint32_t>(t[4], 3, kMaxSectionLen, "section length");
     for (auto& s : d.sections) {
         if (s.type == type) {
             s.len = len;
@@ -180,7 +182,7 @@ void read_internal(ParseState& ps, const Tokens& t, const Statement&) {
 // "smart" and "smart-file".
 void read_smart(ParseState& ps, const Tokens& t, const Statement& st) {
     Device& d = existing_device(ps, t[1], t[2]);
-    std::vector<uint8_t> bytes = hex_bytes(ps, t[3], st.name == std::string("smart-file"));
+    std::vector<uint8_t> bytes = hex_bytes(ps, t[3], std::string_view(st.name) == "smart-file");
     if (bytes.size() != 512) fail("SMART data must be 512 bytes, not " + std::to_string(bytes.size()));
     std::array<uint8_t, 512> a{};
     std::copy(bytes.begin(), bytes.end(), a.begin());
@@ -210,10 +212,10 @@ const Statement kStatements[] = {
 }  // namespace
 
 unsigned ctrl_index(const std::string& tok) {
-    return static_cast<unsigned>(parse_number(tok, 0, 255, "controller index"));
+    return parse_as<unsigned>(tok, 0, 255, "controller index");
 }
 
-uint16_t device_id(const std::string& tok) { return static_cast<uint16_t>(parse_number(tok, 0, 0xFFFF, "device id")); }
+uint16_t device_id(const std::string& tok) { return parse_as<uint16_t>(tok, 0, 0xFFFF, "device id"); }
 
 void dispatch(std::span<const Statement> table, const char* what, size_t pos, ParseState& ps, const Tokens& t) {
     for (const auto& st : table) {

@@ -1,6 +1,7 @@
 // The rule statements (fault, ata-error, delay, transfer) and the WHAT token
-// that names the command a rule matches. A new rule kind is one row in
-// kRuleKinds with a table of its keys, plus its row in the statement table.
+// that names the command a rule matches. A new rule kind is a row in
+// kRuleKinds with a table of its keys, plus its row in the statement table of
+// parser.cpp; a new WHAT is a row in kWhatForms.
 #include <cstdio>
 #include <stdexcept>
 
@@ -14,11 +15,11 @@ namespace {
 // The side of the library that a WHAT names; a rule kind may apply to one only.
 enum class Channel { Any, Scsi, Ata, Management };
 
-// One form of WHAT: "head" alone and/or "head:ARG", ARG turned into its
-// canonical text by `arg`.
+// One form of WHAT: "head" alone and/or "head:ARG". The canonical form (the
+// one the library matches) keeps the head and writes ARG as `arg` does.
 struct WhatForm {
     const char* head;
-    bool bare;                                                   // "head" alone is a WHAT
+    bool bare;  // "head" alone is a WHAT
     std::string (*arg)(const std::string& arg, const std::string& whole);  // nullptr: takes no ARG
     Channel channel;
 };
@@ -61,7 +62,7 @@ const WhatForm* what_form(const std::string& head) {
 
 using RuleKey = Key<Rule>;
 
-void set_nth(Rule& r, const std::string& v) { r.nth = static_cast<unsigned>(parse_number(v, 1, 0xFFFFFFFFLL, "nth")); }
+void set_nth(Rule& r, const std::string& v) { r.nth = parse_as<unsigned>(v, 1, 0xFFFFFFFFLL, "nth"); }
 
 const RuleKey kFaultKeys[] = {
     {"nth", set_nth},
@@ -75,31 +76,29 @@ const RuleKey kFaultKeys[] = {
          }
          if (r.sense.size() > 32) fail("sense data longer than 32 bytes");
      }},
-    {"status", [](Rule& r, const std::string& v) { r.scsiStatus = static_cast<uint8_t>(parse_number(v, 0, 255, "status")); }},
+    {"status", [](Rule& r, const std::string& v) { r.scsiStatus = parse_as<uint8_t>(v, 0, 255, "status"); }},
 };
 
 const RuleKey kAtaErrorKeys[] = {
     {"nth", set_nth},
-    {"error", [](Rule& r, const std::string& v) { r.ataError = static_cast<uint8_t>(parse_number(v, 0, 255, "error")); }, true},
-    {"status", [](Rule& r, const std::string& v) { r.ataStatus = static_cast<uint8_t>(parse_number(v, 0, 255, "status")); },
-     true},
+    {"error", [](Rule& r, const std::string& v) { r.ataError = parse_as<uint8_t>(v, 0, 255, "error"); }, true},
+    {"status", [](Rule& r, const std::string& v) { r.ataStatus = parse_as<uint8_t>(v, 0, 255, "status"); }, true},
 };
 
 const RuleKey kDelayKeys[] = {
     {"nth", set_nth},
-    {"ms", [](Rule& r, const std::string& v) { r.ms = static_cast<unsigned>(parse_number(v, 0, 3600000, "milliseconds")); },
-     true},
+    {"ms", [](Rule& r, const std::string& v) { r.ms = parse_as<unsigned>(v, 0, 3600000, "milliseconds"); }, true},
 };
 
 const RuleKey kTransferKeys[] = {
     {"nth", set_nth},
-    {"bytes", [](Rule& r, const std::string& v) { r.bytes = static_cast<uint32_t>(parse_number(v, 0, 0xFFFFFFFFLL, "bytes")); }},
+    {"bytes", [](Rule& r, const std::string& v) { r.bytes = parse_as<uint32_t>(v, 0, 0xFFFFFFFFLL, "bytes"); }},
     {"datalen",
      [](Rule& r, const std::string& v) {
          if (v != "sent" && v != "asked") fail("datalen must be sent or asked");
          r.setDataLen = v == "sent";
      }},
-    {"page", [](Rule& r, const std::string& v) { r.asPage = static_cast<uint8_t>(parse_number(v, 0, 0x3F, "page code")); }},
+    {"page", [](Rule& r, const std::string& v) { r.asPage = parse_as<uint8_t>(v, 0, 0x3F, "page code"); }},
     {"length",
      [](Rule& r, const std::string& v) {
          if (v != "cdb" && v != "host") fail("length must be cdb or host");
@@ -117,7 +116,8 @@ struct RuleKind {
 
 const RuleKind kRuleKinds[] = {
     {"fault", RuleAction::Fault, kFaultKeys, Channel::Any, nullptr},
-    {"ata-error", RuleAction::AtaError, kAtaErrorKeys, Channel::Ata, "ata-error applies to stp, stp:CMD or smart:SUB only"},
+    {"ata-error", RuleAction::AtaError, kAtaErrorKeys, Channel::Ata,
+     "ata-error applies to stp, stp:CMD or smart:SUB only"},
     {"delay", RuleAction::Delay, kDelayKeys, Channel::Any, nullptr},
     {"transfer", RuleAction::Transfer, kTransferKeys, Channel::Scsi, "transfer applies to SCSI commands only"},
 };
