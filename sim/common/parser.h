@@ -21,9 +21,9 @@ struct ParseState {
     std::set<unsigned> declaredControllers{};
 };
 
-// One statement: its first token, its usage (shown with every refusal), the
-// tokens it takes with its name (at least that many when "key value" pairs
-// may follow, else exactly), and the function that reads it.
+// One statement: its first token, its usage (shown when its tokens or keys
+// are wrong), the tokens it takes with its name (at least that many when
+// "key value" pairs may follow, else exactly), and the function that reads it.
 struct Statement {
     const char* name;
     const char* usage;
