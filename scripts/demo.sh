@@ -65,9 +65,10 @@ fi
 echo
 echo "demo: every call the simulator received is in $trace"
 
-# The diagnosis of the same log directory, when logdump-report is built.
+# The diagnosis of the same log directory, when logdump-report is built
+# (by the demo's build above, or else by the test command's).
 report=""
-for p in build/logdump-report build/report/logdump-report; do
+for p in "$bdir/report/logdump-report" "$bdir/logdump-report" build/report/logdump-report build/logdump-report; do
   [ -x "$p" ] && { report=$p; break; }
 done
 if [ -n "$report" ]; then
