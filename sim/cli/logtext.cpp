@@ -114,13 +114,14 @@ std::string inquiry_text(const Device& d) {
 std::string drive_block(const Device& d, unsigned position) {
     const text::Protocol& p = d.kind == DeviceKind::Sata ? text::kSata : text::kSas;
     const unsigned celsius = 30 + d.id % 8;
+    const uint64_t non_coerced = d.blocks > 0x100000 ? d.blocks - 0x100000 : d.blocks;
     const Values dv = device_values(d);
     return fill(text::kDrive, dv + Values{{"position", num(position)},
                                           {"wwn", fmt("%02X%04X", d.ctrl & 0xFF, d.id)},
                                           {"sequence", num(2 + d.id)},
                                           {"type", p.type},
                                           {"raw_size", size_text(d.blocks)},
-                                          {"non_coerced_size", size_text(d.blocks > 0x100000 ? d.blocks - 0x100000 : d.blocks)},
+                                          {"non_coerced_size", size_text(non_coerced)},
                                           {"coerced_size", size_text(d.blocks & ~0x7FFULL)},
                                           {"rev", d.rev},
                                           {"sas_addresses", fill(p.sasAddresses, dv)},
@@ -183,10 +184,10 @@ std::string cfgdsply(const Scenario& sc, unsigned ctrl) {
         physical += "Physical Disk: " + num(pos) + "\n";
         physical += drive_block(*d, pos++) + "\n";
     }
-    return fill(text::kConfiguration, controller_values(ctrl) + Values{{"disks", num(ds.size())},
-                                                                       {"virtual_drive", virtual_drive_block(sc, ctrl, 0)},
-                                                                       {"physical_disks", physical}}) +
-           exit_code_line();
+    const Values v = {{"disks", num(ds.size())},
+                      {"virtual_drive", virtual_drive_block(sc, ctrl, 0)},
+                      {"physical_disks", physical}};
+    return fill(text::kConfiguration, controller_values(ctrl) + v) + exit_code_line();
 }
 
 std::string adpallinfo(const Scenario& sc, unsigned ctrl) {
@@ -194,12 +195,12 @@ std::string adpallinfo(const Scenario& sc, unsigned ctrl) {
     std::string ports;
     for (unsigned port = 0; port < kController.ports; ++port)
         ports += fill(text::kPortAddress, {{"port", num(port)}, {"address", sas_address(port)}});
-    return fill(text::kControllerInfo, controller_values(ctrl) + Values{{"port_addresses", ports},
-                                                                        {"sas_address", sas_address(0)},
-                                                                        {"lds", num(logical_drives(sc, ctrl))},
-                                                                        {"devices", num(ds.size() + 1)},
-                                                                        {"disks", num(ds.size())}}) +
-           exit_code_line();
+    const Values v = {{"port_addresses", ports},
+                      {"sas_address", sas_address(0)},
+                      {"lds", num(logical_drives(sc, ctrl))},
+                      {"devices", num(ds.size() + 1)},
+                      {"disks", num(ds.size())}};
+    return fill(text::kControllerInfo, controller_values(ctrl) + v) + exit_code_line();
 }
 
 std::string pdlist(const Scenario& sc, unsigned ctrl) {

@@ -19,7 +19,17 @@ struct ControllerModel {
 };
 
 inline constexpr ControllerModel kController = {
-    "SIM RAID SAS 9361-8i", "SV5%02u%05u", 27000, "4.680.00-8527", "24.21.0-0097", 0x1000, 0x005D, 0x1000, 0x9361, 1024, 8,
+    .product = "SIM RAID SAS 9361-8i",
+    .serial = "SV5%02u%05u",
+    .serialBase = 27000,
+    .firmware = "4.680.00-8527",
+    .package = "24.21.0-0097",
+    .pciVendor = 0x1000,
+    .pciDevice = 0x005D,
+    .subVendor = 0x1000,
+    .subDevice = 0x9361,
+    .memoryMiB = 1024,
+    .ports = 8,
 };
 
 // The serial number of the controller with this index.

@@ -32,8 +32,11 @@ std::string resolve(const std::string& base_dir, const std::string& name) {
     return (base_dir.empty() ? std::string(".") : base_dir) + "/" + name;
 }
 
-// The bytes of a HEX token, or of the hex in the file a FILE token names.
-std::vector<uint8_t> hex_bytes(const ParseState& ps, const std::string& tok, bool from_file) {
+// The bytes of a HEX token; for a statement whose name ends in "-file"
+// ("page-file"), of the hex in the file that its FILE token names.
+std::vector<uint8_t> hex_bytes(const ParseState& ps, const Statement& st, const std::string& tok) {
+    const std::string_view name = st.name;
+    const bool from_file = name.size() > 5 && name.substr(name.size() - 5) == "-file";
     return parse_hex(from_file ? read_file(resolve(ps.baseDir, tok)) : tok);
 }
 
@@ -115,7 +118,8 @@ const Key<Device> kDeviceKeys[] = {
     {"ptype", [](Device& d, const std::string& v) { d.ptype = parse_as<uint8_t>(v, 0, 0x1F, "ptype"); }},
     {"interface", [](Device& d, const std::string& v) { d.interface = parse_as<uint8_t>(v, 0, 15, "interface"); }},
     {"pdinfo-error", [](Device& d, const std::string& v) { d.pdinfoError = parse_code(v); }},
-    {"blocks", [](Device& d, const std::string& v) { d.blocks = parse_as<uint64_t>(v, 0, 0xFFFFFFFFFFFFLL, "blocks"); }},
+    {"blocks",
+     [](Device& d, const std::string& v) { d.blocks = parse_as<uint64_t>(v, 0, 0xFFFFFFFFFFFFLL, "blocks"); }},
 };
 
 void read_device(ParseState& ps, const Tokens& t, const Statement& st) {
@@ -150,7 +154,7 @@ void set_page(Device& d, uint8_t code, std::vector<uint8_t> bytes) {
 void read_page(ParseState& ps, const Tokens& t, const Statement& st) {
     Device& d = existing_device(ps, t[1], t[2]);
     auto code = parse_as<uint8_t>(t[3], 0, 0x3F, "page code");
-    set_page(d, code, hex_bytes(ps, t[4], std::string_view(st.name) == "page-file"));
+    set_page(d, code, hex_bytes(ps, st, t[4]));
 }
 
 void read_captured_pages(ParseState& ps, const Tokens& t, const Statement&) {
@@ -182,7 +186,7 @@ void read_internal(ParseState& ps, const Tokens& t, const Statement&) {
 // "smart" and "smart-file".
 void read_smart(ParseState& ps, const Tokens& t, const Statement& st) {
     Device& d = existing_device(ps, t[1], t[2]);
-    std::vector<uint8_t> bytes = hex_bytes(ps, t[3], std::string_view(st.name) == "smart-file");
+    std::vector<uint8_t> bytes = hex_bytes(ps, st, t[3]);
     if (bytes.size() != 512) fail("SMART data must be 512 bytes, not " + std::to_string(bytes.size()));
     std::array<uint8_t, 512> a{};
     std::copy(bytes.begin(), bytes.end(), a.begin());
