@@ -9,7 +9,8 @@
 #
 # Both runs are drive-log runs into a temporary directory (-o), so that the
 # vendor CLI's controller logs do not weigh in; each includes the one-second
-# pause after the drive logs.
+# pause after the drive logs. BENCH_KEEP=1 keeps the directory (named at the
+# end) to look at the drive logs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 src=$PWD
@@ -20,7 +21,7 @@ done
 [ -x /usr/bin/time ] || { echo "extended.sh: /usr/bin/time missing (Debian package time)" >&2; exit 2; }
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+trap '[ -n "${BENCH_KEEP:-}" ] || rm -rf "$work"' EXIT
 cp "$build/raidcli_sim" "$work/RaidCli64"
 cp "$build/libraidstor_sim64.so" "$work/libraidstor.so.2.52-0"
 
@@ -60,8 +61,14 @@ run() {
   errors=$(grep -c '\[31m' "$work/$name.console" || true)
   printf '%-12s %7.2f s  %8d kB peak  %4d drive logs  %10d bytes  %d errors\n' "$name" "$secs" "$rss" \
     "$(ls "$work/$name" | wc -l)" "$(cat "$work/$name"/* | wc -c)" "$errors"
+  eval "${name}_secs=$secs ${name}_rss=$rss"
 }
 
 echo "240 SAS disks and 240 SATA drives on 2 controllers (logdump64 -o DIR [-e])"
 run classic
 run extended -e
+# The price of -e against the classic run of the same system, in the same
+# run of this script (so the same machine load).
+awk -v s1="$classic_secs" -v s2="$extended_secs" -v m1="$classic_rss" -v m2="$extended_rss" \
+  'BEGIN { printf "extended / classic: %.2fx time, %.2fx peak memory\n", s2 / s1, m2 / m1 }'
+[ -z "${BENCH_KEEP:-}" ] || echo "kept: $work"
