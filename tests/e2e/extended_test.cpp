@@ -4,7 +4,9 @@
 // and every block byte for byte, each failure going on to the next item, an
 // interrupt during an ATA command; and the same system without -e, which
 // stays the classic run.
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 
 #include "harness.h"
@@ -420,6 +422,75 @@ TEST_P(Extended, InterruptDuringAnAtaCommand) {
     const std::string record = " File Interrupted(/o_tmp/TMP/KESTRA/MA0001.log)\n";
     EXPECT_EQ(c->log("logdperr.txt"), record);
     EXPECT_EQ(r.out.substr(r.out.size() - red(record).size() - kReset.size()), red(record) + kReset) << show(r.out);
+}
+
+// The shipped scenarios with SATA drives, run with -e: each drive log's
+// outline (every line but the hex lines, "|" between) is what the
+// scenario's comment promises, and the error log holds its records.
+TEST_P(Extended, ShippedScenarios) {
+    const std::string sata = "<ATA IDENTIFY DEVICE>|<ATA SMART READ DATA>|<ATA SMART READ THRESHOLDS>|"
+                             "<ATA SMART RETURN STATUS>|";
+    const std::string smartLogs = "|<ATA SMART LOG 00>|<ATA SMART LOG 01>|<ATA SMART LOG 06>";
+    const std::string gplLogs = "|<ATA GPL LOG 00 PAGE 0000>|<ATA GPL LOG 04 PAGE 0000>|<ATA GPL LOG 04 PAGE 0001>|"
+                                "<ATA GPL LOG 04 PAGE 0005>|<ATA GPL LOG 07 PAGE 0000>|<ATA GPL LOG 03 PAGE 0000>|"
+                                "<ATA GPL LOG 10 PAGE 0000>|<ATA GPL LOG 11 PAGE 0000>";
+    const std::string captured = "<Page00>|<Page02>|<Page03>|<Page05>|<Page06>|<Page0d>|<Page0e>|<Page0f>|<Page10>|"
+                                 "<Page11>|<Page15>|<Page18>|<Page1a>|<Page2f>|<Page31>|";
+    auto who = [](const char* code, const char* serial) {
+        return std::string("Device code   : ") + code + "|Serial number : " + serial + "|";
+    };
+    const struct {
+        const char* scenario;
+        std::vector<std::pair<std::string, std::string>> outlines;  // file, outline
+        size_t records;                                             // detail lines in the error log
+    } rows[] = {
+        {"mixed.scn",
+         {{"MA0000.log", who("ACMEDRV DK600SA0006     0004", "S0M1A2B30000K101    ") + captured +
+                             "<Subpage00.ff>|<Subpage0d.01>|<Subpage0e.01>|<Subpage15.01>|<Grown Defects>"},
+          {"MA0001.log", who("ACME    DSK109060SAS600 A440", "KXG4R7YF            ") +
+                             "<Page02>|<Page0d>|<Page2f>|<Grown Defects>|Not supported (ILLEGAL REQUEST)"},
+          {"MA0002.log", who("OKAPI ZX2000-1TB                        ZX01    ", "ZX0A1B2C3D          ") + sata +
+                             "passed (4f c2)" + smartLogs + gplLogs},
+          {"MA0003.log", who("OKAPI ZX2000-2TB                        ZX01    ", "ZX0A1B2C3E          ") + sata +
+                             "threshold exceeded (f4 2c)" + smartLogs + gplLogs},
+          {"MA0100.log", who("LYNXDATA LD240S                         L1.2    ", "LX240000017         ") + sata +
+                             "passed (4f c2)" + smartLogs},
+          {"MA0101.log", who("OKAPI ZX2000-1TB                        ZX02    ", "ZX0A1B2C3F          ") + sata +
+                             "passed (4f c2)" + smartLogs +
+                             "|<ATA GPL LOG 00 PAGE 0000>|<ATA GPL LOG 04 PAGE 0000>|<ATA GPL LOG 07 PAGE 0000>|"
+                             "<ATA GPL LOG 03 PAGE 0000>|<ATA GPL LOG 10 PAGE 0000>|<ATA GPL LOG 11 PAGE 0000>"},
+          {"MA0102.log", who("OKAPIHD KZA4036TX       0103", "X3K0A00JTB01        ") + captured +
+                             "<Subpage00.ff>|<Subpage0d.01>|<Grown Defects>|<Drive Status Log>|<Drive Interna Log>|"
+                             "<Command Log>|<Controller Internal Information>"}},
+         2},
+        {"health.scn",
+         {{"MA0006.log", who("OKAPI ZX2000-1TB                        ZX01    ", "ZX0H0000000000000007") + sata +
+                             "threshold exceeded (f4 2c)" + smartLogs + gplLogs}},
+         0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.scenario);
+        auto c = make_case(row.scenario);
+        const std::string dir = std::string(LOGDUMP_SOURCE_DIR) + "/sim/scenarios/";
+        std::filesystem::copy_file(dir + row.scenario, c->scenario_path());
+        std::filesystem::copy(dir + "pages", c->dir + "/pages");  // page files are named relative to it
+        auto r = c->run({"-e"});
+        EXPECT_EQ(r.status, 0) << show(r.out);
+        for (const auto& [file, outline] : row.outlines) {
+            std::string got, line;
+            for (char ch : c->log(file)) {
+                if (ch != '\n') {
+                    line += ch;
+                } else {
+                    if (!line.empty() && line[0] != ' ') got += (got.empty() ? "" : "|") + line.substr(0, line.size() - 1);
+                    line.clear();
+                }
+            }
+            EXPECT_EQ(got, outline) << file;
+        }
+        const std::string errors = c->log("logdperr.txt");
+        EXPECT_EQ(static_cast<size_t>(std::count(errors.begin(), errors.end(), '\r')), row.records) << errors;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, Extended, ::testing::ValuesIn(tools()), tool_param_name);
