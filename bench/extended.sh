@@ -14,16 +14,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 src=$PWD
-build=$(cd "${1:-build}" && pwd)
-for f in logdump64 libraidstor_sim64.so raidcli_sim; do
-  [ -e "$build/$f" ] || { echo "extended.sh: $build/$f not built" >&2; exit 2; }
-done
-[ -x /usr/bin/time ] || { echo "extended.sh: /usr/bin/time missing (Debian package time)" >&2; exit 2; }
-
-work=$(mktemp -d)
-trap '[ -n "${BENCH_KEEP:-}" ] || rm -rf "$work"' EXIT
-cp "$build/raidcli_sim" "$work/RaidCli64"
-cp "$build/libraidstor_sim64.so" "$work/libraidstor.so.2.52-0"
+. bench/sim_bench.sh
+sim_bench_setup extended.sh "${1:-build}"
 
 # The scenario: ids 0..119 SAS, 120..239 SATA on each controller.
 scn=$work/extended.scn
@@ -44,20 +36,15 @@ scn=$work/extended.scn
   done
 } > "$scn"
 export LOGDUMP_SIM_SCENARIO=$scn
-cd "$work"
 
 # One run: seconds, peak resident set in kB, drive logs written, bytes.
 run() {
   local name=$1; shift
   mkdir "$work/$name"
-  /usr/bin/time -v -o "$work/$name.time" "$build/logdump64" -o "$work/$name" "$@" > "$work/$name.console" 2>&1 || {
-    echo "extended.sh: logdump64 $* failed; its console:" >&2
-    tail -20 "$work/$name.console" >&2
-    exit 1
-  }
+  sim_bench_run extended.sh "$work/$name" -o "$work/$name" "$@"
   local secs rss errors
-  secs=$(awk -F': ' '/Elapsed \(wall clock\)/ {n = split($2, t, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + t[i]; print s}' "$work/$name.time")
-  rss=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/$name.time")
+  secs=$(sim_bench_secs "$work/$name")
+  rss=$(sim_bench_rss "$work/$name")
   errors=$(grep -c '\[31m' "$work/$name.console" || true)
   printf '%-12s %7.2f s  %8d kB peak  %4d drive logs  %10d bytes  %d errors\n' "$name" "$secs" "$rss" \
     "$(ls "$work/$name" | wc -l)" "$(cat "$work/$name"/* | wc -c)" "$errors"
