@@ -183,7 +183,18 @@ bool command_error(std::string_view line, ErrRecord& r) {
         d["summary"] = "target " + std::to_string(tgt) + " of controller " + std::to_string(ctrl) + ", " + what +
                        ", result " + std::string(rc[0]);
         r.decoded = d;
-        r.disk_finding = Finding{Severity::Warn, "command-error", "a command failed, the log is incomplete: " + what};
+        // What the drive's answer says about the disk: a medium or hardware
+        // error is about its health; a command it does not support is no
+        // fault; anything else left the log incomplete.
+        const int key = sd.is_object() ? sd["sense_key"].get<int>() : -1;
+        if (key == 3)
+            r.disk_finding = health(Severity::Warn, "command-medium-error", "the drive answered a command with " + what);
+        else if (key == 4)
+            r.disk_finding = health(Severity::Fail, "command-hardware-error", "the drive answered a command with " + what);
+        else if (key == 5)
+            r.disk_finding = collection(Severity::Info, "command-rejected", "the drive does not support " + what);
+        else
+            r.disk_finding = collection(Severity::Warn, "command-error", "a command failed, the log is incomplete: " + what);
     } else if (auto t = bytes(rest, 20, true, fis); t && t->empty()) {
         json d = {{"controller", ctrl}, {"target", tgt}, {"fis", hex_bytes(fis.data(), fis.size())}};
         if (fis[0] == 0x34) {
@@ -192,7 +203,21 @@ bool command_error(std::string_view line, ErrRecord& r) {
         }
         r.kind = "sata_command_error";
         r.decoded = d;
-        r.disk_finding = Finding{Severity::Warn, "command-error", "a SATA command failed"};
+        // The response FIS's error register: UNC (uncorrectable data) and
+        // IDNF (address not found) are about the medium, ICRC about the
+        // link; ABRT alone is a command the drive does not support; a FIS
+        // of zeros means the library rejected the request.
+        const uint8_t err = fis[0] == 0x34 ? fis[3] : 0;
+        const std::string regs = "status " + hex(fis[2]) + ", error " + hex(err);
+        if (err & 0x50)
+            r.disk_finding = health(Severity::Warn, "command-medium-error", "a SATA command failed on the medium (" + regs + ")");
+        else if (err & 0x80)
+            r.disk_finding = health(Severity::Warn, "command-link-error", "a SATA command failed with an interface CRC error (" + regs + ")");
+        else if (err == 0x04)
+            r.disk_finding = collection(Severity::Info, "command-rejected", "the drive does not support a SATA command (" + regs + ")");
+        else
+            r.disk_finding = collection(Severity::Warn, "command-error", "a SATA command failed, the log is incomplete" +
+                                                                            (fis[0] == 0x34 ? " (" + regs + ")" : std::string()));
     } else {
         return false;
     }
@@ -212,7 +237,7 @@ void by_pattern(std::string_view line, ErrRecord& r) {
                 r.disk = drive_log_name(r.decoded["controller"].get<unsigned>(), r.decoded["target"].get<unsigned>());
             else
                 r.disk = basename_of(caps[0]);
-            r.disk_finding = Finding{p.disk_severity, std::string("errlog-") + p.kind, p.disk_text};
+            r.disk_finding = collection(p.disk_severity, std::string("errlog-") + p.kind, p.disk_text);
         }
         return;
     }
