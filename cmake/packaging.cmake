@@ -7,7 +7,6 @@
 # Every install rule without a component of its own (the programs) belongs to
 # the first package, so that a new program lands there without an edit here.
 
-set(LOGDUMP_PACKAGE_VERSION "1.10.0" CACHE STRING "Package version (the title's Ver01-10-00)")
 set(LOGDUMP_PKG_DIR "${CMAKE_SOURCE_DIR}/packaging")
 
 # Man pages, compressed without a time stamp so that two builds give the same

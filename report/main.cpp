@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
     CLI::App app{"logdump-report: per-disk health from logdump's log directories"};
     std::vector<std::string> inputs;
     bool as_json = false;
+    app.set_version_flag("--version", "logdump-report " LOGDUMP_REPORT_VERSION);
     std::string html, disk;
     app.add_option("inputs", inputs, "log directories or .tar/.tar.gz archives of them")->required();
     app.add_flag("--json", as_json, "print the report as one JSON document");
@@ -31,12 +32,12 @@ int main(int argc, char** argv) {
         hosts.push_back(rpt::read_input(in));
         if (!hosts.back().error.empty()) std::cerr << "logdump-report: " << hosts.back().error << "\n";
     }
-    const nlohmann::json report = rpt::build_report(hosts);
-    int status = report["exit_status"].get<int>();
+    const rpt::Report report = rpt::build_report(hosts);
+    int status = report.exit_status;
 
     if (!html.empty()) {
         std::ofstream f(html, std::ios::binary);
-        f << render_html(report);
+        f << rpt::render_html(report);
         f.close();
         if (!f) {
             std::cerr << "logdump-report: cannot write " << html << "\n";
@@ -44,19 +45,19 @@ int main(int argc, char** argv) {
         }
     }
     if (!disk.empty()) {
-        const nlohmann::json* d = rpt::find_disk(report, disk);
+        const rpt::Disk* d = rpt::find_disk(report, disk);
         if (!d) {
             std::cerr << "logdump-report: no disk " << disk << " in the report\n";
             return rpt::kUnreadable;
         }
         if (as_json)
-            std::cout << d->dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+            std::cout << rpt::to_json(*d).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
         else
             std::cout << rpt::render_disk(*d);
         return status;
     }
     if (as_json)
-        std::cout << report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+        std::cout << rpt::to_json(report).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
     else
         std::cout << rpt::render_text(report);
     return status;
