@@ -7,8 +7,9 @@ set -euo pipefail
 packages=(cmake make g++ g++-multilib googletest qemu-user-static sg3-utils time binutils dpkg-dev)
 # logdump-report: its libraries, and clang with libFuzzer for its fuzz targets.
 packages+=(libarchive-dev nlohmann-json3-dev libcli11-dev libsgutils2-dev clang libclang-rt-14-dev)
-# logdump-report's tests: the page in a real browser.
-packages+=(chromium fonts-dejavu-core)
+# logdump-report's tests: the page in a real browser, and skdump (libatasmart)
+# to check the SATA decode against.
+packages+=(chromium fonts-dejavu-core libatasmart-bin)
 # Packages and man pages (cpack, lintian, man), fleet runs (ansible).
 packages+=(file lintian man-db ansible-core)
 # Fuzzing (scripts/fuzz.sh): clang and its libFuzzer runtime; memcheck: valgrind.
