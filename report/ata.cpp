@@ -307,12 +307,7 @@ void self_tests(Disk& d, const DriveLog& log) {
         t.status = word(kSelfTestStatuses, t.status_code);
         t.remaining_percent = (p[1] & 15) * 10u;
         t.hours = le_value(p + 2, 2);
-        t.outcome = t.status_code == 0   ? O::Passed
-                    : t.status_code <= 2 ? O::Aborted
-                    : t.status_code == 3 ? O::Incomplete
-                    : t.status_code <= 8 ? O::Failed
-                    : t.status_code == 15 ? O::Running
-                                          : O::Other;
+        t.outcome = self_test_outcome(t.status_code, 8);
         const uint64_t lba = le_value(p + 5, entries[i].lba_bytes);
         const uint64_t none = entries[i].lba_bytes == 4 ? 0xffffffff : 0xffffffffffff;
         if (t.outcome == O::Failed && lba != none) t.lba = lba;

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "textmatch.h"
+
 namespace rpt {
 namespace {
 
@@ -49,21 +51,23 @@ constexpr SectionName kSections[] = {{"Drive Status Log", 1},
                                      {"Command Log", 4},
                                      {"Controller Internal Information", 8}};
 
-// The block tags the collector writes; %N stands for N hexadecimal digits.
+// The block tags the collector writes, each field of hexadecimal digits
+// of the width given.
 struct TagDef {
     const char* pattern;
     BlockKind kind;
+    size_t widths[2] = {};
 };
 constexpr TagDef kTags[] = {
-    {"Page%2", BlockKind::ScsiPage},
-    {"Subpage%2.%2", BlockKind::ScsiPage},
+    {"Page%x", BlockKind::ScsiPage, {2}},
+    {"Subpage%x.%x", BlockKind::ScsiPage, {2, 2}},
     {"Grown Defects", BlockKind::GrownDefects},
     {"ATA IDENTIFY DEVICE", BlockKind::AtaIdentify},
     {"ATA SMART READ DATA", BlockKind::AtaSmartData},
     {"ATA SMART READ THRESHOLDS", BlockKind::AtaSmartThresholds},
     {"ATA SMART RETURN STATUS", BlockKind::AtaSmartStatus},
-    {"ATA SMART LOG %2", BlockKind::AtaSmartLog},
-    {"ATA GPL LOG %2 PAGE %4", BlockKind::AtaGplLog},
+    {"ATA SMART LOG %x", BlockKind::AtaSmartLog, {2}},
+    {"ATA GPL LOG %x PAGE %x", BlockKind::AtaGplLog, {2, 4}},
 };
 
 // The text a <Grown Defects> block holds when the drive rejected the
@@ -79,35 +83,17 @@ bool status_line(std::string_view t) {
     return false;
 }
 
-// The numbers of a tag that matches `pattern`, or false.
-bool match_tag(std::string_view pat, std::string_view t, std::vector<unsigned>& nums) {
-    while (!pat.empty()) {
-        if (pat[0] == '%') {
-            const size_t n = static_cast<size_t>(pat[1] - '0');
-            if (t.size() < n) return false;
-            unsigned v = 0;
-            for (size_t i = 0; i < n; ++i) {
-                if (hexval(t[i]) < 0) return false;
-                v = v * 16 + static_cast<unsigned>(hexval(t[i]));
-            }
-            nums.push_back(v);
-            pat.remove_prefix(2);
-            t.remove_prefix(n);
-            continue;
-        }
-        if (t.empty() || t[0] != pat[0]) return false;
-        pat.remove_prefix(1);
-        t.remove_prefix(1);
-    }
-    return t.empty();
-}
-
 bool block_tag(std::string_view line, Block& b) {
     if (line.size() < 3 || line.front() != '<' || line.back() != '>') return false;
     const std::string_view t = line.substr(1, line.size() - 2);
     for (auto& d : kTags) {
+        Caps caps;
+        if (!match(d.pattern, t, caps)) continue;
         std::vector<unsigned> n;
-        if (!match_tag(d.pattern, t, n)) continue;
+        for (size_t i = 0; i < caps.size(); ++i) {
+            if (caps[i].size() != d.widths[i]) return false;
+            n.push_back(static_cast<unsigned>(std::stoul(std::string(caps[i]), nullptr, 16)));
+        }
         b.kind = d.kind;
         b.tag = std::string(t);
         if (!n.empty()) b.page = static_cast<uint8_t>(n[0]);

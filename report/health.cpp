@@ -272,6 +272,16 @@ void set_counter(Disk& d, const char* name, uint64_t value, std::optional<unsign
     d.counters.push_back({name, value, phy});
 }
 
+SelfTest::Outcome self_test_outcome(unsigned code, unsigned last_failure) {
+    using O = SelfTest::Outcome;
+    return code == 0 ? O::Passed
+           : code <= 2 ? O::Aborted
+           : code == 3 ? O::Incomplete
+           : code <= last_failure ? O::Failed
+           : code == 15 ? O::Running
+                        : O::Other;
+}
+
 void judge_temperature(Disk& d, const std::string& page) {
     if (!d.temperature) return;
     const std::string t = "temperature " + std::to_string(*d.temperature) + " C";
@@ -411,13 +421,7 @@ bool assess_scsi(Disk& d, const DriveLog& log) {
                 if (k == "asc") t.asc = static_cast<uint8_t>(f.value);
                 if (k == "ascq") t.ascq = static_cast<uint8_t>(f.value);
             }
-            using O = SelfTest::Outcome;
-            t.outcome = t.status_code == 0                           ? O::Passed
-                        : t.status_code <= 2                         ? O::Aborted
-                        : t.status_code == 3                         ? O::Incomplete
-                        : t.status_code <= 7                         ? O::Failed
-                        : t.status_code == 15                        ? O::Running
-                                                                     : O::Other;
+            t.outcome = self_test_outcome(t.status_code, 7);
             if (t.sense_key == 0 && t.asc == 0 && t.ascq == 0) t.sense_key = t.asc = t.ascq = std::nullopt;
             d.self_tests.push_back(std::move(t));
         }

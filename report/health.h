@@ -37,6 +37,10 @@ void judge(Findings& f, const char* code, int64_t value, const std::string& text
 // Sets a counter of the disk (per phy when `phy` is given).
 void set_counter(Disk& d, const char* name, uint64_t value, std::optional<unsigned> phy = {});
 
+// A self-test's outcome from its result code, the same for both protocols
+// but for the last code of a failure (SCSI 7, ATA 8).
+SelfTest::Outcome self_test_outcome(unsigned code, unsigned last_failure);
+
 // The rules both protocols share.
 void judge_temperature(Disk& d, const std::string& page);
 void judge_self_tests(Disk& d, const std::string& page);

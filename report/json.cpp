@@ -1,5 +1,6 @@
-// The report as one JSON document (--json); its schema is in
-// logdump-report(1).
+// The report as one JSON document (--json), written straight from the typed
+// report (a document of a large fleet is never held twice in memory); its
+// schema is in logdump-report(1).
 #include <ctime>
 
 #include "report.h"
@@ -7,84 +8,250 @@
 namespace rpt {
 namespace {
 
-using json = nlohmann::json;
-
-template <class T>
-json opt(const std::optional<T>& v) {
-    return v ? json(*v) : json(nullptr);
+// Length of the valid UTF-8 sequence at s[i], or 0.
+size_t utf8_length(std::string_view s, size_t i) {
+    const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned c = b(i);
+    size_t n = c < 0x80 ? 1 : c >= 0xc2 && c <= 0xdf ? 2 : c >= 0xe0 && c <= 0xef ? 3 : c >= 0xf0 && c <= 0xf4 ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return 0;
+    for (size_t k = 1; k < n; ++k)
+        if ((b(i + k) & 0xc0) != 0x80) return 0;
+    // No overlong forms, no surrogates, nothing above U+10FFFF.
+    if ((c == 0xe0 && b(i + 1) < 0xa0) || (c == 0xed && b(i + 1) > 0x9f) || (c == 0xf0 && b(i + 1) < 0x90) ||
+        (c == 0xf4 && b(i + 1) > 0x8f))
+        return 0;
+    return n;
 }
 
-json str_or_null(const std::string& s) { return s.empty() ? json(nullptr) : json(s); }
+// A JSON writer with two-blank indentation; bytes that are not UTF-8 are
+// written as U+FFFD.
+class Writer {
+public:
+    explicit Writer(std::string& out) : out_(out) {}
 
-// Field values: numbers, SAS addresses as 16 hexadecimal digits, an LBA of
-// all ones (none) as null, and the word beside the code of an enumeration.
-json fields_json(const FieldValues& fv) {
-    json o = json::object();
-    for (auto& f : fv) {
-        const std::string shown = field_text(*f.def, f.value);
-        if (f.def->format == Format::Address)
-            o[f.def->key] = shown;
-        else if (shown.empty())
-            o[f.def->key] = nullptr;
-        else
-            o[f.def->key] = f.value;
-        if (f.def->format == Format::Word) o[std::string(f.def->key) + "_text"] = shown;
+    Writer& open(char c) {
+        item();
+        out_ += c;
+        first_.push_back(true);
+        return *this;
     }
-    return o;
-}
+    Writer& close(char c) {
+        const bool empty = first_.back();
+        first_.pop_back();
+        if (!empty) newline();
+        out_ += c;
+        return *this;
+    }
+    Writer& key(std::string_view k) {
+        item();
+        string(k);
+        out_ += ": ";
+        keyed_ = true;
+        return *this;
+    }
+    Writer& str(std::string_view s) {
+        item();
+        string(s);
+        return *this;
+    }
+    Writer& num(uint64_t v) { return token(std::to_string(v)); }
+    Writer& num(int64_t v) { return token(std::to_string(v)); }
+    Writer& num(unsigned v) { return num(uint64_t{v}); }
+    Writer& flag(bool v) { return token(v ? "true" : "false"); }
+    Writer& null() { return token("null"); }
+    template <class T>
+    Writer& opt(const std::optional<T>& v) {
+        return v ? num(static_cast<std::conditional_t<std::is_signed_v<T>, int64_t, uint64_t>>(*v)) : null();
+    }
+    Writer& opt_str(const std::string& s) { return s.empty() ? null() : str(s); }
 
-json page_json(const PageRecord& r) {
-    json params = json::array();
-    for (auto& x : r.page.params) {
-        json j = {{"code", x.code}, {"name", x.name}, {"value", opt(x.value)},
-                  {"raw", hex_bytes(x.raw.data(), x.raw.size())}, {"control", x.control}};
-        if (!x.fields.empty()) j["fields"] = fields_json(x.fields);
-        if (!x.phys.empty()) {
-            j["phys"] = json::array();
-            for (auto& ph : x.phys) j["phys"].push_back(fields_json(ph));
+    // A document of the error log's decode.
+    Writer& any(const nlohmann::json& j) {
+        if (j.is_object()) {
+            open('{');
+            for (auto& [k, v] : j.items()) key(k).any(v);
+            return close('}');
         }
-        if (!x.text.empty()) j["text"] = x.text;
-        params.push_back(std::move(j));
+        if (j.is_array()) {
+            open('[');
+            for (auto& v : j) any(v);
+            return close(']');
+        }
+        if (j.is_string()) return str(j.get_ref<const std::string&>());
+        return token(j.dump());
     }
-    return {{"page", r.page.page},       {"subpage", r.page.subpage}, {"name", r.page.name}, {"parameters", params},
-            {"listed_as", r.listed_as}, {"bytes", r.bytes},          {"trusted", r.trusted}};
+
+private:
+    Writer& token(std::string_view t) {
+        item();
+        out_ += t;
+        return *this;
+    }
+    void newline() {
+        out_ += '\n';
+        out_.append(2 * first_.size(), ' ');
+    }
+    // Before a key, or a value that has no key: the comma and line break.
+    void item() {
+        if (keyed_) {
+            keyed_ = false;
+            return;
+        }
+        if (first_.empty()) return;
+        if (!first_.back()) out_ += ',';
+        first_.back() = false;
+        newline();
+    }
+    void string(std::string_view s) {
+        static const char digits[] = "0123456789abcdef";
+        out_ += '"';
+        for (size_t i = 0; i < s.size();) {
+            const unsigned char c = static_cast<unsigned char>(s[i]);
+            const size_t n = utf8_length(s, i);
+            if (n == 0) {
+                out_ += "\\ufffd";
+                ++i;
+                continue;
+            }
+            if (c == '"' || c == '\\') {
+                out_ += '\\';
+                out_ += static_cast<char>(c);
+            } else if (c < 0x20) {
+                out_ += c == '\n' ? "\\n" : c == '\r' ? "\\r" : c == '\t' ? "\\t" : "\\u00";
+                if (c != '\n' && c != '\r' && c != '\t') {
+                    out_ += digits[c >> 4];
+                    out_ += digits[c & 15];
+                }
+            } else {
+                out_.append(s.substr(i, n));
+            }
+            i += n;
+        }
+        out_ += '"';
+    }
+
+    std::string& out_;
+    std::vector<bool> first_;  // per open object or array: nothing written in it yet
+    bool keyed_ = false;       // a key was written, its value follows on the same line
+};
+
+void fields(Writer& w, const FieldValues& fv) {
+    w.open('{');
+    for (auto& f : fv) {
+        // SAS addresses as 16 hexadecimal digits, an LBA of all ones (none)
+        // as null, and the word beside the code of an enumeration.
+        const std::string shown = field_text(*f.def, f.value);
+        w.key(f.def->key);
+        if (f.def->format == Format::Address) w.str(shown);
+        else if (shown.empty()) w.null();
+        else w.num(f.value);
+        if (f.def->format == Format::Word) w.key(std::string(f.def->key) + "_text").str(shown);
+    }
+    w.close('}');
 }
 
-json self_test_json(const SelfTest& t) {
-    return {{"type", t.type},          {"status", t.status},     {"status_code", t.status_code},
-            {"remaining", opt(t.remaining_percent)}, {"lba", opt(t.lba)}, {"hours", opt(t.hours)},
-            {"segment", opt(t.segment)}, {"sense_key", opt(t.sense_key)}, {"asc", opt(t.asc)}, {"ascq", opt(t.ascq)}};
+void page(Writer& w, const PageRecord& r) {
+    w.open('{').key("page").num(unsigned{r.page.page}).key("subpage").num(unsigned{r.page.subpage});
+    w.key("name").str(r.page.name).key("listed_as").str(r.listed_as).key("bytes").num(uint64_t{r.bytes});
+    w.key("trusted").flag(r.trusted).key("parameters").open('[');
+    for (auto& x : r.page.params) {
+        w.open('{').key("code").num(unsigned{x.code}).key("name").str(x.name).key("value").opt(x.value);
+        w.key("raw").str(hex_bytes(x.raw.data(), x.raw.size())).key("control").num(unsigned{x.control});
+        if (!x.fields.empty()) fields(w.key("fields"), x.fields);
+        if (!x.phys.empty()) {
+            w.key("phys").open('[');
+            for (auto& ph : x.phys) fields(w, ph);
+            w.close(']');
+        }
+        if (!x.text.empty()) w.key("text").str(x.text);
+        w.close('}');
+    }
+    w.close(']').close('}');
 }
 
-json ata_json(const AtaInfo& a) {
-    json attrs = json::array();
-    for (auto& x : a.attributes)
-        attrs.push_back({{"id", x.id},
-                         {"name", x.name},
-                         {"prefailure", x.prefailure},
-                         {"value", x.value},
-                         {"worst", x.worst},
-                         {"threshold", opt(x.threshold)},
-                         {"raw", x.raw},
-                         {"failing", str_or_null(x.failing)}});
-    json stats = json::object();
-    for (auto& s : a.statistics)
-        stats[s.key] = {{"name", s.name}, {"value", s.value}, {"valid", s.valid}, {"page", s.page}, {"offset", s.offset}};
-    json events = json::array();
-    for (auto& e : a.phy_events) events.push_back({{"id", e.id}, {"name", e.name}, {"value", e.value}});
-    return {{"smart_status", a.smart_passed ? json(*a.smart_passed ? "passed" : "failed") : json(nullptr)},
-            {"sectors", opt(a.sectors)},
-            {"logical_sector_size", a.logical_sector_size},
-            {"capacity_bytes", a.sectors ? json(*a.sectors * a.logical_sector_size) : json(nullptr)},
-            {"rotation_rate", opt(a.rotation_rate)},
-            {"solid_state", a.rotation_rate ? json(*a.rotation_rate == 1) : json(nullptr)},
-            {"ata_version", str_or_null(a.ata_version)},
-            {"general_purpose_logging", a.gpl},
-            {"attributes", attrs},
-            {"self_tests", json::array()},
-            {"errors_logged", opt(a.errors_logged)},
-            {"statistics", stats},
-            {"phy_events", events}};
+void self_tests(Writer& w, const std::vector<SelfTest>& tests) {
+    w.open('[');
+    for (auto& t : tests) {
+        w.open('{').key("type").str(t.type).key("status").str(t.status).key("status_code").num(t.status_code);
+        w.key("remaining").opt(t.remaining_percent).key("lba").opt(t.lba).key("hours").opt(t.hours);
+        w.key("segment").opt(t.segment).key("sense_key").opt(t.sense_key).key("asc").opt(t.asc);
+        w.key("ascq").opt(t.ascq).close('}');
+    }
+    w.close(']');
+}
+
+void ata(Writer& w, const AtaInfo& a, const std::vector<SelfTest>& tests) {
+    w.open('{').key("smart_status");
+    if (a.smart_passed) w.str(*a.smart_passed ? "passed" : "failed");
+    else w.null();
+    w.key("sectors").opt(a.sectors).key("logical_sector_size").num(a.logical_sector_size).key("capacity_bytes");
+    if (a.sectors) w.num(*a.sectors * a.logical_sector_size);
+    else w.null();
+    w.key("rotation_rate").opt(a.rotation_rate).key("solid_state");
+    if (a.rotation_rate) w.flag(*a.rotation_rate == 1);
+    else w.null();
+    w.key("ata_version").opt_str(a.ata_version).key("general_purpose_logging").flag(a.gpl);
+    w.key("attributes").open('[');
+    for (auto& x : a.attributes) {
+        w.open('{').key("id").num(unsigned{x.id}).key("name").str(x.name).key("prefailure").flag(x.prefailure);
+        w.key("value").num(unsigned{x.value}).key("worst").num(unsigned{x.worst}).key("threshold").opt(x.threshold);
+        w.key("raw").num(x.raw).key("failing").opt_str(x.failing).close('}');
+    }
+    w.close(']');
+    self_tests(w.key("self_tests"), tests);
+    w.key("errors_logged").opt(a.errors_logged).key("statistics").open('{');
+    for (auto& s : a.statistics) {
+        w.key(s.key).open('{').key("name").str(s.name).key("value").num(s.value).key("valid").flag(s.valid);
+        w.key("page").num(unsigned{s.page}).key("offset").num(unsigned{s.offset}).close('}');
+    }
+    w.close('}').key("phy_events").open('[');
+    for (auto& e : a.phy_events)
+        w.open('{').key("id").num(unsigned{e.id}).key("name").str(e.name).key("value").num(e.value).close('}');
+    w.close(']').close('}');
+}
+
+void finding(Writer& w, const Finding& f) {
+    w.open('{').key("severity").str(severity_name(f.severity)).key("kind").str(kind_name(f.kind));
+    w.key("code").str(f.code).key("text").str(f.text).key("page").opt_str(f.page);
+    w.key("parameter").opt(f.parameter).key("value").opt(f.value).key("threshold").opt(f.threshold).close('}');
+}
+
+void findings(Writer& w, const Findings& fs) {
+    w.open('[');
+    for (auto& f : fs) finding(w, f);
+    w.close(']');
+}
+
+void disk(Writer& w, const Disk& d) {
+    w.open('{').key("host").str(d.host).key("file").str(d.file).key("controller").opt(d.controller);
+    w.key("device").opt(d.device).key("protocol").str(protocol_name(d.protocol)).key("vendor").str(d.vendor);
+    w.key("product").str(d.product).key("revision").str(d.revision).key("serial").str(d.serial);
+    w.key("verdict").str(verdict_name(d.verdict)).key("temperature").opt(d.temperature);
+    w.key("reference_temperature").opt(d.reference_temperature).key("power_on_hours").opt(d.power_on_hours);
+    w.key("counters").open('{');
+    for (auto& c : kCounterDefs)
+        if (c.protocol == d.protocol && !c.per_phy) w.key(c.name).opt(d.counter(c.name));
+    w.close('}').key("phys").open('[');
+    for (auto& p : d.phys) {
+        w.open('{').key("port").num(p.port).key("phy").num(p.id).key("sas_address").str(hex(p.sas_address, 16));
+        w.key("attached_sas_address").str(hex(p.attached_sas_address, 16)).key("attached_phy").num(p.attached_phy);
+        w.key("attached_device_type").str(word(kAttachedDeviceTypes, p.attached_device_type));
+        w.key("attached_reason").str(word(kPhyReasons, p.attached_reason)).key("reason").str(word(kPhyReasons, p.reason));
+        w.key("link_rate").str(word(kLinkRates, p.link_rate)).key("invalid_dword").opt(p.invalid_dword);
+        w.key("disparity").opt(p.disparity).key("loss_of_sync").opt(p.loss_of_sync);
+        w.key("reset_problem").opt(p.reset_problem).close('}');
+    }
+    w.close(']');
+    if (d.ata) ata(w.key("ata"), *d.ata, d.self_tests);
+    else self_tests(w.key("self_tests"), d.self_tests);
+    findings(w.key("findings"), d.findings);
+    w.key("pages").open('[');
+    for (auto& p : d.pages) page(w, p);
+    w.close(']').key("sections").open('[');
+    for (auto& s : d.sections)
+        w.open('{').key("name").str(s.name).key("type").num(int64_t{s.type}).key("length").num(s.length).key("present")
+            .num(s.present).close('}');
+    w.close(']').close('}');
 }
 
 std::string iso_time(time_t t) {
@@ -97,83 +264,40 @@ std::string iso_time(time_t t) {
 
 }  // namespace
 
-json to_json(const Finding& f) {
-    return {{"severity", severity_name(f.severity)}, {"kind", kind_name(f.kind)}, {"code", f.code},
-            {"text", f.text},       {"page", str_or_null(f.page)},  {"parameter", opt(f.parameter)},
-            {"value", opt(f.value)}, {"threshold", opt(f.threshold)}};
+std::string json_text(const Disk& d) {
+    std::string out;
+    Writer w(out);
+    disk(w, d);
+    out += '\n';
+    return out;
 }
 
-json to_json(const Disk& d) {
-    json j;
-    j["host"] = d.host;
-    j["file"] = d.file;
-    j["controller"] = opt(d.controller);
-    j["device"] = opt(d.device);
-    j["protocol"] = protocol_name(d.protocol);
-    j["vendor"] = d.vendor;
-    j["product"] = d.product;
-    j["revision"] = d.revision;
-    j["serial"] = d.serial;
-    j["verdict"] = verdict_name(d.verdict);
-    j["temperature"] = opt(d.temperature);
-    j["reference_temperature"] = opt(d.reference_temperature);
-    j["power_on_hours"] = opt(d.power_on_hours);
-    json counters = json::object();
-    for (auto& c : kCounterDefs)
-        if (c.protocol == d.protocol && !c.per_phy) counters[c.name] = opt(d.counter(c.name));
-    j["counters"] = counters;
-    j["phys"] = json::array();
-    for (auto& p : d.phys)
-        j["phys"].push_back({{"port", p.port},
-                             {"phy", p.id},
-                             {"sas_address", hex(p.sas_address, 16)},
-                             {"attached_sas_address", hex(p.attached_sas_address, 16)},
-                             {"attached_phy", p.attached_phy},
-                             {"attached_device_type", word(kAttachedDeviceTypes, p.attached_device_type)},
-                             {"attached_reason", word(kPhyReasons, p.attached_reason)},
-                             {"reason", word(kPhyReasons, p.reason)},
-                             {"link_rate", word(kLinkRates, p.link_rate)},
-                             {"invalid_dword", opt(p.invalid_dword)},
-                             {"disparity", opt(p.disparity)},
-                             {"loss_of_sync", opt(p.loss_of_sync)},
-                             {"reset_problem", opt(p.reset_problem)}});
-    json tests = json::array();
-    for (auto& t : d.self_tests) tests.push_back(self_test_json(t));
-    if (d.ata) {
-        j["ata"] = ata_json(*d.ata);
-        j["ata"]["self_tests"] = tests;
-    } else {
-        j["self_tests"] = tests;
-    }
-    j["findings"] = json::array();
-    for (auto& f : d.findings) j["findings"].push_back(to_json(f));
-    j["pages"] = json::array();
-    for (auto& p : d.pages) j["pages"].push_back(page_json(p));
-    j["sections"] = json::array();
-    for (auto& s : d.sections)
-        j["sections"].push_back({{"name", s.name}, {"type", s.type}, {"length", s.length}, {"present", s.present}});
-    return j;
-}
-
-json to_json(const Report& r) {
-    json j = {{"tool", "logdump-report"}, {"hosts", json::array()}, {"disks", json::array()}, {"errors", json::array()}};
+std::string json_text(const Report& r) {
+    std::string out;
+    Writer w(out);
+    w.open('{').key("tool").str("logdump-report").key("hosts").open('[');
     for (auto& c : r.collections) {
-        json h = {{"host", c.host},
-                  {"source", c.source},
-                  {"collected", c.collected ? json(iso_time(*c.collected)) : json(nullptr)},
-                  {"findings", json::array()}};
-        for (auto& f : c.findings) h["findings"].push_back(to_json(f));
-        j["hosts"].push_back(std::move(h));
-        for (auto& d : c.disks) j["disks"].push_back(to_json(d));
-        for (auto& e : c.errors) {
-            json x = {{"host", c.host}, {"kind", e.kind}, {"text", e.text}, {"decoded", e.decoded}};
-            if (!e.disk.empty()) x["file"] = e.disk;
-            j["errors"].push_back(std::move(x));
-        }
+        w.open('{').key("host").str(c.host).key("source").str(c.source).key("collected");
+        if (c.collected) w.str(iso_time(*c.collected));
+        else w.null();
+        findings(w.key("findings"), c.findings);
+        w.close('}');
     }
-    j["summary"] = {{"disks", r.disks}, {"ok", r.ok}, {"warn", r.warn}, {"fail", r.fail}, {"unknown", r.unknown}};
-    j["exit_status"] = r.exit_status;
-    return j;
+    w.close(']').key("disks").open('[');
+    for (auto& c : r.collections)
+        for (auto& d : c.disks) disk(w, d);
+    w.close(']').key("errors").open('[');
+    for (auto& c : r.collections)
+        for (auto& e : c.errors) {
+            w.open('{').key("host").str(c.host).key("kind").str(e.kind).key("text").str(e.text).key("decoded").any(e.decoded);
+            if (!e.disk.empty()) w.key("file").str(e.disk);
+            w.close('}');
+        }
+    w.close(']').key("summary").open('{').key("disks").num(uint64_t{r.disks}).key("ok").num(uint64_t{r.ok});
+    w.key("warn").num(uint64_t{r.warn}).key("fail").num(uint64_t{r.fail}).key("unknown").num(uint64_t{r.unknown});
+    w.close('}').key("exit_status").num(int64_t{r.exit_status}).close('}');
+    out += '\n';
+    return out;
 }
 
 }  // namespace rpt

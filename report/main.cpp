@@ -50,15 +50,11 @@ int main(int argc, char** argv) {
             std::cerr << "logdump-report: no disk " << disk << " in the report\n";
             return rpt::kUnreadable;
         }
-        if (as_json)
-            std::cout << rpt::to_json(*d).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
-        else
-            std::cout << rpt::render_disk(*d);
+        const std::string text = as_json ? rpt::json_text(*d) : rpt::render_disk(*d);
+        fwrite(text.data(), 1, text.size(), stdout);
         return status;
     }
-    if (as_json)
-        std::cout << rpt::to_json(report).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
-    else
-        std::cout << rpt::render_text(report);
+    const std::string text = as_json ? rpt::json_text(report) : rpt::render_text(report);
+    fwrite(text.data(), 1, text.size(), stdout);
     return status;
 }

@@ -4,8 +4,6 @@
 #include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
 #include "input.h"
 #include "model.h"
 
@@ -29,9 +27,9 @@ std::string render_text(const Report& report);
 // Every decoded page, parameter, attribute and section of one disk.
 std::string render_disk(const Disk& disk);
 
-nlohmann::json to_json(const Report& report);
-nlohmann::json to_json(const Disk& disk);
-nlohmann::json to_json(const Finding& f);
+// The JSON document of the report, or of one disk's object.
+std::string json_text(const Report& report);
+std::string json_text(const Disk& disk);
 
 // The findings of every collection and disk in the order people read them:
 // by severity (FAIL first), then host, controller and device.

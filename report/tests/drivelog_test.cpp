@@ -46,6 +46,12 @@ std::string replace(std::string s, const std::string& from, const std::string& t
     return s;
 }
 
+std::vector<std::string> codes_of(const DriveLog& log) {
+    std::vector<std::string> codes;
+    for (auto& f : log.findings) codes.push_back(f.code);
+    return codes;
+}
+
 TEST(DriveLog, FaultsBecomeFindings) {
     struct Row {
         const char* name;
@@ -84,9 +90,7 @@ TEST(DriveLog, FaultsBecomeFindings) {
     for (auto& row : rows) {
         SCOPED_TRACE(row.name);
         DriveLog log = read_drive_log(row.text);
-        std::vector<std::string> codes;
-        for (auto& f : log.findings) codes.push_back(f.code);
-        EXPECT_EQ(codes, row.codes);
+        EXPECT_EQ(codes_of(log), row.codes);
         std::vector<uint64_t> present;
         for (auto& s : log.sections) present.push_back(s.present);
         EXPECT_EQ(present, row.present);
@@ -128,9 +132,7 @@ TEST(DriveLog, AtaBlocksAndTheirFaults) {
     for (auto& row : rows) {
         SCOPED_TRACE(row.name);
         DriveLog log = read_drive_log(row.text);
-        std::vector<std::string> codes;
-        for (auto& f : log.findings) codes.push_back(f.code);
-        EXPECT_EQ(codes, row.codes);
+        EXPECT_EQ(codes_of(log), row.codes);
         EXPECT_TRUE(log.ata());
     }
     DriveLog v = read_drive_log(kAta);

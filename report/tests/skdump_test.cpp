@@ -85,7 +85,9 @@ TEST(Skdump, SameIdentityStatusAndAttributesForEverySataDrive) {
         EXPECT_EQ(t.fields.at("Model"), d.ata->model);
         EXPECT_EQ(t.fields.at("Serial"), d.ata->serial);
         EXPECT_EQ(t.fields.at("Firmware"), d.ata->firmware);
-        if (d.ata->smart_passed) EXPECT_EQ(t.fields.at("health"), *d.ata->smart_passed ? "yes" : "no");
+        if (d.ata->smart_passed) {
+            EXPECT_EQ(t.fields.at("health"), *d.ata->smart_passed ? "yes" : "no");
+        }
         std::map<unsigned, std::string> ours;
         for (auto& a : d.ata->attributes) {
             std::string raw;  // the six raw bytes in order, as skdump prints them
