@@ -99,9 +99,9 @@ void informational_exception(Disk& d, const PageRecord* p2f) {
     // 5D/FF is the drive's test trigger (set on request, nothing predicted);
     // any other 5D is a failure prediction.
     if (*asc == 0x5d && *ascq == 0xff)
-        d.findings.push_back(at(health(Severity::Info, "exception-test", std::string(b) + " (a test)"), "2fh", 0));
+        d.findings.push_back(at(health(Severity::Info, "exception-test", std::string(b) + " (a test)"), page_ref(0x2f), 0));
     else
-        d.findings.push_back(at(health(*asc == 0x5d ? Severity::Fail : Severity::Warn, "exception", b), "2fh", 0));
+        d.findings.push_back(at(health(*asc == 0x5d ? Severity::Fail : Severity::Warn, "exception", b), page_ref(0x2f), 0));
 }
 
 void background_scan(Disk& d, const PageRecord* p15) {
@@ -249,7 +249,9 @@ void grown_defects(Disk& d, const DriveLog& log) {
 std::span<const Threshold> thresholds() { return kThresholds; }
 
 std::string page_ref(uint8_t page, uint8_t subpage) {
-    return hex(page) + "h" + (subpage ? "/" + hex(subpage) + "h" : "");
+    char b[16];
+    snprintf(b, sizeof b, subpage ? "%02Xh/%02Xh" : "%02Xh", page, subpage);
+    return b;
 }
 
 void judge(Findings& f, const char* code, int64_t value, const std::string& text, const std::string& page,

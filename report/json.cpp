@@ -139,13 +139,15 @@ void fields(Writer& w, const FieldValues& fv) {
     w.open('{');
     for (auto& f : fv) {
         // SAS addresses as 16 hexadecimal digits, an LBA of all ones (none)
-        // as null, and the word beside the code of an enumeration.
+        // as null, and the word of an enumeration or the percentage of a
+        // fraction beside its number.
         const std::string shown = field_text(*f.def, f.value);
         w.key(f.def->key);
         if (f.def->format == Format::Address) w.str(shown);
         else if (shown.empty()) w.null();
         else w.num(f.value);
-        if (f.def->format == Format::Word) w.key(std::string(f.def->key) + "_text").str(shown);
+        if (f.def->format == Format::Word || f.def->format == Format::Percent)
+            w.key(std::string(f.def->key) + "_text").str(shown);
     }
     w.close('}');
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "health.h"
 #include "report.h"
 
 namespace rpt {
@@ -108,9 +109,8 @@ std::string ata_lines(const Disk& d, const AtaInfo& a) {
 }
 
 std::string page_lines(const PageRecord& r) {
-    std::string out = "\nPage " + hex(r.page.page) + "h";
-    if (r.page.subpage) out += "/" + hex(r.page.subpage) + "h";
-    out += " " + r.page.name + (r.trusted ? "" : " (not trusted)") + "\n";
+    std::string out = "\nPage " + page_ref(r.page.page, r.page.subpage) + " " + r.page.name +
+                      (r.trusted ? "" : " (not trusted)") + "\n";
     for (auto& x : r.page.params) {
         // Unused self-test slots (all zero) are left out.
         if (r.page.page == 0x10 && std::all_of(x.raw.begin(), x.raw.end(), [](uint8_t c) { return c == 0; })) continue;
