@@ -1,6 +1,7 @@
 // The report as one JSON document (--json), written straight from the typed
 // report (a document of a large fleet is never held twice in memory); its
 // schema is in logdump-report(1).
+#include <cstdio>
 #include <ctime>
 
 #include "report.h"
@@ -27,7 +28,16 @@ size_t utf8_length(std::string_view s, size_t i) {
 // written as U+FFFD.
 class Writer {
 public:
-    explicit Writer(std::string& out) : out_(out) {}
+    // Into `out`; with a `sink`, `out` is a buffer written to it whenever it
+    // fills, so that a large document is never held whole.
+    explicit Writer(std::string& out, FILE* sink = nullptr) : out_(out), sink_(sink) {
+        if (sink_) out_.reserve(kBuffer + 4096);
+    }
+    ~Writer() { flush(); }
+    void flush() {
+        if (sink_ && !out_.empty()) fwrite(out_.data(), 1, out_.size(), sink_);
+        if (sink_) out_.clear();
+    }
 
     Writer& open(char c) {
         item();
@@ -93,6 +103,7 @@ private:
     }
     // Before a key, or a value that has no key: the comma and line break.
     void item() {
+        if (out_.size() >= kBuffer) flush();
         if (keyed_) {
             keyed_ = false;
             return;
@@ -130,7 +141,9 @@ private:
         out_ += '"';
     }
 
+    static constexpr size_t kBuffer = 1 << 16;
     std::string& out_;
+    FILE* sink_;
     std::vector<bool> first_;  // per open object or array: nothing written in it yet
     bool keyed_ = false;       // a key was written, its value follows on the same line
 };
@@ -274,9 +287,9 @@ std::string json_text(const Disk& d) {
     return out;
 }
 
-std::string json_text(const Report& r) {
+void write_json(const Report& r, FILE* f) {
     std::string out;
-    Writer w(out);
+    Writer w(out, f);
     w.open('{').key("tool").str("logdump-report").key("hosts").open('[');
     for (auto& c : r.collections) {
         w.open('{').key("host").str(c.host).key("source").str(c.source).key("collected");
@@ -299,7 +312,6 @@ std::string json_text(const Report& r) {
     w.key("warn").num(uint64_t{r.warn}).key("fail").num(uint64_t{r.fail}).key("unknown").num(uint64_t{r.unknown});
     w.close('}').key("exit_status").num(int64_t{r.exit_status}).close('}');
     out += '\n';
-    return out;
 }
 
 }  // namespace rpt

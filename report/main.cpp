@@ -54,7 +54,11 @@ int main(int argc, char** argv) {
         fwrite(text.data(), 1, text.size(), stdout);
         return status;
     }
-    const std::string text = as_json ? rpt::json_text(report) : rpt::render_text(report);
-    fwrite(text.data(), 1, text.size(), stdout);
+    if (as_json) {
+        rpt::write_json(report, stdout);
+    } else {
+        const std::string text = rpt::render_text(report);
+        fwrite(text.data(), 1, text.size(), stdout);
+    }
     return status;
 }

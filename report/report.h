@@ -1,6 +1,7 @@
 // The report of one or more hosts, built once as typed structures (model.h),
 // and its three renderings: JSON, text and the web page (html.h).
 #pragma once
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -27,8 +28,9 @@ std::string render_text(const Report& report);
 // Every decoded page, parameter, attribute and section of one disk.
 std::string render_disk(const Disk& disk);
 
-// The JSON document of the report, or of one disk's object.
-std::string json_text(const Report& report);
+// The JSON document of the report, written to `f` as it is made; one
+// disk's object.
+void write_json(const Report& report, FILE* f);
 std::string json_text(const Disk& disk);
 
 // The findings of every collection and disk in the order people read them:
