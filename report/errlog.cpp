@@ -37,6 +37,8 @@ struct Pattern {
 // lines are read apart.
 constexpr Pattern kPatterns[] = {
     {"file_open_error", " File Open Error(%s)", "path"},
+    {"file_write_error", " File Write Error(%s)", "path", Severity::Warn,
+     "a write to this drive log failed; it is cut"},
     {"controller_not_found", " RAID Contoroller is not Found", ""},
     {"memory_allocation_error", " Memory Allocation Error", ""},
     {"ldd_error", "ldd Command Error.", ""},

@@ -6,7 +6,6 @@
 int run_command(const char* command, unsigned limit_s) {
     const ShellResult r = run_shell(command, limit_s);
     if (!r.timed_out) return r.status;
-    // The whole command line: it says which step hung.
-    report_text(" Time Limit Exceeded(%u s: %s)\n", limit_s, command);
+    time_limit_err(limit_s, command);
     return -1;
 }

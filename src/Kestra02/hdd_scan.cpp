@@ -74,8 +74,7 @@ void Get_SHdd_Log(int iCtrlCount) {
 
     for (int i = 0; i < iCtrlCount; ++i) {
         if (GetControllerInfo(i, &gtErrInf.iApiErr) != 1) {
-            report_text("Controller %d : Controller Information Get Error. %08x\n", i,
-                        static_cast<unsigned>(gtErrInf.iApiErr));
+            controller_info_err(i, static_cast<unsigned>(gtErrInf.iApiErr));
             continue;
         }
         for (int j = 0; j < tCtrlInfo.deviceIdCount; ++j) {
@@ -108,8 +107,7 @@ void Get_SHdd_Log(int iCtrlCount) {
             if (got < kInquiryStandardLen) short_transfer_err(i, j, "Inquiry", got, kInquiryAsked);
 
             if (GetPhysInfo(i, j, &gtErrInf.iApiErr) != 1) {
-                report_text("Controller %d : Physical Information Get Error. %08x\n", i,
-                            static_cast<unsigned>(gtErrInf.iApiErr));
+                physical_info_err(i, static_cast<unsigned>(gtErrInf.iApiErr));
                 continue;
             }
             printf("Controller %d/ Target %d : HardDisk Log saving...\n", i, j);

@@ -14,8 +14,6 @@
 
 namespace {
 
-void red(const char* fmt, const std::string& value) { report_text(fmt, value.c_str()); }
-
 // The dependency path of one line of ldd's list: from the first '/' up to
 // the last blank (the load address follows it). Without a blank behind the
 // '/', the line is a bare path.
@@ -42,7 +40,7 @@ int missing_dependencies(FILE* fp) {
         std::string path = dependency_path(text);
         if (access(path.c_str(), F_OK) != 0) {
             ++missing;
-            red("File is not Found(%s).\n", path);
+            dependency_missing_err(path.c_str());
         }
     }
     free(line);
@@ -52,14 +50,14 @@ int missing_dependencies(FILE* fp) {
 int Lib_Link() {
     const char* p = Get_Command_FileName(cTmpFilePass, "/tmp/ldd_out.txt", iTmpPassFlg);
     if (p == nullptr) {
-        red("File Open Error(%s).\n", std::string(cTmpFilePass) + "/ldd_out.txt");
+        bind_open_err((std::string(cTmpFilePass) + "/ldd_out.txt").c_str());
         return 0;
     }
     char listPath[256];
     memset(listPath, 0, sizeof listPath);
     strcpy(listPath, p);
     if (!prepare_temp_file(listPath)) {
-        red("File Open Error(%s).\n", listPath);
+        bind_open_err(listPath);
         return 0;
     }
 
@@ -67,13 +65,13 @@ int Lib_Link() {
     if (!format_into(command, sizeof command, "ldd %s > %s", shell_quote(cLibFileName).c_str(),
                      shell_quote(listPath).c_str()) ||
         run_command(command, kHostTimeLimitS) != 0) {
-        report("ldd Command Error.\n", "ldd Command Error.\n");
+        ldd_err();
         return 0;
     }
 
     fpLdd = fopen(listPath, "r");
     if (fpLdd == nullptr) {
-        red("File Open Error(%s).\n", listPath);
+        bind_open_err(listPath);
         return 0;
     }
     int missing = missing_dependencies(fpLdd);
@@ -85,22 +83,22 @@ int Lib_Link() {
     // system's library search.
     const char* cwd = Get_Current_Pass();
     if (cwd == nullptr) {
-        red("File Open Error(%s).\n", cLibFileName);
+        bind_open_err(cLibFileName);
         return 0;
     }
     char libPath[256];
     if (!format_into(libPath, sizeof libPath, "%s/%s", cwd, cLibFileName)) {
-        red("File Open Error(%s).\n", std::string(cwd) + "/" + cLibFileName);
+        bind_open_err((std::string(cwd) + "/" + cLibFileName).c_str());
         return 0;
     }
     hLib = dlopen(libPath, RTLD_LAZY);
     interrupt_point();
     if (hLib == nullptr) {
-        red("File Open Error(%s).\n", libPath);
+        bind_open_err(libPath);
         return 0;
     }
     ProcessLibCommandF = reinterpret_cast<ProcessLibCommand_t>(dlsym(hLib, "ProcessLibCommand"));
     if (ProcessLibCommandF != nullptr) return 1;
-    red("Library Load Error(%s).\n", libPath);
+    library_load_err(libPath);
     return 0;
 }

@@ -106,9 +106,7 @@ void End_Test() {
     interrupt_points_off();
     // A drive log still being written when an interrupt ends the run is cut
     // short: say so while the error log is open.
-    if (g_interrupt_requested != 0) {
-        if (const char* record = interrupted_file_record()) report(record, record);
-    }
+    if (g_interrupt_requested != 0) file_interrupted_err();
     set_emergency_log_fd(-1);
     close_file(gfpErrLog);
     close_file(fpLog);

@@ -184,3 +184,30 @@ void space_reserve_err(const char* path, unsigned long long needed, unsigned lon
 }
 
 void space_skip_err(const char* path) { report_text(" Space Reserve(%s: skipped)\n", path); }
+
+void ldd_err() { report("ldd Command Error.\n", "ldd Command Error.\n"); }
+
+void dependency_missing_err(const char* path) { report_text("File is not Found(%s).\n", path); }
+
+void bind_open_err(const char* path) { report_text("File Open Error(%s).\n", path); }
+
+void library_load_err(const char* path) { report_text("Library Load Error(%s).\n", path); }
+
+void controller_info_err(int iCtrl, unsigned result) {
+    report_text("Controller %d : Controller Information Get Error. %08x\n", iCtrl, result);
+}
+
+void physical_info_err(int iCtrl, unsigned result) {
+    report_text("Controller %d : Physical Information Get Error. %08x\n", iCtrl, result);
+}
+
+void time_limit_err(unsigned limit_s, const char* command) {
+    // The whole command line: it says which step hung.
+    report_text(" Time Limit Exceeded(%u s: %s)\n", limit_s, command);
+}
+
+void file_interrupted_err() {
+    // The record is prepared by the interrupt module, which may also have to
+    // write it from a signal handler.
+    if (const char* record = interrupted_file_record()) report(record, record);
+}

@@ -32,6 +32,21 @@ void length_capped_err(int iCtrl, int iTgtId, const char* what, unsigned needed,
 void space_reserve_err(const char* path, unsigned long long needed, unsigned long long available,
                        unsigned long long kept);
 void space_skip_err(const char* path);
+// The binding of the storage library: ldd failed, a dependency it lists is
+// missing, the library (or ldd's list) cannot be opened, the entry point is
+// missing. Reported before the error log opens, recorded first once it does.
+void ldd_err();
+void dependency_missing_err(const char* path);
+void bind_open_err(const char* path);
+void library_load_err(const char* path);
+// A failed information query of the drive scan, with the library's result.
+void controller_info_err(int iCtrl, unsigned result);
+void physical_info_err(int iCtrl, unsigned result);
+// A shell command ended at its time limit: the limit and the command line.
+void time_limit_err(unsigned limit_s, const char* command);
+// " File Interrupted(%s)\n" for the drive log marked as being written
+// (file_write_begin), when one is marked: an interrupt left it cut.
+void file_interrupted_err();
 
 // The same text to the log and the console, printf style.
 void report_text(const char* fmt, ...) __attribute__((format(printf, 1, 2)));

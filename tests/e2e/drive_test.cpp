@@ -15,43 +15,13 @@ namespace {
 
 class Drive : public E2E {};
 
-using Bytes = std::vector<unsigned char>;
-
-std::string identity(const std::string& code, const std::string& serial) {
-    return "Device code   : " + code + "\r\nSerial number : " + serial + "\r\n";
-}
-
-std::string page(const std::string& code, const Bytes& data) { return "<Page" + code + ">\r\n" + hex_lines(data); }
-
-// An internal-log section as the simulated drive builds it: byte 0 the type,
-// bytes 1..3 the length less 3 (big-endian), then a counting pattern.
-Bytes section(int type, size_t len) {
-    Bytes b(len);
-    if (len > 0) b[0] = static_cast<unsigned char>(type);
-    size_t l = len - 3;
-    if (len > 1) b[1] = static_cast<unsigned char>(l >> 16);
-    if (len > 2) b[2] = static_cast<unsigned char>(l >> 8);
-    if (len > 3) b[3] = static_cast<unsigned char>(l);
-    for (size_t i = 4; i < len; ++i) b[i] = static_cast<unsigned char>(i - 4);
-    return b;
-}
-
-const char* kSectionTitles[] = {"<Drive Status Log>\r\n", "<Drive Interna Log>\r\n", "<Command Log>\r\n",
-                                "<Controller Internal Information>\r\n"};
-const int kSectionTypes[] = {1, 2, 4, 8};
+const Disk kDisk;  // the default disk
 
 // The sections of a family disk declared with the lengths below, the first n.
-const size_t kSectionLens[] = {3, 16, 20, 35};
+const std::vector<size_t> kSectionLens = {3, 16, 20, 35};
 std::string sections(int n = 4) {
     std::string s;
-    for (int i = 0; i < n; ++i) s += kSectionTitles[i] + hex_lines(section(kSectionTypes[i], kSectionLens[i]));
-    return s;
-}
-std::string section_statements(int c, int id) {
-    std::string s;
-    for (int i = 0; i < 4; ++i)
-        s += "internal " + std::to_string(c) + " " + std::to_string(id) + " " + std::to_string(kSectionTypes[i]) + " " +
-             std::to_string(kSectionLens[i]) + "\n";
+    for (int i = 0; i < n; ++i) s += section_block(kSectionTypes[i], kSectionLens[static_cast<size_t>(i)]);
     return s;
 }
 
@@ -71,7 +41,7 @@ const std::string kScanScenario =
     "page 0 0 0x30 \"" + P30 + "\"\n"
     "device 0 1 sas vendor \"ACME    \" product \"DSK KZA4072TX   \" rev \"A1B2\" serial \"KZSER000000000000001\"\n"
     "page 0 1 0x00 \"00 00 00 01 00\"\n" +
-    section_statements(0, 1) +
+    section_statements(0, 1, kSectionLens) +
     "device 0 2 sata vendor \"ATA     \" product \"XYZ XD10ABCD    \" rev \"1A01\" serial \"XD-XCC000000000001  \"\n"
     "device 0 3 enclosure\n"
     "device 0 4 silent\n"
@@ -103,11 +73,11 @@ std::vector<unsigned char> page30() {
     return b;
 }
 
-const std::string kDisk0 = identity("ACMEDRV DK300SA0006     0003", "S0M1ABCD0000C1234567") + page("00", bytes_of(P00)) +
-                           page("02", bytes_of(P02)) + page("0d", bytes_of(P0D)) + page("2f", bytes_of(P2F)) +
-                           page("42", bytes_of(P02)) + page("30", page30());
+const std::string kDisk0 = kDisk.identity() + page_block("00", bytes_of(P00)) +
+                           page_block("02", bytes_of(P02)) + page_block("0d", bytes_of(P0D)) + page_block("2f", bytes_of(P2F)) +
+                           page_block("42", bytes_of(P02)) + page_block("30", page30());
 const std::string kDisk1Pages =
-    identity("ACME    DSK KZA4072TX   A1B2", "KZSER000000000000001") + page("00", bytes_of("00 00 00 01 00"));
+    identity("ACME    DSK KZA4072TX   A1B2", "KZSER000000000000001") + page_block("00", bytes_of("00 00 00 01 00"));
 const std::string kDisk10 = identity("OKAPIHD DK14SAB030N     0101", "X000000000000000000A");
 
 // CDBs (hex, no blanks) of the SCSI commands sent to one device, in order.
@@ -218,11 +188,11 @@ TEST_P(Drive, FailedCommandsAreReported) {
     };
     const Bytes sense1 = bytes_of("70 00 05 00 00 00 00 0a 00 00 00 00 24 00");
     const Bytes sense2 = bytes_of("70 00 04 00 00 00 00 0a 00 00 00 00 44 00");
-    const std::string pages_ok = page("02", bytes_of(P02));
+    const std::string pages_ok = page_block("02", bytes_of(P02));
     const std::string logsense_fault = "fault 0 0 logsense:2f code 0x4 sense \"70 00 05 00 00 00 00 0a 00 00 00 00 24 00\"\n";
     const std::string internal_fault = "fault 0 0 internal:4 code 0x10 sense \"70 00 04 00 00 00 00 0a 00 00 00 00 44 00\"\n";
     const std::string ls_file = pages_ok + "<Page2f>\r\n" + sections();
-    const std::string in_file = pages_ok + page("2f", bytes_of(P2F)) + page("0d", bytes_of(P0D)) + sections(2);
+    const std::string in_file = pages_ok + page_block("2f", bytes_of(P2F)) + page_block("0d", bytes_of(P0D)) + sections(2);
     const std::string ls_record = scsi_detail(0, 0, bytes_of("4d 00 6f 00 00 00 00 00 04 00"), 4, sense1);
     const std::string in_record = scsi_detail(0, 0, bytes_of("fe 04 00 00 00 00 00 00 04 00"), 0x10, sense2);
     const std::vector<Row> rows = {
@@ -242,7 +212,7 @@ TEST_P(Drive, FailedCommandsAreReported) {
             "page 0 0 0x02 \"" + P02 + "\"\n"
             "page 0 0 0x2f \"" + P2F + "\"\n"
             "page 0 0 0x0d \"" + P0D + "\"\n" +
-            section_statements(0, 0) + row.fault +
+            section_statements(0, 0, kSectionLens) + row.fault +
             "device 0 1 sas vendor \"ACMEDRV \" product \"DK300SA0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n"
             "page 0 1 0x00 \"00 00 00 00\"\n");
         auto r = row.args ? c->run({"x"}) : c->run();
@@ -253,7 +223,7 @@ TEST_P(Drive, FailedCommandsAreReported) {
         EXPECT_RESET_LAST(r);
         EXPECT_EQ(c->log("MA0000.log"),
                   identity("ACME    DSX KZB3036TX   A1B2", "KZSER000000000000002") + row.file);
-        EXPECT_EQ(c->log("MA0001.log"), identity("ACMEDRV DK300SA0006     0003", "S0M1ABCD0000C1234567"));
+        EXPECT_EQ(c->log("MA0001.log"), kDisk.identity());
         if (row.args) {
             EXPECT_FALSE(c->exists(c->logdir() + "/logdperr.txt"));
         } else {
@@ -318,7 +288,7 @@ TEST_P(Drive, DriveLogThatCannotBeWritten) {
         }
         EXPECT_RESET_LAST(r);
         EXPECT_EQ(c->read(c->tmpfs_copy(0) + "/MA0000.log"),
-                  identity("ACMEDRV DK300SA0006     0003", "S0M1ABCD0000C1234567") + page("02", bytes_of(P02)));
+                  kDisk.identity() + page_block("02", bytes_of(P02)));
         EXPECT_FALSE(c->exists(c->tmpfs_copy(0) + "/MA0002.log"));
         // The tmpfs lived only in the tool's namespace: the case's own
         // directory under it stayed empty.
@@ -333,18 +303,26 @@ TEST_P(Drive, DriveLogThatCannotBeWritten) {
 TEST_P(Drive, SpaceReserve) {
     struct Row {
         const char* name;
-        std::string size;     // of the tmpfs log directory
+        std::string size;     // of the tmpfs log directory ("": no tmpfs)
         bool args;            // -o to it, else the default directory
         std::string first;    // MA0000.log after its identity lines
         std::string records;  // drive part of the reserve records
+        std::string statvfs = "";  // "TOTAL FREE" bytes that statvfs() tells instead
     };
     const std::string d = "/o_tmp/small";
     const std::vector<Row> rows = {
         // 100,000 bytes of section become 312,500 characters of text and a header line.
-        {"section", "size=256k", true, page("02", bytes_of(P02)) + sections(1),
+        {"section", "size=256k", true, page_block("02", bytes_of(P02)) + sections(1),
          " Space Reserve(" + d + "/MA0000.log: 312521 bytes needed, N free, 13107 kept)\n"},
         {"drive-log", "size=64k", false, "*",
          " Space Reserve(/o_tmp/TMP/KESTRA/MA0000.log: 65536 bytes needed, N free, 3276 kept)\n"},
+        // Large file systems: 5% of 10 GiB, and at most 1 GiB of 100 GiB; 100 KiB more is free.
+        {"10-gib", "", true, page_block("02", bytes_of(P02)) + sections(1),
+         " Space Reserve(" + d + "/MA0000.log: 312521 bytes needed, N free, 536870912 kept)\n",
+         "10737418240 536973312"},
+        {"100-gib", "", true, page_block("02", bytes_of(P02)) + sections(1),
+         " Space Reserve(" + d + "/MA0000.log: 312521 bytes needed, N free, 1073741824 kept)\n",
+         "107374182400 1073844224"},
     };
     for (auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -359,7 +337,9 @@ TEST_P(Drive, SpaceReserve) {
             "device 0 1 sas vendor \"ACMEDRV \" product \"DK300SA0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n");
         RunOptions o;
         if (row.args) o.args = {"-o", dir};
-        o.tmpfs = {{dir, row.size}};
+        if (!row.size.empty()) o.tmpfs = {{dir, row.size}};
+        if (!row.statvfs.empty()) o.env = {{"STATVFS_SHIM", row.statvfs}};
+        const std::string where = row.size.empty() ? dir : c->tmpfs_copy(0);
         auto r = c->run(o);
         EXPECT_EQ(r.status, 0);
         std::string records = row.records + " Space Reserve(" + dir + "/MA0001.log: skipped)\n";
@@ -369,15 +349,15 @@ TEST_P(Drive, SpaceReserve) {
         EXPECT_EQ(mask_free(r.out), row.args ? title() + kSaving + drives + kReset : full_run(1, drives))
             << show(r.out);
         if (!row.args) {
-            EXPECT_EQ(mask_free(c->read(c->tmpfs_copy(0) + "/logdperr.txt")), records);
+            EXPECT_EQ(mask_free(c->read(where + "/logdperr.txt")), records);
         }
         const std::string id = identity("ACME    DSK KZA4036TX   A1B2", "KZSER000000000000001");
         if (row.first == "*") {
-            EXPECT_FALSE(c->exists(c->tmpfs_copy(0) + "/MA0000.log"));
+            EXPECT_FALSE(c->exists(where + "/MA0000.log"));
         } else {
-            EXPECT_EQ(c->read(c->tmpfs_copy(0) + "/MA0000.log"), id + row.first);
+            EXPECT_EQ(c->read(where + "/MA0000.log"), id + row.first);
         }
-        EXPECT_FALSE(c->exists(c->tmpfs_copy(0) + "/MA0001.log"));
+        EXPECT_FALSE(c->exists(where + "/MA0001.log"));
         // The internal section was never asked for whole.
         for (auto& cdb : cdbs(*c, 0, 0)) EXPECT_NE(cdb, "fe02000000000186a000") << "the section was read";
     }
@@ -397,6 +377,8 @@ TEST_P(Drive, AnswersThatDoNotAddUp) {
         return t;
     }();
     const std::string p0d = "0d 00 01 00 11 22 33 44";  // claims 260 bytes, holds 8
+    std::string p0d_big = "0d 00 ff fc";  // claims 65,536 bytes, holds 1,000
+    for (int i = 0; i < 996; ++i) p0d_big += " 5a";
     auto zeros_after = [](const std::string& hex, size_t n) {
         Bytes b = bytes_of(hex);
         b.resize(n, 0);
@@ -411,33 +393,38 @@ TEST_P(Drive, AnswersThatDoNotAddUp) {
         std::string identity = "";
     };
     const std::string pages = "page 0 0 0x00 \"00 00 00 02 03 0d\"\npage 0 0 0x03 \"" + p03 + "\"\n";
-    const std::string p03_block = page("03", bytes_of(p03));
+    const std::string p03_block = page_block("03", bytes_of(p03));
     const std::vector<Row> rows = {
-        {"claimed-not-sent", pages + "page 0 0 0x0d \"" + p0d + "\"\n", p03_block + page("0d", zeros_after(p0d, 260)),
+        {"claimed-not-sent", pages + "page 0 0 0x0d \"" + p0d + "\"\n", p03_block + page_block("0d", zeros_after(p0d, 260)),
          ""},
         {"claimed-not-sent-datalen", pages + "page 0 0 0x0d \"" + p0d + "\"\ntransfer 0 0 logsense:0d datalen sent\n",
-         p03_block + page("0d", bytes_of(p0d)),
+         p03_block + page_block("0d", bytes_of(p0d)),
          " Inconsistent Answer(" + h + "Page0d: page 0d, 260 bytes claimed, 8 arrived)\n"},
+        // Capped at 65,535 and still short: the cap does not excuse it.
+        {"capped-and-short", pages + "page 0 0 0x0d \"" + p0d_big + "\"\ntransfer 0 0 logsense:0d datalen sent\n",
+         p03_block + page_block("0d", bytes_of(p0d_big)),
+         " Length Capped(" + h + "Page0d: 65536 bytes needed, 65535 asked)\n Inconsistent Answer(" + h +
+             "Page0d: page 0d, 65536 bytes claimed, 1000 arrived)\n"},
         {"other-page", pages + "page 0 0 0x0d \"" + p0d + "\"\npage 0 0 0x02 \"" + P02 +
                            "\"\ntransfer 0 0 logsense:0d page 2\n",
-         p03_block + page("0d", bytes_of(P02)),
+         p03_block + page_block("0d", bytes_of(P02)),
          " Inconsistent Answer(" + h + "Page0d: page 02, 16 bytes claimed, 16 arrived)\n"},
         {"short-list", "page 0 0 0x00 \"00 00 00 40 02 0d\"\npage 0 0 0x02 \"" + P02 + "\"\npage 0 0 0x0d \"" + P0D + "\"\n",
-         page("02", bytes_of(P02)) + page("0d", bytes_of(P0D)), ""},
+         page_block("02", bytes_of(P02)) + page_block("0d", bytes_of(P0D)), ""},
         {"short-list-datalen", "page 0 0 0x00 \"00 00 00 40 02 0d\"\npage 0 0 0x02 \"" + P02 + "\"\npage 0 0 0x0d \"" + P0D +
                                    "\"\ntransfer 0 0 logsense:00 datalen sent\n",
-         page("02", bytes_of(P02)) + page("0d", bytes_of(P0D)),
+         page_block("02", bytes_of(P02)) + page_block("0d", bytes_of(P0D)),
          " Inconsistent Answer(" + h + "Page00: page 00, 68 bytes claimed, 6 arrived)\n"},
         {"short-inquiry", "page 0 0 0x00 \"00 00 00 00\"\ntransfer 0 0 inquiry bytes 20 datalen sent\n", "",
          " Short Transfer(" + h + "Inquiry: 20 of 96 bytes)\n", identity("ACMEDRV DK30", "")},
         {"short-section", "page 0 0 0x00 \"00 00 00 00\"\ninternal 0 0 1 1048579\ninternal 0 0 2 16\n"
                           "transfer 0 0 internal:1 nth 2 bytes 100 datalen sent\n",
-         std::string(kSectionTitles[0]) + hex_lines([] {
+         section_title(1) + hex_lines([] {
              Bytes b = section(1, 1048579);  // the first 100 bytes of it
              b.resize(100);
              return b;
-         }()) + kSectionTitles[1] + hex_lines(section(2, 16)) +
-             kSectionTitles[2] + hex_lines(section(4, 3)) + kSectionTitles[3] + hex_lines(section(8, 3)),
+         }()) + section_block(2, 16) +
+             section_block(4, 3) + section_block(8, 3),
          " Short Transfer(" + h + "Section01: 100 of 1048579 bytes)\n"},
         {"section-beyond-cdb", "page 0 0 0x00 \"00 00 00 00\"\ninternal 0 0 1 3\ninternal 0 0 2 16777218\n"
                                "transfer 0 0 internal length cdb\n",
@@ -455,24 +442,21 @@ TEST_P(Drive, AnswersThatDoNotAddUp) {
         auto r = c->run();
         EXPECT_EQ(r.status, 0);
         const bool inquiry = row.name == std::string("short-inquiry");
-        std::string drives = (inquiry ? red(row.records) : "") + "Controller 0/ Target 0 : HardDisk Log saving...\n" +
-                             (inquiry ? "" : row.records.empty() ? "" : red(row.records));
+        std::string drives = (inquiry ? red(row.records) : "") + kDisk.saving() + (inquiry ? "" : red_lines(row.records));
         EXPECT_EQ(r.out, full_run(1, drives)) << show(r.out);
         EXPECT_EQ(c->log("logdperr.txt"), row.records);
         std::string log = c->log("MA0000.log");
         std::string id = !row.identity.empty() ? row.identity
                          : family            ? identity("ACMEDRV DSK KZA4036TX   0003", "S0M1ABCD0000C1234567")
-                                             : identity("ACMEDRV DK300SA0006     0003", "S0M1ABCD0000C1234567");
+                                             : kDisk.identity();
         if (row.file != "*") {
             EXPECT_EQ(log, id + row.file);
             continue;
         }
         // The section as the drive sends it when the CDB asks for 0xFFFFFF
         // bytes: all of them, never 16 MiB of zeros.
-        const std::string head = id + kSectionTitles[0] + hex_lines(section(1, 3)) + kSectionTitles[1] +
-                                 " 02 ff ff ff 00 01 02";
-        const std::string tail = kSectionTitles[2] + hex_lines(section(4, 3)) + kSectionTitles[3] +
-                                 hex_lines(section(8, 3));
+        const std::string head = id + section_block(1, 3) + section_title(2) + " 02 ff ff ff 00 01 02";
+        const std::string tail = section_block(4, 3) + section_block(8, 3);
         ASSERT_EQ(log.rfind(head, 0), 0u);
         EXPECT_EQ(log.size(), head.size() - 21 + 1048575u * 50 + 15 * 3 + 2 + tail.size());
         EXPECT_EQ(log.substr(log.size() - tail.size() - 8), " f9 fa\r\n" + tail);
@@ -484,9 +468,7 @@ TEST_P(Drive, AnswersThatDoNotAddUp) {
 // section longer than 65,535 bytes is dumped whole.
 TEST_P(Drive, Limits) {
     auto c = make_case();
-    std::string scn =
-        "controller 0\n"
-        "device 0 0 sas vendor \"ACMEDRV \" product \"DK300SA0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n";
+    std::string scn = "controller 0\n" + kDisk.device();
     // 200 codes: 01..3f over and over.
     Bytes p00{0, 0, 0, 200};
     for (int i = 0; i < 200; ++i) p00.push_back(static_cast<unsigned char>(1 + i % 63));
@@ -508,7 +490,7 @@ TEST_P(Drive, Limits) {
     c->scenario(scn);
     auto r = c->run({"x"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, title() + kSaving + "Controller 0/ Target 0 : HardDisk Log saving...\n" +
+    EXPECT_EQ(r.out, title() + kSaving + kDisk.saving() +
                          "Controller 0/ Target 1 : HardDisk Log saving...\n" + kReset)
         << show(r.out);
     auto blocks = page_blocks(c->log("MA0000.log"));
@@ -523,12 +505,10 @@ TEST_P(Drive, Limits) {
             << i;
     }
     std::string log = c->log("MA0001.log");
-    std::string want = kSectionTitles[1] + hex_lines(section(2, 70000));
+    std::string want = section_block(2, 70000);
     EXPECT_NE(log.find(want), std::string::npos) << "the 70,000-byte section is not dumped whole";
-    EXPECT_EQ(log.size(), identity("ACME    DSK KZB3072TX   A1B2", "KZSER000000000000004").size() +
-                              std::string(kSectionTitles[0]).size() + hex_lines(section(1, 3)).size() + want.size() +
-                              std::string(kSectionTitles[2]).size() + hex_lines(section(4, 3)).size() +
-                              std::string(kSectionTitles[3]).size() + hex_lines(section(8, 3)).size());
+    EXPECT_EQ(log, identity("ACME    DSK KZB3072TX   A1B2", "KZSER000000000000004") + section_block(1, 3) + want +
+                       section_block(4, 3) + section_block(8, 3));
 }
 
 // Ctrl-C while a LOG SENSE is blocked in the library: status 1 after the
@@ -537,8 +517,7 @@ TEST_P(Drive, Limits) {
 TEST_P(Drive, InterruptDuringLogSense) {
     auto c = make_case();
     c->scenario(
-        "controller 0\n"
-        "device 0 0 sas vendor \"ACMEDRV \" product \"DK300SA0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n"
+        "controller 0\n" + kDisk.device() +
         "page 0 0 0x00 \"00 00 00 03 02 03 2f\"\n"
         "page 0 0 0x02 \"" + P02 + "\"\n"
         "page 0 0 0x03 \"03 00 00 08 00 00 02 04 00 00 00 05\"\n"
@@ -551,12 +530,12 @@ TEST_P(Drive, InterruptDuringLogSense) {
     auto r = c->run(o);
     EXPECT_TRUE(r.interrupt_sent);
     EXPECT_EQ(r.status, 1) << "signal " << r.signal;
-    EXPECT_EQ(c->log("MA0000.log"), identity("ACMEDRV DK300SA0006     0003", "S0M1ABCD0000C1234567") +
-                                        page("02", bytes_of(P02)) + "<Page03>\r\n");
+    EXPECT_EQ(c->log("MA0000.log"), kDisk.identity() +
+                                        page_block("02", bytes_of(P02)) + "<Page03>\r\n");
     EXPECT_FALSE(c->exists(c->logdir() + "/MA0001.log"));
     std::string before = full_run(1).substr(0, title().size() + kSaving.size());
     for (auto& col : six_collectors()) before += collector_ok(col, 0);
-    before += "Controller 0/ Target 0 : HardDisk Log saving...\n";
+    before += kDisk.saving();
     EXPECT_EQ(r.out.substr(0, before.size()), before) << show(r.out);
     const std::string record = " File Interrupted(/o_tmp/TMP/KESTRA/MA0000.log)\n";
     EXPECT_EQ(r.out, before + red(record) + kReset) << show(r.out);
@@ -572,14 +551,12 @@ TEST_P(Drive, InterruptDuringLogSense) {
 TEST_P(Drive, CapturedPagesDecode) {
     auto c = make_case();
     c->scenario(
-        "controller 0\n"
-        "device 0 0 sas vendor \"ACMEDRV \" product \"DK300SA0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n"
-        "captured-pages 0 0\n");
+        "controller 0\n" + kDisk.device() + "captured-pages 0 0\n");
     auto r = c->run({"x"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, title() + kSaving + "Controller 0/ Target 0 : HardDisk Log saving...\n" + kReset) << show(r.out);
+    EXPECT_EQ(r.out, title() + kSaving + kDisk.saving() + kReset) << show(r.out);
     std::string log = c->log("MA0000.log");
-    ASSERT_EQ(log.rfind(identity("ACMEDRV DK300SA0006     0003", "S0M1ABCD0000C1234567"), 0), 0u);
+    ASSERT_EQ(log.rfind(kDisk.identity(), 0), 0u);
     auto blocks = page_blocks(log);
 
     std::string dir = std::string(LOGDUMP_SOURCE_DIR) + "/../shared/data/logpages";

@@ -5,7 +5,6 @@
 // file that cannot be written. Each row gives the console bytes, the error
 // log, the drive logs (whole lines, everything before the fault kept) and
 // the exit status.
-#include <sys/stat.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -28,8 +27,6 @@ protected:
     void run_rows(const std::vector<std::string>& prefixes, bool others = false);
 };
 
-using Bytes = std::vector<unsigned char>;
-
 // ---- the system: one controller, two disks of the internal-log family ----
 
 const std::string P02 = "02 00 00 04 00 00 01 07";
@@ -40,38 +37,19 @@ struct DeclaredPage {
 };
 // Page 00 as the simulated drive generates it from the declared pages.
 const std::vector<DeclaredPage> kPages = {{0x00, "00 00 00 02 02 0d"}, {0x02, P02}, {0x0d, P0D}};
-struct DeclaredSection {
-    unsigned type;
-    size_t len;
-};
-const std::vector<DeclaredSection> kSections = {{1, 20}, {2, 3}, {4, 16}, {8, 40}};
-const char* kSectionTitles[] = {"<Drive Status Log>\r\n", "<Drive Interna Log>\r\n", "<Command Log>\r\n",
-                                "<Controller Internal Information>\r\n"};
+// The lengths of the four internal-log sections of each disk.
+const std::vector<size_t> kSectionLens = {20, 3, 16, 40};
 
-std::string serial(int id) { return "S0M1ABCD0000C000000" + std::to_string(id); }
+Disk disk(int id) { return {0, id, "KZA4036TX       ", "S0M1ABCD0000C000000" + std::to_string(id)}; }
 
 std::string base_scenario() {
     std::string s = "controller 0\n";
     for (int id : {0, 1}) {
         std::string d = "0 " + std::to_string(id);
-        s += "device " + d + " sas vendor \"ACMEDRV \" product \"KZA4036TX       \" rev \"0003\" serial \"" + serial(id) +
-             "\"\n";
-        s += "page " + d + " 0x02 \"" + P02 + "\"\npage " + d + " 0x0d \"" + P0D + "\"\n";
-        for (auto& sec : kSections) s += "internal " + d + " " + std::to_string(sec.type) + " " + std::to_string(sec.len) + "\n";
+        s += disk(id).device() + "page " + d + " 0x02 \"" + P02 + "\"\npage " + d + " 0x0d \"" + P0D + "\"\n" +
+             section_statements(0, id, kSectionLens);
     }
     return s;
-}
-
-Bytes section_bytes(unsigned type, size_t len) {
-    // Bytes 1..3 hold len - 3; a section of 3 bytes ends inside them.
-    Bytes b(len < 4 ? 4 : len);
-    b[0] = static_cast<unsigned char>(type);
-    b[1] = static_cast<unsigned char>((len - 3) >> 16);
-    b[2] = static_cast<unsigned char>((len - 3) >> 8);
-    b[3] = static_cast<unsigned char>(len - 3);
-    for (size_t i = 4; i < len; ++i) b[i] = static_cast<unsigned char>(i - 4);
-    b.resize(len);
-    return b;
 }
 
 // ---- the model of one disk's part of the run, with one failed command ----
@@ -84,12 +62,6 @@ struct DiskFault {
     unsigned rc = 0;
     Bytes sense;
 };
-
-std::string file_of(int id) {
-    char b[32];
-    snprintf(b, sizeof b, "MA00%02x.log", id);
-    return b;
-}
 
 struct DiskPart {
     std::string console;
@@ -108,9 +80,8 @@ DiskPart disk_part(int id, const DiskFault& f) {
         p.records = b;
         return p;
     }
-    snprintf(b, sizeof b, "Controller 0/ Target %d : HardDisk Log saving...\n", id);
-    p.console = b;
-    std::string log = "Device code   : ACMEDRV KZA4036TX       0003\r\nSerial number : " + serial(id) + "\r\n";
+    p.console = disk(id).saving();
+    std::string log = disk(id).identity();
     // Log pages: requests 2k (header) and 2k+1 (whole page) read kPages[k].
     const int pageFail = f.cmd == Cmd::LogSense ? f.index : 1000;
     for (size_t k = 1; k < kPages.size() && static_cast<int>(2 * k) <= pageFail; ++k) {
@@ -119,8 +90,8 @@ DiskPart disk_part(int id, const DiskFault& f) {
         if (static_cast<int>(2 * k + 1) < pageFail) log += hex_lines(bytes_of(kPages[k].hex));
     }
     const int secFail = f.cmd == Cmd::Internal ? f.index : 1000;
-    for (size_t k = 0; k < kSections.size() && static_cast<int>(2 * k + 1) < secFail; ++k)
-        log += kSectionTitles[k] + hex_lines(section_bytes(kSections[k].type, kSections[k].len));
+    for (size_t k = 0; k < kSectionLens.size() && static_cast<int>(2 * k + 1) < secFail; ++k)
+        log += section_block(kSectionTypes[k], kSectionLens[k]);
     if (f.cmd == Cmd::LogSense || f.cmd == Cmd::Internal) {
         Bytes cdb;
         if (f.cmd == Cmd::LogSense) {
@@ -128,9 +99,9 @@ DiskPart disk_part(int id, const DiskFault& f) {
             const size_t alloc = f.index % 2 == 0 ? 4 : bytes_of(pg.hex).size();
             cdb = {0x4d, 0, static_cast<unsigned char>(0x40 | pg.code), 0, 0, 0, 0, 0, static_cast<unsigned char>(alloc), 0};
         } else {
-            const auto& sec = kSections[static_cast<size_t>(f.index / 2)];
-            const size_t len = f.index % 2 == 0 ? 4 : sec.len;
-            cdb = {0xfe, static_cast<unsigned char>(sec.type), 0, 0, 0, 0, 0, 0, static_cast<unsigned char>(len), 0};
+            const auto k = static_cast<size_t>(f.index / 2);
+            const size_t len = f.index % 2 == 0 ? 4 : kSectionLens[k];
+            cdb = {0xfe, static_cast<unsigned char>(kSectionTypes[k]), 0, 0, 0, 0, 0, 0, static_cast<unsigned char>(len), 0};
         }
         p.console += red(" HDD Log Dump Error\n");
         p.records = scsi_detail(0, id, cdb, f.rc, f.sense);
@@ -173,7 +144,7 @@ Expect full(const DiskFault& d0, const DiskFault& d1, const FailSet& cli = {}, c
             DiskPart p = disk_part(id, *f);
             drives += p.console;
             records += p.records;
-            e.files[file_of(id)] = p.log;
+            e.files[disk(id).file()] = p.log;
             ++id;
         }
     }
@@ -230,15 +201,6 @@ void storage_rows(std::vector<Row>& rows) {
                     }});
 }
 
-// The CLI stand-in: a script under the CLI's name that does `action` for
-// the command given, and hands every other call to the simulated CLI.
-void cli_wrapper(Case& c, const std::string& command, const std::string& action) {
-    c.install_cli("RealCli");
-    const std::string path = c.work + "/" + c.tool.cli_name;
-    c.write(path, "#!/bin/sh\ncase \"$1\" in " + command + ") " + action + " ;; esac\nexec \"$(dirname \"$0\")/RealCli\" \"$@\"\n");
-    ::chmod(path.c_str(), 0755);
-}
-
 const std::string kNotFound = " RAID Contoroller is not Found\n";
 
 void cli_rows(std::vector<Row>& rows) {
@@ -254,7 +216,7 @@ void cli_rows(std::vector<Row>& rows) {
                     }});
     rows.push_back({"cli-garbage", false, "", {},
                     [](Case& c, RunOptions&) {
-                        cli_wrapper(c, "*", "head -c 3000 /dev/urandom; printf 'Controller Count 1\\nController Count: x\\n'; exit 0");
+                        c.cli_stand_in("*) head -c 3000 /dev/urandom; printf 'Controller Count 1\\nController Count: x\\n'; exit 0 ;;");
                     },
                     [](const Case&) {
                         Expect e;
@@ -262,7 +224,7 @@ void cli_rows(std::vector<Row>& rows) {
                         e.records = kNotFound;
                         return e;
                     }});
-    rows.push_back({"cli-count-dies", false, "", {}, [](Case& c, RunOptions&) { cli_wrapper(c, "-adpcount", "kill -SEGV $$"); },
+    rows.push_back({"cli-count-dies", false, "", {}, [](Case& c, RunOptions&) { c.cli_stand_in("-adpcount) kill -SEGV $$ ;;"); },
                     [](const Case&) {
                         Expect e;
                         e.console = title() + red(kNotFound) + kReset;
@@ -282,7 +244,7 @@ void cli_rows(std::vector<Row>& rows) {
                         return e;
                     },
                     false, true});
-    rows.push_back({"cli-pdlist-dies", false, "", {}, [](Case& c, RunOptions&) { cli_wrapper(c, "-pdlist", "kill -SEGV $$"); },
+    rows.push_back({"cli-pdlist-dies", false, "", {}, [](Case& c, RunOptions&) { c.cli_stand_in("-pdlist) kill -SEGV $$ ;;"); },
                     [](const Case&) { return full({}, {}, {{"pdlist", 0}}); }});
 }
 
@@ -296,33 +258,32 @@ void logdir_rows(std::vector<Row>& rows) {
     // The root file system is read-only in the tool's namespace.
     rows.push_back({"logdir-read-only", false, "", {"-o", "/usr/share"}, nullptr, [](const Case&) {
                         Expect e;
-                        e.console = title() + kSaving + "Controller 0/ Target 0 : HardDisk Log saving...\n" +
+                        e.console = title() + kSaving + disk(0).saving() +
                                     red(" File Open Error(/usr/share/MA0000.log)\n") + kReset;
                         e.files["logdperr.txt"] = std::nullopt;
                         return e;
                     }});
     // A drive log whose close fails (a network file system's delayed write
     // error): every line was flushed and stays; the failure is reported.
+    static const Disk kCloseDisk{0, 0, "DK600SA0006     ", disk(0).serial};
     rows.push_back({"logdir-close-fails", false,
-                    "controller 0\n"
-                    "device 0 0 sas vendor \"ACMEDRV \" product \"DK600SA0006     \" rev \"0003\" serial \"" + serial(0) +
-                        "\"\npage 0 0 0x00 \"00 00 00 00\"\n",
+                    "controller 0\n" + kCloseDisk.device() + "page 0 0 0x00 \"00 00 00 00\"\n",
                     {}, [](Case&, RunOptions& o) { o.env = {{"FAIL_CLOSE_OF", "/o_tmp/TMP/KESTRA/MA0000.log"}}; },
                     [](const Case&) {
                         Expect e;
                         const std::string err = " File Write Error(/o_tmp/TMP/KESTRA/MA0000.log)\n";
-                        e.console = full_run(1, "Controller 0/ Target 0 : HardDisk Log saving...\n" + red(err));
+                        e.console = full_run(1, disk(0).saving() + red(err));
                         e.records = err;
-                        e.files[file_of(0)] = "Device code   : ACMEDRV DK600SA0006     0003\r\nSerial number : " + serial(0) + "\r\n";
+                        e.files[kCloseDisk.file()] = kCloseDisk.identity();
                         return e;
                     },
                     true});
     // Removed while the CLI saves the logical/physical drive list.
     rows.push_back({"logdir-removed", false, "", {},
-                    [](Case& c, RunOptions&) { cli_wrapper(c, "-ldpdinfo", "rm -rf /o_tmp/TMP/KESTRA"); },
+                    [](Case& c, RunOptions&) { c.cli_stand_in("-ldpdinfo) rm -rf /o_tmp/TMP/KESTRA ;;"); },
                     [](const Case&) {
                         Expect e;
-                        std::string drives = "Controller 0/ Target 0 : HardDisk Log saving...\n" +
+                        std::string drives = disk(0).saving() +
                                              red(" File Open Error(/o_tmp/TMP/KESTRA/MA0000.log)\n");
                         e.console = full_run(1, drives, {{"adpeventlog", 0}});
                         // The CLI said success, but its log went with the directory.
@@ -334,10 +295,8 @@ void logdir_rows(std::vector<Row>& rows) {
                     }});
 }
 
-const std::string kThirdDisk =
-    "device 0 2 sas vendor \"ACMEDRV \" product \"KZA4036TX       \" rev \"0003\" serial \"" + serial(2) + "\"\n";
-const std::string kThirdIdentity =
-    "Device code   : ACMEDRV KZA4036TX       0003\r\nSerial number : " + serial(2) + "\r\n";
+const std::string kThirdDisk = disk(2).device();
+const std::string kThirdIdentity = disk(2).identity();
 
 // A log directory that is small from the start: the third disk's large
 // section would cut into the reserve and is not read.
@@ -351,11 +310,11 @@ Row small_filesystem_row() {
                 Expect e;
                 std::string drives;
                 for (int id : {0, 1}) drives += disk_part(id, {}).console;
-                e.console = title() + kSaving + drives + "Controller 0/ Target 2 : HardDisk Log saving...\n" +
+                e.console = title() + kSaving + drives + disk(2).saving() +
                             red(" Space Reserve(/o_tmp/full/MA0002.log: 625020 bytes needed, 118784 free, 6553 kept)\n") +
                             kReset;
-                for (int id : {0, 1}) e.files[file_of(id)] = disk_part(id, {}).log;
-                e.files[file_of(2)] = kThirdIdentity;
+                for (int id : {0, 1}) e.files[disk(id).file()] = disk_part(id, {}).log;
+                e.files[disk(2).file()] = kThirdIdentity;
                 return e;
             }};
 }
@@ -371,14 +330,8 @@ void filled_during(Case& c, RunOptions& o, const std::string& marker) {
                "#!/bin/sh\n"
                "until grep -q \"$1\" \"$LOGDUMP_SIM_TRACE\" 2>/dev/null; do sleep 0.1; done\n"
                "sleep 0.5\ncat /dev/zero > /o_tmp/TMP/KESTRA/filler 2>/dev/null\n");
-    c.install_cli("RealCli");
-    const std::string path = c.work + "/" + c.tool.cli_name;
-    c.write(path, "#!/bin/sh\n"
-                  "case \"$1\" in\n"
-                  "-ldpdinfo) setsid " + c.dir + "/bin/fill-after '" + marker + "' </dev/null >/dev/null 2>&1 & ;;\n"
-                  "-adpeventlog) rm -f /o_tmp/TMP/KESTRA/filler ;;\n"
-                  "esac\nexec \"$(dirname \"$0\")/RealCli\" \"$@\"\n");
-    ::chmod(path.c_str(), 0755);
+    c.cli_stand_in("-ldpdinfo) setsid " + c.dir + "/bin/fill-after '" + marker + "' </dev/null >/dev/null 2>&1 & ;;\n"
+                   "-adpeventlog) rm -f /o_tmp/TMP/KESTRA/filler ;;");
 }
 
 // The error log gets its file system block (a failed CLI call) before the
@@ -389,14 +342,12 @@ Expect filled_expect(int id, const std::optional<std::string>& log) {
     Expect e;
     std::string drives;
     for (int k = 0; k < id; ++k) drives += disk_part(k, {}).console;
-    const std::string path = "/o_tmp/TMP/KESTRA/" + file_of(id);
-    char b[64];
-    snprintf(b, sizeof b, "Controller 0/ Target %d : HardDisk Log saving...\n", id);
-    drives += b + red(" File Write Error(" + path + ")\n");
+    const std::string path = "/o_tmp/TMP/KESTRA/" + disk(id).file();
+    drives += disk(id).saving() + red(" File Write Error(" + path + ")\n");
     e.console = full_run(1, drives, {{"fwtermlog", 0}});
     e.records = collector_record(six_collectors()[0]) + " File Write Error(" + path + ")\n";
-    for (int k = 0; k < id; ++k) e.files[file_of(k)] = disk_part(k, {}).log;
-    if (log) e.files[file_of(id)] = *log;
+    for (int k = 0; k < id; ++k) e.files[disk(k).file()] = disk_part(k, {}).log;
+    if (log) e.files[disk(id).file()] = *log;
     return e;
 }
 
@@ -409,8 +360,7 @@ void filled_rows(std::vector<Row>& rows) {
                     {}, [](Case& c, RunOptions& o) { filled_during(c, o, "tgt=2 .*cdb=fe01"); },
                     [](const Case&) {
                         Expect e = filled_expect(2, std::nullopt);
-                        e.cut[file_of(2)] = kThirdIdentity + "<Page02>\r\n" + hex_lines(bytes_of(P02)) +
-                                            "<Drive Status Log>\r\n" + hex_lines(section_bytes(1, 200000));
+                        e.cut[disk(2).file()] = kThirdIdentity + page_block("02", bytes_of(P02)) + section_block(1, 200000);
                         return e;
                     }});
 }
@@ -558,7 +508,7 @@ std::string upto_collectors(int n, const std::string& tail) {
 }
 
 std::vector<Phase> phases() {
-    const std::string scan = "Controller 0/ Target 0 : HardDisk Log saving...\nController 0/ Target 1 : HardDisk Log saving...\n";
+    const std::string scan = disk(0).saving() + disk(1).saving();
     Phase ldd{"ldd", "", "", "send", "", false, title(), "Log Saving", "", {}};
     Phase count{"count", "", "-adpcount", "", "", false, title(), "Log Saving", "", {}};
     Phase uart{"uart", "", "-fwtermlog", "", "", false, upto_collectors(0, "Controller 0 : Uart Log saving...\n"),
@@ -569,9 +519,8 @@ std::vector<Phase> phases() {
                "Logical/Physical Drive Information save", "", {}};
     Phase drive{"drive-log", "delay 0 1 logsense:0d nth 1 ms 6000\n", "-ldpdinfo", "", "2", false,
                 upto_collectors(6, scan), "FlashROM", "/o_tmp/TMP/KESTRA/MA0001.log", {}};
-    drive.logs[file_of(0)] = *disk_part(0, {}).log;
-    drive.logs[file_of(1)] = "Device code   : ACMEDRV KZA4036TX       0003\r\nSerial number : " + serial(1) +
-                             "\r\n<Page02>\r\n" + hex_lines(bytes_of(P02)) + "<Page0d>\r\n";
+    drive.logs[disk(0).file()] = *disk_part(0, {}).log;
+    drive.logs[disk(1).file()] = disk(1).identity() + page_block("02", bytes_of(P02)) + "<Page0d>\r\n";
     Phase event{"event-log", "", "-adpeventlog", "", "", false,
                 upto_collectors(6, scan) + "\nController 0 : FlashROM Log saving...\n", "FlashROM Log save", "", {}};
     return {ldd, count, uart, pause, last, drive, event};
@@ -591,7 +540,7 @@ TEST_P(FaultMatrix, EachInterrupt) {
                 std::string send = bin + "/signal-tool " + sig + (group ? " group" : " alone") +
                                    (ph.delay.empty() ? "" : " " + ph.delay);
                 RunOptions o;
-                if (!ph.cli.empty()) cli_wrapper(*c, ph.cli, send);
+                if (!ph.cli.empty()) c->cli_stand_in(ph.cli + ") " + send + " ;;");
                 if (!ph.ldd.empty()) {
                     c->stand_in("ldd", "#!/bin/sh\n" + send + "\nexec /usr/bin/ldd \"$@\"\n");
                     o.path_first = {bin};

@@ -303,6 +303,34 @@ std::string Case::stand_in(const std::string& name, const std::string& script) {
     return dir + "/bin";
 }
 
+void Case::cli_stand_in(const std::string& branches) {
+    install_cli("RealCli");
+    const std::string path = work + "/" + tool.cli_name;
+    spit(path, "#!/bin/sh\ncase \"$1\" in\n" + branches + "\nesac\nexec \"$(dirname \"$0\")/RealCli\" \"$@\"\n", 0755);
+}
+
+Tool Case::wrapped(const std::string& name, const std::string& before_exec, const std::string& redirect) {
+    // bash: dash does not pass an ignored SIGCHLD on.
+    Tool w = tool;
+    w.program = stand_in(name, "#!/bin/bash\n" + before_exec + "\nexec " + tool.program + " \"$@\"" + redirect + "\n") +
+                "/" + name;
+    return w;
+}
+
+bool Case::set_work_of_length(size_t n) {
+    std::string rel = "w";
+    size_t len = dir.size() + 1 + rel.size();
+    if (len + 2 > n) return false;
+    for (size_t remaining = n - len; remaining > 0;) {
+        size_t part = std::min<size_t>(remaining, 101);
+        if (remaining - part == 1) --part;  // never leave a part of "/" alone
+        rel += "/" + std::string(part - 1, 'd');
+        remaining -= part;
+    }
+    set_work(rel);
+    return work.size() == n;
+}
+
 std::string Case::host(const std::string& path) const {
     if (under(path, "/tmp")) return tmp + path.substr(4);
     if (under(path, "/o_tmp")) return otmp + path.substr(6);
@@ -359,122 +387,197 @@ std::vector<std::string> Case::sleeps() const {
     return out;
 }
 
-RunResult Case::run(const RunOptions& o) {
-    RunResult r;
-    // argv and environment, built before the fork.
-    std::vector<std::string> argv_s{tool.program};
-    // Memcheck of the 64-bit program (valgrind cannot start the 32-bit one
-    // here, nor a sanitizer build): any error or definite leak ends the run
-    // with status 99, and the report lies beside the case.
-    const std::string vg_log = dir + "/valgrind.log";
-    const char* vg = getenv("E2E_VALGRIND");
-    const bool memcheck = vg != nullptr && *vg != '\0' && *vg != '0' && tool.bits == 64 && !E2E_SANITIZE;
-    if (memcheck)
-        argv_s = {"/usr/bin/valgrind", "--quiet", "--error-exitcode=99", "--leak-check=full",
-                  "--errors-for-leak-kinds=definite", "--log-file=" + vg_log, tool.program};
-    argv_s.insert(argv_s.end(), o.args.begin(), o.args.end());
-    std::vector<std::string> env_s;
-    std::string path;
-    for (auto& p : o.path_first) path += p + ":";
-    path += "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin";
-    env_s.push_back("PATH=" + path);
-    env_s.push_back("HOME=/root");
-    env_s.push_back("LANG=C");
-    env_s.push_back("LC_ALL=C");
-    if (fs::exists(scenario_path())) env_s.push_back("LOGDUMP_SIM_SCENARIO=" + scenario_path());
-    env_s.push_back("LOGDUMP_SIM_TRACE=" + trace_path());
-    env_s.push_back("LD_PRELOAD=" + tool.shim);
-    env_s.push_back("SLEEP_SHIM_LOG=" + (o.merge_sleep_log ? trace_path() : sleep_log_path()));
-    if (E2E_SANITIZE) {
-        const char* a = getenv("ASAN_OPTIONS");
-        std::string asan = a && *a ? std::string(a) + ":" : "";
-        env_s.push_back("ASAN_OPTIONS=" + asan + "verify_asan_link_order=0");
-        if (const char* u = getenv("UBSAN_OPTIONS")) env_s.push_back(std::string("UBSAN_OPTIONS=") + u);
-    }
-    for (auto& [k, v] : o.env) env_s.push_back(k + "=" + v);
-    std::vector<char*> argv, envp;
-    for (auto& s : argv_s) argv.push_back(s.data());
-    argv.push_back(nullptr);
-    for (auto& s : env_s) envp.push_back(s.data());
-    envp.push_back(nullptr);
+// ---------------------------------------------------------------- Case::run
 
-    int outp[2], errp[2];
-    if (::pipe2(outp, O_CLOEXEC) != 0 || ::pipe2(errp, O_CLOEXEC) != 0) {
-        ADD_FAILURE() << "pipe: " << strerror(errno);
-        return r;
+namespace {
+
+// One run of the tool, step by step: the command line and the environment,
+// the streams it writes to, the start in a mount namespace of its own, the
+// watch until it has ended (output collected, interrupts sent, the time
+// limit kept), and its status.
+class Launch {
+public:
+    Launch(const Case& c, const RunOptions& o) : c_(c), o_(o) {}
+
+    RunResult run() {
+        command_line();
+        environment();
+        if (open_streams() && start()) {
+            watch();
+            read_status();
+        }
+        return r_;
     }
-    int master = -1, slave = -1;
-    if (o.terminal) {
-        master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0 ||
-            (slave = ::open(::ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC)) < 0) {
+
+private:
+    const Case& c_;
+    const RunOptions& o_;
+    RunResult r_;
+    std::vector<std::string> argv_, env_;
+    std::vector<char*> argv_ptrs_, env_ptrs_;
+    bool memcheck_ = false;
+    int out_[2] = {-1, -1}, err_[2] = {-1, -1};
+    int master_ = -1, slave_ = -1;  // the pseudo-terminal of RunOptions::terminal
+    bool closed_[2] = {false, false};  // standard output and error
+    double start_ = 0, marked_at_ = -1, sent_at_ = 0;
+    int wstatus_ = 0;
+
+    std::string valgrind_log() const { return c_.dir + "/valgrind.log"; }
+
+    // The tool and its arguments. Memcheck of the 64-bit program (valgrind
+    // cannot start the 32-bit one here, nor a sanitizer build): any error or
+    // definite leak ends the run with status 99, and the report lies beside
+    // the case.
+    void command_line() {
+        const char* vg = getenv("E2E_VALGRIND");
+        memcheck_ = vg != nullptr && *vg != '\0' && *vg != '0' && c_.tool.bits == 64 && !E2E_SANITIZE;
+        argv_ = {c_.tool.program};
+        if (memcheck_)
+            argv_ = {"/usr/bin/valgrind", "--quiet", "--error-exitcode=99", "--leak-check=full",
+                     "--errors-for-leak-kinds=definite", "--log-file=" + valgrind_log(), c_.tool.program};
+        argv_.insert(argv_.end(), o_.args.begin(), o_.args.end());
+    }
+
+    // A fixed environment: the search path, the simulator's scenario and
+    // trace, the preloaded shim, and what the case adds.
+    void environment() {
+        std::string path;
+        for (auto& p : o_.path_first) path += p + ":";
+        path += "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin";
+        env_ = {"PATH=" + path, "HOME=/root", "LANG=C", "LC_ALL=C"};
+        if (fs::exists(c_.scenario_path())) env_.push_back("LOGDUMP_SIM_SCENARIO=" + c_.scenario_path());
+        env_.push_back("LOGDUMP_SIM_TRACE=" + c_.trace_path());
+        env_.push_back("LD_PRELOAD=" + c_.tool.shim);
+        env_.push_back("SLEEP_SHIM_LOG=" + (o_.merge_sleep_log ? c_.trace_path() : c_.sleep_log_path()));
+        if (E2E_SANITIZE) {
+            const char* a = getenv("ASAN_OPTIONS");
+            std::string asan = a && *a ? std::string(a) + ":" : "";
+            env_.push_back("ASAN_OPTIONS=" + asan + "verify_asan_link_order=0");
+            if (const char* u = getenv("UBSAN_OPTIONS")) env_.push_back(std::string("UBSAN_OPTIONS=") + u);
+        }
+        for (auto& [k, v] : o_.env) env_.push_back(k + "=" + v);
+    }
+
+    // Pipes for standard output and error; with a terminal, standard input
+    // and output are a pseudo-terminal without echo and output processing.
+    bool open_streams() {
+        if (::pipe2(out_, O_CLOEXEC) != 0 || ::pipe2(err_, O_CLOEXEC) != 0) {
+            ADD_FAILURE() << "pipe: " << strerror(errno);
+            return false;
+        }
+        if (!o_.terminal) return true;
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0 ||
+            (slave_ = ::open(::ptsname(master_), O_RDWR | O_NOCTTY | O_CLOEXEC)) < 0) {
             ADD_FAILURE() << "pseudo-terminal: " << strerror(errno);
-            return r;
+            return false;
         }
         termios tio{};
-        ::tcgetattr(slave, &tio);
+        ::tcgetattr(slave_, &tio);
         tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOCTL);
         tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
-        ::tcsetattr(slave, TCSANOW, &tio);
+        ::tcsetattr(slave_, TCSANOW, &tio);
+        return true;
     }
-    fflush(nullptr);
-    double start = now_s();
-    pid_t pid = ::fork();
-    if (pid < 0) {
-        ADD_FAILURE() << "fork: " << strerror(errno);
-        return r;
-    }
-    if (pid == 0) {
-        if (o.terminal) {
-            if (::setsid() < 0 || ::ioctl(slave, TIOCSCTTY, 0) != 0) child_fail("controlling terminal");
-            ::dup2(slave, 0);
-            ::dup2(slave, 1);
-            ::dup2(errp[1], 2);
-        } else {
-            ::setpgid(0, 0);
-            int devnull = ::open("/dev/null", O_RDONLY);
-            ::dup2(devnull, 0);
-            ::dup2(outp[1], 1);
-            ::dup2(errp[1], 2);
+
+    bool start() {
+        // Built before the fork: the child only execs.
+        for (auto& a : argv_) argv_ptrs_.push_back(a.data());
+        for (auto& e : env_) env_ptrs_.push_back(e.data());
+        argv_ptrs_.push_back(nullptr);
+        env_ptrs_.push_back(nullptr);
+        fflush(nullptr);
+        start_ = now_s();
+        const pid_t pid = ::fork();
+        if (pid < 0) {
+            ADD_FAILURE() << "fork: " << strerror(errno);
+            return false;
         }
+        if (pid == 0) child();
+        r_.pid = pid;
+        if (!o_.terminal) ::setpgid(pid, pid);  // a session leader cannot be moved
+        ::close(out_[1]);
+        ::close(err_[1]);
+        if (o_.terminal) {
+            // The terminal's output comes on the master.
+            ::close(slave_);
+            ::close(out_[0]);
+            out_[0] = master_;
+            type_at_terminal(o_.terminal_input);
+        }
+        return true;
+    }
+
+    void type_at_terminal(const std::string& text) {
+        if (!text.empty() && ::write(master_, text.data(), text.size()) < 0)
+            ADD_FAILURE() << "typing at the terminal: " << strerror(errno);
+    }
+
+    // ---- in the child (between fork and exec gtest cannot report) ----
+
+    [[noreturn]] void child() {
+        attach_streams();
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlive the test process
         ::signal(SIGINT, SIG_DFL);
         ::signal(SIGPIPE, SIG_DFL);
         sigset_t none;
         sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        enter_namespace();
+        if (::chdir(c_.work.c_str()) != 0) child_fail("chdir work");
+        if (o_.tmpfs.empty()) exec_tool();
+        hold_tmpfs();
+    }
+
+    // A process group of its own, or a session on the terminal.
+    void attach_streams() {
+        if (o_.terminal) {
+            if (::setsid() < 0 || ::ioctl(slave_, TIOCSCTTY, 0) != 0) child_fail("controlling terminal");
+            ::dup2(slave_, 0);
+            ::dup2(slave_, 1);
+        } else {
+            ::setpgid(0, 0);
+            ::dup2(::open("/dev/null", O_RDONLY), 0);
+            ::dup2(out_[1], 1);
+        }
+        ::dup2(err_[1], 2);
+    }
+
+    // /tmp and /o_tmp of the case, the tmpfs mounts asked for, and the rest
+    // of the root read-only: nothing outside the case may be written.
+    void enter_namespace() {
         if (::unshare(CLONE_NEWNS) != 0) child_fail("unshare(CLONE_NEWNS)");
         if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) child_fail("mount private /");
         // The case directory stays writable when the rest of the root is made read-only.
-        if (::mount(dir.c_str(), dir.c_str(), nullptr, MS_BIND | MS_REC, nullptr) != 0) child_fail("bind case dir");
-        if (::mount(tmp.c_str(), "/tmp", nullptr, MS_BIND, nullptr) != 0) child_fail("bind /tmp");
-        if (::mount(otmp.c_str(), "/o_tmp", nullptr, MS_BIND, nullptr) != 0) child_fail("bind /o_tmp");
-        for (auto& [point, data] : o.tmpfs)
+        if (::mount(c_.dir.c_str(), c_.dir.c_str(), nullptr, MS_BIND | MS_REC, nullptr) != 0)
+            child_fail("bind case dir");
+        if (::mount(c_.tmp.c_str(), "/tmp", nullptr, MS_BIND, nullptr) != 0) child_fail("bind /tmp");
+        if (::mount(c_.otmp.c_str(), "/o_tmp", nullptr, MS_BIND, nullptr) != 0) child_fail("bind /o_tmp");
+        for (auto& [point, data] : o_.tmpfs)
             if (::mount("tmpfs", point.c_str(), "tmpfs", 0, data.c_str()) != 0) child_fail("mount tmpfs");
-        // Nothing outside the case may be written by the run.
         if (::mount(nullptr, "/", nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
             child_fail("remount / read-only");
-        if (::chdir(work.c_str()) != 0) child_fail("chdir work");
-        if (o.tmpfs.empty()) {
-            ::execve(argv[0], argv.data(), envp.data());
-            child_fail("execve");
-        }
-        // A tmpfs dies with the namespace: this process holds the namespace,
-        // runs the tool as its child (same process group) and copies what
-        // the tool left in each tmpfs into the case directory afterwards.
-        pid_t tool_pid = ::fork();
-        if (tool_pid < 0) child_fail("fork");
-        if (tool_pid == 0) {
-            ::execve(argv[0], argv.data(), envp.data());
-            child_fail("execve");
-        }
+    }
+
+    [[noreturn]] void exec_tool() {
+        ::execve(argv_ptrs_[0], argv_ptrs_.data(), env_ptrs_.data());
+        child_fail("execve");
+    }
+
+    // A tmpfs dies with the namespace: this process holds the namespace,
+    // runs the tool as its child (same process group) and copies what the
+    // tool left in each tmpfs into the case directory afterwards.
+    [[noreturn]] void hold_tmpfs() {
+        const pid_t tool = ::fork();
+        if (tool < 0) child_fail("fork");
+        if (tool == 0) exec_tool();
         ::signal(SIGINT, SIG_IGN);
         int st = 0;
-        while (::waitpid(tool_pid, &st, 0) < 0 && errno == EINTR) {
+        while (::waitpid(tool, &st, 0) < 0 && errno == EINTR) {
         }
-        for (size_t i = 0; i < o.tmpfs.size(); ++i) {
+        for (size_t i = 0; i < o_.tmpfs.size(); ++i) {
             std::error_code ec;
-            fs::copy(o.tmpfs[i].first, tmpfs_copy(i), fs::copy_options::recursive, ec);
+            fs::copy(o_.tmpfs[i].first, c_.tmpfs_copy(i), fs::copy_options::recursive, ec);
         }
         if (WIFSIGNALED(st)) {
             ::signal(WTERMSIG(st), SIG_DFL);
@@ -482,88 +585,93 @@ RunResult Case::run(const RunOptions& o) {
         }
         _exit(WIFEXITED(st) ? WEXITSTATUS(st) : 126);
     }
-    r.pid = pid;
-    if (!o.terminal) ::setpgid(pid, pid);  // a session leader cannot be moved
-    ::close(outp[1]);
-    ::close(errp[1]);
-    if (o.terminal) {
-        // The terminal's output comes on the master.
-        ::close(slave);
-        ::close(outp[0]);
-        outp[0] = master;
-        if (!o.terminal_input.empty() &&
-            ::write(master, o.terminal_input.data(), o.terminal_input.size()) < 0)
-            ADD_FAILURE() << "typing at the terminal: " << strerror(errno);
-    }
 
-    pollfd fds[2] = {{outp[0], POLLIN, 0}, {errp[0], POLLIN, 0}};
-    std::string* sinks[2] = {&r.out, &r.err};
-    bool open_fd[2] = {true, true};
-    bool exited = false;
-    double exit_at = 0, marked_at = -1, sent_at = 0;
-    int wstatus = 0;
-    for (;;) {
-        int n = ::poll(fds, 2, 20);
-        if (n > 0)
-            for (int i = 0; i < 2; ++i) {
-                if (!open_fd[i] || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-                char buf[65536];
-                ssize_t got = ::read(fds[i].fd, buf, sizeof buf);
-                if (got > 0) {
-                    sinks[i]->append(buf, static_cast<size_t>(got));
-                } else if (got == 0 || errno != EINTR) {
-                    open_fd[i] = false;
-                    fds[i].fd = -1;
-                }
-            }
-        double t = now_s();
-        if (!exited) {
-            siginfo_t si{};
-            // Detect the end without reaping, so that the group id stays ours
-            // while leftovers of the group are killed.
-            if (::waitid(P_PID, static_cast<id_t>(pid), &si, WEXITED | WNOHANG | WNOWAIT) == 0 && si.si_pid == pid) {
-                ::kill(-pid, SIGKILL);
-                ::waitpid(pid, &wstatus, 0);
+    // ---- in the test process ----
+
+    // Until the tool has ended and its streams are closed (or 5 s more).
+    void watch() {
+        bool exited = false;
+        double exit_at = 0;
+        for (;;) {
+            const bool open = collect_output(20);
+            const double t = now_s();
+            if (!exited && ended()) {
                 exited = true;
                 exit_at = t;
-                r.seconds = t - start;
+                r_.seconds = t - start_;
             }
-        }
-        if (!exited && o.interrupt) {
-            if (marked_at < 0 && slurp(host(o.interrupt->file)).find(o.interrupt->marker) != std::string::npos)
-                marked_at = t;
-            bool due = !r.interrupt_sent ? marked_at >= 0 && (t - marked_at) * 1000 >= o.interrupt->delay_ms
-                                         : o.interrupt->repeat_ms > 0 && (t - sent_at) * 1000 >= o.interrupt->repeat_ms;
-            if (due) {
-                if (!r.interrupt_sent && master >= 0) r.tty_foreground = ::tcgetpgrp(master);
-                const Interrupt& in = *o.interrupt;
-                if (!in.tty_input.empty()) {
-                    if (::write(master, in.tty_input.data(), in.tty_input.size()) < 0)
-                        ADD_FAILURE() << "typing at the terminal: " << strerror(errno);
-                } else {
-                    ::kill(in.group ? -pid : pid, in.signal);
-                }
-                r.interrupt_sent = true;
-                sent_at = t;
+            if (!exited && o_.interrupt) interrupt(t);
+            if (!exited && t - start_ > o_.timeout_s) {
+                r_.timed_out = true;
+                ::kill(-r_.pid, SIGKILL);
             }
+            if (exited && (!open || t - exit_at > 5)) break;
         }
-        if (!exited && t - start > o.timeout_s) {
-            r.timed_out = true;
-            ::kill(-pid, SIGKILL);
-        }
-        if (exited && ((!open_fd[0] && !open_fd[1]) || t - exit_at > 5)) break;
+        ::close(out_[0]);
+        ::close(err_[0]);
     }
-    for (int i = 0; i < 2; ++i) ::close(i == 0 ? outp[0] : errp[0]);
-    if (WIFEXITED(wstatus)) {
-        r.status = WEXITSTATUS(wstatus);
-    } else if (WIFSIGNALED(wstatus)) {
-        r.signal = WTERMSIG(wstatus);
+
+    // Reads what is there within `ms`; false once both streams are closed.
+    bool collect_output(int ms) {
+        pollfd fds[2] = {{out_[0], POLLIN, 0}, {err_[0], POLLIN, 0}};
+        std::string* sinks[2] = {&r_.out, &r_.err};
+        for (int i = 0; i < 2; ++i)
+            if (closed_[i]) fds[i].fd = -1;
+        if (::poll(fds, 2, ms) > 0)
+            for (int i = 0; i < 2; ++i) {
+                if (closed_[i] || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+                char buf[65536];
+                ssize_t got = ::read(fds[i].fd, buf, sizeof buf);
+                if (got > 0)
+                    sinks[i]->append(buf, static_cast<size_t>(got));
+                else if (got == 0 || errno != EINTR)
+                    closed_[i] = true;
+            }
+        return !closed_[0] || !closed_[1];
     }
-    if (r.status == 125) ADD_FAILURE() << "the harness could not start the tool: " << r.err;
-    if (memcheck && r.status == 99) ADD_FAILURE() << "memcheck found errors:\n" << slurp(vg_log);
-    EXPECT_FALSE(r.timed_out) << "the tool did not end within " << o.timeout_s << " s" << show(r.out);
-    return r;
-}
+
+    // The end is seen without reaping, so that the group id stays ours while
+    // leftovers of the group are killed.
+    bool ended() {
+        siginfo_t si{};
+        if (::waitid(P_PID, static_cast<id_t>(r_.pid), &si, WEXITED | WNOHANG | WNOWAIT) != 0 || si.si_pid != r_.pid)
+            return false;
+        ::kill(-r_.pid, SIGKILL);
+        ::waitpid(r_.pid, &wstatus_, 0);
+        return true;
+    }
+
+    // RunOptions::interrupt: the first once the marker is in the file and
+    // the delay has passed, then again at the repeat interval.
+    void interrupt(double t) {
+        const Interrupt& in = *o_.interrupt;
+        if (marked_at_ < 0 && slurp(c_.host(in.file)).find(in.marker) != std::string::npos) marked_at_ = t;
+        const bool due = !r_.interrupt_sent ? marked_at_ >= 0 && (t - marked_at_) * 1000 >= in.delay_ms
+                                            : in.repeat_ms > 0 && (t - sent_at_) * 1000 >= in.repeat_ms;
+        if (!due) return;
+        if (!r_.interrupt_sent && master_ >= 0) r_.tty_foreground = ::tcgetpgrp(master_);
+        if (!in.tty_input.empty())
+            type_at_terminal(in.tty_input);
+        else
+            ::kill(in.group ? -r_.pid : r_.pid, in.signal);
+        r_.interrupt_sent = true;
+        sent_at_ = t;
+    }
+
+    void read_status() {
+        if (WIFEXITED(wstatus_))
+            r_.status = WEXITSTATUS(wstatus_);
+        else if (WIFSIGNALED(wstatus_))
+            r_.signal = WTERMSIG(wstatus_);
+        if (r_.status == 125) ADD_FAILURE() << "the harness could not start the tool: " << r_.err;
+        if (memcheck_ && r_.status == 99) ADD_FAILURE() << "memcheck found errors:\n" << slurp(valgrind_log());
+        EXPECT_FALSE(r_.timed_out) << "the tool did not end within " << o_.timeout_s << " s" << show(r_.out);
+    }
+};
+
+}  // namespace
+
+RunResult Case::run(const RunOptions& o) { return Launch(*this, o).run(); }
 
 // ---------------------------------------------------------------- fixture
 
@@ -584,6 +692,20 @@ std::unique_ptr<Case> E2E::make_case(const std::string& variant) {
 std::string title() { return "\033[34m<<< RAID SAS/SATA KESTRA DUMP TOOL  Ver01-10-00 >>>\n\033[0m"; }
 
 std::string red(const std::string& text) { return kRed + text + kReset; }
+
+std::string red_lines(const std::string& text) {
+    std::string s;
+    for (auto& l : lines_of(text)) s += red(l + "\n");
+    return s;
+}
+
+std::vector<std::string> pauses(int n) { return std::vector<std::string>(static_cast<size_t>(n), "sleep 1"); }
+
+std::string listing(const std::vector<std::string>& names) {
+    std::string s;
+    for (auto& n : names) s += n + " ";
+    return s;
+}
 
 const std::vector<Collector>& six_collectors() {
     static const std::vector<Collector> c = {
@@ -643,7 +765,7 @@ std::string full_run(int n, const std::string& drives, const FailSet& fail) {
     return s + kReset;
 }
 
-std::string hex_lines(const std::vector<unsigned char>& bytes) {
+std::string hex_lines(const Bytes& bytes) {
     std::string s;
     char b[8];
     for (size_t i = 0; i < bytes.size(); ++i) {
@@ -654,14 +776,69 @@ std::string hex_lines(const std::vector<unsigned char>& bytes) {
     return s;
 }
 
-std::vector<unsigned char> bytes_of(const std::string& hex) {
-    std::vector<unsigned char> v;
+Bytes bytes_of(const std::string& hex) {
+    Bytes v;
     std::string digits;
     for (char c : hex)
         if (isxdigit(static_cast<unsigned char>(c))) digits += c;
     for (size_t i = 0; i + 1 < digits.size(); i += 2)
         v.push_back(static_cast<unsigned char>(std::stoi(digits.substr(i, 2), nullptr, 16)));
     return v;
+}
+
+std::string Disk::device() const {
+    return "device " + std::to_string(ctrl) + " " + std::to_string(tgt) + " sas vendor \"" + vendor + "\" product \"" +
+           product + "\" rev \"" + rev + "\" serial \"" + serial + "\"\n";
+}
+
+std::string Disk::identity() const { return e2e::identity(vendor + product + rev, serial); }
+
+std::string Disk::saving() const {
+    return "Controller " + std::to_string(ctrl) + "/ Target " + std::to_string(tgt) + " : HardDisk Log saving...\n";
+}
+
+std::string Disk::file() const {
+    char b[32];
+    snprintf(b, sizeof b, "MA%02x%02x.log", static_cast<unsigned>(ctrl), static_cast<unsigned>(tgt));
+    return b;
+}
+
+std::string identity(const std::string& code, const std::string& serial) {
+    return "Device code   : " + code + "\r\nSerial number : " + serial + "\r\n";
+}
+
+std::string page_block(const std::string& code, const Bytes& data) { return "<Page" + code + ">\r\n" + hex_lines(data); }
+
+std::string section_title(int type) {
+    switch (type) {
+        case 1: return "<Drive Status Log>\r\n";
+        case 2: return "<Drive Interna Log>\r\n";  // sic: the tool's own title
+        case 4: return "<Command Log>\r\n";
+        case 8: return "<Controller Internal Information>\r\n";
+    }
+    return "<no section " + std::to_string(type) + ">\r\n";
+}
+
+Bytes section(int type, size_t len) {
+    Bytes b(std::max<size_t>(len, 4));
+    const size_t l = len - 3;
+    b[0] = static_cast<unsigned char>(type);
+    b[1] = static_cast<unsigned char>(l >> 16);
+    b[2] = static_cast<unsigned char>(l >> 8);
+    b[3] = static_cast<unsigned char>(l);
+    for (size_t i = 4; i < len; ++i) b[i] = static_cast<unsigned char>(i - 4);
+    b.resize(len);  // a section of 3 bytes ends inside its length field
+    return b;
+}
+
+std::string section_block(int type, size_t len) { return section_title(type) + hex_lines(section(type, len)); }
+
+std::string section_statements(int ctrl, int tgt, const std::vector<size_t>& lens) {
+    std::string s;
+    for (size_t i = 0; i < lens.size() && i < std::size(kSectionTypes); ++i)
+        s += "internal " + std::to_string(ctrl) + " " + std::to_string(tgt) + " " + std::to_string(kSectionTypes[i]) +
+             " " + std::to_string(lens[i]) + "\n";
+    return s;
 }
 
 std::string scsi_detail(int ctrl, int tgt, const std::vector<unsigned char>& cdb, unsigned rc,

@@ -125,6 +125,17 @@ public:
     // Writes an executable script into dir/bin/<name> and returns dir/bin,
     // for RunOptions::path_first.
     std::string stand_in(const std::string& name, const std::string& script);
+    // The vendor CLI replaced by a script: the branches of a shell `case` on
+    // the first argument ("-pdlist) kill -SEGV $$ ;;") run first, then every
+    // call goes on to the simulated CLI.
+    void cli_stand_in(const std::string& branches);
+    // The tool started through a bash script dir/bin/<name> that runs
+    // `before_exec` and then execs it (the same process, so signals and
+    // status are its own), its output redirected by `redirect` (" 2>&1").
+    Tool wrapped(const std::string& name, const std::string& before_exec, const std::string& redirect = "");
+    // Moves the working directory to one of exactly n characters inside the
+    // case directory; false when the case directory is too long for it.
+    bool set_work_of_length(size_t n);
 
     RunResult run(const RunOptions& options = {});
     RunResult run(const std::vector<std::string>& args) {
@@ -169,6 +180,7 @@ std::string title();                      // blue title line
 inline const std::string kRed = "\033[31m";
 inline const std::string kReset = "\033[0m";
 std::string red(const std::string& text);  // red, text, reset
+std::string red_lines(const std::string& text);  // each line framed by red and reset
 inline const std::string kSaving = "RAID SAS/SATA Log Dump: Log Saving...\n\n";
 
 // One collector of the controller logs, by the first CLI argument without
@@ -198,9 +210,52 @@ using FailSet = std::set<std::pair<std::string, int>>;
 // the six controller logs, the drive-log part given, the event log, reset.
 std::string full_run(int n, const std::string& drives = "", const FailSet& fail = {});
 
+// n pauses of one second, as Case::sleeps() lists them.
+std::vector<std::string> pauses(int n);
+// Names separated by blanks, for failure messages.
+std::string listing(const std::vector<std::string>& names);
+
+// ---- drives: scenario statements and the drive log text ----
+
+using Bytes = std::vector<unsigned char>;
+
 // Hex dump lines of the drive logs: " %02x" per byte, 16 a line, CR LF.
-std::string hex_lines(const std::vector<unsigned char>& bytes);
-std::vector<unsigned char> bytes_of(const std::string& hex);  // "0a 0b" or "0a0b"
+std::string hex_lines(const Bytes& bytes);
+Bytes bytes_of(const std::string& hex);  // "0a 0b" or "0a0b"
+
+// A SAS disk of a scenario; the defaults are the disk most cases use.
+struct Disk {
+    int ctrl = 0;
+    int tgt = 0;
+    std::string product = "DK300SA0006     ";    // 16 characters
+    std::string serial = "S0M1ABCD0000C1234567";  // 20
+    std::string vendor = "ACMEDRV ";              // 8
+    std::string rev = "0003";
+    std::string device() const;    // "device C T sas vendor ... serial ...\n"
+    std::string identity() const;  // the drive log's first two lines
+    std::string saving() const;    // "Controller C/ Target T : HardDisk Log saving...\n"
+    std::string file() const;      // "MAcctt.log"
+};
+// The identity lines of a device code (vendor, product, revision) and serial.
+std::string identity(const std::string& code, const std::string& serial);
+// "<PageXX>" (XX: `code`) and the page's hex lines.
+std::string page_block(const std::string& code, const Bytes& data);
+
+// Internal-log sections, in the order they are read and written.
+inline constexpr int kSectionTypes[] = {1, 2, 4, 8};
+std::string section_title(int type);  // "<Drive Status Log>\r\n", ...
+// A section as the simulated drive builds it: byte 0 the type, bytes 1..3
+// the length less 3 (big-endian), then 00 01 02 ...
+Bytes section(int type, size_t len);
+std::string section_block(int type, size_t len);  // its title and hex lines
+// The "internal" statements of a disk's four sections of these lengths.
+std::string section_statements(int ctrl, int tgt, const std::vector<size_t>& lens);
+
+// One controller with the default disk listing page 02, and its drive log.
+inline const std::string kOneDisk = "controller 0\n" + Disk{}.device() +
+                                    "page 0 0 0x00 \"00 00 00 01 02\"\n"
+                                    "page 0 0 0x02 \"02 00 00 04 00 00 01 07\"\n";
+inline const std::string kOneDiskLog = Disk{}.identity() + "<Page02>\r\n 02 00 00 04 00 00 01 07\r\n";
 
 // The error-log record of a failed SCSI command: "HccTdd Command error , ",
 // the CDB padded to 10 bytes, the result, the first 20 sense bytes, CR LF.

@@ -2,10 +2,9 @@
 // SIGHUP sent to the tool's group or to its process alone, during a CLI
 // command, a pause and a library call that does not return; Ctrl-C typed at
 // a pseudo-terminal; commands that hang past their limits (the short-limit
-// builds). Every case also checks that nothing of the command's process
-// group outlives the tool.
+// builds); a start with SIGCHLD ignored. Every case with a command also
+// checks that nothing of the command's process group outlives the tool.
 #include <dirent.h>
-#include <sys/stat.h>
 
 #include <fstream>
 #include <sstream>
@@ -20,31 +19,17 @@ namespace {
 
 class Signals : public E2E {};
 
-const char* kOneDisk =
-    "controller 0\n"
-    "device 0 0 sas vendor \"ACMEDRV \" product \"DK300SA0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n"
-    "page 0 0 0x00 \"00 00 00 01 02\"\n"
-    "page 0 0 0x02 \"02 00 00 04 00 00 01 07\"\n";
-const std::string kIdentity =
-    "Device code   : ACMEDRV DK300SA0006     0003\r\nSerial number : S0M1ABCD0000C1234567\r\n";
-const std::string kDiskSaving = "Controller 0/ Target 0 : HardDisk Log saving...\n";
+const std::string kIdentity = Disk{}.identity();
+const std::string kDiskSaving = Disk{}.saving();
 const std::string kCfgSaving = "Controller 0 : RAID Configuration saving...\n";
 
 // Where a stand-in notes its process group id.
 const std::string kPgidFile = "/tmp/cmd_pgid";
 
 // A stand-in for the CLI: for the "-cfgdsply" call it notes its process
-// group and runs `body`; every other call goes to the simulated CLI.
+// group and runs `body`; every call goes on to the simulated CLI.
 void install_cfgdsply_stand_in(Case& c, const std::string& body) {
-    c.install_cli("sim-cli");
-    std::string path = c.work + "/" + c.tool.cli_name;
-    std::ofstream(path) << "#!/bin/sh\n"
-                           "if [ \"$1\" = -cfgdsply ]; then\n"
-                           "  cut -d' ' -f5 /proc/$$/stat > " + kPgidFile + "\n"
-                        << body
-                        << "\nfi\n"
-                           "exec \"$(dirname \"$0\")/sim-cli\" \"$@\"\n";
-    ::chmod(path.c_str(), 0755);
+    c.cli_stand_in("-cfgdsply)\n  cut -d' ' -f5 /proc/$$/stat > " + kPgidFile + "\n" + body + " ;;");
 }
 
 // Processes of the group that are still running (zombies do not count).
@@ -88,16 +73,19 @@ std::string six_ok() {
 
 // Each interrupt signal, to the tool's group or to its process alone, ends
 // the run with status 1 and "\033[0m" last: during a CLI command that ignores
-// SIGINT (its group is killed after the grace period), during a pause, and
-// during a library call that does not return, where the second signal ends
-// the run at once with the cut drive log recorded.
+// SIGINT (its group is killed after the grace period, even when the
+// interrupt comes again meanwhile), during one that cleans up on SIGINT
+// (the grace period lets it finish), during a pause, and during a library
+// call that does not return, where the second signal ends the run at once
+// with the cut drive log recorded.
 TEST_P(Signals, EndTheRun) {
-    enum Phase { Cli, Pause, Library, LibraryList };
+    enum Phase { Cli, CliCleanup, Pause, Library, LibraryList };
     struct Row {
         const char* name;
         Phase phase;
         int sig;
         bool group;
+        int repeat_ms = 0;  // sent again at this interval
     };
     const std::vector<Row> rows = {
         {"cli-int-group", Cli, SIGINT, true},     {"cli-int-process", Cli, SIGINT, false},
@@ -105,6 +93,7 @@ TEST_P(Signals, EndTheRun) {
         {"pause-int-group", Pause, SIGINT, true},  {"pause-term-process", Pause, SIGTERM, false},
         {"pause-hup-group", Pause, SIGHUP, true},  {"lib-int-group", Library, SIGINT, true},
         {"lib-term-process", Library, SIGTERM, false}, {"list-hup-process", LibraryList, SIGHUP, false},
+        {"cli-int-process-again", Cli, SIGINT, false, 500}, {"cli-cleanup-int-process", CliCleanup, SIGINT, false},
     };
     const std::string drive = "/o_tmp/TMP/KESTRA/MA0000.log";
     const std::string record = " File Interrupted(" + drive + ")\n";
@@ -114,10 +103,12 @@ TEST_P(Signals, EndTheRun) {
         RunOptions o;
         std::string expect = title() + kSaving + collector_ok(six_collectors()[0], 0);
         std::string log;
-        if (row.phase == Cli) {
+        if (row.phase == Cli || row.phase == CliCleanup) {
             c->scenario("controller 0\n");
-            install_cfgdsply_stand_in(*c, "  trap '' INT TERM HUP\n  sleep 600");
-            o.interrupt = Interrupt{kPgidFile, "\n", 300};
+            install_cfgdsply_stand_in(*c, row.phase == Cli ? "  trap '' INT TERM HUP\n  sleep 600"
+                                                           : "  trap 'sleep 0.2; echo done > /tmp/cleaned; exit 130' INT\n"
+                                                             "  sleep 600");
+            o.interrupt = Interrupt{kPgidFile, "\n", 300, row.repeat_ms};
             expect += kCfgSaving;
         } else if (row.phase == Pause) {
             c->scenario("controller 0\n");
@@ -142,7 +133,8 @@ TEST_P(Signals, EndTheRun) {
         EXPECT_LT(r.seconds, 30);
         EXPECT_EQ(r.out, expect + kReset) << show(r.out);
         EXPECT_EQ(c->log("logdperr.txt"), log);
-        if (row.phase == Cli) expect_group_gone(*c);
+        if (row.phase == Cli || row.phase == CliCleanup) expect_group_gone(*c);
+        EXPECT_EQ(c->read("/tmp/cleaned"), row.phase == CliCleanup ? "done\n" : "") << "no time to clean up";
         if (row.phase == Library) {
             EXPECT_EQ(c->log("MA0000.log"), kIdentity + "<Page02>\r\n");
         } else if (row.phase == LibraryList) {
@@ -230,6 +222,20 @@ TEST_P(Signals, TimeLimits) {
         expect_group_gone(c);
         EXPECT_EQ(c.log("MA0000.log"), cli ? kIdentity + "<Page02>\r\n 02 00 00 04 00 00 01 07\r\n" : "");
     }
+}
+
+// Started by a parent that ignores SIGCHLD (inherited across exec), the
+// CLI's status still counts: every controller log is saved, a failed one
+// fails.
+TEST_P(Signals, StartedWithSigchldIgnored) {
+    auto c = make_case();
+    Tool w = c->wrapped("ignore-chld", "trap '' CHLD");
+    Case alt(w, "Signals.Sigchld-" + std::to_string(T().bits));
+    alt.scenario("controller 0\ncli exit pdlist 0 3\n");
+    auto r = alt.run();
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, full_run(1, "", {{"pdlist", 0}})) << show(r.out);
+    EXPECT_EQ(alt.log("logdperr.txt"), collector_record(six_collectors()[3]));
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, Signals, ::testing::ValuesIn(tools()), tool_param_name);
