@@ -221,9 +221,11 @@ private:
         const size_t n = b.bytes.size();
         if (n == 0) {
             b.unread = true;
-            if (!b.damaged)
+            if (!b.damaged) {
                 add(Severity::Warn, page ? "page-unread" : "block-unread",
                     what + " has no bytes: the drive did not answer it");
+                if (page) log_.findings.back().page = page_ref(b.page & 0x3f, b.subpage);
+            }
         } else if (page) {
             check_page(b, what);
         } else {
@@ -362,6 +364,12 @@ const Block* DriveLog::find(BlockKind kind, uint8_t page, uint16_t log_page) con
     for (auto& b : blocks)
         if (b.kind == kind && b.page == page && b.log_page == log_page) return &b;
     return nullptr;
+}
+
+std::string page_ref(uint8_t page, uint8_t subpage) {
+    char b[16];
+    snprintf(b, sizeof b, subpage ? "%02Xh/%02Xh" : "%02Xh", page, subpage);
+    return b;
 }
 
 std::string trim(std::string_view s) {

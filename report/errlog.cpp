@@ -136,7 +136,10 @@ bool command_error(std::string_view line, ErrRecord& r) {
         json d = {{"controller", ctrl}, {"target", tgt}, {"cdb", hex_bytes(cdb.data(), cdb.size())},
                   {"opcode", op}, {"opcode_name", opcode_name(op)}, {"result", num(rc[0], 16)},
                   {"sense", hex_bytes(sense.data(), sense.size())}};
-        if (op == 0x4d) d["page"] = cdb[2] & 0x3f;
+        if (op == 0x4d) {
+            d["page"] = cdb[2] & 0x3f;
+            d["subpage"] = cdb[3];
+        }
         if (op == 0xfe) d["section_type"] = cdb[1];
         json sd = decode_sense(sense);
         if (sd.is_object()) d.update(sd);

@@ -86,6 +86,9 @@ inline std::string hex_bytes(const uint8_t* p, size_t n) {
 // A number in lower-case hexadecimal with at least `digits` digits.
 std::string hex(uint64_t v, int digits = 2);
 
+// A SCSI log page as findings name it: "15h", "15h/01h".
+std::string page_ref(uint8_t page, uint8_t subpage = 0);
+
 // Without blanks (and zero bytes) at either end.
 std::string trim(std::string_view s);
 

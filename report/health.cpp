@@ -248,12 +248,6 @@ void grown_defects(Disk& d, const DriveLog& log) {
 
 std::span<const Threshold> thresholds() { return kThresholds; }
 
-std::string page_ref(uint8_t page, uint8_t subpage) {
-    char b[16];
-    snprintf(b, sizeof b, subpage ? "%02Xh/%02Xh" : "%02Xh", page, subpage);
-    return b;
-}
-
 void judge(Findings& f, const char* code, int64_t value, const std::string& text, const std::string& page,
            std::optional<uint64_t> parameter, int64_t base) {
     const Threshold& t = threshold(code);

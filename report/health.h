@@ -26,9 +26,6 @@ struct Threshold {
 
 std::span<const Threshold> thresholds();
 
-// Where a value comes from, as findings name it: "15h", "15h/01h".
-std::string page_ref(uint8_t page, uint8_t subpage = 0);
-
 // A finding when `value` reaches a limit of the row `code`, its limits
 // taken relative to `base` (the reference temperature).
 void judge(Findings& f, const char* code, int64_t value, const std::string& text, const std::string& page,

@@ -53,8 +53,16 @@ Collection collect(const Host& h) {
     for (auto& r : c.errors) {
         if (r.disk_finding) {
             auto d = std::find_if(c.disks.begin(), c.disks.end(), [&](const Disk& x) { return x.file == r.disk; });
-            if (d != c.disks.end())
+            if (d != c.disks.end()) {
                 d->findings.push_back(*r.disk_finding);
+                // A page the drive lists but rejects as not supported is no
+                // gap in the collection.
+                if (r.disk_finding->code == "command-rejected" && r.decoded.contains("page")) {
+                    const std::string page = page_ref(r.decoded["page"].get<uint8_t>(), r.decoded["subpage"].get<uint8_t>());
+                    for (auto& f : d->findings)
+                        if (f.code == "page-unread" && f.page == page) f.severity = Severity::Info;
+                }
+            }
             else if (r.disk_finding->severity > Severity::Info)
                 finding(r.disk_finding->severity, r.disk_finding->code, r.disk + ": " + r.disk_finding->text);
         } else if (r.kind == "unrecognised") {

@@ -72,6 +72,9 @@ TEST(Program, StatusesAndFlags) {
     const std::string ok = disk("S1", "24"), hot = disk("S2", "44");
     const std::string hw_error = "H00T00 Command error , 4d 00 4d 00 00 00 00 00 00 00 , 00000000, "
                                  "70 00 04 00 00 00 00 0a 00 00 00 00 44 00 00 00 00 00 00 00 \r\n";
+    const std::string rejected = "H00T00 Command error , 4d 00 6f 00 00 00 00 00 04 00 , 00000000, "
+                                 "70 00 05 00 00 00 00 0a 00 00 00 00 24 00 00 00 00 00 00 00 \r\n";
+    const std::string rejected_0d = "H00T00 Command error , 4d 00 4d" + rejected.substr(31);
     const std::vector<Row> rows = {
         {"all OK", {{"logdperr.txt", "", 0}, {"MA0000.log", ok, 0}}, 0, "", ""},
         {"bytes that are not text", {{"logdperr.txt", "\xff\xfe\n", 0}, {"MA0000.log", disk("S\xff\xc3", "24"), 0}}, 0, "", ""},
@@ -91,6 +94,10 @@ TEST(Program, StatusesAndFlags) {
          0, "", ""},
         {"the drive's hardware error", {{"logdperr.txt", hw_error, 0}, {"MA0000.log", ok, 0}}, 2, "MA0000.log",
          "command-hardware-error"},
+        {"a listed page the drive does not support", {{"logdperr.txt", rejected, 0}, {"MA0000.log", ok + "<Page2f>\r\n", 0}},
+         0, "MA0000.log", "command-rejected"},
+        {"another page not supported", {{"logdperr.txt", rejected_0d, 0}, {"MA0000.log", ok + "<Page2f>\r\n", 0}}, 1,
+         "MA0000.log", "page-unread"},
     };
     for (auto& r : rows) {
         SCOPED_TRACE(r.name);
