@@ -26,25 +26,9 @@ browser=$(command -v chromium || true)
 # Everything lives outside /tmp, which the namespace replaces.
 w=$(mktemp -d /var/tmp/report-chromium.XXXXXX)
 trap 'rm -rf "$w"' EXIT
-mkdir -p "$w/work" "$w/tmp" "$w/otmp/TMP/KESTRA" "$w/profile"
-chmod 1777 "$w/tmp"
-cp "$logdump" "$w/work/logdump64"
-cp "$cli" "$w/work/RaidCli64"
-cp "$lib" "$w/work/libraidstor.so.2.52-0"
-cp -r "$src/sim/scenarios" "$w/scenarios"
-# The tests' sleep shim, when built, spares the run its one-second pauses.
-shim=""
-if [ -e "$shim_so" ]; then
-  cp "$shim_so" "$w/libsleepshim64.so"
-  shim=$w/libsleepshim64.so
-fi
-
-# A full run (no arguments), so that the error log is there too. In a
-# sanitizer build the preloaded shim comes before the sanitizer's runtime.
-ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0" unshare -m /bin/sh -c '
-  mount --make-rprivate / && mount --bind "$1/tmp" /tmp && mount --bind "$1/otmp" /o_tmp &&
-  cd "$1/work" && LOGDUMP_SIM_SCENARIO="$1/scenarios/demo.scn" LD_PRELOAD="$2" ./logdump64' sh "$w" "$shim" \
-  > "$w/console.txt" 2>&1 ||
+mkdir -p "$w/profile"
+# A full run (no arguments), so that the error log is there too.
+"$(dirname "$0")/collect.sh" "$w" "$logdump" "$cli" "$lib" "$shim_so" "$src/sim/scenarios/demo.scn" ||
   fail "logdump64 on the demo system: $(tail -5 "$w/console.txt")"
 logdir=$w/otmp/TMP/KESTRA
 disks=$(find "$logdir" -name 'MA*.log' | wc -l)
