@@ -7,8 +7,12 @@
 
 #include <cstring>
 
+#include "SasLog01.h"
 #include "common.h"
-#include "Kestra02.h"
+#include "drive_log.h"
+#include "lib_binding.h"
+#include "passthru_buffers.h"
+#include "run_state.h"
 
 namespace fake_drive {
 

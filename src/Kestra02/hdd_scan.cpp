@@ -5,11 +5,15 @@
 #include <cstring>
 #include <malloc.h>
 
+#include "hdd_scan.h"
+
 #include "KstErr01.h"
-#include "Kestra02.h"
 #include "SasLog01.h"
+#include "drive_log.h"
 #include "interrupt.h"
-#include "shell.h"
+#include "options.h"
+#include "passthru_buffers.h"
+#include "run_state.h"
 
 namespace {
 
@@ -60,11 +64,6 @@ void inquiry_identity(const U8* inq, U32 got, char (&devCode)[64], char (&serial
     memset(serial, 0, sizeof serial);
     copy_field(devCode, inq, kDevCodeAt, kDevCodeLen, got);
     copy_field(serial, inq, kSerialAt, kSerialLen, got);
-}
-
-bool drive_log_path(char* buf, size_t size, int iCtrl, int iTgtId) {
-    return format_into(buf, size, "%s/MA%02x%02x.log", cLogFilePass, static_cast<unsigned>(iCtrl),
-                       static_cast<unsigned>(iTgtId));
 }
 
 void Get_SHdd_Log(int iCtrlCount) {

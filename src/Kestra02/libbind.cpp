@@ -6,10 +6,14 @@
 #include <string>
 #include <unistd.h>
 
-#include "Kestra02.h"
+#include "libbind.h"
+
 #include "KstErr01.h"
 #include "command.h"
 #include "interrupt.h"
+#include "lib_binding.h"
+#include "options.h"
+#include "run_state.h"
 #include "shell.h"
 
 namespace {

@@ -91,17 +91,6 @@ void Disp_Title() {
     fflush(stdout);
 }
 
-void Mem_Free() {
-    if (pstStorPassThr != nullptr) {
-        free(pstStorPassThr);
-        pstStorPassThr = nullptr;
-    }
-    if (pstStorPassThrStp != nullptr) {
-        free(pstStorPassThrStp);
-        pstStorPassThrStp = nullptr;
-    }
-}
-
 void End_Test() {
     interrupt_points_off();
     // A drive log still being written when an interrupt ends the run is cut

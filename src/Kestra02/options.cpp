@@ -9,10 +9,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "Kestra02.h"
+#include "options.h"
+
 #include "KstErr01.h"
 #include "command.h"
 #include "interrupt.h"
+#include "run_state.h"
 #include "shell.h"
 
 #ifndef LOGDUMP_DEFAULT_LIB
@@ -25,6 +27,10 @@
 // tool would look for another file than the one it was built for.
 static_assert(sizeof(LOGDUMP_DEFAULT_LIB) <= sizeof cLibFileName, "the default library name exceeds 255 characters");
 static_assert(sizeof(LOGDUMP_DEFAULT_CLI) <= sizeof cRaidCliName, "the default CLI name exceeds 31 characters");
+
+FILE* fpTmp = nullptr;
+FILE* fpPwd = nullptr;
+FILE* fpLdd = nullptr;
 
 namespace {
 

@@ -6,10 +6,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "Kestra02.h"
-#include "command.h"
+#include "raidcli.h"
+
 #include "KstErr01.h"
+#include "command.h"
 #include "interrupt.h"
+#include "options.h"
+#include "run_state.h"
 #include "shell.h"
 
 int send_raidcli(const char* args) {

@@ -9,10 +9,10 @@
 #include <new>
 #include <string>
 
-#include "Kestra02.h"
-#include "SasLog01.h"
+#include "error_log.h"
+#include "errinfo.h"
 #include "interrupt.h"
-#include "shell.h"
+#include "run_state.h"
 
 namespace {
 

@@ -3,10 +3,8 @@
 // console message framed by red and reset.
 #pragma once
 
+#include "errinfo.h"
 #include "libstoresata.h"
-#include "raidstor.h"
-
-struct ERRINFO;
 
 void file_open_err(const char* path);
 void file_write_err(const char* path);

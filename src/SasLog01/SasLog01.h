@@ -2,24 +2,11 @@
 // dump and the drive internal log.
 #pragma once
 
+#include "errinfo.h"
 #include "raidstor.h"
 #include "types.h"
 
-// Error detail of the most recent SCSI command (and the result of the
-// management wrappers, which write iApiErr only).
-struct ERRINFO {
-    int32_t iApiErr;       // 0
-    U8 ucCdb[10];          // 4
-    U8 ucSense[32];        // 14
-    U8 ucScsiStatus;       // 46
-};
-static_assert(offsetof(ERRINFO, iApiErr) == 0);
-static_assert(offsetof(ERRINFO, ucCdb) == 4);
-static_assert(offsetof(ERRINFO, ucSense) == 14);
-static_assert(offsetof(ERRINFO, ucScsiStatus) == 46);
-static_assert(sizeof(ERRINFO) == 48);
-
-extern ERRINFO gtErrInf;
+extern ERRINFO gtErrInf;  // of the most recent SCSI command
 
 // Management result records.
 extern SL_CTRL_LIST_T tCtrlList;

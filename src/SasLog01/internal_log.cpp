@@ -4,11 +4,13 @@
 #include <cstring>
 
 #include "KstErr01.h"
-#include "Kestra02.h"
 #include "SasLog01.h"
 #include "be.h"
+#include "drive_log.h"
 #include "hexdump.h"
 #include "interrupt.h"
+#include "passthru_buffers.h"
+#include "run_state.h"
 
 namespace {
 

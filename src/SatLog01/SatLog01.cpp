@@ -4,11 +4,12 @@
 
 #include <cstdlib>
 
-#include "Kestra02.h"
 #include "KstErr01.h"
 #include "atafis.h"
+#include "drive_log.h"
 #include "hexdump.h"
 #include "libstoresata.h"
+#include "passthru_buffers.h"
 
 namespace {
 

@@ -4,9 +4,7 @@
 #include <cstring>
 
 #include "interrupt.h"
-
-// The entry point of the bound storage library; the binding sets it.
-ProcessLibCommand_t ProcessLibCommandF = nullptr;
+#include "lib_binding.h"
 
 SL_LIB_CMD_PARAM_T make_lib_request(const LibRequest& r) {
     SL_LIB_CMD_PARAM_T req;

@@ -6,9 +6,6 @@
 
 #include "types.h"
 
-// raidstor's ProcessLibCommand once the library is bound, else null.
-extern ProcessLibCommand_t ProcessLibCommandF;
-
 struct LibRequest {
     U8 cmdType;
     U8 cmd;

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "Kestra02.h"
 #include "KstErr01.h"
-#include "SasLog01.h"
+#include "error_log.h"
 #include "errlog.h"
 #include "interrupt.h"
 #include "libstoresata.h"
+#include "run_state.h"
 #include "test_util.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "Kestra02.h"
+#include "drive_log.h"
 
 bool keep_whole_lines(const char* path) {
     int fd = open(path, O_RDWR | O_CLOEXEC);

@@ -5,7 +5,8 @@
 #include <sys/statvfs.h>
 
 #include "KstErr01.h"
-#include "Kestra02.h"
+#include "drive_log.h"
+#include "run_state.h"
 
 namespace {
 
