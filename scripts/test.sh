@@ -18,7 +18,7 @@ ASAN_OPTIONS=detect_leaks=1:verify_asan_link_order=0 UBSAN_OPTIONS=print_stacktr
 
 # The builds packagers make: Release, and Debian's own flags (build type
 # None, as debhelper configures it). Both programs must build without any
-# warning and come out hardened.
+# warning and come out hardened and portable.
 cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DLOGDUMP_WERROR=ON >/dev/null
 cmake -S . -B build-debflags -DCMAKE_BUILD_TYPE=None -DLOGDUMP_WERROR=ON \
   -DCMAKE_C_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CFLAGS)" \
@@ -28,6 +28,7 @@ cmake -S . -B build-debflags -DCMAKE_BUILD_TYPE=None -DLOGDUMP_WERROR=ON \
 for b in build-release build-debflags; do
   cmake --build "$b" -j "$jobs" --target logdump64 logdump
   tests/hardening/check_elf.sh "$b/logdump64" "$b/logdump"
+  tests/portable/check_portable.sh "$b/logdump64" "$b/logdump"
 done
 
 # logdump-report: its two libFuzzer targets, about 20 seconds each.
