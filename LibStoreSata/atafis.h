@@ -45,6 +45,7 @@ inline constexpr U8 ATA_READ_DMA_EXT = 0x25;
 inline constexpr U8 ATA_WRITE_SECTORS_EXT = 0x34;
 inline constexpr U8 ATA_WRITE_DMA_EXT = 0x35;
 inline constexpr U8 ATA_READ_VERIFY_SECTORS_EXT = 0x42;
+inline constexpr U8 ATA_READ_LOG_EXT = 0x2F;
 inline constexpr U8 ATA_SMART = 0xB0;
 
 // SMART sub-commands (Features).
@@ -116,6 +117,28 @@ constexpr AtaFis RVerifySectorExtCom(U64 qwStartLba, int iAcsBlocks) {
 // 27 80 B0 sub | 00 4F C2 (SMART signature in LBA 15:8 and 23:16) | A0 | 12 x 00
 constexpr AtaFis SmartCom(U8 ucSubCmd) { return pack_h2d_fis({ATA_SMART, ucSubCmd, 0xC24F00, ATA_DEVICE_SMART, 0}); }
 
+// 27 80 B0 D5 | addr 4F C2 | A0 | 00 00 00 00 | count 00 | 6 x 00 : SMART READ
+// LOG, the log address in LBA 7:0 and the sectors in Count 7:0
+constexpr AtaFis SmartReadLogCom(U8 ucLogAddr, U8 ucCount) {
+    return pack_h2d_fis({ATA_SMART, SMART_READ_LOG, 0xC24F00u | ucLogAddr, ATA_DEVICE_SMART, ucCount});
+}
+
+// 27 80 2F 00 | addr page 7:0 00 | E0 | 00 page 15:8 00 | 00 | count lo hi |
+// 6 x 00 : READ LOG EXT, the log address in LBA 7:0, the first page in LBA
+// 15:8 and 39:32, the pages in Count
+constexpr AtaFis ReadLogExtCom(U8 ucLogAddr, U16 usPage, U16 usCount) {
+    const U64 lba = ucLogAddr | static_cast<U64>(usPage & 0xFF) << 8 | static_cast<U64>(usPage >> 8) << 32;
+    return pack_h2d_fis({ATA_READ_LOG_EXT, 0, lba, ATA_DEVICE_LBA, usCount});
+}
+
+// IDENTIFY DEVICE answers with 256 words.
+inline constexpr U32 ATA_IDENTIFY_LEN = 512;
+
+// A log page (READ LOG EXT) and a SMART log sector are 512 bytes; the data
+// area of the pass-through buffer holds 64 of them.
+inline constexpr int ATA_LOG_PAGE_SIZE = 512;
+inline constexpr int ATA_LOG_PAGES_PER_TRANSFER = 64;
+
 // Direction and protocol of a SMART sub-command. One we do not know still
 // goes out, marked so that raidstor decides what to make of it.
 struct StpProtocol {
@@ -141,4 +164,23 @@ constexpr StpProtocol smart_protocol(U8 ucSubCmd) {
         default:
             return {STP_DIR_UNKNOWN, STP_UNKNOWN};
     }
+}
+
+// The answer of SMART RETURN STATUS: the drive leaves the signature 4F/C2 in
+// LBA 15:8 and 23:16 of its response FIS while no threshold is exceeded,
+// F4/2C once one is. The two bytes are kept whatever they hold.
+enum class SmartVerdict { Passed, ThresholdExceeded, Unknown };
+struct SmartStatus {
+    SmartVerdict verdict;
+    U8 lbaMid;
+    U8 lbaHigh;
+};
+// Byte map of the Device-to-Host FIS read here: 5 LBA 15:8 | 6 LBA 23:16
+constexpr SmartStatus smart_status(const U8* response) {
+    const U8 mid = response[5];
+    const U8 high = response[6];
+    const SmartVerdict v = mid == 0x4F && high == 0xC2   ? SmartVerdict::Passed
+                           : mid == 0xF4 && high == 0x2C ? SmartVerdict::ThresholdExceeded
+                                                         : SmartVerdict::Unknown;
+    return {v, mid, high};
 }

@@ -33,3 +33,14 @@ int StoreRVSector_Ext(int iCtrl, int16_t sTgtId, U64 qwStartLba, int16_t sBlockS
                       SL_STP_PASSTHRU_T* ptStorPassThrStp, ERRINFOSTP* ptErrInfo);
 int StoreSmart(int iCtrl, int16_t sTgtId, U8 ucSubCmd, int iLen, SL_STP_PASSTHRU_T* ptStorPassThrStp,
                ERRINFOSTP* ptErrInfo);
+// SMART READ LOG of ucCount sectors of one log, from its first sector.
+int StoreSmartReadLog(int iCtrl, int16_t sTgtId, U8 ucLogAddr, U8 ucCount, SL_STP_PASSTHRU_T* ptStorPassThrStp,
+                      ERRINFOSTP* ptErrInfo);
+// READ LOG EXT of usCount pages of one log, from page usPage on.
+int StoreReadLogExt(int iCtrl, int16_t sTgtId, U8 ucLogAddr, U16 usPage, U16 usCount,
+                    SL_STP_PASSTHRU_T* ptStorPassThrStp, ERRINFOSTP* ptErrInfo);
+
+// Bytes of a data-in answer that arrived: the transfer length asked, or
+// fewer when the library hands back a smaller dataLen. A larger one is never
+// believed.
+inline U32 stp_arrived(const SL_STP_PASSTHRU_T* pt, U32 asked) { return pt->dataLen < asked ? pt->dataLen : asked; }

@@ -39,6 +39,10 @@ int SendStorSTP(int iCtrl, int16_t sTgtId, const U16* pusComAta, int iLen, int i
     for (int cCnt = 0; cCnt < 10; ++cCnt) {
         ptStorPassThrStp->fis[cCnt] = pusComAta[cCnt];
     }
+    // Neither the answer of an earlier command nor its data may pass for
+    // this one's: what raidstor and the drive do not write reads as zeros.
+    std::memset(stp_response(ptStorPassThrStp), 0, STP_FIS_RESPONSE_LEN);
+    if (iDirection == STP_DIR_IN && iLen > 0) std::memset(stp_data(ptStorPassThrStp), 0, static_cast<U32>(iLen));
 
     std::memset(ptErrInfo, 0, sizeof *ptErrInfo);
     // The reference carries the full device id; the record's own targetId
@@ -78,7 +82,7 @@ int send_fis(int iCtrl, int16_t sTgtId, const AtaFis& fis, int iTransLen, int iD
 }  // namespace
 
 int StoreIdentify(int iCtrl, int16_t sTgtId, SL_STP_PASSTHRU_T* ptStorPassThrStp, ERRINFOSTP* ptErrInfo) {
-    return send_fis(iCtrl, sTgtId, IdentifyCom(), 512, STP_DIR_IN, STP_PIO_IN, ptStorPassThrStp, ptErrInfo);
+    return send_fis(iCtrl, sTgtId, IdentifyCom(), ATA_IDENTIFY_LEN, STP_DIR_IN, STP_PIO_IN, ptStorPassThrStp, ptErrInfo);
 }
 
 int StoreRSector_Ext(int iCtrl, int16_t sTgtId, U64 qwStartLba, int16_t sBlockSize, int iAcsBlocks,
@@ -119,4 +123,17 @@ int StoreSmart(int iCtrl, int16_t sTgtId, U8 ucSubCmd, int iLen, SL_STP_PASSTHRU
     const StpProtocol protocol = smart_protocol(ucSubCmd);
     return send_fis(iCtrl, sTgtId, SmartCom(ucSubCmd), iLen, protocol.iDirection, protocol.ulStpFlag,
                     ptStorPassThrStp, ptErrInfo);
+}
+
+int StoreSmartReadLog(int iCtrl, int16_t sTgtId, U8 ucLogAddr, U8 ucCount, SL_STP_PASSTHRU_T* ptStorPassThrStp,
+                      ERRINFOSTP* ptErrInfo) {
+    const StpProtocol protocol = smart_protocol(SMART_READ_LOG);
+    return send_fis(iCtrl, sTgtId, SmartReadLogCom(ucLogAddr, ucCount), ucCount * ATA_LOG_PAGE_SIZE,
+                    protocol.iDirection, protocol.ulStpFlag, ptStorPassThrStp, ptErrInfo);
+}
+
+int StoreReadLogExt(int iCtrl, int16_t sTgtId, U8 ucLogAddr, U16 usPage, U16 usCount,
+                    SL_STP_PASSTHRU_T* ptStorPassThrStp, ERRINFOSTP* ptErrInfo) {
+    return send_fis(iCtrl, sTgtId, ReadLogExtCom(ucLogAddr, usPage, usCount), usCount * ATA_LOG_PAGE_SIZE,
+                    STP_DIR_IN, STP_PIO_IN, ptStorPassThrStp, ptErrInfo);
 }

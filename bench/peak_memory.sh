@@ -21,18 +21,9 @@ for a in "$@"; do
     *) build=$a ;;
   esac
 done
-build=$(cd "$build" && pwd)
-for f in logdump64 libraidstor_sim64.so raidcli_sim; do
-  [ -e "$build/$f" ] || { echo "peak_memory.sh: $build/$f not built" >&2; exit 2; }
-done
-[ -x /usr/bin/time ] || { echo "peak_memory.sh: /usr/bin/time missing (Debian package time)" >&2; exit 2; }
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-# The vendor components are taken from the working directory, under the
-# 64-bit build's default names.
-cp "$build/raidcli_sim" "$work/RaidCli64"
-cp "$build/libraidstor_sim64.so" "$work/libraidstor.so.2.52-0"
+# The vendor components are taken from the working directory.
+. bench/sim_bench.sh
+sim_bench_setup peak_memory.sh "$build"
 mkdir "$work/logs"
 if ((keep == 0)); then
   for c in 0 1; do
@@ -43,16 +34,11 @@ if ((keep == 0)); then
 fi
 
 export LOGDUMP_SIM_SCENARIO=$src/sim/scenarios/big.scn
-cd "$work"
 start=$(date +%s)
-/usr/bin/time -v -o "$work/time.txt" "$build/logdump64" -o "$work/logs" > "$work/console.txt" 2>&1 || {
-  echo "peak_memory.sh: logdump64 failed; its console:" >&2
-  tail -20 "$work/console.txt" >&2
-  exit 1
-}
+sim_bench_run peak_memory.sh "$work/run" -o "$work/logs"
 end=$(date +%s)
-disks=$(grep -c 'HardDisk Log saving' "$work/console.txt" || true)
-errors=$(grep -c 'Error' "$work/console.txt" || true)
-rss=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt")
+disks=$(grep -c 'HardDisk Log saving' "$work/run.console" || true)
+errors=$(grep -c 'Error' "$work/run.console" || true)
+rss=$(sim_bench_rss "$work/run")
 echo "disks dumped: $disks (errors reported: $errors), $((end - start)) s"
 echo "maximum resident set size: $rss kB ($((rss / 1024)) MiB); the pass-through buffer is 16,777,311 bytes (16.0 MiB)"

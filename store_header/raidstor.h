@@ -97,6 +97,10 @@ inline constexpr U32 STP_PASSTHRU_BUFFER_SIZE = 0x803C;  // 60 + 32768
 
 inline U8* stp_response(SL_STP_PASSTHRU_T* p) { return reinterpret_cast<U8*>(p) + STP_RESPONSE_OFFSET; }
 inline U8* stp_data(SL_STP_PASSTHRU_T* p) { return reinterpret_cast<U8*>(p) + STP_DATA_OFFSET; }
+inline const U8* stp_response(const SL_STP_PASSTHRU_T* p) {
+    return reinterpret_cast<const U8*>(p) + STP_RESPONSE_OFFSET;
+}
+inline const U8* stp_data(const SL_STP_PASSTHRU_T* p) { return reinterpret_cast<const U8*>(p) + STP_DATA_OFFSET; }
 
 // Management result records. Their contents are raidstor's; the tool reads
 // only the fields named here.

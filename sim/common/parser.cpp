@@ -120,6 +120,13 @@ const Key<Device> kDeviceKeys[] = {
     {"pdinfo-error", [](Device& d, const std::string& v) { d.pdinfoError = parse_code(v); }},
     {"blocks",
      [](Device& d, const std::string& v) { d.blocks = parse_as<uint64_t>(v, 0, 0xFFFFFFFFFFFFLL, "blocks"); }},
+    {"model", [](Device& d, const std::string& v) { d.ata.model = text_value(v, 40, "model"); }},
+    {"firmware", [](Device& d, const std::string& v) { d.ata.firmware = text_value(v, 8, "firmware"); }},
+    {"gpl",
+     [](Device& d, const std::string& v) {
+         if (v != "yes" && v != "no") fail("gpl must be yes or no");
+         d.ata.gpl = v == "yes";
+     }},
 };
 
 void read_device(ParseState& ps, const Tokens& t, const Statement& st) {
@@ -139,16 +146,19 @@ void read_device(ParseState& ps, const Tokens& t, const Statement& st) {
         fail("device " + t[1] + " " + t[2] + " declared twice");
 }
 
-// Declaring a page code again replaces its bytes; it keeps its place.
-void set_page(Device& d, uint8_t code, std::vector<uint8_t> bytes) {
-    for (auto& p : d.pages) {
-        if (p.code == code) {
-            p.bytes = std::move(bytes);
+// Declaring a page (or page and subpage) again replaces its bytes; it keeps
+// its place.
+void set_page(std::vector<LogPage>& pages, LogPage page) {
+    for (auto& p : pages) {
+        if (p.code == page.code && p.subpage == page.subpage) {
+            p.bytes = std::move(page.bytes);
             return;
         }
     }
-    d.pages.push_back(LogPage{code, std::move(bytes)});
+    pages.push_back(std::move(page));
 }
+
+void set_page(Device& d, uint8_t code, std::vector<uint8_t> bytes) { set_page(d.pages, LogPage{code, std::move(bytes)}); }
 
 // "page" and "page-file".
 void read_page(ParseState& ps, const Tokens& t, const Statement& st) {
@@ -183,14 +193,73 @@ void read_internal(ParseState& ps, const Tokens& t, const Statement&) {
     d.sections.push_back(InternalSection{type, len});
 }
 
-// "smart" and "smart-file".
-void read_smart(ParseState& ps, const Tokens& t, const Statement& st) {
-    Device& d = existing_device(ps, t[1], t[2]);
-    std::vector<uint8_t> bytes = hex_bytes(ps, st, t[3]);
-    if (bytes.size() != 512) fail("SMART data must be 512 bytes, not " + std::to_string(bytes.size()));
+// The 512 bytes of one ATA data structure; `what` names it in the refusal.
+std::array<uint8_t, 512> sector(const ParseState& ps, const Statement& st, const std::string& tok, const char* what) {
+    std::vector<uint8_t> bytes = hex_bytes(ps, st, tok);
+    if (bytes.size() != 512) fail(std::string(what) + " must be 512 bytes, not " + std::to_string(bytes.size()));
     std::array<uint8_t, 512> a{};
     std::copy(bytes.begin(), bytes.end(), a.begin());
-    d.smart = a;
+    return a;
+}
+
+// "smart" and "smart-file".
+void read_smart(ParseState& ps, const Tokens& t, const Statement& st) {
+    existing_device(ps, t[1], t[2]).smart = sector(ps, st, t[3], "SMART data");
+}
+
+// "subpage" and "subpage-file": subpage 01..FE of a page, or the list of
+// pages and subpages itself (page 00, subpage FF).
+void read_subpage(ParseState& ps, const Tokens& t, const Statement& st) {
+    Device& d = existing_device(ps, t[1], t[2]);
+    auto code = parse_as<uint8_t>(t[3], 0, 0x3F, "page code");
+    auto sub = parse_as<uint8_t>(t[4], 1, 0xFF, "subpage code");
+    if (sub == 0xFF && code != 0) fail("subpage FF is declared for page 0 only");
+    set_page(d.subpages, LogPage{code, hex_bytes(ps, st, t[5]), sub});
+}
+
+const Key<Defects> kDefectKeys[] = {
+    {"format", [](Defects& r, const std::string& v) { r.format = parse_as<uint8_t>(v, 0, 7, "defect list format"); }},
+};
+
+// "defects c id N [format F]" or "defects c id unsupported".
+void read_defects(ParseState& ps, const Tokens& t, const Statement& st) {
+    Device& d = existing_device(ps, t[1], t[2]);
+    d.defects = Defects{};
+    if (t[3] == "unsupported") {
+        if (t.size() > 4) fail(std::string("too many tokens; usage: ") + st.usage);
+        d.defects.supported = false;
+        return;
+    }
+    d.defects.count = parse_as<uint32_t>(t[3], 0, 0xFFFFFFFFLL, "defect count");
+    read_keys<Defects>(d.defects, t, 4, kDefectKeys, st, "defects ");
+}
+
+// "identify" and "identify-file".
+void read_identify(ParseState& ps, const Tokens& t, const Statement& st) {
+    existing_device(ps, t[1], t[2]).ata.identify = sector(ps, st, t[3], "IDENTIFY data");
+}
+
+// "smart-thresholds" and "smart-thresholds-file".
+void read_thresholds(ParseState& ps, const Tokens& t, const Statement& st) {
+    existing_device(ps, t[1], t[2]).ata.thresholds = sector(ps, st, t[3], "SMART thresholds");
+}
+
+void read_smart_status(ParseState& ps, const Tokens& t, const Statement&) {
+    Device& d = existing_device(ps, t[1], t[2]);
+    if (t[3] != "passed" && t[3] != "failed") fail("smart-status is passed or failed");
+    d.ata.smartFailed = t[3] == "failed";
+}
+
+// "smart-log", "gpl-log" and their -file forms: a log by address, padded
+// to whole 512-byte sectors.
+void read_ata_log(ParseState& ps, const Tokens& t, const Statement& st) {
+    Device& d = existing_device(ps, t[1], t[2]);
+    auto address = parse_as<uint8_t>(t[3], 0, 0xFF, "log address");
+    std::vector<uint8_t> bytes = hex_bytes(ps, st, t[4]);
+    if (bytes.empty()) fail("a log holds at least one byte");
+    bytes.resize((bytes.size() + 511) / 512 * 512, 0);
+    const bool smart = std::string_view(st.name).starts_with("smart");
+    (smart ? d.ata.smartLogs : d.ata.gplLogs)[address] = std::move(bytes);
 }
 
 // ---------------------------------------------------------------- the statements
@@ -206,6 +275,18 @@ const Statement kStatements[] = {
     {"internal", "internal c id TYPE LEN", 5, false, read_internal},
     {"smart", "smart c id HEX", 4, false, read_smart},
     {"smart-file", "smart-file c id FILE", 4, false, read_smart},
+    {"subpage", "subpage c id PAGE SUB HEX", 6, false, read_subpage},
+    {"subpage-file", "subpage-file c id PAGE SUB FILE", 6, false, read_subpage},
+    {"defects", "defects c id N [format F] | defects c id unsupported", 4, true, read_defects},
+    {"identify", "identify c id HEX", 4, false, read_identify},
+    {"identify-file", "identify-file c id FILE", 4, false, read_identify},
+    {"smart-thresholds", "smart-thresholds c id HEX", 4, false, read_thresholds},
+    {"smart-thresholds-file", "smart-thresholds-file c id FILE", 4, false, read_thresholds},
+    {"smart-status", "smart-status c id passed|failed", 4, false, read_smart_status},
+    {"smart-log", "smart-log c id ADDR HEX", 5, false, read_ata_log},
+    {"smart-log-file", "smart-log-file c id ADDR FILE", 5, false, read_ata_log},
+    {"gpl-log", "gpl-log c id ADDR HEX", 5, false, read_ata_log},
+    {"gpl-log-file", "gpl-log-file c id ADDR FILE", 5, false, read_ata_log},
     {"fault", "fault c id WHAT [nth N] code CODE [sense HEX] [status S]", 4, true, read_rule},
     {"ata-error", "ata-error c id WHAT [nth N] error E status S", 4, true, read_rule},
     {"delay", "delay c id WHAT [nth N] ms MS", 4, true, read_rule},

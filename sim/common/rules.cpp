@@ -12,8 +12,9 @@ namespace sim {
 
 namespace {
 
-// The side of the library that a WHAT names; a rule kind may apply to one only.
-enum class Channel { Any, Scsi, Ata, Management };
+// The side of the library that a WHAT names, as bits: a rule kind may apply
+// to some only.
+enum Channel : unsigned { Scsi = 1, Ata = 2, Management = 4, AnyChannel = 7 };
 
 // One form of WHAT: "head" alone and/or "head:ARG". The canonical form (the
 // one the library matches) keeps the head and writes ARG as `arg` does.
@@ -30,7 +31,13 @@ std::string hex_arg(const char* format, unsigned hi, const std::string& arg, con
     return buf;
 }
 
-std::string page_arg(const std::string& a, const std::string& w) { return hex_arg("%02x", 0x3F, a, w); }
+// "PP" or "PP.SS": a page, or a subpage (01..FF) of it.
+std::string page_arg(const std::string& a, const std::string& w) {
+    auto dot = a.find('.');
+    if (dot == std::string::npos) return hex_arg("%02x", 0x3F, a, w);
+    if (parse_hex_number(a.substr(dot + 1), 0xFF, w) == 0) fail("bad WHAT '" + w + "' (subpage 00 is the page itself)");
+    return hex_arg("%02x", 0x3F, a.substr(0, dot), w) + "." + hex_arg("%02x", 0xFF, a.substr(dot + 1), w);
+}
 std::string section_arg(const std::string& a, const std::string& w) { return hex_arg("%x", 0xFF, a, w); }
 std::string byte_arg(const std::string& a, const std::string& w) { return hex_arg("%02x", 0xFF, a, w); }
 
@@ -52,6 +59,8 @@ const WhatForm kWhatForms[] = {
     {"mgmt", false, mgmt_arg, Channel::Management},
     {"stp", true, byte_arg, Channel::Ata},
     {"smart", false, byte_arg, Channel::Ata},
+    {"smartlog", false, byte_arg, Channel::Ata},
+    {"gpl", false, byte_arg, Channel::Ata},
 };
 
 const WhatForm* what_form(const std::string& head) {
@@ -110,16 +119,16 @@ struct RuleKind {
     const char* name;  // the statement
     RuleAction action;
     std::span<const RuleKey> keys;
-    Channel only;              // the commands it may apply to
+    unsigned only;             // the channels of the commands it may apply to
     const char* onlyMessage;   // the refusal of any other
 };
 
 const RuleKind kRuleKinds[] = {
-    {"fault", RuleAction::Fault, kFaultKeys, Channel::Any, nullptr},
-    {"ata-error", RuleAction::AtaError, kAtaErrorKeys, Channel::Ata,
-     "ata-error applies to stp, stp:CMD or smart:SUB only"},
-    {"delay", RuleAction::Delay, kDelayKeys, Channel::Any, nullptr},
-    {"transfer", RuleAction::Transfer, kTransferKeys, Channel::Scsi, "transfer applies to SCSI commands only"},
+    {"fault", RuleAction::Fault, kFaultKeys, AnyChannel, nullptr},
+    {"ata-error", RuleAction::AtaError, kAtaErrorKeys, Ata,
+     "ata-error applies to STP commands only (stp, stp:CMD, smart:SUB, smartlog:LL, gpl:LL)"},
+    {"delay", RuleAction::Delay, kDelayKeys, AnyChannel, nullptr},
+    {"transfer", RuleAction::Transfer, kTransferKeys, Scsi | Ata, "transfer applies to SCSI and STP commands only"},
 };
 
 }  // namespace
@@ -145,8 +154,10 @@ void read_rule(ParseState& ps, const Tokens& t, const Statement& st) {
     r.id = t[2] == "*" ? kAny : static_cast<int>(device_id(t[2]));
     r.what = canonical_what(t[3]);
     read_keys<Rule>(r, t, 4, kind->keys, st, "");
-    if (kind->only != Channel::Any && what_form(r.what.substr(0, r.what.find(':')))->channel != kind->only)
-        fail(kind->onlyMessage);
+    const unsigned channel = what_form(r.what.substr(0, r.what.find(':')))->channel;
+    if ((channel & kind->only) == 0) fail(kind->onlyMessage);
+    // An ATA answer has no page to swap and no CDB length.
+    if (channel == Ata && (r.asPage || r.cdbLength)) fail("page and length apply to SCSI commands only");
     ps.sc.rules.push_back(r);
 }
 

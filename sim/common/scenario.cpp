@@ -57,6 +57,12 @@ const LogPage* Device::page(uint8_t code) const {
     return nullptr;
 }
 
+const LogPage* Device::subpage(uint8_t code, uint8_t sub) const {
+    for (const auto& p : subpages)
+        if (p.code == code && p.subpage == sub) return &p;
+    return nullptr;
+}
+
 const InternalSection* Device::section(uint8_t type) const {
     for (const auto& s : sections)
         if (s.type == type) return &s;

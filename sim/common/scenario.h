@@ -19,6 +19,29 @@ enum class DeviceKind { Sas, Sata, Enclosure, Silent };
 struct LogPage {
     uint8_t code = 0;
     std::vector<uint8_t> bytes;  // the whole page, header included
+    uint8_t subpage = 0;
+};
+
+// READ DEFECT DATA: the grown list's length, in the format the drive keeps
+// (none given: the format asked for).
+struct Defects {
+    bool supported = true;  // false: ILLEGAL REQUEST
+    uint32_t count = 0;
+    std::optional<uint8_t> format;
+};
+
+// What a SATA drive answers beyond INQUIRY-style identity: IDENTIFY's
+// strings (empty: product and rev), whether it keeps general-purpose logs,
+// its SMART verdict and thresholds, and its logs by address (none declared:
+// a generated set). Each log holds whole 512-byte pages (sectors).
+struct AtaDrive {
+    std::optional<std::array<uint8_t, 512>> identify;  // the whole answer, when declared
+    std::string model, firmware;
+    bool gpl = true;
+    bool smartFailed = false;
+    std::optional<std::array<uint8_t, 512>> thresholds;
+    std::map<uint8_t, std::vector<uint8_t>> smartLogs;
+    std::map<uint8_t, std::vector<uint8_t>> gplLogs;
 };
 
 // An internal-log section: generated on request, never stored.
@@ -42,8 +65,12 @@ struct Device {
     std::vector<LogPage> pages;          // in declaration order
     std::vector<InternalSection> sections;
     std::optional<std::array<uint8_t, 512>> smart;
+    std::vector<LogPage> subpages;       // subpage other than 0, in declaration order
+    Defects defects;
+    AtaDrive ata;
 
     const LogPage* page(uint8_t code) const;
+    const LogPage* subpage(uint8_t code, uint8_t sub) const;
     const InternalSection* section(uint8_t type) const;
 };
 

@@ -54,6 +54,7 @@ public:
         case 0x28: return read10();
         case 0x2A: return write10();
         case 0x2F: return verify10();
+        case 0x37: return read_defect_data();
         case 0x3B: return good();  // WRITE BUFFER
         case 0x41: return write_same10();
         case 0x4D: return log_sense();
@@ -239,9 +240,10 @@ private:
 
     int log_sense() {
         const U8* cdb = cdb_bytes();
+        const U8 sub = cdb[3];
         const U8 code = t_ && t_->asPage ? *t_->asPage : cdb[2] & 0x3F;
         const U32 alloc = get16(cdb + 7);
-        if (cdb[3] != 0) return check(kIllegalRequest, kAscInvalidFieldInCdb);  // no subpages
+        if (sub != 0) return log_subpage(cdb[2] & 0x3F, sub, alloc);
         if (const LogPage* p = d_.page(code)) return deliver(p->bytes.data(), p->bytes.size(), alloc);
         if (code != 0) return check(kIllegalRequest, kAscInvalidFieldInCdb);
         // Supported pages, generated from the declared ones.
@@ -249,6 +251,42 @@ private:
         for (const auto& p : d_.pages) list.push_back(p.code);
         put16(list.data() + 2, static_cast<U32>(list.size() - 4));
         return deliver(list.data(), list.size(), alloc);
+    }
+
+    // Only a drive with subpages declared knows the subpage field; the list
+    // of pages and subpages (00h/FFh) is generated from what is declared,
+    // in page and subpage order, unless it is declared itself.
+    int log_subpage(U8 code, U8 sub, U32 alloc) {
+        if (const LogPage* p = d_.subpage(code, sub)) return deliver(p->bytes.data(), p->bytes.size(), alloc);
+        if (d_.subpages.empty() || code != 0 || sub != 0xFF) return check(kIllegalRequest, kAscInvalidFieldInCdb);
+        std::vector<std::pair<U8, U8>> pairs = {{0x00, 0x00}, {0x00, 0xFF}};
+        for (const auto& p : d_.pages)
+            if (p.code != 0) pairs.emplace_back(p.code, 0);
+        for (const auto& p : d_.subpages) pairs.emplace_back(p.code, p.subpage);
+        std::sort(pairs.begin(), pairs.end());
+        std::vector<U8> list = {0x40, 0xFF, 0x00, 0x00};
+        for (auto [c, s] : pairs) {
+            list.push_back(c);
+            list.push_back(s);
+        }
+        put16(list.data() + 2, static_cast<U32>(list.size() - 4));
+        return deliver(list.data(), list.size(), alloc);
+    }
+
+    // READ DEFECT DATA(10): a header (format and list length) and as many
+    // zero descriptors as the grown list holds; no primary list.
+    int read_defect_data() {
+        const U8* cdb = cdb_bytes();
+        if (!has_medium() || !d_.defects.supported) return check(kIllegalRequest, kAscInvalidOpcode);
+        const U8 format = d_.defects.format ? *d_.defects.format : static_cast<U8>(cdb[2] & 0x07);
+        const bool grown = (cdb[2] & 0x08) != 0;
+        const U32 size = format == 0 ? 4 : 8;
+        const U64 want = grown ? U64{d_.defects.count} * size : 0;
+        const auto len = static_cast<U32>(std::min<U64>(want, 0xFFFF / size * size));
+        std::vector<U8> list(4 + len, 0);
+        list[1] = static_cast<U8>((cdb[2] & 0x18) | format);
+        put16(list.data() + 2, len);
+        return deliver(list.data(), list.size(), get16(cdb + 7));
     }
 
     int internal_log() {
@@ -307,7 +345,10 @@ int scsi_passthru(const wire::Request& req) {
     if (op == 0x12) keys.push_back("inquiry");
     if (op == 0x4D) {
         keys.push_back("logsense");
-        snprintf(key, sizeof key, "logsense:%02x", cdb[2] & 0x3F);
+        if (cdb[3] == 0)
+            snprintf(key, sizeof key, "logsense:%02x", cdb[2] & 0x3F);
+        else
+            snprintf(key, sizeof key, "logsense:%02x.%02x", cdb[2] & 0x3F, cdb[3]);
         keys.push_back(key);
     }
     if (op == 0xFE) {

@@ -74,5 +74,9 @@ int management(const wire::Request& req);
 // Identity and records shared by several handlers.
 void fill_inquiry(const Device& d, U8 out[96]);
 std::array<U8, 512> smart_data(const Device& d);
+// A SATA drive's SMART logs and general-purpose logs by address, each in
+// whole 512-byte pages; address 0 is the directory.
+std::map<U8, std::vector<U8>> smart_logs(const Device& d);
+std::map<U8, std::vector<U8>> gpl_logs(const Device& d);
 
 }  // namespace sim

@@ -38,6 +38,7 @@ void set_checksum(U8* p) {
 }
 
 std::array<U8, 512> identify_data(const Device& d, bool smart_enabled) {
+    if (d.ata.identify) return *d.ata.identify;
     std::array<U8, 512> a{};
     U8* p = a.data();
     put_word(p, 0, 0x0040);
@@ -45,8 +46,8 @@ std::array<U8, 512> identify_data(const Device& d, bool smart_enabled) {
     put_word(p, 3, 16);
     put_word(p, 6, 63);
     put_ata_string(p + 20, d.serial, 20);
-    put_ata_string(p + 46, d.rev, 8);
-    put_ata_string(p + 54, d.product, 40);
+    put_ata_string(p + 46, d.ata.firmware.empty() ? d.rev : d.ata.firmware, 8);
+    put_ata_string(p + 54, d.ata.model.empty() ? d.product : d.ata.model, 40);
     put_word(p, 47, 0x8010);
     put_word(p, 49, 0x2F00);
     put_word(p, 50, 0x4000);
@@ -62,10 +63,12 @@ std::array<U8, 512> identify_data(const Device& d, bool smart_enabled) {
     put_word(p, 80, 0x01F0);
     put_word(p, 82, 0x746B);  // SMART feature set supported (bit 0)
     put_word(p, 83, 0x7D01 | 0x0400);  // 48-bit address feature set
-    put_word(p, 84, 0x6123);
+    // Words 84 and 87, bit 5: the general-purpose logging feature set.
+    const U16 gpl = d.ata.gpl ? 0x0020 : 0x0000;
+    put_word(p, 84, 0x6103 | gpl);
     put_word(p, 85, static_cast<U16>(0x7468 | (smart_enabled ? 1 : 0)));
     put_word(p, 86, 0xBC01 | 0x0400);
-    put_word(p, 87, 0x6123);
+    put_word(p, 87, 0x6103 | gpl);
     put_word(p, 88, 0x407F);
     for (unsigned w = 0; w < 4; ++w) put_word(p, 100 + w, static_cast<U16>(d.blocks >> (16 * w)));
     put_word(p, 106, 0x4000);
@@ -89,7 +92,8 @@ std::array<U8, 512> smart_thresholds() {
 
 class AtaCommand {
 public:
-    AtaCommand(U8* buf, U32 dataLen, const Device& dev, DeviceState& st) : buf_(buf), len_(dataLen), d_(dev), st_(st) {}
+    AtaCommand(U8* buf, U32 dataLen, const Device& dev, DeviceState& st, const Rule* transfer)
+        : buf_(buf), len_(dataLen), d_(dev), st_(st), t_(transfer) {}
 
     // Runs the command; the response FIS reports the outcome.
     void run() {
@@ -101,6 +105,7 @@ public:
         case 0x34:
         case 0x35: return write_ext();
         case 0x42: return verify_ext();
+        case 0x2F: return read_log_ext();
         default: return fail(kErrAbort);
         }
     }
@@ -129,6 +134,7 @@ private:
     U32 len_;
     const Device& d_;
     DeviceState& st_;
+    const Rule* t_;  // a transfer rule for this call, or null
 
     const U8* fis() const { return buf_ + wire::stp::kFis; }
     U8* data() { return buf_ + wire::stp::kHeader; }
@@ -136,8 +142,13 @@ private:
     void ok() { respond(kStatusGood, 0); }
     void fail(U8 error) { respond(kStatusError, error); }
 
+    // Copies the answer, cut to the data area and to what a transfer rule
+    // lets through; such a rule may hand back dataLen as the bytes sent.
     void deliver(const U8* src, size_t n) {
-        memcpy(data(), src, std::min<size_t>(n, len_));
+        n = std::min<size_t>(n, len_);
+        if (t_ && t_->bytes && *t_->bytes < n) n = *t_->bytes;
+        if (t_ && t_->setDataLen) wire::put_le32(buf_ + wire::stp::kDataLen, static_cast<U32>(n));
+        memcpy(data(), src, n);
         ok();
     }
 
@@ -177,7 +188,7 @@ private:
         if (!st_.smartEnabled) return fail(kErrAbort);
         switch (sub) {
         case 0xD0: return deliver(smart_data(d_).data(), 512);
-        case 0xD1: return deliver(smart_thresholds().data(), 512);
+        case 0xD1: return deliver(d_.ata.thresholds ? d_.ata.thresholds->data() : smart_thresholds().data(), 512);
         case 0xD5: return read_log();
         case 0xD9:
             st_.smartEnabled = false;
@@ -185,32 +196,42 @@ private:
         case 0xD2:  // attribute autosave
         case 0xD3:  // save attribute values
         case 0xD4:  // off-line immediate
+        case 0xDA: return return_status();
         case 0xD6:  // write log
-        case 0xDA:  // return status: LBA mid/high 4F/C2, no threshold exceeded
         case 0xDB:  // automatic off-line
             return ok();
         default: return fail(kErrAbort);
         }
     }
 
-    void read_log() {
-        const U8 address = fis()[4];
-        const U32 pages = fis()[12];
-        if (pages == 0) return fail(kErrAbort);
-        std::vector<U8> log(static_cast<size_t>(pages) * 512, 0);
-        if (address == 0x00) {
-            // Log directory: version 1; one page each of the error and
-            // self-test logs.
-            log[0] = 0x01;
-            log[2 * 0x01] = 1;
-            log[2 * 0x06] = 1;
-        } else if (address == 0x01 || address == 0x06) {
-            log[0] = 0x01;
-            set_checksum(log.data());
-        } else {
+    // LBA mid/high stay 4F/C2 while no threshold is exceeded, F4/2C after.
+    void return_status() {
+        ok();
+        if (!d_.ata.smartFailed) return;
+        buf_[wire::stp::kResponse + 5] = 0xF4;
+        buf_[wire::stp::kResponse + 6] = 0x2C;
+    }
+
+    // A log's pages [first, first + count); a log that is not kept, or pages
+    // beyond its end, abort the command.
+    void log_pages(const std::map<U8, std::vector<U8>>& logs, U8 address, U32 first, U32 count) {
+        auto it = logs.find(address);
+        if (count == 0 || it == logs.end() || static_cast<U64>(first + count) * 512 > it->second.size())
             return fail(kErrAbort);
-        }
-        deliver(log.data(), log.size());
+        deliver(it->second.data() + static_cast<size_t>(first) * 512, static_cast<size_t>(count) * 512);
+    }
+
+    // SMART READ LOG: log address in LBA 7:0, sectors in Count 7:0, always
+    // from the log's first sector.
+    void read_log() { log_pages(smart_logs(d_), fis()[4], 0, fis()[12]); }
+
+    // READ LOG EXT: log address in LBA 7:0, first page in LBA 15:8 and 39:32,
+    // pages in Count.
+    void read_log_ext() {
+        const U8* f = fis();
+        if (!d_.ata.gpl) return fail(kErrAbort);
+        const U32 page = f[5] | static_cast<U32>(f[9]) << 8;
+        log_pages(gpl_logs(d_), f[4], page, f[12] | static_cast<U32>(f[13]) << 8);
     }
 };
 
@@ -278,6 +299,14 @@ int stp_passthru(const wire::Request& req) {
     if (fis[2] == 0xB0) {
         snprintf(key, sizeof key, "smart:%02x", fis[3]);
         keys.push_back(key);
+        if (fis[3] == 0xD5) {
+            snprintf(key, sizeof key, "smartlog:%02x", fis[4]);
+            keys.push_back(key);
+        }
+    }
+    if (fis[2] == 0x2F) {
+        snprintf(key, sizeof key, "gpl:%02x", fis[4]);
+        keys.push_back(key);
     }
     Outcome o = apply_rules(ctrl, id, keys);
     if (o.delayMs) wait_ms(o.delayMs);
@@ -290,7 +319,7 @@ int stp_passthru(const wire::Request& req) {
     if (d == nullptr || d->kind == DeviceKind::Silent) return kErrNoDevice;
     if (d->kind != DeviceKind::Sata) return kErrNotSata;
 
-    AtaCommand cmd(buf, dataLen, *d, device_state(ctrl, id));
+    AtaCommand cmd(buf, dataLen, *d, device_state(ctrl, id), o.transfer);
     if (o.ataError && (o.ataError->ataStatus & 0x01)) {
         cmd.respond(o.ataError->ataStatus, o.ataError->ataError);
         return kOk;

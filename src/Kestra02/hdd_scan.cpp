@@ -1,5 +1,6 @@
 // The drive scan: every device id of every controller is probed, and every
-// SAS disk gets its own log file in the log directory.
+// SAS disk (with -e, every SATA drive too) gets its own log file in the log
+// directory.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,8 +10,12 @@
 
 #include "KstErr01.h"
 #include "SasLog01.h"
+#include "SatLog01.h"
+#include "ata_logs.h"
+#include "atafis.h"
 #include "drive_log.h"
 #include "interrupt.h"
+#include "libstoresata.h"
 #include "options.h"
 #include "passthru_buffers.h"
 #include "run_state.h"
@@ -66,6 +71,79 @@ void inquiry_identity(const U8* inq, U32 got, char (&devCode)[64], char (&serial
     copy_field(serial, inq, kSerialAt, kSerialLen, got);
 }
 
+namespace {
+
+enum class Scan { Next, End };
+
+// Creates the drive log of device j of controller i, writes its identity
+// lines and lets `dump` write the rest; the same for a SAS and a SATA drive.
+// Scan::End when the whole drive scan must end (no file can be made).
+template <class Dump>
+Scan write_drive_log(int i, int j, const char* cDevCode, const char* cSerial, Dump dump) {
+    // Room for the longest log directory the command line accepts.
+    char cPath[sizeof cLogFilePass + 32];
+    if (!drive_log_path(cPath, sizeof cPath, i, j)) {
+        file_open_err(cLogFilePass);
+        return Scan::End;
+    }
+    if (space_exhausted()) {
+        space_skip_err(cPath);
+        return Scan::Next;
+    }
+    if (!space_for(cPath, kDriveLogNeed)) return Scan::Next;
+    // Never through a link planted in the log directory.
+    fpLog = create_log_file(cPath);
+    if (fpLog == nullptr) {
+        file_open_err(cPath);
+        return Scan::End;
+    }
+    file_write_begin(cPath);
+    bool written = fprintf(fpLog, "Device code   : %s\r\nSerial number : %s\r\n", cDevCode, cSerial) >= 0;
+    interrupt_point();
+    if (written) written = dump() != DUMP_WRITE_FAILED;
+    if (!close_drive_log()) written = false;
+    file_write_end();
+    Mem_Free();
+    if (!written) {
+        keep_whole_lines(cPath);
+        file_write_err(cPath);
+    }
+    return Scan::Next;
+}
+
+// A drive that is not SAS: with the extended collection, one that answers
+// IDENTIFY DEVICE through STP is collected as SATA; any other keeps the
+// skip line. Scan::End when the scan must end.
+Scan sata_drive(int i, int j) {
+    const auto sTgtId = static_cast<int16_t>(j);
+    if (iExtendedFlg == 1) {
+        pstStorPassThrStp = static_cast<SL_STP_PASSTHRU_T*>(pfSataBufAlloc(STP_PASSTHRU_BUFFER_SIZE));
+        if (pstStorPassThrStp == nullptr) {
+            mem_err();
+            return Scan::End;
+        }
+        if (StoreIdentify(i, sTgtId, pstStorPassThrStp, &gtErrInfStp) == 1) {
+            // Kept apart: the buffer serves the drive's other commands.
+            U8 identify[ATA_IDENTIFY_LEN] = {};
+            const U32 got = stp_arrived(pstStorPassThrStp, ATA_IDENTIFY_LEN);
+            memcpy(identify, stp_data(pstStorPassThrStp), got);
+            char cDevCode[64];
+            char cSerial[32];
+            ata_identity(identify, got, cDevCode, cSerial);
+            if (got < ATA_IDENTIFY_LEN) short_transfer_err(i, j, "Identify", got, ATA_IDENTIFY_LEN);
+            const Scan next = write_drive_log(i, j, cDevCode, cSerial,
+                                              [&] { return SATAHddExtLogDump(i, sTgtId, identify, got); });
+            Mem_Free();
+            return next;
+        }
+        Mem_Free();
+    }
+    printf(" This HDD type is Not Support. HardDisk Log save skip\n");
+    return Scan::Next;
+}
+
+}  // namespace
+
 void Get_SHdd_Log(int iCtrlCount) {
     mallopt(M_MMAP_THRESHOLD, kOwnMappingFrom);
     space_reset();
@@ -110,39 +188,11 @@ void Get_SHdd_Log(int iCtrlCount) {
                 continue;
             }
             printf("Controller %d/ Target %d : HardDisk Log saving...\n", i, j);
-            if (interfaceType(tPhysInfo) != INTERFACE_TYPE_SAS) {
-                printf(" This HDD type is Not Support. HardDisk Log save skip\n");
-                continue;
-            }
-
-            // Room for the longest log directory the command line accepts.
-            char cPath[sizeof cLogFilePass + 32];
-            if (!drive_log_path(cPath, sizeof cPath, i, j)) {
-                file_open_err(cLogFilePass);
-                return;
-            }
-            if (space_exhausted()) {
-                space_skip_err(cPath);
-                continue;
-            }
-            if (!space_for(cPath, kDriveLogNeed)) continue;
-            // Never through a link planted in the log directory.
-            fpLog = create_log_file(cPath);
-            if (fpLog == nullptr) {
-                file_open_err(cPath);
-                return;
-            }
-            file_write_begin(cPath);
-            bool written = fprintf(fpLog, "Device code   : %s\r\nSerial number : %s\r\n", cDevCode, cSerial) >= 0;
-            interrupt_point();
-            if (written) written = Get_SASHdd_Log(i, sTgtId, cDevCode) != DUMP_WRITE_FAILED;
-            if (!close_drive_log()) written = false;
-            file_write_end();
-            Mem_Free();
-            if (!written) {
-                keep_whole_lines(cPath);
-                file_write_err(cPath);
-            }
+            const Scan next = interfaceType(tPhysInfo) == INTERFACE_TYPE_SAS
+                                  ? write_drive_log(i, j, cDevCode, cSerial,
+                                                    [&] { return Get_SASHdd_Log(i, sTgtId, cDevCode); })
+                                  : sata_drive(i, j);
+            if (next == Scan::End) return;
         }
     }
 }

@@ -1,5 +1,5 @@
 // The drive scan: every device id of every controller, one drive log per SAS
-// disk.
+// disk (and, with -e, per SATA drive).
 #pragma once
 
 #include "types.h"

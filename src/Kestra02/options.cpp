@@ -75,22 +75,31 @@ void set_directory(char (&buf)[256], int& flag, const char* value, char option) 
     if (len > 0 && buf[len - 1] == '/') buf[len - 1] = '\0';
 }
 
+// "-e" (or "-ee"...): the extended collection alone, which keeps the full
+// run; any other argument makes it a drive-log run.
+bool only_extended(const char* arg) {
+    if (arg[0] != '-' || arg[1] == '\0') return false;
+    for (const char* p = arg + 1; *p != '\0'; ++p)
+        if (*p != 'e') return false;
+    return true;
+}
+
 }  // namespace
 
 void Analys_Option(int argc, char** argv) {
     iLogPassFlg = 0;
     iTmpPassFlg = 0;
     iInternalLogFlg = 1;
+    iExtendedFlg = 0;
     set_name(cLogFilePass, "/o_tmp/TMP/KESTRA");
     set_name(cLibFileName, LOGDUMP_DEFAULT_LIB);
     set_name(cRaidCliName, LOGDUMP_DEFAULT_CLI);
-    if (argc <= 1) {
-        iCommandFlg = 0;
-        return;
-    }
-    iCommandFlg = 1;
+    iCommandFlg = 0;
+    for (int i = 1; i < argc; ++i)
+        if (!only_extended(argv[i])) iCommandFlg = 1;
+    if (argc <= 1) return;
     int c;
-    while ((c = getopt(argc, argv, "o:w:l:c:n")) != -1) {
+    while ((c = getopt(argc, argv, "o:w:l:c:ne")) != -1) {
         switch (c) {
             case 'o':
                 set_directory(cLogFilePass, iLogPassFlg, optarg, 'o');
@@ -106,6 +115,9 @@ void Analys_Option(int argc, char** argv) {
                 break;
             case 'n':
                 iInternalLogFlg = 0;
+                break;
+            case 'e':
+                iExtendedFlg = 1;
                 break;
             default:
                 // getopt has already said what was wrong.

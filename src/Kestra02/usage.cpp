@@ -29,7 +29,7 @@ bool is_long(const char* arg) { return strncmp(arg, "--", 2) == 0 && arg[2] != '
 
 void print_usage(FILE* out) {
     fprintf(out,
-            "Usage: %s [-o DIR] [-w DIR] [-l FILE] [-c FILE] [-n]\n"
+            "Usage: %s [-o DIR] [-w DIR] [-l FILE] [-c FILE] [-n] [-e]\n"
             "       %s -h | --help | --version\n"
             "\n"
             "Collects the logs of every RAID controller (through the vendor CLI) and of\n"
@@ -38,7 +38,8 @@ void print_usage(FILE* out) {
             "\n"
             "Without any argument: a full run into /o_tmp/TMP/KESTRA (it must exist):\n"
             "error log logdperr.txt, controller logs and drive logs.\n"
-            "With any argument: the drive logs only; no error log, no controller logs.\n"
+            "With any argument but -e: the drive logs only; no error log, no controller\n"
+            "logs.\n"
             "\n"
             "  -o DIR      log directory, created when missing (default /o_tmp/TMP/KESTRA)\n"
             "  -w DIR      work directory for the temporary files, created when missing\n"
@@ -48,6 +49,9 @@ void print_usage(FILE* out) {
             "  -c FILE     vendor CLI in the working directory, at most 31 characters\n"
             "              (default %s)\n"
             "  -n          leave out the drive internal logs\n"
+            "  -e          extended collection: SATA drives too (IDENTIFY, SMART data,\n"
+            "              thresholds and status, SMART and general-purpose logs), and\n"
+            "              of SAS disks their log subpages and grown defect count\n"
             "  -h, --help  show this text\n"
             "  --version   show the program name, version and build width\n"
             "\n"

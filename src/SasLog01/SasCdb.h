@@ -71,13 +71,27 @@ constexpr Cdb10 write_buffer(U8 ucMode, U32 offset, U32 length) {
     return c;
 }
 
-// 4D 00 [01b << 6 | page 5..0] 00 00 [param ptr] [alloc] 00 : LOG SENSE,
-// cumulative values
-constexpr Cdb10 log_sense(U8 ucPageCode, U16 usParamPtr, U16 usAllocLen) {
+// 4D 00 [01b << 6 | page 5..0] [subpage] 00 [param ptr] [alloc] 00 : LOG
+// SENSE, cumulative values
+constexpr Cdb10 log_sense_subpage(U8 ucPageCode, U8 ucSubPage, U16 usParamPtr, U16 usAllocLen) {
     Cdb10 c{};
     c[0] = 0x4D;
     c[2] = static_cast<U8>((ucPageCode & 0x3Fu) | 0x40u);
+    c[3] = ucSubPage;
     be::put16(&c[5], usParamPtr);
+    be::put16(&c[7], usAllocLen);
+    return c;
+}
+constexpr Cdb10 log_sense(U8 ucPageCode, U16 usParamPtr, U16 usAllocLen) {
+    return log_sense_subpage(ucPageCode, 0, usParamPtr, usAllocLen);
+}
+
+// 37 00 [P << 4 | G << 3 | format 2..0] 00 00 00 00 [alloc] 00 : READ DEFECT
+// DATA(10); the format is the one asked for, the header says the one sent
+constexpr Cdb10 read_defect_data10(bool bPList, bool bGList, U8 ucFormat, U16 usAllocLen) {
+    Cdb10 c{};
+    c[0] = 0x37;
+    c[2] = static_cast<U8>((bPList ? 0x10u : 0u) | (bGList ? 0x08u : 0u) | (ucFormat & 0x07u));
     be::put16(&c[7], usAllocLen);
     return c;
 }

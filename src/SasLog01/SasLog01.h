@@ -2,6 +2,7 @@
 // dump and the drive internal log.
 #pragma once
 
+#include "dump_result.h"
 #include "errinfo.h"
 #include "raidstor.h"
 #include "types.h"
@@ -23,6 +24,20 @@ extern SL_PATROL_READ_STATUS_T tPatrolReadStatus;
 // fewer when the library hands back a smaller dataLen. A larger one is never
 // believed.
 inline U32 passthru_arrived(const SCSI_PASSTHRU_T* pt, U32 asked) { return pt->dataLen < asked ? pt->dataLen : asked; }
+
+inline constexpr U8 SCSI_STATUS_CHECK_CONDITION = 0x02;
+inline constexpr int SENSE_KEY_ILLEGAL_REQUEST = 0x05;
+// The sense key of a failed command that the drive answered: CHECK
+// CONDITION with sense data in fixed (70h, 71h) or descriptor (72h, 73h)
+// form. -1 when the drive did not answer: the library rejected the request,
+// a time-out, or no sense data came back.
+inline int answered_sense_key(const ERRINFO& e) {
+    if (e.iApiErr == 0 || e.ucScsiStatus != SCSI_STATUS_CHECK_CONDITION) return -1;
+    const U8 code = e.ucSense[0] & 0x7F;
+    if (code == 0x70 || code == 0x71) return e.ucSense[2] & 0x0F;
+    if (code == 0x72 || code == 0x73) return e.ucSense[1] & 0x0F;
+    return -1;
+}
 
 int SendStor(int iCtrl, int16_t sTgtId, const U8* pucCdb, U8 ucCdbLen, int32_t iLen, U8 iDirection, U16 usTimeOut,
              SCSI_PASSTHRU_T* ptStorPassThr, ERRINFO* ptErrInfo);
@@ -50,6 +65,12 @@ int StoreWriteBuffer(int iCtrl, int16_t sTgtId, U8 ucMode, int32_t iBufOffset, i
                      SCSI_PASSTHRU_T* ptStorPassThr, ERRINFO* ptErrInfo);
 int StoreLogSense(int iCtrl, int16_t sTgtId, U8 ucPageCode, U16 usParamPtr, U16 usAllocLen,
                   SCSI_PASSTHRU_T* ptStorPassThr, ERRINFO* ptErrInfo);
+// LOG SENSE of one page and subpage (subpage 0: the page itself).
+int StoreLogSenseSubpage(int iCtrl, int16_t sTgtId, U8 ucPageCode, U8 ucSubPage, U16 usParamPtr, U16 usAllocLen,
+                         SCSI_PASSTHRU_T* ptStorPassThr, ERRINFO* ptErrInfo);
+// READ DEFECT DATA(10) of the primary and/or grown list in the format asked.
+int StoreReadDefect(int iCtrl, int16_t sTgtId, bool bPList, bool bGList, U8 ucFormat, U16 usAllocLen,
+                    SCSI_PASSTHRU_T* ptStorPassThr, ERRINFO* ptErrInfo);
 int StorRequestInternalLog(int iCtrl, int16_t sTgtId, U8 ucLogType, int32_t iBufOffset, int32_t iLen,
                            SCSI_PASSTHRU_T* ptStorPassThr, ERRINFO* ptErrInfo);
 
@@ -71,19 +92,25 @@ int MakeOffline(int iCtrl, int iDevId, int iSeqNum, int32_t* piErr);
 int MakeOnline(int iCtrl, int iDevId, int iSeqNum, int32_t* piErr);
 
 // ---- per-disk log dump and internal log ----
-// Results of the two writers of the drive log (SASHddLogDumpauto,
-// RQ50LogDump). A failed command has been reported through sas_cmnd_err; a
-// failed write has not: only the owner of fpLog knows its path, and it
-// reports it with file_write_err when it closes the file.
-enum : int {
-    DUMP_DONE = 0,
-    DUMP_COMMAND_FAILED = -1,
-    DUMP_WRITE_FAILED = -2,
-};
 
 // Page codes kept from a disk's supported-pages list: one for every 6-bit
 // code. A longer list (repeats, malformed data) keeps the first ones.
 inline constexpr size_t LOG_PAGE_TABLE_SIZE = 64;
+
+// A page and subpage of the list that LOG SENSE page 00h subpage FFh gives.
+struct LogSubpage {
+    U8 page;
+    U8 subpage;
+};
+// Pairs kept from that list (a disk has a handful); a longer one keeps the
+// first ones.
+inline constexpr size_t LOG_SUBPAGE_TABLE_SIZE = 256;
+// The pairs to read from an answer of `got` bytes to LOG SENSE 00h/FFh:
+// those whose subpage is neither 00h nor FFh, in list order, at most
+// `room`, within what arrived and what the header claims. None when the
+// answer is not that list (a drive that ignores the subpage field sends its
+// plain page 00h). Returns how many were stored.
+size_t subpage_list(const U8* data, U32 got, LogSubpage* out, size_t room);
 
 // Collects the log pages (and, for the internal-log family, the internal
 // log) of one disk into the open fpLog. Returns DUMP_WRITE_FAILED when the
@@ -91,6 +118,9 @@ inline constexpr size_t LOG_PAGE_TABLE_SIZE = 64;
 // and leave what was written).
 int Get_SASHdd_Log(int iCtrl, int16_t sTgtId, const char* pcDevCode);
 int SASHddLogDumpauto(int iCtrl, int16_t sTgtId);
+// The blocks of the extended collection, after the page walk: the subpages
+// and the grown defect count.
+int SASHddExtLogDump(int iCtrl, int16_t sTgtId);
 int Chk_RQ50_HDD(const char* pcDevCode);
 int Get_Internal_Log(int iCtrl, int16_t sTgtId, U8 ucLogType, U32* puiLen);
 int RQ50LogDump(int iCtrl, int16_t sTgtId);

@@ -1,6 +1,8 @@
-// The log pages of one SAS disk, written into its open drive log.
+// The log pages of one SAS disk, written into its open drive log; with the
+// extended collection also its subpages and its grown defect count.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "KstErr01.h"
 #include "SasLog01.h"
@@ -14,20 +16,37 @@
 namespace {
 
 constexpr U8 kSupportedPages = 0x00;
+constexpr U8 kAllSubpages = 0xFF;
 constexpr U32 kPageHeaderLen = 4;
 // The allocation length field of LOG SENSE has 16 bits.
 constexpr U32 kMaxAllocLen = 0xFFFF;
+// Byte 0 of a log page: DS (bit 7), SPF (bit 6), page code (bits 5..0).
+constexpr U8 kPageCodeMask = 0x3F;
+constexpr U8 kSpf = 0x40;
+
+// READ DEFECT DATA(10): the grown list, its 4-byte header only. Asked in
+// the bytes-from-index format; a drive that keeps another returns its own,
+// and the header's format field says which.
+constexpr U8 kDefectFormatBytesFromIndex = 4;
+constexpr U32 kDefectHeaderLen = 4;
 
 // Whole length of a log page from its header: the page length field plus the
 // header. Up to 65,539: more than an allocation length can ask for.
 U32 page_total(const U8* header) { return be::get16(header + 2) + kPageHeaderLen; }
 
-// One LOG SENSE into the shared buffer; a failure is reported here, once.
-bool log_sense(int iCtrl, int16_t sTgtId, U8 ucPage, U32 uiAllocLen) {
-    if (StoreLogSense(iCtrl, sTgtId, ucPage, 0, static_cast<U16>(uiAllocLen), pstStorPassThr, &gtErrInf) == 1)
-        return true;
+// How a request ended. A failure is reported where it happens, once, but
+// for an ILLEGAL REQUEST that the caller takes as an answer.
+enum class Sent { Ok, Failed, IllegalRequest };
+
+Sent log_sense(int iCtrl, int16_t sTgtId, U8 ucPage, U8 ucSubPage, U32 uiAllocLen, bool illegalIsAnswer) {
+    const auto alloc = static_cast<U16>(uiAllocLen);
+    const int rc = ucSubPage == 0
+                       ? StoreLogSense(iCtrl, sTgtId, ucPage, 0, alloc, pstStorPassThr, &gtErrInf)
+                       : StoreLogSenseSubpage(iCtrl, sTgtId, ucPage, ucSubPage, 0, alloc, pstStorPassThr, &gtErrInf);
+    if (rc == 1) return Sent::Ok;
+    if (illegalIsAnswer && answered_sense_key(gtErrInf) == SENSE_KEY_ILLEGAL_REQUEST) return Sent::IllegalRequest;
     sas_cmnd_err(iCtrl, sTgtId, &gtErrInf);
-    return false;
+    return Sent::Failed;
 }
 
 // What a page read gave: the bytes that arrived (and are dumped), what its
@@ -38,54 +57,161 @@ struct PageAnswer {
     bool samePage = false;
 };
 
-// Reads a page in two steps: its header to learn the length, then the whole
-// page, and reports an answer that does not add up. Returns false when a
-// request failed (already reported).
-bool read_page(int iCtrl, int16_t sTgtId, U8 ucPage, PageAnswer* answer) {
+// Reads a page (a subpage when ucSubPage is not 0) in two steps: its header
+// to learn the length, then the whole page, and reports an answer that does
+// not add up.
+Sent read_page(int iCtrl, int16_t sTgtId, U8 ucPage, U8 ucSubPage, PageAnswer* answer,
+               bool illegalIsAnswer = false) {
     const U8* data = passthru_data(pstStorPassThr);
-    char what[16];
-    snprintf(what, sizeof what, "Page%02x", ucPage);
+    char what[24];
+    if (ucSubPage == 0)
+        snprintf(what, sizeof what, "Page%02x", ucPage);
+    else
+        snprintf(what, sizeof what, "Subpage%02x.%02x", ucPage, ucSubPage);
     *answer = PageAnswer{};
 
-    if (!log_sense(iCtrl, sTgtId, ucPage, kPageHeaderLen)) return false;
+    Sent sent = log_sense(iCtrl, sTgtId, ucPage, ucSubPage, kPageHeaderLen, illegalIsAnswer);
+    if (sent != Sent::Ok) return sent;
     U32 got = passthru_arrived(pstStorPassThr, kPageHeaderLen);
     if (got < kPageHeaderLen) {
         // No length to go by: what came is all there is.
         short_transfer_err(iCtrl, sTgtId, what, got, kPageHeaderLen);
         answer->arrived = got;
-        return true;
+        return Sent::Ok;
     }
     const U32 total = page_total(data);
     const U32 asked = total > kMaxAllocLen ? kMaxAllocLen : total;
     if (asked < total) length_capped_err(iCtrl, sTgtId, what, total, asked);
 
-    if (!log_sense(iCtrl, sTgtId, ucPage, asked)) return false;
+    sent = log_sense(iCtrl, sTgtId, ucPage, ucSubPage, asked, illegalIsAnswer);
+    if (sent != Sent::Ok) return sent;
     got = passthru_arrived(pstStorPassThr, asked);
     answer->arrived = got;
     if (got < kPageHeaderLen) {
         short_transfer_err(iCtrl, sTgtId, what, got, asked);
-        return true;
+        return Sent::Ok;
     }
     answer->claimed = page_total(data);
-    const U8 answered = data[0] & 0x3F;
-    answer->samePage = answered == (ucPage & 0x3F);
+    const U8 answered = data[0] & kPageCodeMask;
+    // A subpage answers with SPF set and its subpage code in byte 1.
+    answer->samePage = answered == (ucPage & kPageCodeMask) &&
+                       (ucSubPage == 0 || ((data[0] & kSpf) != 0 && data[1] == ucSubPage));
     // A length beyond what arrived is expected only where we capped it.
     const bool capped = asked < total && got == asked;
-    if (!answer->samePage || (answer->claimed > got && !capped)) {
+    if ((!answer->samePage && ucSubPage != kAllSubpages) || (answer->claimed > got && !capped)) {
         inconsistent_answer_err(iCtrl, sTgtId, ucPage, answered, answer->claimed, got);
     } else if (got < asked) {
         short_transfer_err(iCtrl, sTgtId, what, got, asked);
     }
-    return true;
+    return Sent::Ok;
+}
+
+// A failed page ends the walk only when the drive did not answer: a drive
+// that answered CHECK CONDITION for one page may well have the next, but a
+// request that never reached it (or timed out) is not worth repeating.
+bool walk_goes_on() { return answered_sense_key(gtErrInf) >= 0; }
+
+// A block's tag line, flushed before its command goes out.
+bool write_tag(const char* tag) { return fputs(tag, fpLog) >= 0 && fflush(fpLog) == 0; }
+
+// The tag of a page or subpage (subpage 0: the page of the walk).
+const char* page_tag(char (&buf)[24], U8 ucPage, U8 ucSubPage, bool subpage) {
+    if (subpage)
+        snprintf(buf, sizeof buf, "<Subpage%02x.%02x>\r\n", ucPage, ucSubPage);
+    else
+        snprintf(buf, sizeof buf, "<Page%02x>\r\n", ucPage);
+    return buf;
+}
+
+constexpr size_t kSubpageTagLen = sizeof "<Subpage00.00>\r\n" - 1;
+const char kDefectTag[] = "<Grown Defects>\r\n";
+
+// Room in the log directory for one more block of at most `bytes` bytes
+// under its tag; when there is none, space_for has said so and nothing more
+// is collected for this disk.
+bool room_for_block(int iCtrl, int16_t sTgtId, size_t tagLen, U32 bytes) {
+    char path[sizeof cLogFilePass + 32];
+    return !drive_log_path(path, sizeof path, iCtrl, sTgtId) || space_for(path, tagLen + hex_text_size(bytes));
+}
+
+// The subpages the disk lists, each under <SubpagePP.SS>. Returns
+// DUMP_COMMAND_FAILED when the walk ended early.
+int dump_subpages(int iCtrl, int16_t sTgtId) {
+    const U8* data = passthru_data(pstStorPassThr);
+    char tag[24];
+    if (!room_for_block(iCtrl, sTgtId, kSubpageTagLen, kMaxAllocLen)) return DUMP_COMMAND_FAILED;
+    PageAnswer list;
+    // A drive that refuses the list has no subpages: nothing to record.
+    if (read_page(iCtrl, sTgtId, kSupportedPages, kAllSubpages, &list, true) != Sent::Ok) return DUMP_DONE;
+    LogSubpage pairs[LOG_SUBPAGE_TABLE_SIZE];
+    const size_t count = subpage_list(data, list.arrived, pairs, LOG_SUBPAGE_TABLE_SIZE);
+    // Only the list itself goes into the file: a plain page 00h sent by a
+    // drive that ignores the subpage field is no list of subpages.
+    if (list.samePage) {
+        if (!write_tag(page_tag(tag, kSupportedPages, kAllSubpages, true))) return DUMP_WRITE_FAILED;
+        if (!hex_dump(fpLog, data, list.arrived) || fflush(fpLog) != 0) return DUMP_WRITE_FAILED;
+        interrupt_point();
+    }
+    for (size_t k = 0; k < count; ++k) {
+        if (!room_for_block(iCtrl, sTgtId, kSubpageTagLen, kMaxAllocLen)) return DUMP_COMMAND_FAILED;
+        if (!write_tag(page_tag(tag, pairs[k].page, pairs[k].subpage, true))) return DUMP_WRITE_FAILED;
+        interrupt_point();
+        PageAnswer page;
+        if (read_page(iCtrl, sTgtId, pairs[k].page, pairs[k].subpage, &page) != Sent::Ok) {
+            if (walk_goes_on()) continue;
+            return DUMP_COMMAND_FAILED;
+        }
+        if (!hex_dump(fpLog, data, page.arrived) || fflush(fpLog) != 0) return DUMP_WRITE_FAILED;
+        interrupt_point();
+    }
+    return DUMP_DONE;
+}
+
+// The header of the grown defect list under <Grown Defects>.
+int dump_grown_defects(int iCtrl, int16_t sTgtId) {
+    if (!room_for_block(iCtrl, sTgtId, sizeof kDefectTag - 1, kDefectHeaderLen)) return DUMP_COMMAND_FAILED;
+    if (!write_tag(kDefectTag)) return DUMP_WRITE_FAILED;
+    interrupt_point();
+    if (StoreReadDefect(iCtrl, sTgtId, false, true, kDefectFormatBytesFromIndex, kDefectHeaderLen, pstStorPassThr,
+                        &gtErrInf) != 1) {
+        if (answered_sense_key(gtErrInf) == SENSE_KEY_ILLEGAL_REQUEST) {
+            // A drive without the command: said once, in the block.
+            if (fputs("Not supported (ILLEGAL REQUEST)\r\n", fpLog) < 0 || fflush(fpLog) != 0)
+                return DUMP_WRITE_FAILED;
+            return DUMP_DONE;
+        }
+        sas_cmnd_err(iCtrl, sTgtId, &gtErrInf);
+        return DUMP_COMMAND_FAILED;
+    }
+    const U32 got = passthru_arrived(pstStorPassThr, kDefectHeaderLen);
+    if (got < kDefectHeaderLen) short_transfer_err(iCtrl, sTgtId, "GrownDefects", got, kDefectHeaderLen);
+    if (!hex_dump(fpLog, passthru_data(pstStorPassThr), got) || fflush(fpLog) != 0) return DUMP_WRITE_FAILED;
+    interrupt_point();
+    return DUMP_DONE;
 }
 
 }  // namespace
+
+size_t subpage_list(const U8* data, U32 got, LogSubpage* out, size_t room) {
+    if (got < kPageHeaderLen || (data[0] & (kSpf | kPageCodeMask)) != (kSpf | kSupportedPages) ||
+        data[1] != kAllSubpages)
+        return 0;
+    const U32 claimed = page_total(data);
+    const U32 end = claimed < got ? claimed : got;
+    size_t n = 0;
+    for (U32 k = kPageHeaderLen; k + 1 < end && n < room; k += 2) {
+        const U8 sub = data[k + 1];
+        if (sub == 0x00 || sub == kAllSubpages) continue;
+        out[n++] = LogSubpage{static_cast<U8>(data[k] & kPageCodeMask), sub};
+    }
+    return n;
+}
 
 int SASHddLogDumpauto(int iCtrl, int16_t sTgtId) {
     const U8* data = passthru_data(pstStorPassThr);
 
     PageAnswer list;
-    if (!read_page(iCtrl, sTgtId, kSupportedPages, &list)) return DUMP_COMMAND_FAILED;
+    if (read_page(iCtrl, sTgtId, kSupportedPages, 0, &list) != Sent::Ok) return DUMP_COMMAND_FAILED;
 
     // The list is copied out before the buffer is reused for the pages. Only
     // entries that arrived count, and another page's bytes are no list. Page
@@ -101,17 +227,32 @@ int SASHddLogDumpauto(int iCtrl, int16_t sTgtId) {
         }
     }
 
+    int result = DUMP_DONE;
+    char tag[24];
     for (size_t k = 0; k < count; ++k) {
         // The header line goes out before the request, so that a page that
         // fails is still named in the file.
-        if (fprintf(fpLog, "<Page%02x>\r\n", pages[k]) < 0 || fflush(fpLog) != 0) return DUMP_WRITE_FAILED;
+        if (!write_tag(page_tag(tag, pages[k], 0, false))) return DUMP_WRITE_FAILED;
         interrupt_point();
         PageAnswer page;
-        if (!read_page(iCtrl, sTgtId, pages[k], &page)) return DUMP_COMMAND_FAILED;
+        if (read_page(iCtrl, sTgtId, pages[k], 0, &page) != Sent::Ok) {
+            if (!walk_goes_on()) return DUMP_COMMAND_FAILED;
+            result = DUMP_COMMAND_FAILED;
+            continue;
+        }
         if (!hex_dump(fpLog, data, page.arrived) || fflush(fpLog) != 0) return DUMP_WRITE_FAILED;
         interrupt_point();
     }
-    return DUMP_DONE;
+    return result;
+}
+
+int SASHddExtLogDump(int iCtrl, int16_t sTgtId) {
+    const int subpages = dump_subpages(iCtrl, sTgtId);
+    if (subpages == DUMP_WRITE_FAILED) return subpages;
+    // Out of room: nothing more for this disk.
+    if (space_exhausted()) return DUMP_COMMAND_FAILED;
+    const int defects = dump_grown_defects(iCtrl, sTgtId);
+    return defects != DUMP_DONE ? defects : subpages;
 }
 
 int Get_SASHdd_Log(int iCtrl, int16_t sTgtId, const char* pcDevCode) {
@@ -122,9 +263,11 @@ int Get_SASHdd_Log(int iCtrl, int16_t sTgtId, const char* pcDevCode) {
         return DUMP_DONE;
     }
     int result = SASHddLogDumpauto(iCtrl, sTgtId);
-    // The internal log is worth having even when a log page failed, but not
-    // when the file can no longer be written.
-    if (result != DUMP_WRITE_FAILED && Chk_RQ50_HDD(pcDevCode) == 0 && iInternalLogFlg == 1) {
+    // The extended blocks and the internal log are worth having even when a
+    // log page failed, but not when the file can no longer be written; the
+    // internal log stays last.
+    if (result != DUMP_WRITE_FAILED && iExtendedFlg == 1) result = SASHddExtLogDump(iCtrl, sTgtId);
+    if (result != DUMP_WRITE_FAILED && !space_exhausted() && Chk_RQ50_HDD(pcDevCode) == 0 && iInternalLogFlg == 1) {
         result = RQ50LogDump(iCtrl, sTgtId);
     }
     Mem_Free();

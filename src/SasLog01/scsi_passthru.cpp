@@ -143,6 +143,18 @@ int StoreLogSense(int iCtrl, int16_t sTgtId, U8 ucPageCode, U16 usParamPtr, U16 
                 ptStorPassThr, ptErrInfo);
 }
 
+int StoreLogSenseSubpage(int iCtrl, int16_t sTgtId, U8 ucPageCode, U8 ucSubPage, U16 usParamPtr, U16 usAllocLen,
+                         SCSI_PASSTHRU_T* ptStorPassThr, ERRINFO* ptErrInfo) {
+    return send(iCtrl, sTgtId, cdb::log_sense_subpage(ucPageCode, ucSubPage, usParamPtr, usAllocLen), usAllocLen,
+                kDirIn, kTimeOut, ptStorPassThr, ptErrInfo);
+}
+
+int StoreReadDefect(int iCtrl, int16_t sTgtId, bool bPList, bool bGList, U8 ucFormat, U16 usAllocLen,
+                    SCSI_PASSTHRU_T* ptStorPassThr, ERRINFO* ptErrInfo) {
+    return send(iCtrl, sTgtId, cdb::read_defect_data10(bPList, bGList, ucFormat, usAllocLen), usAllocLen, kDirIn,
+                kTimeOut, ptStorPassThr, ptErrInfo);
+}
+
 int StorRequestInternalLog(int iCtrl, int16_t sTgtId, U8 ucLogType, int32_t iBufOffset, int32_t iLen,
                            SCSI_PASSTHRU_T* ptStorPassThr, ERRINFO* ptErrInfo) {
     return send(iCtrl, sTgtId, cdb::internal_log(ucLogType, static_cast<U32>(iBufOffset), static_cast<U32>(iLen)),

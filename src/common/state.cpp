@@ -13,6 +13,7 @@ int iCommandFlg = 0;
 int iLogPassFlg = 0;
 int iTmpPassFlg = 0;
 int iInternalLogFlg = 0;
+int iExtendedFlg = 0;
 
 char cLogFilePass[256];
 char cTmpFilePass[256];

@@ -92,6 +92,12 @@ TEST(ErrorLogRecords, EveryReporterIsReadBackWithItsFields) {
          "MA0105.log"},
         {"short_transfer", [] { short_transfer_err(1, 5, "Section01", 100, 1048579); },
          {{"controller", 1}, {"target", 5}, {"what", "Section01"}, {"arrived", 100}, {"asked", 1048579}}, "MA0105.log"},
+        // The names of the extended collection's blocks (-e).
+        {"short_transfer", [] { short_transfer_err(1, 5, "GplLog11.0000", 100, 512); },
+         {{"controller", 1}, {"target", 5}, {"what", "GplLog11.0000"}, {"arrived", 100}, {"asked", 512}}, "MA0105.log"},
+        {"length_capped", [] { length_capped_err(1, 5, "Subpage15.01", 65539, 65535); },
+         {{"controller", 1}, {"target", 5}, {"what", "Subpage15.01"}, {"needed", 65539}, {"asked", 65535}},
+         "MA0105.log"},
         {"length_capped", [] { length_capped_err(1, 5, "Page30", 65536, 65535); },
          {{"controller", 1}, {"target", 5}, {"what", "Page30"}, {"needed", 65536}, {"asked", 65535}}, "MA0105.log"},
         {"space_reserve", [&] { space_reserve_err(drive.c_str(), 312521, 102400, 1073741824); },

@@ -174,9 +174,10 @@ TEST_P(Drive, ScanWritesEverySasDisk) {
     }
 }
 
-// A failed LOG SENSE ends the page walk (the failed page's header line
-// stays), the internal log still follows; a failed internal-log read leaves
-// the sections before it complete. The detail line goes to the error log
+// A failed LOG SENSE leaves the failed page's header line; a page the
+// drive answered with CHECK CONDITION is passed over and the walk goes on,
+// a request the library rejected ends it; the internal log still follows.
+// A failed internal-log read leaves the sections before it complete. The detail line goes to the error log
 // only in a run without arguments; the console shows the short red line.
 TEST_P(Drive, FailedCommandsAreReported) {
     struct Row {
@@ -191,13 +192,17 @@ TEST_P(Drive, FailedCommandsAreReported) {
     const std::string pages_ok = page_block("02", bytes_of(P02));
     const std::string logsense_fault = "fault 0 0 logsense:2f code 0x4 sense \"70 00 05 00 00 00 00 0a 00 00 00 00 24 00\"\n";
     const std::string internal_fault = "fault 0 0 internal:4 code 0x10 sense \"70 00 04 00 00 00 00 0a 00 00 00 00 44 00\"\n";
-    const std::string ls_file = pages_ok + "<Page2f>\r\n" + sections();
+    const std::string rejected_fault = "fault 0 0 logsense:2f code 0x800b status 0\n";
+    const std::string ls_file = pages_ok + "<Page2f>\r\n" + page_block("0d", bytes_of(P0D)) + sections();
+    const std::string rj_file = pages_ok + "<Page2f>\r\n" + sections();
+    const std::string rj_record = scsi_detail(0, 0, bytes_of("4d 00 6f 00 00 00 00 00 04 00"), 0x800b, {});
     const std::string in_file = pages_ok + page_block("2f", bytes_of(P2F)) + page_block("0d", bytes_of(P0D)) + sections(2);
     const std::string ls_record = scsi_detail(0, 0, bytes_of("4d 00 6f 00 00 00 00 00 04 00"), 4, sense1);
     const std::string in_record = scsi_detail(0, 0, bytes_of("fe 04 00 00 00 00 00 00 04 00"), 0x10, sense2);
     const std::vector<Row> rows = {
         {"logsense", false, logsense_fault, ls_file, ls_record},
         {"logsense-args", true, logsense_fault, ls_file, ""},
+        {"logsense-rejected", false, rejected_fault, rj_file, rj_record},
         {"internal", false, internal_fault, in_file, in_record},
         {"internal-args", true, internal_fault, in_file, ""},
     };
@@ -298,8 +303,9 @@ TEST_P(Drive, DriveLogThatCannotBeWritten) {
 
 // The reserve of the log directory's file system (5%, at most 1 GiB) is
 // never written into: an internal-log section whose text would cut into it
-// is not read, a drive log is not started without room, and every later
-// drive log is skipped; the controller logs still follow.
+// is not read, nor (with -e) a block of subpages, a drive log is not
+// started without room, and every later drive log is skipped; the
+// controller logs still follow.
 TEST_P(Drive, SpaceReserve) {
     struct Row {
         const char* name;
@@ -308,6 +314,7 @@ TEST_P(Drive, SpaceReserve) {
         std::string first;    // MA0000.log after its identity lines
         std::string records;  // drive part of the reserve records
         std::string statvfs = "";  // "TOTAL FREE" bytes that statvfs() tells instead
+        bool extended = false;     // -e, and the disk has a subpage
     };
     const std::string d = "/o_tmp/small";
     const std::vector<Row> rows = {
@@ -323,6 +330,10 @@ TEST_P(Drive, SpaceReserve) {
         {"100-gib", "", true, page_block("02", bytes_of(P02)) + sections(1),
          " Space Reserve(" + d + "/MA0000.log: 312521 bytes needed, N free, 1073741824 kept)\n",
          "107374182400 1073844224"},
+        // The list of subpages may hold 65,535 bytes: a tag and 204,797 characters.
+        {"subpages", "", true, page_block("02", bytes_of(P02)),
+         " Space Reserve(" + d + "/MA0000.log: 204813 bytes needed, N free, 536870912 kept)\n",
+         "10737418240 536973312", true},
     };
     for (auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -333,10 +344,12 @@ TEST_P(Drive, SpaceReserve) {
             "controller 0\n"
             "device 0 0 sas vendor \"ACME    \" product \"DSK KZA4036TX   \" rev \"A1B2\" serial \"KZSER000000000000001\"\n"
             "page 0 0 0x00 \"00 00 00 01 02\"\npage 0 0 0x02 \"" + P02 + "\"\n"
-            "internal 0 0 1 3\ninternal 0 0 2 100000\ninternal 0 0 4 3\ninternal 0 0 8 3\n"
+            "internal 0 0 1 3\ninternal 0 0 2 100000\ninternal 0 0 4 3\ninternal 0 0 8 3\n" +
+            std::string(row.extended ? "subpage 0 0 0x0d 0x01 \"4d 01 00 00\"\n" : "") +
             "device 0 1 sas vendor \"ACMEDRV \" product \"DK300SA0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n");
         RunOptions o;
         if (row.args) o.args = {"-o", dir};
+        if (row.extended) o.args.push_back("-e");
         if (!row.size.empty()) o.tmpfs = {{dir, row.size}};
         if (!row.statvfs.empty()) o.env = {{"STATVFS_SHIM", row.statvfs}};
         const std::string where = row.size.empty() ? dir : c->tmpfs_copy(0);

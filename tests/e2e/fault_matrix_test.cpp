@@ -83,11 +83,15 @@ DiskPart disk_part(int id, const DiskFault& f) {
     p.console = disk(id).saving();
     std::string log = disk(id).identity();
     // Log pages: requests 2k (header) and 2k+1 (whole page) read kPages[k].
+    // A page the drive answered with CHECK CONDITION (sense data) is left
+    // empty and the walk goes on; a failure without an answer ends it.
     const int pageFail = f.cmd == Cmd::LogSense ? f.index : 1000;
-    for (size_t k = 1; k < kPages.size() && static_cast<int>(2 * k) <= pageFail; ++k) {
+    const bool goesOn = !f.sense.empty() && pageFail >= 2;  // not when the list itself failed
+    for (size_t k = 1; k < kPages.size() && (goesOn || static_cast<int>(2 * k) <= pageFail); ++k) {
         snprintf(b, sizeof b, "<Page%02x>\r\n", kPages[k].code);
         log += b;
-        if (static_cast<int>(2 * k + 1) < pageFail) log += hex_lines(bytes_of(kPages[k].hex));
+        if (static_cast<int>(2 * k + 1) < pageFail || static_cast<int>(k) != pageFail / 2)
+            log += hex_lines(bytes_of(kPages[k].hex));
     }
     const int secFail = f.cmd == Cmd::Internal ? f.index : 1000;
     for (size_t k = 0; k < kSectionLens.size() && static_cast<int>(2 * k + 1) < secFail; ++k)

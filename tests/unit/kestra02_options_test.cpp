@@ -31,6 +31,7 @@ struct OptionCase {
     int tmpFlag;
     std::string tmp, lib, cli;
     int internal;
+    int extended = 0;
 };
 
 std::string at(std::string s, const std::string& base) {
@@ -53,6 +54,13 @@ TEST(Options, Table) {
         {"a plain word", {"now"}, "", 1, 0, D, 0, "", L, C, 1},
         {"an unlisted option", {"-x"}, "", 1, 0, D, 0, "", L, C, 1},
         {"-n", {"-n"}, "", 1, 0, D, 0, "", L, C, 0},
+        // -e alone keeps the full run; beside anything else it does not.
+        {"-e", {"-e"}, "", 0, 0, D, 0, "", L, C, 1, 1},
+        {"-e twice", {"-e", "-ee"}, "", 0, 0, D, 0, "", L, C, 1, 1},
+        {"-e and -n", {"-e", "-n"}, "", 1, 0, D, 0, "", L, C, 0, 1},
+        {"-en", {"-en"}, "", 1, 0, D, 0, "", L, C, 0, 1},
+        {"-e and a word", {"-e", "now"}, "", 1, 0, D, 0, "", L, C, 1, 1},
+        {"-e as a value", {"-c", "-e"}, "", 1, 0, D, 0, "", L, "-e", 1, 0},
         {"-o with a trailing slash", {"-o", "@/log/"}, "", 1, 1, "@/log", 0, "", L, C, 1},
         {"only one slash goes", {"-o", "@/log//"}, "", 1, 1, "@/log/", 0, "", L, C, 1},
         {"-o /", {"-o", "/"}, "", 1, 1, "", 0, "", L, C, 1},
@@ -90,7 +98,9 @@ TEST(Options, Table) {
         EXPECT_EQ(cLibFileName, c.lib) << c.name;
         EXPECT_EQ(cRaidCliName, c.cli) << c.name;
         EXPECT_EQ(iInternalLogFlg, c.internal) << c.name;
+        EXPECT_EQ(iExtendedFlg, c.extended) << c.name;
     }
+    iExtendedFlg = 0;
     EXPECT_TRUE(exists(base + "/new/my logs"));
     EXPECT_FALSE(exists(base + "/new/my"));
     EXPECT_FALSE(exists(base + "/pwned"));

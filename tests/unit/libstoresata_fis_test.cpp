@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "atafis.h"
@@ -68,6 +69,12 @@ const BuilderCase kBuilderCases[] = {
     {"count above bit 15", ReadSectorExtCom(0, 0x12345), "27 80 24 00 00 00 00 e0 00 00 00 00 45 23 00 00 00 00 00 00"},
     {"count of -1", RVerifySectorExtCom(0, -1), "27 80 42 00 00 00 00 e0 00 00 00 00 ff ff 00 00 00 00 00 00"},
     {"write dma", WriteDmaExtCom(0x0000FFFFFFFFFFFF, 0xFFFF), "27 80 35 00 ff ff ff e0 ff ff ff 00 ff ff 00 00 00 00 00 00"},
+    // Log address in LBA 7:0 beside the SMART signature, sectors in Count.
+    {"smart read log", SmartReadLogCom(0x06, 1), "27 80 b0 d5 06 4f c2 a0 00 00 00 00 01 00 00 00 00 00 00 00"},
+    {"smart read log, 64 sectors", SmartReadLogCom(0xA1, 64), "27 80 b0 d5 a1 4f c2 a0 00 00 00 00 40 00 00 00 00 00 00 00"},
+    // Page 15:8 in LBA 39:32, page 7:0 in LBA 15:8; nothing in LBA 23:16 or 47:40.
+    {"read log ext", ReadLogExtCom(0x04, 0x0105, 2), "27 80 2f 00 04 05 00 e0 00 01 00 00 02 00 00 00 00 00 00 00"},
+    {"read log ext, all ones", ReadLogExtCom(0xFF, 0xFFFF, 0xFFFF), "27 80 2f 00 ff ff 00 e0 00 ff 00 00 ff ff 00 00 00 00 00 00"},
 };
 
 TEST(SataFis, BuildersLayOutTheirCommands) {
@@ -119,6 +126,34 @@ const SmartCase kSmartCases[] = {
     {0xD6, 1, 0x12}, {0xD7, -1, 0xFFFFFFFF}, {0xC0, -1, 0xFFFFFFFF}, {0xE0, -1, 0xFFFFFFFF},
     {0xCF, -1, 0xFFFFFFFF}, {0xDC, -1, 0xFFFFFFFF}, {0x00, -1, 0xFFFFFFFF}, {0xFF, -1, 0xFFFFFFFF},
 };
+
+// The verdict of SMART RETURN STATUS from the response FIS's LBA 15:8 and
+// 23:16 (bytes 5 and 6); every other byte plays no part.
+TEST(SataFis, SmartStatusComesFromLbaMidAndHigh) {
+    struct Case {
+        U8 at5, at6, around;
+        SmartVerdict verdict;
+    };
+    const Case cases[] = {
+        {0x4F, 0xC2, 0x00, SmartVerdict::Passed},
+        {0xF4, 0x2C, 0x00, SmartVerdict::ThresholdExceeded},
+        {0x4F, 0xC2, 0xF4, SmartVerdict::Passed},
+        {0x4F, 0x2C, 0x00, SmartVerdict::Unknown},
+        {0xF4, 0xC2, 0x00, SmartVerdict::Unknown},
+        {0xC2, 0x4F, 0x00, SmartVerdict::Unknown},
+        {0x00, 0x00, 0x00, SmartVerdict::Unknown},
+    };
+    for (const Case& c : cases) {
+        U8 fis[20];
+        std::memset(fis, c.around, sizeof fis);
+        fis[5] = c.at5;
+        fis[6] = c.at6;
+        const SmartStatus s = smart_status(fis);
+        EXPECT_EQ(s.verdict, c.verdict) << std::hex << int{c.at5} << " " << int{c.at6};
+        EXPECT_EQ(s.lbaMid, c.at5);
+        EXPECT_EQ(s.lbaHigh, c.at6);
+    }
+}
 
 TEST(SataFis, SmartSubCommandChoosesDirectionAndProtocol) {
     for (const SmartCase& c : kSmartCases) {

@@ -90,6 +90,12 @@ const SendCase kSendCases[] = {
     {"read verify", [](auto* p, auto* e) { return StoreRVSector_Ext(0, 5, 0x123456789ABC, 4096, 8, p, e); },
      "ctrl=0 ref=0500000000000000 param=0000000000000000 rsv0=0000 rsv1=0 size=60 tgt=5 dir=0 timeout=10 "
      "flags=00000010 resplen=20 datalen=0 fis=27804200bc9a78e0563412000800000000000000 rc=0"},
+    {"smart read log", [](auto* p, auto* e) { return StoreSmartReadLog(0, 5, 0x06, 1, p, e); },
+     "ctrl=0 ref=0500000000000000 param=0000000000000000 rsv0=0000 rsv1=0 size=572 tgt=5 dir=2 timeout=10 "
+     "flags=00000011 resplen=20 datalen=512 fis=2780b0d5064fc2a0000000000100000000000000 rc=0"},
+    {"read log ext", [](auto* p, auto* e) { return StoreReadLogExt(0, 5, 0x04, 0x0001, 2, p, e); },
+     "ctrl=0 ref=0500000000000000 param=0000000000000000 rsv0=0000 rsv1=0 size=1084 tgt=5 dir=2 timeout=10 "
+     "flags=00000011 resplen=20 datalen=1024 fis=27802f00040100e0000000000200000000000000 rc=0"},
     {"target id above 255", [](auto* p, auto* e) { return StoreSmart(0, 261, 0xD8, 0, p, e); },
      "ctrl=0 ref=0501000000000000 param=0000000000000000 rsv0=0000 rsv1=0 size=60 tgt=5 dir=0 timeout=10 "
      "flags=00000010 resplen=20 datalen=0 fis=2780b0d8004fc2a0000000000000000000000000 rc=0"},
@@ -168,6 +174,22 @@ TEST_F(SataStp, ErrInfoDescribesTheLastCommand) {
         EXPECT_EQ(std::memcmp(err_.usAtaCom, sent.data(), 20), 0) << c.fault;
         EXPECT_EQ(std::memcmp(err_.ucfisResBuff, response(), 20), 0) << c.fault;
     }
+}
+
+// A library that accepts a command and writes nothing: what the drive did
+// not send reads as zeros, never as the answer of the command before.
+int writes_nothing(SL_LIB_CMD_PARAM_T*) { return 0; }
+
+TEST_F(SataStp, WhatIsNotWrittenReadsAsZeros) {
+    std::memset(response(), 0xFF, 20);
+    std::memset(data(), 0xEE, 1024);
+    ProcessLibCommandF = writes_nothing;
+    EXPECT_EQ(StoreSmart(0, 5, 0xDA, 0, stp(), &err_), 1);
+    EXPECT_TRUE(zero(response(), 20));
+    EXPECT_EQ(smart_status(response()).verdict, SmartVerdict::Unknown);
+    EXPECT_EQ(StoreReadLogExt(0, 5, 0x04, 0, 1, stp(), &err_), 1);
+    EXPECT_TRUE(zero(data(), 512));
+    EXPECT_EQ(data()[512], 0xEE);  // beyond the transfer: not the command's
 }
 
 }  // namespace

@@ -192,26 +192,51 @@ TEST_F(DriveLog, ALongPageListKeepsTheEntriesThatFit) {
     for (const auto& line : t) EXPECT_EQ(line.find("cdb=4d004d"), std::string::npos) << line;
 }
 
-TEST_F(DriveLog, AFailedLogSenseLeavesItsHeaderLineAndEndsTheWalk) {
-    std::string console = scan(std::string("controller 0 count 2\n") + kDisk + kPages +
-                                   "page 0 0 0x0d \"0d 00 00 00\"\n"
-                                   "fault 0 0 logsense:2f code 4 sense \"70 00 05 00 00 00 00 0a 00 00 00 00 24\"\n"
-                                   "device 0 1 sas serial NEXT\n",
-                               1);
-    EXPECT_EQ(drive_log("MA0000.log"),
-              "Device code   : ORBITEK DSK109060SAS600 A440\r\n"
-              "Serial number : KZG1ABCD            \r\n"
-              "<Page02>\r\n"
-              " 02 00 00 0c 00 00 80 08 00 00 00 00 00 00 12 34\r\n"
-              "<Page2f>\r\n");
-    EXPECT_EQ(error_log(),
-              "H00T00 Command error , 4d 00 6f 00 00 00 00 00 04 00 , 00000004, "
-              "70 00 05 00 00 00 00 0a 00 00 00 00 24 00 00 00 00 00 00 00 \r\n");
-    EXPECT_EQ(console, std::string(kSaving) + kRedHdd + "Controller 0/ Target 1 : HardDisk Log saving...\n");
-    // Page 0d, listed after the failed page, is never asked for; the next
-    // disk is.
-    for (const auto& line : sim::trace()) EXPECT_EQ(line.find("tgt=0 one=1 zero=0 dir=2 timeout=10 cdblen=10 cdb=4d004d"), std::string::npos);
-    EXPECT_TRUE(sastest::exists(log_dir() + "/MA0001.log"));
+// A failed LOG SENSE leaves its header line and is reported. A drive that
+// answered CHECK CONDITION (sense data) goes on with the next page; a
+// request that got no answer (rejected, no sense data) ends the walk.
+TEST_F(DriveLog, AFailedLogSenseEndsTheWalkOnlyWithoutAnAnswer) {
+    struct Row {
+        const char* name;
+        const char* fault;  // on page 2f
+        const char* sense;  // in the record
+        bool goesOn;
+    };
+    const char* kSense = "70 00 05 00 00 00 00 0a 00 00 00 00 24 00 00 00 00 00 00 00";
+    const char* kNone = "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00";
+    const Row rows[] = {
+        {"check condition", "code 4 sense \"70 00 05 00 00 00 00 0a 00 00 00 00 24\"", kSense, true},
+        {"descriptor sense", "code 4 sense \"72 05 24 00\"", "72 05 24 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00",
+         true},
+        {"rejected", "code 4 status 0 sense \"70 00 05 00 00 00 00 0a 00 00 00 00 24\"", kSense, false},
+        {"no sense data", "code 4", kNone, false},
+    };
+    for (const Row& row : rows) {
+        gfpErrLog = freopen(errPath.c_str(), "w", gfpErrLog);
+        std::string console = scan(std::string("controller 0 count 2\n") + kDisk + kPages +
+                                       "page 0 0 0x0d \"0d 00 00 00\"\n"
+                                       "fault 0 0 logsense:2f " + row.fault + "\n"
+                                       "device 0 1 sas serial NEXT\n",
+                                   1);
+        EXPECT_EQ(drive_log("MA0000.log"),
+                  std::string("Device code   : ORBITEK DSK109060SAS600 A440\r\n"
+                              "Serial number : KZG1ABCD            \r\n"
+                              "<Page02>\r\n"
+                              " 02 00 00 0c 00 00 80 08 00 00 00 00 00 00 12 34\r\n"
+                              "<Page2f>\r\n") +
+                      (row.goesOn ? "<Page0d>\r\n 0d 00 00 00\r\n" : ""))
+            << row.name;
+        EXPECT_EQ(error_log(), "H00T00 Command error , 4d 00 6f 00 00 00 00 00 04 00 , 00000004, " +
+                                   std::string(row.sense) + " \r\n")
+            << row.name;
+        EXPECT_EQ(console, std::string(kSaving) + kRedHdd + "Controller 0/ Target 1 : HardDisk Log saving...\n")
+            << row.name;
+        size_t asked = 0;
+        for (const auto& line : sim::trace())
+            asked += line.find("tgt=0 one=1 zero=0 dir=2 timeout=10 cdblen=10 cdb=4d004d") != std::string::npos;
+        EXPECT_EQ(asked, row.goesOn ? 2u : 0u) << row.name;
+        EXPECT_TRUE(sastest::exists(log_dir() + "/MA0001.log")) << row.name;
+    }
 }
 
 TEST_F(DriveLog, AFailedSupportedPagesListLeavesTheIdentityOnly) {
@@ -278,6 +303,44 @@ TEST_F(DriveLog, AnInterruptDuringALogSenseLeavesAClosedPartialLog) {
               "<Page02>\r\n"
               " 02 00 00 0c 00 00 80 08 00 00 00 00 00 00 12 34\r\n"
               "<Page2f>\r\n");
+}
+
+// The pairs read from the answer to LOG SENSE 00h/FFh: those with a real
+// subpage, within what arrived and what the header claims; a plain page
+// 00h (SPF clear) or another page gives none.
+TEST(SubpageList, PairsWithinTheAnswer) {
+    const std::string list = "40 ff 00 0a 00 00 00 ff 0d 00 0d 01 15 01";
+    struct Row {
+        const char* name;
+        std::string answer;
+        U32 got;  // 0: all of it
+        std::string want;
+    };
+    const Row rows[] = {
+        {"the list", list, 0, "0d.01 15.01 "},
+        {"the header claims less", "40 ff 00 08 00 00 00 ff 0d 00 0d 01 15 01", 0, "0d.01 "},
+        {"cut short", list, 11, ""},
+        {"a pair cut in half", list, 13, "0d.01 "},
+        {"page bits above 5 dropped", "40 ff 00 02 cd 02", 0, "0d.02 "},
+        {"spf clear", "00 ff 00 0a 00 00 00 ff 0d 00 0d 01 15 01", 0, ""},
+        {"another subpage", "40 01 00 02 0d 01", 0, ""},
+        {"another page", "4d ff 00 02 0d 01", 0, ""},
+        {"header only", "40 ff 00 00", 0, ""},
+        {"less than a header", "40 ff 00", 0, ""},
+    };
+    for (const Row& r : rows) {
+        std::vector<U8> b;
+        for (size_t i = 0; i + 1 < r.answer.size(); i += 3) b.push_back(static_cast<U8>(std::stoi(r.answer.substr(i, 2), nullptr, 16)));
+        LogSubpage out[LOG_SUBPAGE_TABLE_SIZE];
+        const size_t n = subpage_list(b.data(), r.got ? r.got : static_cast<U32>(b.size()), out, LOG_SUBPAGE_TABLE_SIZE);
+        std::string got;
+        char t[8];
+        for (size_t k = 0; k < n; ++k) {
+            snprintf(t, sizeof t, "%02x.%02x ", out[k].page, out[k].subpage);
+            got += t;
+        }
+        EXPECT_EQ(got, r.want) << r.name;
+    }
 }
 
 }  // namespace

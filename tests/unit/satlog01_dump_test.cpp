@@ -10,6 +10,7 @@
 #include "Kestra02.h"
 #include "KstErr01.h"
 #include "SatLog01.h"
+#include "ata_logs.h"
 #include "libstoresata.h"
 #include "sim.h"
 
@@ -172,6 +173,82 @@ TEST_F(SataDump, AllocationFailureSendsNothing) {
     EXPECT_EQ(contents(gfpErrLog), " Memory Allocation Error\n");
     EXPECT_EQ(contents(fpLog), "");
     EXPECT_EQ(pstStorPassThrStp, nullptr);
+}
+
+// The readers of what a SATA drive answers, each on a valid answer and on
+// the same answer with one field changed or cut short.
+std::vector<U8> words(std::initializer_list<std::pair<size_t, U16>> set) {
+    std::vector<U8> b(512, 0);
+    for (auto [w, v] : set) {
+        b[2 * w] = static_cast<U8>(v);
+        b[2 * w + 1] = static_cast<U8>(v >> 8);
+    }
+    return b;
+}
+
+// An ATA string from word `first` on: two characters a word, the first in
+// the high byte.
+void put_ata(std::vector<U8>& b, size_t first, const std::string& text) {
+    for (size_t i = 0; i < text.size(); ++i) b[2 * first + (i ^ 1u)] = static_cast<U8>(text[i]);
+}
+
+std::string identity_of(const std::vector<U8>& id, U32 got) {
+    char code[64], serial[32];
+    ata_identity(id.data(), got, code, serial);
+    return std::string(code) + "|" + serial;
+}
+
+std::string pages_of(const std::vector<U8>& page0, U32 got) {
+    U8 out[4];
+    std::string s;
+    for (size_t k = 0, n = ata_statistics_pages(page0.data(), got, out, sizeof out); k < n; ++k)
+        s += std::to_string(out[k]) + " ";
+    return s;
+}
+
+TEST(AtaLogs, ReadersTakeOnlyWhatArrived) {
+    std::vector<U8> id(512, 0);
+    put_ata(id, 10, "SER-0042            ");
+    put_ata(id, 23, "FW01    ");
+    put_ata(id, 27, "OKAPI ZX2000                            ");
+    std::vector<U8> cut = id;
+    cut[2 * 27 + 4] = 0;  // the sixth character of the model (a word holds them swapped)
+    std::vector<U8> stats = words({});
+    stats[8] = 4;
+    stats[9] = 0x00, stats[10] = 0x01, stats[11] = 0x05, stats[12] = 0x07;
+    std::vector<U8> zeros = stats;
+    zeros[11] = 0x00;
+    struct Row {
+        const char* name;
+        std::string got, want;
+    };
+    const std::string model = "OKAPI ZX2000                            ";
+    const Row rows[] = {
+        {"identity", identity_of(id, 512), model + "FW01    |SER-0042            "},
+        {"identity cut at a zero byte", identity_of(cut, 512), "OKAPIFW01    |SER-0042            "},
+        {"identity of a short answer", identity_of(id, 50), "FW01|SER-0042            "},
+        {"identity cut inside the serial", identity_of(id, 25), "|SER-"},
+        {"gpl in word 84", std::to_string(ata_gpl_supported(words({{84, 0x4020}}).data(), 512)), "1"},
+        {"gpl in word 87", std::to_string(ata_gpl_supported(words({{87, 0x4020}}).data(), 512)), "1"},
+        {"gpl, word not valid", std::to_string(ata_gpl_supported(words({{84, 0x0020}}).data(), 512)), "0"},
+        {"gpl, word all ones", std::to_string(ata_gpl_supported(words({{84, 0xFFFF}}).data(), 512)), "0"},
+        {"gpl, bit 5 clear", std::to_string(ata_gpl_supported(words({{84, 0x4000}}).data(), 512)), "0"},
+        {"gpl, word 84 not arrived", std::to_string(ata_gpl_supported(words({{84, 0x4020}}).data(), 168)), "0"},
+        {"directory", std::to_string(ata_log_pages(words({{4, 8}}).data(), 512, 4)), "8"},
+        {"directory, 16 bits", std::to_string(ata_log_pages(words({{0x11, 0x0103}}).data(), 512, 0x11)), "259"},
+        {"directory, its own version", std::to_string(ata_log_pages(words({{0, 1}}).data(), 512, 0)), "0"},
+        {"directory, another log", std::to_string(ata_log_pages(words({{4, 8}}).data(), 512, 6)), "0"},
+        {"directory, not arrived", std::to_string(ata_log_pages(words({{4, 8}}).data(), 8, 4)), "0"},
+        {"statistics list", pages_of(stats, 512), "1 5 7 "},
+        {"statistics list, cut", pages_of(stats, 11), "1 "},
+        {"statistics list, page 0 again", pages_of(zeros, 512), "1 7 "},
+        {"newest of none", std::to_string(ata_newest_page(words({{1, 0}}).data(), 512, 19)), "0"},
+        {"newest on page 0", std::to_string(ata_newest_page(words({{1, 19}}).data(), 512, 19)), "0"},
+        {"newest on page 1", std::to_string(ata_newest_page(words({{1, 20}}).data(), 512, 19)), "1"},
+        {"newest, 4 a page", std::to_string(ata_newest_page(words({{1, 0xFFFF}}).data(), 512, 4)), "16383"},
+        {"newest, index not arrived", std::to_string(ata_newest_page(words({{1, 20}}).data(), 2, 19)), "0"},
+    };
+    for (const Row& r : rows) EXPECT_EQ(r.got, r.want) << r.name;
 }
 
 }  // namespace

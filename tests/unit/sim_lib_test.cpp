@@ -293,6 +293,53 @@ TEST(SimLib, AtaErrorsShowInTheResponseFis) {
     EXPECT_NE(sas.send(), 0);
 }
 
+// SMART READ LOG, READ LOG EXT and RETURN STATUS answer from the scenario;
+// a log the drive does not keep, pages beyond its end and READ LOG EXT to a
+// drive without general-purpose logs abort like a drive.
+TEST(SimLib, AtaLogsAndStatusAnswerFromTheScenario) {
+    sim::load_scenario(std::string(kDisks) +
+                       "smart-log 0 2 6 \"01 02\"\ngpl-log 0 2 4 \"04 05\"\n"
+                       "device 0 4 sata gpl no\nsmart-status 0 4 failed\n");
+    auto read_log = [](U8 address, U8 count) {
+        return std::vector<U8>{0x27, 0x80, 0xB0, 0xD5, address, 0x4F, 0xC2, 0xA0, 0, 0, 0, 0, count};
+    };
+    auto read_log_ext = [](U8 address, U16 page, U8 count) {
+        return std::vector<U8>{0x27, 0x80, 0x2F, 0, address, static_cast<U8>(page), 0, 0xE0,
+                               0, static_cast<U8>(page >> 8), 0, 0, count};
+    };
+    const struct {
+        const char* name;
+        U16 id;
+        std::vector<U8> fis;
+        U32 dataLen;
+        U8 status, error;
+        std::vector<U8> want;  // the data's first bytes, or response bytes 5..6 without data
+    } cases[] = {
+        {"smart log", 2, read_log(0x06, 1), 512, 0x50, 0, {0x01, 0x02, 0x00}},
+        {"smart directory", 2, read_log(0x00, 1), 512, 0x50, 0, {0x01, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0}},
+        {"smart log not kept", 2, read_log(0x01, 1), 512, 0x51, 0x04, {}},
+        {"smart log beyond its end", 2, read_log(0x06, 2), 1024, 0x51, 0x04, {}},
+        {"gpl log", 2, read_log_ext(0x04, 0, 1), 512, 0x50, 0, {0x04, 0x05, 0x00}},
+        {"gpl directory", 2, read_log_ext(0x00, 0, 1), 512, 0x50, 0, {0x01, 0, 0, 0, 0, 0, 0, 0, 1, 0}},
+        {"gpl page beyond its end", 2, read_log_ext(0x04, 0x100, 1), 512, 0x51, 0x04, {}},
+        {"gpl log not kept", 2, read_log_ext(0x03, 0, 1), 512, 0x51, 0x04, {}},
+        {"no general-purpose logs", 4, read_log_ext(0x00, 0, 1), 512, 0x51, 0x04, {}},
+        {"status passed", 2, smart_fis(0xDA), 0, 0x50, 0, {0x4F, 0xC2}},
+        {"status failed", 4, smart_fis(0xDA), 0, 0x50, 0, {0xF4, 0x2C}},
+    };
+    for (const auto& c : cases) {
+        Stp r(0, c.id, c.fis, c.dataLen, c.dataLen ? 2 : 0, c.dataLen ? 0x11 : 0x10);
+        ASSERT_EQ(r.send(), 0) << c.name;
+        EXPECT_EQ(r.response()[2], c.status) << c.name;
+        EXPECT_EQ(r.response()[3], c.error) << c.name;
+        const U8* got = c.dataLen && c.status == 0x50 ? r.data() : r.response() + 5;
+        if (c.status == 0x51) {
+            EXPECT_EQ(r.data()[0], kGuard) << c.name;  // nothing sent with the abort
+        }
+        EXPECT_EQ(std::vector<U8>(got, got + c.want.size()), c.want) << c.name;
+    }
+}
+
 TEST(SimLib, WrittenBlocksReadBack) {
     sim::load_scenario(kDisks);
     Stp write(0, 2, {0x27, 0x80, 0x34, 0, 0x10, 0, 0, 0xE0, 0, 0, 0, 0, 2}, 1024, 1, 0x12);

@@ -57,10 +57,26 @@ TEST(SimScenario, RefusesWhatItDoesNotUnderstandNamingTheLine) {
         {"fault 0 1 inquiry nth 0 code 4", "out of range"},
         {"fault 0 1 inquiry code 4 ms 5", "unknown key"},
         {"fault 0 1 inquiry code 4 sense \"" + std::string(66, '0') + "\"", "longer than 32"},
-        {"ata-error 0 1 inquiry error 4 status 0x51", "stp, stp:CMD or smart:SUB only"},
+        {"ata-error 0 1 inquiry error 4 status 0x51", "STP commands only"},
         {"ata-error 0 1 stp error 4", "missing error or status"},
         {"delay 0 1 stp", "missing ms"},
-        {"transfer 0 1 stp bytes 4", "SCSI commands only"},
+        {"transfer 0 1 pdinfo bytes 4", "SCSI and STP commands only"},
+        {"transfer 0 1 gpl:04 page 2", "SCSI commands only"},
+        {"fault 0 1 logsense:0d.00 code 4", "subpage 00"},
+        {"fault 0 1 gpl:100 code 4", "bad WHAT"},
+        {"subpage 0 1 0x0d 0 \"4d 00 00 00\"", "out of range"},
+        {"subpage 0 1 0x0d 0xff \"4d ff 00 00\"", "page 0 only"},
+        {"defects 0 1 2 format 8", "out of range"},
+        {"defects 0 1 unsupported format 1", "too many tokens"},
+        {"defects 0 1 2 order 1", "unknown defects key"},
+        {"identify 0 1 \"00 11\"", "IDENTIFY data must be 512 bytes"},
+        {"smart-thresholds 0 1 \"00\"", "SMART thresholds must be 512 bytes"},
+        {"smart-status 0 1 fine", "passed or failed"},
+        {"smart-log 0 1 0x100 \"00\"", "out of range"},
+        {"gpl-log 0 1 4 \"\"", "at least one byte"},
+        {"gpl-log-file 0 1 4 no-such-file.hex", "cannot read"},
+        {"device 0 2 sata gpl maybe", "yes or no"},
+        {"device 0 2 sata firmware NINECHARS", "longer than 8"},
         {"transfer 0 1 inquiry datalen some", "sent or asked"},
         {"transfer 0 1 internal length drive", "cdb or host"},
         {"transfer 0 1 logsense page 0x40", "out of range"},
@@ -101,6 +117,18 @@ fault 0 16 logsense:0D nth 2 code 4 sense "70 00 05" status 0
 ata-error 1 2 smart:d0 error 4 status 0x51
 delay 1 * stp:24 nth 3 ms 10
 fault 1 2 mgmt:2/0 code 5
+device 1 1 sata model "OKAPI ZX" firmware ZX01 gpl no
+subpage 0 16 0x0d 1 "4d 01 00 00"
+subpage 0 16 0x0d 0x01 "4d 01 00 01 07"
+subpage 0 16 0 0xff "40 ff 00 02 0d 01"
+defects 0 16 3 format 5
+defects 1 2 unsupported
+smart-status 1 1 failed
+smart-log 1 1 6 "01 00"
+gpl-log 1 1 0x11 "01"
+ata-error 1 1 gpl:11 error 4 status 0x51
+transfer 1 1 smartlog:06 bytes 100 datalen sent
+fault 0 16 logsense:0D.1 code 4
 )SCN";
     sim::Scenario sc = parse_scenario(text, ".");
     EXPECT_EQ(sc.device_id_count(0), 7u);
@@ -127,7 +155,7 @@ fault 1 2 mgmt:2/0 code 5
     EXPECT_EQ(sc.device(1, 2)->blocks, 100u);
     EXPECT_EQ(sc.device(1, 3)->ptype, 0x0d);
 
-    ASSERT_EQ(sc.rules.size(), 5u);
+    ASSERT_EQ(sc.rules.size(), 8u);
     EXPECT_EQ(sc.rules[0].ctrl, sim::kAny);
     EXPECT_EQ(sc.rules[0].code, -1);
     EXPECT_EQ(sc.rules[1].what, "logsense:0d");
@@ -136,6 +164,24 @@ fault 1 2 mgmt:2/0 code 5
     EXPECT_EQ(sc.rules[2].what, "smart:d0");
     EXPECT_EQ(sc.rules[3].what, "stp:24");
     EXPECT_EQ(sc.rules[4].what, "mgmt:2/0");
+
+    ASSERT_EQ(d->subpages.size(), 2u);  // 0d/01 declared again keeps its place
+    EXPECT_EQ(d->subpage(0x0d, 1)->bytes, (std::vector<uint8_t>{0x4d, 1, 0, 1, 7}));
+    EXPECT_NE(d->subpage(0, 0xff), nullptr);
+    EXPECT_EQ(d->defects.count, 3u);
+    EXPECT_EQ(*d->defects.format, 5);
+    EXPECT_FALSE(sc.device(1, 2)->defects.supported);
+    const sim::Device* sata = sc.device(1, 1);
+    EXPECT_EQ(sata->ata.model, "OKAPI ZX");
+    EXPECT_EQ(sata->ata.firmware, "ZX01");
+    EXPECT_FALSE(sata->ata.gpl);
+    EXPECT_TRUE(sata->ata.smartFailed);
+    EXPECT_EQ(sata->ata.smartLogs.at(6).size(), 512u);  // padded to a sector
+    EXPECT_EQ(sata->ata.gplLogs.at(0x11)[0], 1);
+    EXPECT_EQ(sc.rules[5].what, "gpl:11");
+    EXPECT_EQ(sc.rules[6].what, "smartlog:06");
+    EXPECT_EQ(*sc.rules[6].bytes, 100u);
+    EXPECT_EQ(sc.rules[7].what, "logsense:0d.01");
 }
 
 TEST(SimScenario, InternalSectionsHoldTheirLengthAndACountingPattern) {
@@ -162,7 +208,7 @@ TEST(SimScenario, ShippedScenariosParse) {
     ASSERT_NE(demo.device(0, 1), nullptr);
     EXPECT_NE(demo.device(0, 1)->page(0x02), nullptr);  // from its page file
 
-    for (const char* name : {"failures.scn", "nocontroller.scn"}) EXPECT_NO_THROW(sim::read_scenario_file(dir + name));
+    for (const char* name : {"failures.scn", "nocontroller.scn", "health.scn", "mixed.scn"}) EXPECT_NO_THROW(sim::read_scenario_file(dir + name));
 
     sim::Scenario big = sim::read_scenario_file(dir + "big.scn");
     EXPECT_EQ(big.devices.size(), 64u);

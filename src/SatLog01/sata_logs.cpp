@@ -1,0 +1,258 @@
+// The extended collection of one SATA drive: IDENTIFY DEVICE, SMART data,
+// thresholds and status, the SMART logs and the general-purpose logs, each
+// block under a tag line of its own in the drive log. A command that fails
+// is reported and the next block is tried; a log that its directory does
+// not list is never asked for.
+#include <cstdio>
+#include <cstring>
+
+#include "KstErr01.h"
+#include "SatLog01.h"
+#include "ata_logs.h"
+#include "atafis.h"
+#include "drive_log.h"
+#include "hexdump.h"
+#include "interrupt.h"
+#include "libstoresata.h"
+#include "passthru_buffers.h"
+#include "run_state.h"
+#include "shell.h"
+
+namespace {
+
+constexpr U32 kSmartDataLen = 512;
+constexpr U32 kPage = ATA_LOG_PAGE_SIZE;
+constexpr U8 kDirectory = 0x00;
+// The longest line of the status block.
+constexpr size_t kStatusLineMax = sizeof "threshold exceeded (f4 2c)\r\n" - 1;
+
+// The SMART logs read after the directory, when it lists them.
+constexpr U8 kSmartLogs[] = {
+    0x01,  // summary error log
+    0x06,  // self-test log
+};
+
+// The general-purpose logs read after their directory, when it lists them,
+// and which of their pages.
+enum class Pages {
+    Listed,  // page 0, then every page that page 0 lists
+    Newest,  // page 0, then the page holding the newest entry
+    Whole,   // every page the directory gives, as one block
+};
+struct GplLog {
+    U8 address;
+    Pages pages;
+    unsigned perPage;  // entries a page holds (Newest)
+};
+constexpr GplLog kGplLogs[] = {
+    {0x04, Pages::Listed, 0},   // device statistics
+    {0x07, Pages::Newest, 19},  // extended self-test log: 19 descriptors a page
+    {0x03, Pages::Newest, 4},   // extended comprehensive error log: 4 error data structures a page
+    {0x10, Pages::Whole, 0},    // NCQ command error
+    {0x11, Pages::Whole, 0},    // SATA phy event counters
+};
+// A whole log beyond this many pages (128 KiB) is read in part.
+constexpr U16 kWholeLogMaxPages = 256;
+
+class SataLog {
+public:
+    SataLog(int iCtrl, int16_t sTgtId) : iCtrl_(iCtrl), sTgtId_(sTgtId) {}
+
+    int result() const { return writeFailed_ ? DUMP_WRITE_FAILED : DUMP_DONE; }
+
+    void identify(const U8* id, U32 got) {
+        if (begin("<ATA IDENTIFY DEVICE>", ATA_IDENTIFY_LEN)) dump(id, got);
+    }
+
+    // READ DATA is refused by a drive whose SMART is off: it is switched on
+    // first, and READ DATA is not sent when that fails.
+    void smart_data() {
+        if (!begin("<ATA SMART READ DATA>", kSmartDataLen)) return;
+        if (StoreSmart(iCtrl_, sTgtId_, SMART_ENABLE_OPERATIONS, 0, buf(), &gtErrInfStp) != 1) return failed();
+        read_smart(SMART_READ_DATA, "SmartData");
+    }
+
+    void thresholds() {
+        if (begin("<ATA SMART READ THRESHOLDS>", kSmartDataLen)) read_smart(SMART_READ_THRESHOLDS, "SmartThresholds");
+    }
+
+    // One line that names the verdict and keeps the two bytes it rests on.
+    void status() {
+        if (!begin_text("<ATA SMART RETURN STATUS>", kStatusLineMax)) return;
+        if (StoreSmart(iCtrl_, sTgtId_, SMART_RETURN_STATUS, 0, buf(), &gtErrInfStp) != 1) return failed();
+        const SmartStatus s = smart_status(stp_response(buf()));
+        const char* verdict = s.verdict == SmartVerdict::Passed              ? "passed"
+                              : s.verdict == SmartVerdict::ThresholdExceeded ? "threshold exceeded"
+                                                                             : "unknown";
+        write(fprintf(fpLog, "%s (%02x %02x)\r\n", verdict, s.lbaMid, s.lbaHigh) >= 0);
+    }
+
+    void smart_logs() {
+        U32 got = 0;
+        if (!begin(smart_tag(kDirectory), kPage) || !read_smart_log(kDirectory, 1, &got)) return;
+        U8 dir[kPage] = {};
+        memcpy(dir, data(), got);
+        for (U8 address : kSmartLogs) {
+            const U16 listed = ata_log_pages(dir, got, address);
+            if (listed == 0 || stopped()) continue;
+            // SMART READ LOG always starts at the log's first sector: what
+            // does not fit one transfer cannot be read.
+            const U16 count = listed < ATA_LOG_PAGES_PER_TRANSFER ? listed : ATA_LOG_PAGES_PER_TRANSFER;
+            if (!begin(smart_tag(address), count * kPage)) return;
+            if (count < listed) length_capped_err(iCtrl_, sTgtId_, what_smart(address), listed * kPage, count * kPage);
+            U32 ignored = 0;
+            read_smart_log(address, static_cast<U8>(count), &ignored);
+        }
+    }
+
+    void gpl_logs() {
+        U32 got = 0;
+        if (!begin(gpl_tag(kDirectory, 0), kPage) || !read_gpl(kDirectory, 0, 1, &got)) return;
+        U8 dir[kPage] = {};
+        memcpy(dir, data(), got);
+        for (const GplLog& log : kGplLogs) {
+            const U16 listed = ata_log_pages(dir, got, log.address);
+            if (listed == 0 || stopped()) continue;
+            if (log.pages == Pages::Whole) {
+                whole_log(log.address, listed);
+            } else if (log.pages == Pages::Listed) {
+                listed_pages(log.address, listed);
+            } else {
+                newest_page(log.address, listed, log.perPage);
+            }
+        }
+    }
+
+private:
+    int iCtrl_;
+    int16_t sTgtId_;
+    bool writeFailed_ = false;
+    bool noRoom_ = false;
+    char what_[24] = {};
+    char tag_[40] = {};
+
+    bool stopped() const { return writeFailed_ || noRoom_; }
+    SL_STP_PASSTHRU_T* buf() { return pstStorPassThrStp; }
+    const U8* data() { return stp_data(pstStorPassThrStp); }
+
+    // The tag and the name in records of a SMART log, and of a page of a
+    // general-purpose log.
+    const char* smart_tag(U8 address) { return named(tag_, "<ATA SMART LOG %02x>", address); }
+    const char* what_smart(U8 address) { return named(what_, "SmartLog%02x", address); }
+    const char* gpl_tag(U8 address, U16 page) { return named(tag_, "<ATA GPL LOG %02x PAGE %04x>", address, page); }
+    const char* what_gpl(U8 address, U16 page) { return named(what_, "GplLog%02x.%04x", address, page); }
+    template <size_t N>
+    static const char* named(char (&buf)[N], const char* fmt, unsigned a, unsigned b = 0) {
+        format_into(buf, N, fmt, a, b);
+        return buf;
+    }
+
+    void write(bool ok) {
+        if (!ok || fflush(fpLog) != 0) writeFailed_ = true;
+        interrupt_point();
+    }
+
+    // The tag line of a block of at most `text` characters, written and
+    // flushed before its command goes out; false (and nothing more for this
+    // drive) when the file cannot take it.
+    bool begin_text(const char* tag, unsigned long long text) {
+        if (stopped()) return false;
+        char path[sizeof cLogFilePass + 32];
+        if (drive_log_path(path, sizeof path, iCtrl_, sTgtId_) && !space_for(path, strlen(tag) + 2 + text)) {
+            noRoom_ = true;
+            return false;
+        }
+        write(fprintf(fpLog, "%s\r\n", tag) >= 0);
+        return !writeFailed_;
+    }
+    // The same for a block of at most `bytes` bytes of hex dump.
+    bool begin(const char* tag, U32 bytes) { return begin_text(tag, hex_text_size(bytes)); }
+
+    void dump(const U8* p, U32 n) { write(hex_dump(fpLog, p, n)); }
+
+    void failed() { sata_cmnd_err(iCtrl_, sTgtId_, &gtErrInfStp); }
+
+    // The outcome of a data-in command of `asked` bytes: the bytes that
+    // arrived (a short answer recorded) go into the block; a failure is
+    // recorded. False when it failed.
+    bool arrived(int rc, const char* what, U32 asked, U32* got) {
+        if (rc != 1) {
+            failed();
+            return false;
+        }
+        *got = stp_arrived(buf(), asked);
+        if (*got < asked) short_transfer_err(iCtrl_, sTgtId_, what, *got, asked);
+        dump(data(), *got);
+        return true;
+    }
+
+    void read_smart(U8 ucSubCmd, const char* what) {
+        U32 got = 0;
+        arrived(StoreSmart(iCtrl_, sTgtId_, ucSubCmd, kSmartDataLen, buf(), &gtErrInfStp), what, kSmartDataLen, &got);
+    }
+
+    bool read_smart_log(U8 address, U8 count, U32* got) {
+        return arrived(StoreSmartReadLog(iCtrl_, sTgtId_, address, count, buf(), &gtErrInfStp), what_smart(address),
+                       count * kPage, got);
+    }
+
+    // Pages [first, first + count) of a log, in pieces that fit the buffer,
+    // into the current block; the buffer keeps the last piece. False when a
+    // piece failed; a short piece ends the block.
+    bool read_gpl(U8 address, U16 first, U16 count, U32* got) {
+        for (U32 done = 0; done < count && !stopped();) {
+            const U32 left = count - done;
+            const auto n = static_cast<U16>(left < ATA_LOG_PAGES_PER_TRANSFER ? left : ATA_LOG_PAGES_PER_TRANSFER);
+            const auto page = static_cast<U16>(first + done);
+            if (!arrived(StoreReadLogExt(iCtrl_, sTgtId_, address, page, n, buf(), &gtErrInfStp),
+                         what_gpl(address, page), n * kPage, got))
+                return false;
+            if (*got < n * kPage) break;
+            done += n;
+        }
+        return true;
+    }
+
+    void whole_log(U8 address, U16 listed) {
+        const U16 count = listed < kWholeLogMaxPages ? listed : kWholeLogMaxPages;
+        if (!begin(gpl_tag(address, 0), count * kPage)) return;
+        if (count < listed) length_capped_err(iCtrl_, sTgtId_, what_gpl(address, 0), listed * kPage, count * kPage);
+        U32 got = 0;
+        read_gpl(address, 0, count, &got);
+    }
+
+    // Page 0, then each page it names that the log holds.
+    void listed_pages(U8 address, U16 listed) {
+        U32 got = 0;
+        if (!begin(gpl_tag(address, 0), kPage) || !read_gpl(address, 0, 1, &got)) return;
+        U8 pages[kPage];
+        const size_t n = ata_statistics_pages(data(), got, pages, sizeof pages);
+        for (size_t k = 0; k < n; ++k) {
+            if (pages[k] >= listed) continue;
+            if (!begin(gpl_tag(address, pages[k]), kPage)) return;
+            read_gpl(address, pages[k], 1, &got);
+        }
+    }
+
+    // Page 0, then the page holding the newest entry when that is another.
+    void newest_page(U8 address, U16 listed, unsigned perPage) {
+        U32 got = 0;
+        if (!begin(gpl_tag(address, 0), kPage) || !read_gpl(address, 0, 1, &got)) return;
+        const U16 page = ata_newest_page(data(), got, perPage);
+        if (page == 0 || page >= listed) return;
+        if (begin(gpl_tag(address, page), kPage)) read_gpl(address, page, 1, &got);
+    }
+};
+
+}  // namespace
+
+int SATAHddExtLogDump(int iCtrl, int16_t sTgtId, const U8* identify, U32 got) {
+    SataLog log(iCtrl, sTgtId);
+    log.identify(identify, got);
+    log.smart_data();
+    log.thresholds();
+    log.status();
+    log.smart_logs();
+    if (ata_gpl_supported(identify, got)) log.gpl_logs();
+    return log.result();
+}
