@@ -9,6 +9,7 @@
 
 #include "Kestra02.h"
 #include "KstErr01.h"
+#include "console_colour.h"
 #include "interrupt.h"
 #include "shell.h"
 
@@ -47,9 +48,9 @@ void open_error_log() {
         // Cannot happen while an error log is only opened in runs without
         // options, but a cut path would be a different file: refuse it.
         std::string full = std::string(cLogFilePass) + "/logdperr.txt";
-        printf("\033[31m");
+        fputs(colour::kRed, stdout);
         printf(" File Open Error(%s)\n", full.c_str());
-        printf("\033[0m");
+        fputs(colour::kReset, stdout);
         exit(1);
     }
     strcpy(path, p);
@@ -57,9 +58,9 @@ void open_error_log() {
     // planted there must not make us truncate what it points at.
     gfpErrLog = create_log_file(path);
     if (gfpErrLog == nullptr) {
-        printf("\033[31m");
+        fputs(colour::kRed, stdout);
         printf(" File Open Error(%s)\n", path);
-        printf("\033[0m");
+        fputs(colour::kReset, stdout);
         exit(1);
     }
     error_log_opened(path);
@@ -85,9 +86,9 @@ void Init_Data() {
 }
 
 void Disp_Title() {
-    fputs("\033[34m", stdout);
+    fputs(colour::kBlue, stdout);
     fputs("<<< RAID SAS/SATA KESTRA DUMP TOOL  " LOGDUMP_TOOL_VERSION " >>>\n", stdout);
-    fputs("\033[0m", stdout);
+    fputs(colour::kReset, stdout);
     fflush(stdout);
 }
 
@@ -110,7 +111,7 @@ void End_Test() {
     // Whatever was printed before (a library's own output included) is out
     // first, so that the reset is the last thing the console receives.
     fflush(stderr);
-    fputs("\033[0m", stdout);
+    fputs(colour::kReset, stdout);
     fflush(stdout);
 }
 

@@ -9,6 +9,7 @@
 #include <new>
 #include <string>
 
+#include "console_colour.h"
 #include "error_log.h"
 #include "errinfo.h"
 #include "interrupt.h"
@@ -30,9 +31,9 @@ void write_record(const char* text) {
     // A full or removed log directory: the engineer must learn that the error
     // log is not complete. Said once; the run goes on.
     g_errLogWriteReported = true;
-    fputs("\033[31m", stdout);
+    fputs(colour::kRed, stdout);
     fprintf(stdout, " File Write Error(%s)\n", g_errLogPath.c_str());
-    fputs("\033[0m", stdout);
+    fputs(colour::kReset, stdout);
 }
 
 }  // namespace
@@ -47,9 +48,9 @@ void report(const char* logText, const char* consoleText) {
         else if (g_errLogPath.empty())
             g_pending += logText;
     }
-    fputs("\033[31m", stdout);
+    fputs(colour::kRed, stdout);
     if (consoleText != nullptr) fputs(consoleText, stdout);
-    fputs("\033[0m", stdout);
+    fputs(colour::kReset, stdout);
     // The console may be a slow serial line or a pipe: make the message
     // visible before the next (possibly long) step starts.
     fflush(stdout);
