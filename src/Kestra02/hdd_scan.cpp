@@ -111,6 +111,8 @@ void Get_SHdd_Log(int iCtrlCount) {
             }
             printf("Controller %d/ Target %d : HardDisk Log saving...\n", i, j);
             if (interfaceType(tPhysInfo) != INTERFACE_TYPE_SAS) {
+                // "Not Support" and "save skip": the system's own wording,
+                // kept on purpose as the field knows it.
                 printf(" This HDD type is Not Support. HardDisk Log save skip\n");
                 continue;
             }

@@ -22,6 +22,8 @@ struct Section {
     U8 type;
     const char* header;
 };
+// "Interna" (without the l) is the system's own title, kept on purpose:
+// logdump-report and the field's tools find the section by it. Do not mend it.
 constexpr Section kSections[] = {
     {1, "<Drive Status Log>\r\n"},
     {2, "<Drive Interna Log>\r\n"},
