@@ -6,6 +6,7 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <string>
+#include <unistd.h>
 
 #include "Kestra02.h"
 #include "KstErr01.h"
@@ -67,6 +68,13 @@ void open_error_log() {
     set_emergency_log_fd(fileno(gfpErrLog));
 }
 
+// Whether the exit clean-up ends the console output with a colour reset.
+// Every run does, wherever its output goes. Only an answer given instead of
+// a run (help, version, an unknown option) leaves it out when standard
+// output is no terminal: a script that captures the version must get the
+// text alone.
+bool reset_at_exit = true;
+
 // More controllers than any server holds: a count beyond it is a garbled
 // answer, and believing it would mean hours of CLI calls and files.
 constexpr int kMaxControllers = 128;
@@ -111,7 +119,7 @@ void End_Test() {
     // Whatever was printed before (a library's own output included) is out
     // first, so that the reset is the last thing the console receives.
     fflush(stderr);
-    fputs(colour::kReset, stdout);
+    if (reset_at_exit) fputs(colour::kReset, stdout);
     fflush(stdout);
 }
 
@@ -160,10 +168,13 @@ int logdump_main(int argc, char** argv) {
     install_interrupt_handler(Stop_Tm);
     atexit(End_Test);
     install_sigpipe_handler();
-    // Before the title: the answer is all that is printed (and the colour
-    // reset of the exit clean-up, last as always).
+    // Before the title: the answer is all that is printed (and, on a
+    // terminal, the colour reset of the exit clean-up, last as always).
     int query = answer_query(argc, argv);
-    if (query >= 0) exit(query);
+    if (query >= 0) {
+        reset_at_exit = isatty(STDOUT_FILENO) != 0;
+        exit(query);
+    }
     Disp_Title();
     Init_Data();
     interrupt_point();
