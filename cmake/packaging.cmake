@@ -12,10 +12,7 @@ set(LOGDUMP_PKG_DIR "${CMAKE_SOURCE_DIR}/packaging")
 
 # Man pages, compressed without a time stamp so that two builds give the same
 # bytes. logdump64 shares the page of logdump.
-set(_man_pages logdump)
-if(EXISTS "${CMAKE_SOURCE_DIR}/report/CMakeLists.txt")
-  list(APPEND _man_pages logdump-report)
-endif()
+set(_man_pages logdump logdump-report)
 set(_man_sim raidcli_sim)
 set(_man_out)
 foreach(page IN LISTS _man_pages _man_sim)
