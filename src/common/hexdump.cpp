@@ -77,7 +77,8 @@ bool cpu_has_ssse3() {
 // gives a zero byte, which the OR with the blanks fills.
 __attribute__((target("ssse3"))) char* lines_ssse3(char* out, const uint8_t* data, size_t lines) {
     constexpr char z = -1;
-    const __m128i digits = _mm_setr_epi8('0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'a', 'b', 'c', 'd', 'e', 'f');
+    const __m128i digits =
+        _mm_setr_epi8('0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'a', 'b', 'c', 'd', 'e', 'f');
     const __m128i nibble = _mm_set1_epi8(0x0F);
     // Characters 0-15: blank, byte 0, blank, byte 1, ... byte 4, blank.
     const __m128i from_first0 = _mm_setr_epi8(z, 0, 1, z, 2, 3, z, 4, 5, z, 6, 7, z, 8, 9, z);
