@@ -19,6 +19,8 @@ int main(int argc, char** argv) {
     app.add_flag("--json", as_json, "print the report as one JSON document");
     app.add_option("--html", html, "also write the report as a web page to FILE");
     app.add_option("--disk", disk, "print the full decode of one disk (serial number or drive log file name)");
+    // The release of the collector it belongs to (its title's version).
+    app.set_version_flag("--version", "logdump-report Ver01-10-00");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

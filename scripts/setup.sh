@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
 # Prepares a fresh Debian machine (as root) to build and test logdump:
-# installs the build and test packages that are missing, and lets the
-# kernel run 32-bit x86 programs through qemu when it cannot do so itself.
+# installs the build and test packages that are missing, fetches the Debian 11
+# sysroots of the portable build (once, into /var/cache/logdump), and lets
+# the kernel run 32-bit x86 programs through qemu when it cannot do so itself.
 set -euo pipefail
 
 packages=(cmake make g++ g++-multilib googletest qemu-user-static sg3-utils time binutils dpkg-dev)
-# logdump-report: its libraries, and clang with libFuzzer for its fuzz targets.
-packages+=(libarchive-dev nlohmann-json3-dev libcli11-dev libsgutils2-dev clang libclang-rt-14-dev)
+# logdump-report: its libraries.
+packages+=(libarchive-dev nlohmann-json3-dev libcli11-dev libsgutils2-dev)
 # logdump-report's tests: the page in a real browser.
 packages+=(chromium fonts-dejavu-core)
-# Packages and man pages (cpack, lintian, man), fleet runs (ansible).
-packages+=(file lintian man-db ansible-core)
-# Fuzzing (scripts/fuzz.sh): clang and its libFuzzer runtime; memcheck: valgrind.
-packages+=(clang-14 libclang-rt-14-dev valgrind)
+# Packages and man pages (cpack, lintian, man, rpmbuild), fleet runs
+# (ansible), the Debian 11 and 12 roots of the portability and install tests.
+packages+=(file lintian man-db rpm ansible-core debootstrap)
+# Fuzzing (scripts/fuzz.sh, report/fuzz/run.sh): clang 14 and its libFuzzer
+# runtime; memcheck: valgrind.
+packages+=(clang libclang-rt-14-dev valgrind)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -37,6 +40,11 @@ if ! "$probe/p32" 2>/dev/null; then
   fi
   "$probe/p32"
 fi
+
+# The Debian 11 sysroots of the portable build (cmake/Portable.cmake). The
+# tests make the Debian 11 and 12 roots on first use.
+scripts_dir=$(dirname "$0")
+"$scripts_dir/roots.sh" sysroot-amd64 sysroot-i386 > /dev/null
 
 # Mount point for the end-to-end tests' private log directories.
 mkdir -p /o_tmp

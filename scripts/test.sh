@@ -19,7 +19,7 @@ ASAN_OPTIONS=detect_leaks=1:verify_asan_link_order=0 UBSAN_OPTIONS=print_stacktr
 # The builds packagers make: Release, and Debian's own flags (build type
 # None, as debhelper configures it). In Release the whole tree (tests,
 # benchmarks and logdump-report too) must build without any warning; both
-# programs must come out hardened in both.
+# programs must come out hardened and portable in both.
 cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DLOGDUMP_WERROR=ON >/dev/null
 cmake --build build-release -j "$jobs"
 cmake -S . -B build-debflags -DCMAKE_BUILD_TYPE=None -DLOGDUMP_WERROR=ON \
@@ -30,6 +30,7 @@ cmake -S . -B build-debflags -DCMAKE_BUILD_TYPE=None -DLOGDUMP_WERROR=ON \
 for b in build-release build-debflags; do
   cmake --build "$b" -j "$jobs" --target logdump64 logdump
   tests/hardening/check_elf.sh "$b/logdump64" "$b/logdump"
+  tests/portable/check_portable.sh "$b/logdump64" "$b/logdump"
 done
 
 # logdump-report: its two libFuzzer targets, about 20 seconds each.

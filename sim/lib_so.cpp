@@ -9,6 +9,12 @@
 #include "common/trace.h"
 #include "sim.h"
 
+#ifdef LOGDUMP_OWN_CXX_RUNTIME
+namespace __gnu_cxx {
+void __freeres();  // the C++ runtime's own clean-up, as valgrind calls it
+}
+#endif
+
 namespace {
 
 void start() {
@@ -25,6 +31,13 @@ void start() {
         sim::load_scenario("");
     }
 }
+
+#ifdef LOGDUMP_OWN_CXX_RUNTIME
+// The portable build links its own copy of the C++ runtime into this library
+// (cmake/Portable.cmake). That copy's emergency exception pool is freed when
+// the library is unloaded; otherwise every load and unload would lose it.
+__attribute__((destructor)) void free_own_cxx_runtime() { __gnu_cxx::__freeres(); }
+#endif
 
 }  // namespace
 
