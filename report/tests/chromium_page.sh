@@ -5,23 +5,25 @@
 # a PNG and dumps the rendered DOM. The page must be self-contained, render
 # without errors at a laptop's 1366x900, and hold one disk row per drive log.
 #
-#   report/tests/chromium_page.sh BUILD_DIR SOURCE_DIR [PNG_OUT]
+#   report/tests/chromium_page.sh SOURCE_DIR REPORT LOGDUMP64 CLI LIBRARY [SLEEP_SHIM] [PNG_OUT]
 #
+# Each program is named by its path (CTest passes the built targets). The
+# sleep shim, when named, spares the run its one-second pauses.
 # Exit status 77 (skipped) when not root
 # (the namespace needs it) or when chromium is missing.
 set -euo pipefail
-build=$(cd "$1" && pwd)
-src=$(cd "$2" && pwd)
-png_out=${3:-}
+(($# >= 5)) || { echo "usage: $0 SOURCE_DIR REPORT LOGDUMP64 CLI LIBRARY [SLEEP_SHIM] [PNG_OUT]" >&2; exit 2; }
+src=$(cd "$1" && pwd)
+report=$2 collector=$3 cli=$4 library=$5
+shim_in=${6:-}
+png_out=${7:-}
 
 skip() { echo "chromium_page: SKIPPED: $*"; exit 77; }
 fail() { echo "chromium_page: FAILED: $*" >&2; exit 1; }
 
-report=""
-for p in "$build/logdump-report" "$build/report/logdump-report"; do
-  [ -x "$p" ] && { report=$p; break; }
+for p in "$report" "$collector" "$cli" "$library" ${shim_in:+"$shim_in"}; do
+  [ -e "$p" ] || fail "$p is not built"
 done
-[ -n "$report" ] || fail "logdump-report is not built in $build"
 [ "$(id -u)" = 0 ] || skip "needs root for a private mount namespace"
 browser=$(command -v chromium || true)
 [ -n "$browser" ] || skip "chromium is not installed (Debian packages chromium, fonts-dejavu-core)"
@@ -31,14 +33,13 @@ w=$(mktemp -d /var/tmp/report-chromium.XXXXXX)
 trap 'rm -rf "$w"' EXIT
 mkdir -p "$w/work" "$w/tmp" "$w/otmp/TMP/KESTRA" "$w/profile"
 chmod 1777 "$w/tmp"
-cp "$build/logdump64" "$w/work/"
-cp "$build/raidcli_sim" "$w/work/RaidCli64"
-cp "$build/libraidstor_sim64.so" "$w/work/libraidstor.so.2.52-0"
+cp "$collector" "$w/work/logdump64"
+cp "$cli" "$w/work/RaidCli64"
+cp "$library" "$w/work/libraidstor.so.2.52-0"
 cp -r "$src/sim/scenarios" "$w/scenarios"
-# The tests' sleep shim, when built, spares the run its one-second pauses.
 shim=""
-if [ -e "$build/libsleepshim64.so" ]; then
-  cp "$build/libsleepshim64.so" "$w/"
+if [ -n "$shim_in" ]; then
+  cp "$shim_in" "$w/libsleepshim64.so"
   shim=$w/libsleepshim64.so
 fi
 
