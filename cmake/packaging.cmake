@@ -12,7 +12,6 @@
 # The .deb's Depends come from dpkg-shlibdeps, the .rpm's Requires from
 # rpmbuild's own reading of the programs.
 
-set(LOGDUMP_PACKAGE_VERSION "1.10.0" CACHE STRING "Package version (the title's Ver01-10-00)")
 set(LOGDUMP_PKG_DIR "${CMAKE_SOURCE_DIR}/packaging")
 
 # Man pages, compressed without a time stamp so that two builds give the same

@@ -1,7 +1,10 @@
 #include "drivelog.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+
+#include "textmatch.h"
 
 namespace rpt {
 namespace {
@@ -48,8 +51,57 @@ constexpr SectionName kSections[] = {{"Drive Status Log", 1},
                                      {"Command Log", 4},
                                      {"Controller Internal Information", 8}};
 
-bool is_page_tag(std::string_view t) {
-    return t.size() == 8 && t.substr(0, 5) == "<Page" && t[7] == '>' && hexval(t[5]) >= 0 && hexval(t[6]) >= 0;
+// The block tags the collector writes, each field of hexadecimal digits
+// of the width given.
+struct TagDef {
+    const char* pattern;
+    BlockKind kind;
+    size_t widths[2] = {};
+};
+constexpr TagDef kTags[] = {
+    {"Page%x", BlockKind::ScsiPage, {2}},
+    {"Subpage%x.%x", BlockKind::ScsiPage, {2, 2}},
+    {"Grown Defects", BlockKind::GrownDefects},
+    {"ATA IDENTIFY DEVICE", BlockKind::AtaIdentify},
+    {"ATA SMART READ DATA", BlockKind::AtaSmartData},
+    {"ATA SMART READ THRESHOLDS", BlockKind::AtaSmartThresholds},
+    {"ATA SMART RETURN STATUS", BlockKind::AtaSmartStatus},
+    {"ATA SMART LOG %x", BlockKind::AtaSmartLog, {2}},
+    {"ATA GPL LOG %x PAGE %x", BlockKind::AtaGplLog, {2, 4}},
+};
+
+// The text a <Grown Defects> block holds when the drive rejected the
+// command, and the three forms of the RETURN STATUS line.
+constexpr std::string_view kDefectsUnsupported = "Not supported (ILLEGAL REQUEST)";
+
+bool status_line(std::string_view t) {
+    uint8_t b[2];
+    auto pair = [&](std::string_view p) { return p.size() == 7 && p[0] == '(' && p[6] == ')' &&
+                                                  parse_hex_line(" " + std::string(p.substr(1, 5)), b) == 2; };
+    for (std::string_view word : {"passed ", "threshold exceeded ", "unknown "})
+        if (t.starts_with(word)) return pair(t.substr(word.size()));
+    return false;
+}
+
+bool block_tag(std::string_view line, Block& b) {
+    if (line.size() < 3 || line.front() != '<' || line.back() != '>') return false;
+    const std::string_view t = line.substr(1, line.size() - 2);
+    for (auto& d : kTags) {
+        Caps caps;
+        if (!match(d.pattern, t, caps)) continue;
+        std::vector<unsigned> n;
+        for (size_t i = 0; i < caps.size(); ++i) {
+            if (caps[i].size() != d.widths[i]) return false;
+            n.push_back(static_cast<unsigned>(std::stoul(std::string(caps[i]), nullptr, 16)));
+        }
+        b.kind = d.kind;
+        b.tag = std::string(t);
+        if (!n.empty()) b.page = static_cast<uint8_t>(n[0]);
+        if (n.size() > 1 && d.kind == BlockKind::ScsiPage) b.subpage = static_cast<uint8_t>(n[1]);
+        if (n.size() > 1 && d.kind == BlockKind::AtaGplLog) b.log_page = static_cast<uint16_t>(n[1]);
+        return true;
+    }
+    return false;
 }
 
 class Reader {
@@ -66,8 +118,8 @@ public:
             Line l = next();
             if (l.text.empty()) {
                 add(Severity::Warn, "junk-line", "empty line at byte " + std::to_string(l.start));
-            } else if (is_page_tag(l.text)) {
-                page(l);
+            } else if (Block b; block_tag(l.text, b)) {
+                block(std::move(b));
             } else if (l.text.front() == '<' && l.text.back() == '>') {
                 section(l);
             } else {
@@ -82,7 +134,7 @@ public:
 
 private:
     void add(Severity sev, std::string code, std::string text) {
-        log_.findings.push_back({sev, std::move(code), std::move(text)});
+        log_.findings.push_back(collection(sev, std::move(code), std::move(text)));
     }
 
     // The next line, with its end checked: a torn last line (no line end)
@@ -145,32 +197,76 @@ private:
         return ok;
     }
 
-    void page(const Line& header) {
-        PageBlock p;
-        p.tag = std::string(header.text.substr(5, 2));
+    void block(Block b) {
         uint64_t count = 0;
-        const std::string what = "page " + p.tag;
-        p.damaged = !hex_block(&p.bytes, count, what);
-        const size_t n = p.bytes.size();
-        if (n == 0) {
-            if (!p.damaged) add(Severity::Warn, "page-unread", what + " has no bytes: the drive did not answer it");
-        } else if (n < 4) {
-            add(Severity::Warn, "page-length", what + " holds " + std::to_string(n) + " bytes, less than its header");
-            p.damaged = true;
-        } else {
-            const unsigned listed = static_cast<unsigned>(hexval(p.tag[0]) * 16 + hexval(p.tag[1])) & 0x3f;
-            const size_t claimed = (size_t{p.bytes[2]} << 8 | p.bytes[3]) + 4;
-            if ((p.bytes[0] & 0x3f) != listed) {
-                add(Severity::Warn, "page-code", what + " holds page " + hex_bytes(p.bytes.data(), 1));
-                p.damaged = true;
+        const bool page = b.kind == BlockKind::ScsiPage;
+        const std::string what = page ? (b.tag[0] == 'P' ? "page " + b.tag.substr(4) : "subpage " + b.tag.substr(7))
+                                      : "block <" + b.tag + ">";
+        Line l;
+        const bool has_text = b.kind == BlockKind::AtaSmartStatus || b.kind == BlockKind::GrownDefects;
+        if (has_text && pos_ < s_.size() && (l = line_at(s_, pos_), !l.text.empty()) && l.text[0] != ' ' &&
+            l.text[0] != '<') {
+            next();
+            b.text = std::string(l.text);
+            const bool known = b.kind == BlockKind::AtaSmartStatus ? status_line(b.text) : b.text == kDefectsUnsupported;
+            if (!known) {
+                add(Severity::Warn, "block-text", what + ": its line \"" + b.text + "\" is not one the collector writes");
+                b.damaged = true;
             }
-            if (claimed != n) {
-                add(Severity::Warn, "page-length", what + ": its length field gives " + std::to_string(claimed) +
-                                                       " bytes, " + std::to_string(n) + " are present");
-                p.damaged = true;
+            b.damaged |= !hex_block(nullptr, count, what);
+            log_.blocks.push_back(std::move(b));
+            return;
+        }
+        b.damaged = !hex_block(&b.bytes, count, what);
+        const size_t n = b.bytes.size();
+        if (n == 0) {
+            b.unread = true;
+            if (!b.damaged) {
+                add(Severity::Warn, page ? "page-unread" : "block-unread",
+                    what + " has no bytes: the drive did not answer it");
+                if (page) log_.findings.back().page = page_ref(b.page & 0x3f, b.subpage);
+                if (b.kind == BlockKind::AtaSmartLog || b.kind == BlockKind::AtaGplLog) log_.findings.back().page = kAtaLog;
+            }
+        } else if (page) {
+            check_page(b, what);
+        } else {
+            size_t want = 512;
+            switch (b.kind) {
+            case BlockKind::GrownDefects: want = 4; break;
+            case BlockKind::AtaSmartStatus: want = 0; break;
+            default: break;
+            }
+            const bool logs = b.kind == BlockKind::AtaSmartLog || b.kind == BlockKind::AtaGplLog;
+            if (logs ? n % 512 != 0 : n != want) {
+                add(Severity::Warn, "block-length", what + " holds " + std::to_string(n) + " bytes, not " +
+                                                        (logs ? "whole 512-byte sectors" : std::to_string(want)));
+                b.damaged = true;
             }
         }
-        log_.pages.push_back(std::move(p));
+        log_.blocks.push_back(std::move(b));
+    }
+
+    // A page must be the page (and subpage) its tag names, and its length
+    // field must give the bytes present.
+    void check_page(Block& b, const std::string& what) {
+        const size_t n = b.bytes.size();
+        if (n < 4) {
+            add(Severity::Warn, "page-length", what + " holds " + std::to_string(n) + " bytes, less than its header");
+            b.damaged = true;
+            return;
+        }
+        const bool sub = b.tag[0] == 'S';
+        const size_t claimed = (size_t{b.bytes[2]} << 8 | b.bytes[3]) + 4;
+        const bool spf = b.bytes[0] & 0x40;
+        if ((b.bytes[0] & 0x3f) != (b.page & 0x3f) || (sub && (!spf || b.bytes[1] != b.subpage))) {
+            add(Severity::Warn, "page-code", what + " holds page " + hex_bytes(b.bytes.data(), sub ? 2 : 1));
+            b.damaged = true;
+        }
+        if (claimed != n) {
+            add(Severity::Warn, "page-length", what + ": its length field gives " + std::to_string(claimed) +
+                                                   " bytes, " + std::to_string(n) + " are present");
+            b.damaged = true;
+        }
     }
 
     void section(const Line& header) {
@@ -258,5 +354,35 @@ int parse_hex_line(std::string_view line, uint8_t* out) {
 }
 
 DriveLog read_drive_log(std::string_view text) { return Reader(text).run(); }
+
+bool DriveLog::ata() const {
+    for (auto& b : blocks)
+        if (b.kind != BlockKind::ScsiPage && b.kind != BlockKind::GrownDefects) return true;
+    return false;
+}
+
+const Block* DriveLog::find(BlockKind kind, uint8_t page, uint16_t log_page) const {
+    for (auto& b : blocks)
+        if (b.kind == kind && b.page == page && b.log_page == log_page) return &b;
+    return nullptr;
+}
+
+std::string page_ref(uint8_t page, uint8_t subpage) {
+    char b[16];
+    snprintf(b, sizeof b, subpage ? "%02Xh/%02Xh" : "%02Xh", page, subpage);
+    return b;
+}
+
+std::string trim(std::string_view s) {
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.remove_suffix(1);
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\0')) s.remove_prefix(1);
+    return std::string(s);
+}
+
+std::string hex(uint64_t v, int digits) {
+    char b[24];
+    snprintf(b, sizeof b, "%0*llx", digits, static_cast<unsigned long long>(v));
+    return b;
+}
 
 }  // namespace rpt

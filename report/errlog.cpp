@@ -5,45 +5,12 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "textmatch.h"
+
 namespace rpt {
 namespace {
 
 using json = nlohmann::json;
-using Caps = std::vector<std::string_view>;
-
-bool is_hex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-bool is_dec(char c) { return c >= '0' && c <= '9'; }
-
-// Matches a whole line against a pattern of literal text and fields: %x
-// (hexadecimal digits), %u (decimal digits), %d (decimal, maybe negative)
-// and %s (any text, shortest first). Each field is captured.
-bool match(std::string_view pat, std::string_view s, Caps& caps) {
-    while (!pat.empty()) {
-        if (pat.size() >= 2 && pat[0] == '%') {
-            const char t = pat[1];
-            pat.remove_prefix(2);
-            if (t == 's') {
-                for (size_t n = 1; n <= s.size(); ++n) {
-                    caps.push_back(s.substr(0, n));
-                    if (match(pat, s.substr(n), caps)) return true;
-                    caps.pop_back();
-                }
-                return false;
-            }
-            size_t n = (t == 'd' && !s.empty() && s[0] == '-') ? 1 : 0;
-            const size_t start = n;
-            while (n < s.size() && (t == 'x' ? is_hex(s[n]) : is_dec(s[n]))) ++n;
-            if (n == start) return false;
-            caps.push_back(s.substr(0, n));
-            s.remove_prefix(n);
-            continue;
-        }
-        if (s.empty() || s[0] != pat[0]) return false;
-        s.remove_prefix(1);
-        pat.remove_prefix(1);
-    }
-    return s.empty();
-}
 
 unsigned long long num(std::string_view v, int base) {
     std::string s(v);
@@ -169,13 +136,16 @@ bool command_error(std::string_view line, ErrRecord& r) {
         json d = {{"controller", ctrl}, {"target", tgt}, {"cdb", hex_bytes(cdb.data(), cdb.size())},
                   {"opcode", op}, {"opcode_name", opcode_name(op)}, {"result", num(rc[0], 16)},
                   {"sense", hex_bytes(sense.data(), sense.size())}};
-        if (op == 0x4d) d["page"] = cdb[2] & 0x3f;
+        if (op == 0x4d) {
+            d["page"] = cdb[2] & 0x3f;
+            d["subpage"] = cdb[3];
+        }
         if (op == 0xfe) d["section_type"] = cdb[1];
         json sd = decode_sense(sense);
         if (sd.is_object()) d.update(sd);
         r.kind = "scsi_command_error";
         const uint8_t page = cdb[2] & 0x3f;
-        std::string what = op == 0x4d ? "LOG SENSE of page " + hex_bytes(&page, 1)
+        std::string what = op == 0x4d ? "LOG SENSE of page " + page_ref(page, cdb[3])
                                       : opcode_name(op) + " (" + hex_bytes(&op, 1) + ")";
         if (sd.is_object()) {
             char codes[16];
@@ -185,7 +155,18 @@ bool command_error(std::string_view line, ErrRecord& r) {
         d["summary"] = "target " + std::to_string(tgt) + " of controller " + std::to_string(ctrl) + ", " + what +
                        ", result " + std::string(rc[0]);
         r.decoded = d;
-        r.disk_finding = Finding{Severity::Warn, "command-error", "a command failed, the log is incomplete: " + what};
+        // What the drive's answer says about the disk: a medium or hardware
+        // error is about its health; a command it does not support is no
+        // fault; anything else left the log incomplete.
+        const int key = sd.is_object() ? sd["sense_key"].get<int>() : -1;
+        if (key == 3)
+            r.disk_finding = health(Severity::Warn, "command-medium-error", "the drive failed " + what);
+        else if (key == 4)
+            r.disk_finding = health(Severity::Fail, "command-hardware-error", "the drive failed " + what);
+        else if (key == 5)
+            r.disk_finding = collection(Severity::Info, "command-rejected", "the drive does not support " + what);
+        else
+            r.disk_finding = collection(Severity::Warn, "command-error", "a command failed, the log is incomplete: " + what);
     } else if (auto t = bytes(rest, 20, true, fis); t && t->empty()) {
         json d = {{"controller", ctrl}, {"target", tgt}, {"fis", hex_bytes(fis.data(), fis.size())}};
         if (fis[0] == 0x34) {
@@ -194,7 +175,21 @@ bool command_error(std::string_view line, ErrRecord& r) {
         }
         r.kind = "sata_command_error";
         r.decoded = d;
-        r.disk_finding = Finding{Severity::Warn, "command-error", "a SATA command failed"};
+        // The response FIS's error register: UNC (uncorrectable data) and
+        // IDNF (address not found) are about the medium, ICRC about the
+        // link; ABRT alone is a command the drive does not support; a FIS
+        // of zeros means the library rejected the request.
+        const uint8_t err = fis[0] == 0x34 ? fis[3] : 0;
+        const std::string regs = "status " + hex(fis[2]) + ", error " + hex(err);
+        if (err & 0x50)
+            r.disk_finding = health(Severity::Warn, "command-medium-error", "a SATA command failed on the medium (" + regs + ")");
+        else if (err & 0x80)
+            r.disk_finding = health(Severity::Warn, "command-link-error", "a SATA command failed with an interface CRC error (" + regs + ")");
+        else if (err == 0x04)
+            r.disk_finding = collection(Severity::Info, "command-rejected", "the drive does not support a SATA command (" + regs + ")");
+        else
+            r.disk_finding = collection(Severity::Warn, "command-error", "a SATA command failed, the log is incomplete" +
+                                                                            (fis[0] == 0x34 ? " (" + regs + ")" : std::string()));
     } else {
         return false;
     }
@@ -214,7 +209,7 @@ void by_pattern(std::string_view line, ErrRecord& r) {
                 r.disk = drive_log_name(r.decoded["controller"].get<unsigned>(), r.decoded["target"].get<unsigned>());
             else
                 r.disk = basename_of(caps[0]);
-            r.disk_finding = Finding{p.disk_severity, std::string("errlog-") + p.kind, p.disk_text};
+            r.disk_finding = collection(p.disk_severity, std::string("errlog-") + p.kind, p.disk_text);
         }
         return;
     }

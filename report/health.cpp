@@ -2,30 +2,41 @@
 
 #include <scsi/sg_lib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <tuple>
 
 namespace rpt {
 namespace {
 
-// The thresholds of the report: one table, also printed in the README.
+// The thresholds of the report: one table, also printed in logdump-report(1).
 constexpr Threshold kThresholds[] = {
-    {"temperature", "temperature minus the reference temperature (page 0D), degrees C", -10, 0},
-    {"temperature-absolute", "temperature when the disk gives no reference, degrees C", 55, 65},
-    {"power-on-hours", "hours powered on (page 15)", 43800, kNever},
-    {"start-stop", "start-stop cycles, percent of the specified lifetime (page 0E)", 80, 100},
-    {"load-unload", "load-unload cycles, percent of the specified lifetime (page 0E)", 80, 100},
-    {"read-uncorrected", "uncorrected read errors (page 03)", 1, 10},
-    {"write-uncorrected", "uncorrected write errors (page 02)", 1, 10},
-    {"verify-uncorrected", "uncorrected verify errors (page 05)", 1, 10},
-    {"non-medium", "non-medium errors (page 06)", 1000, kNever},
-    {"selftest", "failed self-tests among the last 20 (page 10)", 1, 1},
-    {"bms-medium", "medium errors found by the background scan (page 15)", 1, 50},
-    {"bms-reassign", "blocks reassigned after the background scan (page 15)", 10, 100},
-    {"phy-invalid-dword", "invalid dwords, all phys (page 18)", 100, kNever},
-    {"phy-disparity", "running disparity errors, all phys (page 18)", 100, kNever},
-    {"phy-loss-of-sync", "losses of dword synchronization, all phys (page 18)", 10, kNever},
-    {"phy-reset-problem", "phy reset problems, all phys (page 18)", 1, kNever},
+    {"temperature", "temperature minus the reference temperature (page 0Dh; ATA: the specified maximum), degrees C",
+     kNever, -10, 0},
+    {"temperature-absolute", "temperature when the disk gives no reference, degrees C", kNever, 55, 65},
+    {"power-on-hours", "hours powered on (page 15h; ATA attribute 9 or device statistics)", 43800, kNever, kNever},
+    {"start-stop", "start-stop cycles, percent of the specified lifetime (page 0Eh)", kNever, 80, 100},
+    {"load-unload", "load-unload cycles, percent of the specified lifetime (page 0Eh)", kNever, 80, 100},
+    {"read-uncorrected", "uncorrected read errors (page 03h)", kNever, 1, 10},
+    {"write-uncorrected", "uncorrected write errors (page 02h)", kNever, 1, 10},
+    {"verify-uncorrected", "uncorrected verify errors (page 05h)", kNever, 1, 10},
+    {"non-medium", "non-medium errors per 1000 power-on hours, at least 1000 hours counted (page 06h)", kNever, 50,
+     kNever},
+    {"bms-medium", "medium and hardware errors found by the background scan (page 15h)", kNever, 1, 50},
+    {"bms-reassign", "blocks reassigned after the background scan, by the drive or the host (page 15h)", kNever, 10,
+     100},
+    {"pending-defects", "pending defects (page 15h/01h)", kNever, 1, kNever},
+    {"grown-defects", "grown defects (READ DEFECT DATA)", kNever, 1, 100},
+    {"ssd-endurance", "percentage used endurance indicator (page 11h; ATA device statistics)", kNever, 90, 100},
+    {"phy-invalid-dword", "invalid dwords of one phy (page 18h)", kNever, 100, kNever},
+    {"phy-disparity", "running disparity errors of one phy (page 18h)", kNever, 100, kNever},
+    {"phy-loss-of-sync", "losses of dword synchronization of one phy (page 18h)", kNever, 10, kNever},
+    {"phy-reset-problem", "phy reset problems of one phy (page 18h)", kNever, 1, kNever},
+    {"ata-reallocated", "reallocated sectors (ATA attribute 5)", kNever, 1, kNever},
+    {"ata-reported-uncorrect", "uncorrectable errors reported to the host (ATA attribute 187)", kNever, 1, kNever},
+    {"ata-pending", "sectors pending reallocation (ATA attribute 197)", kNever, 1, kNever},
+    {"ata-offline-uncorrectable", "sectors found uncorrectable off-line (ATA attribute 198)", kNever, 1, kNever},
+    {"ata-crc", "interface CRC errors: cable or backplane (ATA attribute 199)", kNever, 1, kNever},
 };
 
 const Threshold& threshold(std::string_view code) {
@@ -34,149 +45,396 @@ const Threshold& threshold(std::string_view code) {
     return kThresholds[0];  // not reached: every caller names a row
 }
 
-// A finding when `value` reaches the row's WARN or FAIL limit.
-void judge(Findings& f, const char* code, int64_t value, const std::string& text) {
-    const Threshold& t = threshold(code);
-    if (value >= t.fail)
-        f.push_back({Severity::Fail, code, text});
-    else if (value >= t.warn)
-        f.push_back({Severity::Warn, code, text});
+int64_t clamp64(uint64_t v) { return v > uint64_t(kNever - 1) ? kNever - 1 : static_cast<int64_t>(v); }
+
+const PageRecord* sound(const Disk& d, uint8_t page, uint8_t subpage = 0) {
+    // The first block of a page counts when the log holds it twice; a page
+    // not read whole gives no figure.
+    for (auto& p : d.pages)
+        if (p.bytes > 0 && p.page.page == page && p.page.subpage == subpage) return p.trusted ? &p : nullptr;
+    return nullptr;
 }
 
-const Param* param(const Page* p, uint16_t code) {
+const Param* param(const PageRecord* p, uint16_t code) {
     if (!p) return nullptr;
-    for (auto& x : p->params)
+    for (auto& x : p->page.params)
         if (x.code == code) return &x;
     return nullptr;
 }
 
-std::optional<uint64_t> field(const Param* p, std::string_view key) {
-    if (!p) return std::nullopt;
-    for (auto& [k, v] : p->fields)
-        if (k == key) return v;
-    return std::nullopt;
-}
-
-std::optional<uint64_t> counter(const Page* p, uint16_t code) {
+std::optional<uint64_t> counter(const PageRecord* p, uint16_t code) {
     const Param* x = param(p, code);
     return x ? x->value : std::nullopt;
 }
 
+std::optional<uint64_t> field_of(const Param* p, std::string_view key) {
+    return p ? field(p->fields, key) : std::nullopt;
+}
+
 std::string str(uint64_t v) { return std::to_string(v); }
+
+// LBAs as a short list: the first few, then how many more.
+std::string lba_list(const std::vector<uint64_t>& lbas) {
+    std::string s;
+    for (size_t i = 0; i < lbas.size() && i < 8; ++i) s += (i ? ", 0x" : "0x") + hex(lbas[i], 1);
+    if (lbas.size() > 8) s += " and " + str(lbas.size() - 8) + " more";
+    return s;
+}
+
+Finding at(Finding f, std::string page, std::optional<uint64_t> parameter = {}) {
+    f.page = std::move(page);
+    f.parameter = parameter;
+    return f;
+}
+
+void informational_exception(Disk& d, const PageRecord* p2f) {
+    const Param* ie = param(p2f, 0);
+    auto asc = field_of(ie, "asc"), ascq = field_of(ie, "ascq");
+    if (!asc || !ascq || (!*asc && !*ascq)) return;
+    char name[160] = {};
+    sg_get_asc_ascq_str(static_cast<int>(*asc), static_cast<int>(*ascq), sizeof name, name);
+    char b[240];
+    snprintf(b, sizeof b, "informational exception %02x/%02x: %s", static_cast<unsigned>(*asc),
+             static_cast<unsigned>(*ascq), name);
+    // 5D/FF is the drive's test trigger (set on request, nothing predicted);
+    // any other 5D is a failure prediction.
+    if (*asc == 0x5d && *ascq == 0xff)
+        d.findings.push_back(at(health(Severity::Info, "exception-test", std::string(b) + " (a test)"), page_ref(0x2f), 0));
+    else
+        d.findings.push_back(at(health(*asc == 0x5d ? Severity::Fail : Severity::Warn, "exception", b), page_ref(0x2f), 0));
+}
+
+void background_scan(Disk& d, const PageRecord* p15) {
+    if (!p15) return;
+    const std::string where = page_ref(0x15);
+    if (auto st = field_of(param(p15, 0), "status"); st && (*st == 3 || *st == 4 || *st == 7)) {
+        Finding f = at(health(Severity::Warn, "bms-status", "the background scan " +
+                                                                std::string(*st == 3   ? "halted on a fatal error"
+                                                                            : *st == 4 ? "halted on a vendor pattern of errors"
+                                                                                       : "halted on temperature")),
+                       where, 0);
+        f.value = static_cast<int64_t>(*st);
+        d.findings.push_back(std::move(f));
+    }
+    uint64_t medium = 0, reassigned = 0;
+    // LBAs of each reassign status, and of recovered errors.
+    std::vector<uint64_t> by_status[16], recovered;
+    for (auto& x : p15->page.params) {
+        if (x.code < 1 || x.code > 0x800) continue;
+        const uint64_t lba = field(x.fields, "lba").value_or(~uint64_t{0});
+        const auto sk = field(x.fields, "sense_key"), rs = field(x.fields, "reassign_status");
+        if (sk && (*sk == 3 || *sk == 4)) ++medium;
+        if (sk && *sk == 1) recovered.push_back(lba);
+        if (rs) by_status[*rs & 15].push_back(lba);
+        if (rs && (*rs == 2 || *rs == 6)) ++reassigned;
+    }
+    set_counter(d, "bms_medium_errors", medium);
+    set_counter(d, "bms_reassigns", reassigned);
+    judge(d.findings, "bms-medium", static_cast<int64_t>(medium),
+          str(medium) + " medium or hardware errors found by the background scan", where);
+    judge(d.findings, "bms-reassign", static_cast<int64_t>(reassigned),
+          str(reassigned) + " blocks reassigned after the background scan", where);
+    if (!recovered.empty())
+        d.findings.push_back(at(health(Severity::Info, "bms-recovered",
+                                       str(recovered.size()) + " recovered error(s) found by the background scan at LBA " +
+                                           lba_list(recovered)),
+                                where));
+    struct Rule {
+        unsigned status;
+        Severity severity;
+        const char* code;
+        const char* what;
+    };
+    static constexpr Rule kRules[] = {
+        {1, Severity::Warn, "reassign-pending", "block(s) waiting to be reassigned"},
+        {4, Severity::Fail, "reassign-failed", "block(s) the drive failed to reassign"},
+        {5, Severity::Info, "rewritten", "block(s) recovered by rewriting in place"},
+        {7, Severity::Warn, "reassign-lost-data", "block(s) reassigned without valid data: their data was lost"},
+        {8, Severity::Fail, "reassign-failed", "block(s) the host failed to reassign"},
+    };
+    for (auto& r : kRules)
+        if (!by_status[r.status].empty()) {
+            Finding f = at(health(r.severity, r.code,
+                                  str(by_status[r.status].size()) + " " + r.what + ": LBA " + lba_list(by_status[r.status])),
+                           where);
+            f.value = static_cast<int64_t>(by_status[r.status].size());
+            d.findings.push_back(std::move(f));
+        }
+}
+
+void pending_defects(Disk& d, const PageRecord* p) {
+    if (!p) return;
+    std::vector<uint64_t> lbas;
+    for (auto& x : p->page.params)
+        if (x.code >= 1 && x.code <= 0xf000)
+            if (auto lba = field(x.fields, "lba")) lbas.push_back(*lba);
+    const uint64_t n = counter(p, 0).value_or(lbas.size());
+    set_counter(d, "pending_defects", n);
+    judge(d.findings, "pending-defects", clamp64(n),
+          str(n) + " pending defect(s)" + (lbas.empty() ? "" : ": LBA " + lba_list(lbas)), page_ref(0x15, 1));
+}
+
+void phys(Disk& d, const PageRecord* p18) {
+    if (!p18) return;
+    for (auto& port : p18->page.params)
+        for (auto& fv : port.phys) {
+            Phy ph;
+            ph.port = port.code;
+            ph.id = static_cast<unsigned>(field(fv, "phy").value_or(0));
+            ph.sas_address = field(fv, "sas_address").value_or(0);
+            ph.attached_sas_address = field(fv, "attached_sas_address").value_or(0);
+            ph.attached_phy = static_cast<unsigned>(field(fv, "attached_phy").value_or(0));
+            ph.attached_device_type = static_cast<uint8_t>(field(fv, "attached_device_type").value_or(0));
+            ph.attached_reason = static_cast<uint8_t>(field(fv, "attached_reason").value_or(0));
+            ph.reason = static_cast<uint8_t>(field(fv, "reason").value_or(0));
+            ph.link_rate = static_cast<uint8_t>(field(fv, "link_rate").value_or(0));
+            ph.invalid_dword = field(fv, "invalid_dword");
+            ph.disparity = field(fv, "disparity");
+            ph.loss_of_sync = field(fv, "loss_of_sync");
+            ph.reset_problem = field(fv, "reset_problem");
+            d.phys.push_back(ph);
+        }
+    // The fastest rate any phy of the disk negotiated: a phy below it runs
+    // slower than the disk can (a bad cable, connector or expander port).
+    uint8_t fastest = 0;
+    for (auto& ph : d.phys)
+        if (ph.link_rate >= 8) fastest = std::max(fastest, ph.link_rate);
+    const std::string where = page_ref(0x18);
+    for (auto& ph : d.phys) {
+        const std::string name = "phy " + str(ph.id) + " (port " + str(ph.port) + ", attached to " +
+                                 hex(ph.attached_sas_address, 16) + ")";
+        auto flag = [&](const char* code, const std::string& what) {
+            Finding f = at(health(Severity::Warn, code, name + ": " + what), where, ph.id);
+            f.value = ph.link_rate;
+            d.findings.push_back(std::move(f));
+        };
+        if (ph.link_rate == 1) flag("phy-disabled", "disabled");
+        if (ph.link_rate == 2) flag("phy-negotiation-failed", "speed negotiation failed");
+        if (ph.link_rate >= 8 && ph.link_rate < fastest)
+            flag("phy-slow", "runs at " + word(kLinkRates, ph.link_rate) + ", below the " + word(kLinkRates, fastest) +
+                                 " of its other phy");
+        const std::tuple<const char*, const char*, const char*, std::optional<uint64_t>> rows[] = {
+            {"phy_invalid_dword", "phy-invalid-dword", "invalid dwords", ph.invalid_dword},
+            {"phy_disparity", "phy-disparity", "running disparity errors", ph.disparity},
+            {"phy_loss_of_sync", "phy-loss-of-sync", "losses of dword synchronization", ph.loss_of_sync},
+            {"phy_reset_problem", "phy-reset-problem", "phy reset problems", ph.reset_problem}};
+        for (auto& [key, code, what, v] : rows) {
+            if (!v) continue;
+            set_counter(d, key, *v, ph.id);
+            judge(d.findings, code, clamp64(*v), name + ": " + str(*v) + " " + what, where, ph.id);
+        }
+    }
+}
+
+void grown_defects(Disk& d, const DriveLog& log) {
+    const Block* b = log.find(BlockKind::GrownDefects);
+    if (!b || b->damaged || b->bytes.size() != 4) return;
+    // Descriptor size of each list format: short block 4 bytes, the others 8;
+    // the vendor's format gives no count.
+    const uint8_t format = b->bytes[1] & 7;
+    const uint64_t length = be_value(&b->bytes[2], 2);
+    if (format >= 6) {
+        d.findings.push_back(at(collection(Severity::Info, "grown-defects-format",
+                                           "the grown defect list is in a vendor format: no count"),
+                                "grown defects"));
+        return;
+    }
+    const uint64_t n = length / (format == 0 ? 4 : 8);
+    set_counter(d, "grown_defects", n);
+    judge(d.findings, "grown-defects", static_cast<int64_t>(n), str(n) + " grown defect(s)", "grown defects");
+}
 
 }  // namespace
 
 std::span<const Threshold> thresholds() { return kThresholds; }
 
-Health assess(const DriveLog& log, const std::vector<Page>& pages) {
-    Health h;
-    h.findings = log.findings;
-    // Figures are taken only from pages read whole; the first block of a
-    // page counts when the disk's log holds it twice.
-    auto sound = [&](uint8_t code) -> const Page* {
-        for (size_t i = 0; i < pages.size() && i < log.pages.size(); ++i)
-            if (pages[i].page == code && pages[i].subpage == 0 && !log.pages[i].bytes.empty())
-                return log.pages[i].damaged ? nullptr : &pages[i];
-        return nullptr;
+void judge(Findings& f, const char* code, int64_t value, const std::string& text, const std::string& page,
+           std::optional<uint64_t> parameter, int64_t base) {
+    const Threshold& t = threshold(code);
+    auto reached = [&](int64_t limit) { return limit != kNever && value - base >= limit; };
+    const Severity s = reached(t.fail)   ? Severity::Fail
+                       : reached(t.warn) ? Severity::Warn
+                       : reached(t.info) ? Severity::Info
+                                         : Severity::Unknown;
+    if (s == Severity::Unknown) return;
+    const int64_t limit = s == Severity::Fail ? t.fail : s == Severity::Warn ? t.warn : t.info;
+    Finding x = at(health(s, code, text), page, parameter);
+    x.value = value;
+    x.threshold = base + limit;
+    f.push_back(std::move(x));
+}
+
+void set_counter(Disk& d, const char* name, uint64_t value, std::optional<unsigned> phy) {
+    d.counters.push_back({name, value, phy});
+}
+
+SelfTest::Outcome self_test_outcome(unsigned code, unsigned last_failure) {
+    using O = SelfTest::Outcome;
+    return code == 0 ? O::Passed
+           : code <= 2 ? O::Aborted
+           : code == 3 ? O::Incomplete
+           : code <= last_failure ? O::Failed
+           : code == 15 ? O::Running
+                        : O::Other;
+}
+
+void judge_temperature(Disk& d, const std::string& page) {
+    if (!d.temperature) return;
+    const std::string t = "temperature " + std::to_string(*d.temperature) + " C";
+    if (d.reference_temperature)
+        judge(d.findings, "temperature", *d.temperature,
+              t + ", reference " + std::to_string(*d.reference_temperature) + " C", page, {}, *d.reference_temperature);
+    else
+        judge(d.findings, "temperature-absolute", *d.temperature, t + " (no reference)", page);
+}
+
+void judge_endurance(Disk& d, uint64_t percent, const std::string& page, std::optional<uint64_t> parameter) {
+    set_counter(d, "endurance_used_percent", percent);
+    judge(d.findings, "ssd-endurance", clamp64(percent), str(percent) + " % of the rated endurance used", page,
+          parameter);
+}
+
+void judge_self_tests(Disk& d, const std::string& page) {
+    using O = SelfTest::Outcome;
+    auto describe = [](const SelfTest& t) {
+        std::string s = t.type + " self-test";
+        if (t.segment) s += ", segment " + str(*t.segment);
+        if (t.hours) s += ", at " + str(*t.hours) + " hours";
+        s += ": " + t.status;
+        s += t.lba ? ", LBA 0x" + hex(*t.lba, 1) : ", no LBA";
+        if (t.sense_key)
+            s += ", sense " + hex(*t.sense_key) + "/" + hex(t.asc.value_or(0)) + "/" + hex(t.ascq.value_or(0));
+        return s;
     };
-    for (size_t i = 0; i < pages.size() && i < log.pages.size(); ++i)
-        if (log.pages[i].bytes.size() >= 4)
-            for (auto& f : pages[i].findings)
-            h.findings.push_back({f.severity, f.code, "page " + hex_bytes(&pages[i].page, 1) + ": " + f.text});
-
-    const Page *p02 = sound(0x02), *p03 = sound(0x03), *p05 = sound(0x05), *p06 = sound(0x06), *p0d = sound(0x0d),
-               *p0e = sound(0x0e), *p10 = sound(0x10), *p15 = sound(0x15), *p18 = sound(0x18), *p2f = sound(0x2f);
-    auto& c = h.counters;
-
-    // Informational exception: any ASC/ASCQ but 0/0; a failure prediction
-    // (ASC 5D) is a FAIL.
-    if (const Param* ie = param(p2f, 0)) {
-        auto asc = field(ie, "asc"), ascq = field(ie, "ascq");
-        if (asc && ascq && (*asc || *ascq)) {
-            char name[160] = {};
-            sg_get_asc_ascq_str(static_cast<int>(*asc), static_cast<int>(*ascq), sizeof name, name);
-            char b[240];
-            snprintf(b, sizeof b, "informational exception %02x/%02x: %s", static_cast<unsigned>(*asc),
-                     static_cast<unsigned>(*ascq), name);
-            h.findings.push_back({*asc == 0x5d ? Severity::Fail : Severity::Warn, "exception", b});
+    // The newest test that has ended decides; a running test is no result.
+    const SelfTest* newest = nullptr;
+    for (auto& t : d.self_tests)
+        if (t.outcome != O::Running) {
+            newest = &t;
+            break;
         }
+    uint64_t failed = 0;
+    const SelfTest *older = nullptr, *incomplete = nullptr;
+    size_t older_count = 0, incomplete_count = 0;
+    for (auto& t : d.self_tests) {
+        if (t.outcome == O::Failed) ++failed;
+        if (t.outcome == O::Failed && &t != newest && !older_count++) older = &t;
+        if (t.outcome == O::Incomplete && !incomplete_count++) incomplete = &t;
     }
+    set_counter(d, "selftest_failures", failed);
+    if (newest && newest->outcome == O::Failed)
+        d.findings.push_back(at(health(Severity::Fail, "selftest", "the newest self-test failed: " + describe(*newest)),
+                                page, newest->slot));
+    if (older)
+        d.findings.push_back(at(health(Severity::Warn, "selftest-older",
+                                       str(older_count) + " older self-test(s) failed, the newest of them: " +
+                                           describe(*older)),
+                                page, older->slot));
+    if (incomplete)
+        d.findings.push_back(at(health(Severity::Warn, "selftest-incomplete",
+                                       str(incomplete_count) + " self-test(s) could not complete, the newest: " +
+                                           describe(*incomplete)),
+                                page, incomplete->slot));
+}
 
-    // Temperature: page 0D; the informational-exception page's reading when
-    // page 0D is absent.
-    if (auto t = counter(p0d, 0)) h.temperature = static_cast<int64_t>(*t);
-    else if (auto t2 = field(param(p2f, 0), "temperature")) h.temperature = static_cast<int64_t>(*t2);
-    if (auto r = counter(p0d, 1)) h.reference_temperature = static_cast<int64_t>(*r);
-    if (h.temperature) {
-        const std::string t = std::to_string(*h.temperature) + " C";
-        if (h.reference_temperature)
-            judge(h.findings, "temperature", *h.temperature - *h.reference_temperature,
-                  "temperature " + t + ", reference " + std::to_string(*h.reference_temperature) + " C");
-        else
-            judge(h.findings, "temperature-absolute", *h.temperature, "temperature " + t + " (no reference)");
+bool assess_scsi(Disk& d, const DriveLog& log) {
+    const PageRecord *p02 = sound(d, 0x02), *p03 = sound(d, 0x03), *p05 = sound(d, 0x05), *p06 = sound(d, 0x06),
+                     *p0d = sound(d, 0x0d), *p0d1 = sound(d, 0x0d, 1), *p0e = sound(d, 0x0e), *p10 = sound(d, 0x10),
+                     *p11 = sound(d, 0x11), *p15 = sound(d, 0x15), *p151 = sound(d, 0x15, 1), *p18 = sound(d, 0x18),
+                     *p2f = sound(d, 0x2f);
+    informational_exception(d, p2f);
+
+    // Temperature: page 0Dh, else the environmental report (0Dh/01h), else
+    // the informational-exception page's reading.
+    std::string tpage = page_ref(0x0d);
+    if (auto t = counter(p0d, 0)) {
+        d.temperature = static_cast<int64_t>(*t);
+    } else if (auto e = counter(p0d1, 0)) {
+        d.temperature = static_cast<int8_t>(static_cast<uint8_t>(*e));
+        tpage = page_ref(0x0d, 1);
+    } else if (auto t2 = field_of(param(p2f, 0), "temperature"); t2 && *t2 != 0xff) {
+        d.temperature = static_cast<int64_t>(*t2);
+        tpage = page_ref(0x2f);
     }
+    if (auto r = counter(p0d, 1)) d.reference_temperature = static_cast<int64_t>(*r);
+    judge_temperature(d, tpage);
 
-    if (auto m = field(param(p15, 0), "power_on_minutes")) {
-        h.power_on_hours = static_cast<int64_t>(*m / 60);
-        judge(h.findings, "power-on-hours", *h.power_on_hours, str(*m / 60) + " hours powered on");
+    if (auto m = field_of(param(p15, 0), "power_on_minutes")) {
+        d.power_on_hours = static_cast<int64_t>(*m / 60);
+        judge(d.findings, "power-on-hours", *d.power_on_hours, str(*m / 60) + " hours powered on", page_ref(0x15));
     }
 
     for (auto [code, rated, acc] : {std::tuple{"start-stop", 3, 4}, std::tuple{"load-unload", 5, 6}}) {
         auto s = counter(p0e, static_cast<uint16_t>(rated)), a = counter(p0e, static_cast<uint16_t>(acc));
         if (s && a && *s > 0 && *a < (uint64_t{1} << 56))
-            judge(h.findings, code, static_cast<int64_t>(*a * 100 / *s),
-                  std::string(code) + " cycles " + str(*a) + " of " + str(*s) + " specified");
+            judge(d.findings, code, static_cast<int64_t>(*a * 100 / *s),
+                  std::string(code) + " cycles " + str(*a) + " of " + str(*s) + " specified", page_ref(0x0e),
+                  static_cast<uint64_t>(acc));
     }
 
-    struct Count {
-        size_t index;
-        const char* code;
-        const char* what;
-    };
-    auto count = [&](const Count& k, std::optional<uint64_t> v) {
-        c[k.index] = v;
-        if (v) judge(h.findings, k.code, *v > uint64_t(kNever - 1) ? kNever - 1 : static_cast<int64_t>(*v),
-                     str(*v) + " " + k.what);
-    };
-    count({0, "read-uncorrected", "uncorrected read errors"}, counter(p03, 6));
-    count({1, "write-uncorrected", "uncorrected write errors"}, counter(p02, 6));
-    count({2, "verify-uncorrected", "uncorrected verify errors"}, counter(p05, 6));
-    count({3, "non-medium", "non-medium errors"}, counter(p06, 0));
+    const std::tuple<const PageRecord*, const char*, const char*, const char*> errors[] = {
+        {p03, "read_uncorrected", "read-uncorrected", "uncorrected read errors"},
+        {p02, "write_uncorrected", "write-uncorrected", "uncorrected write errors"},
+        {p05, "verify_uncorrected", "verify-uncorrected", "uncorrected verify errors"}};
+    for (auto& [p, key, code, what] : errors)
+        if (auto v = counter(p, 6)) {
+            set_counter(d, key, *v);
+            judge(d.findings, code, clamp64(*v), str(*v) + " " + what, page_ref(p->page.page), 6);
+        }
+
+    if (auto v = counter(p06, 0)) {
+        set_counter(d, "non_medium", *v);
+        if (d.power_on_hours) {
+            const uint64_t hours = std::max<uint64_t>(static_cast<uint64_t>(*d.power_on_hours), 1000);
+            const uint64_t rate = *v > (uint64_t{1} << 40) ? *v : *v * 1000 / hours;
+            judge(d.findings, "non-medium", clamp64(rate),
+                  str(*v) + " non-medium errors in " + str(static_cast<uint64_t>(*d.power_on_hours)) + " hours: " +
+                      str(rate) + " per 1000 hours",
+                  page_ref(0x06), 0);
+        } else if (*v > 0) {
+            d.findings.push_back(at(health(Severity::Info, "non-medium",
+                                           str(*v) + " non-medium errors; no power-on hours to judge their rate"),
+                                    page_ref(0x06), 0));
+        }
+    }
 
     if (p10) {
-        uint64_t failed = 0;
-        for (auto& x : p10->params)
-            if (auto r = field(&x, "result"); x.code >= 1 && x.code <= 20 && r && *r >= 3 && *r <= 7) ++failed;
-        count({4, "selftest", "failed self-test(s) among the last 20"}, failed);
-    }
-    if (p15) {
-        uint64_t medium = 0, reassigned = 0;
-        for (auto& x : p15->params) {
-            if (x.code < 1 || x.code > 0x800) continue;
-            ++medium;
-            // Reassign status: 2 reassigned by the drive, 5 recovered by
-            // rewriting, 6 reassigned on the host's request.
-            if (auto r = field(&x, "reassign_status"); r && (*r == 2 || *r == 5 || *r == 6)) ++reassigned;
+        for (auto& x : p10->page.params) {
+            if (x.code < 1 || x.code > 20 || x.fields.size() < 5 ||
+                std::all_of(x.raw.begin(), x.raw.end(), [](uint8_t c) { return c == 0; }))
+                continue;
+            SelfTest t;
+            t.slot = x.code;
+            t.status_code = static_cast<unsigned>(field(x.fields, "result").value_or(0));
+            for (auto& f : x.fields) {
+                const std::string k = f.def->key;
+                if (k == "code") t.type = word(f.def->words, f.value);
+                if (k == "result") t.status = word(f.def->words, f.value);
+                if (k == "number") t.segment = static_cast<unsigned>(f.value);
+                if (k == "power_on_hours") t.hours = f.value;
+                if (k == "first_failure" && !field_text(*f.def, f.value).empty()) t.lba = f.value;
+                if (k == "sense_key") t.sense_key = static_cast<uint8_t>(f.value);
+                if (k == "asc") t.asc = static_cast<uint8_t>(f.value);
+                if (k == "ascq") t.ascq = static_cast<uint8_t>(f.value);
+            }
+            t.outcome = self_test_outcome(t.status_code, 7);
+            if (t.sense_key == 0 && t.asc == 0 && t.ascq == 0) t.sense_key = t.asc = t.ascq = std::nullopt;
+            d.self_tests.push_back(std::move(t));
         }
-        count({5, "bms-medium", "medium errors found by the background scan"}, medium);
-        count({6, "bms-reassign", "blocks reassigned after the background scan"}, reassigned);
+        judge_self_tests(d, page_ref(0x10));
     }
-    if (p18) {
-        const char* keys[] = {"invalid_dword", "disparity", "loss_of_sync", "reset_problem"};
-        const Count rows[] = {{7, "phy-invalid-dword", "invalid dwords on the SAS phys"},
-                              {8, "phy-disparity", "running disparity errors on the SAS phys"},
-                              {9, "phy-loss-of-sync", "losses of dword synchronization on the SAS phys"},
-                              {10, "phy-reset-problem", "phy reset problems on the SAS phys"}};
-        for (size_t k = 0; k < 4; ++k) {
-            uint64_t sum = 0;
-            for (auto& port : p18->params)
-                for (auto& phy : port.phys)
-                    for (auto& [key, v] : phy)
-                        if (key == keys[k]) sum += v;
-            count(rows[k], sum);
-        }
-    }
-    return h;
+
+    background_scan(d, p15);
+    pending_defects(d, p151);
+    if (auto e = counter(p11, 1)) judge_endurance(d, *e, page_ref(0x11), 1);
+    phys(d, p18);
+    grown_defects(d, log);
+
+    // A health page tells something only with a parameter in it: drives
+    // answer pages they keep nothing in with a header alone.
+    bool told = false;
+    for (const PageRecord* p : {p02, p03, p05, p06, p10, p11, p15, p151, p2f}) told |= p && !p->page.params.empty();
+    return told || d.counter("grown_defects").has_value();
 }
 
 }  // namespace rpt

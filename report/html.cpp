@@ -1,53 +1,16 @@
 // The web page of a report: summary, disk table, two bar charts (inline
-// SVG), the findings of every disk and the error log. It reads only the JSON
-// document, so the page always shows what --json shows.
+// SVG), the findings of every disk and the error log, rendered from the
+// same typed report as the text and the JSON document.
 #include "html.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <optional>
-#include <set>
 #include <string_view>
 
-using nlohmann::json;
-
+namespace rpt {
 namespace {
-
-// ---------------------------------------------------------------- reading
-// The document comes from our own program, but a page must never fail to
-// render because one field is missing or of another type.
-
-const json& field(const json& obj, const char* key) {
-    static const json none;
-    if (!obj.is_object()) return none;
-    auto it = obj.find(key);
-    return it == obj.end() ? none : *it;
-}
-
-const json& list(const json& obj, const char* key) {
-    static const json empty = json::array();
-    const json& v = field(obj, key);
-    return v.is_array() ? v : empty;
-}
-
-std::string text(const json& v) {
-    if (v.is_string()) return v.get<std::string>();
-    if (v.is_null()) return "";
-    return v.dump();
-}
-
-std::string text(const json& obj, const char* key) { return text(field(obj, key)); }
-
-// A count or a temperature for the charts; nullopt when not a number.
-std::optional<double> number(const json& obj, const char* key) {
-    const json& v = field(obj, key);
-    if (!v.is_number()) return std::nullopt;
-    return v.get<double>();
-}
-
-// A counter for the error chart: absent or negative counts nothing.
-double count(const json& counters, const char* key) { return std::max(0.0, number(counters, key).value_or(0)); }
 
 // ---------------------------------------------------------------- writing
 
@@ -91,10 +54,13 @@ std::string fmt(double v) {
 // Shown for a value that is null: the disk did not report it.
 constexpr const char* kNone = "&ndash;";
 
-std::string cell(const json& disk, const char* key, const char* cls = nullptr) {
-    std::string open = cls ? std::string("<td class=\"") + cls + "\">" : std::string("<td>");
-    const json& v = field(disk, key);
-    return open + (v.is_null() ? std::string(kNone) : esc(text(v))) + "</td>";
+template <class T>
+std::string cell(const std::optional<T>& v, const char* cls = "num") {
+    return std::string("<td class=\"") + cls + "\">" + (v ? esc(std::to_string(*v)) : std::string(kNone)) + "</td>";
+}
+
+std::string cell(const std::string& v, const char* cls = nullptr) {
+    return (cls ? std::string("<td class=\"") + cls + "\">" : std::string("<td>")) + esc(v) + "</td>";
 }
 
 const char* kStyle = R"(
@@ -139,55 +105,53 @@ td.record { white-space: pre-wrap; font-family: "DejaVu Sans Mono", monospace; f
 
 // ---------------------------------------------------------------- parts
 
-std::string finding_list(const json& findings) {
+std::string finding_list(const Findings& findings) {
     std::string out = "<ul class=\"findings\">\n";
-    for (const json& x : findings) {
-        std::string sev = text(x, "severity");
+    for (const Finding& x : findings) {
+        const std::string sev = severity_name(x.severity);
         out += "<li class=\"sev-" + level(sev) + "\"><span class=\"sev sev-" + level(sev) + "\">" + esc(sev) +
-               "</span> <code>" + esc(text(x, "code")) + "</code> " + esc(text(x, "text")) + "</li>\n";
+               "</span> <code>" + esc(x.code) + "</code> " + esc(x.text) + "</li>\n";
     }
     return out + "</ul>\n";
 }
 
-struct Disk {
-    const json* j;
+struct DiskRef {
+    const Disk* d;
     std::string label;  // file, with the host in front in a fleet view
 };
 
-std::string summary(const json& report, bool fleet) {
-    const json& s = field(report, "summary");
-    std::string out = "<p class=\"summary\">" + esc(text(s, "disks")) + " disk(s): ";
-    const char* keys[] = {"ok", "warn", "fail"};
-    const char* names[] = {"OK", "WARN", "FAIL"};
-    for (int i = 0; i < 3; ++i)
-        out += std::string("<span class=\"badge b-") + keys[i] + "\">" + esc(text(s, keys[i])) + " " + names[i] +
-               "</span> ";
+std::string summary(const Report& r, bool fleet) {
+    std::string out = "<p class=\"summary\">" + std::to_string(r.disks) + " disk(s): ";
+    const std::pair<size_t, const char*> counts[] = {{r.ok, "OK"}, {r.warn, "WARN"}, {r.fail, "FAIL"},
+                                                     {r.unknown, "UNKNOWN"}};
+    for (auto& [n, name] : counts)
+        out += "<span class=\"badge b-" + level(name) + "\">" + std::to_string(n) + " " + name + "</span> ";
     out += "</p>\n";
     // Where each host's logs came from, and what was found about the
     // directory as a whole (no error log, files left from an earlier run).
-    for (const json& h : list(report, "hosts")) {
-        out += "<p class=\"muted\">" + (fleet ? "<b>" + esc(text(h, "host")) + "</b>: " : std::string()) +
-               esc(text(h, "source")) + "</p>\n";
-        if (!list(h, "findings").empty()) out += finding_list(list(h, "findings"));
+    for (const Collection& c : r.collections) {
+        out += "<p class=\"muted\">" + (fleet ? "<b>" + esc(c.host) + "</b>: " : std::string()) + esc(c.source) +
+               "</p>\n";
+        if (!c.findings.empty()) out += finding_list(c.findings);
     }
     return out;
 }
 
-std::string disk_table(const std::vector<Disk>& disks, bool fleet) {
+std::string disk_table(const std::vector<DiskRef>& disks, bool fleet) {
     std::string out = "<table class=\"disks\">\n<thead><tr>";
     if (fleet) out += "<th>Host</th>";
-    out += "<th>File</th><th>Vendor</th><th>Product</th><th>Revision</th><th>Serial</th>"
-           "<th>Temp. &deg;C</th><th>Ref. &deg;C</th><th>Power-on h</th><th>Findings</th><th>Verdict</th></tr></thead>\n"
-           "<tbody>\n";
-    for (const Disk& d : disks) {
-        const json& j = *d.j;
-        std::string v = text(j, "verdict");
+    out += "<th>Controller</th><th>Device</th><th>Protocol</th><th>Vendor</th><th>Product</th><th>Revision</th>"
+           "<th>Serial</th><th>Temp. &deg;C</th><th>Ref. &deg;C</th><th>Power-on h</th><th>Findings</th>"
+           "<th>Verdict</th></tr></thead>\n<tbody>\n";
+    for (const DiskRef& ref : disks) {
+        const Disk& d = *ref.d;
+        const std::string v = verdict_name(d.verdict);
         out += "<tr class=\"disk v-" + level(v) + "\">";
-        if (fleet) out += cell(j, "host");
-        out += cell(j, "file", "mono") + cell(j, "vendor") + cell(j, "product") + cell(j, "revision") +
-               cell(j, "serial", "mono") + cell(j, "temperature", "num") + cell(j, "reference_temperature", "num") +
-               cell(j, "power_on_hours", "num") + "<td class=\"num\">" +
-               std::to_string(list(j, "findings").size()) + "</td><td class=\"verdict\">" + esc(v) + "</td></tr>\n";
+        if (fleet) out += cell(d.host);
+        out += cell(d.controller) + cell(d.device) + cell(protocol_name(d.protocol)) + cell(d.vendor) +
+               cell(d.product) + cell(d.revision) + cell(d.serial, "mono") + cell(d.temperature) +
+               cell(d.reference_temperature) + cell(d.power_on_hours) + "<td class=\"num\">" +
+               std::to_string(d.findings.size()) + "</td><td class=\"verdict\">" + esc(v) + "</td></tr>\n";
     }
     return out + "</tbody>\n</table>\n";
 }
@@ -234,58 +198,67 @@ std::string svg_bars(const std::string& title, const std::vector<Bar>& bars) {
     return out + "</svg></figure>\n";
 }
 
-std::string temperature_chart(const std::vector<Disk>& disks) {
+std::string temperature_chart(const std::vector<DiskRef>& disks) {
     double top = 60;  // the scale reaches at least 60 degC so that cool disks look cool
-    for (const Disk& d : disks)
-        for (const char* k : {"temperature", "reference_temperature"})
-            if (auto v = number(*d.j, k)) top = std::max(top, *v + 5);
+    for (const DiskRef& r : disks)
+        for (auto v : {r.d->temperature, r.d->reference_temperature})
+            if (v) top = std::max(top, static_cast<double>(*v) + 5);
     std::vector<Bar> bars;
-    for (const Disk& d : disks) {
+    for (const DiskRef& r : disks) {
         Bar b;
-        b.label = d.label;
-        auto t = number(*d.j, "temperature");
-        auto ref = number(*d.j, "reference_temperature");
-        b.value = t ? *t / top : 0;
+        b.label = r.label;
+        const auto& t = r.d->temperature;
+        const auto& ref = r.d->reference_temperature;
+        b.value = t ? static_cast<double>(*t) / top : 0;
         // The bar takes the colour of the disk's own temperature finding, so
         // that the chart and the findings agree; above the reference is a
         // failure in any case.
         b.cls = !t ? "none" : ref && *t > *ref ? "fail" : "ok";
-        for (const json& f : list(*d.j, "findings"))
-            if (t && text(f, "code").rfind("temperature", 0) == 0 && b.cls != "fail") {
-                std::string sev = level(text(f, "severity"));
+        for (const Finding& f : r.d->findings)
+            if (t && f.code.rfind("temperature", 0) == 0 && b.cls != "fail") {
+                const std::string sev = level(severity_name(f.severity));
                 if (sev == "warn" || sev == "fail") b.cls = sev;
             }
-        b.caption = t ? fmt(*t) + " \u00b0C" : "no reading";
+        b.caption = t ? std::to_string(*t) + " \u00b0C" : "no reading";
         if (ref) {
-            b.mark = *ref / top;
-            b.caption += " (reference " + fmt(*ref) + " \u00b0C)";
+            b.mark = static_cast<double>(*ref) / top;
+            b.caption += " (reference " + std::to_string(*ref) + " \u00b0C)";
         }
-        b.tip = d.label + ": " + b.caption;
+        b.tip = r.label + ": " + b.caption;
         bars.push_back(b);
     }
     return svg_bars("Temperature (dashed: reference temperature)", bars);
 }
 
-// Error counters, grouped as the engineer thinks of them.
+// Error counters, grouped as the engineer thinks of them; phy counters are
+// added over the disk's phys for the chart only.
 struct Group {
     const char* name;
     std::vector<const char*> keys;
 };
 const Group kGroups[] = {
-    {"medium", {"read_uncorrected", "write_uncorrected", "verify_uncorrected", "bms_medium_errors"}},
+    {"medium", {"read_uncorrected", "write_uncorrected", "verify_uncorrected", "bms_medium_errors", "pending_defects",
+                "grown_defects", "ata_reallocated_sectors", "ata_pending_sectors", "ata_offline_uncorrectable",
+                "ata_reported_uncorrect"}},
     {"other", {"non_medium", "bms_reassigns"}},
     {"self-test", {"selftest_failures"}},
-    {"phy", {"phy_invalid_dword", "phy_disparity", "phy_loss_of_sync", "phy_reset_problem"}},
+    {"link", {"phy_invalid_dword", "phy_disparity", "phy_loss_of_sync", "phy_reset_problem", "ata_udma_crc_errors"}},
 };
 
-std::string error_chart(const std::vector<Disk>& disks) {
+double group_sum(const Disk& d, const Group& g) {
+    double s = 0;
+    for (const Counter& c : d.counters)
+        for (const char* k : g.keys)
+            if (c.name == k) s += static_cast<double>(c.value);
+    return s;
+}
+
+std::string error_chart(const std::vector<DiskRef>& disks) {
     std::vector<double> totals;
     double top = 0;
-    for (const Disk& d : disks) {
+    for (const DiskRef& r : disks) {
         double sum = 0;
-        const json& c = field(*d.j, "counters");
-        for (const Group& g : kGroups)
-            for (const char* k : g.keys) sum += count(c, k);
+        for (const Group& g : kGroups) sum += group_sum(*r.d, g);
         totals.push_back(sum);
         top = std::max(top, sum);
     }
@@ -294,18 +267,15 @@ std::string error_chart(const std::vector<Disk>& disks) {
     double scale = std::log10(1 + std::max(top, 9.0));
     std::vector<Bar> bars;
     for (size_t i = 0; i < disks.size(); ++i) {
-        const json& c = field(*disks[i].j, "counters");
         Bar b;
         b.label = disks[i].label;
         b.value = std::log10(1 + totals[i]) / scale;
         std::string parts;
-        for (const Group& g : kGroups) {
-            double s = 0;
-            for (const char* k : g.keys) s += count(c, k);
-            if (s > 0) parts += std::string(parts.empty() ? "" : ", ") + g.name + " " + fmt(s);
-        }
-        std::string v = text(*disks[i].j, "verdict");
-        b.cls = totals[i] == 0 ? "none" : v == "FAIL" ? "fail" : v == "WARN" ? "warn" : "ok";
+        for (const Group& g : kGroups)
+            if (double s = group_sum(*disks[i].d, g); s > 0)
+                parts += std::string(parts.empty() ? "" : ", ") + g.name + " " + fmt(s);
+        const Severity v = disks[i].d->verdict;
+        b.cls = totals[i] == 0 ? "none" : v == Severity::Fail ? "fail" : v == Severity::Warn ? "warn" : "ok";
         b.caption = totals[i] == 0 ? "0" : fmt(totals[i]) + " (" + parts + ")";
         b.tip = disks[i].label + ": " + b.caption;
         bars.push_back(b);
@@ -313,58 +283,63 @@ std::string error_chart(const std::vector<Disk>& disks) {
     return svg_bars("Error counts (logarithmic scale)", bars);
 }
 
-std::string findings(const std::vector<Disk>& disks) {
+std::string findings(const std::vector<DiskRef>& disks) {
     std::string out;
-    for (const Disk& d : disks) {
-        const json& j = *d.j;
-        std::string v = text(j, "verdict");
+    for (const DiskRef& r : disks) {
+        const Disk& d = *r.d;
+        const std::string v = verdict_name(d.verdict);
+        auto num = [](const std::optional<unsigned>& x) { return x ? std::to_string(*x) : std::string("-"); };
         out += "<section class=\"disk\"><h3><span class=\"badge b-" + level(v) + "\">" + esc(v) + "</span> " +
-               esc(d.label) + " &mdash; " + esc(text(j, "vendor")) + " " + esc(text(j, "product")) + ", serial " +
-               esc(text(j, "serial")) + " <span class=\"muted\">(controller " + esc(text(j, "controller")) +
-               ", device " + esc(text(j, "device")) + ")</span></h3>\n";
-        const json& f = list(j, "findings");
-        out += f.empty() ? "<p class=\"muted\">No findings.</p>\n" : finding_list(f);
+               esc(r.label) + " &mdash; " + esc(d.vendor) + " " + esc(d.product) + ", serial " + esc(d.serial) +
+               " <span class=\"muted\">(" + protocol_name(d.protocol) + ", controller " + num(d.controller) +
+               ", device " + num(d.device) + ")</span></h3>\n";
+        Findings sorted = d.findings;
+        std::stable_sort(sorted.begin(), sorted.end(), [](auto& a, auto& b) { return a.severity > b.severity; });
+        out += sorted.empty() ? "<p class=\"muted\">No findings.</p>\n" : finding_list(sorted);
         out += "</section>\n";
     }
     return out;
 }
 
-std::string error_log(const json& report, bool fleet) {
-    const json& errors = list(report, "errors");
-    if (errors.empty()) return "<p class=\"muted\">The error log holds no record.</p>\n";
+std::string error_log(const Report& r, bool fleet) {
+    std::string rows;
+    for (const Collection& c : r.collections)
+        for (const ErrRecord& e : c.errors) {
+            rows += "<tr class=\"error\">";
+            if (fleet) rows += "<td>" + esc(c.host) + "</td>";
+            rows += "<td>" + esc(e.kind) + "</td><td class=\"record\">" + esc(e.text) + "</td><td>" +
+                    esc(e.decoded.is_null() ? "" : e.decoded.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)) +
+                    "</td></tr>\n";
+        }
+    if (rows.empty()) return "<p class=\"muted\">The error log holds no record.</p>\n";
     std::string out = "<table class=\"errors\">\n<thead><tr>";
     if (fleet) out += "<th>Host</th>";
     out += "<th>Kind</th><th>Record</th><th>Decoded</th></tr></thead>\n<tbody>\n";
-    for (const json& e : errors) {
-        out += "<tr class=\"error\">";
-        if (fleet) out += "<td>" + esc(text(e, "host")) + "</td>";
-        out += "<td>" + esc(text(e, "kind")) + "</td><td class=\"record\">" + esc(text(e, "text")) + "</td><td>" +
-               esc(text(e, "decoded")) + "</td></tr>\n";
-    }
-    return out + "</tbody>\n</table>\n";
+    return out + rows + "</tbody>\n</table>\n";
 }
 
 }  // namespace
 
-std::string render_html(const nlohmann::json& report) {
-    std::vector<Disk> disks;
-    std::set<std::string> hosts;
-    for (const json& h : list(report, "hosts")) hosts.insert(text(h, "host"));
-    for (const json& d : list(report, "disks")) hosts.insert(text(d, "host"));
-    bool fleet = hosts.size() > 1;
-    for (const json& d : list(report, "disks"))
-        disks.push_back({&d, fleet ? text(d, "host") + ": " + text(d, "file") : text(d, "file")});
+std::string render_html(const Report& r) {
+    const bool fleet = r.collections.size() > 1;
+    std::vector<DiskRef> disks;
+    // Worst first, as in the text.
+    for (const Collection& c : r.collections)
+        for (const Disk& d : c.disks) disks.push_back({&d, fleet ? d.host + ": " + d.file : d.file});
+    std::stable_sort(disks.begin(), disks.end(), [](auto& a, auto& b) { return a.d->verdict > b.d->verdict; });
 
     std::string out = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
                       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
                       "<title>Disk health report</title>\n<style>" +
                       std::string(kStyle) + "</style>\n</head>\n<body>\n<h1>Disk health report</h1>\n";
-    out += summary(report, fleet);
+    out += summary(r, fleet);
     out += "<h2>Disks</h2>\n" + disk_table(disks, fleet);
     out += "<h2>Charts</h2>\n<div class=\"charts\">\n" + temperature_chart(disks) + error_chart(disks) + "</div>\n";
     out += "<h2>Findings</h2>\n" + findings(disks);
-    out += "<h2>Error log</h2>\n" + error_log(report, fleet);
-    out += "<p class=\"muted\">Written by " + esc(text(report, "tool")) + "; exit status " +
-           esc(text(report, "exit_status")) + ".</p>\n</body>\n</html>\n";
+    out += "<h2>Error log</h2>\n" + error_log(r, fleet);
+    out += "<p class=\"muted\">Written by logdump-report; exit status " + std::to_string(r.exit_status) +
+           ".</p>\n</body>\n</html>\n";
     return out;
 }
+
+}  // namespace rpt

@@ -3,10 +3,13 @@
 // prints as it shows.
 #pragma once
 
-#include <nlohmann/json.hpp>
 #include <string>
 
-// Renders the JSON report document (the --json output) as an HTML page.
-// Every string taken from the document is escaped; missing or mistyped
-// fields show as blanks instead of failing.
-std::string render_html(const nlohmann::json& report);
+#include "model.h"
+
+namespace rpt {
+
+// Every string taken from the inputs is escaped.
+std::string render_html(const Report& report);
+
+}  // namespace rpt

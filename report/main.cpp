@@ -33,12 +33,12 @@ int main(int argc, char** argv) {
         hosts.push_back(rpt::read_input(in));
         if (!hosts.back().error.empty()) std::cerr << "logdump-report: " << hosts.back().error << "\n";
     }
-    const nlohmann::json report = rpt::build_report(hosts);
-    int status = report["exit_status"].get<int>();
+    const rpt::Report report = rpt::build_report(hosts);
+    int status = report.exit_status;
 
     if (!html.empty()) {
         std::ofstream f(html, std::ios::binary);
-        f << render_html(report);
+        f << rpt::render_html(report);
         f.close();
         if (!f) {
             std::cerr << "logdump-report: cannot write " << html << "\n";
@@ -46,20 +46,20 @@ int main(int argc, char** argv) {
         }
     }
     if (!disk.empty()) {
-        const nlohmann::json* d = rpt::find_disk(report, disk);
+        const rpt::Disk* d = rpt::find_disk(report, disk);
         if (!d) {
             std::cerr << "logdump-report: no disk " << disk << " in the report\n";
             return rpt::kUnreadable;
         }
-        if (as_json)
-            std::cout << d->dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
-        else
-            std::cout << rpt::render_disk(*d);
+        const std::string text = as_json ? rpt::json_text(*d) : rpt::render_disk(*d);
+        fwrite(text.data(), 1, text.size(), stdout);
         return status;
     }
-    if (as_json)
-        std::cout << report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
-    else
-        std::cout << rpt::render_text(report);
+    if (as_json) {
+        rpt::write_json(report, stdout);
+    } else {
+        const std::string text = rpt::render_text(report);
+        fwrite(text.data(), 1, text.size(), stdout);
+    }
     return status;
 }

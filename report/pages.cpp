@@ -6,6 +6,8 @@ namespace rpt {
 namespace {
 
 // Error counter pages (write 02, read 03, verify 05) share one layout.
+// Error counter pages (write 02, read 03, read reverse 04, verify 05)
+// share one layout.
 constexpr ParamDef kErrorCounters[] = {
     {0x0000, 0x0000, "Errors corrected without substantial delay", Layout::Counter},
     {0x0001, 0x0001, "Errors corrected with possible delays", Layout::Counter},
@@ -16,12 +18,66 @@ constexpr ParamDef kErrorCounters[] = {
     {0x0006, 0x0006, "Total uncorrected errors", Layout::Counter},
 };
 
+constexpr ParamDef kBufferOverrun[] = {{0x0000, 0xffff, "Buffer over-run/under-run counter", Layout::Counter}};
+
 constexpr ParamDef kNonMedium[] = {{0x0000, 0x0000, "Non-medium error count", Layout::Counter}};
 
-constexpr Field kTemperature[] = {{"celsius", "Degrees Celsius", 1, 1}};
+constexpr ParamDef kEvents[] = {{0x0000, 0xffff, "Event", Layout::Raw}};
+
+constexpr ParamDef kFormatStatus[] = {
+    {0x0000, 0x0000, "Format data out", Layout::Raw},
+    {0x0001, 0x0001, "Grown defects during certification", Layout::Counter},
+    {0x0002, 0x0002, "Total blocks reassigned during format", Layout::Counter},
+    {0x0003, 0x0003, "Total new blocks reassigned", Layout::Counter},
+    {0x0004, 0x0004, "Power on minutes since format", Layout::Counter},
+};
+
+constexpr Field kResourceCount[] = {{"count", "Resource count", 0, 4}};
+constexpr ParamDef kProvisioning[] = {
+    {0x0001, 0x0001, "Available LBA mapping threshold resource count", Layout::Fields, kResourceCount, 0},
+    {0x0002, 0x0002, "Used LBA mapping threshold resource count", Layout::Fields, kResourceCount, 0},
+    {0x0100, 0x0100, "De-duplicated LBA resource count", Layout::Fields, kResourceCount, 0},
+    {0x0101, 0x0101, "Compressed LBA resource count", Layout::Fields, kResourceCount, 0},
+    {0x0102, 0x0102, "Total efficiency LBA resource count", Layout::Fields, kResourceCount, 0},
+};
+
+constexpr Field kTemperature[] = {{"celsius", "Degrees Celsius", 1, 1, 0, 0, Format::Celsius}};
 constexpr ParamDef kTemperaturePage[] = {
     {0x0000, 0x0000, "Temperature", Layout::Fields, kTemperature, 0, 0xff},
     {0x0001, 0x0001, "Reference temperature", Layout::Fields, kTemperature, 0, 0xff},
+};
+
+constexpr Field kTemperatureReport[] = {
+    {"temperature", "Temperature", 1, 1, 0, 0, Format::SignedCelsius},
+    {"lifetime_max", "Lifetime maximum temperature", 2, 1, 0, 0, Format::SignedCelsius},
+    {"lifetime_min", "Lifetime minimum temperature", 3, 1, 0, 0, Format::SignedCelsius},
+    {"power_on_max", "Maximum temperature since power on", 4, 1, 0, 0, Format::SignedCelsius},
+    {"power_on_min", "Minimum temperature since power on", 5, 1, 0, 0, Format::SignedCelsius},
+};
+constexpr Field kHumidityReport[] = {
+    {"humidity", "Relative humidity", 1, 1},
+    {"lifetime_max", "Lifetime maximum relative humidity", 2, 1},
+    {"lifetime_min", "Lifetime minimum relative humidity", 3, 1},
+    {"power_on_max", "Maximum relative humidity since power on", 4, 1},
+    {"power_on_min", "Minimum relative humidity since power on", 5, 1},
+};
+constexpr ParamDef kEnvironment[] = {
+    {0x0000, 0x00ff, "Temperature report", Layout::Fields, kTemperatureReport, 0, 0x80},
+    {0x0100, 0x01ff, "Relative humidity report", Layout::Fields, kHumidityReport, 0},
+};
+constexpr Field kTemperatureLimits[] = {
+    {"high_critical_trigger", "High critical temperature limit trigger", 0, 1, 0, 0, Format::SignedCelsius},
+    {"high_critical_reset", "High critical temperature limit reset", 1, 1, 0, 0, Format::SignedCelsius},
+    {"low_critical_reset", "Low critical temperature limit reset", 2, 1, 0, 0, Format::SignedCelsius},
+    {"low_critical_trigger", "Low critical temperature limit trigger", 3, 1, 0, 0, Format::SignedCelsius},
+    {"high_operating_trigger", "High operating temperature limit trigger", 4, 1, 0, 0, Format::SignedCelsius},
+    {"high_operating_reset", "High operating temperature limit reset", 5, 1, 0, 0, Format::SignedCelsius},
+    {"low_operating_reset", "Low operating temperature limit reset", 6, 1, 0, 0, Format::SignedCelsius},
+    {"low_operating_trigger", "Low operating temperature limit trigger", 7, 1, 0, 0, Format::SignedCelsius},
+};
+constexpr ParamDef kEnvironmentLimits[] = {
+    {0x0000, 0x00ff, "Temperature limits", Layout::Fields, kTemperatureLimits},
+    {0x0100, 0x01ff, "Relative humidity limits", Layout::Raw},
 };
 
 constexpr ParamDef kStartStop[] = {
@@ -33,37 +89,95 @@ constexpr ParamDef kStartStop[] = {
     {0x0006, 0x0006, "Accumulated load-unload cycles", Layout::Counter},
 };
 
+// Workload utilization counts in hundredths of a percent.
+constexpr Field kUsageRate[] = {{"rate", "Utilization usage rate based on date and time", 0, 1}};
+constexpr ParamDef kUtilization[] = {
+    {0x0000, 0x0000, "Workload utilization", Layout::Counter},
+    {0x0001, 0x0001, "Utilization usage rate based on date and time", Layout::Fields, kUsageRate, 0},
+};
+
+constexpr const char* kSelfTestCodes[] = {"default", "background short", "background extended", nullptr,
+                                          "aborted background", "foreground short", "foreground extended"};
+constexpr const char* kSelfTestResults[] = {
+    "completed without error",
+    "aborted by SEND DIAGNOSTIC",
+    "aborted other than by SEND DIAGNOSTIC",
+    "unknown error, unable to complete",
+    "self test completed with failure in test segment (which one unknown)",
+    "first segment in self test failed",
+    "second segment in self test failed",
+    "another segment in self test failed",
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    "self test in progress"};
 constexpr Field kSelfTest[] = {
-    {"code", "Self-test code", 0, 1, 5, 3},
-    {"result", "Self-test result", 0, 1, 0, 4},
+    {"code", "Self-test code", 0, 1, 5, 3, Format::Word, kSelfTestCodes},
+    {"result", "Self-test result", 0, 1, 0, 4, Format::Word, kSelfTestResults},
     {"number", "Self-test number", 1, 1},
     {"power_on_hours", "Accumulated power-on hours", 2, 2},
-    {"first_failure", "Address of first failure", 4, 8},
-    {"sense_key", "Sense key", 12, 1, 0, 4},
-    {"asc", "Additional sense code", 13, 1},
-    {"ascq", "Additional sense code qualifier", 14, 1},
+    {"first_failure", "Address of first failure", 4, 8, 0, 0, Format::Lba},
+    {"sense_key", "Sense key", 12, 1, 0, 4, Format::Hex},
+    {"asc", "Additional sense code", 13, 1, 0, 0, Format::Hex},
+    {"ascq", "Additional sense code qualifier", 14, 1, 0, 0, Format::Hex},
 };
 constexpr ParamDef kSelfTestPage[] = {{0x0001, 0x0014, "Self-test result", Layout::Fields, kSelfTest}};
 
+constexpr Field kEndurance[] = {{"percentage_used", "Percentage used endurance indicator", 3, 1}};
+constexpr ParamDef kSolidState[] = {
+    {0x0001, 0x0001, "Percentage used endurance indicator", Layout::Fields, kEndurance, 0},
+};
+
+constexpr const char* kScanStatuses[] = {
+    "no background scans active",
+    "background medium scan is active",
+    "background pre-scan is active",
+    "background scan halted due to fatal error",
+    "background scan halted due to a vendor specific pattern of error",
+    "background scan halted due to medium formatted without P-List",
+    "background scan halted - vendor specific cause",
+    "background scan halted due to temperature out of range",
+    "background scan enabled, none active (waiting for BMS interval timer to expire)",
+    "background scan halted - scan results list full",
+    "background scan halted - pre-scan time limit timer expired"};
+constexpr const char* kReassignStatuses[] = {
+    nullptr,
+    "Reassignment pending receipt of Reassign or Write command",
+    "Logical block successfully reassigned by device server",
+    nullptr,
+    "Reassignment by device server failed",
+    "Logical block recovered by device server via rewrite",
+    "Logical block reassigned by application client, has valid data",
+    "Logical block reassigned by application client, contains no valid data",
+    "Logical block unsuccessfully reassigned by application client"};
 constexpr Field kScanStatus[] = {
     {"power_on_minutes", "Accumulated power-on minutes", 0, 4},
-    {"status", "Background scan status", 5, 1},
+    {"status", "Background scan status", 5, 1, 0, 0, Format::Word, kScanStatuses},
     {"scans", "Number of background scans performed", 6, 2},
-    {"progress", "Background scan progress", 8, 2},
+    {"progress", "Background scan progress", 8, 2, 0, 0, Format::Percent},
     {"medium_scans", "Number of background medium scans performed", 10, 2},
 };
 constexpr Field kScanEntry[] = {
     {"power_on_minutes", "Accumulated power-on minutes", 0, 4},
-    {"reassign_status", "Reassign status", 4, 1, 4, 4},
-    {"sense_key", "Sense key", 4, 1, 0, 4},
-    {"asc", "Additional sense code", 5, 1},
-    {"ascq", "Additional sense code qualifier", 6, 1},
-    {"lba", "Logical block address", 12, 8},
+    {"reassign_status", "Reassign status", 4, 1, 4, 4, Format::Word, kReassignStatuses},
+    {"sense_key", "Sense key", 4, 1, 0, 4, Format::Hex},
+    {"asc", "Additional sense code", 5, 1, 0, 0, Format::Hex},
+    {"ascq", "Additional sense code qualifier", 6, 1, 0, 0, Format::Hex},
+    {"lba", "Logical block address", 12, 8, 0, 0, Format::Lba},
 };
 constexpr ParamDef kScanPage[] = {
     {0x0000, 0x0000, "Background scan status", Layout::Fields, kScanStatus},
     {0x0001, 0x0800, "Background scan result", Layout::Fields, kScanEntry},
 };
+
+constexpr Field kPendingDefect[] = {
+    {"power_on_hours", "Accumulated power-on hours", 0, 4},
+    {"lba", "Logical block address", 4, 8, 0, 0, Format::Lba},
+};
+constexpr ParamDef kPendingDefects[] = {
+    {0x0000, 0x0000, "Pending defect count", Layout::Counter},
+    {0x0001, 0xf000, "Pending defect", Layout::Fields, kPendingDefect},
+};
+
+constexpr ParamDef kBackgroundOperation[] = {{0x0000, 0x0000, "Background operation", Layout::Raw}};
 
 // SAS port parameters: the parameter code is the relative target port.
 constexpr Field kPort[] = {
@@ -71,14 +185,39 @@ constexpr Field kPort[] = {
     {"generation", "Generation code", 2, 1},
     {"phys", "Number of phys", 3, 1},
 };
+constexpr const char* kDeviceTypes[] = {"no device attached", "SAS or SATA device", "expander device",
+                                        "expander device (fanout)"};
+constexpr const char* kReasons[] = {"unknown",
+                                    "power on",
+                                    "hard reset",
+                                    "SMP phy control function",
+                                    "loss of dword synchronization",
+                                    "mux mix up",
+                                    "I_T nexus loss timeout for STP/SATA",
+                                    "break timeout timer expired",
+                                    "phy test function stopped",
+                                    "expander device reduced functionality"};
+constexpr const char* kLinkRateWords[] = {"phy enabled; unknown rate",
+                                          "phy disabled",
+                                          "phy enabled; speed negotiation failed",
+                                          "phy enabled; SATA spinup hold state",
+                                          "phy enabled; port selector",
+                                          "phy enabled; reset in progress",
+                                          "phy enabled; unsupported phy attached",
+                                          nullptr,
+                                          "1.5 Gbit/s",
+                                          "3 Gbit/s",
+                                          "6 Gbit/s",
+                                          "12 Gbit/s",
+                                          "22.5 Gbit/s"};
 constexpr Field kPhy[] = {
     {"phy", "Phy identifier", 1, 1},
-    {"attached_device_type", "Attached device type", 4, 1, 4, 3},
-    {"attached_reason", "Attached reason", 4, 1, 0, 4},
-    {"reason", "Reason", 5, 1, 4, 4},
-    {"link_rate", "Negotiated logical link rate", 5, 1, 0, 4},
-    {"sas_address", "SAS address", 8, 8},
-    {"attached_sas_address", "Attached SAS address", 16, 8},
+    {"attached_device_type", "Attached device type", 4, 1, 4, 3, Format::Word, kDeviceTypes},
+    {"attached_reason", "Attached reason", 4, 1, 0, 4, Format::Word, kReasons},
+    {"reason", "Reason", 5, 1, 4, 4, Format::Word, kReasons},
+    {"link_rate", "Negotiated logical link rate", 5, 1, 0, 4, Format::Word, kLinkRateWords},
+    {"sas_address", "SAS address", 8, 8, 0, 0, Format::Address},
+    {"attached_sas_address", "Attached SAS address", 16, 8, 0, 0, Format::Address},
     {"attached_phy", "Attached phy identifier", 24, 1},
     {"invalid_dword", "Invalid dword count", 32, 4},
     {"disparity", "Running disparity error count", 36, 4},
@@ -128,24 +267,44 @@ constexpr ParamDef kPowerTransitions[] = {
 };
 
 constexpr Field kException[] = {
-    {"asc", "Informational exception additional sense code", 0, 1},
-    {"ascq", "Informational exception additional sense code qualifier", 1, 1},
-    {"temperature", "Most recent temperature reading", 2, 1},
+    {"asc", "Informational exception additional sense code", 0, 1, 0, 0, Format::Hex},
+    {"ascq", "Informational exception additional sense code qualifier", 1, 1, 0, 0, Format::Hex},
+    {"temperature", "Most recent temperature reading", 2, 1, 0, 0, Format::Celsius},
 };
 constexpr ParamDef kExceptionPage[] = {
     {0x0000, 0x0000, "Informational exception", Layout::Fields, kException},
 };
 
+constexpr ParamDef kRaw[] = {{0x0000, 0xffff, "Parameter", Layout::Raw}};
+
+// The pages of the standards for direct-access block devices, by code and
+// subpage. Subpage FFh of any page lists that page's subpages.
 constexpr PageDef kPages[] = {
     {0x00, 0x00, "Supported log pages", {}, true},
+    {0x00, 0xff, "Supported log pages and subpages", {}, true},
+    {0x01, 0x00, "Buffer over-run/under-run", kBufferOverrun},
     {0x02, 0x00, "Write error counters", kErrorCounters},
     {0x03, 0x00, "Read error counters", kErrorCounters},
+    {0x04, 0x00, "Read reverse error counters", kErrorCounters},
     {0x05, 0x00, "Verify error counters", kErrorCounters},
     {0x06, 0x00, "Non-medium error", kNonMedium},
+    {0x07, 0x00, "Last n error events", kEvents},
+    {0x08, 0x00, "Format status", kFormatStatus},
+    {0x0b, 0x00, "Last n deferred errors or asynchronous events", kEvents},
+    {0x0c, 0x00, "Logical block provisioning", kProvisioning},
     {0x0d, 0x00, "Temperature", kTemperaturePage},
+    {0x0d, 0x01, "Environmental reporting", kEnvironment},
+    {0x0d, 0x02, "Environmental limits", kEnvironmentLimits},
     {0x0e, 0x00, "Start-stop cycle counter", kStartStop},
+    {0x0e, 0x01, "Utilization", kUtilization},
+    {0x0f, 0x00, "Application client", kRaw},
     {0x10, 0x00, "Self-test results", kSelfTestPage},
+    {0x11, 0x00, "Solid state media", kSolidState},
     {0x15, 0x00, "Background scan results", kScanPage},
+    {0x15, 0x01, "Pending defects", kPendingDefects},
+    {0x15, 0x02, "Background operation", kBackgroundOperation},
+    {0x16, 0x00, "ATA pass-through results", kRaw},
+    {0x17, 0x00, "Non-volatile cache", kRaw},
     {0x18, 0x00, "Protocol specific port", kPortPage},
     {0x19, 0x00, "General statistics and performance", kStatisticsPage},
     {0x1a, 0x00, "Power condition transitions", kPowerTransitions},
@@ -167,7 +326,7 @@ FieldValues read_fields(std::span<const Field> fields, std::span<const uint8_t> 
         if (size_t{f.offset} + f.len > data.size()) continue;
         uint64_t v = be_value(data.data() + f.offset, f.len) >> f.shift;
         if (f.bits) v &= (uint64_t{1} << f.bits) - 1;
-        out.emplace_back(f.key, v);
+        out.push_back({&f, v});
     }
     return out;
 }
@@ -180,7 +339,7 @@ void decode_param(const ParamDef* def, Param& p, Findings& findings) {
         } else {
             char b[96];
             snprintf(b, sizeof b, "counter %04x has %zu bytes, not 1 to 8", p.code, p.raw.size());
-            findings.push_back({Severity::Warn, "param-width", b});
+            findings.push_back(collection(Severity::Warn, "param-width", b));
         }
         break;
     case Layout::Ascii:
@@ -189,9 +348,9 @@ void decode_param(const ParamDef* def, Param& p, Findings& findings) {
     case Layout::Fields:
         p.fields = read_fields(def->fields, p.raw);
         if (def->value_field >= 0) {
-            const char* key = def->fields[static_cast<size_t>(def->value_field)].key;
-            for (auto& [k, v] : p.fields)
-                if (k == key && v != def->none) p.value = v;
+            const Field* vf = &def->fields[static_cast<size_t>(def->value_field)];
+            for (auto& f : p.fields)
+                if (f.def == vf && f.value != def->none) p.value = f.value;
         }
         break;
     case Layout::PhyPort: {
@@ -202,7 +361,7 @@ void decode_param(const ParamDef* def, Param& p, Findings& findings) {
             if (off + len > p.raw.size()) {
                 char b[96];
                 snprintf(b, sizeof b, "port %04x: a phy descriptor runs past the parameter's end", p.code);
-                findings.push_back({Severity::Warn, "param-length", b});
+                findings.push_back(collection(Severity::Warn, "param-length", b));
                 break;
             }
             p.phys.push_back(read_fields(kPhy, std::span(p.raw).subspan(off, len)));
@@ -217,7 +376,40 @@ void decode_param(const ParamDef* def, Param& p, Findings& findings) {
 
 }  // namespace
 
-std::span<const Field> phy_fields() { return kPhy; }
+const std::span<const char* const> kLinkRates = kLinkRateWords;
+const std::span<const char* const> kAttachedDeviceTypes = kDeviceTypes;
+const std::span<const char* const> kPhyReasons = kReasons;
+
+std::optional<uint64_t> field(const FieldValues& fv, std::string_view key) {
+    for (auto& f : fv)
+        if (key == f.def->key) return f.value;
+    return std::nullopt;
+}
+
+std::string word(std::span<const char* const> words, uint64_t v) {
+    if (v < words.size() && words[v]) return words[v];
+    return "reserved [0x" + hex(v, 1) + "]";
+}
+
+std::string field_text(const Field& f, uint64_t v) {
+    char b[48];
+    switch (f.format) {
+    case Format::Dec: return std::to_string(v);
+    case Format::Hex: return "0x" + hex(v, 2);
+    case Format::Word: return word(f.words, v);
+    case Format::Address: return hex(v, 16);
+    case Format::Lba:
+        if (f.len < 8 ? v == (uint64_t{1} << (8 * f.len)) - 1 : v == ~uint64_t{0}) return "";
+        return "0x" + hex(v, 1);
+    case Format::Percent:
+        snprintf(b, sizeof b, "%.2f %%", static_cast<double>(v) * 100.0 / 65536.0);
+        return b;
+    case Format::Celsius: return v == 0xff ? "" : std::to_string(v) + " C";
+    case Format::SignedCelsius:
+        return v == 0x80 ? "" : std::to_string(static_cast<int8_t>(static_cast<uint8_t>(v))) + " C";
+    }
+    return std::to_string(v);
+}
 
 const PageDef* find_page(uint8_t page, uint8_t subpage) {
     for (auto& p : kPages)
@@ -227,35 +419,35 @@ const PageDef* find_page(uint8_t page, uint8_t subpage) {
 
 std::string page_name(uint8_t page, uint8_t subpage) {
     if (auto* d = find_page(page, subpage)) return d->name;
-    char b[48];
-    if (page >= 0x30 && page <= 0x3e)
-        snprintf(b, sizeof b, "Vendor specific page %02x", page);
-    else
-        snprintf(b, sizeof b, "Page %02x", page);
-    return b;
+    if (subpage == 0xff) return page_name(page, 0) + ": supported subpages";
+    std::string name = page >= 0x30 && page <= 0x3e ? "Vendor specific page " + hex(page) : "Page " + hex(page);
+    return subpage ? name + ", subpage " + hex(subpage) : name;
 }
 
 Page decode_page(std::span<const uint8_t> bytes) {
     Page out;
     if (bytes.size() < 4) {
-        out.findings.push_back({Severity::Warn, "page-length", "page shorter than its 4-byte header"});
+        out.findings.push_back(collection(Severity::Warn, "page-length", "page shorter than its 4-byte header"));
         return out;
     }
     out.page = bytes[0] & 0x3f;
     // The subpage byte counts only when the SPF bit says the page has one.
     out.subpage = (bytes[0] & 0x40) ? bytes[1] : 0;
-    const PageDef* def = find_page(out.page, out.subpage);
+    const PageDef* def = find_page(out.page, out.subpage == 0xff ? 0 : out.subpage);
+    if (out.subpage == 0xff) def = find_page(0, 0xff);  // any page's list of subpages
     out.known = def != nullptr;
     out.name = page_name(out.page, out.subpage);
     size_t end = (size_t{bytes[2]} << 8 | bytes[3]) + 4;
     if (end > bytes.size()) end = bytes.size();
 
     if (def && def->page_list) {
-        for (size_t i = 4; i < end; ++i) {
+        // Page codes, or page and subpage pairs when the list has subpages.
+        const size_t step = out.subpage == 0xff ? 2 : 1;
+        for (size_t i = 4; i + step <= end; i += step) {
             Param p;
-            p.code = bytes[i];
-            p.name = page_name(bytes[i] & 0x3f, 0);
-            p.raw = {bytes[i]};
+            p.code = step == 2 ? static_cast<uint16_t>(bytes[i] << 8 | bytes[i + 1]) : bytes[i];
+            p.name = page_name(bytes[i] & 0x3f, step == 2 ? bytes[i + 1] : 0);
+            p.raw.assign(bytes.begin() + static_cast<std::ptrdiff_t>(i), bytes.begin() + static_cast<std::ptrdiff_t>(i + step));
             out.params.push_back(std::move(p));
         }
         return out;
@@ -263,7 +455,7 @@ Page decode_page(std::span<const uint8_t> bytes) {
     size_t off = 4;
     while (off < end) {
         if (off + 4 > end) {
-            out.findings.push_back({Severity::Warn, "param-length", "page ends inside a parameter header"});
+            out.findings.push_back(collection(Severity::Warn, "param-length", "page ends inside a parameter header"));
             break;
         }
         Param p;
@@ -275,7 +467,7 @@ Page decode_page(std::span<const uint8_t> bytes) {
         if (data + len > end) {
             char b[96];
             snprintf(b, sizeof b, "parameter %04x claims %zu bytes, %zu are left in the page", p.code, len, end - data);
-            out.findings.push_back({Severity::Warn, "param-length", b});
+            out.findings.push_back(collection(Severity::Warn, "param-length", b));
             len = end - data;
             truncated = true;
         }
@@ -287,9 +479,7 @@ Page decode_page(std::span<const uint8_t> bytes) {
             // A cut parameter is listed raw: its value is not to be trusted.
             if (!truncated) decode_param(pd, p, out.findings);
         } else {
-            char b[48];
-            snprintf(b, sizeof b, "Parameter %04x", p.code);
-            p.name = b;
+            p.name = "Parameter " + hex(p.code, 4);
         }
         out.params.push_back(std::move(p));
         off = data + len;

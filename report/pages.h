@@ -6,7 +6,7 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <utility>
+#include <string_view>
 #include <vector>
 
 #include "finding.h"
@@ -22,6 +22,18 @@ enum class Layout : uint8_t {
     Raw,       // not decoded
 };
 
+// How a field's value is shown to people.
+enum class Format : uint8_t {
+    Dec,       // decimal
+    Hex,       // 0x and hexadecimal digits (sense codes)
+    Word,      // an enumeration: the word of the table, "reserved [0x..]" else
+    Address,   // a SAS address: 16 hexadecimal digits
+    Lba,       // a logical block address in hexadecimal; all ones means none
+    Percent,   // a fraction of 65536, shown as a percentage
+    Celsius,   // unsigned degrees; FFh means not available
+    SignedCelsius,  // two's complement degrees; 80h means not available
+};
+
 // A field: `len` bytes big-endian at `offset` of the parameter's data, then
 // shifted right by `shift` and masked to `bits` bits (0: all).
 struct Field {
@@ -31,6 +43,8 @@ struct Field {
     uint8_t len;
     uint8_t shift = 0;
     uint8_t bits = 0;
+    Format format = Format::Dec;
+    std::span<const char* const> words = {};
 };
 
 struct ParamDef {
@@ -47,10 +61,14 @@ struct PageDef {
     uint8_t subpage;
     const char* name;
     std::span<const ParamDef> params;
-    bool page_list = false;  // the parameter area lists page codes (page 00)
+    bool page_list = false;  // the parameter area lists page codes (page 00, subpage 00 or FF)
 };
 
-using FieldValues = std::vector<std::pair<std::string, uint64_t>>;
+struct FieldValue {
+    const Field* def;
+    uint64_t value;
+};
+using FieldValues = std::vector<FieldValue>;
 
 struct Param {
     uint16_t code = 0;
@@ -75,7 +93,17 @@ Page decode_page(std::span<const uint8_t> bytes);
 const PageDef* find_page(uint8_t page, uint8_t subpage);
 std::string page_name(uint8_t page, uint8_t subpage);
 
-// The field names of a phy descriptor of the SAS port page.
-std::span<const Field> phy_fields();
+// A field's value as people read it (see Format); "" for a value that means
+// none (an LBA of all ones, a temperature not available).
+std::string field_text(const Field& f, uint64_t v);
+
+// The value of the field `key`, or nothing.
+std::optional<uint64_t> field(const FieldValues& fv, std::string_view key);
+
+// The word of an enumeration, or "reserved [0x..]".
+std::string word(std::span<const char* const> words, uint64_t v);
+
+// Words of the SAS phy fields, shared with the health rules and renderers.
+extern const std::span<const char* const> kLinkRates, kAttachedDeviceTypes, kPhyReasons;
 
 }  // namespace rpt

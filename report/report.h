@@ -1,16 +1,14 @@
-// The report of one or more hosts as one JSON document, and its text forms.
+// The report of one or more hosts, built once as typed structures (model.h),
+// and its three renderings: JSON, text and the web page (html.h).
 #pragma once
+#include <cstdio>
 #include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
 #include "input.h"
+#include "model.h"
 
 namespace rpt {
-
-// Exit statuses of logdump-report.
-enum Status { kAllOk = 0, kAnyWarn = 1, kAnyFail = 2, kUnreadable = 3 };
 
 // Files older than the error log by more than this many seconds are left
 // from an earlier run. The error log is truncated when a run starts, but
@@ -18,15 +16,30 @@ enum Status { kAllOk = 0, kAnyWarn = 1, kAnyFail = 2, kUnreadable = 3 };
 // it holds records.
 constexpr long kStaleSlackSeconds = 600;
 
-nlohmann::json build_report(const std::vector<Host>& hosts);
-
-// One line per disk, the findings, the error log.
-std::string render_text(const nlohmann::json& report);
+Report build_report(const std::vector<Host>& hosts);
 
 // The disk whose serial number or file name (or host/file) is `key`, or null.
-const nlohmann::json* find_disk(const nlohmann::json& report, const std::string& key);
+const Disk* find_disk(const Report& report, const std::string& key);
 
-// Every decoded page, parameter and section of one disk.
-std::string render_disk(const nlohmann::json& disk);
+// Findings first (FAIL, WARN, UNKNOWN, INFO), then one line per disk, then
+// the error log.
+std::string render_text(const Report& report);
+
+// Every decoded page, parameter, attribute and section of one disk.
+std::string render_disk(const Disk& disk);
+
+// The JSON document of the report, written to `f` as it is made; one
+// disk's object.
+void write_json(const Report& report, FILE* f);
+std::string json_text(const Disk& disk);
+
+// The findings of every collection and disk in the order people read them:
+// by severity (FAIL first), then host, controller and device.
+struct FindingRef {
+    const Collection* collection;
+    const Disk* disk;  // null for a finding about the collection
+    const Finding* finding;
+};
+std::vector<FindingRef> sorted_findings(const Report& report);
 
 }  // namespace rpt

@@ -8,8 +8,9 @@ set -euo pipefail
 packages=(cmake make g++ g++-multilib googletest qemu-user-static sg3-utils time binutils dpkg-dev)
 # logdump-report: its libraries.
 packages+=(libarchive-dev nlohmann-json3-dev libcli11-dev libsgutils2-dev)
-# logdump-report's tests: the page in a real browser.
-packages+=(chromium fonts-dejavu-core)
+# logdump-report's tests: the page in a real browser, and skdump (libatasmart)
+# to check the SATA decode against.
+packages+=(chromium fonts-dejavu-core libatasmart-bin)
 # Packages and man pages (cpack, lintian, man, rpmbuild), fleet runs
 # (ansible), the Debian 11 and 12 roots of the portability and install tests.
 packages+=(file lintian man-db rpm ansible-core debootstrap)

@@ -9,9 +9,9 @@ out=$(realpath -m "${2:-$here/../../build-fuzz-report}")
 cd "$here"
 mkdir -p "$out"
 flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I..)
-common=(../drivelog.cpp ../pages.cpp ../health.cpp ../errlog.cpp)
+common=(../textmatch.cpp ../drivelog.cpp ../pages.cpp ../health.cpp ../ata.cpp ../disk.cpp ../errlog.cpp ../report.cpp ../json.cpp ../text.cpp ../input.cpp)
 for t in drivelog errlog; do
-  clang++ "${flags[@]}" "fuzz_$t.cpp" "${common[@]}" -lsgutils2 -o "$out/fuzz_$t"
+  clang++ "${flags[@]}" "fuzz_$t.cpp" "${common[@]}" -lsgutils2 -larchive -o "$out/fuzz_$t"
 done
 for t in drivelog errlog; do
   work=$(mktemp -d)

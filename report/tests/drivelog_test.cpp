@@ -27,13 +27,29 @@ const std::string kPage0d = "<Page0d>\r\n" + test::dump(test::unhex("0d00000c000
 const std::string kSections = "<Drive Status Log>\r\n" + test::dump(section(1, 3)) + "<Drive Interna Log>\r\n" +
                               test::dump(section(2, 5000)) + "<Command Log>\r\n" + test::dump(section(4, 32)) +
                               "<Controller Internal Information>\r\n" + test::dump(section(8, 35));
-const std::string kValid = kIdentity + kPage06 + kPage0d + kSections;
+const std::string kSubpage = "<Subpage15.01>\r\n" + test::dump(test::unhex("550100080000030400000000"));
+const std::string kGrown = "<Grown Defects>\r\n 00 0b 00 08\r\n";
+const std::string kValid = kIdentity + kPage06 + kPage0d + kSubpage + kGrown + kSections;
+
+// A SATA drive's blocks, as the collector writes them with -e.
+const std::string kSector = test::dump(std::vector<uint8_t>(512, 0x11));
+const std::string kAtaIdentity = "Device code   : ACME DH4000SA-1000                      AC01R007\r\n"
+                                 "Serial number : AC1H0000000000004711\r\n";
+const std::string kAta = kAtaIdentity + "<ATA IDENTIFY DEVICE>\r\n" + kSector + "<ATA SMART READ DATA>\r\n" + kSector +
+                         "<ATA SMART READ THRESHOLDS>\r\n" + kSector + "<ATA SMART RETURN STATUS>\r\npassed (4f c2)\r\n" +
+                         "<ATA SMART LOG 00>\r\n" + kSector + "<ATA GPL LOG 04 PAGE 0001>\r\n" + kSector + kSector;
 
 std::string replace(std::string s, const std::string& from, const std::string& to) {
     size_t at = s.find(from);
     EXPECT_NE(at, std::string::npos) << from;
     if (at != std::string::npos) s.replace(at, from.size(), to);
     return s;
+}
+
+std::vector<std::string> codes_of(const DriveLog& log) {
+    std::vector<std::string> codes;
+    for (auto& f : log.findings) codes.push_back(f.code);
+    return codes;
 }
 
 TEST(DriveLog, FaultsBecomeFindings) {
@@ -45,8 +61,16 @@ TEST(DriveLog, FaultsBecomeFindings) {
         bool page_damaged = false;        // of the first page
     };
     const std::vector<uint64_t> whole = {3, 5000, 32, 35};
+    const std::string page06_16 = "<Page06>\r\n" + test::dump(test::unhex("060000080000020400000244deadbeef"));
     const std::vector<Row> rows = {
         {"valid", kValid, {}, whole},
+        {"page longer than its length field", replace(kValid, kPage06, page06_16), {"page-length"}, whole, true},
+        {"subpage that is another", replace(kValid, " 55 01 00 08", " 55 02 00 08"), {"page-code"}, whole},
+        {"subpage without its SPF bit", replace(kValid, " 55 01 00 08", " 15 01 00 08"), {"page-code"}, whole},
+        {"grown defects unsupported", replace(kValid, " 00 0b 00 08\r\n", "Not supported (ILLEGAL REQUEST)\r\n"), {}, whole},
+        {"grown defects, text of another kind", replace(kValid, " 00 0b 00 08\r\n", "Not supported\r\n"), {"block-text"},
+         whole},
+        {"grown defects, a byte short", replace(kValid, " 00 0b 00 08\r\n", " 00 0b 00\r\n"), {"block-length"}, whole},
         {"torn last line", kValid.substr(0, kValid.size() - 2), {"torn-line"}, whole},
         {"cut inside a section", kValid.substr(0, kValid.size() - 55), {"torn-line", "section-cut"}, {3, 5000, 32, 18}},
         {"section cut, next block follows", replace(kValid, test::dump(section(2, 5000)), test::dump(section(2, 5000)).substr(0, 4000)),
@@ -66,16 +90,15 @@ TEST(DriveLog, FaultsBecomeFindings) {
     for (auto& row : rows) {
         SCOPED_TRACE(row.name);
         DriveLog log = read_drive_log(row.text);
-        std::vector<std::string> codes;
-        for (auto& f : log.findings) codes.push_back(f.code);
-        EXPECT_EQ(codes, row.codes);
+        EXPECT_EQ(codes_of(log), row.codes);
         std::vector<uint64_t> present;
         for (auto& s : log.sections) present.push_back(s.present);
         EXPECT_EQ(present, row.present);
         if (row.text.empty()) continue;
         EXPECT_EQ(log.identity, row.codes != std::vector<std::string>{"identity"});
-        ASSERT_EQ(log.pages.size(), 2u);
-        EXPECT_EQ(log.pages[0].damaged, row.page_damaged);
+        ASSERT_EQ(log.blocks.size(), 4u);
+        EXPECT_EQ(log.blocks[0].damaged, row.page_damaged);
+        EXPECT_FALSE(log.ata());
         ASSERT_EQ(log.sections.size(), 4u);
         EXPECT_EQ(log.sections[1].length, 5000u);
         EXPECT_EQ(log.sections[3].type, 8);
@@ -83,7 +106,42 @@ TEST(DriveLog, FaultsBecomeFindings) {
     DriveLog v = read_drive_log(kValid);
     EXPECT_EQ(v.device_code, "ACME    DSK KZA4072TX   A1B2");
     EXPECT_EQ(v.serial, "KZSER000000000000001");
-    EXPECT_EQ(v.pages[1].bytes, test::unhex("0d00000c000003020024000103020044"));
+    EXPECT_EQ(v.blocks[1].bytes, test::unhex("0d00000c000003020024000103020044"));
+    EXPECT_EQ(v.blocks[2].page, 0x15);
+    EXPECT_EQ(v.blocks[2].subpage, 0x01);
+    EXPECT_EQ(v.blocks[3].kind, BlockKind::GrownDefects);
+}
+
+TEST(DriveLog, AtaBlocksAndTheirFaults) {
+    struct Row {
+        const char* name;
+        std::string text;
+        std::vector<std::string> codes;
+    };
+    const std::vector<Row> rows = {
+        {"valid", kAta, {}},
+        {"IDENTIFY a line short", replace(kAta, kSector + "<ATA SMART READ DATA>", kSector.substr(50) + "<ATA SMART READ DATA>"),
+         {"block-length"}},
+        {"a log of part of a sector", replace(kAta, kSector + kSector, kSector + kSector.substr(50)), {"block-length"}},
+        {"status of no known form", replace(kAta, "passed (4f c2)", "passed (4f)"), {"block-text"}},
+        {"status unknown", replace(kAta, "passed (4f c2)", "unknown (00 00)"), {}},
+        {"a command that failed", replace(kAta, "<ATA SMART READ THRESHOLDS>\r\n" + kSector, "<ATA SMART READ THRESHOLDS>\r\n"),
+         {"block-unread"}},
+        {"a tag of no known form", replace(kAta, "<ATA SMART LOG 00>", "<ATA SMART LOG 0>"), {"junk-line"}},
+    };
+    for (auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        DriveLog log = read_drive_log(row.text);
+        EXPECT_EQ(codes_of(log), row.codes);
+        EXPECT_TRUE(log.ata());
+    }
+    DriveLog v = read_drive_log(kAta);
+    ASSERT_EQ(v.blocks.size(), 6u);
+    EXPECT_EQ(v.blocks[3].text, "passed (4f c2)");
+    EXPECT_EQ(v.blocks[5].kind, BlockKind::AtaGplLog);
+    EXPECT_EQ(v.blocks[5].page, 0x04);
+    EXPECT_EQ(v.blocks[5].log_page, 0x0001);
+    EXPECT_EQ(v.blocks[5].bytes.size(), 1024u);
 }
 
 }  // namespace

@@ -15,20 +15,33 @@ TEST(ErrorLog, EveryRecordRecognised) {
         std::string kind;
         std::string disk;         // drive log the record names
         std::string key, value;   // one decoded field, as JSON
+        std::string finding = ""; // what it means for that disk: severity, kind and code
     };
     const std::string scsi =
         "H00T05 Command error , 4d 00 40 00 00 00 00 00 00 00 , 00000004, "
         "70 00 05 00 00 00 00 0a 00 00 00 00 24 00 00 00 00 00 00 00 \r\n";
     const std::vector<Row> rows = {
-        {scsi, "scsi_command_error", "MA0005.log", "asc_ascq_name", "\"Invalid field in cdb\""},
+        {scsi, "scsi_command_error", "MA0005.log", "asc_ascq_name", "\"Invalid field in cdb\"",
+         "INFO collection command-rejected"},
+        {"H00T05 Command error , 4d 00 40 00 00 00 00 00 00 00 , 00000000, "
+         "70 00 03 00 00 00 00 0a 00 00 00 00 11 00 00 00 00 00 00 00 \r\n",
+         "scsi_command_error", "MA0005.log", "sense_key", "3", "WARN health command-medium-error"},
+        {"H00T05 Command error , 4d 00 40 00 00 00 00 00 00 00 , 00000004, "
+         "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 \r\n",
+         "scsi_command_error", "MA0005.log", "result", "4", "WARN collection command-error"},
         {scsi, "scsi_command_error", "MA0005.log", "sense_key_name", "\"Illegal Request\""},
         {scsi, "scsi_command_error", "MA0005.log", "opcode_name", "\"Log sense\""},
         {"H01T0a Command error , fe 04 00 00 00 00 00 00 04 00 , ffffffff, "
          "72 04 44 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 \r\n",
-         "scsi_command_error", "MA010a.log", "asc", "68"},
+         "scsi_command_error", "MA010a.log", "asc", "68", "FAIL health command-hardware-error"},
         {scsi.substr(0, 60) + "\r\n", "unrecognised", "", "", ""},  // cut short
         {"H00T03 Command error ,  34 40 51 04 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00\r\n",
-         "sata_command_error", "MA0003.log", "error", "4"},
+         "sata_command_error", "MA0003.log", "error", "4", "INFO collection command-rejected"},
+        {"H00T03 Command error ,  34 40 51 40 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00\r\n",
+         "sata_command_error", "MA0003.log", "error", "64", "WARN health command-medium-error"},
+        {"H00T03 Command error ,  00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00\r\n",
+         "sata_command_error", "MA0003.log", "fis", "\"0000000000000000000000000000000000000000\"",
+         "WARN collection command-error"},
         {" File Open Error(/o_tmp/TMP/KESTRA/MA0000.log)\n", "file_open_error", "", "path", "\"/o_tmp/TMP/KESTRA/MA0000.log\""},
         {" RAID Contoroller is not Found\n", "controller_not_found", "", "", ""},
         {" Memory Allocation Error\n", "memory_allocation_error", "", "", ""},
@@ -42,7 +55,8 @@ TEST(ErrorLog, EveryRecordRecognised) {
         {" Inconsistent Answer(H00T01 Page0d: page 0e, 16 bytes claimed, 12 arrived)\n", "inconsistent_answer",
          "MA0001.log", "answered", "14"},
         {" Short Transfer(H00T02 Section04: 100 of 4096 bytes)\n", "short_transfer", "MA0002.log", "what", "\"Section04\""},
-        {" Length Capped(H00T02 Page30: 65536 bytes needed, 65532 asked)\n", "length_capped", "MA0002.log", "needed", "65536"},
+        {" Length Capped(H00T02 Page30: 65536 bytes needed, 65532 asked)\n", "length_capped", "MA0002.log", "needed", "65536",
+         "INFO collection errlog-length_capped"},
         {" Empty Log(/o_tmp/TMP/KESTRA/Controller_0_ldinfo.log)\n", "empty_log", "", "", ""},
         {" Space Reserve(/o_tmp/TMP/KESTRA/MA0003.log: 50000000 bytes needed, 1000 free, 1048576 kept)\n",
          "space_reserve", "MA0003.log", "free", "1000"},
@@ -60,6 +74,10 @@ TEST(ErrorLog, EveryRecordRecognised) {
         EXPECT_EQ(recs[0].kind, r.kind);
         EXPECT_EQ(recs[0].disk, r.disk);
         EXPECT_EQ(recs[0].disk_finding.has_value(), !r.disk.empty());
+        if (!r.finding.empty() && recs[0].disk_finding) {
+            const Finding& f = *recs[0].disk_finding;
+            EXPECT_EQ(std::string(severity_name(f.severity)) + " " + kind_name(f.kind) + " " + f.code, r.finding);
+        }
         if (!r.key.empty()) {
             EXPECT_EQ(recs[0].decoded.value(r.key, nlohmann::json()).dump(), r.value);
         }

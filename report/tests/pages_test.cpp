@@ -50,13 +50,15 @@ TEST(Pages, LayoutsAndFaults) {
     auto temp = [](const std::string& t) { return page(0x0d, {param(0, "00" + t), param(1, "0044")}); };
     auto raw0d = temp("24");
     raw0d[7] = 0x09;  // the first parameter claims 9 bytes
-    std::vector<uint8_t> spf = page(0x0d, {param(0, "0024")});
-    spf[0] |= 0x40;
-    spf[1] = 0x01;
+    const std::vector<uint8_t> spf = page(0x0d, {param(0, "00240000")}, 0x01);
+    std::vector<uint8_t> spf_clear = temp("24");
+    spf_clear[1] = 0x01;  // a subpage byte without the SPF bit: page 0Dh itself
     const std::vector<Row> rows = {
         {"temperature", temp("24"), "Temperature", "Reference temperature", 0x44, {}},
         {"parameter past the page", raw0d, "Temperature", "Temperature", std::nullopt, {"param-length"}},
-        {"page with a subpage", spf, "Page 0d", "Parameter 0000", std::nullopt, {}},
+        {"page with a subpage", spf, "Environmental reporting", "Temperature report", 0x24, {}},
+        {"SPF clear: subpage 0", spf_clear, "Temperature", "Reference temperature", 0x44, {}},
+        {"unknown subpage", page(0x0d, {param(0, "00")}, 0x07), "Page 0d, subpage 07", "Parameter 0000", std::nullopt, {}},
         {"unknown parameter", page(0x03, {param(0x8001, "0102")}), "Read error counters", "Parameter 8001", std::nullopt, {}},
         {"vendor page", page(0x37, {param(0, "01")}), "Vendor specific page 37", "Parameter 0000", std::nullopt, {}},
         {"header cut", page(0x06, {test::unhex("000003")}), "Non-medium error", "", std::nullopt, {"param-length"}},
@@ -77,6 +79,35 @@ TEST(Pages, LayoutsAndFaults) {
         EXPECT_EQ(p.params.back().value, r.value);
         EXPECT_EQ(p.params.back().control, 0x03);
     }
+}
+
+// Field values as people read them: hexadecimal where engineers read hex,
+// words for enumerations, nothing for values that mean none.
+TEST(Pages, FieldsAsEngineersReadThem) {
+    static constexpr const char* kWords[] = {"zero", nullptr, "two"};
+    struct Row {
+        Field field;
+        uint64_t value;
+        std::string text;
+    };
+    const std::vector<Row> rows = {
+        {{"k", "n", 0, 1}, 200, "200"},
+        {{"k", "n", 0, 1, 0, 0, Format::Hex}, 0x5d, "0x5d"},
+        {{"k", "n", 0, 1, 0, 0, Format::Word, kWords}, 2, "two"},
+        {{"k", "n", 0, 1, 0, 0, Format::Word, kWords}, 1, "reserved [0x1]"},
+        {{"k", "n", 0, 1, 0, 0, Format::Word, kWords}, 9, "reserved [0x9]"},
+        {{"k", "n", 0, 8, 0, 0, Format::Address}, 0x5000c50000000001, "5000c50000000001"},
+        {{"k", "n", 0, 8, 0, 0, Format::Address}, 0x1234, "0000000000001234"},
+        {{"k", "n", 0, 8, 0, 0, Format::Lba}, 0x1a2b3c, "0x1a2b3c"},
+        {{"k", "n", 0, 8, 0, 0, Format::Lba}, ~uint64_t{0}, ""},
+        {{"k", "n", 0, 4, 0, 0, Format::Lba}, 0xffffffff, ""},
+        {{"k", "n", 0, 2, 0, 0, Format::Percent}, 0x8000, "50.00 %"},
+        {{"k", "n", 0, 1, 0, 0, Format::Celsius}, 0x24, "36 C"},
+        {{"k", "n", 0, 1, 0, 0, Format::Celsius}, 0xff, ""},
+        {{"k", "n", 0, 1, 0, 0, Format::SignedCelsius}, 0xf6, "-10 C"},
+        {{"k", "n", 0, 1, 0, 0, Format::SignedCelsius}, 0x80, ""},
+    };
+    for (auto& r : rows) EXPECT_EQ(field_text(r.field, r.value), r.text) << r.value;
 }
 
 }  // namespace

@@ -34,9 +34,11 @@ Outcome run(const std::string& args) {
     return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, out};
 }
 
+// A disk with a temperature page and a health page (read errors).
 std::string disk(const std::string& serial, const std::string& temp) {
     return "Device code   : ACMEDRV DK600SA0006     0004\r\nSerial number : " + serial + "\r\n<Page0d>\r\n" +
-           rpt::test::dump(page(0x0d, {param(0, "00" + temp), param(1, "0044")}));
+           rpt::test::dump(page(0x0d, {param(0, "00" + temp), param(1, "0044")})) + "<Page03>\r\n" +
+           rpt::test::dump(page(0x03, {param(6, "00")}));
 }
 
 class Dir {
@@ -68,6 +70,13 @@ TEST(Program, StatusesAndFlags) {
         std::string file, code;  // a finding expected on that disk (or "" for the host)
     };
     const std::string ok = disk("S1", "24"), hot = disk("S2", "44");
+    const std::string hw_error = "H00T00 Command error , 4d 00 4d 00 00 00 00 00 00 00 , 00000000, "
+                                 "70 00 04 00 00 00 00 0a 00 00 00 00 44 00 00 00 00 00 00 00 \r\n";
+    const std::string rejected = "H00T00 Command error , 4d 00 6f 00 00 00 00 00 04 00 , 00000000, "
+                                 "70 00 05 00 00 00 00 0a 00 00 00 00 24 00 00 00 00 00 00 00 \r\n";
+    const std::string rejected_0d = "H00T00 Command error , 4d 00 4d" + rejected.substr(31);
+    const std::string aborted = "H00T00 Command error ,  34 40 51 04 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00\r\n";
+    const std::string sata = rpt::test::slurp(std::string(LOGPAGES_DIR) + "/sata_hdd.log") + "<ATA GPL LOG 11 PAGE 0001>\r\n";
     const std::vector<Row> rows = {
         {"all OK", {{"logdperr.txt", "", 0}, {"MA0000.log", ok, 0}}, 0, "", ""},
         {"bytes that are not text", {{"logdperr.txt", "\xff\xfe\n", 0}, {"MA0000.log", disk("S\xff\xc3", "24"), 0}}, 0, "", ""},
@@ -80,6 +89,21 @@ TEST(Program, StatusesAndFlags) {
          "MA0000.log", "errlog-file_interrupted"},
         {"short", {{"logdperr.txt", " Short Transfer(H00T00 Page0d: 12 of 16 bytes)\n", 0}, {"MA0000.log", ok, 0}}, 1,
          "MA0000.log", "errlog-short_transfer"},
+        {"a disk that cannot be judged", {{"logdperr.txt", "", 0}, {"MA0000.log", ok.substr(0, ok.find("<Page03>")), 0}},
+         1, "MA0000.log", "no-health"},
+        {"capped, of a disk without a drive log: INFO only",
+         {{"logdperr.txt", " Length Capped(H00T07 Page30: 65536 bytes needed, 65532 asked)\n", 0}, {"MA0000.log", ok, 0}},
+         0, "", ""},
+        {"the drive's hardware error", {{"logdperr.txt", hw_error, 0}, {"MA0000.log", ok, 0}}, 2, "MA0000.log",
+         "command-hardware-error"},
+        {"a listed page the drive does not support", {{"logdperr.txt", rejected, 0}, {"MA0000.log", ok + "<Page2f>\r\n", 0}},
+         0, "MA0000.log", "command-rejected"},
+        {"another page not supported", {{"logdperr.txt", rejected_0d, 0}, {"MA0000.log", ok + "<Page2f>\r\n", 0}}, 1,
+         "MA0000.log", "page-unread"},
+        {"a listed SATA log the drive aborts", {{"logdperr.txt", aborted, 0}, {"MA0000.log", sata, 0}}, 0, "MA0000.log",
+         "block-unread"},
+        {"a SATA log not read, no abort recorded", {{"logdperr.txt", "", 0}, {"MA0000.log", sata, 0}}, 1, "MA0000.log",
+         "block-unread"},
     };
     for (auto& r : rows) {
         SCOPED_TRACE(r.name);
@@ -89,11 +113,16 @@ TEST(Program, StatusesAndFlags) {
         EXPECT_EQ(res.status, r.status);
         json j = json::parse(res.out);
         EXPECT_EQ(j["exit_status"], r.status);
+        for (auto& f : j["hosts"][0]["findings"]) EXPECT_TRUE(r.status || f["severity"] == "INFO") << f;
         if (r.code.empty()) continue;
         bool found = false;
         for (auto& disk : j["disks"])
             if (disk["file"] == r.file)
-                for (auto& f : disk["findings"]) found |= f["code"] == r.code;
+                for (auto& f : disk["findings"]) {
+                    found |= f["code"] == r.code;
+                    for (const char* k : {"severity", "kind", "code", "text", "page", "parameter", "value", "threshold"})
+                        EXPECT_TRUE(f.contains(k)) << k;
+                }
         if (r.file.empty())
             for (auto& f : j["hosts"][0]["findings"]) found |= f["code"] == r.code;
         EXPECT_TRUE(found) << res.out;
@@ -116,20 +145,35 @@ TEST(Program, ArchivesAndFleet) {
     Outcome fleet = run(a.str() + " " + archive);
     EXPECT_EQ(fleet.status, 0);
     EXPECT_NE(fleet.out.find("HOST"), std::string::npos);
-    EXPECT_NE(fleet.out.find("srv01  MA0000.log"), std::string::npos) << fleet.out;
-    EXPECT_NE(fleet.out.find("srv02  MA0100.log"), std::string::npos) << fleet.out;
+    EXPECT_NE(fleet.out.find("srv01  0     0    SCSI"), std::string::npos) << fleet.out;
+    EXPECT_NE(fleet.out.find("srv02  1     0    SCSI"), std::string::npos) << fleet.out;
+
+    // Text: the summary, the findings by weight naming where they are, the
+    // disks, the error log.
+    b.put("MA0101.log", disk("S3", "44"));
+    b.put("MA0102.log", disk("S4", "30").substr(0, disk("S4", "30").find("<Page03>")));
+    const std::string text = run(b.str()).out;
+    const size_t fail = text.find("  FAIL    srv02 controller 1 device 1 serial S3: temperature:"),
+                 unknown = text.find("  UNKNOWN srv02 controller 1 device 2 serial S4: no-health:");
+    EXPECT_EQ(text.find("logdump-report: 3 disk(s): 1 OK, 0 WARN, 1 FAIL, 1 UNKNOWN\n"), 0u) << text;
+    EXPECT_LT(fail, unknown) << text;
+    EXPECT_LT(unknown, text.find("Disks:")) << text;
+    EXPECT_LT(text.find("Disks:"), text.find("Error log:")) << text;
 
     json j = json::parse(run("--json " + a.str()).out);
     for (const char* k : {"tool", "hosts", "disks", "errors", "summary", "exit_status"}) EXPECT_TRUE(j.contains(k)) << k;
-    for (const char* k : {"host", "file", "controller", "device", "vendor", "product", "revision", "serial", "verdict",
-                          "temperature", "reference_temperature", "power_on_hours", "counters", "findings", "pages",
-                          "sections"})
+    for (const char* k : {"host", "file", "controller", "device", "protocol", "vendor", "product", "revision", "serial",
+                          "verdict", "temperature", "reference_temperature", "power_on_hours", "counters", "phys",
+                          "self_tests", "findings", "pages", "sections"})
         EXPECT_TRUE(j["disks"][0].contains(k)) << k;
     EXPECT_EQ(j["disks"][0]["temperature"], 36);
-    EXPECT_EQ(j["disks"][0]["counters"].size(), 11u);
+    EXPECT_EQ(j["disks"][0]["protocol"], "SCSI");
+    EXPECT_EQ(j["disks"][0]["counters"]["read_uncorrected"], 0);
+    EXPECT_TRUE(j["hosts"][0]["collected"].is_string());
+    EXPECT_EQ(run("--version").out, "logdump-report Ver01-10-00\n");
 
     EXPECT_EQ(run("--disk S1 " + a.str()).status, 0);
-    EXPECT_NE(run("--disk MA0000.log " + a.str()).out.find("Reference temperature = 68"), std::string::npos);
+    EXPECT_NE(run("--disk MA0000.log " + a.str()).out.find("0001 Reference temperature\n      Degrees Celsius = 68 C"), std::string::npos);
     EXPECT_EQ(run("--disk NOSUCH " + a.str()).status, 3);
     EXPECT_EQ(run(a.str() + "/missing").status, 3);
     EXPECT_EQ(run(archive + ".broken").status, 3);

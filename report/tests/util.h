@@ -66,10 +66,12 @@ inline std::vector<uint8_t> param(uint16_t code, const std::string& data, uint8_
     return p;
 }
 
-inline std::vector<uint8_t> page(uint8_t code, const std::vector<std::vector<uint8_t>>& params) {
+// A page; with a subpage, its SPF bit is set.
+inline std::vector<uint8_t> page(uint8_t code, const std::vector<std::vector<uint8_t>>& params, uint8_t subpage = 0) {
     std::vector<uint8_t> body;
     for (auto& p : params) body.insert(body.end(), p.begin(), p.end());
-    std::vector<uint8_t> out = {code, 0, static_cast<uint8_t>(body.size() >> 8), static_cast<uint8_t>(body.size())};
+    std::vector<uint8_t> out = {static_cast<uint8_t>(code | (subpage ? 0x40 : 0)), subpage,
+                                static_cast<uint8_t>(body.size() >> 8), static_cast<uint8_t>(body.size())};
     out.insert(out.end(), body.begin(), body.end());
     return out;
 }

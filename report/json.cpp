@@ -1,0 +1,317 @@
+// The report as one JSON document (--json), written straight from the typed
+// report (a document of a large fleet is never held twice in memory); its
+// schema is in logdump-report(1).
+#include <cstdio>
+#include <ctime>
+
+#include "report.h"
+
+namespace rpt {
+namespace {
+
+// Length of the valid UTF-8 sequence at s[i], or 0.
+size_t utf8_length(std::string_view s, size_t i) {
+    const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned c = b(i);
+    size_t n = c < 0x80 ? 1 : c >= 0xc2 && c <= 0xdf ? 2 : c >= 0xe0 && c <= 0xef ? 3 : c >= 0xf0 && c <= 0xf4 ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return 0;
+    for (size_t k = 1; k < n; ++k)
+        if ((b(i + k) & 0xc0) != 0x80) return 0;
+    // No overlong forms, no surrogates, nothing above U+10FFFF.
+    if ((c == 0xe0 && b(i + 1) < 0xa0) || (c == 0xed && b(i + 1) > 0x9f) || (c == 0xf0 && b(i + 1) < 0x90) ||
+        (c == 0xf4 && b(i + 1) > 0x8f))
+        return 0;
+    return n;
+}
+
+// A JSON writer with two-blank indentation; bytes that are not UTF-8 are
+// written as U+FFFD.
+class Writer {
+public:
+    // Into `out`; with a `sink`, `out` is a buffer written to it whenever it
+    // fills, so that a large document is never held whole.
+    explicit Writer(std::string& out, FILE* sink = nullptr) : out_(out), sink_(sink) {
+        if (sink_) out_.reserve(kBuffer + 4096);
+    }
+    ~Writer() { flush(); }
+    void flush() {
+        if (sink_ && !out_.empty()) fwrite(out_.data(), 1, out_.size(), sink_);
+        if (sink_) out_.clear();
+    }
+
+    Writer& open(char c) {
+        item();
+        out_ += c;
+        first_.push_back(true);
+        return *this;
+    }
+    Writer& close(char c) {
+        const bool empty = first_.back();
+        first_.pop_back();
+        if (!empty) newline();
+        out_ += c;
+        return *this;
+    }
+    Writer& key(std::string_view k) {
+        item();
+        string(k);
+        out_ += ": ";
+        keyed_ = true;
+        return *this;
+    }
+    Writer& str(std::string_view s) {
+        item();
+        string(s);
+        return *this;
+    }
+    Writer& num(uint64_t v) { return token(std::to_string(v)); }
+    Writer& num(int64_t v) { return token(std::to_string(v)); }
+    Writer& num(unsigned v) { return num(uint64_t{v}); }
+    Writer& flag(bool v) { return token(v ? "true" : "false"); }
+    Writer& null() { return token("null"); }
+    template <class T>
+    Writer& opt(const std::optional<T>& v) {
+        return v ? num(static_cast<std::conditional_t<std::is_signed_v<T>, int64_t, uint64_t>>(*v)) : null();
+    }
+    Writer& opt_str(const std::string& s) { return s.empty() ? null() : str(s); }
+
+    // A document of the error log's decode.
+    Writer& any(const nlohmann::json& j) {
+        if (j.is_object()) {
+            open('{');
+            for (auto& [k, v] : j.items()) key(k).any(v);
+            return close('}');
+        }
+        if (j.is_array()) {
+            open('[');
+            for (auto& v : j) any(v);
+            return close(']');
+        }
+        if (j.is_string()) return str(j.get_ref<const std::string&>());
+        return token(j.dump());
+    }
+
+private:
+    Writer& token(std::string_view t) {
+        item();
+        out_ += t;
+        return *this;
+    }
+    void newline() {
+        out_ += '\n';
+        out_.append(2 * first_.size(), ' ');
+    }
+    // Before a key, or a value that has no key: the comma and line break.
+    void item() {
+        if (out_.size() >= kBuffer) flush();
+        if (keyed_) {
+            keyed_ = false;
+            return;
+        }
+        if (first_.empty()) return;
+        if (!first_.back()) out_ += ',';
+        first_.back() = false;
+        newline();
+    }
+    void string(std::string_view s) {
+        static const char digits[] = "0123456789abcdef";
+        out_ += '"';
+        for (size_t i = 0; i < s.size();) {
+            const unsigned char c = static_cast<unsigned char>(s[i]);
+            const size_t n = utf8_length(s, i);
+            if (n == 0) {
+                out_ += "\\ufffd";
+                ++i;
+                continue;
+            }
+            if (c == '"' || c == '\\') {
+                out_ += '\\';
+                out_ += static_cast<char>(c);
+            } else if (c < 0x20) {
+                out_ += c == '\n' ? "\\n" : c == '\r' ? "\\r" : c == '\t' ? "\\t" : "\\u00";
+                if (c != '\n' && c != '\r' && c != '\t') {
+                    out_ += digits[c >> 4];
+                    out_ += digits[c & 15];
+                }
+            } else {
+                out_.append(s.substr(i, n));
+            }
+            i += n;
+        }
+        out_ += '"';
+    }
+
+    static constexpr size_t kBuffer = 1 << 16;
+    std::string& out_;
+    FILE* sink_;
+    std::vector<bool> first_;  // per open object or array: nothing written in it yet
+    bool keyed_ = false;       // a key was written, its value follows on the same line
+};
+
+void fields(Writer& w, const FieldValues& fv) {
+    w.open('{');
+    for (auto& f : fv) {
+        // SAS addresses as 16 hexadecimal digits, an LBA of all ones (none)
+        // as null, and the word of an enumeration or the percentage of a
+        // fraction beside its number.
+        const std::string shown = field_text(*f.def, f.value);
+        w.key(f.def->key);
+        if (f.def->format == Format::Address) w.str(shown);
+        else if (shown.empty()) w.null();
+        else w.num(f.value);
+        if (f.def->format == Format::Word || f.def->format == Format::Percent)
+            w.key(std::string(f.def->key) + "_text").str(shown);
+    }
+    w.close('}');
+}
+
+void page(Writer& w, const PageRecord& r) {
+    w.open('{').key("page").num(unsigned{r.page.page}).key("subpage").num(unsigned{r.page.subpage});
+    w.key("name").str(r.page.name).key("listed_as").str(r.listed_as).key("bytes").num(uint64_t{r.bytes});
+    w.key("trusted").flag(r.trusted).key("parameters").open('[');
+    for (auto& x : r.page.params) {
+        w.open('{').key("code").num(unsigned{x.code}).key("name").str(x.name).key("value").opt(x.value);
+        w.key("raw").str(hex_bytes(x.raw.data(), x.raw.size())).key("control").num(unsigned{x.control});
+        if (!x.fields.empty()) fields(w.key("fields"), x.fields);
+        if (!x.phys.empty()) {
+            w.key("phys").open('[');
+            for (auto& ph : x.phys) fields(w, ph);
+            w.close(']');
+        }
+        if (!x.text.empty()) w.key("text").str(x.text);
+        w.close('}');
+    }
+    w.close(']').close('}');
+}
+
+void self_tests(Writer& w, const std::vector<SelfTest>& tests) {
+    w.open('[');
+    for (auto& t : tests) {
+        w.open('{').key("type").str(t.type).key("status").str(t.status).key("status_code").num(t.status_code);
+        w.key("remaining").opt(t.remaining_percent).key("lba").opt(t.lba).key("hours").opt(t.hours);
+        w.key("segment").opt(t.segment).key("sense_key").opt(t.sense_key).key("asc").opt(t.asc);
+        w.key("ascq").opt(t.ascq).close('}');
+    }
+    w.close(']');
+}
+
+void ata(Writer& w, const AtaInfo& a, const std::vector<SelfTest>& tests) {
+    w.open('{').key("smart_status");
+    if (a.smart_passed) w.str(*a.smart_passed ? "passed" : "failed");
+    else w.null();
+    w.key("sectors").opt(a.sectors).key("logical_sector_size").num(a.logical_sector_size).key("capacity_bytes");
+    if (a.sectors) w.num(*a.sectors * a.logical_sector_size);
+    else w.null();
+    w.key("rotation_rate").opt(a.rotation_rate).key("solid_state");
+    if (a.rotation_rate) w.flag(*a.rotation_rate == 1);
+    else w.null();
+    w.key("ata_version").opt_str(a.ata_version).key("general_purpose_logging").flag(a.gpl);
+    w.key("attributes").open('[');
+    for (auto& x : a.attributes) {
+        w.open('{').key("id").num(unsigned{x.id}).key("name").str(x.name).key("prefailure").flag(x.prefailure);
+        w.key("value").num(unsigned{x.value}).key("worst").num(unsigned{x.worst}).key("threshold").opt(x.threshold);
+        w.key("raw").num(x.raw).key("failing").opt_str(x.failing).close('}');
+    }
+    w.close(']');
+    self_tests(w.key("self_tests"), tests);
+    w.key("errors_logged").opt(a.errors_logged).key("statistics").open('{');
+    for (auto& s : a.statistics) {
+        w.key(s.key).open('{').key("name").str(s.name).key("value").num(s.value).key("valid").flag(s.valid);
+        w.key("page").num(unsigned{s.page}).key("offset").num(unsigned{s.offset}).close('}');
+    }
+    w.close('}').key("phy_events").open('[');
+    for (auto& e : a.phy_events)
+        w.open('{').key("id").num(unsigned{e.id}).key("name").str(e.name).key("value").num(e.value).close('}');
+    w.close(']').close('}');
+}
+
+void finding(Writer& w, const Finding& f) {
+    w.open('{').key("severity").str(severity_name(f.severity)).key("kind").str(kind_name(f.kind));
+    w.key("code").str(f.code).key("text").str(f.text).key("page").opt_str(f.page);
+    w.key("parameter").opt(f.parameter).key("value").opt(f.value).key("threshold").opt(f.threshold).close('}');
+}
+
+void findings(Writer& w, const Findings& fs) {
+    w.open('[');
+    for (auto& f : fs) finding(w, f);
+    w.close(']');
+}
+
+void disk(Writer& w, const Disk& d) {
+    w.open('{').key("host").str(d.host).key("file").str(d.file).key("controller").opt(d.controller);
+    w.key("device").opt(d.device).key("protocol").str(protocol_name(d.protocol)).key("vendor").str(d.vendor);
+    w.key("product").str(d.product).key("revision").str(d.revision).key("serial").str(d.serial);
+    w.key("verdict").str(verdict_name(d.verdict)).key("temperature").opt(d.temperature);
+    w.key("reference_temperature").opt(d.reference_temperature).key("power_on_hours").opt(d.power_on_hours);
+    w.key("counters").open('{');
+    for (auto& c : kCounterDefs)
+        if (c.protocol == d.protocol && !c.per_phy) w.key(c.name).opt(d.counter(c.name));
+    w.close('}').key("phys").open('[');
+    for (auto& p : d.phys) {
+        w.open('{').key("port").num(p.port).key("phy").num(p.id).key("sas_address").str(hex(p.sas_address, 16));
+        w.key("attached_sas_address").str(hex(p.attached_sas_address, 16)).key("attached_phy").num(p.attached_phy);
+        w.key("attached_device_type").str(word(kAttachedDeviceTypes, p.attached_device_type));
+        w.key("attached_reason").str(word(kPhyReasons, p.attached_reason)).key("reason").str(word(kPhyReasons, p.reason));
+        w.key("link_rate").str(word(kLinkRates, p.link_rate)).key("invalid_dword").opt(p.invalid_dword);
+        w.key("disparity").opt(p.disparity).key("loss_of_sync").opt(p.loss_of_sync);
+        w.key("reset_problem").opt(p.reset_problem).close('}');
+    }
+    w.close(']');
+    if (d.ata) ata(w.key("ata"), *d.ata, d.self_tests);
+    else self_tests(w.key("self_tests"), d.self_tests);
+    findings(w.key("findings"), d.findings);
+    w.key("pages").open('[');
+    for (auto& p : d.pages) page(w, p);
+    w.close(']').key("sections").open('[');
+    for (auto& s : d.sections)
+        w.open('{').key("name").str(s.name).key("type").num(int64_t{s.type}).key("length").num(s.length).key("present")
+            .num(s.present).close('}');
+    w.close(']').close('}');
+}
+
+std::string iso_time(time_t t) {
+    struct tm tm {};
+    gmtime_r(&t, &tm);
+    char b[32];
+    strftime(b, sizeof b, "%Y-%m-%dT%H:%M:%SZ", &tm);
+    return b;
+}
+
+}  // namespace
+
+std::string json_text(const Disk& d) {
+    std::string out;
+    Writer w(out);
+    disk(w, d);
+    out += '\n';
+    return out;
+}
+
+void write_json(const Report& r, FILE* f) {
+    std::string out;
+    Writer w(out, f);
+    w.open('{').key("tool").str("logdump-report").key("hosts").open('[');
+    for (auto& c : r.collections) {
+        w.open('{').key("host").str(c.host).key("source").str(c.source).key("collected");
+        if (c.collected) w.str(iso_time(*c.collected));
+        else w.null();
+        findings(w.key("findings"), c.findings);
+        w.close('}');
+    }
+    w.close(']').key("disks").open('[');
+    for (auto& c : r.collections)
+        for (auto& d : c.disks) disk(w, d);
+    w.close(']').key("errors").open('[');
+    for (auto& c : r.collections)
+        for (auto& e : c.errors) {
+            w.open('{').key("host").str(c.host).key("kind").str(e.kind).key("text").str(e.text).key("decoded").any(e.decoded);
+            if (!e.disk.empty()) w.key("file").str(e.disk);
+            w.close('}');
+        }
+    w.close(']').key("summary").open('{').key("disks").num(uint64_t{r.disks}).key("ok").num(uint64_t{r.ok});
+    w.key("warn").num(uint64_t{r.warn}).key("fail").num(uint64_t{r.fail}).key("unknown").num(uint64_t{r.unknown});
+    w.close('}').key("exit_status").num(int64_t{r.exit_status}).close('}');
+    out += '\n';
+}
+
+}  // namespace rpt

@@ -1,0 +1,148 @@
+// The report as typed structures, built once from the inputs; the JSON
+// document, the text and the web page are rendered from them.
+//
+//   Report
+//     Collection (one log directory or archive: host, time, source)
+//       Disk (one drive log: identity, figures, counters, findings, decode)
+//       ErrRecord (the error log's records)
+#pragma once
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "drivelog.h"
+#include "errlog.h"
+#include "finding.h"
+#include "pages.h"
+
+namespace rpt {
+
+enum class Protocol : uint8_t { Scsi, Ata };
+inline const char* protocol_name(Protocol p) { return p == Protocol::Ata ? "ATA" : "SCSI"; }
+
+// A health counter by its stable name (see kCounterDefs), for one phy
+// when `phy` is set.
+struct Counter {
+    std::string name;
+    uint64_t value = 0;
+    std::optional<unsigned> phy;
+};
+
+// One SAS phy of a disk (page 18h).
+struct Phy {
+    unsigned port = 0;           // relative target port
+    unsigned id = 0;             // phy identifier
+    uint64_t sas_address = 0, attached_sas_address = 0;
+    unsigned attached_phy = 0;
+    uint8_t attached_device_type = 0, attached_reason = 0, reason = 0, link_rate = 0;
+    std::optional<uint64_t> invalid_dword, disparity, loss_of_sync, reset_problem;
+};
+
+// A self-test of either protocol, as its log gives it.
+struct SelfTest {
+    enum class Outcome : uint8_t { Passed, Failed, Incomplete, Aborted, Running, Other };
+    unsigned slot = 0;               // 1 = the newest
+    std::string type, status;        // words
+    unsigned status_code = 0;
+    Outcome outcome = Outcome::Other;
+    std::optional<unsigned> remaining_percent;  // ATA: of a running test
+    std::optional<unsigned> segment;            // SCSI: self-test number
+    std::optional<uint64_t> hours, lba;         // lba: none when all ones
+    std::optional<uint8_t> sense_key, asc, ascq;
+};
+
+struct AtaAttribute {
+    uint8_t id = 0;
+    std::string name;
+    uint16_t flags = 0;
+    bool prefailure = false;
+    uint8_t value = 0, worst = 0;
+    std::optional<uint8_t> threshold;
+    uint64_t raw = 0;                // the six raw bytes, little-endian
+    std::string failing;             // "now", "past" or ""
+};
+
+struct AtaStatistic {
+    uint8_t page = 0;
+    uint16_t offset = 0;
+    std::string key, name;
+    uint64_t value = 0;
+    bool valid = false;
+};
+
+struct AtaPhyEvent {
+    uint16_t id = 0;
+    std::string name;
+    uint64_t value = 0;
+};
+
+struct AtaInfo {
+    std::string model, serial, firmware;
+    std::optional<uint64_t> sectors;       // user addressable logical sectors
+    unsigned logical_sector_size = 512;
+    std::optional<unsigned> rotation_rate;  // 1: solid state
+    std::string ata_version;
+    bool gpl = false, smart_supported = false, smart_enabled = false;
+    std::optional<bool> smart_passed;
+    std::vector<AtaAttribute> attributes;
+    std::optional<uint64_t> errors_logged;
+    std::vector<AtaStatistic> statistics;
+    std::vector<AtaPhyEvent> phy_events;
+};
+
+// A SCSI page as read: the block it came from and its decode.
+struct PageRecord {
+    std::string listed_as;     // the tag's code ("0d", "15.01")
+    size_t bytes = 0;
+    bool trusted = false;
+    Page page;
+};
+
+struct Disk {
+    std::string host, file;
+    std::optional<unsigned> controller, device;
+    Protocol protocol = Protocol::Scsi;
+    std::string vendor, product, revision, serial;
+    Severity verdict = Severity::Info;
+    std::optional<int64_t> temperature, reference_temperature, power_on_hours;
+    std::vector<Counter> counters;
+    std::vector<Phy> phys;
+    std::vector<SelfTest> self_tests;  // newest first, used slots only
+    std::optional<AtaInfo> ata;
+    Findings findings;
+    std::vector<PageRecord> pages;
+    std::vector<SectionBlock> sections;
+
+    std::optional<uint64_t> counter(std::string_view name) const;
+};
+
+struct Collection {
+    std::string host, source;
+    std::optional<time_t> collected;   // the error log's time, else the newest drive log's
+    Findings findings;                 // about the directory as a whole
+    std::vector<Disk> disks;
+    std::vector<ErrRecord> errors;
+};
+
+// Exit statuses of logdump-report.
+enum Status { kAllOk = 0, kAnyWarn = 1, kAnyFail = 2, kUnreadable = 3 };
+
+struct Report {
+    std::vector<Collection> collections;
+    size_t disks = 0, ok = 0, warn = 0, fail = 0, unknown = 0;
+    int exit_status = kAllOk;
+};
+
+// The counters a disk may carry, each with what it counts; the JSON lists
+// every counter of the disk's protocol, null when it was not read.
+struct CounterDef {
+    const char* name;
+    const char* what;
+    Protocol protocol;
+    bool per_phy = false;
+};
+extern const std::vector<CounterDef> kCounterDefs;
+
+}  // namespace rpt

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# scripts/demo.sh on the programs of this build, in a private mount
+# namespace (its own /tmp and /o_tmp): the demo must end with logdump-report's
+# text report of the log directory it wrote, with the verdicts an engineer
+# expects of sim/scenarios/demo.scn.
+#
+#   report/tests/demo_test.sh SOURCE_DIR BUILD_DIR
+#
+# Exit status 77 (skipped) when not root (the namespace needs it).
+set -euo pipefail
+src=$(cd "$1" && pwd)
+build=$(cd "$2" && pwd)
+[ "$(id -u)" = 0 ] || { echo "demo_test: SKIPPED: needs root for a private mount namespace"; exit 77; }
+mkdir -p /o_tmp
+out=$(mktemp /var/tmp/demo-test.XXXXXX)
+trap 'rm -f "$out"' EXIT
+status=0
+unshare -m /bin/sh -c 'mount --make-rprivate / && mount -t tmpfs tmpfs /tmp && mount -t tmpfs tmpfs /o_tmp &&
+  "$1/scripts/demo.sh" --prebuilt "$2"' sh "$src" "$build" > "$out" 2>&1 || status=$?
+fail() { cat "$out"; echo "demo_test: FAILED: $*" >&2; exit 1; }
+[ "$status" = 0 ] || fail "scripts/demo.sh ended with $status"
+summary='logdump-report: 6 disk(s): 4 OK, 0 WARN, 1 FAIL, 1 UNKNOWN'
+grep -qxF "$summary" "$out" || fail "the demo did not show the report's summary \"$summary\""
+grep -q '^demo: logdump-report ended with status 2 ' "$out" || fail "the report's status is not 2 (a FAIL)"
+echo "demo_test: the demo showed the report: $summary"

@@ -1,0 +1,201 @@
+// The report as text: the summary, the findings by weight, one line per
+// disk, the error log; and the full decode of one disk (--disk).
+#include <algorithm>
+#include <cstdio>
+
+#include "health.h"
+#include "report.h"
+
+namespace rpt {
+namespace {
+
+std::string pad(std::string s, size_t w) {
+    if (s.size() < w) s.append(w - s.size(), ' ');
+    return s;
+}
+
+std::string format_table(const std::vector<std::vector<std::string>>& rows, const std::string& indent) {
+    std::vector<size_t> w;
+    for (auto& r : rows)
+        for (size_t i = 0; i < r.size(); ++i) {
+            if (w.size() <= i) w.push_back(0);
+            w[i] = std::max(w[i], r[i].size());
+        }
+    std::string out;
+    for (auto& r : rows) {
+        std::string line = indent;
+        for (size_t i = 0; i < r.size(); ++i) line += (i ? "  " : "") + (i + 1 < r.size() ? pad(r[i], w[i]) : r[i]);
+        out += line + "\n";
+    }
+    return out;
+}
+
+template <class T>
+std::string num(const std::optional<T>& v, const char* unit = "") {
+    return v ? std::to_string(*v) + unit : "-";
+}
+
+// "srv01 controller 0 device 3 serial S0M1...": where a finding is.
+std::string place(const Collection& c, const Disk* d) {
+    if (!d) return c.host;
+    std::string s = c.host + " ";
+    s += d->controller && d->device ? "controller " + std::to_string(*d->controller) + " device " +
+                                          std::to_string(*d->device)
+                                    : d->file;
+    return s + " serial " + (d->serial.empty() ? "-" : d->serial);
+}
+
+std::string decoded_line(const nlohmann::json& d) {
+    if (!d.is_object()) return "";
+    if (d.contains("summary")) return d["summary"].get<std::string>();
+    std::string s;
+    for (auto& [k, v] : d.items()) {
+        if (!s.empty()) s += ", ";
+        s += k + " " + (v.is_string() ? v.get<std::string>() : v.dump());
+    }
+    return s;
+}
+
+std::string self_test_line(const SelfTest& t) {
+    std::string s = "  #" + std::to_string(t.slot) + "  " + t.type;
+    if (t.segment) s += ", segment " + std::to_string(*t.segment);
+    if (t.hours) s += ", " + std::to_string(*t.hours) + " hours";
+    s += ": " + t.status;
+    if (t.remaining_percent && t.outcome == SelfTest::Outcome::Running)
+        s += ", " + std::to_string(*t.remaining_percent) + " % remaining";
+    if (t.lba) s += ", LBA 0x" + hex(*t.lba, 1);
+    if (t.sense_key) s += ", sense " + hex(*t.sense_key) + "/" + hex(t.asc.value_or(0)) + "/" + hex(t.ascq.value_or(0));
+    return s + "\n";
+}
+
+std::string fields_lines(const FieldValues& fv, const std::string& indent) {
+    std::string out;
+    for (auto& f : fv) {
+        std::string v = field_text(*f.def, f.value);
+        if (v.empty()) v = f.def->format == Format::Lba ? "none" : "not available";
+        out += indent + f.def->name + " = " + v + "\n";
+    }
+    return out;
+}
+
+std::string ata_lines(const Disk& d, const AtaInfo& a) {
+    std::string out;
+    out += "  Model " + a.model + ", serial " + a.serial + ", firmware " + a.firmware + "\n";
+    if (a.sectors)
+        out += "  Capacity " + std::to_string(*a.sectors) + " sectors of " + std::to_string(a.logical_sector_size) +
+               " bytes\n";
+    if (a.rotation_rate)
+        out += *a.rotation_rate == 1 ? "  Solid state device\n" : "  Rotation rate " + std::to_string(*a.rotation_rate) + " rpm\n";
+    if (!a.ata_version.empty()) out += "  ATA version " + a.ata_version + "\n";
+    out += "  SMART status " + std::string(!a.smart_passed ? "unknown" : *a.smart_passed ? "passed" : "failed") + "\n";
+    if (a.errors_logged) out += "  Errors logged " + std::to_string(*a.errors_logged) + "\n";
+    std::vector<std::vector<std::string>> rows = {{"ID", "NAME", "FLAG", "VALUE", "WORST", "THRESH", "RAW", "FAILING"}};
+    for (auto& x : a.attributes)
+        rows.push_back({std::to_string(x.id), x.name, (x.prefailure ? "P " : "O ") + hex(x.flags, 4),
+                        std::to_string(x.value), std::to_string(x.worst),
+                        x.threshold ? std::to_string(*x.threshold) : "-",
+                        x.raw >> 32 ? "0x" + hex(x.raw, 12) : std::to_string(x.raw),
+                        x.failing.empty() ? "-" : x.failing});
+    out += "\nSMART attributes:\n" + format_table(rows, "  ");
+    if (!d.self_tests.empty()) out += "\nSelf-tests (newest first):\n";
+    for (auto& t : d.self_tests) out += self_test_line(t);
+    if (!a.statistics.empty()) out += "\nDevice statistics:\n";
+    for (auto& s : a.statistics)
+        out += "  " + hex(s.page) + "h/" + hex(s.offset, 3) + "h " + s.name + " = " + std::to_string(static_cast<int64_t>(s.value)) +
+               (s.valid ? "" : " (not valid)") + "\n";
+    if (!a.phy_events.empty()) out += "\nSATA phy event counters:\n";
+    for (auto& e : a.phy_events) out += "  " + hex(e.id, 3) + "h " + e.name + " = " + std::to_string(e.value) + "\n";
+    return out;
+}
+
+std::string page_lines(const PageRecord& r) {
+    std::string out = "\nPage " + page_ref(r.page.page, r.page.subpage) + " " + r.page.name +
+                      (r.trusted ? "" : " (not trusted)") + "\n";
+    for (auto& x : r.page.params) {
+        // Unused self-test slots (all zero) are left out.
+        if (r.page.page == 0x10 && std::all_of(x.raw.begin(), x.raw.end(), [](uint8_t c) { return c == 0; })) continue;
+        out += "  " + hex(x.code, 4) + " " + x.name;
+        if (x.value && x.fields.empty()) out += " = " + std::to_string(*x.value);
+        if (!x.text.empty()) out += " = \"" + x.text + "\"";
+        if (x.fields.empty() && x.phys.empty() && !x.value && x.text.empty() && !x.raw.empty())
+            out += "  [" + hex_bytes(x.raw.data(), x.raw.size()) + "]";
+        out += "\n" + fields_lines(x.fields, "      ");
+        for (auto& ph : x.phys) out += "      Phy\n" + fields_lines(ph, "        ");
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string render_text(const Report& r) {
+    const bool many = r.collections.size() > 1;
+    std::string out;
+    char b[200];
+    snprintf(b, sizeof b, "logdump-report: %zu disk(s): %zu OK, %zu WARN, %zu FAIL, %zu UNKNOWN\n", r.disks, r.ok,
+             r.warn, r.fail, r.unknown);
+    out += b;
+
+    out += "\nFindings:\n";
+    const auto findings = sorted_findings(r);
+    if (findings.empty()) out += "  none\n";
+    for (auto& f : findings)
+        out += "  " + pad(severity_name(f.finding->severity), 8) + place(*f.collection, f.disk) + ": " +
+               f.finding->code + ": " + f.finding->text + "\n";
+
+    std::vector<std::vector<std::string>> rows;
+    auto row = [&](std::vector<std::string> cells, const std::string& host) {
+        if (many) cells.insert(cells.begin(), host);
+        rows.push_back(std::move(cells));
+    };
+    row({"CTRL", "DEV", "PROTO", "VENDOR", "PRODUCT", "SERIAL", "REV", "TEMP", "HOURS", "VERDICT"}, "HOST");
+    for (auto& c : r.collections)
+        for (auto& d : c.disks)
+            row({d.controller ? std::to_string(*d.controller) : d.file, num(d.device), protocol_name(d.protocol),
+                 d.vendor, d.product, d.serial, d.revision, num(d.temperature, " C"), num(d.power_on_hours),
+                 verdict_name(d.verdict)},
+                c.host);
+    out += "\nDisks:\n" + format_table(rows, "  ");
+
+    out += "\nError log:\n";
+    size_t records = 0;
+    for (auto& c : r.collections)
+        for (auto& e : c.errors) {
+            ++records;
+            out += "  " + (many ? c.host + ": " : "") + e.kind + ": " + e.text + "\n";
+            if (auto s = decoded_line(e.decoded); !s.empty() && e.kind != "cli_failure") out += "      " + s + "\n";
+        }
+    if (!records) out += "  no records\n";
+    return out;
+}
+
+std::string render_disk(const Disk& d) {
+    std::string out = d.host + "/" + d.file + ": " + d.vendor + " " + d.product + " rev " + d.revision + ", serial " +
+                      d.serial + ", " + protocol_name(d.protocol) + ", verdict " + verdict_name(d.verdict) + "\n";
+    out += "  temperature " + num(d.temperature, " C") + ", reference " + num(d.reference_temperature, " C") +
+           ", power-on hours " + num(d.power_on_hours) + "\n";
+    Findings sorted = d.findings;
+    std::stable_sort(sorted.begin(), sorted.end(), [](auto& a, auto& b) { return a.severity > b.severity; });
+    out += "\nFindings:\n";
+    if (sorted.empty()) out += "  none\n";
+    for (auto& f : sorted)
+        out += "  " + pad(severity_name(f.severity), 8) + pad(kind_name(f.kind), 11) + f.code + ": " + f.text + "\n";
+    if (!d.phys.empty()) out += "\nPhys:\n";
+    for (auto& p : d.phys)
+        out += "  port " + std::to_string(p.port) + " phy " + std::to_string(p.id) + ": " + word(kLinkRates, p.link_rate) +
+               ", SAS address " + hex(p.sas_address, 16) + ", attached " + hex(p.attached_sas_address, 16) + " phy " +
+               std::to_string(p.attached_phy) + " (" + word(kAttachedDeviceTypes, p.attached_device_type) +
+               "), reason " + word(kPhyReasons, p.reason) + "\n";
+    if (d.ata) out += "\n" + ata_lines(d, *d.ata);
+    else if (!d.self_tests.empty()) {
+        out += "\nSelf-tests (newest first):\n";
+        for (auto& t : d.self_tests) out += self_test_line(t);
+    }
+    for (auto& p : d.pages) out += page_lines(p);
+    if (!d.sections.empty()) out += "\nInternal log sections:\n";
+    for (auto& s : d.sections)
+        out += "  " + s.name + " (type " + std::to_string(s.type) + "): " + std::to_string(s.length) + " bytes, " +
+               std::to_string(s.present) + " present\n";
+    return out;
+}
+
+}  // namespace rpt
