@@ -16,14 +16,24 @@
 #include <string>
 #include <vector>
 
+#include "be.h"
 #include "hexdump.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-void put_be(Bytes& b, uint64_t v, int n) {
-    for (int i = n - 1; i >= 0; --i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+// The n low bytes of v, big-endian (n at most 8).
+Bytes be_bytes(uint64_t v, int n) {
+    uint8_t b[8];
+    be::put32(b, static_cast<uint32_t>(v >> 32));
+    be::put32(b + 4, static_cast<uint32_t>(v));
+    return Bytes(b + 8 - n, b + 8);
+}
+
+Bytes operator+(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
 }
 
 // A page from its parameters: code, control byte, value bytes.
@@ -33,34 +43,19 @@ struct Param {
     Bytes value;
 };
 Bytes page(uint8_t code, const std::vector<Param>& params) {
-    Bytes body;
-    for (auto& p : params) {
-        put_be(body, p.code, 2);
-        body.push_back(p.control);
-        body.push_back(static_cast<uint8_t>(p.value.size()));
-        body.insert(body.end(), p.value.begin(), p.value.end());
-    }
-    Bytes b{code, 0};
-    put_be(b, body.size(), 2);
-    b.insert(b.end(), body.begin(), body.end());
+    Bytes b{code, 0, 0, 0};
+    for (auto& p : params)
+        b = b + be_bytes(p.code, 2) + Bytes{p.control, static_cast<uint8_t>(p.value.size())} + p.value;
+    be::put16(b.data() + 2, static_cast<uint32_t>(b.size() - 4));
     return b;
-}
-Bytes be(uint64_t v, int n) {
-    Bytes b;
-    put_be(b, v, n);
-    return b;
-}
-
-Bytes operator+(Bytes a, const Bytes& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
 }
 
 // The pages of disk i; a few disks run warm or have read errors, so that
 // the report has something to say.
 std::vector<std::pair<uint8_t, Bytes>> pages(unsigned i) {
     std::vector<Param> reads;
-    for (uint16_t c = 0; c <= 6; ++c) reads.push_back({c, 0, be(c == 6 ? (i % 17 == 0) : c == 5 ? 0x16953905e44 : 452, 8)});
+    for (uint16_t c = 0; c <= 6; ++c)
+        reads.push_back({c, 0, be_bytes(c == 6 ? (i % 17 == 0) : c == 5 ? 0x16953905e44 : 452, 8)});
     std::vector<Param> tests;
     for (uint16_t c = 1; c <= 20; ++c) {
         Bytes v(16, 0);
@@ -69,17 +64,17 @@ std::vector<std::pair<uint8_t, Bytes>> pages(unsigned i) {
         tests.push_back({c, 3, v});
     }
     Bytes port{6, 0, 0, 1, 0, 0, 0, 48, 0x10, 0x0b, 0x0e, 0};
-    put_be(port, 0x5001122334400000ull + i, 8);
-    put_be(port, 0x500a0b0c0d0e0f00ull, 8);
+    port = port + be_bytes(0x5001122334400000ull + i, 8) + be_bytes(0x500a0b0c0d0e0f00ull, 8);
     port.resize(port.size() + 8 + 16 + 4, 0);
     uint8_t temp = static_cast<uint8_t>(30 + i % 37);
     return {
         {0x00, {0, 0, 0, 7, 0x03, 0x0d, 0x0e, 0x10, 0x15, 0x18, 0x2f}},
         {0x03, page(0x03, reads)},
         {0x0d, page(0x0d, {{0, 3, {0, temp}}, {1, 3, {0, 60}}})},
-        {0x0e, page(0x0e, {{1, 1, {'2', '0', '2', '4', '1', '8'}}, {3, 2, be(50000, 4)}, {4, 2, be(200 + i, 4)}})},
+        {0x0e, page(0x0e, {{1, 1, {'2', '0', '2', '4', '1', '8'}}, {3, 2, be_bytes(50000, 4)},
+                           {4, 2, be_bytes(200 + i, 4)}})},
         {0x10, page(0x10, tests)},
-        {0x15, page(0x15, {{0, 3, be((10000 + i) * 60ull, 4) + Bytes{0, 0, 0, 40, 0, 0, 0, 40}}})},
+        {0x15, page(0x15, {{0, 3, be_bytes((10000 + i) * 60ull, 4) + Bytes{0, 0, 0, 40, 0, 0, 0, 40}}})},
         {0x18, page(0x18, {{1, 3, port}})},
         {0x2f, page(0x2f, {{0, 3, {0, 0, temp, 60}}})},
     };
@@ -96,10 +91,7 @@ Bytes section(uint8_t type, size_t len) {
         s[i] = static_cast<uint8_t>(x >> 11);
     }
     s[0] = type;
-    size_t l = len - 3;
-    s[1] = static_cast<uint8_t>(l >> 16);
-    s[2] = static_cast<uint8_t>(l >> 8);
-    s[3] = static_cast<uint8_t>(l);
+    be::put24(&s[1], static_cast<uint32_t>(len - 3));
     return s;
 }
 

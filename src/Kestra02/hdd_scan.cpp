@@ -138,6 +138,8 @@ Scan sata_drive(int i, int j) {
         }
         Mem_Free();
     }
+    // "Not Support" and "save skip": the system's own wording, kept on
+    // purpose as the field knows it.
     printf(" This HDD type is Not Support. HardDisk Log save skip\n");
     return Scan::Next;
 }

@@ -6,9 +6,11 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <string>
+#include <unistd.h>
 
 #include "Kestra02.h"
 #include "KstErr01.h"
+#include "console_colour.h"
 #include "interrupt.h"
 #include "shell.h"
 
@@ -47,9 +49,9 @@ void open_error_log() {
         // Cannot happen while an error log is only opened in runs without
         // options, but a cut path would be a different file: refuse it.
         std::string full = std::string(cLogFilePass) + "/logdperr.txt";
-        printf("\033[31m");
+        fputs(colour::kRed, stdout);
         printf(" File Open Error(%s)\n", full.c_str());
-        printf("\033[0m");
+        fputs(colour::kReset, stdout);
         exit(1);
     }
     strcpy(path, p);
@@ -57,14 +59,21 @@ void open_error_log() {
     // planted there must not make us truncate what it points at.
     gfpErrLog = create_log_file(path);
     if (gfpErrLog == nullptr) {
-        printf("\033[31m");
+        fputs(colour::kRed, stdout);
         printf(" File Open Error(%s)\n", path);
-        printf("\033[0m");
+        fputs(colour::kReset, stdout);
         exit(1);
     }
     error_log_opened(path);
     set_emergency_log_fd(fileno(gfpErrLog));
 }
+
+// Whether the exit clean-up ends the console output with a colour reset.
+// Every run does, wherever its output goes. Only an answer given instead of
+// a run (help, version, an unknown option) leaves it out when standard
+// output is no terminal: a script that captures the version must get the
+// text alone.
+bool reset_at_exit = true;
 
 // More controllers than any server holds: a count beyond it is a garbled
 // answer, and believing it would mean hours of CLI calls and files.
@@ -85,9 +94,9 @@ void Init_Data() {
 }
 
 void Disp_Title() {
-    fputs("\033[34m", stdout);
+    fputs(colour::kBlue, stdout);
     fputs("<<< RAID SAS/SATA KESTRA DUMP TOOL  " LOGDUMP_TOOL_VERSION " >>>\n", stdout);
-    fputs("\033[0m", stdout);
+    fputs(colour::kReset, stdout);
     fflush(stdout);
 }
 
@@ -110,7 +119,7 @@ void End_Test() {
     // Whatever was printed before (a library's own output included) is out
     // first, so that the reset is the last thing the console receives.
     fflush(stderr);
-    fputs("\033[0m", stdout);
+    if (reset_at_exit) fputs(colour::kReset, stdout);
     fflush(stdout);
 }
 
@@ -159,10 +168,13 @@ int logdump_main(int argc, char** argv) {
     install_interrupt_handler(Stop_Tm);
     atexit(End_Test);
     install_sigpipe_handler();
-    // Before the title: the answer is all that is printed (and the colour
-    // reset of the exit clean-up, last as always).
+    // Before the title: the answer is all that is printed (and, on a
+    // terminal, the colour reset of the exit clean-up, last as always).
     int query = answer_query(argc, argv);
-    if (query >= 0) exit(query);
+    if (query >= 0) {
+        reset_at_exit = isatty(STDOUT_FILENO) != 0;
+        exit(query);
+    }
     Disp_Title();
     Init_Data();
     interrupt_point();

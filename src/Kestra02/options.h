@@ -18,6 +18,7 @@ int Dir_Check(const char* path);
 // characters.
 const char* Get_Command_FileName(const char* dir, const char* defaultPath, int iFlg);
 // The current working directory as pwd printed it, less its trailing newline.
+// ("Pass" means path: the system's own name, kept on purpose.)
 // Null when it cannot be read or does not fit.
 const char* Get_Current_Pass();
 // Makes a fixed temporary path safe to write as root: removes whatever stands

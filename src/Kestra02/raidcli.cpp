@@ -137,6 +137,10 @@ void collect(const Collector& c, int count) {
 
 }  // namespace
 
+// The controller logs' names and texts are the system's own, kept on purpose
+// as the field's tools know them: the blank in "save error !", and the event
+// log's "controller_%d_Flashrom.log" in lower case beside the others'
+// "Controller_".
 void Get_SUart_Log(int count) {
     collect({"Controller %d : Uart Log saving...\n", "%s/Controller_%d_fwtermlog.log", "-fwtermlog -dsply -a%d > %s",
              false, "Uart Log save success.\n", "Uart Log save error !"},

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "Kestra02.h"
+#include "console_colour.h"
 
 #ifndef LOGDUMP_DEFAULT_LIB
 #error "LOGDUMP_DEFAULT_LIB must name the build's default raidstor file"
@@ -75,7 +76,7 @@ int answer_query(int argc, char** argv) {
     // refused even beside --version, so that a typing error never passes.
     for (int i = 1; i < argc; ++i)
         if (is_long(argv[i]) && !is_version(argv[i])) {
-            fprintf(stderr, "\033[31mUnknown Option(%s).\n\033[0m", argv[i]);
+            fprintf(stderr, "%sUnknown Option(%s).\n%s", colour::kRed, argv[i], colour::kReset);
             print_usage(stderr);
             return 2;
         }

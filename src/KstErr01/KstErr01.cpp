@@ -9,6 +9,7 @@
 #include <new>
 #include <string>
 
+#include "console_colour.h"
 #include "error_log.h"
 #include "errinfo.h"
 #include "interrupt.h"
@@ -30,9 +31,9 @@ void write_record(const char* text) {
     // A full or removed log directory: the engineer must learn that the error
     // log is not complete. Said once; the run goes on.
     g_errLogWriteReported = true;
-    fputs("\033[31m", stdout);
+    fputs(colour::kRed, stdout);
     fprintf(stdout, " File Write Error(%s)\n", g_errLogPath.c_str());
-    fputs("\033[0m", stdout);
+    fputs(colour::kReset, stdout);
 }
 
 }  // namespace
@@ -47,9 +48,9 @@ void report(const char* logText, const char* consoleText) {
         else if (g_errLogPath.empty())
             g_pending += logText;
     }
-    fputs("\033[31m", stdout);
+    fputs(colour::kRed, stdout);
     if (consoleText != nullptr) fputs(consoleText, stdout);
-    fputs("\033[0m", stdout);
+    fputs(colour::kReset, stdout);
     // The console may be a slow serial line or a pipe: make the message
     // visible before the next (possibly long) step starts.
     fflush(stdout);
@@ -104,7 +105,9 @@ void report_same(const char* fmt, const char* value) {
 }
 
 // "H%02xT%02x Command error , ": ids are shown as their unsigned bit
-// pattern, as the controller tools show them.
+// pattern, as the controller tools show them. The blank before the comma is
+// the system's own text, kept on purpose: logdump-report and the field's
+// tools find the record by it.
 size_t detail_prefix(char* buf, size_t size, int iCtrl, int iTgtId) {
     int n = snprintf(buf, size, "H%02xT%02x Command error , ", static_cast<unsigned>(iCtrl),
                      static_cast<unsigned>(iTgtId));
@@ -125,6 +128,8 @@ void file_open_err(const char* path) { report_same(" File Open Error(%s)\n", pat
 
 void file_write_err(const char* path) { report_same(" File Write Error(%s)\n", path ? path : ""); }
 
+// "Contoroller" is the system's own spelling, kept on purpose: logdump-report
+// and the field's scripts look for this very text. Do not mend it.
 void controller_none_err() { report(" RAID Contoroller is not Found\n", " RAID Contoroller is not Found\n"); }
 
 void mem_err() { report(" Memory Allocation Error\n", " Memory Allocation Error\n"); }

@@ -54,5 +54,5 @@ void report_text(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 void error_log_opened(const char* path);
 
 // The common pattern: log text (when iCommandFlg is 0, then flushed), then
-// "\033[31m", console text, "\033[0m". Either text may be null.
+// red, console text, reset (console_colour.h). Either text may be null.
 void report(const char* logText, const char* consoleText);

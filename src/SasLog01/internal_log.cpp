@@ -22,6 +22,8 @@ struct Section {
     U8 type;
     const char* header;
 };
+// "Interna" (without the l) is the system's own title, kept on purpose:
+// logdump-report and the field's tools find the section by it. Do not mend it.
 constexpr Section kSections[] = {
     {1, "<Drive Status Log>\r\n"},
     {2, "<Drive Interna Log>\r\n"},
@@ -44,9 +46,11 @@ size_t header_size(U8 ucLogType) {
 }
 
 bool request(int iCtrl, int16_t sTgtId, U8 ucLogType, U32 uiLen) {
-    // Bytes the drive does not deliver must show as 00, not as the previous
-    // section's data.
-    memset(pstStorPassThr, 0, SCSI_PASSTHRU_BUFFER_SIZE);
+    // A fresh record header. Bytes the drive does not deliver must show as
+    // 00, not as the previous section's data: SendStor zeroes the asked
+    // length of the data area, and no byte beyond it is read. Zeroing the
+    // whole 16 MiB here too cost more than the section's hex dump.
+    memset(pstStorPassThr, 0, SCSI_PASSTHRU_HEADER_SIZE);
     if (StorRequestInternalLog(iCtrl, sTgtId, ucLogType, 0, static_cast<int32_t>(uiLen), pstStorPassThr,
                                &gtErrInf) == 1) {
         return true;

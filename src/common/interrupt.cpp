@@ -6,6 +6,8 @@
 #include <initializer_list>
 #include <unistd.h>
 
+#include "console_colour.h"
+
 volatile sig_atomic_t g_interrupt_requested = 0;
 
 namespace {
@@ -33,11 +35,11 @@ void write_all(int fd, const char* text, size_t len) {
     const size_t len = static_cast<size_t>(record_len);
     if (len > 0) {
         if (log_fd >= 0) write_all(log_fd, record, len);
-        write_all(STDOUT_FILENO, "\033[31m", 5);
+        write_all(STDOUT_FILENO, colour::kRed, sizeof colour::kRed - 1);
         write_all(STDOUT_FILENO, record, len);
-        write_all(STDOUT_FILENO, "\033[0m", 4);
+        write_all(STDOUT_FILENO, colour::kReset, sizeof colour::kReset - 1);
     }
-    write_all(STDOUT_FILENO, "\033[0m", 4);
+    write_all(STDOUT_FILENO, colour::kReset, sizeof colour::kReset - 1);
     _exit(1);
 }
 

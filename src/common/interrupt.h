@@ -18,7 +18,7 @@ void install_interrupt_handler(void (*handler)(int));
 // The work of the handler (async-signal-safe): records the request, or, when
 // one was recorded already and a storage-library call is under way, ends
 // the process at once: the interrupted-file record (when a file is marked)
-// goes to the error log and in red to the console, then "\033[0m", status 1.
+// goes to the error log and in red to the console, then a reset, status 1.
 // Nothing else: buffered text is lost, the library stays loaded.
 void note_interrupt();
 

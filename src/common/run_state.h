@@ -10,6 +10,8 @@ extern int iTmpPassFlg;      // 1: -w gave the work directory
 extern int iInternalLogFlg;  // 1: collect drive internal logs (-n clears it)
 extern int iExtendedFlg;     // 1: extended collection (-e): SATA drives, subpages, grown defects
 
+// "Pass" in these names (and in Get_Current_Pass) means path: the system's
+// own names, kept on purpose.
 extern char cLogFilePass[256];  // the log directory
 extern char cTmpFilePass[256];  // the work directory (with -w)
 extern char cLibFileName[256];  // raidstor's file name

@@ -96,15 +96,17 @@ std::vector<std::string> cdbs(const Case& c, int ctrl, int tgt) {
 
 // Console or error-log text with the free byte count of every space reserve
 // record written as N: it depends on the file system's own accounting.
-std::string mask_free(std::string text) {
-    size_t at = 0;
-    while ((at = text.find(" bytes needed, ", at)) != std::string::npos) {
+std::string mask_free(const std::string& text) {
+    std::string out;
+    size_t from = 0, at = 0;
+    while ((at = text.find(" bytes needed, ", from)) != std::string::npos) {
         at += 15;
         size_t end = text.find(" free, ", at);
         if (end == std::string::npos) break;
-        text.replace(at, end - at, "N");
+        out.append(text, from, at - from).append("N");
+        from = end;
     }
-    return text;
+    return out.append(text, from);
 }
 
 // The blocks of a drive log: "<PageXX>" → the bytes dumped under it.

@@ -1,6 +1,8 @@
 // Help, version and unknown long options: each is answered (or refused)
 // without running a shell command, loading the library or writing anything,
-// wherever the question stands on the command line.
+// wherever the question stands on the command line. The answer ends with the
+// colour reset only on a terminal: captured through a pipe it holds no
+// escape sequence.
 #include "harness.h"
 
 using namespace e2e;
@@ -16,6 +18,7 @@ struct Row {
     std::vector<std::string> args;
     Answer answer;
     std::string refused;  // the argument named by "Unknown Option(%s)."
+    bool terminal = false;  // standard output a pseudo-terminal, not a pipe
 };
 
 }  // namespace
@@ -34,30 +37,37 @@ TEST_P(Query, AnsweredBeforeAnythingRuns) {
         {"unknown-as-value", {"-o", "--dir"}, Answer::Refused, "--dir"},
         {"unknown-beats-version", {"--version", "--versoin"}, Answer::Refused, "--versoin"},
         {"unknown-after-end", {"--", "--x"}, Answer::Refused, "--x"},
+        {"help-at-terminal", {"--help"}, Answer::Help, "", true},
+        {"version-at-terminal", {"--version"}, Answer::Version, "", true},
+        {"unknown-at-terminal", {"--verbose"}, Answer::Refused, "--verbose", true},
     };
     std::string usage;  // the help text, as the first row printed it
     for (auto& row : rows) {
         SCOPED_TRACE(row.name);
         auto c = make_case(row.name);
         c->scenario("controller 0\n");
-        auto r = c->run(row.args);
+        RunOptions o;
+        o.args = row.args;
+        o.terminal = row.terminal;
+        auto r = c->run(o);
+        const std::string reset = row.terminal ? kReset : "";
         switch (row.answer) {
             case Answer::Help:
-                if (usage.empty()) usage = r.out.substr(0, r.out.size() - kReset.size());
+                if (usage.empty()) usage = r.out;
                 EXPECT_EQ(r.status, 0);
-                EXPECT_EQ(r.out, usage + kReset) << show(r.out);
+                EXPECT_EQ(r.out, usage + reset) << show(r.out);
                 EXPECT_EQ(r.err, "");
                 break;
             case Answer::Version:
                 EXPECT_EQ(r.status, 0);
                 EXPECT_EQ(r.out, (T().bits == 64 ? "logdump64" : "logdump") + std::string(" Ver01-10-00 (") +
-                                     std::to_string(T().bits) + "-bit build)\n" + kReset)
+                                     std::to_string(T().bits) + "-bit build)\n" + reset)
                     << show(r.out);
                 EXPECT_EQ(r.err, "");
                 break;
             case Answer::Refused:
                 EXPECT_EQ(r.status, 2);
-                EXPECT_EQ(r.out, kReset) << show(r.out);
+                EXPECT_EQ(r.out, reset) << show(r.out);
                 EXPECT_EQ(r.err, red("Unknown Option(" + row.refused + ").\n") + usage) << show(r.err);
                 break;
         }

@@ -9,11 +9,21 @@
 
 namespace {
 
-// Runs hex_dump into a temporary file and gives back what reached it.
-std::string dump(const std::vector<uint8_t>& bytes, bool* ok = nullptr) {
+// Every line method this processor has; each test holds each of them.
+std::vector<HexLines> methods() {
+    std::vector<HexLines> v;
+    for (HexLines h : {HexLines::table, HexLines::ssse3})
+        if (hex_lines_available(h)) v.push_back(h);
+    return v;
+}
+
+const char* name(HexLines how) { return how == HexLines::ssse3 ? "ssse3" : "table"; }
+
+// Runs the dump into a temporary file and gives back what reached it.
+std::string dump(HexLines how, const std::vector<uint8_t>& bytes, bool* ok = nullptr) {
     FILE* fp = tmpfile();
     EXPECT_NE(fp, nullptr);
-    bool r = hex_dump(fp, bytes.data(), bytes.size());
+    bool r = hex_dump_with(how, fp, bytes.data(), bytes.size());
     if (ok != nullptr) *ok = r;
     fflush(fp);
     std::string text;
@@ -63,9 +73,8 @@ TEST(HexDump, WritesTheExactLines) {
          " f0 f1 f2 f3 f4 f5 f6 f7 f8 f9 fa fb fc fd fe ff\r\n 00 01 02 03\r\n"},
         {"three bytes of a section of length 3", {0x01, 0x00, 0x00}, " 01 00 00\r\n"},
     };
-    for (const Literal& c : cases) {
-        EXPECT_EQ(dump(c.bytes), c.text) << c.name;
-    }
+    for (HexLines how : methods())
+        for (const Literal& c : cases) EXPECT_EQ(dump(how, c.bytes), c.text) << c.name << ", " << name(how);
 }
 
 // Lengths around the writer's internal block of lines and around a line
@@ -82,26 +91,43 @@ TEST(HexDump, AgreesWithTheSlowFormAtEveryBoundary) {
             x ^= x << 5;
             b = static_cast<uint8_t>(x);
         }
-        bool ok = false;
-        std::string text = dump(bytes, &ok);
-        EXPECT_TRUE(ok) << n;
-        EXPECT_EQ(text, slow_dump(bytes)) << n;
+        for (HexLines how : methods()) {
+            bool ok = false;
+            std::string text = dump(how, bytes, &ok);
+            EXPECT_TRUE(ok) << n << ", " << name(how);
+            EXPECT_EQ(text, slow_dump(bytes)) << n << ", " << name(how);
+        }
     }
 }
 
-TEST(HexDump, EveryByteValueHasItsForm) {
-    std::vector<uint8_t> all = counting(256);
-    EXPECT_EQ(dump(all), slow_dump(all));
+#if defined(__x86_64__) || defined(__i386__)
+// The vector method is there exactly when the processor has SSSE3, as the
+// compiler's own processor check sees it.
+TEST(HexDump, VectorMethodFollowsTheProcessor) {
+    __builtin_cpu_init();
+    EXPECT_EQ(hex_lines_available(HexLines::ssse3), __builtin_cpu_supports("ssse3") != 0);
+}
+#endif
+
+// Sixteen passes over the 256 values, each pass shifted by one, so that every
+// value stands once in every column of a line (the vector method places each
+// column by its own shuffle).
+TEST(HexDump, EveryByteValueInEveryColumn) {
+    std::vector<uint8_t> all(16 * 256);
+    for (size_t i = 0; i < all.size(); ++i) all[i] = static_cast<uint8_t>(i + i / 256);
+    for (HexLines how : methods()) EXPECT_EQ(dump(how, all), slow_dump(all)) << name(how);
 }
 
 // A whole section is far larger than the stream's buffer: the full device
 // shows during the dump itself, not only at the next flush.
 TEST(HexDump, ReportsAFullDevice) {
-    FILE* fp = fopen("/dev/full", "w");
-    ASSERT_NE(fp, nullptr);
     std::vector<uint8_t> bytes = counting(1 << 20);
-    EXPECT_FALSE(hex_dump(fp, bytes.data(), bytes.size()));
-    fclose(fp);
+    for (HexLines how : methods()) {
+        FILE* fp = fopen("/dev/full", "w");
+        ASSERT_NE(fp, nullptr);
+        EXPECT_FALSE(hex_dump_with(how, fp, bytes.data(), bytes.size())) << name(how);
+        fclose(fp);
+    }
 }
 
 }  // namespace
