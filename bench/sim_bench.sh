@@ -1,5 +1,5 @@
 # Sourced by the benchmarks that run logdump64 against the simulated vendor
-# components (peak_memory.sh, extended.sh); not run on its own.
+# components (extended.sh); not run on its own.
 
 # sim_bench_setup SCRIPT BUILD_DIR: checks that BUILD_DIR holds logdump64 and
 # the simulated CLI and library and that /usr/bin/time is there (else exits
