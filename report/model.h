@@ -100,6 +100,12 @@ struct PageRecord {
     Page page;
 };
 
+// A counter's key in a history: its name, "_phyN" after it for a per-phy
+// counter.
+inline std::string counter_key(const std::string& name, std::optional<unsigned> phy) {
+    return phy ? name + "_phy" + std::to_string(*phy) : name;
+}
+
 // One collection of a disk, as its history lists it.
 struct HistoryEntry {
     time_t collected = 0;
@@ -118,9 +124,7 @@ struct Growth {
     std::optional<double> per_30_days;  // none when both have the same time
 
     int64_t change() const { return static_cast<int64_t>(to - from); }
-    // The key in the JSON document: the counter's name, "_phyN" after it
-    // for a per-phy counter.
-    std::string key() const { return phy ? counter + "_phy" + std::to_string(*phy) : counter; }
+    std::string key() const { return counter_key(counter, phy); }
 };
 
 struct Disk {
