@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "history.h"
 #include "report.h"
 
 namespace rpt {
@@ -52,6 +53,7 @@ public:
     Writer& num(uint64_t v) { return token(std::to_string(v)); }
     Writer& num(int64_t v) { return token(std::to_string(v)); }
     Writer& num(unsigned v) { return num(uint64_t{v}); }
+    Writer& real(double v) { return token(short_number(v)); }
     Writer& flag(bool v) { return token(v ? "true" : "false"); }
     Writer& null() { return token("null"); }
     template <class T>
@@ -222,6 +224,32 @@ void findings(Writer& w, const Findings& fs) {
     w.close(']');
 }
 
+std::string iso_time(time_t t);
+
+// Where the disk was collected and what it counted each time; the change
+// of every counter between the two newest collections and across all.
+void history(Writer& w, const Disk& d) {
+    w.key("history").open('[');
+    for (auto& h : d.history) {
+        w.open('{').key("collected").str(iso_time(h.collected)).key("host").str(h.host);
+        w.key("controller").opt(h.controller).key("device").opt(h.device).key("counters").open('{');
+        for (auto& c : h.counters) w.key(counter_key(c.name, c.phy)).num(c.value);
+        w.close('}').close('}');
+    }
+    w.close(']');
+    for (auto* list : {&d.growth, &d.growth_all}) {
+        w.key(list == &d.growth ? "growth" : "growth_all").open('{');
+        for (auto& g : *list) {
+            w.key(g.key()).open('{').key("from").num(g.from).key("to").num(g.to).key("days").real(g.days);
+            w.key("per_30_days");
+            if (g.per_30_days) w.real(*g.per_30_days);
+            else w.null();
+            w.close('}');
+        }
+        w.close('}');
+    }
+}
+
 void disk(Writer& w, const Disk& d) {
     w.open('{').key("host").str(d.host).key("file").str(d.file).key("controller").opt(d.controller);
     w.key("device").opt(d.device).key("protocol").str(protocol_name(d.protocol)).key("vendor").str(d.vendor);
@@ -251,7 +279,9 @@ void disk(Writer& w, const Disk& d) {
     for (auto& s : d.sections)
         w.open('{').key("name").str(s.name).key("type").num(int64_t{s.type}).key("length").num(s.length).key("present")
             .num(s.present).close('}');
-    w.close(']').close('}');
+    w.close(']');
+    history(w, d);
+    w.close('}');
 }
 
 std::string iso_time(time_t t) {
