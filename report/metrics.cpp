@@ -11,11 +11,12 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <map>
 #include <set>
 
 namespace rpt {
 namespace {
+
+constexpr double kSecondsIn30Days = 30 * 86400;
 
 // The value of the verdict gauge: 0 OK, 1 WARN, 2 FAIL, 3 UNKNOWN.
 int verdict_value(Severity s) {
@@ -79,19 +80,6 @@ std::string disk_labels(const Disk& d) {
            ',' + label("protocol", protocol_name(d.protocol));
 }
 
-// Each host's newest collection (by its time; the later input on a tie): the
-// metrics tell the present state, one series per disk.
-std::vector<const Collection*> newest_per_host(const Report& r) {
-    std::map<std::string, size_t> index;
-    std::vector<const Collection*> out;
-    for (auto& c : r.collections) {
-        auto [it, fresh] = index.try_emplace(c.host, out.size());
-        if (fresh) out.push_back(&c);
-        else if (c.collected.value_or(0) >= out[it->second]->collected.value_or(0)) out[it->second] = &c;
-    }
-    return out;
-}
-
 // What a counter counts, without the source when both protocols carry it.
 std::string counter_help(const CounterDef& def) {
     std::string what = def.what;
@@ -122,13 +110,13 @@ std::string label_value(std::string_view s) {
 }
 
 std::string render_metrics(const Report& r) {
-    const auto collections = newest_per_host(r);
-    // One series per disk: a second disk with the same labels (drive logs
+    // The report keeps each host's newest collection only (history.h): the
+    // metrics tell the present state. One series per disk: a second disk with the same labels (drive logs
     // not named by slot) would make the file unreadable.
     std::vector<std::pair<const Disk*, std::string>> disks;
     std::set<std::string> seen;
-    for (auto* c : collections)
-        for (auto& d : c->disks)
+    for (auto& c : r.collections)
+        for (auto& d : c.disks)
             if (std::string l = disk_labels(d); seen.insert(l).second) disks.emplace_back(&d, std::move(l));
 
     std::string out;
@@ -139,8 +127,8 @@ std::string render_metrics(const Report& r) {
 
     Family collected{"logdump_collection_timestamp_seconds", "gauge",
                      "Time of the host's newest collection (its error log, else its newest drive log) in seconds since the epoch", ""};
-    for (auto* c : collections)
-        if (c->collected) collected.add(label("host", c->host), std::to_string(*c->collected));
+    for (auto& c : r.collections)
+        if (c.collected) collected.add(label("host", c.host), std::to_string(*c.collected));
     collected.write(out);
 
     Family verdict{"logdump_disk_verdict", "gauge", "Verdict of the disk: 0 OK, 1 WARN, 2 FAIL, 3 UNKNOWN", ""};
@@ -172,6 +160,19 @@ std::string render_metrics(const Report& r) {
         f.write(out);
     }
 
+    // The growth of each counter between a disk's two newest collections
+    // (none for two collections of the same time), per second as the naming
+    // guide asks: times 2592000 it is the growth per 30 days.
+    Family growth{"logdump_disk_growth_per_second", "gauge",
+                  "Growth of a health counter between the disk's two newest collections per second "
+                  "(times 2592000: per 30 days; below 0: the counter was reset)", ""};
+    for (auto& [d, labels] : disks)
+        for (auto& g : d->growth)
+            if (g.per_30_days)
+                growth.add(labels + ',' + label("counter", g.counter) + (g.phy ? ',' + label("phy", std::to_string(*g.phy)) : ""),
+                           number(*g.per_30_days / kSecondsIn30Days));
+    growth.write(out);
+
     // Findings by severity: each disk's, and each host's own (about the
     // collection as a whole), every severity written, zeros included.
     Family findings{"logdump_findings", "gauge", "Findings of the report by severity, for each disk and for each host's collection", ""};
@@ -182,7 +183,7 @@ std::string render_metrics(const Report& r) {
             findings.add(labels + ',' + label("severity", severity_name(s)), std::to_string(n));
         }
     };
-    for (auto* c : collections) count(label("host", c->host), c->findings);
+    for (auto& c : r.collections) count(label("host", c.host), c.findings);
     for (auto& [d, labels] : disks) count(labels, d->findings);
     findings.write(out);
     return out;

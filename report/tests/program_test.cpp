@@ -35,10 +35,10 @@ Outcome run(const std::string& args) {
 }
 
 // A disk with a temperature page and a health page (read errors).
-std::string disk(const std::string& serial, const std::string& temp) {
+std::string disk(const std::string& serial, const std::string& temp, const std::string& read_errors = "00") {
     return "Device code   : ACMEDRV DK600SA0006     0004\r\nSerial number : " + serial + "\r\n<Page0d>\r\n" +
            rpt::test::dump(page(0x0d, {param(0, "00" + temp), param(1, "0044")})) + "<Page03>\r\n" +
-           rpt::test::dump(page(0x03, {param(6, "00")}));
+           rpt::test::dump(page(0x03, {param(6, read_errors)}));
 }
 
 class Dir {
@@ -219,15 +219,21 @@ TEST(Program, Metrics) {
         EXPECT_EQ(fs::status(prom).permissions() & fs::perms::others_read, fs::perms::others_read);
         EXPECT_EQ(std::distance(fs::directory_iterator(prom.parent_path()), fs::directory_iterator()), 1);
     }
-    // Two collections of one host: the newest tells the present, one
-    // series per disk.
+    // Two collections of one host, 30 days apart: the newest tells the
+    // present, one series per disk, with the growth of its counters.
     Dir d("srv01"), old("old/srv01");
-    d.put("MA0000.log", disk("S1", "24"));
-    old.put("MA0000.log", disk("S0", "24"), 86400);
+    d.put("MA0000.log", disk("S1", "24", "0c"));
+    d.put("MA0001.log", disk("S2", "24"));
+    old.put("MA0000.log", disk("S1", "24"), 30 * 86400);
+    old.put("MA0001.log", disk("S0", "24"), 30 * 86400);
     const std::string prom = d.str() + ".prom";
-    run("--metrics " + prom + " " + d.str() + " " + old.str());
-    EXPECT_NE(rpt::test::slurp(prom).find("serial=\"S1\""), std::string::npos);
-    EXPECT_EQ(rpt::test::slurp(prom).find("serial=\"S0\""), std::string::npos);
+    EXPECT_EQ(run("--metrics " + prom + " " + d.str() + " " + old.str()).status, 2);
+    const std::string text = rpt::test::slurp(prom);
+    // 12 in 30 days, per second.
+    EXPECT_NE(text.find("\nlogdump_disk_growth_per_second{" + labels + "S1" + scsi.substr(0, scsi.size() - 1) +
+                        ",counter=\"read_uncorrected\"} 4.6296296296296296e-06\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("serial=\"S0\""), std::string::npos) << text;
+    EXPECT_EQ(rpt::test::promtool_check(prom), "");
     // A file that cannot be written: status 3, no temporary file left.
     const fs::path ro = fs::path(d.str()).parent_path() / "ro";
     fs::create_directories(ro);
