@@ -192,8 +192,14 @@ cmp -s "$build/logdump64" "$case_dir/charlie/vendor/logdump64" || fail "charlie 
 run_playbook 2 2 "$out"
 check 2 "$out"
 cp "$out/fleet-$date.json" "$case_dir/fleet-run2.json"
-run_playbook 3 0 "$out" --limit bravo
+# With a metrics directory: logdump.prom there, which promtool accepts.
+run_playbook 3 0 "$out" --limit bravo -e "logdump_metrics_dir=$case_dir/metrics"
 check 3 "$out"
+if [ -x "$build/report/logdump-report" ]; then
+  promtool check metrics < "$case_dir/metrics/logdump.prom" || fail "promtool refuses $case_dir/metrics/logdump.prom"
+  grep -q '^logdump_disk_verdict{host="alpha",controller="0",device="0",serial=' "$case_dir/metrics/logdump.prom" ||
+    fail "logdump.prom has no verdict of alpha's disk: $(cat "$case_dir/metrics/logdump.prom")"
+fi
 # A stale record of the same day is replaced, not kept.
 mkdir -p "$case_dir/out4"
 echo '{"alpha": {"result": "exit status 0"}}' > "$case_dir/out4/fleet-$date.json"
