@@ -156,10 +156,11 @@ void apply_history(std::vector<Collection>& all) {
         for (auto& d : now.disks) {
             if (d.serial.empty()) continue;
             std::vector<Seen> s = seen[{d.protocol, d.serial}];
-            if (s.size() < 2) continue;
             std::stable_sort(s.begin(), s.end(), [&](const Seen& a, const Seen& b) {
-                return std::tuple(a.c != &now, -a.c->newest) < std::tuple(b.c != &now, -b.c->newest);
+                return std::tuple(-a.c->newest, a.c != &now) < std::tuple(-b.c->newest, b.c != &now);
             });
+            // Seen once, or seen later on another host: no history here.
+            if (s.size() < 2 || s[0].c != &now) continue;
             Result& r = results[&d];
             for (auto& x : s)
                 r.history.push_back({x.c->newest, x.c->host, x.d->controller, x.d->device, x.d->counters});
