@@ -14,7 +14,6 @@ int main(int argc, char** argv) {
     CLI::App app{"logdump-report: per-disk health from logdump's log directories"};
     std::vector<std::string> inputs;
     bool as_json = false;
-    app.set_version_flag("--version", "logdump-report " LOGDUMP_REPORT_VERSION);
     std::string html, disk;
     app.add_option("inputs", inputs, "log directories or .tar/.tar.gz archives of them")->required();
     app.add_flag("--json", as_json, "print the report as one JSON document");

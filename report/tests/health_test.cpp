@@ -92,6 +92,8 @@ TEST(Health, OneChangeGivesItsFinding) {
         {"a newer self-test passed after an older failure", with([](Pages& p) { p.p10_older = "27"; }), "WARN",
          {"WARN selftest-older"}},
         {"a running self-test is no failure", with([](Pages& p) { p.p10 = "1f"; }), "OK", {}},
+        {"a failure before the running test decides", with([](Pages& p) { p.p10 = "1f"; p.p10_older = "27"; }), "FAIL",
+         {"FAIL selftest"}},
         {"a self-test that could not complete", with([](Pages& p) { p.p10 = "13"; }), "WARN", {"WARN selftest-incomplete"}},
         {"phy reset problem", with([](Pages& p) { p.phy_reset = "00000002"; }), "WARN", {"WARN phy-reset-problem"}},
         {"phy disabled", with([](Pages& p) { p.phy2_rate = "01"; }), "WARN", {"WARN phy-disabled"}},
@@ -159,10 +161,14 @@ TEST(Health, OneChangeGivesItsFinding) {
 
 namespace {
 
-// The man page's table of thresholds is the code's, row for row.
+// The man page's table of thresholds is the code's, row for row, and holds
+// no other row.
 TEST(Health, ManPageShowsTheThresholds) {
     std::string man = rpt::test::slurp(std::string(REPORT_SOURCE_DIR) + "/../man/logdump-report.1");
     for (size_t at; (at = man.find("\\-")) != std::string::npos;) man.replace(at, 2, "-");
+    size_t rows = 0;
+    for (size_t at = 0; (at = man.find("\nT}\t", at)) != std::string::npos; ++at) ++rows;
+    EXPECT_EQ(rows, rpt::thresholds().size());
     for (auto& t : rpt::thresholds()) {
         auto limit = [](int64_t v) { return v == rpt::kNever ? std::string("-") : std::to_string(v); };
         // A row of the table: code, the measure as a text block, the limits.

@@ -4,7 +4,6 @@
 // (LOGDUMP_SIM_TRACE).
 #include <unistd.h>
 
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -16,12 +15,8 @@
 
 namespace {
 
+using sim::lower;
 using sim::Scenario;
-
-std::string lower(std::string s) {
-    for (auto& c : s) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 
 std::string stdout_target() {
     char buf[4096];

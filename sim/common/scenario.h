@@ -1,12 +1,13 @@
 // The scenario: which controllers and devices the simulator shows, what they
 // answer and which calls fail or stall. Read from the text format described
-// in sim/README.md.
+// in sim/README.md (lexer.h cuts the lines, parser.cpp reads the statements).
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -45,6 +46,25 @@ struct Device {
     const LogPage* page(uint8_t code) const;
     const InternalSection* section(uint8_t type) const;
 };
+
+// What a device of each kind is until the keys of its statement say
+// otherwise. The serial is made from the controller and the device id.
+struct DeviceDefaults {
+    const char* name;  // KIND in "device c id KIND"
+    DeviceKind kind;
+    const char* vendor;
+    const char* product;
+    const char* rev;
+    const char* serial;  // printf format, given ctrl % 100 and the id
+    uint8_t ptype;
+    uint8_t interface;
+    uint64_t blocks;
+};
+
+std::span<const DeviceDefaults> device_defaults();
+
+// A device of the given kind at ctrl/id with its kind's defaults.
+Device default_device(const DeviceDefaults& kind, unsigned ctrl, uint16_t id);
 
 struct Controller {
     unsigned index = 0;

@@ -1,5 +1,6 @@
 #include "util.h"
 
+#include <cctype>
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
@@ -47,6 +48,11 @@ std::vector<uint8_t> parse_hex(const std::string& text) {
     }
     if (high >= 0) throw std::runtime_error("odd number of hex digits");
     return out;
+}
+
+std::string lower(std::string s) {
+    for (auto& c : s) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return s;
 }
 
 void put_padded(uint8_t* dst, const std::string& text, size_t len) {

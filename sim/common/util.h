@@ -15,6 +15,9 @@ std::string to_hex(const void* data, size_t len);
 // count.
 std::vector<uint8_t> parse_hex(const std::string& text);
 
+// The text with ASCII letters in lower case.
+std::string lower(std::string s);
+
 // Copies text into dst, blank-padded or cut to len characters.
 void put_padded(uint8_t* dst, const std::string& text, size_t len);
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "codes.h"
+#include "common/controller_model.h"
 #include "common/util.h"
 #include "state.h"
 #include "wire.h"
@@ -49,18 +50,17 @@ int controller_info(const wire::Request& req, const Controller& c) {
     U8* p = record(req, wire::kCtrlInfoSize);
     if (!p) return kErrBadBuffer;
     const Scenario& sc = library().scenario;
-    put_le(p + 0, 0x1000, 2);  // PCI vendor
-    put_le(p + 2, 0x005D, 2);  // PCI device
-    put_le(p + 4, 0x1000, 2);  // subsystem vendor
-    put_le(p + 6, 0x9361, 2);  // subsystem device
-    put_text(p + 8, "SIM RAID SAS 9361-8i", 32);
-    char serial[32];
-    snprintf(serial, sizeof serial, "SV5%02u%05u", c.index % 100, 27000 + c.index);
-    put_text(p + 40, serial, 32);
-    put_text(p + 72, "24.21.0-0097", 24);
+    const ControllerModel& m = kController;
+    put_le(p + 0, m.pciVendor, 2);
+    put_le(p + 2, m.pciDevice, 2);
+    put_le(p + 4, m.subVendor, 2);
+    put_le(p + 6, m.subDevice, 2);
+    put_text(p + 8, m.product, 32);
+    put_text(p + 40, controller_serial(c.index), 32);
+    put_text(p + 72, m.package, 24);
     put_le(p + 96, c.index, 4);
-    put_le(p + 100, 1024, 2);  // cache memory, MiB
-    p[102] = 8;                // ports
+    put_le(p + 100, m.memoryMiB, 2);
+    p[102] = static_cast<U8>(m.ports);
     p[103] = static_cast<U8>(c.logicalDrives);
     U8 pds = 0;
     for (const Device* d : sc.devices_of(c.index))

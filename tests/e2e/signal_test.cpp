@@ -5,8 +5,9 @@
 // builds); a start with SIGCHLD ignored. Every case with a command also
 // checks that nothing of the command's process group outlives the tool.
 #include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -39,8 +40,16 @@ int running_in_group(int pgid) {
     if (d == nullptr) return -1;
     while (dirent* e = readdir(d)) {
         if (e->d_name[0] < '1' || e->d_name[0] > '9') continue;
-        std::ifstream in(std::string("/proc/") + e->d_name + "/stat");
-        std::string stat((std::istreambuf_iterator<char>(in)), {});
+        // A process may end between readdir and read, and reading its stat
+        // then fails with ESRCH: such a process is simply no longer running.
+        std::string stat;
+        int fd = open((std::string("/proc/") + e->d_name + "/stat").c_str(), O_RDONLY);
+        if (fd < 0) continue;
+        char buf[1024];
+        ssize_t got = read(fd, buf, sizeof buf);
+        close(fd);
+        if (got <= 0) continue;
+        stat.assign(buf, static_cast<size_t>(got));
         size_t paren = stat.rfind(')');
         if (paren == std::string::npos) continue;
         std::istringstream rest(stat.substr(paren + 1));

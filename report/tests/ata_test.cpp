@@ -1,0 +1,145 @@
+// Verdicts of one SATA drive: the healthy disk of the test data, then one
+// byte (or line) of one of its blocks changed; the other sample drives as
+// they stand.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "health.h"
+#include "util.h"
+
+namespace {
+
+using namespace rpt;
+
+// A change to the block with this tag: bytes written at an offset (the
+// sector's checksum kept right), a new text line, or no bytes at all (the
+// command failed).
+struct Edit {
+    std::string tag;
+    size_t offset = 0;
+    std::vector<uint8_t> bytes;
+    std::string text;
+};
+
+Edit put(const std::string& tag, size_t offset, std::vector<uint8_t> bytes) { return {tag, offset, std::move(bytes), ""}; }
+Edit line(const std::string& tag, const std::string& text) { return {tag, 0, {}, text}; }
+Edit failed(const std::string& tag) { return {tag, 0, {}, ""}; }
+
+std::string edited(const std::string& log_text, const std::vector<Edit>& edits) {
+    const DriveLog log = read_drive_log(log_text);
+    std::string s = log_text.substr(0, log_text.find('<'));
+    for (auto& b : log.blocks) {
+        std::vector<uint8_t> bytes = b.bytes;
+        std::string line = b.text;
+        for (auto& e : edits) {
+            if (e.tag != b.tag) continue;
+            if (!e.text.empty()) line = e.text;
+            if (e.bytes.empty() && e.text.empty()) {
+                bytes.clear();
+                line.clear();
+            }
+            if (e.bytes.empty()) continue;
+            uint8_t* sector = &bytes[e.offset / 512 * 512];
+            uint8_t sum = 0;
+            for (size_t i = 0; i < 512; ++i) sum = static_cast<uint8_t>(sum + sector[i]);
+            std::copy(e.bytes.begin(), e.bytes.end(), bytes.begin() + static_cast<ptrdiff_t>(e.offset));
+            if (sum == 0) {
+                sector[511] = 0;
+                for (size_t i = 0; i < 511; ++i) sector[511] = static_cast<uint8_t>(sector[511] - sector[i]);
+            }
+        }
+        s += "<" + b.tag + ">\r\n" + (line.empty() ? test::dump(bytes) : line + "\r\n");
+    }
+    return s;
+}
+
+// Offsets in the healthy disk's blocks: attribute entry i of SMART data and
+// thresholds at 2 + 12 i (id, flags, value, worst, six raw bytes).
+constexpr size_t attr(size_t i) { return 2 + 12 * i; }
+constexpr size_t kAttr5 = attr(3), kAttr9 = attr(5), kAttr10 = attr(6), kAttr197 = attr(12), kAttr198 = attr(13),
+                 kAttr199 = attr(14), kAttr200 = attr(15);
+const std::string kData = "ATA SMART READ DATA", kThresholds = "ATA SMART READ THRESHOLDS",
+                  kStatus = "ATA SMART RETURN STATUS", kExtSelfTests = "ATA GPL LOG 07 PAGE 0000",
+                  kTemperatures = "ATA GPL LOG 04 PAGE 0005";
+
+TEST(Ata, OneChangeGivesItsFinding) {
+    struct Row {
+        const char* name;
+        std::string sample;         // sata_<sample>.log
+        std::vector<Edit> edits;
+        const char* verdict;
+        std::vector<std::string> findings;              // severity and code, in order
+        std::map<std::string, uint64_t> counters = {};  // counters read exactly
+    };
+    const std::vector<Row> rows = {
+        {"healthy", "hdd", {}, "OK", {}, {{"ata_reallocated_sectors", 0}, {"ata_udma_crc_errors", 0}}},
+        {"SMART status failed", "hdd", {line(kStatus, "threshold exceeded (f4 2c)")}, "FAIL", {"FAIL ata-smart-failed"}},
+        {"SMART status of no known form", "hdd", {line(kStatus, "unknown (00 00)")}, "WARN", {"WARN ata-smart-status"}},
+        {"pre-failure attribute at its threshold", "hdd", {put(kData, kAttr5 + 3, {140})}, "FAIL",
+         {"FAIL ata-prefail-threshold"}},
+        {"pre-failure attribute at its threshold in the past", "hdd", {put(kData, kAttr5 + 4, {140})}, "WARN",
+         {"WARN ata-threshold"}},
+        {"old-age attribute at its threshold", "hdd", {put(kThresholds, kAttr9 + 1, {72})}, "WARN", {"WARN ata-threshold"}},
+        {"a zero threshold is never reached", "hdd", {put(kData, kAttr10 + 3, {0, 0})}, "OK", {}},
+        {"reallocated sectors", "hdd", {put(kData, kAttr5 + 5, {3})}, "WARN", {"WARN ata-reallocated"},
+         {{"ata_reallocated_sectors", 3}}},
+        {"other data packed above the count", "hdd", {put(kData, kAttr5 + 5, {2, 0, 1, 0, 7})}, "WARN",
+         {"INFO ata-raw-packed", "WARN ata-reallocated"}, {{"ata_reallocated_sectors", 2}}},
+        {"uncorrectable errors reported", "hdd", {put(kData, kAttr200, {187}), put(kThresholds, kAttr200, {187}),
+                                                  put(kData, kAttr200 + 5, {1})},
+         "WARN", {"WARN ata-reported-uncorrect"}, {{"ata_reported_uncorrect", 1}}},
+        {"sectors pending", "hdd", {put(kData, kAttr197 + 5, {1})}, "WARN", {"WARN ata-pending"}},
+        {"sectors uncorrectable off-line", "hdd", {put(kData, kAttr198 + 5, {1})}, "WARN", {"WARN ata-offline-uncorrectable"}},
+        {"CRC errors: cable or backplane", "hdd", {put(kData, kAttr199 + 5, {1, 1})}, "WARN", {"WARN ata-crc"},
+         {{"ata_udma_crc_errors", 257}}},
+        {"warm against the specified maximum", "hdd", {put(kTemperatures, 8, {52})}, "WARN", {"WARN temperature"}},
+        {"at the specified maximum", "hdd", {put(kTemperatures, 8, {60})}, "FAIL", {"FAIL temperature"}},
+        {"the newest self-test failed", "hdd", {put(kExtSelfTests, 4 + 26 + 1, {0x79})}, "FAIL", {"FAIL selftest"},
+         {{"selftest_failures", 1}}},
+        {"an older self-test failed", "hdd", {put(kExtSelfTests, 4 + 1, {0x79})}, "WARN", {"WARN selftest-older"}},
+        {"a running self-test is no failure", "hdd", {put(kExtSelfTests, 4 + 26 + 1, {0xf3})}, "OK", {}},
+        {"neither SMART data nor status", "hdd", {failed(kData), failed(kThresholds), failed(kStatus)}, "WARN",
+         {"WARN block-unread", "WARN block-unread", "WARN block-unread", "UNKNOWN no-health"}},
+        {"worn solid state drive", "ssd", {}, "WARN",
+         {"INFO ata-raw-packed", "WARN ata-reallocated", "WARN ssd-endurance", "WARN selftest-older",
+          "INFO ata-errors-logged"},
+         {{"endurance_used_percent", 93}, {"selftest_failures", 1}}},
+        {"failing disk", "failing", {}, "FAIL",
+         {"FAIL ata-smart-failed", "FAIL ata-prefail-threshold", "WARN ata-threshold", "WARN ata-reallocated",
+          "WARN ata-reported-uncorrect", "WARN ata-pending", "WARN ata-offline-uncorrectable", "WARN ata-crc",
+          "WARN temperature-absolute", "INFO power-on-hours", "FAIL selftest", "INFO ata-errors-logged"},
+         {{"ata_reallocated_sectors", 3280}, {"ata_pending_sectors", 12}}},
+    };
+    for (auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        const std::string text = test::slurp(std::string(LOGPAGES_DIR) + "/sata_" + r.sample + ".log");
+        const Disk d = build_disk("h", "MA0000.log", edited(text, r.edits));
+        std::vector<std::string> findings;
+        for (auto& f : d.findings) findings.push_back(std::string(severity_name(f.severity)) + " " + f.code);
+        EXPECT_EQ(findings, r.findings);
+        EXPECT_STREQ(verdict_name(worst(d.findings)), r.verdict);
+        for (auto& [k, v] : r.counters) EXPECT_EQ(d.counter(k), v) << k;
+    }
+    // What IDENTIFY, the logs and the statistics of the healthy disk give.
+    const Disk d = build_disk("h", "MA0000.log", test::slurp(std::string(LOGPAGES_DIR) + "/sata_hdd.log"));
+    ASSERT_TRUE(d.ata);
+    EXPECT_EQ(d.vendor + "|" + d.product + "|" + d.revision + "|" + d.serial,
+              "ATA|ACME DH4000SA-1000|AC01R007|AC1H0000000000004711");
+    EXPECT_EQ(d.ata->sectors, 7814037168u);
+    EXPECT_EQ(d.ata->rotation_rate, 7200u);
+    EXPECT_EQ(d.ata->ata_version, "ACS-3");
+    EXPECT_TRUE(d.ata->gpl);
+    EXPECT_EQ(d.ata->smart_passed, true);
+    EXPECT_EQ(d.ata->errors_logged, 0u);
+    EXPECT_EQ(d.temperature, 35);
+    EXPECT_EQ(d.reference_temperature, 60);
+    EXPECT_EQ(d.power_on_hours, 21034);
+    ASSERT_EQ(d.self_tests.size(), 2u);
+    EXPECT_EQ(d.self_tests[0].type, "extended off-line");
+    EXPECT_EQ(d.self_tests[0].hours, 21000u);
+    ASSERT_EQ(d.ata->phy_events.size(), 3u);
+    EXPECT_EQ(d.ata->phy_events[1].value, 3u);
+}
+
+}  // namespace

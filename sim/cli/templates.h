@@ -1,0 +1,427 @@
+// The fixed text of the simulated RAID CLI, as templates: {name} is a field
+// that logtext.cpp fills, "{ }" a blank at the end of a line (written so
+// because editors strip a plain one there). Only logtext.cpp includes this.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace sim::cli::text {
+
+// ---------------------------------------------------------------- drives
+
+// How the drive lists show a drive of each protocol; {addr} is the device's.
+struct Protocol {
+    const char* type;
+    const char* speed;
+    const char* sasAddresses;
+};
+constexpr Protocol kSas = {"SAS", "12.0Gb/s", "SAS Address(0): 0x5000c500{addr}5d\nSAS Address(1): 0x0\n"};
+constexpr Protocol kSata = {"SATA", "6.0Gb/s", "SAS Address(0): 0x500605b0{addr}80\n"};
+
+constexpr std::string_view kDrive = R"(Enclosure Device ID: 252
+Slot Number: {id}
+Drive's position: DiskGroup: 0, Span: 0, Arm: {position}
+Enclosure position: 1
+Device Id: {id}
+WWN: 5000C500{wwn}5A
+Sequence Number: {sequence}
+Media Error Count: 0
+Other Error Count: 0
+Predictive Failure Count: 0
+Last Predictive Failure Event Seq Number: 0
+PD Type: {type}
+
+Raw Size: {raw_size}
+Non Coerced Size: {non_coerced_size}
+Coerced Size: {coerced_size}
+Sector Size:  512
+Firmware state: Online, Spun Up
+Device Firmware Level: {rev}
+Shield Counter: 0
+Successful diagnostics completion on :  N/A
+{sas_addresses}Connected Port Number: 0(path0){ }
+Inquiry Data: {inquiry}
+FDE Capable: Not Capable
+FDE Enable: Disable
+Secured: Unsecured
+Locked: Unlocked
+Needs EKM Attention: No
+Foreign State: None{ }
+Device Speed: {speed}{ }
+Link Speed: {speed}{ }
+Media Type: Hard Disk Device
+Drive Temperature :{temperature}
+PI Eligibility:  No{ }
+Drive is formatted for PI information:  No
+PI: No PI
+Port-0 :
+Port status: Active
+Port's Linkspeed: {speed}{ }
+Drive has flagged a S.M.A.R.T alert : No
+)";
+
+constexpr std::string_view kVirtualDrive = R"(Virtual Drive: {ld} (Target Id: {ld})
+Name                :VD{ld}
+RAID Level          : Primary-1, Secondary-0, RAID Level Qualifier-0
+Size                : {size}
+Sector Size         : 512
+Mirror Data         : {size}
+State               : Optimal
+Strip Size          : 256 KB
+Number Of Drives    : {drives}
+Span Depth          : 1
+Default Cache Policy: WriteBack, ReadAhead, Direct, No Write Cache if Bad BBU
+Current Cache Policy: WriteBack, ReadAhead, Direct, No Write Cache if Bad BBU
+Default Access Policy: Read/Write
+Current Access Policy: Read/Write
+Disk Cache Policy   : Disk's Default
+Encryption Type     : None
+Default Power Savings Policy: Controller Defined
+Current Power Savings Policy: None
+Can spin up in 1 minute: Yes
+LD has drives that support T10 power conditions: No
+LD's IO profile supports MAX power savings with cached writes: No
+Bad Blocks Exist: No
+Is VD Cached: No
+)";
+
+// ---------------------------------------------------------------- firmware term log
+
+// Each line of these gets a time stamp in front.
+
+constexpr std::string_view kTermLogHead = "Firmware Term Log Information on controller {ctrl}:{ }\n";
+constexpr std::string_view kTermLogBoot = R"(ResetFlag=0 SysRstRsn=2
+Firmware version {firmware}, package {package}
+ctl{ctrl}: PCI {pci_vendor}:{pci_device} sub {sub_vendor}:{sub_device} memory {memory}MB
+MonTask: line 287 - Init of CPU complete
+pcie link up x8 gen3
+InitIOP: Configuring Host Interface Unit
+ChipConfigBeforeReset: Configuring discovery of {ports} phys
+EVT#00001-T0: 1=Firmware initialization started (PCI ID {pci_device}/{pci_vendor}/{sub_device}/{sub_vendor})
+EVT#00002-T0: 2=Firmware version {firmware}
+)";
+constexpr std::string_view kTermLogDevice = R"(DM: dev {id} type {type} devHandle {handle} attached
+EVT#{event}-T0: 91=Device inserted: {vendor} {product}
+)";
+constexpr std::string_view kTermLogSilent = "DEV_REMOVED: devHandle {handle} no response to discovery\n";
+constexpr std::string_view kTermLogSettled = R"(Discovery complete, topology stable
+EVT#{event}-T0: 44=Time established since power on: Time 2024-06-06,09:00:10 10 Seconds
+Cache: BBU present, write back enabled
+EVT#{next_event}-T0: 253=Battery charge complete
+Patrol Read: next start 2024-06-13 03:00:00
+Raid config: 1 VD, state OPTIMAL
+)";
+
+// ---------------------------------------------------------------- configuration and controller information
+
+constexpr std::string_view kConfiguration = R"(==============================================================================
+Adapter: {ctrl}
+Product Name: {product}
+Memory: {memory}MB
+BBU: Present
+Serial No: {serial}
+==============================================================================
+Number of DISK GROUPS: 1
+
+DISK GROUP: 0
+Number of Spans: 1
+SPAN: 0
+Span Reference: 0x00
+Number of PDs: {disks}
+Number of VDs: 1
+Number of dedicated Hotspares: 0
+Virtual Drive Information:
+{virtual_drive}Physical Disk Information:
+{physical_disks})";
+
+// The controller's SAS address, that of its port 0; port n has this + n.
+constexpr uint64_t kSasAddress = 0x500605b00d1d4c40;
+
+constexpr std::string_view kPortAddress = "Port  :  Address\n{port}        {address}{ }\n";
+
+constexpr std::string_view kControllerInfo = R"(Adapter #{ctrl}
+
+==============================================================================
+                    Versions
+                ================
+Product Name    : {product}
+Serial No       : {serial}
+FW Package Build: {package}
+
+                    Mfg. Data
+                ================
+Mfg. Date       : 06/06/24
+Rework Date     : 00/00/00
+Revision No     : 06004
+Battery FRU     : N/A
+
+                Image Versions in Flash:
+                ================
+BIOS Version       : 6.36.00.3_4.19.08.00_0x06180203
+Ctrl-R Version     : 5.19-0603
+FW Version         : {firmware}
+NVDATA Version     : 3.1705.00-0020
+Boot Block Version : 3.07.00.00-0003
+BOOT Version       : 06.253.57.219
+
+                Pending Images in Flash
+                ================
+None
+
+                PCI Info
+                ================
+Controller Id   : 0000
+Vendor Id       : {pci_vendor}
+Device Id       : {pci_device}
+SubVendorId     : {sub_vendor}
+SubDeviceId     : {sub_device}
+
+Host Interface  : PCIE
+
+ChipRevision    : C0
+
+Link Speed     : 0{ }
+Number of Frontend Port: 0{ }
+Device Interface  : PCIE
+
+Number of Backend Port: {ports}{ }
+{port_addresses}
+                HW Configuration
+                ================
+SAS Address      : {sas_address}
+BBU              : Present
+Alarm            : Absent
+NVRAM            : Present
+Serial Debugger  : Present
+Memory           : Present
+Flash            : Present
+Memory Size      : {memory}MB
+TPM              : Absent
+On board Expander: Absent
+Upgrade Key      : Absent
+Temperature sensor for ROC    : Present
+Temperature sensor for controller    : Absent
+
+ROC temperature : 62  degree Celsius
+
+                Settings
+                ================
+Current Time                     : 9:0:15 6/6, 2024
+Predictive Fail Poll Interval    : 300sec
+Interrupt Throttle Active Count  : 16
+Interrupt Throttle Completion    : 50us
+Rebuild Rate                     : 30%
+PR Rate                          : 30%
+BGI Rate                         : 30%
+Check Consistency Rate           : 30%
+Reconstruction Rate              : 30%
+Cache Flush Interval             : 4s
+Max Drives to Spinup at One Time : 4
+Delay Among Spinup Groups        : 12s
+Physical Drive Coercion Mode     : 1GB
+Cluster Mode                     : Disabled
+Alarm                            : Disabled
+Auto Rebuild                     : Enabled
+Battery Warning                  : Enabled
+Ecc Bucket Size                  : 15
+Ecc Bucket Leak Rate             : 1440 Minutes
+Restore HotSpare on Insertion    : Disabled
+Expose Enclosure Devices         : Enabled
+Maintain PD Fail History         : Enabled
+Host Request Reordering          : Enabled
+Auto Detect BackPlane Enabled    : SGPIO/i2c SEP
+Load Balance Mode                : Auto
+Use FDE Only                     : Yes
+Security Key Assigned            : No
+Any Offline VD Cache Preserved   : No
+Allow Boot with Preserved Cache  : No
+Disable Online Controller Reset  : No
+PFK in NVRAM                     : No
+Use disk activity for locate     : No
+POST delay                       : 90 seconds
+BIOS Error Handling              : Stop On Errors
+Current Boot Mode                 :Normal
+                Capabilities
+                ================
+RAID Level Supported             : RAID0, RAID1, RAID5, RAID6, RAID00, RAID10, RAID50, RAID60, PRL 11, PRL 11 with spanning, SRL 3 supported, PRL11-RLQ0 DDF layout with no span, PRL11-RLQ0 DDF layout with span
+Supported Drives                 : SAS, SATA
+
+Allowed Mixing:
+
+Mix in Enclosure Allowed
+
+                Status
+                ================
+ECC Bucket Count                 : 0
+
+                Limitations
+                ================
+Max Arms Per VD          : 32{ }
+Max Spans Per VD         : 8{ }
+Max Arrays               : 128{ }
+Max Number of VDs        : 64{ }
+Max Parallel Commands    : 928{ }
+Max SGE Count            : 60{ }
+Max Data Transfer Size   : 8192 sectors{ }
+Max Strips PerIO         : 42{ }
+Max LD per array         : 16{ }
+Min Strip Size           : 64 KB
+Max Strip Size           : 1.0 MB
+Max Configurable CacheCade Size: 0 GB
+Current Size of CacheCade      : 0 GB
+Current Size of FW Cache       : 867 MB
+
+                Device Present
+                ================
+Virtual Drives    : {lds}{ }
+  Degraded        : 0{ }
+  Offline         : 0{ }
+Physical Devices  : {devices}{ }
+  Disks           : {disks}{ }
+  Critical Disks  : 0{ }
+  Failed Disks    : 0{ }
+
+                Supported Adapter Operations
+                ================
+Rebuild Rate                    : Yes
+CC Rate                         : Yes
+BGI Rate                        : Yes
+Reconstruct Rate                : Yes
+Patrol Read Rate                : Yes
+Alarm Control                   : Yes
+Cluster Support                 : No
+BBU                             : Yes
+Spanning                        : Yes
+Dedicated Hot Spare             : Yes
+Revertible Hot Spares           : Yes
+Foreign Config Import           : Yes
+Self Diagnostic                 : Yes
+Allow Mixed Redundancy on Array : No
+Global Hot Spares               : Yes
+Deny SCSI Passthrough           : No
+Deny SMP Passthrough            : No
+Deny STP Passthrough            : No
+
+                Error Counters
+                ================
+Memory Correctable Errors   : 0{ }
+Memory Uncorrectable Errors : 0{ }
+
+                Cluster Information
+                ================
+Cluster Permitted     : No
+Cluster Active        : No
+
+                Default Settings
+                ================
+Phy Polarity                     : 0{ }
+Phy PolaritySplit                : 0{ }
+Background Rate                  : 30{ }
+Strip Size                       : 256kB
+Flush Time                       : 4 seconds
+Write Policy                     : WB
+Read Policy                      : RA
+Cache When BBU Bad               : Disabled
+Cached IO                        : No
+SMART Mode                       : Mode 6
+Alarm Disable                    : No
+Coercion Mode                    : 1GB
+ZCR Config                       : Unknown
+Dirty LED Shows Drive Activity   : No
+BIOS Continue on Error           : 0{ }
+Spin Down Mode                   : None
+Allowed Device Type              : SAS/SATA Mix
+Allow Mix in Enclosure           : Yes
+Allow HDD SAS/SATA Mix in VD     : No
+Allow SSD SAS/SATA Mix in VD     : No
+Allow HDD/SSD Mix in VD          : No
+Allow SATA in Cluster            : No
+Max Chained Enclosures           : 16{ }
+Disable Ctrl-R                   : Yes
+Enable Web BIOS                  : No
+Direct PD Mapping                : No
+BIOS Enumerate VDs               : Yes
+Restore Hot Spare on Insertion   : No
+Expose Enclosure Devices         : Yes
+Maintain PD Fail History         : Yes
+Disable Puncturing               : No
+Zero Based Enclosure Enumeration : No
+PreBoot CLI Enabled              : No
+LED Show Drive Activity          : Yes
+Cluster Disable                  : Yes
+SAS Disable                      : No
+Auto Detect BackPlane Enable     : SGPIO/i2c SEP
+Use FDE Only                     : Yes
+Enable Led Header                : No
+Delay during POST                : 0{ }
+EnableCrashDump                  : No
+Disable Online Controller Reset  : No
+EnableLDBBM                      : Yes
+Un-Certified Hard Disk Drives    : Allow
+Treat Single span R1E as R10     : No
+Max LD per array                 : 16
+Power Saving option              : Don't spin down unconfigured drives
+Default spin down time in minutes: 30{ }
+Enable JBOD                      : No
+TTY Log In Flash                 : No
+Auto Enhanced Import             : No
+BreakMirror RAID Support         : Yes
+Disable Join Mirror              : No
+Enable Shield State              : Yes
+Time taken to detect CME         : 60s
+)";
+
+// ---------------------------------------------------------------- event log
+
+// One event: the record's fields; its text and data are templates, filled
+// with the controller's fields or a device's.
+struct Event {
+    unsigned code;
+    unsigned cls;
+    const char* locale;
+    const char* text;
+    const char* data;
+};
+
+const Event kBootEvents[] = {
+    {0x01, 0, "0x20",
+     "Firmware initialization started (PCI ID {pci_device}/{pci_vendor}/{sub_device}/{sub_vendor}) on controller {ctrl}",
+     "None"},
+    {0x02, 0, "0x20", "Firmware version {firmware}", "None"},
+};
+
+// Per device: removed (a silent device), else inserted, and for a disk its
+// details.
+const Event kRemovedEvent = {0x70, 1, "0x02", "Removed: PD {id}(e0xfc/s{id})",
+                             "Device ID: {id}\nEnclosure Index: 252\nSlot Number: {id}"};
+const Event kInsertedEvent = {0x5B, 0, "0x02", "Inserted: {what} {id}(e0xfc/s{id})",
+                              "Device ID: {id}\nEnclosure Index: 252\nSlot Number: {id}"};
+const Event kDiskInfoEvent = {0xF8, 0, "0x02",
+                              "Inserted: PD {id}(e0xfc/s{id}) Info: enclPd=fc, scsiType=0, portMap=00, "
+                              "sasAddr=5000c500{addr}5d,0000000000000000",
+                              "Device ID: {id}\nEnclosure Device ID: 252\nSlot Number: {id}"};
+
+const Event kSettledEvents[] = {
+    {0x44, 0, "0x20", "Time established as 06/06/24  9:00:10; (10 seconds since power on)", "None"},
+    {0xF2, 0, "0x08", "Battery charge complete", "None"},
+    {0x51, 0, "0x01", "State change on VD 00/0 from OFFLINE(0) to OPTIMAL(3)",
+     "Target Id: 0\nPrevious state: 0\nNew state: 3"},
+    {0x27, 0, "0x40", "Patrol Read complete", "None"},
+};
+
+constexpr std::string_view kEventRecord = R"(
+
+seqNum: 0x{sequence}
+Time: Thu Jun  6 09:{minute}:{second} 2024
+
+Code: 0x{code}
+Class: {class}
+Locale: {locale}
+Event Description: {text}
+Event Data:
+===========
+{data}
+)";
+
+}  // namespace sim::cli::text
