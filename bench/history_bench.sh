@@ -41,22 +41,10 @@ for ((m = 0; m < months; m++)); do
 done
 newest=${dirs[-1]}
 
-fastest() {
-  local best=0 t0 t1 d s
-  for ((i = 0; i < runs; i++)); do
-    t0=$(date +%s%N)
-    s=0
-    "$@" > /dev/null || s=$?
-    t1=$(date +%s%N)
-    ((s <= 2)) || { echo "history_bench.sh: $* ended with $s" >&2; exit 1; }
-    d=$(((t1 - t0) / 1000000))
-    if ((best == 0 || d < best)); then best=$d; fi
-  done
-  echo "$best"
-}
+. bench/fastest.sh
 cat_dir() { cat "$1"/*; }
 
-cat "${dirs[@]/%//*}" > /dev/null  # every collection into the page cache
+for d in "${dirs[@]}"; do cat "$d"/*; done > /dev/null  # every collection into the page cache
 t_cat=$(fastest cat_dir "$newest")
 t_text=$(fastest "$report" "${dirs[@]}")
 t_json=$(fastest "$report" --json "${dirs[@]}")

@@ -108,12 +108,11 @@ void judge_growth(Disk& d) {
 
 }  // namespace
 
-std::string day_of(time_t t) {
+std::string utc(time_t t, const char* format) {
     struct tm tm {};
     gmtime_r(&t, &tm);
-    char b[16];
-    strftime(b, sizeof b, "%Y-%m-%d", &tm);
-    return b;
+    char b[64];
+    return std::string(b, strftime(b, sizeof b, format, &tm));
 }
 
 std::string short_number(double v) {
@@ -184,12 +183,12 @@ void apply_history(std::vector<Collection>& all) {
                 results[&*in_slot].findings.push_back(health(
                     Severity::Info, "disk-replaced",
                     "replaces serial " + old.serial + " (" + old.vendor + " " + old.product + "), in this slot on " +
-                        day_of(before.newest)));
+                        utc(before.newest, "%Y-%m-%d")));
             } else {
                 host_findings[&now].push_back(health(
                     Severity::Warn, "disk-gone",
                     slot(old) + " serial " + old.serial + " (" + old.vendor + " " + old.product + "), present on " +
-                        day_of(before.newest) + ", is missing"));
+                        utc(before.newest, "%Y-%m-%d") + ", is missing"));
             }
         }
     }
