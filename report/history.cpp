@@ -127,7 +127,12 @@ void apply_history(std::vector<Collection>& all) {
     // The collections of each host, newest first (input order among equals).
     std::map<std::string, std::vector<size_t>> by_host;
     std::vector<std::string> hosts;
+    std::vector<size_t> unreadable;  // kept as they are, so that the report says so
     for (size_t i = 0; i < all.size(); ++i) {
+        if (std::any_of(all[i].findings.begin(), all[i].findings.end(), [](auto& f) { return f.code == "unreadable"; })) {
+            unreadable.push_back(i);
+            continue;
+        }
         if (!by_host.count(all[i].host)) hosts.push_back(all[i].host);
         by_host[all[i].host].push_back(i);
     }
@@ -194,6 +199,7 @@ void apply_history(std::vector<Collection>& all) {
     }
 
     std::vector<Collection> kept;
+    for (size_t i : unreadable) kept.push_back(std::move(all[i]));
     for (auto& h : hosts) {
         Collection& c = all[by_host[h][0]];
         auto hf = host_findings.find(&c);

@@ -10,8 +10,9 @@
 
 namespace rpt {
 
-// Keeps in `collections` the newest collection of each host, in the order
-// of their first input, and fills the history of their disks.
+// Keeps in `collections` the inputs that could not be read and the newest
+// collection of each host, in the order of their first input, and fills the
+// history of their disks.
 void apply_history(std::vector<Collection>& collections);
 
 // A time in UTC, by a strftime format ("%Y-%m-%d": the day).
