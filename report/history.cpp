@@ -108,12 +108,11 @@ void judge_growth(Disk& d) {
 
 }  // namespace
 
-std::string day_of(time_t t) {
+std::string utc(time_t t, const char* format) {
     struct tm tm {};
     gmtime_r(&t, &tm);
-    char b[16];
-    strftime(b, sizeof b, "%Y-%m-%d", &tm);
-    return b;
+    char b[64];
+    return std::string(b, strftime(b, sizeof b, format, &tm));
 }
 
 std::string short_number(double v) {
@@ -128,7 +127,12 @@ void apply_history(std::vector<Collection>& all) {
     // The collections of each host, newest first (input order among equals).
     std::map<std::string, std::vector<size_t>> by_host;
     std::vector<std::string> hosts;
+    std::vector<size_t> unreadable;  // kept as they are, so that the report says so
     for (size_t i = 0; i < all.size(); ++i) {
+        if (std::any_of(all[i].findings.begin(), all[i].findings.end(), [](auto& f) { return f.code == "unreadable"; })) {
+            unreadable.push_back(i);
+            continue;
+        }
         if (!by_host.count(all[i].host)) hosts.push_back(all[i].host);
         by_host[all[i].host].push_back(i);
     }
@@ -156,10 +160,11 @@ void apply_history(std::vector<Collection>& all) {
         for (auto& d : now.disks) {
             if (d.serial.empty()) continue;
             std::vector<Seen> s = seen[{d.protocol, d.serial}];
-            if (s.size() < 2) continue;
             std::stable_sort(s.begin(), s.end(), [&](const Seen& a, const Seen& b) {
-                return std::tuple(a.c != &now, -a.c->newest) < std::tuple(b.c != &now, -b.c->newest);
+                return std::tuple(-a.c->newest, a.c != &now) < std::tuple(-b.c->newest, b.c != &now);
             });
+            // Seen once, or seen later on another host: no history here.
+            if (s.size() < 2 || s[0].c != &now) continue;
             Result& r = results[&d];
             for (auto& x : s)
                 r.history.push_back({x.c->newest, x.c->host, x.d->controller, x.d->device, x.d->counters});
@@ -183,17 +188,18 @@ void apply_history(std::vector<Collection>& all) {
                 results[&*in_slot].findings.push_back(health(
                     Severity::Info, "disk-replaced",
                     "replaces serial " + old.serial + " (" + old.vendor + " " + old.product + "), in this slot on " +
-                        day_of(before.newest)));
+                        utc(before.newest, "%Y-%m-%d")));
             } else {
                 host_findings[&now].push_back(health(
                     Severity::Warn, "disk-gone",
                     slot(old) + " serial " + old.serial + " (" + old.vendor + " " + old.product + "), present on " +
-                        day_of(before.newest) + ", is missing"));
+                        utc(before.newest, "%Y-%m-%d") + ", is missing"));
             }
         }
     }
 
     std::vector<Collection> kept;
+    for (size_t i : unreadable) kept.push_back(std::move(all[i]));
     for (auto& h : hosts) {
         Collection& c = all[by_host[h][0]];
         auto hf = host_findings.find(&c);

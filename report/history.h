@@ -10,12 +10,13 @@
 
 namespace rpt {
 
-// Keeps in `collections` the newest collection of each host, in the order
-// of their first input, and fills the history of their disks.
+// Keeps in `collections` the inputs that could not be read and the newest
+// collection of each host, in the order of their first input, and fills the
+// history of their disks.
 void apply_history(std::vector<Collection>& collections);
 
-// "2026-12-08": the day of a time, UTC.
-std::string day_of(time_t t);
+// A time in UTC, by a strftime format ("%Y-%m-%d": the day).
+std::string utc(time_t t, const char* format);
 
 // A number of days or a rate without needless decimals: "31", "2.5".
 std::string short_number(double v);

@@ -224,7 +224,7 @@ void findings(Writer& w, const Findings& fs) {
     w.close(']');
 }
 
-std::string iso_time(time_t t);
+std::string iso_time(time_t t) { return utc(t, "%Y-%m-%dT%H:%M:%SZ"); }
 
 // Where the disk was collected and what it counted each time; the change
 // of every counter between the two newest collections and across all.
@@ -282,14 +282,6 @@ void disk(Writer& w, const Disk& d) {
     w.close(']');
     history(w, d);
     w.close('}');
-}
-
-std::string iso_time(time_t t) {
-    struct tm tm {};
-    gmtime_r(&t, &tm);
-    char b[32];
-    strftime(b, sizeof b, "%Y-%m-%dT%H:%M:%SZ", &tm);
-    return b;
 }
 
 }  // namespace
