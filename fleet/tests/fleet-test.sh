@@ -222,12 +222,18 @@ tar -C "$unpacked" -xzf "$out5/alpha-$before.tar.gz"
 find "$unpacked" -exec touch -d "$before 12:00" {} +
 tar -C "$unpacked" -czf "$out5/alpha-$before.tar.gz" .
 printf '%s\n%s\n' "$scenario" "$(reads 9)" > "$case_dir/alpha/scenario.scn"
-run_playbook 6 0 "$out5" --limit alpha
+run_playbook 6 0 "$out5" --limit alpha -e "logdump_metrics_dir=$case_dir/metrics6"
 for f in "$out5/report-$date.txt" "$out5/report-$date.html"; do
   grep -q 'uncorrected read errors (page 03h) grew by 7 in [0-9.]* days, from 2 to 9' "$f" ||
     { cat "$case_dir/run6.log"; fail "run 6: no growth in $f"; }
 done
 grep -q '<polyline' "$out5/report-$date.html" || fail "run 6: no line of the growth in the web page"
+# And in its metrics: alpha's disk a WARN, its read errors growing.
+prom6=$case_dir/metrics6/logdump.prom
+promtool check metrics < "$prom6" || fail "run 6: promtool refuses $prom6"
+grep -Eq '^logdump_disk_verdict\{host="alpha",controller="0",device="0",.*\} 1$' "$prom6" &&
+  grep -Eq '^logdump_disk_growth_per_second\{host="alpha",.*,counter="read_uncorrected"\} [0-9.e-]+$' "$prom6" ||
+  fail "run 6: no WARN or growth of alpha's disk in $prom6: $(cat "$prom6")"
 
 rm -rf "$case_dir"
 echo "fleet-test: OK (alpha ${width32}-bit, bravo CLI failure, charlie without library, delta past its time limit," \
