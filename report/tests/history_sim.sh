@@ -35,10 +35,16 @@ s=0
 "$report" --json "$w/health-2026-10-01" "$w/health-2026-10-31" > "$w/two.json" || s=$?
 [ "$s" -le 2 ] || fail "two collections: status $s"
 s=0
-"$report" --json --html "$w/three.html" "$w/health-2026-10-31" "$w/health-2026-11-30" "$w/health-2026-10-01" \
+"$report" --json --html "$w/three.html" --metrics "$w/three.prom" "$w/health-2026-10-31" "$w/health-2026-11-30" "$w/health-2026-10-01" \
   > "$w/three.json" || s=$?
 [ "$s" -le 2 ] || fail "three collections: status $s"
 grep -q '<polyline' "$w/three.html" || fail "no line of the growth in the web page"
+# The metrics: promtool accepts them; the disk whose read errors grew fastest
+# FAILs, with its growth.
+promtool check metrics < "$w/three.prom" || fail "promtool refuses the metrics of three collections"
+grep -Eq '^logdump_disk_verdict\{host="health",.*serial="S0M1H000000000000006".*\} 2$' "$w/three.prom" &&
+  grep -Eq '^logdump_disk_growth_per_second\{host="health",.*serial="S0M1H000000000000006".*,counter="read_uncorrected"\} [0-9.e-]+$' \
+    "$w/three.prom" || fail "no FAIL or growth of S0M1H000000000000006 in the metrics: $(cat "$w/three.prom")"
 python3 - "$w" <<'PY' || fail "see above"
 import json, sys
 w = sys.argv[1]
