@@ -145,7 +145,7 @@ bool command_error(std::string_view line, ErrRecord& r) {
         if (sd.is_object()) d.update(sd);
         r.kind = "scsi_command_error";
         const uint8_t page = cdb[2] & 0x3f;
-        std::string what = op == 0x4d ? "LOG SENSE of page " + hex_bytes(&page, 1)
+        std::string what = op == 0x4d ? "LOG SENSE of page " + page_ref(page, cdb[3])
                                       : opcode_name(op) + " (" + hex_bytes(&op, 1) + ")";
         if (sd.is_object()) {
             char codes[16];
@@ -160,9 +160,9 @@ bool command_error(std::string_view line, ErrRecord& r) {
         // fault; anything else left the log incomplete.
         const int key = sd.is_object() ? sd["sense_key"].get<int>() : -1;
         if (key == 3)
-            r.disk_finding = health(Severity::Warn, "command-medium-error", "the drive answered a command with " + what);
+            r.disk_finding = health(Severity::Warn, "command-medium-error", "the drive failed " + what);
         else if (key == 4)
-            r.disk_finding = health(Severity::Fail, "command-hardware-error", "the drive answered a command with " + what);
+            r.disk_finding = health(Severity::Fail, "command-hardware-error", "the drive failed " + what);
         else if (key == 5)
             r.disk_finding = collection(Severity::Info, "command-rejected", "the drive does not support " + what);
         else

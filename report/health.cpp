@@ -432,8 +432,11 @@ bool assess_scsi(Disk& d, const DriveLog& log) {
     phys(d, p18);
     grown_defects(d, log);
 
-    const bool defects = d.counter("grown_defects").has_value();
-    return p02 || p03 || p05 || p06 || p10 || p11 || p15 || p151 || p2f || defects;
+    // A health page tells something only with a parameter in it: drives
+    // answer pages they keep nothing in with a header alone.
+    bool told = false;
+    for (const PageRecord* p : {p02, p03, p05, p06, p10, p11, p15, p151, p2f}) told |= p && !p->page.params.empty();
+    return told || d.counter("grown_defects").has_value();
 }
 
 }  // namespace rpt

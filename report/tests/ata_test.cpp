@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <nlohmann/json.hpp>
 
 #include "health.h"
+#include "report.h"
 #include "util.h"
 
 namespace {
@@ -140,6 +142,25 @@ TEST(Ata, OneChangeGivesItsFinding) {
     EXPECT_EQ(d.self_tests[0].hours, 21000u);
     ASSERT_EQ(d.ata->phy_events.size(), 3u);
     EXPECT_EQ(d.ata->phy_events[1].value, 3u);
+
+    // The JSON of the worn drive: identity as IDENTIFY gives it, and the
+    // attribute without a threshold entry, the packed raw value and the
+    // endurance statistic as they are.
+    const auto j = nlohmann::json::parse(
+        json_text(build_disk("h", "MA0000.log", test::slurp(std::string(LOGPAGES_DIR) + "/sata_ssd.log"))));
+    EXPECT_EQ(j["protocol"].dump() + j["vendor"].dump() + j["product"].dump() + j["revision"].dump() + j["serial"].dump(),
+              R"("ATA""ATA""ZEPHYRA ZS960-SSD""ZS1.0.4""ZPH0000000000000960A")");
+    const auto& a = j["ata"];
+    EXPECT_EQ(a["smart_status"], "passed");
+    EXPECT_EQ(a["rotation_rate"], 1);
+    EXPECT_EQ(a["attributes"][0], nlohmann::json::parse(R"({"id":5,"name":"Reallocated_Sector_Ct","prefailure":true,)"
+                                                        R"("value":100,"worst":100,"threshold":10,"raw":30064771074,)"
+                                                        R"("failing":null})"));
+    EXPECT_TRUE(a["attributes"].back()["threshold"].is_null()) << a["attributes"].back();
+    EXPECT_EQ(a["statistics"]["percentage_used_endurance"]["value"], 93);
+    EXPECT_EQ(a["statistics"]["percentage_used_endurance"]["valid"], true);
+    EXPECT_EQ(a["errors_logged"], 3);
+    EXPECT_EQ(a["self_tests"].size(), 2u);
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ std::string scan_entry(int reassign, int sense_key, const std::string& lba = "00
 
 std::string log_of(const Pages& v) {
     std::string s = "Device code   : ACMEDRV DK600SA0006     0004\r\nSerial number : S0M1A2B30000K421    \r\n";
-    if (v.only_0e) return s + block("Page0e", page(0x0e, {param(3, "00002710"), param(4, v.p0e)}));
+    if (v.only_0e) return s + block("Page0e", page(0x0e, {param(3, "00002710"), param(4, v.p0e)})) + v.extra;
     auto phy = [&](const std::string& id, const std::string& rate, const std::string& reset) {
         // Phy descriptor: id, length 2Ch, an end device attached, the rate,
         // both SAS addresses, the attached phy and three counters (zero),
@@ -122,6 +122,10 @@ TEST(Health, OneChangeGivesItsFinding) {
         {"580 non-medium errors in 1000 hours", with([](Pages& p) { p.minutes = "0000ea60"; p.p06 = "0244"; }), "WARN",
          {"WARN non-medium"}},
         {"no health page", with([](Pages& p) { p.only_0e = true; }), "UNKNOWN", {"UNKNOWN no-health"}},
+        {"health pages of a header alone", with([](Pages& p) {
+             p.only_0e = true;
+             p.extra = block("Page10", page(0x10, {})) + block("Page2f", page(0x2f, {}));
+         }), "UNKNOWN", {"UNKNOWN no-health"}},
         {"pending defects", with([&](Pages& p) {
              p.extra = block("Subpage15.01", page(0x15, {param(0, "00000001"), param(1, "00003039000000000000abcd")}, 1));
          }), "WARN", {"WARN pending-defects"}, {{"pending_defects", 1}}},

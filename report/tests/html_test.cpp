@@ -64,7 +64,9 @@ TEST(Html, OneRowPerDiskWithItsVerdictClass) {
                         {Severity::Unknown, "v-unknown"}};
     std::vector<Disk> disks;
     for (size_t i = 0; i < std::size(rows); ++i) disks.push_back(disk("srv1", "MA000" + std::to_string(i) + ".log", rows[i].verdict));
+    disks.back().protocol = Protocol::Ata;
     std::string page = render_html(report(disks));
+    EXPECT_EQ(count(page, "<td>ATA</td>"), 1u) << "the SATA drive's protocol";
     EXPECT_EQ(count(page, "<tr class=\"disk "), std::size(rows));
     for (const Row& r : rows) EXPECT_EQ(count(page, std::string("<tr class=\"disk ") + r.cls + "\">"), 1u) << r.cls;
     EXPECT_LT(page.find("v-fail"), page.find("v-ok")) << "the worst disks first";
