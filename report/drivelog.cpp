@@ -225,6 +225,7 @@ private:
                 add(Severity::Warn, page ? "page-unread" : "block-unread",
                     what + " has no bytes: the drive did not answer it");
                 if (page) log_.findings.back().page = page_ref(b.page & 0x3f, b.subpage);
+                if (b.kind == BlockKind::AtaSmartLog || b.kind == BlockKind::AtaGplLog) log_.findings.back().page = kAtaLog;
             }
         } else if (page) {
             check_page(b, what);

@@ -58,6 +58,10 @@ struct DriveLog {
 
 DriveLog read_drive_log(std::string_view text);
 
+// The `page` of the finding of an ATA log block (SMART or GPL) that the
+// drive did not answer.
+inline constexpr const char* kAtaLog = "ATA log";
+
 // One hex dump line (" %02x" per byte, at most 16): the byte count, or -1
 // when the line is not of that shape.
 int parse_hex_line(std::string_view line, uint8_t* out);

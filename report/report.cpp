@@ -57,12 +57,19 @@ Collection collect(const Host& h) {
             auto d = std::find_if(c.disks.begin(), c.disks.end(), [&](const Disk& x) { return x.file == r.disk; });
             if (d != c.disks.end()) {
                 d->findings.push_back(*r.disk_finding);
-                // A page the drive lists but rejects as not supported is no
-                // gap in the collection.
+                // A page (or, for SATA, a log) the drive lists but rejects as
+                // not supported is no gap in the collection. A SATA answer
+                // does not name its log: each rejection excuses one log.
                 if (r.disk_finding->code == "command-rejected" && r.decoded.contains("page")) {
                     const std::string page = page_ref(r.decoded["page"].get<uint8_t>(), r.decoded["subpage"].get<uint8_t>());
                     for (auto& f : d->findings)
                         if (f.code == "page-unread" && f.page == page) f.severity = Severity::Info;
+                }
+                if (r.disk_finding->code == "command-rejected" && r.kind == "sata_command_error") {
+                    auto f = std::find_if(d->findings.begin(), d->findings.end(), [](const Finding& x) {
+                        return x.code == "block-unread" && x.page == kAtaLog && x.severity == Severity::Warn;
+                    });
+                    if (f != d->findings.end()) f->severity = Severity::Info;
                 }
             }
             else if (r.disk_finding->severity > Severity::Info)

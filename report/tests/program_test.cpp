@@ -75,6 +75,8 @@ TEST(Program, StatusesAndFlags) {
     const std::string rejected = "H00T00 Command error , 4d 00 6f 00 00 00 00 00 04 00 , 00000000, "
                                  "70 00 05 00 00 00 00 0a 00 00 00 00 24 00 00 00 00 00 00 00 \r\n";
     const std::string rejected_0d = "H00T00 Command error , 4d 00 4d" + rejected.substr(31);
+    const std::string aborted = "H00T00 Command error ,  34 40 51 04 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00\r\n";
+    const std::string sata = rpt::test::slurp(std::string(LOGPAGES_DIR) + "/sata_hdd.log") + "<ATA GPL LOG 11 PAGE 0001>\r\n";
     const std::vector<Row> rows = {
         {"all OK", {{"logdperr.txt", "", 0}, {"MA0000.log", ok, 0}}, 0, "", ""},
         {"bytes that are not text", {{"logdperr.txt", "\xff\xfe\n", 0}, {"MA0000.log", disk("S\xff\xc3", "24"), 0}}, 0, "", ""},
@@ -98,6 +100,10 @@ TEST(Program, StatusesAndFlags) {
          0, "MA0000.log", "command-rejected"},
         {"another page not supported", {{"logdperr.txt", rejected_0d, 0}, {"MA0000.log", ok + "<Page2f>\r\n", 0}}, 1,
          "MA0000.log", "page-unread"},
+        {"a listed SATA log the drive aborts", {{"logdperr.txt", aborted, 0}, {"MA0000.log", sata, 0}}, 0, "MA0000.log",
+         "block-unread"},
+        {"a SATA log not read, no abort recorded", {{"logdperr.txt", "", 0}, {"MA0000.log", sata, 0}}, 1, "MA0000.log",
+         "block-unread"},
     };
     for (auto& r : rows) {
         SCOPED_TRACE(r.name);
