@@ -49,21 +49,7 @@ echo "generating $disks drive logs, $family with four sections of $big bytes ...
 "$gen" "$work/small" $disks $family $small
 bytes=$(du -sb "$work/big" | cut -f1)
 
-# Fastest of $runs runs, in milliseconds; a report's status 1 or 2 (WARN,
-# FAIL) is a normal result.
-fastest() {
-  local best=0 t0 t1 d s
-  for ((i = 0; i < runs; i++)); do
-    t0=$(date +%s%N)
-    s=0
-    "$@" > /dev/null || s=$?
-    t1=$(date +%s%N)
-    ((s <= 2)) || { echo "report_bench.sh: $* ended with $s" >&2; exit 1; }
-    d=$(((t1 - t0) / 1000000))
-    if ((best == 0 || d < best)); then best=$d; fi
-  done
-  echo "$best"
-}
+. bench/fastest.sh
 cat_dir() { cat "$1"/* ; }
 
 cat_dir "$work/big" > /dev/null  # into the page cache

@@ -1,13 +1,15 @@
 // Writes a log directory as logdump writes it, for timing logdump-report on
 // a large fleet without running the collector:
 //
-//   report_gen DIR DISKS FAMILY SECTION_LEN
+//   report_gen DIR DISKS FAMILY SECTION_LEN [ROUND]
 //
 // DISKS drive logs MAccdd.log (100 disks per controller), each with the
 // identity lines and seven log pages; the first FAMILY of them are disks of
 // the internal-log family and also carry the four internal-log sections,
 // each SECTION_LEN bytes (3 to 16,777,218; the length field holds LEN - 3).
 // An empty error log is written first, so no drive log is older than it.
+// ROUND (default 0) stands for a later collection of the same disks: every
+// tenth disk counts ROUND more uncorrected read errors.
 // The hex lines come from the tool's own hex-dump writer.
 #include <cerrno>
 #include <cstdio>
@@ -52,10 +54,11 @@ Bytes page(uint8_t code, const std::vector<Param>& params) {
 
 // The pages of disk i; a few disks run warm or have read errors, so that
 // the report has something to say.
-std::vector<std::pair<uint8_t, Bytes>> pages(unsigned i) {
+std::vector<std::pair<uint8_t, Bytes>> pages(unsigned i, unsigned round) {
+    const uint64_t uncorrected = (i % 17 == 0) + (i % 10 == 0 ? round : 0);
     std::vector<Param> reads;
     for (uint16_t c = 0; c <= 6; ++c)
-        reads.push_back({c, 0, be_bytes(c == 6 ? (i % 17 == 0) : c == 5 ? 0x16953905e44 : 452, 8)});
+        reads.push_back({c, 0, be_bytes(c == 6 ? uncorrected : c == 5 ? 0x16953905e44 : 452, 8)});
     std::vector<Param> tests;
     for (uint16_t c = 1; c <= 20; ++c) {
         Bytes v(16, 0);
@@ -95,14 +98,14 @@ Bytes section(uint8_t type, size_t len) {
     return s;
 }
 
-bool write_disk(const std::string& dir, unsigned i, bool family, const std::vector<Bytes>& sections) {
+bool write_disk(const std::string& dir, unsigned i, bool family, const std::vector<Bytes>& sections, unsigned round) {
     char path[512];
     snprintf(path, sizeof path, "%s/MA%02x%02x.log", dir.c_str(), i / 100, i % 100);
     FILE* fp = fopen(path, "wt");
     if (fp == nullptr) return perror(path), false;
     bool ok = fprintf(fp, "Device code   : %s\r\nSerial number : BNCH%016u\r\n",
                       family ? "OKAPIHD KZA4036TX       0103" : "ACMEDRV DK600SA0006     0004", i) > 0;
-    for (auto& [code, bytes] : pages(i)) {
+    for (auto& [code, bytes] : pages(i, round)) {
         ok = ok && fprintf(fp, "<Page%02x>\r\n", code) > 0 && hex_dump(fp, bytes.data(), bytes.size());
     }
     static const char* titles[] = {"<Drive Status Log>\r\n", "<Drive Interna Log>\r\n", "<Command Log>\r\n",
@@ -118,14 +121,15 @@ bool write_disk(const std::string& dir, unsigned i, bool family, const std::vect
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 5) {
-        fprintf(stderr, "usage: %s DIR DISKS FAMILY SECTION_LEN\n", argv[0]);
+    if (argc != 5 && argc != 6) {
+        fprintf(stderr, "usage: %s DIR DISKS FAMILY SECTION_LEN [ROUND]\n", argv[0]);
         return 2;
     }
     std::string dir = argv[1];
     unsigned disks = static_cast<unsigned>(strtoul(argv[2], nullptr, 10));
     unsigned family = static_cast<unsigned>(strtoul(argv[3], nullptr, 10));
     size_t len = strtoull(argv[4], nullptr, 10);
+    unsigned round = argc == 6 ? static_cast<unsigned>(strtoul(argv[5], nullptr, 10)) : 0;
     if (disks == 0 || disks > 25600 || family > disks || len < 4 || len > 0xFFFFFF + 3) {
         fprintf(stderr, "report_gen: DISKS 1..25600, FAMILY <= DISKS, SECTION_LEN 4..16777218\n");
         return 2;
@@ -136,6 +140,6 @@ int main(int argc, char** argv) {
     if (family > 0)
         for (uint8_t type : {1, 2, 4, 8}) sections.push_back(section(type, len));
     for (unsigned i = 0; i < disks; ++i)
-        if (!write_disk(dir, i, i < family, sections)) return 1;
+        if (!write_disk(dir, i, i < family, sections, round)) return 1;
     return 0;
 }

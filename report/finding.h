@@ -92,4 +92,7 @@ std::string page_ref(uint8_t page, uint8_t subpage = 0);
 // Without blanks (and zero bytes) at either end.
 std::string trim(std::string_view s);
 
+// Length of the valid UTF-8 sequence at s[i], or 0.
+size_t utf8_length(std::string_view s, size_t i);
+
 }  // namespace rpt

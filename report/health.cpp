@@ -37,6 +37,8 @@ constexpr Threshold kThresholds[] = {
     {"ata-pending", "sectors pending reallocation (ATA attribute 197)", kNever, 1, kNever},
     {"ata-offline-uncorrectable", "sectors found uncorrectable off-line (ATA attribute 198)", kNever, 1, kNever},
     {"ata-crc", "interface CRC errors: cable or backplane (ATA attribute 199)", kNever, 1, kNever},
+    {"counter-growth", "growth of a count of defects or uncorrected errors between the two newest collections",
+     kNever, 1, 10},
 };
 
 const Threshold& threshold(std::string_view code) {

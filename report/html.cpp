@@ -3,6 +3,8 @@
 // same typed report as the text and the JSON document.
 #include "html.h"
 
+#include "history.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -90,6 +92,8 @@ tr.v-fail { background: #fdecea; } tr.v-warn { background: #fff6e5; }
 .chart svg { width: 100%; height: auto; }
 ul.findings { margin: 0; padding-left: 0; list-style: none; }
 ul.findings li { padding: 2px 0; }
+.growth { display: flex; flex-wrap: wrap; gap: 16px; margin: 4px 0; }
+.growth figure { margin: 0; font-size: 12px; } .growth svg { width: 160px; height: 40px; display: block; }
 .sev { display: inline-block; min-width: 44px; font-weight: bold; font-size: 12px; }
 .sev-info { color: var(--info); } .sev-warn { color: var(--warn); } .sev-fail { color: var(--fail); }
 .sev-unknown { color: var(--unknown); }
@@ -283,6 +287,28 @@ std::string error_chart(const std::vector<DiskRef>& disks) {
     return svg_bars("Error counts (logarithmic scale)", bars);
 }
 
+// A small line per counter that grew across the disk's collections, oldest
+// on the left, each point at the collection's time.
+std::string growth_lines(const Disk& d) {
+    std::string out;
+    for (const Growth& g : d.growth_all) {
+        if (g.to <= g.from || d.history.size() < 2) continue;
+        const double t0 = double(d.history.back().collected), span = std::max(1.0, double(d.history.front().collected) - t0);
+        const double lo = double(g.from < g.to ? g.from : g.to), range = std::max(1.0, double(g.to) - lo);
+        std::string points;
+        for (auto h = d.history.rbegin(); h != d.history.rend(); ++h)
+            for (const Counter& c : h->counters)
+                if (c.name == g.counter && c.phy == g.phy)
+                    points += fmt(4 + 152 * (double(h->collected) - t0) / span) + "," +
+                              fmt(36 - 32 * std::clamp((double(c.value) - lo) / range, 0.0, 1.0)) + " ";
+        out += "<figure><svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 160 40\" role=\"img\"><polyline points=\"" +
+               points + "\" fill=\"none\" stroke=\"#c62828\" stroke-width=\"2\"/></svg><figcaption>" + esc(g.key()) +
+               ": " + std::to_string(g.from) + " &rarr; " + std::to_string(g.to) + " in " + esc(short_number(g.days)) +
+               " days</figcaption></figure>\n";
+    }
+    return out.empty() ? out : "<div class=\"growth\">\n" + out + "</div>\n";
+}
+
 std::string findings(const std::vector<DiskRef>& disks) {
     std::string out;
     for (const DiskRef& r : disks) {
@@ -296,6 +322,7 @@ std::string findings(const std::vector<DiskRef>& disks) {
         Findings sorted = d.findings;
         std::stable_sort(sorted.begin(), sorted.end(), [](auto& a, auto& b) { return a.severity > b.severity; });
         out += sorted.empty() ? "<p class=\"muted\">No findings.</p>\n" : finding_list(sorted);
+        out += growth_lines(d);
         out += "</section>\n";
     }
     return out;

@@ -49,6 +49,15 @@ std::string host_name(const fs::path& p, bool archive) {
                 n.resize(n.size() - strlen(ext));
                 break;
             }
+    // "<host>-YYYY-MM-DD", as the fleet run names its collections: the
+    // date is not part of the host.
+    auto digits = [&](size_t at, size_t k) {
+        return std::all_of(n.begin() + at, n.begin() + at + k, [](char c) { return c >= '0' && c <= '9'; });
+    };
+    const size_t d = n.size() - 11;
+    if (n.size() > 11 && n[d] == '-' && digits(d + 1, 4) && n[d + 5] == '-' && digits(d + 6, 2) && n[d + 8] == '-' &&
+        digits(d + 9, 2))
+        n.resize(d);
     return n;
 }
 

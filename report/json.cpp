@@ -4,25 +4,11 @@
 #include <cstdio>
 #include <ctime>
 
+#include "history.h"
 #include "report.h"
 
 namespace rpt {
 namespace {
-
-// Length of the valid UTF-8 sequence at s[i], or 0.
-size_t utf8_length(std::string_view s, size_t i) {
-    const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-    const unsigned c = b(i);
-    size_t n = c < 0x80 ? 1 : c >= 0xc2 && c <= 0xdf ? 2 : c >= 0xe0 && c <= 0xef ? 3 : c >= 0xf0 && c <= 0xf4 ? 4 : 0;
-    if (n == 0 || i + n > s.size()) return 0;
-    for (size_t k = 1; k < n; ++k)
-        if ((b(i + k) & 0xc0) != 0x80) return 0;
-    // No overlong forms, no surrogates, nothing above U+10FFFF.
-    if ((c == 0xe0 && b(i + 1) < 0xa0) || (c == 0xed && b(i + 1) > 0x9f) || (c == 0xf0 && b(i + 1) < 0x90) ||
-        (c == 0xf4 && b(i + 1) > 0x8f))
-        return 0;
-    return n;
-}
 
 // A JSON writer with two-blank indentation; bytes that are not UTF-8 are
 // written as U+FFFD.
@@ -67,6 +53,7 @@ public:
     Writer& num(uint64_t v) { return token(std::to_string(v)); }
     Writer& num(int64_t v) { return token(std::to_string(v)); }
     Writer& num(unsigned v) { return num(uint64_t{v}); }
+    Writer& real(double v) { return token(short_number(v)); }
     Writer& flag(bool v) { return token(v ? "true" : "false"); }
     Writer& null() { return token("null"); }
     template <class T>
@@ -237,6 +224,32 @@ void findings(Writer& w, const Findings& fs) {
     w.close(']');
 }
 
+std::string iso_time(time_t t) { return utc(t, "%Y-%m-%dT%H:%M:%SZ"); }
+
+// Where the disk was collected and what it counted each time; the change
+// of every counter between the two newest collections and across all.
+void history(Writer& w, const Disk& d) {
+    w.key("history").open('[');
+    for (auto& h : d.history) {
+        w.open('{').key("collected").str(iso_time(h.collected)).key("host").str(h.host);
+        w.key("controller").opt(h.controller).key("device").opt(h.device).key("counters").open('{');
+        for (auto& c : h.counters) w.key(counter_key(c.name, c.phy)).num(c.value);
+        w.close('}').close('}');
+    }
+    w.close(']');
+    for (auto* list : {&d.growth, &d.growth_all}) {
+        w.key(list == &d.growth ? "growth" : "growth_all").open('{');
+        for (auto& g : *list) {
+            w.key(g.key()).open('{').key("from").num(g.from).key("to").num(g.to).key("days").real(g.days);
+            w.key("per_30_days");
+            if (g.per_30_days) w.real(*g.per_30_days);
+            else w.null();
+            w.close('}');
+        }
+        w.close('}');
+    }
+}
+
 void disk(Writer& w, const Disk& d) {
     w.open('{').key("host").str(d.host).key("file").str(d.file).key("controller").opt(d.controller);
     w.key("device").opt(d.device).key("protocol").str(protocol_name(d.protocol)).key("vendor").str(d.vendor);
@@ -266,15 +279,9 @@ void disk(Writer& w, const Disk& d) {
     for (auto& s : d.sections)
         w.open('{').key("name").str(s.name).key("type").num(int64_t{s.type}).key("length").num(s.length).key("present")
             .num(s.present).close('}');
-    w.close(']').close('}');
-}
-
-std::string iso_time(time_t t) {
-    struct tm tm {};
-    gmtime_r(&t, &tm);
-    char b[32];
-    strftime(b, sizeof b, "%Y-%m-%dT%H:%M:%SZ", &tm);
-    return b;
+    w.close(']');
+    history(w, d);
+    w.close('}');
 }
 
 }  // namespace

@@ -8,16 +8,18 @@
 
 #include "html.h"
 #include "input.h"
+#include "metrics.h"
 #include "report.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"logdump-report: per-disk health from logdump's log directories"};
     std::vector<std::string> inputs;
     bool as_json = false;
-    std::string html, disk;
+    std::string html, disk, metrics;
     app.add_option("inputs", inputs, "log directories or .tar/.tar.gz archives of them")->required();
     app.add_flag("--json", as_json, "print the report as one JSON document");
     app.add_option("--html", html, "also write the report as a web page to FILE");
+    app.add_option("--metrics", metrics, "also write the report as metrics for Prometheus to FILE (atomically)");
     app.add_option("--disk", disk, "print the full decode of one disk (serial number or drive log file name)");
     // The release of the collector it belongs to (its title's version).
     app.set_version_flag("--version", "logdump-report Ver01-10-00");
@@ -42,6 +44,13 @@ int main(int argc, char** argv) {
         f.close();
         if (!f) {
             std::cerr << "logdump-report: cannot write " << html << "\n";
+            status = rpt::kUnreadable;
+        }
+    }
+    if (!metrics.empty()) {
+        const std::string error = rpt::write_atomically(metrics, rpt::render_metrics(report));
+        if (!error.empty()) {
+            std::cerr << "logdump-report: " << error << "\n";
             status = rpt::kUnreadable;
         }
     }

@@ -100,6 +100,33 @@ struct PageRecord {
     Page page;
 };
 
+// A counter's key in a history: its name, "_phyN" after it for a per-phy
+// counter.
+inline std::string counter_key(const std::string& name, std::optional<unsigned> phy) {
+    return phy ? name + "_phy" + std::to_string(*phy) : name;
+}
+
+// One collection of a disk, as its history lists it.
+struct HistoryEntry {
+    time_t collected = 0;
+    std::string host;
+    std::optional<unsigned> controller, device;
+    std::vector<Counter> counters;
+};
+
+// The change of one counter between two collections of a disk; `to` may be
+// below `from` (a counter that was reset).
+struct Growth {
+    std::string counter;             // its name in kCounterDefs
+    std::optional<unsigned> phy;     // of a per-phy counter
+    uint64_t from = 0, to = 0;
+    double days = 0;
+    std::optional<double> per_30_days;  // none when both have the same time
+
+    int64_t change() const { return static_cast<int64_t>(to - from); }
+    std::string key() const { return counter_key(counter, phy); }
+};
+
 struct Disk {
     std::string host, file;
     std::optional<unsigned> controller, device;
@@ -114,6 +141,11 @@ struct Disk {
     Findings findings;
     std::vector<PageRecord> pages;
     std::vector<SectionBlock> sections;
+    // For a disk found in more than one collection (history.h): those
+    // collections, newest first; every counter's change between the two
+    // newest (`growth`) and from the oldest to the newest (`growth_all`).
+    std::vector<HistoryEntry> history;
+    std::vector<Growth> growth, growth_all;
 
     std::optional<uint64_t> counter(std::string_view name) const;
 };
@@ -121,6 +153,7 @@ struct Disk {
 struct Collection {
     std::string host, source;
     std::optional<time_t> collected;   // the error log's time, else the newest drive log's
+    time_t newest = 0;                 // the newest time of its files: its date in a history
     Findings findings;                 // about the directory as a whole
     std::vector<Disk> disks;
     std::vector<ErrRecord> errors;

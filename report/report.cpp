@@ -4,6 +4,7 @@
 #include <map>
 
 #include "health.h"
+#include "history.h"
 
 namespace rpt {
 namespace {
@@ -16,6 +17,7 @@ Collection collect(const Host& h) {
         c.findings.push_back(collection(s, std::move(code), std::move(text)));
     };
     if (!h.error.empty()) finding(Severity::Fail, "unreadable", h.error);
+    for (auto& f : h.files) c.newest = std::max(c.newest, f.mtime);
 
     const InputFile* errlog = nullptr;
     for (auto& f : h.files)
@@ -92,6 +94,7 @@ Report build_report(const std::vector<Host>& hosts) {
         r.collections.push_back(collect(h));
         unreadable |= !h.error.empty();
     }
+    apply_history(r.collections);
     for (auto& c : r.collections) {
         for (auto& d : c.disks) {
             ++r.disks;

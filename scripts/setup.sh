@@ -11,6 +11,9 @@ packages+=(libarchive-dev nlohmann-json3-dev libcli11-dev libsgutils2-dev)
 # logdump-report's tests: the page in a real browser, and skdump (libatasmart)
 # to check the SATA decode against.
 packages+=(chromium fonts-dejavu-core libatasmart-bin)
+# The report's metrics: promtool (prometheus) checks them, a real node_exporter
+# serves them (scraped with curl).
+packages+=(prometheus prometheus-node-exporter curl)
 # Packages and man pages (cpack, lintian, man, rpmbuild), fleet runs
 # (ansible), the Debian 11 and 12 roots of the portability and install tests.
 packages+=(file lintian man-db rpm ansible-core debootstrap)
@@ -25,6 +28,12 @@ if ((${#missing[@]})); then
   echo "setup: installing ${missing[*]}"
   apt-get update -qq
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# Prometheus and node_exporter come as services; the tests start their own
+# exporter on a free loopback port, so neither may run (nor bind a port).
+if [ -d /run/systemd/system ]; then
+  systemctl disable --now prometheus.service prometheus-node-exporter.service > /dev/null 2>&1 || true
 fi
 
 # The 32-bit probe: on real servers it runs natively and nothing is changed.

@@ -13,9 +13,10 @@
 # alone (--limit: the others keep their records, the report covers every
 # archive of the day); and, into a new directory that holds a stale record,
 # every host but offline failing before the run (no program to copy), with
-# offline left out. The hosts' directories lie in /var/tmp, outside the
-# paths their namespaces mount over (a checkout may be under /tmp); they are
-# removed when the test passes.
+# offline left out; then alpha on two days, its counters raised in between
+# (the day's report shows the growth). The hosts' directories lie in
+# /var/tmp, outside the paths their namespaces mount over (a checkout may be
+# under /tmp); they are removed when the test passes.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 fleet=$(cd "$(dirname "$0")/.." && pwd)
@@ -192,13 +193,49 @@ cmp -s "$build/logdump64" "$case_dir/charlie/vendor/logdump64" || fail "charlie 
 run_playbook 2 2 "$out"
 check 2 "$out"
 cp "$out/fleet-$date.json" "$case_dir/fleet-run2.json"
-run_playbook 3 0 "$out" --limit bravo
+# With a metrics directory: logdump.prom there, which promtool accepts.
+run_playbook 3 0 "$out" --limit bravo -e "logdump_metrics_dir=$case_dir/metrics"
 check 3 "$out"
+if [ -x "$build/report/logdump-report" ]; then
+  promtool check metrics < "$case_dir/metrics/logdump.prom" || fail "promtool refuses $case_dir/metrics/logdump.prom"
+  grep -q '^logdump_disk_verdict{host="alpha",controller="0",device="0",serial=' "$case_dir/metrics/logdump.prom" ||
+    fail "logdump.prom has no verdict of alpha's disk: $(cat "$case_dir/metrics/logdump.prom")"
+fi
 # A stale record of the same day is replaced, not kept.
 mkdir -p "$case_dir/out4"
 echo '{"alpha": {"result": "exit status 0"}}' > "$case_dir/out4/fleet-$date.json"
 run_playbook 4 2 "$case_dir/out4" --limit 'all:!offline' -e logdump_bin_dir=/nonexistent
 check 4 "$case_dir/out4"
+
+# History: alpha collected on an earlier day with 2 uncorrected read errors,
+# then today with 9. The day's report takes the earlier day's archive too
+# and warns of the growth, in its text and its web page.
+reads() { printf 'page 0 0 0x03 "0300000c000600080000000000000%03x"\n' "$1"; }
+out5=$case_dir/out5 before=$(date -d yesterday +%Y-%m-%d)
+mkdir -p "$out5"
+printf '%s\n%s\n' "$scenario" "$(reads 2)" > "$case_dir/alpha/scenario.scn"
+run_playbook 5 0 "$out5" --limit alpha -e logdump_run_date="$before"
+# Its files as of noon that day (tar keeps the times).
+unpacked=$case_dir/unpacked
+mkdir -p "$unpacked"
+tar -C "$unpacked" -xzf "$out5/alpha-$before.tar.gz"
+find "$unpacked" -exec touch -d "$before 12:00" {} +
+tar -C "$unpacked" -czf "$out5/alpha-$before.tar.gz" .
+printf '%s\n%s\n' "$scenario" "$(reads 9)" > "$case_dir/alpha/scenario.scn"
+run_playbook 6 0 "$out5" --limit alpha -e "logdump_metrics_dir=$case_dir/metrics6"
+for f in "$out5/report-$date.txt" "$out5/report-$date.html"; do
+  grep -q 'uncorrected read errors (page 03h) grew by 7 in [0-9.]* days, from 2 to 9' "$f" ||
+    { cat "$case_dir/run6.log"; fail "run 6: no growth in $f"; }
+done
+grep -q '<polyline' "$out5/report-$date.html" || fail "run 6: no line of the growth in the web page"
+# And in its metrics: alpha's disk a WARN, its read errors growing.
+prom6=$case_dir/metrics6/logdump.prom
+promtool check metrics < "$prom6" || fail "run 6: promtool refuses $prom6"
+grep -Eq '^logdump_disk_verdict\{host="alpha",controller="0",device="0",.*\} 1$' "$prom6" &&
+  grep -Eq '^logdump_disk_growth_per_second\{host="alpha",.*,counter="read_uncorrected"\} [0-9.e-]+$' "$prom6" ||
+  fail "run 6: no WARN or growth of alpha's disk in $prom6: $(cat "$prom6")"
+
 rm -rf "$case_dir"
 echo "fleet-test: OK (alpha ${width32}-bit, bravo CLI failure, charlie without library, delta past its time limit," \
-     "echo and foxtrot of a wrong width, offline unreachable; run twice, then --limit, then every host failing before the run)"
+     "echo and foxtrot of a wrong width, offline unreachable; run twice, then --limit, then every host failing before the run;" \
+     "alpha on two days with raised counters in between)"

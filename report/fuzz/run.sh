@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the report's two libFuzzer targets with clang (address and
+# Builds the report's libFuzzer targets with clang (address and
 # undefined-behaviour sanitizers) and runs each for a bounded time from a
 # copy of its seed corpus. Usage: report/fuzz/run.sh [SECONDS] [BUILD_DIR]
 set -euo pipefail
@@ -9,11 +9,13 @@ out=$(realpath -m "${2:-$here/../../build-fuzz-report}")
 cd "$here"
 mkdir -p "$out"
 flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I..)
-common=(../textmatch.cpp ../drivelog.cpp ../pages.cpp ../health.cpp ../ata.cpp ../disk.cpp ../errlog.cpp ../report.cpp ../json.cpp ../text.cpp ../input.cpp)
-for t in drivelog errlog; do
+# Every source of the report but its main().
+common=()
+for f in ../*.cpp; do [ "$f" = ../main.cpp ] || common+=("$f"); done
+for t in drivelog errlog metrics; do
   clang++ "${flags[@]}" "fuzz_$t.cpp" "${common[@]}" -lsgutils2 -larchive -o "$out/fuzz_$t"
 done
-for t in drivelog errlog; do
+for t in drivelog errlog metrics; do
   work=$(mktemp -d)
   cp corpus/$t/* "$work/"
   echo "fuzz: $t for $seconds s"

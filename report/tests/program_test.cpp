@@ -1,6 +1,6 @@
 // The program on whole log directories and archives: exit statuses, files
 // left from an earlier run, drive logs the error log names as cut, the
-// fleet view and the JSON document's keys.
+// fleet view, the JSON document's keys and the metrics for Prometheus.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -35,10 +35,10 @@ Outcome run(const std::string& args) {
 }
 
 // A disk with a temperature page and a health page (read errors).
-std::string disk(const std::string& serial, const std::string& temp) {
+std::string disk(const std::string& serial, const std::string& temp, const std::string& read_errors = "00") {
     return "Device code   : ACMEDRV DK600SA0006     0004\r\nSerial number : " + serial + "\r\n<Page0d>\r\n" +
            rpt::test::dump(page(0x0d, {param(0, "00" + temp), param(1, "0044")})) + "<Page03>\r\n" +
-           rpt::test::dump(page(0x03, {param(6, "00")}));
+           rpt::test::dump(page(0x03, {param(6, read_errors)}));
 }
 
 class Dir {
@@ -109,8 +109,11 @@ TEST(Program, StatusesAndFlags) {
         SCOPED_TRACE(r.name);
         Dir d("KESTRA");
         for (auto& [n, t, age] : r.files) d.put(n, t, age);
-        Outcome res = run("--json " + d.str());
+        // Every case's metrics too: promtool accepts them.
+        const std::string prom = d.str() + ".prom";
+        Outcome res = run("--json --metrics " + prom + " " + d.str());
         EXPECT_EQ(res.status, r.status);
+        EXPECT_EQ(rpt::test::promtool_check(prom), "");
         json j = json::parse(res.out);
         EXPECT_EQ(j["exit_status"], r.status);
         for (auto& f : j["hosts"][0]["findings"]) EXPECT_TRUE(r.status || f["severity"] == "INFO") << f;
@@ -177,6 +180,72 @@ TEST(Program, ArchivesAndFleet) {
     EXPECT_EQ(run("--disk NOSUCH " + a.str()).status, 3);
     EXPECT_EQ(run(a.str() + "/missing").status, 3);
     EXPECT_EQ(run(archive + ".broken").status, 3);
+}
+
+TEST(Program, Metrics) {
+    struct Row {
+        const char* name;
+        std::vector<std::pair<std::string, std::string>> disks;  // file, text
+        std::string extra;                                       // more arguments
+        int status;
+        std::vector<std::string> lines;  // in the metrics file
+    };
+    const std::string labels = "host=\"srv01\",controller=\"0\",device=\"0\",serial=\"";
+    const std::string scsi = "\",model=\"ACMEDRV DK600SA0006\",protocol=\"SCSI\"}";
+    const std::vector<Row> rows = {
+        {"healthy", {{"MA0000.log", disk("S1", "24")}}, "", 0,
+         {"logdump_report_success 1", "logdump_collection_timestamp_seconds{host=\"srv01\"} 1700000000",
+          "logdump_disk_verdict{" + labels + "S1" + scsi + " 0", "logdump_disk_temperature_celsius{" + labels + "S1" + scsi + " 36",
+          "logdump_disk_read_uncorrected{" + labels + "S1" + scsi + " 0",
+          "logdump_findings{" + labels + "S1\",model=\"ACMEDRV DK600SA0006\",protocol=\"SCSI\",severity=\"FAIL\"} 0"}},
+        {"hot", {{"MA0000.log", disk("S1", "44")}}, "", 2, {"logdump_disk_verdict{" + labels + "S1" + scsi + " 2"}},
+        {"cannot be judged", {{"MA0000.log", disk("S1", "24").substr(0, disk("S1", "24").find("<Page03>"))}}, "", 1,
+         {"logdump_disk_verdict{" + labels + "S1" + scsi + " 3"}},
+        {"quote and backslash in the serial", {{"MA0000.log", disk("S\"1\\", "24")}}, "", 0,
+         {"logdump_disk_verdict{" + labels + "S\\\"1\\\\" + scsi + " 0"}},
+        {"bytes that are not UTF-8", {{"MA0000.log", disk("S\xff\xc3", "24")}}, "", 0,
+         {"logdump_disk_verdict{" + labels + "S\xef\xbf\xbd\xef\xbf\xbd" + scsi + " 0"}},
+        {"an input that cannot be read", {{"MA0000.log", disk("S1", "24")}}, "missing", 3,
+         {"logdump_report_success 0", "logdump_disk_verdict{" + labels + "S1" + scsi + " 0"}},
+    };
+    for (auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        Dir d("srv01");
+        d.put("logdperr.txt", "");
+        for (auto& [file, text] : r.disks) d.put(file, text);
+        const fs::path dir = fs::path(d.str()).parent_path(), prom = dir / "out" / "logdump.prom";
+        fs::create_directories(prom.parent_path());
+        // An older file is replaced whole.
+        std::ofstream(prom) << "old\n";
+        const std::string extra = r.extra.empty() ? "" : " " + (dir / r.extra).string();
+        EXPECT_EQ(run("--metrics " + prom.string() + " " + d.str() + extra).status, r.status);
+        const std::string text = rpt::test::slurp(prom);
+        for (auto& l : r.lines) EXPECT_NE(text.find("\n" + l + "\n"), std::string::npos) << l << "\n" << text;
+        EXPECT_EQ(rpt::test::promtool_check(prom), "");
+        EXPECT_EQ(fs::status(prom).permissions() & fs::perms::others_read, fs::perms::others_read);
+        EXPECT_EQ(std::distance(fs::directory_iterator(prom.parent_path()), fs::directory_iterator()), 1);
+    }
+    // Two collections of one host, 30 days apart: the newest tells the
+    // present, one series per disk, with the growth of its counters.
+    Dir d("srv01"), old("old/srv01");
+    d.put("MA0000.log", disk("S1", "24", "0c"));
+    d.put("MA0001.log", disk("S2", "24"));
+    old.put("MA0000.log", disk("S1", "24"), 30 * 86400);
+    old.put("MA0001.log", disk("S0", "24"), 30 * 86400);
+    const std::string prom = d.str() + ".prom";
+    EXPECT_EQ(run("--metrics " + prom + " " + d.str() + " " + old.str()).status, 2);
+    const std::string text = rpt::test::slurp(prom);
+    // 12 in 30 days, per second.
+    EXPECT_NE(text.find("\nlogdump_disk_growth_per_second{" + labels + "S1" + scsi.substr(0, scsi.size() - 1) +
+                        ",counter=\"read_uncorrected\"} 4.6296296296296296e-06\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("serial=\"S0\""), std::string::npos) << text;
+    EXPECT_EQ(rpt::test::promtool_check(prom), "");
+    // A file that cannot be written: status 3, no temporary file left.
+    const fs::path ro = fs::path(d.str()).parent_path() / "ro";
+    fs::create_directories(ro);
+    EXPECT_EQ(run("--metrics " + (ro / "missing" / "x.prom").string() + " " + d.str()).status, 3);
+    EXPECT_EQ(run("--metrics " + ro.string() + " " + d.str()).status, 3);  // a directory
+    EXPECT_TRUE(fs::is_empty(ro));
 }
 
 }  // namespace

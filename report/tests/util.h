@@ -1,6 +1,8 @@
 // Helpers shared by the report's tests.
 #pragma once
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -74,6 +76,21 @@ inline std::vector<uint8_t> page(uint8_t code, const std::vector<std::vector<uin
                                 static_cast<uint8_t>(body.size() >> 8), static_cast<uint8_t>(body.size())};
     out.insert(out.end(), body.begin(), body.end());
     return out;
+}
+
+}  // namespace rpt::test
+
+namespace rpt::test {
+
+// What promtool says against a metrics file: "" when it accepts it (the
+// format and the naming guide's lint both), else its messages.
+inline std::string promtool_check(const std::string& file) {
+    const std::string out = file + ".promtool";
+    const int rc = system(("promtool check metrics < '" + file + "' > '" + out + "' 2>&1").c_str());
+    std::string said = slurp(out);
+    std::remove(out.c_str());
+    if (rc == 0) return "";
+    return said.empty() ? "promtool failed (is the Debian package prometheus installed?)" : said;
 }
 
 }  // namespace rpt::test

@@ -1,0 +1,222 @@
+#include "history.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <tuple>
+
+#include "health.h"
+
+namespace rpt {
+namespace {
+
+// The health counters a history follows. Growth of a `judged` one (defects
+// and uncorrected errors) is a finding; the others are only listed.
+struct Tracked {
+    const char* name;
+    bool judged;
+};
+constexpr Tracked kTracked[] = {
+    {"read_uncorrected", true},
+    {"write_uncorrected", true},
+    {"verify_uncorrected", true},
+    {"non_medium", false},
+    {"grown_defects", true},
+    {"pending_defects", true},
+    {"bms_medium_errors", true},
+    {"bms_reassigns", true},
+    {"phy_invalid_dword", false},
+    {"phy_disparity", false},
+    {"phy_loss_of_sync", false},
+    {"phy_reset_problem", false},
+    {"ata_reallocated_sectors", true},
+    {"ata_reported_uncorrect", true},
+    {"ata_pending_sectors", true},
+    {"ata_offline_uncorrectable", true},
+    {"ata_udma_crc_errors", false},
+    {"ata_pending_errors", true},
+    {"ata_reallocated_logical_sectors", true},
+    {"ata_reallocation_candidates", true},
+    {"ata_reported_uncorrectable_errors", true},
+    {"ata_interface_crc_errors", false},
+};
+
+const Tracked* tracked(std::string_view name) {
+    for (auto& t : kTracked)
+        if (name == t.name) return &t;
+    return nullptr;
+}
+
+std::string what(const Disk& d, const Growth& g) {
+    for (auto& c : kCounterDefs)
+        if (c.protocol == d.protocol && g.counter == c.name)
+            return c.what + (g.phy ? " of phy " + std::to_string(*g.phy) : std::string());
+    return g.key();
+}
+
+struct Seen {
+    const Collection* c;
+    const Disk* d;
+};
+
+using Key = std::pair<Protocol, std::string>;
+
+// The change of every followed counter that both collections hold.
+std::vector<Growth> changes(const Seen& newer, const Seen& older) {
+    std::vector<Growth> out;
+    const double days = double(newer.c->newest - older.c->newest) / 86400.0;
+    for (auto& n : newer.d->counters) {
+        if (!tracked(n.name)) continue;
+        for (auto& o : older.d->counters)
+            if (o.name == n.name && o.phy == n.phy) {
+                Growth g{n.name, n.phy, o.value, n.value, days, {}};
+                if (days > 0) g.per_30_days = (double(n.value) - double(o.value)) * 30.0 / days;
+                out.push_back(std::move(g));
+                break;
+            }
+    }
+    return out;
+}
+
+std::string slot(const Disk& d) {
+    return "controller " + (d.controller ? std::to_string(*d.controller) : "-") + " device " +
+           (d.device ? std::to_string(*d.device) : "-");
+}
+
+bool same_slot(const Disk& a, const Disk& b) {
+    return a.controller && a.device && a.controller == b.controller && a.device == b.device;
+}
+
+void judge_growth(Disk& d) {
+    for (const Growth& g : d.growth) {
+        if (g.change() > 0 && tracked(g.counter)->judged) {
+            std::string text = what(d, g) + " grew by " + std::to_string(g.change()) + " in " + short_number(g.days) +
+                               " days, from " + std::to_string(g.from) + " to " + std::to_string(g.to);
+            if (g.per_30_days) text += " (" + short_number(*g.per_30_days) + " per 30 days)";
+            judge(d.findings, "counter-growth", g.change(), text, "", g.phy);
+        } else if (g.to < g.from) {
+            Finding f = health(Severity::Info, "counter-went-down",
+                               what(d, g) + " went down from " + std::to_string(g.from) + " to " +
+                                   std::to_string(g.to) + " in " + short_number(g.days) + " days: the counter was reset");
+            f.parameter = g.phy;
+            f.value = g.change();
+            d.findings.push_back(std::move(f));
+        }
+    }
+}
+
+}  // namespace
+
+std::string utc(time_t t, const char* format) {
+    struct tm tm {};
+    gmtime_r(&t, &tm);
+    char b[64];
+    return std::string(b, strftime(b, sizeof b, format, &tm));
+}
+
+std::string short_number(double v) {
+    char b[48];
+    snprintf(b, sizeof b, "%.1f", v);
+    std::string s = b;
+    if (s.ends_with(".0")) s.resize(s.size() - 2);
+    return s == "-0" ? "0" : s;
+}
+
+void apply_history(std::vector<Collection>& all) {
+    // The collections of each host, newest first (input order among equals).
+    std::map<std::string, std::vector<size_t>> by_host;
+    std::vector<std::string> hosts;
+    std::vector<size_t> unreadable;  // kept as they are, so that the report says so
+    for (size_t i = 0; i < all.size(); ++i) {
+        if (std::any_of(all[i].findings.begin(), all[i].findings.end(), [](auto& f) { return f.code == "unreadable"; })) {
+            unreadable.push_back(i);
+            continue;
+        }
+        if (!by_host.count(all[i].host)) hosts.push_back(all[i].host);
+        by_host[all[i].host].push_back(i);
+    }
+    for (auto& [h, v] : by_host)
+        std::stable_sort(v.begin(), v.end(), [&](size_t a, size_t b) { return all[a].newest > all[b].newest; });
+
+    // Every collection a disk is in, by serial number and protocol.
+    std::map<Key, std::vector<Seen>> seen;
+    for (auto& c : all)
+        for (auto& d : c.disks)
+            if (!d.serial.empty()) {
+                auto& s = seen[{d.protocol, d.serial}];
+                if (std::none_of(s.begin(), s.end(), [&](const Seen& x) { return x.c == &c; })) s.push_back({&c, &d});
+            }
+
+    struct Result {
+        std::vector<HistoryEntry> history;
+        std::vector<Growth> growth, growth_all;
+        Findings findings;
+    };
+    std::map<const Disk*, Result> results;
+    std::map<const Collection*, Findings> host_findings;
+    for (auto& h : hosts) {
+        const Collection& now = all[by_host[h][0]];
+        for (auto& d : now.disks) {
+            if (d.serial.empty()) continue;
+            std::vector<Seen> s = seen[{d.protocol, d.serial}];
+            std::stable_sort(s.begin(), s.end(), [&](const Seen& a, const Seen& b) {
+                return std::tuple(-a.c->newest, a.c != &now) < std::tuple(-b.c->newest, b.c != &now);
+            });
+            // Seen once, or seen later on another host: no history here.
+            if (s.size() < 2 || s[0].c != &now) continue;
+            Result& r = results[&d];
+            for (auto& x : s)
+                r.history.push_back({x.c->newest, x.c->host, x.d->controller, x.d->device, x.d->counters});
+            r.growth = changes(s[0], s[1]);
+            r.growth_all = changes(s[0], s.back());
+        }
+        if (by_host[h].size() < 2) continue;
+
+        // Disks of the host's previous collection: gone, or replaced by a
+        // new serial in their slot.
+        const Collection& before = all[by_host[h][1]];
+        for (auto& old : before.disks) {
+            if (old.serial.empty()) continue;
+            bool still = false;
+            for (auto& x : seen[{old.protocol, old.serial}]) still |= by_host[x.c->host][0] == size_t(x.c - all.data());
+            if (still) continue;
+            auto in_slot = std::find_if(now.disks.begin(), now.disks.end(), [&](const Disk& n) {
+                return same_slot(n, old) && n.serial != old.serial;
+            });
+            if (in_slot != now.disks.end()) {
+                results[&*in_slot].findings.push_back(health(
+                    Severity::Info, "disk-replaced",
+                    "replaces serial " + old.serial + " (" + old.vendor + " " + old.product + "), in this slot on " +
+                        utc(before.newest, "%Y-%m-%d")));
+            } else {
+                host_findings[&now].push_back(health(
+                    Severity::Warn, "disk-gone",
+                    slot(old) + " serial " + old.serial + " (" + old.vendor + " " + old.product + "), present on " +
+                        utc(before.newest, "%Y-%m-%d") + ", is missing"));
+            }
+        }
+    }
+
+    std::vector<Collection> kept;
+    for (size_t i : unreadable) kept.push_back(std::move(all[i]));
+    for (auto& h : hosts) {
+        Collection& c = all[by_host[h][0]];
+        auto hf = host_findings.find(&c);
+        if (hf != host_findings.end()) c.findings.insert(c.findings.end(), hf->second.begin(), hf->second.end());
+        for (auto& d : c.disks) {
+            auto r = results.find(&d);
+            if (r == results.end()) continue;
+            d.history = std::move(r->second.history);
+            d.growth = std::move(r->second.growth);
+            d.growth_all = std::move(r->second.growth_all);
+            d.findings.insert(d.findings.end(), r->second.findings.begin(), r->second.findings.end());
+            judge_growth(d);
+            d.verdict = worst(d.findings);
+        }
+        kept.push_back(std::move(c));
+    }
+    all = std::move(kept);
+}
+
+}  // namespace rpt

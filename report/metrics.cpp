@@ -1,0 +1,216 @@
+// The report in Prometheus' text exposition format. Names follow Prometheus'
+// naming guide: prefix logdump_, base units in the name (seconds, celsius),
+// ratios rather than percentages. Every family is written whole, its HELP
+// and TYPE lines first, as the format asks.
+#include "metrics.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <set>
+
+namespace rpt {
+namespace {
+
+constexpr double kSecondsIn30Days = 30 * 86400;
+
+// The value of the verdict gauge: 0 OK, 1 WARN, 2 FAIL, 3 UNKNOWN.
+int verdict_value(Severity s) {
+    switch (s) {
+    case Severity::Warn: return 1;
+    case Severity::Fail: return 2;
+    case Severity::Unknown: return 3;
+    case Severity::Info: break;
+    }
+    return 0;
+}
+
+std::string number(double v) {
+    char b[32];
+    auto r = std::to_chars(b, b + sizeof b, v);
+    return std::string(b, r.ptr);
+}
+
+// HELP text: backslash and line feed escaped.
+std::string help_text(std::string_view s) {
+    std::string out;
+    for (char c : label_value(s)) {
+        if (c == '"') out.pop_back();  // label_value escaped it; HELP does not
+        out += c;
+    }
+    return out;
+}
+
+// One family: its samples are gathered first, so that a family without
+// any is left out.
+struct Family {
+    std::string name, type, help, samples;
+
+    void add(std::string_view labels, const std::string& value, std::string_view suffix = "") {
+        samples += name;
+        samples += suffix;
+        if (!labels.empty()) {
+            samples += '{';
+            samples += labels;
+            samples += '}';
+        }
+        samples += ' ' + value + '\n';
+    }
+    void write(std::string& out) const {
+        if (samples.empty()) return;
+        out += "# HELP " + name + ' ' + help_text(help) + "\n# TYPE " + name + ' ' + type + '\n' + samples;
+    }
+};
+
+std::string label(std::string_view name, std::string_view value) {
+    return std::string(name) + "=\"" + label_value(value) + '"';
+}
+
+std::string optional_number(const std::optional<unsigned>& v) { return v ? std::to_string(*v) : ""; }
+
+// The labels that name a disk.
+std::string disk_labels(const Disk& d) {
+    const std::string model = d.protocol == Protocol::Ata ? trim(d.product) : trim(trim(d.vendor) + " " + trim(d.product));
+    return label("host", d.host) + ',' + label("controller", optional_number(d.controller)) + ',' +
+           label("device", optional_number(d.device)) + ',' + label("serial", d.serial) + ',' + label("model", model) +
+           ',' + label("protocol", protocol_name(d.protocol));
+}
+
+// What a counter counts, without the source when both protocols carry it.
+std::string counter_help(const CounterDef& def) {
+    std::string what = def.what;
+    for (auto& other : kCounterDefs)
+        if (other.name == std::string_view(def.name) && other.protocol != def.protocol)
+            what = what.substr(0, what.find(" ("));
+    return what;
+}
+
+}  // namespace
+
+std::string label_value(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size();) {
+        const size_t n = utf8_length(s, i);
+        if (n == 0) {
+            out += "\xef\xbf\xbd";
+            ++i;
+            continue;
+        }
+        if (s[i] == '\\' || s[i] == '"') out += '\\';
+        if (s[i] == '\n') out += "\\n";
+        else out.append(s, i, n);
+        i += n;
+    }
+    return out;
+}
+
+std::string render_metrics(const Report& r) {
+    // The report keeps each host's newest collection only (history.h): the
+    // metrics tell the present state. One series per disk: a second disk with the same labels (drive logs
+    // not named by slot) would make the file unreadable.
+    std::vector<std::pair<const Disk*, std::string>> disks;
+    std::set<std::string> seen;
+    for (auto& c : r.collections)
+        for (auto& d : c.disks)
+            if (std::string l = disk_labels(d); seen.insert(l).second) disks.emplace_back(&d, std::move(l));
+
+    std::string out;
+    Family success{"logdump_report_success", "gauge",
+                   "1 when logdump-report read every collection it was given, 0 when one could not be read", ""};
+    success.add("", r.exit_status == kUnreadable ? "0" : "1");
+    success.write(out);
+
+    Family collected{"logdump_collection_timestamp_seconds", "gauge",
+                     "Time of the host's newest collection (its error log, else its newest drive log) in seconds since the epoch", ""};
+    for (auto& c : r.collections)
+        if (c.collected) collected.add(label("host", c.host), std::to_string(*c.collected));
+    collected.write(out);
+
+    Family verdict{"logdump_disk_verdict", "gauge", "Verdict of the disk: 0 OK, 1 WARN, 2 FAIL, 3 UNKNOWN", ""};
+    Family temperature{"logdump_disk_temperature_celsius", "gauge", "Temperature of the disk in degrees Celsius", ""};
+    Family power_on{"logdump_disk_power_on_seconds", "gauge", "Power-on time of the disk in seconds (whole hours as the disk counts them)", ""};
+    for (auto& [d, labels] : disks) {
+        verdict.add(labels, std::to_string(verdict_value(d->verdict)));
+        if (d->temperature) temperature.add(labels, std::to_string(*d->temperature));
+        if (d->power_on_hours) power_on.add(labels, std::to_string(*d->power_on_hours * 3600));
+    }
+    verdict.write(out);
+    temperature.write(out);
+    power_on.write(out);
+
+    // One family per health counter, by its stable name; a percentage is
+    // given as a ratio, and a phy's counter with the phy as a label.
+    std::set<std::string_view> done;
+    for (auto& def : kCounterDefs) {
+        if (!done.insert(def.name).second) continue;
+        std::string name = std::string("logdump_disk_") + def.name;
+        const bool percent = name.ends_with("_percent");
+        if (percent) name.replace(name.size() - 8, 8, "_ratio");
+        Family f{name, "gauge", counter_help(def), ""};
+        for (auto& [d, labels] : disks)
+            for (auto& c : d->counters)
+                if (c.name == def.name)
+                    f.add(c.phy ? labels + ',' + label("phy", std::to_string(*c.phy)) : labels,
+                          percent ? number(static_cast<double>(c.value) / 100) : std::to_string(c.value));
+        f.write(out);
+    }
+
+    // The growth of each counter between a disk's two newest collections
+    // (none for two collections of the same time), per second as the naming
+    // guide asks: times 2592000 it is the growth per 30 days.
+    Family growth{"logdump_disk_growth_per_second", "gauge",
+                  "Growth of a health counter between the disk's two newest collections per second "
+                  "(times 2592000: per 30 days; below 0: the counter was reset)", ""};
+    for (auto& [d, labels] : disks)
+        for (auto& g : d->growth)
+            if (g.per_30_days)
+                growth.add(labels + ',' + label("counter", g.counter) + (g.phy ? ',' + label("phy", std::to_string(*g.phy)) : ""),
+                           number(*g.per_30_days / kSecondsIn30Days));
+    growth.write(out);
+
+    // Findings by severity: each disk's, and each host's own (about the
+    // collection as a whole), every severity written, zeros included.
+    Family findings{"logdump_findings", "gauge", "Findings of the report by severity, for each disk and for each host's collection", ""};
+    const auto count = [&](const std::string& labels, const Findings& fs) {
+        for (Severity s : {Severity::Info, Severity::Unknown, Severity::Warn, Severity::Fail}) {
+            size_t n = 0;
+            for (auto& f : fs) n += f.severity == s;
+            findings.add(labels + ',' + label("severity", severity_name(s)), std::to_string(n));
+        }
+    };
+    for (auto& c : r.collections) count(label("host", c.host), c.findings);
+    for (auto& [d, labels] : disks) count(labels, d->findings);
+    findings.write(out);
+    return out;
+}
+
+std::string write_atomically(const std::string& path, std::string_view text) {
+    const size_t slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    std::string tmp = dir + "/." + path.substr(slash == std::string::npos ? 0 : slash + 1) + ".XXXXXX";
+    const int fd = mkstemp(tmp.data());
+    if (fd < 0) return "cannot create a temporary file in " + dir + ": " + strerror(errno);
+    std::string error;
+    for (size_t done = 0; done < text.size() && error.empty();) {
+        const ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) error = std::string("cannot write ") + tmp + ": " + strerror(n < 0 ? errno : ENOSPC);
+        else done += static_cast<size_t>(n);
+    }
+    // mkstemp makes the file for its owner alone; the exporter runs as
+    // another user.
+    if (error.empty() && fchmod(fd, 0644) != 0) error = "cannot make " + tmp + " readable: " + strerror(errno);
+    if (error.empty() && fsync(fd) != 0) error = "cannot write " + tmp + ": " + strerror(errno);
+    if (close(fd) != 0 && error.empty()) error = "cannot write " + tmp + ": " + strerror(errno);
+    if (error.empty() && rename(tmp.c_str(), path.c_str()) != 0)
+        error = "cannot rename " + tmp + " to " + path + ": " + strerror(errno);
+    if (!error.empty()) unlink(tmp.c_str());
+    return error;
+}
+
+}  // namespace rpt

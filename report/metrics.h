@@ -1,0 +1,29 @@
+// The report as metrics for Prometheus (--metrics): the text exposition
+// format that node_exporter's textfile collector reads.
+#pragma once
+#include <string>
+#include <string_view>
+
+#include "model.h"
+
+namespace rpt {
+
+// Every family of the report, each with its HELP and TYPE lines: the
+// report's own success, the time of each host's newest collection and, for
+// each disk of it, the verdict, temperature, power-on time, health counters
+// and findings by severity. Samples carry no timestamp (the textfile
+// collector refuses them).
+std::string render_metrics(const Report& report);
+
+// A label value as the format writes it between double quotes: backslash,
+// double quote and line feed escaped, bytes that are not UTF-8 as U+FFFD
+// (the format is UTF-8, and one bad byte makes the whole file unreadable).
+std::string label_value(std::string_view s);
+
+// Writes `text` to `path` so that a reader sees the old file or the whole
+// new one, never a part: a temporary file in the same directory (its name
+// does not end in .prom), flushed to disk, readable by all, then renamed over
+// `path`. Returns "" or what failed.
+std::string write_atomically(const std::string& path, std::string_view text);
+
+}  // namespace rpt
