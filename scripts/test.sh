@@ -33,7 +33,7 @@ for b in build-release build-debflags; do
   tests/portable/check_portable.sh "$b/logdump64" "$b/logdump"
 done
 
-# logdump-report: its two libFuzzer targets, about 20 seconds each.
+# logdump-report: its libFuzzer targets, about 20 seconds each.
 report/fuzz/run.sh 20 build-fuzz-report
 
 # Fuzz targets of every reader of outside data, about a minute in all.
