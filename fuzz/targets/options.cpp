@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <getopt.h>
 #include <unistd.h>
+#include <string>
 #include <vector>
 
 #include "common.h"
@@ -69,7 +70,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     char c;
     FUZZ_CHECK(read(g_exec_pipe[0], &c, 1) != 1);  // no shell command was started
-    FUZZ_CHECK(iCommandFlg == (args.size() > 1 ? 1 : 0));
+    // Any argument makes a drive-log-only run, except -e (or -ee...) alone.
+    bool drive_only = false;
+    for (size_t i = 1; i < args.size(); ++i)
+        drive_only |= args[i].size() < 2 || args[i][0] != '-' || args[i].find_first_not_of('e', 1) != std::string::npos;
+    FUZZ_CHECK(iCommandFlg == (drive_only ? 1 : 0));
     FUZZ_CHECK(terminated(cLogFilePass) && terminated(cTmpFilePass));
     FUZZ_CHECK(terminated(cLibFileName) && terminated(cRaidCliName));
     FUZZ_CHECK(cLibFileName[0] != '\0' || args.size() > 1);
