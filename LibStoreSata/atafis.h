@@ -147,22 +147,18 @@ struct StpProtocol {
 };
 constexpr StpProtocol smart_protocol(U8 ucSubCmd) {
     switch (ucSubCmd) {
-        case SMART_READ_DATA:
-        case SMART_READ_THRESHOLDS:
-        case SMART_READ_LOG:
-            return {STP_DIR_IN, STP_PIO_IN};
-        case SMART_AUTOSAVE:
-        case SMART_SAVE_ATTRIBUTES:
-        case SMART_OFFLINE_IMMEDIATE:
-        case SMART_ENABLE_OPERATIONS:
-        case SMART_DISABLE_OPERATIONS:
-        case SMART_RETURN_STATUS:
-        case SMART_AUTO_OFFLINE:
-            return {STP_DIR_NONE, STP_NON_DATA};
-        case SMART_WRITE_LOG:
-            return {STP_DIR_OUT, STP_PIO_OUT};
-        default:
-            return {STP_DIR_UNKNOWN, STP_UNKNOWN};
+    case SMART_READ_DATA:
+    case SMART_READ_THRESHOLDS:
+    case SMART_READ_LOG: return {STP_DIR_IN, STP_PIO_IN};
+    case SMART_AUTOSAVE:
+    case SMART_SAVE_ATTRIBUTES:
+    case SMART_OFFLINE_IMMEDIATE:
+    case SMART_ENABLE_OPERATIONS:
+    case SMART_DISABLE_OPERATIONS:
+    case SMART_RETURN_STATUS:
+    case SMART_AUTO_OFFLINE: return {STP_DIR_NONE, STP_NON_DATA};
+    case SMART_WRITE_LOG: return {STP_DIR_OUT, STP_PIO_OUT};
+    default: return {STP_DIR_UNKNOWN, STP_UNKNOWN};
     }
 }
 

@@ -23,8 +23,8 @@ constexpr U8 ATA_STATUS_ERR = 0x01;
 
 }  // namespace
 
-int SendStorSTP(int iCtrl, int16_t sTgtId, const U16* pusComAta, int iLen, int iDirection, U16 usTimeOut,
-                U32 ulStpFlag, SL_STP_PASSTHRU_T* ptStorPassThrStp, ERRINFOSTP* ptErrInfo) {
+int SendStorSTP(int iCtrl, int16_t sTgtId, const U16* pusComAta, int iLen, int iDirection, U16 usTimeOut, U32 ulStpFlag,
+                SL_STP_PASSTHRU_T* ptStorPassThrStp, ERRINFOSTP* ptErrInfo) {
     // raidstor wants the size of header, response area and data together. The
     // caller keeps iLen within its buffer; unsigned so a wild value wraps
     // rather than being undefined.
@@ -82,7 +82,8 @@ int send_fis(int iCtrl, int16_t sTgtId, const AtaFis& fis, int iTransLen, int iD
 }  // namespace
 
 int StoreIdentify(int iCtrl, int16_t sTgtId, SL_STP_PASSTHRU_T* ptStorPassThrStp, ERRINFOSTP* ptErrInfo) {
-    return send_fis(iCtrl, sTgtId, IdentifyCom(), ATA_IDENTIFY_LEN, STP_DIR_IN, STP_PIO_IN, ptStorPassThrStp, ptErrInfo);
+    return send_fis(iCtrl, sTgtId, IdentifyCom(), ATA_IDENTIFY_LEN, STP_DIR_IN, STP_PIO_IN, ptStorPassThrStp,
+                    ptErrInfo);
 }
 
 int StoreRSector_Ext(int iCtrl, int16_t sTgtId, U64 qwStartLba, int16_t sBlockSize, int iAcsBlocks,
@@ -121,8 +122,8 @@ int StoreRVSector_Ext(int iCtrl, int16_t sTgtId, U64 qwStartLba, int16_t /*sBloc
 int StoreSmart(int iCtrl, int16_t sTgtId, U8 ucSubCmd, int iLen, SL_STP_PASSTHRU_T* ptStorPassThrStp,
                ERRINFOSTP* ptErrInfo) {
     const StpProtocol protocol = smart_protocol(ucSubCmd);
-    return send_fis(iCtrl, sTgtId, SmartCom(ucSubCmd), iLen, protocol.iDirection, protocol.ulStpFlag,
-                    ptStorPassThrStp, ptErrInfo);
+    return send_fis(iCtrl, sTgtId, SmartCom(ucSubCmd), iLen, protocol.iDirection, protocol.ulStpFlag, ptStorPassThrStp,
+                    ptErrInfo);
 }
 
 int StoreSmartReadLog(int iCtrl, int16_t sTgtId, U8 ucLogAddr, U8 ucCount, SL_STP_PASSTHRU_T* ptStorPassThrStp,
@@ -134,6 +135,6 @@ int StoreSmartReadLog(int iCtrl, int16_t sTgtId, U8 ucLogAddr, U8 ucCount, SL_ST
 
 int StoreReadLogExt(int iCtrl, int16_t sTgtId, U8 ucLogAddr, U16 usPage, U16 usCount,
                     SL_STP_PASSTHRU_T* ptStorPassThrStp, ERRINFOSTP* ptErrInfo) {
-    return send_fis(iCtrl, sTgtId, ReadLogExtCom(ucLogAddr, usPage, usCount), usCount * ATA_LOG_PAGE_SIZE,
-                    STP_DIR_IN, STP_PIO_IN, ptStorPassThrStp, ptErrInfo);
+    return send_fis(iCtrl, sTgtId, ReadLogExtCom(ucLogAddr, usPage, usCount), usCount * ATA_LOG_PAGE_SIZE, STP_DIR_IN,
+                    STP_PIO_IN, ptStorPassThrStp, ptErrInfo);
 }

@@ -62,8 +62,23 @@ std::vector<std::pair<uint8_t, Bytes>> pages(unsigned i, unsigned round) {
     std::vector<Param> tests;
     for (uint16_t c = 1; c <= 20; ++c) {
         Bytes v(16, 0);
-        if (c <= 3) v = {uint8_t(c == 1 ? 0x20 : 0x40), uint8_t(c), 0x32, 0x00, 0xff, 0xff, 0xff, 0xff,
-                         0xff, 0xff, 0xff, 0xff, 0, 0, 0, 0};
+        if (c <= 3)
+            v = {uint8_t(c == 1 ? 0x20 : 0x40),
+                 uint8_t(c),
+                 0x32,
+                 0x00,
+                 0xff,
+                 0xff,
+                 0xff,
+                 0xff,
+                 0xff,
+                 0xff,
+                 0xff,
+                 0xff,
+                 0,
+                 0,
+                 0,
+                 0};
         tests.push_back({c, 3, v});
     }
     Bytes port{6, 0, 0, 1, 0, 0, 0, 48, 0x10, 0x0b, 0x0e, 0};
@@ -74,8 +89,9 @@ std::vector<std::pair<uint8_t, Bytes>> pages(unsigned i, unsigned round) {
         {0x00, {0, 0, 0, 7, 0x03, 0x0d, 0x0e, 0x10, 0x15, 0x18, 0x2f}},
         {0x03, page(0x03, reads)},
         {0x0d, page(0x0d, {{0, 3, {0, temp}}, {1, 3, {0, 60}}})},
-        {0x0e, page(0x0e, {{1, 1, {'2', '0', '2', '4', '1', '8'}}, {3, 2, be_bytes(50000, 4)},
-                           {4, 2, be_bytes(200 + i, 4)}})},
+        {0x0e,
+         page(0x0e,
+              {{1, 1, {'2', '0', '2', '4', '1', '8'}}, {3, 2, be_bytes(50000, 4)}, {4, 2, be_bytes(200 + i, 4)}})},
         {0x10, page(0x10, tests)},
         {0x15, page(0x15, {{0, 3, be_bytes((10000 + i) * 60ull, 4) + Bytes{0, 0, 0, 40, 0, 0, 0, 40}}})},
         {0x18, page(0x18, {{1, 3, port}})},

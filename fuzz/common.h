@@ -18,10 +18,10 @@ inline FILE* input_stream(const uint8_t* data, size_t size, std::string& keep) {
     return fmemopen(keep.data(), keep.size(), "r");
 }
 
-#define FUZZ_CHECK(cond)                                                          \
-    do {                                                                          \
-        if (!(cond)) {                                                            \
+#define FUZZ_CHECK(cond)                                                             \
+    do {                                                                             \
+        if (!(cond)) {                                                               \
             fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-            abort();                                                              \
-        }                                                                         \
+            abort();                                                                 \
+        }                                                                            \
     } while (0)

@@ -16,18 +16,42 @@ struct AttributeName {
     const char* name;
 };
 constexpr AttributeName kAttributeNames[] = {
-    {1, "Raw_Read_Error_Rate"},      {2, "Throughput_Performance"},  {3, "Spin_Up_Time"},
-    {4, "Start_Stop_Count"},         {5, "Reallocated_Sector_Ct"},   {7, "Seek_Error_Rate"},
-    {8, "Seek_Time_Performance"},    {9, "Power_On_Hours"},          {10, "Spin_Retry_Count"},
-    {11, "Calibration_Retry_Count"}, {12, "Power_Cycle_Count"},      {13, "Read_Soft_Error_Rate"},
-    {183, "Runtime_Bad_Block"},      {184, "End-to-End_Error"},      {187, "Reported_Uncorrect"},
-    {188, "Command_Timeout"},        {189, "High_Fly_Writes"},       {190, "Airflow_Temperature_Cel"},
-    {191, "G-Sense_Error_Rate"},     {192, "Power-Off_Retract_Count"}, {193, "Load_Cycle_Count"},
-    {194, "Temperature_Celsius"},    {195, "Hardware_ECC_Recovered"}, {196, "Reallocated_Event_Count"},
-    {197, "Current_Pending_Sector"}, {198, "Offline_Uncorrectable"}, {199, "UDMA_CRC_Error_Count"},
-    {200, "Multi_Zone_Error_Rate"},  {220, "Disk_Shift"},            {222, "Loaded_Hours"},
-    {223, "Load_Retry_Count"},       {224, "Load_Friction"},         {226, "Load-in_Time"},
-    {240, "Head_Flying_Hours"},      {241, "Total_LBAs_Written"},    {242, "Total_LBAs_Read"},
+    {1, "Raw_Read_Error_Rate"},
+    {2, "Throughput_Performance"},
+    {3, "Spin_Up_Time"},
+    {4, "Start_Stop_Count"},
+    {5, "Reallocated_Sector_Ct"},
+    {7, "Seek_Error_Rate"},
+    {8, "Seek_Time_Performance"},
+    {9, "Power_On_Hours"},
+    {10, "Spin_Retry_Count"},
+    {11, "Calibration_Retry_Count"},
+    {12, "Power_Cycle_Count"},
+    {13, "Read_Soft_Error_Rate"},
+    {183, "Runtime_Bad_Block"},
+    {184, "End-to-End_Error"},
+    {187, "Reported_Uncorrect"},
+    {188, "Command_Timeout"},
+    {189, "High_Fly_Writes"},
+    {190, "Airflow_Temperature_Cel"},
+    {191, "G-Sense_Error_Rate"},
+    {192, "Power-Off_Retract_Count"},
+    {193, "Load_Cycle_Count"},
+    {194, "Temperature_Celsius"},
+    {195, "Hardware_ECC_Recovered"},
+    {196, "Reallocated_Event_Count"},
+    {197, "Current_Pending_Sector"},
+    {198, "Offline_Uncorrectable"},
+    {199, "UDMA_CRC_Error_Count"},
+    {200, "Multi_Zone_Error_Rate"},
+    {220, "Disk_Shift"},
+    {222, "Loaded_Hours"},
+    {223, "Load_Retry_Count"},
+    {224, "Load_Friction"},
+    {226, "Load-in_Time"},
+    {240, "Head_Flying_Hours"},
+    {241, "Total_LBAs_Written"},
+    {242, "Total_LBAs_Read"},
     {254, "Free_Fall_Sensor"},
 };
 
@@ -75,7 +99,8 @@ constexpr StatisticDef kStatistics[] = {
     {3, 0x08, "spindle_motor_power_on_hours", "Spindle motor power-on hours"},
     {3, 0x10, "head_flying_hours", "Head flying hours"},
     {3, 0x18, "head_load_events", "Head load events"},
-    {3, 0x20, "reallocated_logical_sectors", "Number of reallocated logical sectors", "ata_reallocated_logical_sectors"},
+    {3, 0x20, "reallocated_logical_sectors", "Number of reallocated logical sectors",
+     "ata_reallocated_logical_sectors"},
     {3, 0x28, "read_recovery_attempts", "Read recovery attempts"},
     {3, 0x30, "mechanical_start_failures", "Number of mechanical start failures", "ata_mechanical_start_failures"},
     {3, 0x38, "reallocation_candidates", "Number of reallocation candidate logical sectors",
@@ -141,7 +166,12 @@ constexpr const char* kSelfTestStatuses[] = {"completed without error",
                                              "failed in its servo or seek element",
                                              "failed in its read element",
                                              "failed: handling damage",
-                                             nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                             nullptr,
+                                             nullptr,
+                                             nullptr,
+                                             nullptr,
+                                             nullptr,
+                                             nullptr,
                                              "in progress"};
 
 std::string test_type(uint8_t t) {
@@ -149,10 +179,10 @@ std::string test_type(uint8_t t) {
         uint8_t code;
         const char* name;
     };
-    static constexpr Type kTypes[] = {{0x00, "off-line"},          {0x01, "short off-line"},
-                                      {0x02, "extended off-line"}, {0x03, "conveyance off-line"},
+    static constexpr Type kTypes[] = {{0x00, "off-line"},           {0x01, "short off-line"},
+                                      {0x02, "extended off-line"},  {0x03, "conveyance off-line"},
                                       {0x04, "selective off-line"}, {0x7f, "abort"},
-                                      {0x81, "short captive"},     {0x82, "extended captive"},
+                                      {0x81, "short captive"},      {0x82, "extended captive"},
                                       {0x83, "conveyance captive"}, {0x84, "selective captive"}};
     for (auto& k : kTypes)
         if (k.code == t) return k.name;
@@ -217,7 +247,8 @@ void identify(Disk& d, AtaInfo& a, const DriveLog& log) {
         a.sectors = le_value(&id[200], 8);
     else
         a.sectors = le_value(&id[120], 4);
-    if (valid(106) && (word_at(id, 106) & 0x1000)) a.logical_sector_size = static_cast<unsigned>(le_value(&id[234], 4)) * 2;
+    if (valid(106) && (word_at(id, 106) & 0x1000))
+        a.logical_sector_size = static_cast<unsigned>(le_value(&id[234], 4)) * 2;
     if (word_at(id, 217)) a.rotation_rate = word_at(id, 217);
     const uint16_t major = word_at(id, 80);
     if (major && major != 0xffff)
@@ -258,8 +289,10 @@ void attributes(Disk& d, AtaInfo& a, const DriveLog& log) {
             for (size_t k = 0; k < 30; ++k)
                 if (thr->bytes[2 + 12 * k] == at.id) at.threshold = thr->bytes[3 + 12 * k];
         if (at.threshold && *at.threshold) {
-            if (at.value <= *at.threshold) at.failing = "now";
-            else if (at.worst <= *at.threshold) at.failing = "past";
+            if (at.value <= *at.threshold)
+                at.failing = "now";
+            else if (at.worst <= *at.threshold)
+                at.failing = "past";
         }
         a.attributes.push_back(std::move(at));
     }
@@ -384,11 +417,13 @@ bool assess_ata(Disk& d, const DriveLog& log) {
     statistics(a, log);
     phy_events(d, a, log);
     if (const Block* s = log.find(BlockKind::AtaSmartStatus); s && !s->damaged && !s->text.empty()) {
-        if (s->text.starts_with("passed")) a.smart_passed = true;
-        else if (s->text.starts_with("threshold exceeded")) a.smart_passed = false;
+        if (s->text.starts_with("passed"))
+            a.smart_passed = true;
+        else if (s->text.starts_with("threshold exceeded"))
+            a.smart_passed = false;
         else
-            d.findings.push_back(collection(Severity::Warn, "ata-smart-status",
-                                            "SMART RETURN STATUS gave no known answer: " + s->text));
+            d.findings.push_back(
+                collection(Severity::Warn, "ata-smart-status", "SMART RETURN STATUS gave no known answer: " + s->text));
     }
     if (auto p = gpl_pages(log, 0x03); p.count(0)) {
         checksum(d, "extended comprehensive error log", p[0]);
@@ -410,13 +445,13 @@ bool assess_ata(Disk& d, const DriveLog& log) {
     for (auto& x : a.attributes) {
         if (x.failing.empty()) continue;
         const bool now = x.failing == "now";
-        Finding f = about(health(now && x.prefailure ? Severity::Fail : Severity::Warn,
-                                 now && x.prefailure ? "ata-prefail-threshold" : "ata-threshold",
-                                 std::string(x.prefailure ? "pre-failure" : "old-age") + " attribute " +
-                                     std::to_string(x.id) + " " + x.name + " " +
-                                     (now ? "is at " + std::to_string(x.value) : "was at " + std::to_string(x.worst)) +
-                                     ", at or below its threshold " + std::to_string(*x.threshold)),
-                          smart, x.id, now ? x.value : x.worst);
+        Finding f = about(
+            health(now && x.prefailure ? Severity::Fail : Severity::Warn,
+                   now && x.prefailure ? "ata-prefail-threshold" : "ata-threshold",
+                   std::string(x.prefailure ? "pre-failure" : "old-age") + " attribute " + std::to_string(x.id) + " " +
+                       x.name + " " + (now ? "is at " + std::to_string(x.value) : "was at " + std::to_string(x.worst)) +
+                       ", at or below its threshold " + std::to_string(*x.threshold)),
+            smart, x.id, now ? x.value : x.worst);
         f.threshold = *x.threshold;
         d.findings.push_back(std::move(f));
     }
@@ -426,10 +461,11 @@ bool assess_ata(Disk& d, const DriveLog& log) {
         uint64_t n = x->raw & 0xffffffff;
         if (x->raw >> 32) {
             n = x->raw & 0xffff;
-            d.findings.push_back(about(health(Severity::Info, "ata-raw-packed",
-                                              "attribute " + std::to_string(c.id) + " packs other data in its raw value 0x" +
-                                                  hex(x->raw, 12) + ": its low 16 bits count " + std::to_string(n)),
-                                       smart, c.id));
+            d.findings.push_back(
+                about(health(Severity::Info, "ata-raw-packed",
+                             "attribute " + std::to_string(c.id) + " packs other data in its raw value 0x" +
+                                 hex(x->raw, 12) + ": its low 16 bits count " + std::to_string(n)),
+                      smart, c.id));
         }
         set_counter(d, c.counter, n);
         judge(d.findings, c.code, static_cast<int64_t>(n), std::to_string(n) + " " + c.what, smart, c.id);
@@ -437,14 +473,19 @@ bool assess_ata(Disk& d, const DriveLog& log) {
 
     // Temperature and its limit from the device statistics, else from the
     // attributes (the low byte of the raw value).
-    if (auto* t = statistic(a, 5, 0x08)) d.temperature = static_cast<int64_t>(t->value);
-    else if (auto* x = attribute(a, 194)) d.temperature = static_cast<int64_t>(x->raw & 0xff);
-    else if (auto* y = attribute(a, 190)) d.temperature = static_cast<int64_t>(y->raw & 0xff);
+    if (auto* t = statistic(a, 5, 0x08))
+        d.temperature = static_cast<int64_t>(t->value);
+    else if (auto* x = attribute(a, 194))
+        d.temperature = static_cast<int64_t>(x->raw & 0xff);
+    else if (auto* y = attribute(a, 190))
+        d.temperature = static_cast<int64_t>(y->raw & 0xff);
     if (auto* m = statistic(a, 5, 0x58)) d.reference_temperature = static_cast<int64_t>(m->value);
     judge_temperature(d, statistic(a, 5, 0x08) ? "ATA statistics 05h" : smart);
 
-    if (auto* h = statistic(a, 1, 0x10)) d.power_on_hours = static_cast<int64_t>(h->value);
-    else if (auto* x = attribute(a, 9)) d.power_on_hours = static_cast<int64_t>(x->raw & 0xffffffff);
+    if (auto* h = statistic(a, 1, 0x10))
+        d.power_on_hours = static_cast<int64_t>(h->value);
+    else if (auto* x = attribute(a, 9))
+        d.power_on_hours = static_cast<int64_t>(x->raw & 0xffffffff);
     if (d.power_on_hours)
         judge(d.findings, "power-on-hours", *d.power_on_hours, std::to_string(*d.power_on_hours) + " hours powered on",
               smart);
@@ -456,9 +497,10 @@ bool assess_ata(Disk& d, const DriveLog& log) {
 
     judge_self_tests(d, "ATA self-test log");
     if (a.errors_logged && *a.errors_logged)
-        d.findings.push_back(about(health(Severity::Info, "ata-errors-logged",
-                                          "the drive's error log counts " + std::to_string(*a.errors_logged) + " error(s)"),
-                                   "ATA error log", {}, static_cast<int64_t>(*a.errors_logged)));
+        d.findings.push_back(
+            about(health(Severity::Info, "ata-errors-logged",
+                         "the drive's error log counts " + std::to_string(*a.errors_logged) + " error(s)"),
+                  "ATA error log", {}, static_cast<int64_t>(*a.errors_logged)));
     const bool judged = usable(log, BlockKind::AtaSmartData) || a.smart_passed.has_value();
     d.ata = std::move(a);
     return judged;

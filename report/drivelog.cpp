@@ -14,7 +14,7 @@ constexpr size_t kFullLine = 50;  // 16 × " xx" and CR LF
 struct Line {
     std::string_view text;  // without its line end
     size_t start = 0;
-    size_t next = 0;        // offset after the line end
+    size_t next = 0;  // offset after the line end
     bool crlf = false;
     bool terminated = false;
 };
@@ -46,10 +46,8 @@ struct SectionName {
     int type;
 };
 // The header lines of the internal-log sections, as the collector writes them.
-constexpr SectionName kSections[] = {{"Drive Status Log", 1},
-                                     {"Drive Interna Log", 2},
-                                     {"Command Log", 4},
-                                     {"Controller Internal Information", 8}};
+constexpr SectionName kSections[] = {
+    {"Drive Status Log", 1}, {"Drive Interna Log", 2}, {"Command Log", 4}, {"Controller Internal Information", 8}};
 
 // The block tags the collector writes, each field of hexadecimal digits
 // of the width given.
@@ -76,8 +74,9 @@ constexpr std::string_view kDefectsUnsupported = "Not supported (ILLEGAL REQUEST
 
 bool status_line(std::string_view t) {
     uint8_t b[2];
-    auto pair = [&](std::string_view p) { return p.size() == 7 && p[0] == '(' && p[6] == ')' &&
-                                                  parse_hex_line(" " + std::string(p.substr(1, 5)), b) == 2; };
+    auto pair = [&](std::string_view p) {
+        return p.size() == 7 && p[0] == '(' && p[6] == ')' && parse_hex_line(" " + std::string(p.substr(1, 5)), b) == 2;
+    };
     for (std::string_view word : {"passed ", "threshold exceeded ", "unknown "})
         if (t.starts_with(word)) return pair(t.substr(word.size()));
     return false;
@@ -127,8 +126,7 @@ public:
             }
         }
         if (lf_only_ > 0)
-            add(Severity::Warn, "line-ends",
-                std::to_string(lf_only_) + " line(s) end in LF alone instead of CR LF");
+            add(Severity::Warn, "line-ends", std::to_string(lf_only_) + " line(s) end in LF alone instead of CR LF");
         return std::move(log_);
     }
 
@@ -143,8 +141,8 @@ private:
         Line l = line_at(s_, pos_);
         pos_ = l.next;
         if (!l.terminated)
-            add(Severity::Warn, "torn-line", "the last line has no line end: the file was cut at byte " +
-                                                 std::to_string(s_.size()));
+            add(Severity::Warn, "torn-line",
+                "the last line has no line end: the file was cut at byte " + std::to_string(s_.size()));
         else if (!l.crlf)
             ++lf_only_;
         return l;
@@ -180,14 +178,13 @@ private:
             next();
             int n = parse_hex_line(l.text, buf);
             if (n < 0) {
-                add(Severity::Warn, "junk-line", what + ": line at byte " + std::to_string(l.start) +
-                                                     " is not a hex dump line");
+                add(Severity::Warn, "junk-line",
+                    what + ": line at byte " + std::to_string(l.start) + " is not a hex dump line");
                 ok = false;
                 continue;
             }
             if (short_seen) {
-                add(Severity::Warn, "junk-line", what + ": a short line stands before byte " +
-                                                     std::to_string(l.start));
+                add(Severity::Warn, "junk-line", what + ": a short line stands before byte " + std::to_string(l.start));
                 ok = false;
             }
             short_seen = n < 16;
@@ -208,9 +205,11 @@ private:
             l.text[0] != '<') {
             next();
             b.text = std::string(l.text);
-            const bool known = b.kind == BlockKind::AtaSmartStatus ? status_line(b.text) : b.text == kDefectsUnsupported;
+            const bool known =
+                b.kind == BlockKind::AtaSmartStatus ? status_line(b.text) : b.text == kDefectsUnsupported;
             if (!known) {
-                add(Severity::Warn, "block-text", what + ": its line \"" + b.text + "\" is not one the collector writes");
+                add(Severity::Warn, "block-text",
+                    what + ": its line \"" + b.text + "\" is not one the collector writes");
                 b.damaged = true;
             }
             b.damaged |= !hex_block(nullptr, count, what);
@@ -225,7 +224,8 @@ private:
                 add(Severity::Warn, page ? "page-unread" : "block-unread",
                     what + " has no bytes: the drive did not answer it");
                 if (page) log_.findings.back().page = page_ref(b.page & 0x3f, b.subpage);
-                if (b.kind == BlockKind::AtaSmartLog || b.kind == BlockKind::AtaGplLog) log_.findings.back().page = kAtaLog;
+                if (b.kind == BlockKind::AtaSmartLog || b.kind == BlockKind::AtaGplLog)
+                    log_.findings.back().page = kAtaLog;
             }
         } else if (page) {
             check_page(b, what);
@@ -238,8 +238,9 @@ private:
             }
             const bool logs = b.kind == BlockKind::AtaSmartLog || b.kind == BlockKind::AtaGplLog;
             if (logs ? n % 512 != 0 : n != want) {
-                add(Severity::Warn, "block-length", what + " holds " + std::to_string(n) + " bytes, not " +
-                                                        (logs ? "whole 512-byte sectors" : std::to_string(want)));
+                add(Severity::Warn, "block-length",
+                    what + " holds " + std::to_string(n) + " bytes, not " +
+                        (logs ? "whole 512-byte sectors" : std::to_string(want)));
                 b.damaged = true;
             }
         }
@@ -263,8 +264,9 @@ private:
             b.damaged = true;
         }
         if (claimed != n) {
-            add(Severity::Warn, "page-length", what + ": its length field gives " + std::to_string(claimed) +
-                                                   " bytes, " + std::to_string(n) + " are present");
+            add(Severity::Warn, "page-length",
+                what + ": its length field gives " + std::to_string(claimed) + " bytes, " + std::to_string(n) +
+                    " are present");
             b.damaged = true;
         }
     }
@@ -305,11 +307,12 @@ private:
         if (n < 3) {
             add(Severity::Warn, "section-length", what + " has no length field");
         } else if (count < sec.length) {
-            add(Severity::Warn, "section-cut", what + " is cut: " + std::to_string(count) + " of " +
-                                                   std::to_string(sec.length) + " bytes present");
+            add(Severity::Warn, "section-cut",
+                what + " is cut: " + std::to_string(count) + " of " + std::to_string(sec.length) + " bytes present");
         } else if (count > sec.length) {
-            add(Severity::Warn, "section-length", what + " holds " + std::to_string(count) +
-                                                      " bytes, its length field gives " + std::to_string(sec.length));
+            add(Severity::Warn, "section-length",
+                what + " holds " + std::to_string(count) + " bytes, its length field gives " +
+                    std::to_string(sec.length));
         }
         log_.sections.push_back(std::move(sec));
     }

@@ -38,21 +38,21 @@ struct Block {
 };
 
 struct SectionBlock {
-    std::string name;             // header line without the angle brackets
-    int type = 0;                 // section type code (1, 2, 4, 8)
-    uint64_t length = 0;          // from the section's own length field
-    uint64_t present = 0;         // bytes found in the file
+    std::string name;      // header line without the angle brackets
+    int type = 0;          // section type code (1, 2, 4, 8)
+    uint64_t length = 0;   // from the section's own length field
+    uint64_t present = 0;  // bytes found in the file
 };
 
 struct DriveLog {
     bool identity = false;
-    std::string device_code;      // SAS: vendor (8), product (16), revision (4); SATA: model (40), firmware (8)
+    std::string device_code;  // SAS: vendor (8), product (16), revision (4); SATA: model (40), firmware (8)
     std::string serial;
     std::vector<Block> blocks;
     std::vector<SectionBlock> sections;
     Findings findings;
 
-    bool ata() const;             // a SATA drive: it has ATA blocks
+    bool ata() const;  // a SATA drive: it has ATA blocks
     const Block* find(BlockKind kind, uint8_t page = 0, uint16_t log_page = 0) const;
 };
 

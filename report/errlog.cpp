@@ -27,7 +27,7 @@ std::string basename_of(std::string_view path) {
 struct Pattern {
     const char* kind;
     const char* pattern;
-    const char* keys;  // names of the captured fields, blank separated
+    const char* keys;                         // names of the captured fields, blank separated
     Severity disk_severity = Severity::Info;  // for records that name a drive log
     const char* disk_text = nullptr;
 };
@@ -57,8 +57,8 @@ constexpr Pattern kPatterns[] = {
     {"empty_log", " Empty Log(%s)", "path"},
     {"space_reserve_skipped", " Space Reserve(%s: skipped)", "path", Severity::Warn,
      "the drive log was not written, to keep the disk's space reserve free"},
-    {"space_reserve", " Space Reserve(%s: %u bytes needed, %u free, %u kept)", "path needed free kept",
-     Severity::Warn, "the drive log is short: a part was not written to keep the disk's space reserve free"},
+    {"space_reserve", " Space Reserve(%s: %u bytes needed, %u free, %u kept)", "path needed free kept", Severity::Warn,
+     "the drive log is short: a part was not written to keep the disk's space reserve free"},
     {"controller_count_too_large", " Controller Count Too Large(%d)", "count"},
     {"file_interrupted", " File Interrupted(%s)", "path", Severity::Warn,
      "the run was interrupted while this drive log was written; it is cut"},
@@ -100,7 +100,8 @@ json decode_sense(const std::vector<uint8_t>& sense) {
     std::string name = a;
     constexpr std::string_view kPrefix = "Additional sense: ";
     if (name.starts_with(kPrefix)) name.erase(0, kPrefix.size());
-    return {{"sense_key", h.sense_key}, {"sense_key_name", k}, {"asc", h.asc}, {"ascq", h.ascq}, {"asc_ascq_name", name}};
+    return {
+        {"sense_key", h.sense_key}, {"sense_key_name", k}, {"asc", h.asc}, {"ascq", h.ascq}, {"asc_ascq_name", name}};
 }
 
 // "HhhTtt Command error , " followed by the SCSI part (10 CDB bytes, the
@@ -116,7 +117,8 @@ bool command_error(std::string_view line, ErrRecord& r) {
     const unsigned ctrl = static_cast<unsigned>(num(caps[0], 16)), tgt = static_cast<unsigned>(num(caps[1], 16));
     // n bytes of two hex digits, each followed (or, for SATA, preceded) by
     // a blank; what is left of the line, or nothing when they do not fit.
-    auto bytes = [](std::string_view s, size_t n, bool lead, std::vector<uint8_t>& out) -> std::optional<std::string_view> {
+    auto bytes = [](std::string_view s, size_t n, bool lead,
+                    std::vector<uint8_t>& out) -> std::optional<std::string_view> {
         for (size_t i = 0; i < n; ++i) {
             const size_t d = lead ? 1 : 0;
             if (s.size() < 3 || s[lead ? 0 : 2] != ' ' || !is_hex(s[d]) || !is_hex(s[d + 1])) return std::nullopt;
@@ -133,8 +135,12 @@ bool command_error(std::string_view line, ErrRecord& r) {
         tail = bytes(s->substr(12), 20, false, sense);
     if (tail && tail->empty()) {
         const uint8_t op = cdb[0];
-        json d = {{"controller", ctrl}, {"target", tgt}, {"cdb", hex_bytes(cdb.data(), cdb.size())},
-                  {"opcode", op}, {"opcode_name", opcode_name(op)}, {"result", num(rc[0], 16)},
+        json d = {{"controller", ctrl},
+                  {"target", tgt},
+                  {"cdb", hex_bytes(cdb.data(), cdb.size())},
+                  {"opcode", op},
+                  {"opcode_name", opcode_name(op)},
+                  {"result", num(rc[0], 16)},
                   {"sense", hex_bytes(sense.data(), sense.size())}};
         if (op == 0x4d) {
             d["page"] = cdb[2] & 0x3f;
@@ -150,7 +156,8 @@ bool command_error(std::string_view line, ErrRecord& r) {
         if (sd.is_object()) {
             char codes[16];
             snprintf(codes, sizeof codes, " (%02x/%02x)", sd["asc"].get<unsigned>(), sd["ascq"].get<unsigned>());
-            what += ": " + sd["sense_key_name"].get<std::string>() + ", " + sd["asc_ascq_name"].get<std::string>() + codes;
+            what +=
+                ": " + sd["sense_key_name"].get<std::string>() + ", " + sd["asc_ascq_name"].get<std::string>() + codes;
         }
         d["summary"] = "target " + std::to_string(tgt) + " of controller " + std::to_string(ctrl) + ", " + what +
                        ", result " + std::string(rc[0]);
@@ -166,7 +173,8 @@ bool command_error(std::string_view line, ErrRecord& r) {
         else if (key == 5)
             r.disk_finding = collection(Severity::Info, "command-rejected", "the drive does not support " + what);
         else
-            r.disk_finding = collection(Severity::Warn, "command-error", "a command failed, the log is incomplete: " + what);
+            r.disk_finding =
+                collection(Severity::Warn, "command-error", "a command failed, the log is incomplete: " + what);
     } else if (auto t = bytes(rest, 20, true, fis); t && t->empty()) {
         json d = {{"controller", ctrl}, {"target", tgt}, {"fis", hex_bytes(fis.data(), fis.size())}};
         if (fis[0] == 0x34) {
@@ -182,14 +190,18 @@ bool command_error(std::string_view line, ErrRecord& r) {
         const uint8_t err = fis[0] == 0x34 ? fis[3] : 0;
         const std::string regs = "status " + hex(fis[2]) + ", error " + hex(err);
         if (err & 0x50)
-            r.disk_finding = health(Severity::Warn, "command-medium-error", "a SATA command failed on the medium (" + regs + ")");
+            r.disk_finding =
+                health(Severity::Warn, "command-medium-error", "a SATA command failed on the medium (" + regs + ")");
         else if (err & 0x80)
-            r.disk_finding = health(Severity::Warn, "command-link-error", "a SATA command failed with an interface CRC error (" + regs + ")");
+            r.disk_finding = health(Severity::Warn, "command-link-error",
+                                    "a SATA command failed with an interface CRC error (" + regs + ")");
         else if (err == 0x04)
-            r.disk_finding = collection(Severity::Info, "command-rejected", "the drive does not support a SATA command (" + regs + ")");
+            r.disk_finding = collection(Severity::Info, "command-rejected",
+                                        "the drive does not support a SATA command (" + regs + ")");
         else
-            r.disk_finding = collection(Severity::Warn, "command-error", "a SATA command failed, the log is incomplete" +
-                                                                            (fis[0] == 0x34 ? " (" + regs + ")" : std::string()));
+            r.disk_finding = collection(
+                Severity::Warn, "command-error",
+                "a SATA command failed, the log is incomplete" + (fis[0] == 0x34 ? " (" + regs + ")" : std::string()));
     } else {
         return false;
     }

@@ -14,10 +14,10 @@
 namespace rpt {
 
 struct ErrRecord {
-    std::string kind;          // "unrecognised" when no pattern fits
-    std::string text;          // the record as it stands, line ends removed
-    nlohmann::json decoded;    // null when there is nothing to decode
-    std::string disk;          // the drive log file the record names, if any
+    std::string kind;                     // "unrecognised" when no pattern fits
+    std::string text;                     // the record as it stands, line ends removed
+    nlohmann::json decoded;               // null when there is nothing to decode
+    std::string disk;                     // the drive log file the record names, if any
     std::optional<Finding> disk_finding;  // what the record means for that disk
 };
 

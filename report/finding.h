@@ -34,9 +34,9 @@ inline const char* verdict_name(Severity s) { return s == Severity::Info ? "OK" 
 struct Finding {
     Severity severity = Severity::Info;
     Kind kind = Kind::Collection;
-    std::string code;  // stable identifier, e.g. "page-length"
-    std::string text;  // one sentence for people
-    std::string page;  // where the value comes from ("15h", "0dh/01h", "ATA SMART"), "" for none
+    std::string code;                         // stable identifier, e.g. "page-length"
+    std::string text;                         // one sentence for people
+    std::string page;                         // where the value comes from ("15h", "0dh/01h", "ATA SMART"), "" for none
     std::optional<uint64_t> parameter;        // parameter code, attribute id, phy, ...
     std::optional<int64_t> value, threshold;  // the value judged and the limit it reached
 };

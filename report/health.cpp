@@ -37,8 +37,8 @@ constexpr Threshold kThresholds[] = {
     {"ata-pending", "sectors pending reallocation (ATA attribute 197)", kNever, 1, kNever},
     {"ata-offline-uncorrectable", "sectors found uncorrectable off-line (ATA attribute 198)", kNever, 1, kNever},
     {"ata-crc", "interface CRC errors: cable or backplane (ATA attribute 199)", kNever, 1, kNever},
-    {"counter-growth", "growth of a count of defects or uncorrected errors between the two newest collections",
-     kNever, 1, 10},
+    {"counter-growth", "growth of a count of defects or uncorrected errors between the two newest collections", kNever,
+     1, 10},
 };
 
 const Threshold& threshold(std::string_view code) {
@@ -101,19 +101,21 @@ void informational_exception(Disk& d, const PageRecord* p2f) {
     // 5D/FF is the drive's test trigger (set on request, nothing predicted);
     // any other 5D is a failure prediction.
     if (*asc == 0x5d && *ascq == 0xff)
-        d.findings.push_back(at(health(Severity::Info, "exception-test", std::string(b) + " (a test)"), page_ref(0x2f), 0));
+        d.findings.push_back(
+            at(health(Severity::Info, "exception-test", std::string(b) + " (a test)"), page_ref(0x2f), 0));
     else
-        d.findings.push_back(at(health(*asc == 0x5d ? Severity::Fail : Severity::Warn, "exception", b), page_ref(0x2f), 0));
+        d.findings.push_back(
+            at(health(*asc == 0x5d ? Severity::Fail : Severity::Warn, "exception", b), page_ref(0x2f), 0));
 }
 
 void background_scan(Disk& d, const PageRecord* p15) {
     if (!p15) return;
     const std::string where = page_ref(0x15);
     if (auto st = field_of(param(p15, 0), "status"); st && (*st == 3 || *st == 4 || *st == 7)) {
-        Finding f = at(health(Severity::Warn, "bms-status", "the background scan " +
-                                                                std::string(*st == 3   ? "halted on a fatal error"
-                                                                            : *st == 4 ? "halted on a vendor pattern of errors"
-                                                                                       : "halted on temperature")),
+        Finding f = at(health(Severity::Warn, "bms-status",
+                              "the background scan " + std::string(*st == 3   ? "halted on a fatal error"
+                                                                   : *st == 4 ? "halted on a vendor pattern of errors"
+                                                                              : "halted on temperature")),
                        where, 0);
         f.value = static_cast<int64_t>(*st);
         d.findings.push_back(std::move(f));
@@ -137,10 +139,11 @@ void background_scan(Disk& d, const PageRecord* p15) {
     judge(d.findings, "bms-reassign", static_cast<int64_t>(reassigned),
           str(reassigned) + " blocks reassigned after the background scan", where);
     if (!recovered.empty())
-        d.findings.push_back(at(health(Severity::Info, "bms-recovered",
-                                       str(recovered.size()) + " recovered error(s) found by the background scan at LBA " +
-                                           lba_list(recovered)),
-                                where));
+        d.findings.push_back(
+            at(health(Severity::Info, "bms-recovered",
+                      str(recovered.size()) + " recovered error(s) found by the background scan at LBA " +
+                          lba_list(recovered)),
+               where));
     struct Rule {
         unsigned status;
         Severity severity;
@@ -156,9 +159,10 @@ void background_scan(Disk& d, const PageRecord* p15) {
     };
     for (auto& r : kRules)
         if (!by_status[r.status].empty()) {
-            Finding f = at(health(r.severity, r.code,
-                                  str(by_status[r.status].size()) + " " + r.what + ": LBA " + lba_list(by_status[r.status])),
-                           where);
+            Finding f =
+                at(health(r.severity, r.code,
+                          str(by_status[r.status].size()) + " " + r.what + ": LBA " + lba_list(by_status[r.status])),
+                   where);
             f.value = static_cast<int64_t>(by_status[r.status].size());
             d.findings.push_back(std::move(f));
         }
@@ -203,8 +207,8 @@ void phys(Disk& d, const PageRecord* p18) {
         if (ph.link_rate >= 8) fastest = std::max(fastest, ph.link_rate);
     const std::string where = page_ref(0x18);
     for (auto& ph : d.phys) {
-        const std::string name = "phy " + str(ph.id) + " (port " + str(ph.port) + ", attached to " +
-                                 hex(ph.attached_sas_address, 16) + ")";
+        const std::string name =
+            "phy " + str(ph.id) + " (port " + str(ph.port) + ", attached to " + hex(ph.attached_sas_address, 16) + ")";
         auto flag = [&](const char* code, const std::string& what) {
             Finding f = at(health(Severity::Warn, code, name + ": " + what), where, ph.id);
             f.value = ph.link_rate;
@@ -236,9 +240,9 @@ void grown_defects(Disk& d, const DriveLog& log) {
     const uint8_t format = b->bytes[1] & 7;
     const uint64_t length = be_value(&b->bytes[2], 2);
     if (format >= 6) {
-        d.findings.push_back(at(collection(Severity::Info, "grown-defects-format",
-                                           "the grown defect list is in a vendor format: no count"),
-                                "grown defects"));
+        d.findings.push_back(at(
+            collection(Severity::Info, "grown-defects-format", "the grown defect list is in a vendor format: no count"),
+            "grown defects"));
         return;
     }
     const uint64_t n = length / (format == 0 ? 4 : 8);
@@ -272,12 +276,12 @@ void set_counter(Disk& d, const char* name, uint64_t value, std::optional<unsign
 
 SelfTest::Outcome self_test_outcome(unsigned code, unsigned last_failure) {
     using O = SelfTest::Outcome;
-    return code == 0 ? O::Passed
-           : code <= 2 ? O::Aborted
-           : code == 3 ? O::Incomplete
+    return code == 0              ? O::Passed
+           : code <= 2            ? O::Aborted
+           : code == 3            ? O::Incomplete
            : code <= last_failure ? O::Failed
-           : code == 15 ? O::Running
-                        : O::Other;
+           : code == 15           ? O::Running
+                                  : O::Other;
 }
 
 void judge_temperature(Disk& d, const std::string& page) {
@@ -328,15 +332,15 @@ void judge_self_tests(Disk& d, const std::string& page) {
         d.findings.push_back(at(health(Severity::Fail, "selftest", "the newest self-test failed: " + describe(*newest)),
                                 page, newest->slot));
     if (older)
-        d.findings.push_back(at(health(Severity::Warn, "selftest-older",
-                                       str(older_count) + " older self-test(s) failed, the newest of them: " +
-                                           describe(*older)),
-                                page, older->slot));
+        d.findings.push_back(
+            at(health(Severity::Warn, "selftest-older",
+                      str(older_count) + " older self-test(s) failed, the newest of them: " + describe(*older)),
+               page, older->slot));
     if (incomplete)
-        d.findings.push_back(at(health(Severity::Warn, "selftest-incomplete",
-                                       str(incomplete_count) + " self-test(s) could not complete, the newest: " +
-                                           describe(*incomplete)),
-                                page, incomplete->slot));
+        d.findings.push_back(
+            at(health(Severity::Warn, "selftest-incomplete",
+                      str(incomplete_count) + " self-test(s) could not complete, the newest: " + describe(*incomplete)),
+               page, incomplete->slot));
 }
 
 bool assess_scsi(Disk& d, const DriveLog& log) {
@@ -390,8 +394,8 @@ bool assess_scsi(Disk& d, const DriveLog& log) {
             const uint64_t hours = std::max<uint64_t>(static_cast<uint64_t>(*d.power_on_hours), 1000);
             const uint64_t rate = *v > (uint64_t{1} << 40) ? *v : *v * 1000 / hours;
             judge(d.findings, "non-medium", clamp64(rate),
-                  str(*v) + " non-medium errors in " + str(static_cast<uint64_t>(*d.power_on_hours)) + " hours: " +
-                      str(rate) + " per 1000 hours",
+                  str(*v) + " non-medium errors in " + str(static_cast<uint64_t>(*d.power_on_hours)) +
+                      " hours: " + str(rate) + " per 1000 hours",
                   page_ref(0x06), 0);
         } else if (*v > 0) {
             d.findings.push_back(at(health(Severity::Info, "non-medium",

@@ -96,9 +96,10 @@ void judge_growth(Disk& d) {
             if (g.per_30_days) text += " (" + short_number(*g.per_30_days) + " per 30 days)";
             judge(d.findings, "counter-growth", g.change(), text, "", g.phy);
         } else if (g.to < g.from) {
-            Finding f = health(Severity::Info, "counter-went-down",
-                               what(d, g) + " went down from " + std::to_string(g.from) + " to " +
-                                   std::to_string(g.to) + " in " + short_number(g.days) + " days: the counter was reset");
+            Finding f =
+                health(Severity::Info, "counter-went-down",
+                       what(d, g) + " went down from " + std::to_string(g.from) + " to " + std::to_string(g.to) +
+                           " in " + short_number(g.days) + " days: the counter was reset");
             f.parameter = g.phy;
             f.value = g.change();
             d.findings.push_back(std::move(f));
@@ -129,7 +130,8 @@ void apply_history(std::vector<Collection>& all) {
     std::vector<std::string> hosts;
     std::vector<size_t> unreadable;  // kept as they are, so that the report says so
     for (size_t i = 0; i < all.size(); ++i) {
-        if (std::any_of(all[i].findings.begin(), all[i].findings.end(), [](auto& f) { return f.code == "unreadable"; })) {
+        if (std::any_of(all[i].findings.begin(), all[i].findings.end(),
+                        [](auto& f) { return f.code == "unreadable"; })) {
             unreadable.push_back(i);
             continue;
         }
@@ -181,19 +183,18 @@ void apply_history(std::vector<Collection>& all) {
             bool still = false;
             for (auto& x : seen[{old.protocol, old.serial}]) still |= by_host[x.c->host][0] == size_t(x.c - all.data());
             if (still) continue;
-            auto in_slot = std::find_if(now.disks.begin(), now.disks.end(), [&](const Disk& n) {
-                return same_slot(n, old) && n.serial != old.serial;
-            });
+            auto in_slot = std::find_if(now.disks.begin(), now.disks.end(),
+                                        [&](const Disk& n) { return same_slot(n, old) && n.serial != old.serial; });
             if (in_slot != now.disks.end()) {
-                results[&*in_slot].findings.push_back(health(
-                    Severity::Info, "disk-replaced",
-                    "replaces serial " + old.serial + " (" + old.vendor + " " + old.product + "), in this slot on " +
-                        utc(before.newest, "%Y-%m-%d")));
+                results[&*in_slot].findings.push_back(health(Severity::Info, "disk-replaced",
+                                                             "replaces serial " + old.serial + " (" + old.vendor + " " +
+                                                                 old.product + "), in this slot on " +
+                                                                 utc(before.newest, "%Y-%m-%d")));
             } else {
-                host_findings[&now].push_back(health(
-                    Severity::Warn, "disk-gone",
-                    slot(old) + " serial " + old.serial + " (" + old.vendor + " " + old.product + "), present on " +
-                        utc(before.newest, "%Y-%m-%d") + ", is missing"));
+                host_findings[&now].push_back(health(Severity::Warn, "disk-gone",
+                                                     slot(old) + " serial " + old.serial + " (" + old.vendor + " " +
+                                                         old.product + "), present on " +
+                                                         utc(before.newest, "%Y-%m-%d") + ", is missing"));
             }
         }
     }

@@ -28,10 +28,14 @@ std::string esc(std::string_view s) {
         case '>': out += "&gt;"; break;
         case '"': out += "&quot;"; break;
         case '\'': out += "&#39;"; break;
-        case '\t': case '\n': case '\r': out += c; break;
+        case '\t':
+        case '\n':
+        case '\r': out += c; break;
         default:
-            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) out += "&#xFFFD;";
-            else out += c;
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+                out += "&#xFFFD;";
+            else
+                out += c;
         }
     }
     return out;
@@ -126,16 +130,16 @@ struct DiskRef {
 
 std::string summary(const Report& r, bool fleet) {
     std::string out = "<p class=\"summary\">" + std::to_string(r.disks) + " disk(s): ";
-    const std::pair<size_t, const char*> counts[] = {{r.ok, "OK"}, {r.warn, "WARN"}, {r.fail, "FAIL"},
-                                                     {r.unknown, "UNKNOWN"}};
+    const std::pair<size_t, const char*> counts[] = {
+        {r.ok, "OK"}, {r.warn, "WARN"}, {r.fail, "FAIL"}, {r.unknown, "UNKNOWN"}};
     for (auto& [n, name] : counts)
         out += "<span class=\"badge b-" + level(name) + "\">" + std::to_string(n) + " " + name + "</span> ";
     out += "</p>\n";
     // Where each host's logs came from, and what was found about the
     // directory as a whole (no error log, files left from an earlier run).
     for (const Collection& c : r.collections) {
-        out += "<p class=\"muted\">" + (fleet ? "<b>" + esc(c.host) + "</b>: " : std::string()) + esc(c.source) +
-               "</p>\n";
+        out +=
+            "<p class=\"muted\">" + (fleet ? "<b>" + esc(c.host) + "</b>: " : std::string()) + esc(c.source) + "</p>\n";
         if (!c.findings.empty()) out += finding_list(c.findings);
     }
     return out;
@@ -144,9 +148,10 @@ std::string summary(const Report& r, bool fleet) {
 std::string disk_table(const std::vector<DiskRef>& disks, bool fleet) {
     std::string out = "<table class=\"disks\">\n<thead><tr>";
     if (fleet) out += "<th>Host</th>";
-    out += "<th>Controller</th><th>Device</th><th>Protocol</th><th>Vendor</th><th>Product</th><th>Revision</th>"
-           "<th>Serial</th><th>Temp. &deg;C</th><th>Ref. &deg;C</th><th>Power-on h</th><th>Findings</th>"
-           "<th>Verdict</th></tr></thead>\n<tbody>\n";
+    out +=
+        "<th>Controller</th><th>Device</th><th>Protocol</th><th>Vendor</th><th>Product</th><th>Revision</th>"
+        "<th>Serial</th><th>Temp. &deg;C</th><th>Ref. &deg;C</th><th>Power-on h</th><th>Findings</th>"
+        "<th>Verdict</th></tr></thead>\n<tbody>\n";
     for (const DiskRef& ref : disks) {
         const Disk& d = *ref.d;
         const std::string v = verdict_name(d.verdict);
@@ -164,11 +169,11 @@ std::string disk_table(const std::vector<DiskRef>& disks, bool fleet) {
 // browser scales to the column width.
 struct Bar {
     std::string label;
-    double value = 0;           // bar length in chart units (0..1)
-    std::string caption;        // text after the bar
-    std::string cls;            // fill colour class
-    std::optional<double> mark; // a tick (0..1), e.g. the reference temperature
-    std::string tip;            // tooltip
+    double value = 0;            // bar length in chart units (0..1)
+    std::string caption;         // text after the bar
+    std::string cls;             // fill colour class
+    std::optional<double> mark;  // a tick (0..1), e.g. the reference temperature
+    std::string tip;             // tooltip
 };
 
 std::string svg_bars(const std::string& title, const std::vector<Bar>& bars) {
@@ -176,7 +181,8 @@ std::string svg_bars(const std::string& title, const std::vector<Bar>& bars) {
     int height = top * 2 + row * static_cast<int>(std::max<size_t>(bars.size(), 1));
     std::string out = "<figure class=\"chart\"><figcaption><b>" + esc(title) + "</b></figcaption>\n";
     out += "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " + std::to_string(width) + " " +
-           std::to_string(height) + "\" role=\"img\" aria-label=\"" + esc(title) + "\" font-size=\"12\" "
+           std::to_string(height) + "\" role=\"img\" aria-label=\"" + esc(title) +
+           "\" font-size=\"12\" "
            "font-family=\"DejaVu Sans, sans-serif\">\n";
     out += "<style>.f-ok{fill:#1e7d32}.f-warn{fill:#b26a00}.f-fail{fill:#c62828}.f-none{fill:#9e9e9e}</style>\n";
     int y = top;
@@ -241,9 +247,10 @@ struct Group {
     std::vector<const char*> keys;
 };
 const Group kGroups[] = {
-    {"medium", {"read_uncorrected", "write_uncorrected", "verify_uncorrected", "bms_medium_errors", "pending_defects",
-                "grown_defects", "ata_reallocated_sectors", "ata_pending_sectors", "ata_offline_uncorrectable",
-                "ata_reported_uncorrect"}},
+    {"medium",
+     {"read_uncorrected", "write_uncorrected", "verify_uncorrected", "bms_medium_errors", "pending_defects",
+      "grown_defects", "ata_reallocated_sectors", "ata_pending_sectors", "ata_offline_uncorrectable",
+      "ata_reported_uncorrect"}},
     {"other", {"non_medium", "bms_reassigns"}},
     {"self-test", {"selftest_failures"}},
     {"link", {"phy_invalid_dword", "phy_disparity", "phy_loss_of_sync", "phy_reset_problem", "ata_udma_crc_errors"}},
@@ -293,7 +300,8 @@ std::string growth_lines(const Disk& d) {
     std::string out;
     for (const Growth& g : d.growth_all) {
         if (g.to <= g.from || d.history.size() < 2) continue;
-        const double t0 = double(d.history.back().collected), span = std::max(1.0, double(d.history.front().collected) - t0);
+        const double t0 = double(d.history.back().collected),
+                     span = std::max(1.0, double(d.history.front().collected) - t0);
         const double lo = double(g.from < g.to ? g.from : g.to), range = std::max(1.0, double(g.to) - lo);
         std::string points;
         for (auto h = d.history.rbegin(); h != d.history.rend(); ++h)
@@ -301,10 +309,12 @@ std::string growth_lines(const Disk& d) {
                 if (c.name == g.counter && c.phy == g.phy)
                     points += fmt(4 + 152 * (double(h->collected) - t0) / span) + "," +
                               fmt(36 - 32 * std::clamp((double(c.value) - lo) / range, 0.0, 1.0)) + " ";
-        out += "<figure><svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 160 40\" role=\"img\"><polyline points=\"" +
-               points + "\" fill=\"none\" stroke=\"#c62828\" stroke-width=\"2\"/></svg><figcaption>" + esc(g.key()) +
-               ": " + std::to_string(g.from) + " &rarr; " + std::to_string(g.to) + " in " + esc(short_number(g.days)) +
-               " days</figcaption></figure>\n";
+        out +=
+            "<figure><svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 160 40\" role=\"img\"><polyline "
+            "points=\"" +
+            points + "\" fill=\"none\" stroke=\"#c62828\" stroke-width=\"2\"/></svg><figcaption>" + esc(g.key()) +
+            ": " + std::to_string(g.from) + " &rarr; " + std::to_string(g.to) + " in " + esc(short_number(g.days)) +
+            " days</figcaption></figure>\n";
     }
     return out.empty() ? out : "<div class=\"growth\">\n" + out + "</div>\n";
 }
@@ -334,9 +344,11 @@ std::string error_log(const Report& r, bool fleet) {
         for (const ErrRecord& e : c.errors) {
             rows += "<tr class=\"error\">";
             if (fleet) rows += "<td>" + esc(c.host) + "</td>";
-            rows += "<td>" + esc(e.kind) + "</td><td class=\"record\">" + esc(e.text) + "</td><td>" +
-                    esc(e.decoded.is_null() ? "" : e.decoded.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)) +
-                    "</td></tr>\n";
+            rows +=
+                "<td>" + esc(e.kind) + "</td><td class=\"record\">" + esc(e.text) + "</td><td>" +
+                esc(e.decoded.is_null() ? ""
+                                        : e.decoded.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)) +
+                "</td></tr>\n";
         }
     if (rows.empty()) return "<p class=\"muted\">The error log holds no record.</p>\n";
     std::string out = "<table class=\"errors\">\n<thead><tr>";
@@ -355,10 +367,11 @@ std::string render_html(const Report& r) {
         for (const Disk& d : c.disks) disks.push_back({&d, fleet ? d.host + ": " + d.file : d.file});
     std::stable_sort(disks.begin(), disks.end(), [](auto& a, auto& b) { return a.d->verdict > b.d->verdict; });
 
-    std::string out = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-                      "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-                      "<title>Disk health report</title>\n<style>" +
-                      std::string(kStyle) + "</style>\n</head>\n<body>\n<h1>Disk health report</h1>\n";
+    std::string out =
+        "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+        "<title>Disk health report</title>\n<style>" +
+        std::string(kStyle) + "</style>\n</head>\n<body>\n<h1>Disk health report</h1>\n";
     out += summary(r, fleet);
     out += "<h2>Disks</h2>\n" + disk_table(disks, fleet);
     out += "<h2>Charts</h2>\n<div class=\"charts\">\n" + temperature_chart(disks) + error_chart(disks) + "</div>\n";

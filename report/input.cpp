@@ -118,7 +118,8 @@ void read_archive(Host& h) {
                 auto buf = std::make_shared<std::string>();
                 char chunk[65536];
                 la_ssize_t n;
-                while ((n = archive_read_data(a.get(), chunk, sizeof chunk)) > 0) buf->append(chunk, static_cast<size_t>(n));
+                while ((n = archive_read_data(a.get(), chunk, sizeof chunk)) > 0)
+                    buf->append(chunk, static_cast<size_t>(n));
                 if (n < 0) {
                     h.error = "cannot read " + f.name + " in " + h.source + ": " + aerr(a.get());
                     break;
@@ -144,8 +145,7 @@ void read_archive(Host& h) {
         }
         h.files.push_back(std::move(f));
     }
-    if (h.error.empty() && r != ARCHIVE_EOF)
-        h.error = "cannot read archive " + h.source + ": " + aerr(a.get());
+    if (h.error.empty() && r != ARCHIVE_EOF) h.error = "cannot read archive " + h.source + ": " + aerr(a.get());
 }
 
 }  // namespace

@@ -13,14 +13,14 @@ struct InputFile {
     std::string name;       // file name without directories
     std::string_view data;  // contents (kept alive by the host)
     time_t mtime = 0;
-    bool loaded = false;    // contents read (drive logs and the error log)
+    bool loaded = false;  // contents read (drive logs and the error log)
 };
 
 struct Host {
-    std::string host;       // directory or archive name, without .tar.gz
-    std::string source;     // the path given on the command line
-    std::vector<InputFile> files;  // sorted by name
-    std::string error;      // why the input could not be read; empty when it could
+    std::string host;                         // directory or archive name, without .tar.gz
+    std::string source;                       // the path given on the command line
+    std::vector<InputFile> files;             // sorted by name
+    std::string error;                        // why the input could not be read; empty when it could
     std::vector<std::shared_ptr<void>> keep;  // mappings and buffers behind `data`
 };
 

@@ -143,9 +143,12 @@ void fields(Writer& w, const FieldValues& fv) {
         // fraction beside its number.
         const std::string shown = field_text(*f.def, f.value);
         w.key(f.def->key);
-        if (f.def->format == Format::Address) w.str(shown);
-        else if (shown.empty()) w.null();
-        else w.num(f.value);
+        if (f.def->format == Format::Address)
+            w.str(shown);
+        else if (shown.empty())
+            w.null();
+        else
+            w.num(f.value);
         if (f.def->format == Format::Word || f.def->format == Format::Percent)
             w.key(std::string(f.def->key) + "_text").str(shown);
     }
@@ -184,14 +187,20 @@ void self_tests(Writer& w, const std::vector<SelfTest>& tests) {
 
 void ata(Writer& w, const AtaInfo& a, const std::vector<SelfTest>& tests) {
     w.open('{').key("smart_status");
-    if (a.smart_passed) w.str(*a.smart_passed ? "passed" : "failed");
-    else w.null();
+    if (a.smart_passed)
+        w.str(*a.smart_passed ? "passed" : "failed");
+    else
+        w.null();
     w.key("sectors").opt(a.sectors).key("logical_sector_size").num(a.logical_sector_size).key("capacity_bytes");
-    if (a.sectors) w.num(*a.sectors * a.logical_sector_size);
-    else w.null();
+    if (a.sectors)
+        w.num(*a.sectors * a.logical_sector_size);
+    else
+        w.null();
     w.key("rotation_rate").opt(a.rotation_rate).key("solid_state");
-    if (a.rotation_rate) w.flag(*a.rotation_rate == 1);
-    else w.null();
+    if (a.rotation_rate)
+        w.flag(*a.rotation_rate == 1);
+    else
+        w.null();
     w.key("ata_version").opt_str(a.ata_version).key("general_purpose_logging").flag(a.gpl);
     w.key("attributes").open('[');
     for (auto& x : a.attributes) {
@@ -242,8 +251,10 @@ void history(Writer& w, const Disk& d) {
         for (auto& g : *list) {
             w.key(g.key()).open('{').key("from").num(g.from).key("to").num(g.to).key("days").real(g.days);
             w.key("per_30_days");
-            if (g.per_30_days) w.real(*g.per_30_days);
-            else w.null();
+            if (g.per_30_days)
+                w.real(*g.per_30_days);
+            else
+                w.null();
             w.close('}');
         }
         w.close('}');
@@ -264,21 +275,34 @@ void disk(Writer& w, const Disk& d) {
         w.open('{').key("port").num(p.port).key("phy").num(p.id).key("sas_address").str(hex(p.sas_address, 16));
         w.key("attached_sas_address").str(hex(p.attached_sas_address, 16)).key("attached_phy").num(p.attached_phy);
         w.key("attached_device_type").str(word(kAttachedDeviceTypes, p.attached_device_type));
-        w.key("attached_reason").str(word(kPhyReasons, p.attached_reason)).key("reason").str(word(kPhyReasons, p.reason));
+        w.key("attached_reason")
+            .str(word(kPhyReasons, p.attached_reason))
+            .key("reason")
+            .str(word(kPhyReasons, p.reason));
         w.key("link_rate").str(word(kLinkRates, p.link_rate)).key("invalid_dword").opt(p.invalid_dword);
         w.key("disparity").opt(p.disparity).key("loss_of_sync").opt(p.loss_of_sync);
         w.key("reset_problem").opt(p.reset_problem).close('}');
     }
     w.close(']');
-    if (d.ata) ata(w.key("ata"), *d.ata, d.self_tests);
-    else self_tests(w.key("self_tests"), d.self_tests);
+    if (d.ata)
+        ata(w.key("ata"), *d.ata, d.self_tests);
+    else
+        self_tests(w.key("self_tests"), d.self_tests);
     findings(w.key("findings"), d.findings);
     w.key("pages").open('[');
     for (auto& p : d.pages) page(w, p);
     w.close(']').key("sections").open('[');
     for (auto& s : d.sections)
-        w.open('{').key("name").str(s.name).key("type").num(int64_t{s.type}).key("length").num(s.length).key("present")
-            .num(s.present).close('}');
+        w.open('{')
+            .key("name")
+            .str(s.name)
+            .key("type")
+            .num(int64_t{s.type})
+            .key("length")
+            .num(s.length)
+            .key("present")
+            .num(s.present)
+            .close('}');
     w.close(']');
     history(w, d);
     w.close('}');
@@ -300,8 +324,10 @@ void write_json(const Report& r, FILE* f) {
     w.open('{').key("tool").str("logdump-report").key("hosts").open('[');
     for (auto& c : r.collections) {
         w.open('{').key("host").str(c.host).key("source").str(c.source).key("collected");
-        if (c.collected) w.str(iso_time(*c.collected));
-        else w.null();
+        if (c.collected)
+            w.str(iso_time(*c.collected));
+        else
+            w.null();
         findings(w.key("findings"), c.findings);
         w.close('}');
     }
@@ -311,7 +337,8 @@ void write_json(const Report& r, FILE* f) {
     w.close(']').key("errors").open('[');
     for (auto& c : r.collections)
         for (auto& e : c.errors) {
-            w.open('{').key("host").str(c.host).key("kind").str(e.kind).key("text").str(e.text).key("decoded").any(e.decoded);
+            w.open('{').key("host").str(c.host).key("kind").str(e.kind).key("text").str(e.text).key("decoded").any(
+                e.decoded);
             if (!e.disk.empty()) w.key("file").str(e.disk);
             w.close('}');
         }

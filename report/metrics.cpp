@@ -74,7 +74,8 @@ std::string optional_number(const std::optional<unsigned>& v) { return v ? std::
 
 // The labels that name a disk.
 std::string disk_labels(const Disk& d) {
-    const std::string model = d.protocol == Protocol::Ata ? trim(d.product) : trim(trim(d.vendor) + " " + trim(d.product));
+    const std::string model =
+        d.protocol == Protocol::Ata ? trim(d.product) : trim(trim(d.vendor) + " " + trim(d.product));
     return label("host", d.host) + ',' + label("controller", optional_number(d.controller)) + ',' +
            label("device", optional_number(d.device)) + ',' + label("serial", d.serial) + ',' + label("model", model) +
            ',' + label("protocol", protocol_name(d.protocol));
@@ -102,8 +103,10 @@ std::string label_value(std::string_view s) {
             continue;
         }
         if (s[i] == '\\' || s[i] == '"') out += '\\';
-        if (s[i] == '\n') out += "\\n";
-        else out.append(s, i, n);
+        if (s[i] == '\n')
+            out += "\\n";
+        else
+            out.append(s, i, n);
         i += n;
     }
     return out;
@@ -125,15 +128,18 @@ std::string render_metrics(const Report& r) {
     success.add("", r.exit_status == kUnreadable ? "0" : "1");
     success.write(out);
 
-    Family collected{"logdump_collection_timestamp_seconds", "gauge",
-                     "Time of the host's newest collection (its error log, else its newest drive log) in seconds since the epoch", ""};
+    Family collected{
+        "logdump_collection_timestamp_seconds", "gauge",
+        "Time of the host's newest collection (its error log, else its newest drive log) in seconds since the epoch",
+        ""};
     for (auto& c : r.collections)
         if (c.collected) collected.add(label("host", c.host), std::to_string(*c.collected));
     collected.write(out);
 
     Family verdict{"logdump_disk_verdict", "gauge", "Verdict of the disk: 0 OK, 1 WARN, 2 FAIL, 3 UNKNOWN", ""};
     Family temperature{"logdump_disk_temperature_celsius", "gauge", "Temperature of the disk in degrees Celsius", ""};
-    Family power_on{"logdump_disk_power_on_seconds", "gauge", "Power-on time of the disk in seconds (whole hours as the disk counts them)", ""};
+    Family power_on{"logdump_disk_power_on_seconds", "gauge",
+                    "Power-on time of the disk in seconds (whole hours as the disk counts them)", ""};
     for (auto& [d, labels] : disks) {
         verdict.add(labels, std::to_string(verdict_value(d->verdict)));
         if (d->temperature) temperature.add(labels, std::to_string(*d->temperature));
@@ -165,17 +171,20 @@ std::string render_metrics(const Report& r) {
     // guide asks: times 2592000 it is the growth per 30 days.
     Family growth{"logdump_disk_growth_per_second", "gauge",
                   "Growth of a health counter between the disk's two newest collections per second "
-                  "(times 2592000: per 30 days; below 0: the counter was reset)", ""};
+                  "(times 2592000: per 30 days; below 0: the counter was reset)",
+                  ""};
     for (auto& [d, labels] : disks)
         for (auto& g : d->growth)
             if (g.per_30_days)
-                growth.add(labels + ',' + label("counter", g.counter) + (g.phy ? ',' + label("phy", std::to_string(*g.phy)) : ""),
+                growth.add(labels + ',' + label("counter", g.counter) +
+                               (g.phy ? ',' + label("phy", std::to_string(*g.phy)) : ""),
                            number(*g.per_30_days / kSecondsIn30Days));
     growth.write(out);
 
     // Findings by severity: each disk's, and each host's own (about the
     // collection as a whole), every severity written, zeros included.
-    Family findings{"logdump_findings", "gauge", "Findings of the report by severity, for each disk and for each host's collection", ""};
+    Family findings{"logdump_findings", "gauge",
+                    "Findings of the report by severity, for each disk and for each host's collection", ""};
     const auto count = [&](const std::string& labels, const Findings& fs) {
         for (Severity s : {Severity::Info, Severity::Unknown, Severity::Warn, Severity::Fail}) {
             size_t n = 0;
@@ -199,8 +208,10 @@ std::string write_atomically(const std::string& path, std::string_view text) {
     for (size_t done = 0; done < text.size() && error.empty();) {
         const ssize_t n = write(fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) error = std::string("cannot write ") + tmp + ": " + strerror(n < 0 ? errno : ENOSPC);
-        else done += static_cast<size_t>(n);
+        if (n <= 0)
+            error = std::string("cannot write ") + tmp + ": " + strerror(n < 0 ? errno : ENOSPC);
+        else
+            done += static_cast<size_t>(n);
     }
     // mkstemp makes the file for its owner alone; the exporter runs as
     // another user.

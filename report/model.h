@@ -32,8 +32,8 @@ struct Counter {
 
 // One SAS phy of a disk (page 18h).
 struct Phy {
-    unsigned port = 0;           // relative target port
-    unsigned id = 0;             // phy identifier
+    unsigned port = 0;  // relative target port
+    unsigned id = 0;    // phy identifier
     uint64_t sas_address = 0, attached_sas_address = 0;
     unsigned attached_phy = 0;
     uint8_t attached_device_type = 0, attached_reason = 0, reason = 0, link_rate = 0;
@@ -43,8 +43,8 @@ struct Phy {
 // A self-test of either protocol, as its log gives it.
 struct SelfTest {
     enum class Outcome : uint8_t { Passed, Failed, Incomplete, Aborted, Running, Other };
-    unsigned slot = 0;               // 1 = the newest
-    std::string type, status;        // words
+    unsigned slot = 0;         // 1 = the newest
+    std::string type, status;  // words
     unsigned status_code = 0;
     Outcome outcome = Outcome::Other;
     std::optional<unsigned> remaining_percent;  // ATA: of a running test
@@ -60,8 +60,8 @@ struct AtaAttribute {
     bool prefailure = false;
     uint8_t value = 0, worst = 0;
     std::optional<uint8_t> threshold;
-    uint64_t raw = 0;                // the six raw bytes, little-endian
-    std::string failing;             // "now", "past" or ""
+    uint64_t raw = 0;     // the six raw bytes, little-endian
+    std::string failing;  // "now", "past" or ""
 };
 
 struct AtaStatistic {
@@ -80,7 +80,7 @@ struct AtaPhyEvent {
 
 struct AtaInfo {
     std::string model, serial, firmware;
-    std::optional<uint64_t> sectors;       // user addressable logical sectors
+    std::optional<uint64_t> sectors;  // user addressable logical sectors
     unsigned logical_sector_size = 512;
     std::optional<unsigned> rotation_rate;  // 1: solid state
     std::string ata_version;
@@ -94,7 +94,7 @@ struct AtaInfo {
 
 // A SCSI page as read: the block it came from and its decode.
 struct PageRecord {
-    std::string listed_as;     // the tag's code ("0d", "15.01")
+    std::string listed_as;  // the tag's code ("0d", "15.01")
     size_t bytes = 0;
     bool trusted = false;
     Page page;
@@ -117,8 +117,8 @@ struct HistoryEntry {
 // The change of one counter between two collections of a disk; `to` may be
 // below `from` (a counter that was reset).
 struct Growth {
-    std::string counter;             // its name in kCounterDefs
-    std::optional<unsigned> phy;     // of a per-phy counter
+    std::string counter;          // its name in kCounterDefs
+    std::optional<unsigned> phy;  // of a per-phy counter
     uint64_t from = 0, to = 0;
     double days = 0;
     std::optional<double> per_30_days;  // none when both have the same time
@@ -152,9 +152,9 @@ struct Disk {
 
 struct Collection {
     std::string host, source;
-    std::optional<time_t> collected;   // the error log's time, else the newest drive log's
-    time_t newest = 0;                 // the newest time of its files: its date in a history
-    Findings findings;                 // about the directory as a whole
+    std::optional<time_t> collected;  // the error log's time, else the newest drive log's
+    time_t newest = 0;                // the newest time of its files: its date in a history
+    Findings findings;                // about the directory as a whole
     std::vector<Disk> disks;
     std::vector<ErrRecord> errors;
 };

@@ -96,19 +96,25 @@ constexpr ParamDef kUtilization[] = {
     {0x0001, 0x0001, "Utilization usage rate based on date and time", Layout::Fields, kUsageRate, 0},
 };
 
-constexpr const char* kSelfTestCodes[] = {"default", "background short", "background extended", nullptr,
-                                          "aborted background", "foreground short", "foreground extended"};
-constexpr const char* kSelfTestResults[] = {
-    "completed without error",
-    "aborted by SEND DIAGNOSTIC",
-    "aborted other than by SEND DIAGNOSTIC",
-    "unknown error, unable to complete",
-    "self test completed with failure in test segment (which one unknown)",
-    "first segment in self test failed",
-    "second segment in self test failed",
-    "another segment in self test failed",
-    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-    "self test in progress"};
+constexpr const char* kSelfTestCodes[] = {
+    "default",          "background short",   "background extended", nullptr, "aborted background",
+    "foreground short", "foreground extended"};
+constexpr const char* kSelfTestResults[] = {"completed without error",
+                                            "aborted by SEND DIAGNOSTIC",
+                                            "aborted other than by SEND DIAGNOSTIC",
+                                            "unknown error, unable to complete",
+                                            "self test completed with failure in test segment (which one unknown)",
+                                            "first segment in self test failed",
+                                            "second segment in self test failed",
+                                            "another segment in self test failed",
+                                            nullptr,
+                                            nullptr,
+                                            nullptr,
+                                            nullptr,
+                                            nullptr,
+                                            nullptr,
+                                            nullptr,
+                                            "self test in progress"};
 constexpr Field kSelfTest[] = {
     {"code", "Self-test code", 0, 1, 5, 3, Format::Word, kSelfTestCodes},
     {"result", "Self-test result", 0, 1, 0, 4, Format::Word, kSelfTestResults},
@@ -138,16 +144,15 @@ constexpr const char* kScanStatuses[] = {
     "background scan enabled, none active (waiting for BMS interval timer to expire)",
     "background scan halted - scan results list full",
     "background scan halted - pre-scan time limit timer expired"};
-constexpr const char* kReassignStatuses[] = {
-    nullptr,
-    "Reassignment pending receipt of Reassign or Write command",
-    "Logical block successfully reassigned by device server",
-    nullptr,
-    "Reassignment by device server failed",
-    "Logical block recovered by device server via rewrite",
-    "Logical block reassigned by application client, has valid data",
-    "Logical block reassigned by application client, contains no valid data",
-    "Logical block unsuccessfully reassigned by application client"};
+constexpr const char* kReassignStatuses[] = {nullptr,
+                                             "Reassignment pending receipt of Reassign or Write command",
+                                             "Logical block successfully reassigned by device server",
+                                             nullptr,
+                                             "Reassignment by device server failed",
+                                             "Logical block recovered by device server via rewrite",
+                                             "Logical block reassigned by application client, has valid data",
+                                             "Logical block reassigned by application client, contains no valid data",
+                                             "Logical block unsuccessfully reassigned by application client"};
 constexpr Field kScanStatus[] = {
     {"power_on_minutes", "Accumulated power-on minutes", 0, 4},
     {"status", "Background scan status", 5, 1, 0, 0, Format::Word, kScanStatuses},
@@ -369,8 +374,7 @@ void decode_param(const ParamDef* def, Param& p, Findings& findings) {
         }
         break;
     }
-    case Layout::Raw:
-        break;
+    case Layout::Raw: break;
     }
 }
 
@@ -401,9 +405,7 @@ std::string field_text(const Field& f, uint64_t v) {
     case Format::Lba:
         if (f.len < 8 ? v == (uint64_t{1} << (8 * f.len)) - 1 : v == ~uint64_t{0}) return "";
         return "0x" + hex(v, 1);
-    case Format::Percent:
-        snprintf(b, sizeof b, "%.2f %%", static_cast<double>(v) * 100.0 / 65536.0);
-        return b;
+    case Format::Percent: snprintf(b, sizeof b, "%.2f %%", static_cast<double>(v) * 100.0 / 65536.0); return b;
     case Format::Celsius: return v == 0xff ? "" : std::to_string(v) + " C";
     case Format::SignedCelsius:
         return v == 0x80 ? "" : std::to_string(static_cast<int8_t>(static_cast<uint8_t>(v))) + " C";
@@ -447,7 +449,8 @@ Page decode_page(std::span<const uint8_t> bytes) {
             Param p;
             p.code = step == 2 ? static_cast<uint16_t>(bytes[i] << 8 | bytes[i + 1]) : bytes[i];
             p.name = page_name(bytes[i] & 0x3f, step == 2 ? bytes[i + 1] : 0);
-            p.raw.assign(bytes.begin() + static_cast<std::ptrdiff_t>(i), bytes.begin() + static_cast<std::ptrdiff_t>(i + step));
+            p.raw.assign(bytes.begin() + static_cast<std::ptrdiff_t>(i),
+                         bytes.begin() + static_cast<std::ptrdiff_t>(i + step));
             out.params.push_back(std::move(p));
         }
         return out;

@@ -15,22 +15,22 @@ namespace rpt {
 
 // How the bytes of a parameter (after its 4-byte header) are read.
 enum class Layout : uint8_t {
-    Counter,   // one big-endian unsigned counter of 1..8 bytes
-    Ascii,     // printable text
-    Fields,    // fixed fields at fixed offsets
-    PhyPort,   // SAS port: fields, then one descriptor per phy
-    Raw,       // not decoded
+    Counter,  // one big-endian unsigned counter of 1..8 bytes
+    Ascii,    // printable text
+    Fields,   // fixed fields at fixed offsets
+    PhyPort,  // SAS port: fields, then one descriptor per phy
+    Raw,      // not decoded
 };
 
 // How a field's value is shown to people.
 enum class Format : uint8_t {
-    Dec,       // decimal
-    Hex,       // 0x and hexadecimal digits (sense codes)
-    Word,      // an enumeration: the word of the table, "reserved [0x..]" else
-    Address,   // a SAS address: 16 hexadecimal digits
-    Lba,       // a logical block address in hexadecimal; all ones means none
-    Percent,   // a fraction of 65536, shown as a percentage
-    Celsius,   // unsigned degrees; FFh means not available
+    Dec,            // decimal
+    Hex,            // 0x and hexadecimal digits (sense codes)
+    Word,           // an enumeration: the word of the table, "reserved [0x..]" else
+    Address,        // a SAS address: 16 hexadecimal digits
+    Lba,            // a logical block address in hexadecimal; all ones means none
+    Percent,        // a fraction of 65536, shown as a percentage
+    Celsius,        // unsigned degrees; FFh means not available
     SignedCelsius,  // two's complement degrees; 80h means not available
 };
 
@@ -52,7 +52,7 @@ struct ParamDef {
     const char* name;
     Layout layout;
     std::span<const Field> fields = {};
-    int value_field = -1;  // the field that gives the parameter's value
+    int value_field = -1;          // the field that gives the parameter's value
     uint64_t none = ~uint64_t{0};  // a value that means "not available"
 };
 
@@ -104,6 +104,6 @@ std::optional<uint64_t> field(const FieldValues& fv, std::string_view key);
 std::string word(std::span<const char* const> words, uint64_t v);
 
 // Words of the SAS phy fields, shared with the health rules and renderers.
-extern const std::span<const char* const> kLinkRates, kAttachedDeviceTypes, kPhyReasons;
+extern const std::span<const char*const> kLinkRates, kAttachedDeviceTypes, kPhyReasons;
 
 }  // namespace rpt

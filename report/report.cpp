@@ -36,7 +36,8 @@ Collection collect(const Host& h) {
             if (&f != errlog && f.mtime < limit) {
                 stale[f.name] = true;
                 if (!f.name.starts_with("MA"))
-                    finding(Severity::Warn, "stale-file", f.name + " is older than the error log: left from an earlier run");
+                    finding(Severity::Warn, "stale-file",
+                            f.name + " is older than the error log: left from an earlier run");
             }
     }
 
@@ -61,7 +62,8 @@ Collection collect(const Host& h) {
                 // not supported is no gap in the collection. A SATA answer
                 // does not name its log: each rejection excuses one log.
                 if (r.disk_finding->code == "command-rejected" && r.decoded.contains("page")) {
-                    const std::string page = page_ref(r.decoded["page"].get<uint8_t>(), r.decoded["subpage"].get<uint8_t>());
+                    const std::string page =
+                        page_ref(r.decoded["page"].get<uint8_t>(), r.decoded["subpage"].get<uint8_t>());
                     for (auto& f : d->findings)
                         if (f.code == "page-unread" && f.page == page) f.severity = Severity::Info;
                 }
@@ -71,8 +73,7 @@ Collection collect(const Host& h) {
                     });
                     if (f != d->findings.end()) f->severity = Severity::Info;
                 }
-            }
-            else if (r.disk_finding->severity > Severity::Info)
+            } else if (r.disk_finding->severity > Severity::Info)
                 finding(r.disk_finding->severity, r.disk_finding->code, r.disk + ": " + r.disk_finding->text);
         } else if (r.kind == "unrecognised") {
             finding(Severity::Info, "errlog-unrecognised", "error log record not recognised: " + r.text);
@@ -107,7 +108,10 @@ Report build_report(const std::vector<Host>& hosts) {
         for (auto& f : c.findings)
             if (f.code != "unreadable") all = std::max(all, f.severity);
     }
-    r.exit_status = unreadable ? kUnreadable : all == Severity::Fail ? kAnyFail : all == Severity::Info ? kAllOk : kAnyWarn;
+    r.exit_status = unreadable              ? kUnreadable
+                    : all == Severity::Fail ? kAnyFail
+                    : all == Severity::Info ? kAllOk
+                                            : kAnyWarn;
     return r;
 }
 

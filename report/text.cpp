@@ -39,9 +39,9 @@ std::string num(const std::optional<T>& v, const char* unit = "") {
 std::string place(const Collection& c, const Disk* d) {
     if (!d) return c.host;
     std::string s = c.host + " ";
-    s += d->controller && d->device ? "controller " + std::to_string(*d->controller) + " device " +
-                                          std::to_string(*d->device)
-                                    : d->file;
+    s += d->controller && d->device
+             ? "controller " + std::to_string(*d->controller) + " device " + std::to_string(*d->device)
+             : d->file;
     return s + " serial " + (d->serial.empty() ? "-" : d->serial);
 }
 
@@ -85,24 +85,24 @@ std::string ata_lines(const Disk& d, const AtaInfo& a) {
         out += "  Capacity " + std::to_string(*a.sectors) + " sectors of " + std::to_string(a.logical_sector_size) +
                " bytes\n";
     if (a.rotation_rate)
-        out += *a.rotation_rate == 1 ? "  Solid state device\n" : "  Rotation rate " + std::to_string(*a.rotation_rate) + " rpm\n";
+        out += *a.rotation_rate == 1 ? "  Solid state device\n"
+                                     : "  Rotation rate " + std::to_string(*a.rotation_rate) + " rpm\n";
     if (!a.ata_version.empty()) out += "  ATA version " + a.ata_version + "\n";
     out += "  SMART status " + std::string(!a.smart_passed ? "unknown" : *a.smart_passed ? "passed" : "failed") + "\n";
     if (a.errors_logged) out += "  Errors logged " + std::to_string(*a.errors_logged) + "\n";
     std::vector<std::vector<std::string>> rows = {{"ID", "NAME", "FLAG", "VALUE", "WORST", "THRESH", "RAW", "FAILING"}};
     for (auto& x : a.attributes)
-        rows.push_back({std::to_string(x.id), x.name, (x.prefailure ? "P " : "O ") + hex(x.flags, 4),
-                        std::to_string(x.value), std::to_string(x.worst),
-                        x.threshold ? std::to_string(*x.threshold) : "-",
-                        x.raw >> 32 ? "0x" + hex(x.raw, 12) : std::to_string(x.raw),
-                        x.failing.empty() ? "-" : x.failing});
+        rows.push_back(
+            {std::to_string(x.id), x.name, (x.prefailure ? "P " : "O ") + hex(x.flags, 4), std::to_string(x.value),
+             std::to_string(x.worst), x.threshold ? std::to_string(*x.threshold) : "-",
+             x.raw >> 32 ? "0x" + hex(x.raw, 12) : std::to_string(x.raw), x.failing.empty() ? "-" : x.failing});
     out += "\nSMART attributes:\n" + format_table(rows, "  ");
     if (!d.self_tests.empty()) out += "\nSelf-tests (newest first):\n";
     for (auto& t : d.self_tests) out += self_test_line(t);
     if (!a.statistics.empty()) out += "\nDevice statistics:\n";
     for (auto& s : a.statistics)
-        out += "  " + hex(s.page) + "h/" + hex(s.offset, 3) + "h " + s.name + " = " + std::to_string(static_cast<int64_t>(s.value)) +
-               (s.valid ? "" : " (not valid)") + "\n";
+        out += "  " + hex(s.page) + "h/" + hex(s.offset, 3) + "h " + s.name + " = " +
+               std::to_string(static_cast<int64_t>(s.value)) + (s.valid ? "" : " (not valid)") + "\n";
     if (!a.phy_events.empty()) out += "\nSATA phy event counters:\n";
     for (auto& e : a.phy_events) out += "  " + hex(e.id, 3) + "h " + e.name + " = " + std::to_string(e.value) + "\n";
     return out;
@@ -181,11 +181,12 @@ std::string render_disk(const Disk& d) {
         out += "  " + pad(severity_name(f.severity), 8) + pad(kind_name(f.kind), 11) + f.code + ": " + f.text + "\n";
     if (!d.phys.empty()) out += "\nPhys:\n";
     for (auto& p : d.phys)
-        out += "  port " + std::to_string(p.port) + " phy " + std::to_string(p.id) + ": " + word(kLinkRates, p.link_rate) +
-               ", SAS address " + hex(p.sas_address, 16) + ", attached " + hex(p.attached_sas_address, 16) + " phy " +
-               std::to_string(p.attached_phy) + " (" + word(kAttachedDeviceTypes, p.attached_device_type) +
-               "), reason " + word(kPhyReasons, p.reason) + "\n";
-    if (d.ata) out += "\n" + ata_lines(d, *d.ata);
+        out += "  port " + std::to_string(p.port) + " phy " + std::to_string(p.id) + ": " +
+               word(kLinkRates, p.link_rate) + ", SAS address " + hex(p.sas_address, 16) + ", attached " +
+               hex(p.attached_sas_address, 16) + " phy " + std::to_string(p.attached_phy) + " (" +
+               word(kAttachedDeviceTypes, p.attached_device_type) + "), reason " + word(kPhyReasons, p.reason) + "\n";
+    if (d.ata)
+        out += "\n" + ata_lines(d, *d.ata);
     else if (!d.self_tests.empty()) {
         out += "\nSelf-tests (newest first):\n";
         for (auto& t : d.self_tests) out += self_test_line(t);

@@ -23,8 +23,10 @@ void start() {
     sim::trace_keep_in_memory(false);
     const char* scenario = getenv("LOGDUMP_SIM_SCENARIO");
     try {
-        if (scenario != nullptr && *scenario != '\0') sim::load_scenario_file(scenario);
-        else sim::load_scenario("controller 0");
+        if (scenario != nullptr && *scenario != '\0')
+            sim::load_scenario_file(scenario);
+        else
+            sim::load_scenario("controller 0");
     } catch (const std::exception& e) {
         // Without a usable scenario nothing answers: every call fails.
         fprintf(stderr, "raidstor (simulated): %s\n", e.what());

@@ -20,18 +20,18 @@ enum : U8 {
 
 // SCSI pass-through: a 64-byte header followed by the data area.
 typedef struct {
-    U16 targetId;       // 0
-    U8 fixedOne;        // 2
-    U8 fixedZero;       // 3
-    U8 dir;             // 4   0 none, 1 out (host to drive), 2 in (drive to host)
-    U8 reserved[3];     // 5
-    U16 timeout;        // 8
-    U8 scsiStatus;      // 10
-    U8 cdbLen;          // 11
-    U8 cdb[16];         // 12
-    U8 senseData[32];   // 28
-    U32 dataLen;        // 60
-    U8 data[1];         // 64  the data area really holds dataLen bytes
+    U16 targetId;      // 0
+    U8 fixedOne;       // 2
+    U8 fixedZero;      // 3
+    U8 dir;            // 4   0 none, 1 out (host to drive), 2 in (drive to host)
+    U8 reserved[3];    // 5
+    U16 timeout;       // 8
+    U8 scsiStatus;     // 10
+    U8 cdbLen;         // 11
+    U8 cdb[16];        // 12
+    U8 senseData[32];  // 28
+    U32 dataLen;       // 60
+    U8 data[1];        // 64  the data area really holds dataLen bytes
 } SCSI_PASSTHRU_T;
 
 static_assert(offsetof(SCSI_PASSTHRU_T, targetId) == 0);
@@ -63,17 +63,17 @@ inline const U8* passthru_data(const SCSI_PASSTHRU_T* p) {
 // begins right behind it, at byte 60.
 #pragma pack(push, 1)
 typedef struct {
-    U8 targetId;               // 0
-    U8 dir;                    // 1   0 none, 1 out, 2 in, 0xFF unlisted SMART sub-command
-    U16 timeout;               // 2
-    U32 stpFlags;              // 4
-    U16 fis[10];               // 8   Register Host-to-Device FIS, word by word
-    U8 connectionStatus;       // 28
-    U8 reserved[3];            // 29
-    U32 fisResponseLen;        // 32
-    U32 dataLen;               // 36
-    U8 fisResponseBuffer[1];   // 40  really 20 bytes: the Device-to-Host FIS
-    U8 data[1];                // 41  declared place only; data lies at byte 60
+    U8 targetId;              // 0
+    U8 dir;                   // 1   0 none, 1 out, 2 in, 0xFF unlisted SMART sub-command
+    U16 timeout;              // 2
+    U32 stpFlags;             // 4
+    U16 fis[10];              // 8   Register Host-to-Device FIS, word by word
+    U8 connectionStatus;      // 28
+    U8 reserved[3];           // 29
+    U32 fisResponseLen;       // 32
+    U32 dataLen;              // 36
+    U8 fisResponseBuffer[1];  // 40  really 20 bytes: the Device-to-Host FIS
+    U8 data[1];               // 41  declared place only; data lies at byte 60
 } SL_STP_PASSTHRU_T;
 #pragma pack(pop)
 
@@ -92,7 +92,7 @@ static_assert(offsetof(SL_STP_PASSTHRU_T, data) == 41);
 
 inline constexpr U32 STP_FIS_RESPONSE_LEN = 20;
 inline constexpr U32 STP_RESPONSE_OFFSET = 40;
-inline constexpr U32 STP_DATA_OFFSET = 60;          // 40 + fisResponseLen
+inline constexpr U32 STP_DATA_OFFSET = 60;               // 40 + fisResponseLen
 inline constexpr U32 STP_PASSTHRU_BUFFER_SIZE = 0x803C;  // 60 + 32768
 
 inline U8* stp_response(SL_STP_PASSTHRU_T* p) { return reinterpret_cast<U8*>(p) + STP_RESPONSE_OFFSET; }
@@ -109,15 +109,15 @@ typedef struct {
 } SL_CTRL_LIST_T;
 
 typedef struct {
-    U8 rsvd0[111];       // 0
-    U8 deviceIdCount;    // 111 device ids 0..deviceIdCount-1 are probed
-    U8 rsvd1[1936];      // 112
+    U8 rsvd0[111];     // 0
+    U8 deviceIdCount;  // 111 device ids 0..deviceIdCount-1 are probed
+    U8 rsvd1[1936];    // 112
 } SL_CTRL_INFO_T;
 
 typedef struct {
-    U8 rsvd0[189];       // 0
-    U8 interfaceByte;    // 189 bits 7..4: interface type (2 = SAS)
-    U8 rsvd1[322];       // 190
+    U8 rsvd0[189];     // 0
+    U8 interfaceByte;  // 189 bits 7..4: interface type (2 = SAS)
+    U8 rsvd1[322];     // 190
 } SL_PD_INFO_T;
 
 typedef struct {
@@ -129,8 +129,8 @@ typedef struct {
 } SL_DEDICATED_SPARE_INFO_T;
 
 typedef struct {
-    U8 arrayCount;       // 0
-    U8 arrayRefs[32];    // 1   first 16 bytes from the caller, the rest zero
+    U8 arrayCount;     // 0
+    U8 arrayRefs[32];  // 1   first 16 bytes from the caller, the rest zero
 } SL_ARRAY_LIST_T;
 
 typedef struct {

@@ -25,25 +25,25 @@ typedef struct {
 } SL_ENCL_REF_T;
 
 typedef struct {
-    U16 seqNum;   // 0
-    U16 ref;      // 2
-    U8 rsvd[4];   // 4
+    U16 seqNum;  // 0
+    U16 ref;     // 2
+    U8 rsvd[4];  // 4
 } SL_ARRAY_REF_T;
 
 typedef struct {
-    U16 seqNum;    // 0
-    U8 targetId;   // 2
-    U8 rsvd[5];    // 3
+    U16 seqNum;   // 0
+    U8 targetId;  // 2
+    U8 rsvd[5];   // 3
 } SL_LD_REF_T;
 
 typedef struct {
-    U32 seqNum;       // 0
-    U8 reserved[4];   // 4
+    U32 seqNum;      // 0
+    U8 reserved[4];  // 4
 } SL_EVT_REF_T;
 
 typedef struct {
-    U8 GUIDIndex;     // 0
-    U8 reserved[7];   // 1
+    U8 GUIDIndex;    // 0
+    U8 reserved[7];  // 1
 } SL_CONFIG_GUID_REF_T;
 
 typedef union {
@@ -74,15 +74,15 @@ typedef union {
 // The request record of every raidstor call: 40 bytes in the 64-bit build,
 // 36 in the 32-bit build (only pData differs).
 typedef struct {
-    U8 cmdType;             // 0
-    U8 cmd;                 // 1
-    U8 reserved0[2];        // 2
-    U32 ctrlId;             // 4
-    SL_DEV_REF_T devRef;    // 8   (pdRef, enclRef, ... )
-    SL_CMD_PARAM_T param;   // 16
-    U32 reserved1;          // 24
-    U32 dataSize;           // 28
-    void* pData;            // 32
+    U8 cmdType;            // 0
+    U8 cmd;                // 1
+    U8 reserved0[2];       // 2
+    U32 ctrlId;            // 4
+    SL_DEV_REF_T devRef;   // 8   (pdRef, enclRef, ... )
+    SL_CMD_PARAM_T param;  // 16
+    U32 reserved1;         // 24
+    U32 dataSize;          // 28
+    void* pData;           // 32
 } SL_LIB_CMD_PARAM_T;
 
 // enclRef is 2 + 1 + 3 bytes; the union is 8 all the same.

@@ -4,8 +4,8 @@
 #include <climits>
 #include <cstring>
 
-#include "common.h"
 #include "Kestra02.h"
+#include "common.h"
 
 namespace {
 

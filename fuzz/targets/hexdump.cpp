@@ -1,8 +1,8 @@
 // The hex-dump writer, with each line method this processor has and as a run
 // chooses, against a plain reference: printf(" %02x") per byte, CR LF after
 // every 16th and after the last.
-#include "common.h"
 #include "hexdump.h"
+#include "common.h"
 
 namespace {
 

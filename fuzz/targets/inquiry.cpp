@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "common.h"
 #include "Kestra02.h"
+#include "common.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     quiet_console();

@@ -2,8 +2,8 @@
 // exist. The reader must take any text, however long its lines.
 #include <unistd.h>
 
-#include "common.h"
 #include "Kestra02.h"
+#include "common.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     quiet_console();

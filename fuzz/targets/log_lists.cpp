@@ -27,8 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (unsigned address = 0; address < 256; ++address) {
         const U16 pages = ata_log_pages(page, got, static_cast<U8>(address));
         const size_t at = 2 * address;
-        const U16 want = address == 0 ? 0
-                                      : static_cast<U16>((at < got ? page[at] : 0) | (at + 1 < got ? page[at + 1] : 0) << 8);
+        const U16 want =
+            address == 0 ? 0 : static_cast<U16>((at < got ? page[at] : 0) | (at + 1 < got ? page[at + 1] : 0) << 8);
         FUZZ_CHECK(pages == want);
     }
 

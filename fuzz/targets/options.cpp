@@ -6,12 +6,12 @@
 #include <cstring>
 #include <fcntl.h>
 #include <getopt.h>
-#include <unistd.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
-#include "common.h"
 #include "Kestra02.h"
+#include "common.h"
 
 namespace {
 int g_exec_pipe[2] = {-1, -1};

@@ -2,8 +2,8 @@
 // newline, refused (never cut) when empty or from 256 characters on.
 #include <cstring>
 
-#include "common.h"
 #include "Kestra02.h"
+#include "common.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     quiet_console();
@@ -24,7 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // No name at all is no directory either.
     FUZZ_CHECK(ok == (len > 0 && len < 256));
     FUZZ_CHECK(out[255] == '\0');
-    if (ok) FUZZ_CHECK(memcmp(out, data, len) == 0 && out[len] == '\0');
-    else FUZZ_CHECK(out[0] == '\0');
+    if (ok)
+        FUZZ_CHECK(memcmp(out, data, len) == 0 && out[len] == '\0');
+    else
+        FUZZ_CHECK(out[0] == '\0');
     return 0;
 }

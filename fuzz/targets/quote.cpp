@@ -46,8 +46,7 @@ std::string through_shell(const std::string& command) {
     close(fd[0]);
     int st = 0;
     pid_t w;
-    while ((w = waitpid(pid, &st, 0)) < 0 && errno == EINTR) {
-    }
+    while ((w = waitpid(pid, &st, 0)) < 0 && errno == EINTR) {}
     FUZZ_CHECK(w == pid);
     if (!WIFEXITED(st) || WEXITSTATUS(st) != 0) fprintf(stderr, "shell status %#x\n", static_cast<unsigned>(st));
     FUZZ_CHECK(WIFEXITED(st) && WEXITSTATUS(st) == 0);

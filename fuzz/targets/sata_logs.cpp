@@ -9,10 +9,10 @@
 #include <cstring>
 #include <string>
 
+#include "Kestra02.h"
 #include "SatLog01.h"
 #include "atafis.h"
 #include "common.h"
-#include "Kestra02.h"
 
 namespace {
 
@@ -105,9 +105,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::string line = all.substr(at, end - at);
         at = end + 2;
         const bool tag = line.size() > 6 && line.compare(0, 5, "<ATA ") == 0 && line.back() == '>';
-        const bool status = line.find(" (") != std::string::npos && line.back() == ')' &&
-                            (line.rfind("passed", 0) == 0 || line.rfind("threshold exceeded", 0) == 0 ||
-                             line.rfind("unknown", 0) == 0);
+        const bool status =
+            line.find(" (") != std::string::npos && line.back() == ')' &&
+            (line.rfind("passed", 0) == 0 || line.rfind("threshold exceeded", 0) == 0 || line.rfind("unknown", 0) == 0);
         FUZZ_CHECK(tag || status || is_hex_line(line));
     }
     return 0;

@@ -29,9 +29,12 @@ bool parse_sample(std::string_view line, std::map<std::string, std::string>& lab
                     continue;
                 }
                 if (++i == line.size()) return false;
-                if (line[i] == 'n') value += '\n';
-                else if (line[i] == '\\' || line[i] == '"') value += line[i];
-                else return false;
+                if (line[i] == 'n')
+                    value += '\n';
+                else if (line[i] == '\\' || line[i] == '"')
+                    value += line[i];
+                else
+                    return false;
             }
             if (i == line.size()) return false;
             labels[name] = value;
@@ -83,7 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::map<std::string, std::string> labels;
         if (!parse_sample(line, labels)) abort();
         ++samples;
-        if (labels.count("serial") && (labels["serial"] != expected(bytes) || labels["host"] != expected(bytes))) abort();
+        if (labels.count("serial") && (labels["serial"] != expected(bytes) || labels["host"] != expected(bytes)))
+            abort();
         // The model is trimmed of blanks and zero bytes at either end.
         if (labels.count("model") && labels["model"] != expected(rpt::trim(bytes))) abort();
     }

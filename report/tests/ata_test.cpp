@@ -24,7 +24,9 @@ struct Edit {
     std::string text;
 };
 
-Edit put(const std::string& tag, size_t offset, std::vector<uint8_t> bytes) { return {tag, offset, std::move(bytes), ""}; }
+Edit put(const std::string& tag, size_t offset, std::vector<uint8_t> bytes) {
+    return {tag, offset, std::move(bytes), ""};
+}
 Edit line(const std::string& tag, const std::string& text) { return {tag, 0, {}, text}; }
 Edit failed(const std::string& tag) { return {tag, 0, {}, ""}; }
 
@@ -68,7 +70,7 @@ const std::string kData = "ATA SMART READ DATA", kThresholds = "ATA SMART READ T
 TEST(Ata, OneChangeGivesItsFinding) {
     struct Row {
         const char* name;
-        std::string sample;         // sata_<sample>.log
+        std::string sample;  // sata_<sample>.log
         std::vector<Edit> edits;
         const char* verdict;
         std::vector<std::string> findings;              // severity and code, in order
@@ -76,38 +78,84 @@ TEST(Ata, OneChangeGivesItsFinding) {
     };
     const std::vector<Row> rows = {
         {"healthy", "hdd", {}, "OK", {}, {{"ata_reallocated_sectors", 0}, {"ata_udma_crc_errors", 0}}},
-        {"SMART status failed", "hdd", {line(kStatus, "threshold exceeded (f4 2c)")}, "FAIL", {"FAIL ata-smart-failed"}},
+        {"SMART status failed",
+         "hdd",
+         {line(kStatus, "threshold exceeded (f4 2c)")},
+         "FAIL",
+         {"FAIL ata-smart-failed"}},
         {"SMART status of no known form", "hdd", {line(kStatus, "unknown (00 00)")}, "WARN", {"WARN ata-smart-status"}},
-        {"pre-failure attribute at its threshold", "hdd", {put(kData, kAttr5 + 3, {140})}, "FAIL",
+        {"pre-failure attribute at its threshold",
+         "hdd",
+         {put(kData, kAttr5 + 3, {140})},
+         "FAIL",
          {"FAIL ata-prefail-threshold"}},
-        {"pre-failure attribute at its threshold in the past", "hdd", {put(kData, kAttr5 + 4, {140})}, "WARN",
+        {"pre-failure attribute at its threshold in the past",
+         "hdd",
+         {put(kData, kAttr5 + 4, {140})},
+         "WARN",
          {"WARN ata-threshold"}},
-        {"old-age attribute at its threshold", "hdd", {put(kThresholds, kAttr9 + 1, {72})}, "WARN", {"WARN ata-threshold"}},
+        {"old-age attribute at its threshold",
+         "hdd",
+         {put(kThresholds, kAttr9 + 1, {72})},
+         "WARN",
+         {"WARN ata-threshold"}},
         {"a zero threshold is never reached", "hdd", {put(kData, kAttr10 + 3, {0, 0})}, "OK", {}},
-        {"reallocated sectors", "hdd", {put(kData, kAttr5 + 5, {3})}, "WARN", {"WARN ata-reallocated"},
+        {"reallocated sectors",
+         "hdd",
+         {put(kData, kAttr5 + 5, {3})},
+         "WARN",
+         {"WARN ata-reallocated"},
          {{"ata_reallocated_sectors", 3}}},
-        {"other data packed above the count", "hdd", {put(kData, kAttr5 + 5, {2, 0, 1, 0, 7})}, "WARN",
-         {"INFO ata-raw-packed", "WARN ata-reallocated"}, {{"ata_reallocated_sectors", 2}}},
-        {"uncorrectable errors reported", "hdd", {put(kData, kAttr200, {187}), put(kThresholds, kAttr200, {187}),
-                                                  put(kData, kAttr200 + 5, {1})},
-         "WARN", {"WARN ata-reported-uncorrect"}, {{"ata_reported_uncorrect", 1}}},
+        {"other data packed above the count",
+         "hdd",
+         {put(kData, kAttr5 + 5, {2, 0, 1, 0, 7})},
+         "WARN",
+         {"INFO ata-raw-packed", "WARN ata-reallocated"},
+         {{"ata_reallocated_sectors", 2}}},
+        {"uncorrectable errors reported",
+         "hdd",
+         {put(kData, kAttr200, {187}), put(kThresholds, kAttr200, {187}), put(kData, kAttr200 + 5, {1})},
+         "WARN",
+         {"WARN ata-reported-uncorrect"},
+         {{"ata_reported_uncorrect", 1}}},
         {"sectors pending", "hdd", {put(kData, kAttr197 + 5, {1})}, "WARN", {"WARN ata-pending"}},
-        {"sectors uncorrectable off-line", "hdd", {put(kData, kAttr198 + 5, {1})}, "WARN", {"WARN ata-offline-uncorrectable"}},
-        {"CRC errors: cable or backplane", "hdd", {put(kData, kAttr199 + 5, {1, 1})}, "WARN", {"WARN ata-crc"},
+        {"sectors uncorrectable off-line",
+         "hdd",
+         {put(kData, kAttr198 + 5, {1})},
+         "WARN",
+         {"WARN ata-offline-uncorrectable"}},
+        {"CRC errors: cable or backplane",
+         "hdd",
+         {put(kData, kAttr199 + 5, {1, 1})},
+         "WARN",
+         {"WARN ata-crc"},
          {{"ata_udma_crc_errors", 257}}},
         {"warm against the specified maximum", "hdd", {put(kTemperatures, 8, {52})}, "WARN", {"WARN temperature"}},
         {"at the specified maximum", "hdd", {put(kTemperatures, 8, {60})}, "FAIL", {"FAIL temperature"}},
-        {"the newest self-test failed", "hdd", {put(kExtSelfTests, 4 + 26 + 1, {0x79})}, "FAIL", {"FAIL selftest"},
+        {"the newest self-test failed",
+         "hdd",
+         {put(kExtSelfTests, 4 + 26 + 1, {0x79})},
+         "FAIL",
+         {"FAIL selftest"},
          {{"selftest_failures", 1}}},
         {"an older self-test failed", "hdd", {put(kExtSelfTests, 4 + 1, {0x79})}, "WARN", {"WARN selftest-older"}},
         {"a running self-test is no failure", "hdd", {put(kExtSelfTests, 4 + 26 + 1, {0xf3})}, "OK", {}},
-        {"neither SMART data nor status", "hdd", {failed(kData), failed(kThresholds), failed(kStatus)}, "WARN",
+        {"neither SMART data nor status",
+         "hdd",
+         {failed(kData), failed(kThresholds), failed(kStatus)},
+         "WARN",
          {"WARN block-unread", "WARN block-unread", "WARN block-unread", "UNKNOWN no-health"}},
-        {"worn solid state drive", "ssd", {}, "WARN",
+        {"worn solid state drive",
+         "ssd",
+         {},
+         "WARN",
          {"INFO ata-raw-packed", "WARN ata-reallocated", "WARN ssd-endurance", "WARN selftest-older",
           "INFO ata-errors-logged"},
          {{"endurance_used_percent", 93}, {"selftest_failures", 1}}},
-        {"failing disk", "failing", {}, "FAIL",
+        {"failing disk",
+         "failing",
+         {},
+         "FAIL",
          {"FAIL ata-smart-failed", "FAIL ata-prefail-threshold", "WARN ata-threshold", "WARN ata-reallocated",
           "WARN ata-reported-uncorrect", "WARN ata-pending", "WARN ata-offline-uncorrectable", "WARN ata-crc",
           "WARN temperature-absolute", "INFO power-on-hours", "FAIL selftest", "INFO ata-errors-logged"},
@@ -148,8 +196,9 @@ TEST(Ata, OneChangeGivesItsFinding) {
     // endurance statistic as they are.
     const auto j = nlohmann::json::parse(
         json_text(build_disk("h", "MA0000.log", test::slurp(std::string(LOGPAGES_DIR) + "/sata_ssd.log"))));
-    EXPECT_EQ(j["protocol"].dump() + j["vendor"].dump() + j["product"].dump() + j["revision"].dump() + j["serial"].dump(),
-              R"("ATA""ATA""ZEPHYRA ZS960-SSD""ZS1.0.4""ZPH0000000000000960A")");
+    EXPECT_EQ(
+        j["protocol"].dump() + j["vendor"].dump() + j["product"].dump() + j["revision"].dump() + j["serial"].dump(),
+        R"("ATA""ATA""ZEPHYRA ZS960-SSD""ZS1.0.4""ZPH0000000000000960A")");
     const auto& a = j["ata"];
     EXPECT_EQ(a["smart_status"], "passed");
     EXPECT_EQ(a["rotation_rate"], 1);

@@ -21,7 +21,8 @@ std::vector<uint8_t> section(uint8_t type, size_t len) {
     return b;
 }
 
-const std::string kIdentity = "Device code   : ACME    DSK KZA4072TX   A1B2\r\nSerial number : KZSER000000000000001\r\n";
+const std::string kIdentity =
+    "Device code   : ACME    DSK KZA4072TX   A1B2\r\nSerial number : KZSER000000000000001\r\n";
 const std::string kPage06 = "<Page06>\r\n" + test::dump(test::unhex("060000080000020400000244"));
 const std::string kPage0d = "<Page0d>\r\n" + test::dump(test::unhex("0d00000c000003020024000103020044"));
 const std::string kSections = "<Drive Status Log>\r\n" + test::dump(section(1, 3)) + "<Drive Interna Log>\r\n" +
@@ -33,11 +34,13 @@ const std::string kValid = kIdentity + kPage06 + kPage0d + kSubpage + kGrown + k
 
 // A SATA drive's blocks, as the collector writes them with -e.
 const std::string kSector = test::dump(std::vector<uint8_t>(512, 0x11));
-const std::string kAtaIdentity = "Device code   : ACME DH4000SA-1000                      AC01R007\r\n"
-                                 "Serial number : AC1H0000000000004711\r\n";
+const std::string kAtaIdentity =
+    "Device code   : ACME DH4000SA-1000                      AC01R007\r\n"
+    "Serial number : AC1H0000000000004711\r\n";
 const std::string kAta = kAtaIdentity + "<ATA IDENTIFY DEVICE>\r\n" + kSector + "<ATA SMART READ DATA>\r\n" + kSector +
-                         "<ATA SMART READ THRESHOLDS>\r\n" + kSector + "<ATA SMART RETURN STATUS>\r\npassed (4f c2)\r\n" +
-                         "<ATA SMART LOG 00>\r\n" + kSector + "<ATA GPL LOG 04 PAGE 0001>\r\n" + kSector + kSector;
+                         "<ATA SMART READ THRESHOLDS>\r\n" + kSector +
+                         "<ATA SMART RETURN STATUS>\r\npassed (4f c2)\r\n" + "<ATA SMART LOG 00>\r\n" + kSector +
+                         "<ATA GPL LOG 04 PAGE 0001>\r\n" + kSector + kSector;
 
 std::string replace(std::string s, const std::string& from, const std::string& to) {
     size_t at = s.find(from);
@@ -56,9 +59,9 @@ TEST(DriveLog, FaultsBecomeFindings) {
     struct Row {
         const char* name;
         std::string text;
-        std::vector<std::string> codes;   // findings, in order
-        std::vector<uint64_t> present;    // bytes found per section
-        bool page_damaged = false;        // of the first page
+        std::vector<std::string> codes;  // findings, in order
+        std::vector<uint64_t> present;   // bytes found per section
+        bool page_damaged = false;       // of the first page
     };
     const std::vector<uint64_t> whole = {3, 5000, 32, 35};
     const std::string page06_16 = "<Page06>\r\n" + test::dump(test::unhex("060000080000020400000244deadbeef"));
@@ -67,16 +70,25 @@ TEST(DriveLog, FaultsBecomeFindings) {
         {"page longer than its length field", replace(kValid, kPage06, page06_16), {"page-length"}, whole, true},
         {"subpage that is another", replace(kValid, " 55 01 00 08", " 55 02 00 08"), {"page-code"}, whole},
         {"subpage without its SPF bit", replace(kValid, " 55 01 00 08", " 15 01 00 08"), {"page-code"}, whole},
-        {"grown defects unsupported", replace(kValid, " 00 0b 00 08\r\n", "Not supported (ILLEGAL REQUEST)\r\n"), {}, whole},
-        {"grown defects, text of another kind", replace(kValid, " 00 0b 00 08\r\n", "Not supported\r\n"), {"block-text"},
+        {"grown defects unsupported",
+         replace(kValid, " 00 0b 00 08\r\n", "Not supported (ILLEGAL REQUEST)\r\n"),
+         {},
+         whole},
+        {"grown defects, text of another kind",
+         replace(kValid, " 00 0b 00 08\r\n", "Not supported\r\n"),
+         {"block-text"},
          whole},
         {"grown defects, a byte short", replace(kValid, " 00 0b 00 08\r\n", " 00 0b 00\r\n"), {"block-length"}, whole},
         {"torn last line", kValid.substr(0, kValid.size() - 2), {"torn-line"}, whole},
         {"cut inside a section", kValid.substr(0, kValid.size() - 55), {"torn-line", "section-cut"}, {3, 5000, 32, 18}},
-        {"section cut, next block follows", replace(kValid, test::dump(section(2, 5000)), test::dump(section(2, 5000)).substr(0, 4000)),
-         {"section-cut"}, {3, 1280, 32, 35}},
-        {"section longer than its field", replace(kValid, test::dump(section(4, 32)), test::dump(section(4, 32)) + " 00\r\n"),
-         {"section-length"}, {3, 5000, 33, 35}},
+        {"section cut, next block follows",
+         replace(kValid, test::dump(section(2, 5000)), test::dump(section(2, 5000)).substr(0, 4000)),
+         {"section-cut"},
+         {3, 1280, 32, 35}},
+        {"section longer than its field",
+         replace(kValid, test::dump(section(4, 32)), test::dump(section(4, 32)) + " 00\r\n"),
+         {"section-length"},
+         {3, 5000, 33, 35}},
         {"page length field disagrees", replace(kValid, " 06 00 00 08", " 06 00 00 09"), {"page-length"}, whole, true},
         {"page code disagrees", replace(kValid, " 06 00 00 08", " 07 00 00 08"), {"page-code"}, whole, true},
         {"junk in a page", replace(kValid, " 06 00 00 08", " 06 00 0g 08"), {"junk-line"}, whole, true},
@@ -120,12 +132,14 @@ TEST(DriveLog, AtaBlocksAndTheirFaults) {
     };
     const std::vector<Row> rows = {
         {"valid", kAta, {}},
-        {"IDENTIFY a line short", replace(kAta, kSector + "<ATA SMART READ DATA>", kSector.substr(50) + "<ATA SMART READ DATA>"),
+        {"IDENTIFY a line short",
+         replace(kAta, kSector + "<ATA SMART READ DATA>", kSector.substr(50) + "<ATA SMART READ DATA>"),
          {"block-length"}},
         {"a log of part of a sector", replace(kAta, kSector + kSector, kSector + kSector.substr(50)), {"block-length"}},
         {"status of no known form", replace(kAta, "passed (4f c2)", "passed (4f)"), {"block-text"}},
         {"status unknown", replace(kAta, "passed (4f c2)", "unknown (00 00)"), {}},
-        {"a command that failed", replace(kAta, "<ATA SMART READ THRESHOLDS>\r\n" + kSector, "<ATA SMART READ THRESHOLDS>\r\n"),
+        {"a command that failed",
+         replace(kAta, "<ATA SMART READ THRESHOLDS>\r\n" + kSector, "<ATA SMART READ THRESHOLDS>\r\n"),
          {"block-unread"}},
         {"a tag of no known form", replace(kAta, "<ATA SMART LOG 00>", "<ATA SMART LOG 0>"), {"junk-line"}},
     };

@@ -13,9 +13,9 @@ TEST(ErrorLog, EveryRecordRecognised) {
     struct Row {
         std::string text;
         std::string kind;
-        std::string disk;         // drive log the record names
-        std::string key, value;   // one decoded field, as JSON
-        std::string finding = ""; // what it means for that disk: severity, kind and code
+        std::string disk;          // drive log the record names
+        std::string key, value;    // one decoded field, as JSON
+        std::string finding = "";  // what it means for that disk: severity, kind and code
     };
     const std::string scsi =
         "H00T05 Command error , 4d 00 40 00 00 00 00 00 00 00 , 00000004, "
@@ -42,7 +42,8 @@ TEST(ErrorLog, EveryRecordRecognised) {
         {"H00T03 Command error ,  00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00\r\n",
          "sata_command_error", "MA0003.log", "fis", "\"0000000000000000000000000000000000000000\"",
          "WARN collection command-error"},
-        {" File Open Error(/o_tmp/TMP/KESTRA/MA0000.log)\n", "file_open_error", "", "path", "\"/o_tmp/TMP/KESTRA/MA0000.log\""},
+        {" File Open Error(/o_tmp/TMP/KESTRA/MA0000.log)\n", "file_open_error", "", "path",
+         "\"/o_tmp/TMP/KESTRA/MA0000.log\""},
         {" RAID Contoroller is not Found\n", "controller_not_found", "", "", ""},
         {" Memory Allocation Error\n", "memory_allocation_error", "", "", ""},
         {" Uart Log save error !\n\n", "cli_failure", "", "text", "\"Uart Log save error !\""},
@@ -54,9 +55,10 @@ TEST(ErrorLog, EveryRecordRecognised) {
         {"Controller 0 : Physical Information Get Error. 00008001\n", "physical_info_error", "", "result", "32769"},
         {" Inconsistent Answer(H00T01 Page0d: page 0e, 16 bytes claimed, 12 arrived)\n", "inconsistent_answer",
          "MA0001.log", "answered", "14"},
-        {" Short Transfer(H00T02 Section04: 100 of 4096 bytes)\n", "short_transfer", "MA0002.log", "what", "\"Section04\""},
-        {" Length Capped(H00T02 Page30: 65536 bytes needed, 65532 asked)\n", "length_capped", "MA0002.log", "needed", "65536",
-         "INFO collection errlog-length_capped"},
+        {" Short Transfer(H00T02 Section04: 100 of 4096 bytes)\n", "short_transfer", "MA0002.log", "what",
+         "\"Section04\""},
+        {" Length Capped(H00T02 Page30: 65536 bytes needed, 65532 asked)\n", "length_capped", "MA0002.log", "needed",
+         "65536", "INFO collection errlog-length_capped"},
         {" Empty Log(/o_tmp/TMP/KESTRA/Controller_0_ldinfo.log)\n", "empty_log", "", "", ""},
         {" Space Reserve(/o_tmp/TMP/KESTRA/MA0003.log: 50000000 bytes needed, 1000 free, 1048576 kept)\n",
          "space_reserve", "MA0003.log", "free", "1000"},

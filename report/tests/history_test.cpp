@@ -48,10 +48,10 @@ TEST(History, AcrossCollections) {
     struct Row {
         const char* name;
         std::vector<Taken> inputs;
-        std::string serial;         // the disk looked at (serial or host/file)
-        size_t history;             // collections listed
-        std::string growth, all;    // read errors "from>to" between the two newest and across all; "" none
-        std::string code;           // a finding of the disk ("" none), or of its host when `serial` is empty
+        std::string serial;       // the disk looked at (serial or host/file)
+        size_t history;           // collections listed
+        std::string growth, all;  // read errors "from>to" between the two newest and across all; "" none
+        std::string code;         // a finding of the disk ("" none), or of its host when `serial` is empty
         Severity severity;
     };
     const Drive s1{"MA0000.log", "S1", 0}, s2{"MA0001.log", "S2", 0};
@@ -62,24 +62,78 @@ TEST(History, AcrossCollections) {
     };
     const std::vector<Row> rows = {
         {"seen once", {{"srv01", 0, {s1}}}, "S1", 0, "", "", "", Severity::Info},
-        {"raised between two collections", {{"srv01", 0, {s1}}, {"srv01", 31, {with(s1, 3)}}}, "S1", 2, "0>3", "0>3",
-         "counter-growth", Severity::Warn},
-        {"raised above the growth limit", {{"srv01", 0, {s1}}, {"srv01", 31, {with(s1, 12)}}}, "S1", 2, "0>12",
-         "0>12", "counter-growth", Severity::Fail},
-        {"three, given newest first", {{"srv01", 60, {with(s1, 4)}}, {"srv01", 30, {with(s1, 1)}}, {"srv01", 0, {s1}}},
-         "S1", 3, "1>4", "0>4", "counter-growth", Severity::Warn},
-        {"three, the newest unchanged", {{"srv01", 0, {s1}}, {"srv01", 30, {with(s1, 2)}}, {"srv01", 60, {with(s1, 2)}}},
-         "S1", 3, "2>2", "0>2", "", Severity::Info},
-        {"moved to another slot", {{"srv01", 0, {s1, s2}}, {"srv01", 31, {with(s1, 3, "MA0105.log"), s2}}}, "S1", 2,
-         "0>3", "0>3", "counter-growth", Severity::Warn},
-        {"moved to another host", {{"srv01", 0, {s1}}, {"srv02", 31, {with(s1, 3)}}}, "srv02/MA0000.log", 2, "0>3", "0>3",
-         "counter-growth", Severity::Warn},
-        {"a counter that went down", {{"srv01", 0, {with(s1, 5)}}, {"srv01", 31, {with(s1, 1)}}}, "S1", 2, "5>1", "5>1",
-         "counter-went-down", Severity::Info},
+        {"raised between two collections",
+         {{"srv01", 0, {s1}}, {"srv01", 31, {with(s1, 3)}}},
+         "S1",
+         2,
+         "0>3",
+         "0>3",
+         "counter-growth",
+         Severity::Warn},
+        {"raised above the growth limit",
+         {{"srv01", 0, {s1}}, {"srv01", 31, {with(s1, 12)}}},
+         "S1",
+         2,
+         "0>12",
+         "0>12",
+         "counter-growth",
+         Severity::Fail},
+        {"three, given newest first",
+         {{"srv01", 60, {with(s1, 4)}}, {"srv01", 30, {with(s1, 1)}}, {"srv01", 0, {s1}}},
+         "S1",
+         3,
+         "1>4",
+         "0>4",
+         "counter-growth",
+         Severity::Warn},
+        {"three, the newest unchanged",
+         {{"srv01", 0, {s1}}, {"srv01", 30, {with(s1, 2)}}, {"srv01", 60, {with(s1, 2)}}},
+         "S1",
+         3,
+         "2>2",
+         "0>2",
+         "",
+         Severity::Info},
+        {"moved to another slot",
+         {{"srv01", 0, {s1, s2}}, {"srv01", 31, {with(s1, 3, "MA0105.log"), s2}}},
+         "S1",
+         2,
+         "0>3",
+         "0>3",
+         "counter-growth",
+         Severity::Warn},
+        {"moved to another host",
+         {{"srv01", 0, {s1}}, {"srv02", 31, {with(s1, 3)}}},
+         "srv02/MA0000.log",
+         2,
+         "0>3",
+         "0>3",
+         "counter-growth",
+         Severity::Warn},
+        {"a counter that went down",
+         {{"srv01", 0, {with(s1, 5)}}, {"srv01", 31, {with(s1, 1)}}},
+         "S1",
+         2,
+         "5>1",
+         "5>1",
+         "counter-went-down",
+         Severity::Info},
         {"a disk gone", {{"srv01", 0, {s1, s2}}, {"srv01", 31, {s1}}}, "", 0, "", "", "disk-gone", Severity::Warn},
-        {"a disk replaced", {{"srv01", 0, {s1, s2}}, {"srv01", 31, {s1, {"MA0001.log", "S3", 0}}}}, "S3", 0, "", "",
-         "disk-replaced", Severity::Info},
-        {"the same slot on another host", {{"srv01", 0, {s1, s2}}, {"srv02", 31, {s1}}}, "srv02/MA0000.log", 2, "0>0", "0>0", "",
+        {"a disk replaced",
+         {{"srv01", 0, {s1, s2}}, {"srv01", 31, {s1, {"MA0001.log", "S3", 0}}}},
+         "S3",
+         0,
+         "",
+         "",
+         "disk-replaced",
+         Severity::Info},
+        {"the same slot on another host",
+         {{"srv01", 0, {s1, s2}}, {"srv02", 31, {s1}}},
+         "srv02/MA0000.log",
+         2,
+         "0>0",
+         "0>0",
+         "",
          Severity::Info},
     };
     auto change = [](const std::vector<Growth>& g) {
@@ -102,7 +156,8 @@ TEST(History, AcrossCollections) {
         if (!r.serial.empty()) {
             ASSERT_TRUE(d);
             EXPECT_EQ(d->history.size(), r.history);
-            for (size_t i = 1; i < d->history.size(); ++i) EXPECT_GT(d->history[i - 1].collected, d->history[i].collected);
+            for (size_t i = 1; i < d->history.size(); ++i)
+                EXPECT_GT(d->history[i - 1].collected, d->history[i].collected);
             EXPECT_EQ(change(d->growth), r.growth);
             EXPECT_EQ(change(d->growth_all), r.all);
             for (auto& f : d->findings)

@@ -60,10 +60,13 @@ TEST(Html, OneRowPerDiskWithItsVerdictClass) {
         Severity verdict;
         const char* cls;
     };
-    const Row rows[] = {{Severity::Info, "v-ok"}, {Severity::Warn, "v-warn"}, {Severity::Fail, "v-fail"},
+    const Row rows[] = {{Severity::Info, "v-ok"},
+                        {Severity::Warn, "v-warn"},
+                        {Severity::Fail, "v-fail"},
                         {Severity::Unknown, "v-unknown"}};
     std::vector<Disk> disks;
-    for (size_t i = 0; i < std::size(rows); ++i) disks.push_back(disk("srv1", "MA000" + std::to_string(i) + ".log", rows[i].verdict));
+    for (size_t i = 0; i < std::size(rows); ++i)
+        disks.push_back(disk("srv1", "MA000" + std::to_string(i) + ".log", rows[i].verdict));
     disks.back().protocol = Protocol::Ata;
     std::string page = render_html(report(disks));
     EXPECT_EQ(count(page, "<td>ATA</td>"), 1u) << "the SATA drive's protocol";
@@ -74,8 +77,8 @@ TEST(Html, OneRowPerDiskWithItsVerdictClass) {
     EXPECT_EQ(page.find("http"), page.find("http://www.w3.org/2000/svg")) << "nothing but the SVG namespace is a URL";
     EXPECT_EQ(page.find("<script"), std::string::npos);
 
-    std::string fleet = render_html(report({disk("srv1", "MA0000.log", Severity::Info), disk("srv2", "MA0000.log", Severity::Fail)},
-                                           {"srv1", "srv2"}));
+    std::string fleet = render_html(report(
+        {disk("srv1", "MA0000.log", Severity::Info), disk("srv2", "MA0000.log", Severity::Fail)}, {"srv1", "srv2"}));
     EXPECT_EQ(count(fleet, "<th>Host</th>"), 2u) << "host column in the disk table and the error log";
     EXPECT_EQ(count(fleet, "<tr class=\"disk "), 2u);
 }
@@ -86,8 +89,11 @@ TEST(Html, TemperatureBarsTakeTheDisksColour) {
         std::optional<Severity> finding;  // of a temperature finding
         const char* cls;
     };
-    const Row rows[] = {{36, {}, "f-ok"}, {71, Severity::Fail, "f-fail"}, {55, Severity::Warn, "f-warn"},
-                        {71, {}, "f-fail"}, {{}, {}, "f-none"}};
+    const Row rows[] = {{36, {}, "f-ok"},
+                        {71, Severity::Fail, "f-fail"},
+                        {55, Severity::Warn, "f-warn"},
+                        {71, {}, "f-fail"},
+                        {{}, {}, "f-none"}};
     for (const Row& r : rows) {
         Disk d = disk("srv1", "MA0000.log", Severity::Info);
         d.temperature = r.temperature;
@@ -102,8 +108,8 @@ TEST(Html, TemperatureBarsTakeTheDisksColour) {
 TEST(Html, EscapesEveryInputString) {
     const std::string evil = "<script>alert('x')</script>&\"\x01";
     // The same text in each place the page shows input.
-    std::string Disk::*fields[] = {&Disk::file, &Disk::vendor, &Disk::product, &Disk::serial, &Disk::revision,
-                                   &Disk::host};
+    std::string Disk::*fields[] = {&Disk::file,   &Disk::vendor,   &Disk::product,
+                                   &Disk::serial, &Disk::revision, &Disk::host};
     for (auto f : fields) {
         Disk d = disk("srv1", "MA0000.log", Severity::Info);
         d.*f = evil;

@@ -11,8 +11,8 @@ TEST(Metrics, LabelValues) {
         {"a\nb", "a\\nb"},
         {"\\\"\n", "\\\\\\\"\\n"},
         {"caf\xc3\xa9", "caf\xc3\xa9"},
-        {"S\xff", "S\xef\xbf\xbd"},             // not UTF-8
-        {"S\xc3", "S\xef\xbf\xbd"},             // cut short
+        {"S\xff", "S\xef\xbf\xbd"},                                // not UTF-8
+        {"S\xc3", "S\xef\xbf\xbd"},                                // cut short
         {"\xed\xa0\x80", "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"},  // a surrogate
         {std::string("a\0b", 3), std::string("a\0b", 3)},
     };

@@ -43,8 +43,8 @@ TEST(Pages, LayoutsAndFaults) {
         const char* name;
         std::vector<uint8_t> bytes;
         std::string page_name;
-        std::string param_name;                  // of the last parameter
-        std::optional<uint64_t> value;           // of the last parameter
+        std::string param_name;         // of the last parameter
+        std::optional<uint64_t> value;  // of the last parameter
         std::vector<std::string> findings;
     };
     auto temp = [](const std::string& t) { return page(0x0d, {param(0, "00" + t), param(1, "0044")}); };
@@ -58,8 +58,18 @@ TEST(Pages, LayoutsAndFaults) {
         {"parameter past the page", raw0d, "Temperature", "Temperature", std::nullopt, {"param-length"}},
         {"page with a subpage", spf, "Environmental reporting", "Temperature report", 0x24, {}},
         {"SPF clear: subpage 0", spf_clear, "Temperature", "Reference temperature", 0x44, {}},
-        {"unknown subpage", page(0x0d, {param(0, "00")}, 0x07), "Page 0d, subpage 07", "Parameter 0000", std::nullopt, {}},
-        {"unknown parameter", page(0x03, {param(0x8001, "0102")}), "Read error counters", "Parameter 8001", std::nullopt, {}},
+        {"unknown subpage",
+         page(0x0d, {param(0, "00")}, 0x07),
+         "Page 0d, subpage 07",
+         "Parameter 0000",
+         std::nullopt,
+         {}},
+        {"unknown parameter",
+         page(0x03, {param(0x8001, "0102")}),
+         "Read error counters",
+         "Parameter 8001",
+         std::nullopt,
+         {}},
         {"vendor page", page(0x37, {param(0, "01")}), "Vendor specific page 37", "Parameter 0000", std::nullopt, {}},
         {"header cut", page(0x06, {test::unhex("000003")}), "Non-medium error", "", std::nullopt, {"param-length"}},
     };

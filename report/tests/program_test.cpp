@@ -43,7 +43,8 @@ std::string disk(const std::string& serial, const std::string& temp, const std::
 
 class Dir {
 public:
-    explicit Dir(const std::string& name) : path_(fs::temp_directory_path() / ("report-test-" + std::to_string(getpid())) / name) {
+    explicit Dir(const std::string& name)
+        : path_(fs::temp_directory_path() / ("report-test-" + std::to_string(getpid())) / name) {
         fs::create_directories(path_);
     }
     ~Dir() { fs::remove_all(path_.parent_path()); }
@@ -70,39 +71,81 @@ TEST(Program, StatusesAndFlags) {
         std::string file, code;  // a finding expected on that disk (or "" for the host)
     };
     const std::string ok = disk("S1", "24"), hot = disk("S2", "44");
-    const std::string hw_error = "H00T00 Command error , 4d 00 4d 00 00 00 00 00 00 00 , 00000000, "
-                                 "70 00 04 00 00 00 00 0a 00 00 00 00 44 00 00 00 00 00 00 00 \r\n";
-    const std::string rejected = "H00T00 Command error , 4d 00 6f 00 00 00 00 00 04 00 , 00000000, "
-                                 "70 00 05 00 00 00 00 0a 00 00 00 00 24 00 00 00 00 00 00 00 \r\n";
+    const std::string hw_error =
+        "H00T00 Command error , 4d 00 4d 00 00 00 00 00 00 00 , 00000000, "
+        "70 00 04 00 00 00 00 0a 00 00 00 00 44 00 00 00 00 00 00 00 \r\n";
+    const std::string rejected =
+        "H00T00 Command error , 4d 00 6f 00 00 00 00 00 04 00 , 00000000, "
+        "70 00 05 00 00 00 00 0a 00 00 00 00 24 00 00 00 00 00 00 00 \r\n";
     const std::string rejected_0d = "H00T00 Command error , 4d 00 4d" + rejected.substr(31);
-    const std::string aborted = "H00T00 Command error ,  34 40 51 04 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00\r\n";
-    const std::string sata = rpt::test::slurp(std::string(LOGPAGES_DIR) + "/sata_hdd.log") + "<ATA GPL LOG 11 PAGE 0001>\r\n";
+    const std::string aborted =
+        "H00T00 Command error ,  34 40 51 04 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00\r\n";
+    const std::string sata =
+        rpt::test::slurp(std::string(LOGPAGES_DIR) + "/sata_hdd.log") + "<ATA GPL LOG 11 PAGE 0001>\r\n";
     const std::vector<Row> rows = {
         {"all OK", {{"logdperr.txt", "", 0}, {"MA0000.log", ok, 0}}, 0, "", ""},
-        {"bytes that are not text", {{"logdperr.txt", "\xff\xfe\n", 0}, {"MA0000.log", disk("S\xff\xc3", "24"), 0}}, 0, "", ""},
-        {"a hot disk", {{"logdperr.txt", "", 0}, {"MA0000.log", ok, 0}, {"MA0001.log", hot, 0}}, 2, "MA0001.log", "temperature"},
+        {"bytes that are not text",
+         {{"logdperr.txt", "\xff\xfe\n", 0}, {"MA0000.log", disk("S\xff\xc3", "24"), 0}},
+         0,
+         "",
+         ""},
+        {"a hot disk",
+         {{"logdperr.txt", "", 0}, {"MA0000.log", ok, 0}, {"MA0001.log", hot, 0}},
+         2,
+         "MA0001.log",
+         "temperature"},
         {"left from an earlier run", {{"logdperr.txt", "", 0}, {"MA0000.log", ok, 5}}, 1, "MA0000.log", "stale-file"},
-        {"older, error log with records", {{"logdperr.txt", " Memory Allocation Error\n", 0}, {"MA0000.log", ok, 5}}, 1, "",
+        {"older, error log with records",
+         {{"logdperr.txt", " Memory Allocation Error\n", 0}, {"MA0000.log", ok, 5}},
+         1,
+         "",
          "errlog-memory_allocation_error"},
         {"not a log directory", {}, 1, "", "empty-input"},
-        {"interrupted", {{"logdperr.txt", " File Interrupted(/o_tmp/TMP/KESTRA/MA0000.log)\n", 0}, {"MA0000.log", ok, 0}}, 1,
-         "MA0000.log", "errlog-file_interrupted"},
-        {"short", {{"logdperr.txt", " Short Transfer(H00T00 Page0d: 12 of 16 bytes)\n", 0}, {"MA0000.log", ok, 0}}, 1,
-         "MA0000.log", "errlog-short_transfer"},
-        {"a disk that cannot be judged", {{"logdperr.txt", "", 0}, {"MA0000.log", ok.substr(0, ok.find("<Page03>")), 0}},
-         1, "MA0000.log", "no-health"},
+        {"interrupted",
+         {{"logdperr.txt", " File Interrupted(/o_tmp/TMP/KESTRA/MA0000.log)\n", 0}, {"MA0000.log", ok, 0}},
+         1,
+         "MA0000.log",
+         "errlog-file_interrupted"},
+        {"short",
+         {{"logdperr.txt", " Short Transfer(H00T00 Page0d: 12 of 16 bytes)\n", 0}, {"MA0000.log", ok, 0}},
+         1,
+         "MA0000.log",
+         "errlog-short_transfer"},
+        {"a disk that cannot be judged",
+         {{"logdperr.txt", "", 0}, {"MA0000.log", ok.substr(0, ok.find("<Page03>")), 0}},
+         1,
+         "MA0000.log",
+         "no-health"},
         {"capped, of a disk without a drive log: INFO only",
-         {{"logdperr.txt", " Length Capped(H00T07 Page30: 65536 bytes needed, 65532 asked)\n", 0}, {"MA0000.log", ok, 0}},
-         0, "", ""},
-        {"the drive's hardware error", {{"logdperr.txt", hw_error, 0}, {"MA0000.log", ok, 0}}, 2, "MA0000.log",
+         {{"logdperr.txt", " Length Capped(H00T07 Page30: 65536 bytes needed, 65532 asked)\n", 0},
+          {"MA0000.log", ok, 0}},
+         0,
+         "",
+         ""},
+        {"the drive's hardware error",
+         {{"logdperr.txt", hw_error, 0}, {"MA0000.log", ok, 0}},
+         2,
+         "MA0000.log",
          "command-hardware-error"},
-        {"a listed page the drive does not support", {{"logdperr.txt", rejected, 0}, {"MA0000.log", ok + "<Page2f>\r\n", 0}},
-         0, "MA0000.log", "command-rejected"},
-        {"another page not supported", {{"logdperr.txt", rejected_0d, 0}, {"MA0000.log", ok + "<Page2f>\r\n", 0}}, 1,
-         "MA0000.log", "page-unread"},
-        {"a listed SATA log the drive aborts", {{"logdperr.txt", aborted, 0}, {"MA0000.log", sata, 0}}, 0, "MA0000.log",
+        {"a listed page the drive does not support",
+         {{"logdperr.txt", rejected, 0}, {"MA0000.log", ok + "<Page2f>\r\n", 0}},
+         0,
+         "MA0000.log",
+         "command-rejected"},
+        {"another page not supported",
+         {{"logdperr.txt", rejected_0d, 0}, {"MA0000.log", ok + "<Page2f>\r\n", 0}},
+         1,
+         "MA0000.log",
+         "page-unread"},
+        {"a listed SATA log the drive aborts",
+         {{"logdperr.txt", aborted, 0}, {"MA0000.log", sata, 0}},
+         0,
+         "MA0000.log",
          "block-unread"},
-        {"a SATA log not read, no abort recorded", {{"logdperr.txt", "", 0}, {"MA0000.log", sata, 0}}, 1, "MA0000.log",
+        {"a SATA log not read, no abort recorded",
+         {{"logdperr.txt", "", 0}, {"MA0000.log", sata, 0}},
+         1,
+         "MA0000.log",
          "block-unread"},
     };
     for (auto& r : rows) {
@@ -123,7 +166,8 @@ TEST(Program, StatusesAndFlags) {
             if (disk["file"] == r.file)
                 for (auto& f : disk["findings"]) {
                     found |= f["code"] == r.code;
-                    for (const char* k : {"severity", "kind", "code", "text", "page", "parameter", "value", "threshold"})
+                    for (const char* k :
+                         {"severity", "kind", "code", "text", "page", "parameter", "value", "threshold"})
                         EXPECT_TRUE(f.contains(k)) << k;
                 }
         if (r.file.empty())
@@ -138,7 +182,8 @@ TEST(Program, ArchivesAndFleet) {
     a.put("MA0000.log", disk("S1", "24"));
     b.put("MA0100.log", disk("S2", "26"));
     const std::string archive = fs::path(b.str()).parent_path() / "srv02.tar.gz";
-    ASSERT_EQ(system(("tar -C " + fs::path(b.str()).parent_path().string() + " -czf " + archive + " srv02").c_str()), 0);
+    ASSERT_EQ(system(("tar -C " + fs::path(b.str()).parent_path().string() + " -czf " + archive + " srv02").c_str()),
+              0);
 
     Outcome dir = run("--json " + b.str()), tgz = run("--json " + archive);
     json jd = json::parse(dir.out), jt = json::parse(tgz.out);
@@ -164,7 +209,8 @@ TEST(Program, ArchivesAndFleet) {
     EXPECT_LT(text.find("Disks:"), text.find("Error log:")) << text;
 
     json j = json::parse(run("--json " + a.str()).out);
-    for (const char* k : {"tool", "hosts", "disks", "errors", "summary", "exit_status"}) EXPECT_TRUE(j.contains(k)) << k;
+    for (const char* k : {"tool", "hosts", "disks", "errors", "summary", "exit_status"})
+        EXPECT_TRUE(j.contains(k)) << k;
     for (const char* k : {"host", "file", "controller", "device", "protocol", "vendor", "product", "revision", "serial",
                           "verdict", "temperature", "reference_temperature", "power_on_hours", "counters", "phys",
                           "self_tests", "findings", "pages", "sections"})
@@ -176,7 +222,8 @@ TEST(Program, ArchivesAndFleet) {
     EXPECT_EQ(run("--version").out, "logdump-report Ver01-10-00\n");
 
     EXPECT_EQ(run("--disk S1 " + a.str()).status, 0);
-    EXPECT_NE(run("--disk MA0000.log " + a.str()).out.find("0001 Reference temperature\n      Degrees Celsius = 68 C"), std::string::npos);
+    EXPECT_NE(run("--disk MA0000.log " + a.str()).out.find("0001 Reference temperature\n      Degrees Celsius = 68 C"),
+              std::string::npos);
     EXPECT_EQ(run("--disk NOSUCH " + a.str()).status, 3);
     EXPECT_EQ(run(a.str() + "/missing").status, 3);
     EXPECT_EQ(run(archive + ".broken").status, 3);
@@ -193,19 +240,35 @@ TEST(Program, Metrics) {
     const std::string labels = "host=\"srv01\",controller=\"0\",device=\"0\",serial=\"";
     const std::string scsi = "\",model=\"ACMEDRV DK600SA0006\",protocol=\"SCSI\"}";
     const std::vector<Row> rows = {
-        {"healthy", {{"MA0000.log", disk("S1", "24")}}, "", 0,
+        {"healthy",
+         {{"MA0000.log", disk("S1", "24")}},
+         "",
+         0,
          {"logdump_report_success 1", "logdump_collection_timestamp_seconds{host=\"srv01\"} 1700000000",
-          "logdump_disk_verdict{" + labels + "S1" + scsi + " 0", "logdump_disk_temperature_celsius{" + labels + "S1" + scsi + " 36",
+          "logdump_disk_verdict{" + labels + "S1" + scsi + " 0",
+          "logdump_disk_temperature_celsius{" + labels + "S1" + scsi + " 36",
           "logdump_disk_read_uncorrected{" + labels + "S1" + scsi + " 0",
           "logdump_findings{" + labels + "S1\",model=\"ACMEDRV DK600SA0006\",protocol=\"SCSI\",severity=\"FAIL\"} 0"}},
         {"hot", {{"MA0000.log", disk("S1", "44")}}, "", 2, {"logdump_disk_verdict{" + labels + "S1" + scsi + " 2"}},
-        {"cannot be judged", {{"MA0000.log", disk("S1", "24").substr(0, disk("S1", "24").find("<Page03>"))}}, "", 1,
+        {"cannot be judged",
+         {{"MA0000.log", disk("S1", "24").substr(0, disk("S1", "24").find("<Page03>"))}},
+         "",
+         1,
          {"logdump_disk_verdict{" + labels + "S1" + scsi + " 3"}},
-        {"quote and backslash in the serial", {{"MA0000.log", disk("S\"1\\", "24")}}, "", 0,
+        {"quote and backslash in the serial",
+         {{"MA0000.log", disk("S\"1\\", "24")}},
+         "",
+         0,
          {"logdump_disk_verdict{" + labels + "S\\\"1\\\\" + scsi + " 0"}},
-        {"bytes that are not UTF-8", {{"MA0000.log", disk("S\xff\xc3", "24")}}, "", 0,
+        {"bytes that are not UTF-8",
+         {{"MA0000.log", disk("S\xff\xc3", "24")}},
+         "",
+         0,
          {"logdump_disk_verdict{" + labels + "S\xef\xbf\xbd\xef\xbf\xbd" + scsi + " 0"}},
-        {"an input that cannot be read", {{"MA0000.log", disk("S1", "24")}}, "missing", 3,
+        {"an input that cannot be read",
+         {{"MA0000.log", disk("S1", "24")}},
+         "missing",
+         3,
          {"logdump_report_success 0", "logdump_disk_verdict{" + labels + "S1" + scsi + " 0"}},
     };
     for (auto& r : rows) {
@@ -237,7 +300,9 @@ TEST(Program, Metrics) {
     const std::string text = rpt::test::slurp(prom);
     // 12 in 30 days, per second.
     EXPECT_NE(text.find("\nlogdump_disk_growth_per_second{" + labels + "S1" + scsi.substr(0, scsi.size() - 1) +
-                        ",counter=\"read_uncorrected\"} 4.6296296296296296e-06\n"), std::string::npos) << text;
+                        ",counter=\"read_uncorrected\"} 4.6296296296296296e-06\n"),
+              std::string::npos)
+        << text;
     EXPECT_EQ(text.find("serial=\"S0\""), std::string::npos) << text;
     EXPECT_EQ(rpt::test::promtool_check(prom), "");
     // A file that cannot be written: status 3, no temporary file left.

@@ -37,7 +37,8 @@ std::string sg_logs_output(const std::string& file) {
 Pairs sg_logs(const std::string& file) {
     const std::string out = sg_logs_output(file);
     static const std::regex sk(R"(\[sk,asc,ascq: (0x[0-9a-f]+),(0x[0-9a-f]+),(0x[0-9a-f]+)\])"),
-        listed(R"(^\s*(0x[0-9a-f]{2})(?:,(0x[0-9a-f]{2}))?\s\s)"), scan(R"(^\s*(medium scan parameter #) (\d+))", std::regex::icase),
+        listed(R"(^\s*(0x[0-9a-f]{2})(?:,(0x[0-9a-f]{2}))?\s\s)"),
+        scan(R"(^\s*(medium scan parameter #) (\d+))", std::regex::icase),
         pair(R"(^\s*(.*?)\s*[=:]\s*(0x[0-9a-fA-F]+|\d+)(?![\d.]))"), coded(R"(^\s*(.*?):.*\[(\d+)\]\s*$)");
     Pairs pairs;
     std::istringstream in(out);

@@ -44,12 +44,13 @@ std::string skdump(const std::string& blob) {
 }
 
 struct Theirs {
-    std::map<std::string, std::string> fields;  // Model, Serial, Firmware, SMART Disk Health Good
+    std::map<std::string, std::string> fields;   // Model, Serial, Firmware, SMART Disk Health Good
     std::map<unsigned, std::string> attributes;  // id: "value worst threshold raw"
 };
 
 Theirs parse(const std::string& out) {
-    static const std::regex field(R"(^(Model|Serial|Firmware): \[(.*)\]$)"), health(R"(^SMART Disk Health Good: (\S+)$)"),
+    static const std::regex field(R"(^(Model|Serial|Firmware): \[(.*)\]$)"),
+        health(R"(^SMART Disk Health Good: (\S+)$)"),
         attribute(R"(^\s*(\d+) \S+\s+(\d+)\s+(\d+)\s+(\d+|n/a)\s.*\s0x([0-9a-f]{12})\s)");
     Theirs t;
     std::istringstream in(out);
@@ -58,9 +59,9 @@ Theirs parse(const std::string& out) {
         if (std::regex_search(l, m, field)) t.fields[m[1]] = m[2];
         if (std::regex_search(l, m, health)) t.fields["health"] = m[1];
         if (std::regex_search(l, m, attribute))
-            t.attributes[static_cast<unsigned>(std::stoul(m[1]))] =
-                std::string(m[2]) + " " + std::string(m[3]) + " " + (m[4] == "n/a" ? "-" : std::string(m[4])) + " " +
-                std::string(m[5]);
+            t.attributes[static_cast<unsigned>(std::stoul(m[1]))] = std::string(m[2]) + " " + std::string(m[3]) + " " +
+                                                                    (m[4] == "n/a" ? "-" : std::string(m[4])) + " " +
+                                                                    std::string(m[5]);
     }
     return t;
 }

@@ -25,7 +25,8 @@ inline std::vector<uint8_t> unhex(const std::string& h) {
     std::string digits;
     for (char c : h)
         if (c != ' ') digits += c;
-    for (size_t i = 0; i + 1 < digits.size(); i += 2) out.push_back(static_cast<uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
+    for (size_t i = 0; i + 1 < digits.size(); i += 2)
+        out.push_back(static_cast<uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
     return out;
 }
 

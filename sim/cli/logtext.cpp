@@ -153,9 +153,8 @@ std::string fwtermlog(const Scenario& sc, unsigned ctrl) {
     unsigned event = 3;
     for (const Device* d : sc.devices_of(ctrl)) {
         const char* type = d->kind == DeviceKind::Enclosure ? "SES" : (d->kind == DeviceKind::Sata ? "SATA" : "SAS");
-        const Values dv = device_values(*d) + Values{{"handle", fmt("%04x", 0x09 + d->id)},
-                                                     {"type", type},
-                                                     {"event", fmt("%05u", event)}};
+        const Values dv = device_values(*d) +
+                          Values{{"handle", fmt("%04x", 0x09 + d->id)}, {"type", type}, {"event", fmt("%05u", event)}};
         if (d->kind == DeviceKind::Silent) {
             lines += fill(text::kTermLogSilent, dv);
             continue;
@@ -184,9 +183,8 @@ std::string cfgdsply(const Scenario& sc, unsigned ctrl) {
         physical.append("Physical Disk: ").append(num(pos)).append("\n");
         physical += drive_block(*d, pos++) + "\n";
     }
-    const Values v = {{"disks", num(ds.size())},
-                      {"virtual_drive", virtual_drive_block(sc, ctrl, 0)},
-                      {"physical_disks", physical}};
+    const Values v = {
+        {"disks", num(ds.size())}, {"virtual_drive", virtual_drive_block(sc, ctrl, 0)}, {"physical_disks", physical}};
     return fill(text::kConfiguration, controller_values(ctrl) + v) + exit_code_line();
 }
 
@@ -224,7 +222,11 @@ std::string ldinfo(const Scenario& sc, unsigned ctrl) {
 std::string ldpdinfo(const Scenario& sc, unsigned ctrl) {
     const unsigned lds = logical_drives(sc, ctrl);
     auto ds = disks(sc, ctrl);
-    std::string s = std::string("\nAdapter #").append(num(ctrl)).append("\n\nNumber of Virtual Disks: ").append(num(lds)).append("\n");
+    std::string s = std::string("\nAdapter #")
+                        .append(num(ctrl))
+                        .append("\n\nNumber of Virtual Disks: ")
+                        .append(num(lds))
+                        .append("\n");
     for (unsigned ld = 0; ld < lds; ++ld) {
         s += virtual_drive_block(sc, ctrl, ld);
         s.append("Number of Spans: 1\nSpan: 0 - Number of PDs: ").append(num(ds.size())).append("\n");

@@ -115,7 +115,8 @@ Raid config: 1 VD, state OPTIMAL
 
 // ---------------------------------------------------------------- configuration and controller information
 
-constexpr std::string_view kConfiguration = R"(==============================================================================
+constexpr std::string_view kConfiguration =
+    R"(==============================================================================
 Adapter: {ctrl}
 Product Name: {product}
 Memory: {memory}MB
@@ -386,7 +387,8 @@ struct Event {
 
 const Event kBootEvents[] = {
     {0x01, 0, "0x20",
-     "Firmware initialization started (PCI ID {pci_device}/{pci_vendor}/{sub_device}/{sub_vendor}) on controller {ctrl}",
+     "Firmware initialization started (PCI ID {pci_device}/{pci_vendor}/{sub_device}/{sub_vendor}) on controller "
+     "{ctrl}",
      "None"},
     {0x02, 0, "0x20", "Firmware version {firmware}", "None"},
 };

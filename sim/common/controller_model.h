@@ -9,13 +9,13 @@ namespace sim {
 
 struct ControllerModel {
     const char* product;
-    const char* serial;      // printf format, given index % 100 and serialBase + index
+    const char* serial;  // printf format, given index % 100 and serialBase + index
     unsigned serialBase;
-    const char* firmware;    // firmware version
-    const char* package;     // firmware package build
+    const char* firmware;  // firmware version
+    const char* package;   // firmware package build
     uint16_t pciVendor, pciDevice, subVendor, subDevice;
-    unsigned memoryMiB;      // cache memory
-    unsigned ports;          // back-end SAS ports
+    unsigned memoryMiB;  // cache memory
+    unsigned ports;      // back-end SAS ports
 };
 
 inline constexpr ControllerModel kController = {

@@ -16,7 +16,7 @@ namespace {
 constexpr uint32_t kMaxSectionLen = 0xFFFFFF + 3;
 
 // The CLI commands that "cli exit" and "cli sleep" may name.
-const char* const kCliCommands[] = {"fwtermlog", "cfgdsply", "adpallinfo", "pdlist",
+const char* const kCliCommands[] = {"fwtermlog", "cfgdsply", "adpallinfo",  "pdlist",
                                     "ldinfo",    "ldpdinfo", "adpeventlog", "adpcount"};
 
 std::string read_file(const std::string& path) {
@@ -158,7 +158,9 @@ void set_page(std::vector<LogPage>& pages, LogPage page) {
     pages.push_back(std::move(page));
 }
 
-void set_page(Device& d, uint8_t code, std::vector<uint8_t> bytes) { set_page(d.pages, LogPage{code, std::move(bytes)}); }
+void set_page(Device& d, uint8_t code, std::vector<uint8_t> bytes) {
+    set_page(d.pages, LogPage{code, std::move(bytes)});
+}
 
 // "page" and "page-file".
 void read_page(ParseState& ps, const Tokens& t, const Statement& st) {
@@ -296,9 +298,7 @@ const Statement kStatements[] = {
 
 }  // namespace
 
-unsigned ctrl_index(const std::string& tok) {
-    return parse_as<unsigned>(tok, 0, 255, "controller index");
-}
+unsigned ctrl_index(const std::string& tok) { return parse_as<unsigned>(tok, 0, 255, "controller index"); }
 
 uint16_t device_id(const std::string& tok) { return parse_as<uint16_t>(tok, 0, 0xFFFF, "device id"); }
 

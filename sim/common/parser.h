@@ -48,8 +48,8 @@ struct Key {
 // Reads the pairs from t[first] on. `noun` goes into the refusal of an
 // unknown key: "unknown <noun>key 'K'".
 template <class Target>
-void read_keys(Target& target, const Tokens& t, size_t first, std::span<const Key<Target>> keys,
-               const Statement& st, const std::string& noun) {
+void read_keys(Target& target, const Tokens& t, size_t first, std::span<const Key<Target>> keys, const Statement& st,
+               const std::string& noun) {
     std::set<std::string> seen;
     for (size_t i = first; i < t.size(); i += 2) {
         if (i + 1 >= t.size()) fail("key '" + t[i] + "' without a value; usage: " + st.usage);

@@ -20,7 +20,7 @@ enum Channel : unsigned { Scsi = 1, Ata = 2, Management = 4, AnyChannel = 7 };
 // one the library matches) keeps the head and writes ARG as `arg` does.
 struct WhatForm {
     const char* head;
-    bool bare;  // "head" alone is a WHAT
+    bool bare;                                                             // "head" alone is a WHAT
     std::string (*arg)(const std::string& arg, const std::string& whole);  // nullptr: takes no ARG
     Channel channel;
 };
@@ -51,16 +51,11 @@ std::string mgmt_arg(const std::string& arg, const std::string& whole) {
 }
 
 const WhatForm kWhatForms[] = {
-    {"inquiry", true, nullptr, Channel::Scsi},
-    {"logsense", true, page_arg, Channel::Scsi},
-    {"internal", true, section_arg, Channel::Scsi},
-    {"scsi", false, byte_arg, Channel::Scsi},
-    {"pdinfo", true, nullptr, Channel::Management},
-    {"mgmt", false, mgmt_arg, Channel::Management},
-    {"stp", true, byte_arg, Channel::Ata},
-    {"smart", false, byte_arg, Channel::Ata},
-    {"smartlog", false, byte_arg, Channel::Ata},
-    {"gpl", false, byte_arg, Channel::Ata},
+    {"inquiry", true, nullptr, Channel::Scsi},      {"logsense", true, page_arg, Channel::Scsi},
+    {"internal", true, section_arg, Channel::Scsi}, {"scsi", false, byte_arg, Channel::Scsi},
+    {"pdinfo", true, nullptr, Channel::Management}, {"mgmt", false, mgmt_arg, Channel::Management},
+    {"stp", true, byte_arg, Channel::Ata},          {"smart", false, byte_arg, Channel::Ata},
+    {"smartlog", false, byte_arg, Channel::Ata},    {"gpl", false, byte_arg, Channel::Ata},
 };
 
 const WhatForm* what_form(const std::string& head) {
@@ -119,8 +114,8 @@ struct RuleKind {
     const char* name;  // the statement
     RuleAction action;
     std::span<const RuleKey> keys;
-    unsigned only;             // the channels of the commands it may apply to
-    const char* onlyMessage;   // the refusal of any other
+    unsigned only;            // the channels of the commands it may apply to
+    const char* onlyMessage;  // the refusal of any other
 };
 
 const RuleKind kRuleKinds[] = {

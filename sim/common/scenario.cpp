@@ -13,10 +13,10 @@ using enum DeviceKind;
 
 const DeviceDefaults kDeviceDefaults[] = {
     // name       kind       vendor     product             rev     serial              ptype interface blocks
-    {"sas",       Sas,       "ACMEDRV", "DK600SA0006",      "0004", "S0M%02u%04uK",     0x00, 2, 1172123568},
-    {"sata",      Sata,      "ATA",     "DK1000SB0033-ABC", "SN04", "Z1W%02u%04uA",     0x00, 1, 1953525168},
+    {"sas", Sas, "ACMEDRV", "DK600SA0006", "0004", "S0M%02u%04uK", 0x00, 2, 1172123568},
+    {"sata", Sata, "ATA", "DK1000SB0033-ABC", "SN04", "Z1W%02u%04uA", 0x00, 1, 1953525168},
     {"enclosure", Enclosure, "SIMENCL", "SIM 28-port Encl", "0601", "500605B0%02u%04u", 0x0D, 2, 0},
-    {"silent",    Silent,    "",        "",                 "",     "-",                0x00, 0, 0},
+    {"silent", Silent, "", "", "", "-", 0x00, 0, 0},
 };
 
 }  // namespace

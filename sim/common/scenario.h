@@ -61,11 +61,11 @@ struct Device {
     uint8_t ptype = 0;
     uint8_t interface = 0;
     std::optional<int32_t> pdinfoError;
-    uint64_t blocks = 0;                 // medium size in 512-byte blocks
-    std::vector<LogPage> pages;          // in declaration order
+    uint64_t blocks = 0;         // medium size in 512-byte blocks
+    std::vector<LogPage> pages;  // in declaration order
     std::vector<InternalSection> sections;
     std::optional<std::array<uint8_t, 512>> smart;
-    std::vector<LogPage> subpages;       // subpage other than 0, in declaration order
+    std::vector<LogPage> subpages;  // subpage other than 0, in declaration order
     Defects defects;
     AtaDrive ata;
 
@@ -95,8 +95,8 @@ Device default_device(const DeviceDefaults& kind, unsigned ctrl, uint16_t id);
 
 struct Controller {
     unsigned index = 0;
-    std::optional<unsigned> count;       // deviceIdCount when given
-    std::optional<int32_t> infoError;    // controller information fails
+    std::optional<unsigned> count;     // deviceIdCount when given
+    std::optional<int32_t> infoError;  // controller information fails
     unsigned logicalDrives = 1;
 };
 
@@ -106,11 +106,11 @@ constexpr int kAny = -1;
 
 struct Rule {
     RuleAction action = RuleAction::Fault;
-    int ctrl = 0;          // kAny for '*'
-    int id = 0;            // kAny for '*'
-    std::string what;      // canonical form ("logsense:0d", "mgmt:1/0", "stp", ...)
-    unsigned nth = 0;      // 0: every time
-    int32_t code = 0;      // fault
+    int ctrl = 0;      // kAny for '*'
+    int id = 0;        // kAny for '*'
+    std::string what;  // canonical form ("logsense:0d", "mgmt:1/0", "stp", ...)
+    unsigned nth = 0;  // 0: every time
+    int32_t code = 0;  // fault
     std::vector<uint8_t> sense;
     uint8_t scsiStatus = 0x02;
     uint8_t ataError = 0, ataStatus = 0;
@@ -126,10 +126,10 @@ struct Rule {
 };
 
 struct CliRule {
-    bool exit = false;     // exit with status, else sleep
-    std::string cmd;       // lower case, without the dash
+    bool exit = false;  // exit with status, else sleep
+    std::string cmd;    // lower case, without the dash
     int ctrl = kAny;
-    int value = 0;         // exit status or milliseconds
+    int value = 0;  // exit status or milliseconds
 };
 
 struct Scenario {

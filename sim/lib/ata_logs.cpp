@@ -49,20 +49,20 @@ Log device_statistics(U64 seed) {
     memcpy(p0 + 9, listed, sizeof listed);
     U8* general = log.data() + 1 * kPage;
     statistics_header(general, 1);
-    statistic(general, 8, 24 + seed % 7);                // lifetime power-on resets
-    statistic(general, 16, 21000 + seed * 13);           // power-on hours
-    statistic(general, 24, 81234567890ULL + seed * 977); // logical sectors written
-    statistic(general, 32, 912345678ULL + seed);         // write commands
-    statistic(general, 40, 92345678901ULL + seed * 31);  // logical sectors read
-    statistic(general, 48, 1012345678ULL + seed);        // read commands
+    statistic(general, 8, 24 + seed % 7);                 // lifetime power-on resets
+    statistic(general, 16, 21000 + seed * 13);            // power-on hours
+    statistic(general, 24, 81234567890ULL + seed * 977);  // logical sectors written
+    statistic(general, 32, 912345678ULL + seed);          // write commands
+    statistic(general, 40, 92345678901ULL + seed * 31);   // logical sectors read
+    statistic(general, 48, 1012345678ULL + seed);         // read commands
     U8* temperature = log.data() + 5 * kPage;
     statistics_header(temperature, 5);
-    statistic(temperature, 8, 36 + seed % 5);   // current
-    statistic(temperature, 16, 35);             // average short term
-    statistic(temperature, 24, 34);             // average long term
-    statistic(temperature, 32, 45);             // highest
-    statistic(temperature, 40, 21);             // lowest
-    statistic(temperature, 88, 60);             // specified maximum operating
+    statistic(temperature, 8, 36 + seed % 5);  // current
+    statistic(temperature, 16, 35);            // average short term
+    statistic(temperature, 24, 34);            // average long term
+    statistic(temperature, 32, 45);            // highest
+    statistic(temperature, 40, 21);            // lowest
+    statistic(temperature, 88, 60);            // specified maximum operating
     return log;
 }
 
@@ -93,10 +93,10 @@ Log phy_events(U64 seed) {
     Log log = pages(1);
     U8* p = log.data() + 4;
     const U16 counters[][2] = {
-        {0x1001, 0},                                // command failed, ICRC error
-        {0x100A, static_cast<U16>(seed % 3)},       // device-to-host register FIS retries
-        {0x100B, 1},                                // PHYRDY to PHYRDYn transitions
-        {0x100D, 0},                                // host-to-device non-data FIS retries
+        {0x1001, 0},                           // command failed, ICRC error
+        {0x100A, static_cast<U16>(seed % 3)},  // device-to-host register FIS retries
+        {0x100B, 1},                           // PHYRDY to PHYRDYn transitions
+        {0x100D, 0},                           // host-to-device non-data FIS retries
     };
     for (const auto& c : counters) {
         put_le(p, c[0], 2);

@@ -95,8 +95,10 @@ void Medium::read(U64 lba, U8* out, size_t len) const {
     while (len > 0) {
         size_t n = len < 512 ? len : 512;
         auto it = blocks_.find(lba);
-        if (it == blocks_.end()) memset(out, 0, n);
-        else memcpy(out, it->second->data(), n);
+        if (it == blocks_.end())
+            memset(out, 0, n);
+        else
+            memcpy(out, it->second->data(), n);
         out += n;
         len -= n;
         ++lba;
@@ -131,7 +133,8 @@ std::string scsi_fields(const wire::Request& req) {
     if (pt == nullptr || req.data_size() < scsi::kHeader) return "";
     unsigned cdblen = pt[scsi::kCdbLen];
     char buf[160];
-    snprintf(buf, sizeof buf, " tgt=%u one=%u zero=%u dir=%u timeout=%u cdblen=%u cdb=", wire::le16(pt + scsi::kTargetId),
+    snprintf(buf, sizeof buf,
+             " tgt=%u one=%u zero=%u dir=%u timeout=%u cdblen=%u cdb=", wire::le16(pt + scsi::kTargetId),
              pt[scsi::kFixedOne], pt[scsi::kFixedZero], pt[scsi::kDir], wire::le16(pt + scsi::kTimeout), cdblen);
     std::string s = buf;
     s += to_hex(pt + scsi::kCdb, cdblen < scsi::kCdbMax ? cdblen : scsi::kCdbMax);
@@ -145,8 +148,8 @@ std::string stp_fields(const wire::Request& req) {
     if (p == nullptr || req.data_size() < stp::kResponse) return "";
     char buf[160];
     snprintf(buf, sizeof buf, " tgt=%u dir=%u timeout=%u flags=%08x resplen=%u datalen=%u fis=", p[stp::kTargetId],
-             p[stp::kDir], wire::le16(p + stp::kTimeout), wire::le32(p + stp::kFlags), wire::le32(p + stp::kResponseLen),
-             wire::le32(p + stp::kDataLen));
+             p[stp::kDir], wire::le16(p + stp::kTimeout), wire::le32(p + stp::kFlags),
+             wire::le32(p + stp::kResponseLen), wire::le32(p + stp::kDataLen));
     return buf + to_hex(p + stp::kFis, stp::kFisLen);
 }
 

@@ -84,8 +84,8 @@ int physical_info(const wire::Request& req, const Device& d) {
     if (!p) return kErrBadBuffer;
     const DeviceState& st = device_state(d.ctrl, d.id);
     put_le(p + 0, d.id, 2);
-    put_le(p + 2, 1, 2);       // sequence number
-    put_le(p + 4, 0xFC, 2);    // enclosure device id
+    put_le(p + 2, 1, 2);           // sequence number
+    put_le(p + 4, 0xFC, 2);        // enclosure device id
     p[6] = static_cast<U8>(d.id);  // slot
     put_le(p + 8, 0x5000C50000000000ULL | static_cast<U64>(d.ctrl) << 24 | static_cast<U64>(d.id) << 8, 8);
     put_le(p + 16, d.blocks, 8);
@@ -112,8 +112,8 @@ int logical_info(const wire::Request& req, const Controller& c) {
     char name[16];
     snprintf(name, sizeof name, "VD%u", ld);
     put_text(p + 16, name, 16);
-    p[32] = 0x01;  // write back
-    p[33] = 0x01;  // read ahead
+    p[32] = 0x01;            // write back
+    p[33] = 0x01;            // read ahead
     put_le(p + 34, 256, 2);  // strip size, KiB
     return kOk;
 }

@@ -164,8 +164,8 @@ private:
         if (cdb[3] != 0 && cdb[3] != 0xFF) return check(kIllegalRequest, kAscInvalidFieldInCdb);
         const bool dbd = (cdb[1] & 0x08) != 0;
         static const U8 recovery[] = {0x01, 0x0A, 0xC0, 0x14, 0, 0, 0, 0, 0x14, 0, 0xFF, 0xFF};
-        static const U8 caching[] = {0x08, 0x12, 0x14, 0, 0xFF, 0xFF, 0, 0, 0xFF, 0xFF,
-                                     0xFF, 0xFF, 0x80, 0x14, 0, 0, 0, 0, 0, 0};
+        static const U8 caching[] = {0x08, 0x12, 0x14, 0,    0xFF, 0xFF, 0, 0, 0xFF, 0xFF,
+                                     0xFF, 0xFF, 0x80, 0x14, 0,    0,    0, 0, 0,    0};
         static const U8 control[] = {0x0A, 0x0A, 0x02, 0, 0, 0x80, 0, 0, 0, 0, 0x1F, 0xFF};
         U8 buf[4 + 8 + sizeof recovery + sizeof caching + sizeof control] = {};
         size_t len = 4;
@@ -318,8 +318,10 @@ void fill_inquiry(const Device& d, U8 out[96]) {
     out[2] = 0x06;  // SPC-4
     out[3] = 0x12;  // HiSup, response data format 2
     out[4] = 96 - 5;
-    if (d.ptype == 0x0D) out[6] = 0x40;  // EncServ
-    else out[7] = 0x02;                  // CmdQue
+    if (d.ptype == 0x0D)
+        out[6] = 0x40;  // EncServ
+    else
+        out[7] = 0x02;  // CmdQue
     put_padded(out + 8, d.vendor, 8);
     put_padded(out + 16, d.product, 16);
     put_padded(out + 32, d.rev, 4);

@@ -61,7 +61,7 @@ std::array<U8, 512> identify_data(const Device& d, bool smart_enabled) {
     put_word(p, 75, 31);
     put_word(p, 76, 0x070E);
     put_word(p, 80, 0x01F0);
-    put_word(p, 82, 0x746B);  // SMART feature set supported (bit 0)
+    put_word(p, 82, 0x746B);           // SMART feature set supported (bit 0)
     put_word(p, 83, 0x7D01 | 0x0400);  // 48-bit address feature set
     // Words 84 and 87, bit 5: the general-purpose logging feature set.
     const U16 gpl = d.ata.gpl ? 0x0020 : 0x0000;
@@ -79,7 +79,8 @@ std::array<U8, 512> identify_data(const Device& d, bool smart_enabled) {
 }
 
 std::array<U8, 512> smart_thresholds() {
-    static const U8 ids[][2] = {{1, 6}, {3, 0}, {4, 20}, {5, 36}, {9, 0}, {12, 20}, {194, 0}, {197, 0}, {198, 0}, {199, 0}};
+    static const U8 ids[][2] = {{1, 6},   {3, 0},   {4, 20},  {5, 36},  {9, 0},
+                                {12, 20}, {194, 0}, {197, 0}, {198, 0}, {199, 0}};
     std::array<U8, 512> a{};
     a[0] = 0x10;
     for (size_t i = 0; i < sizeof ids / sizeof ids[0]; ++i) {
@@ -190,9 +191,7 @@ private:
         case 0xD0: return deliver(smart_data(d_).data(), 512);
         case 0xD1: return deliver(d_.ata.thresholds ? d_.ata.thresholds->data() : smart_thresholds().data(), 512);
         case 0xD5: return read_log();
-        case 0xD9:
-            st_.smartEnabled = false;
-            return ok();
+        case 0xD9: st_.smartEnabled = false; return ok();
         case 0xD2:  // attribute autosave
         case 0xD3:  // save attribute values
         case 0xD4:  // off-line immediate

@@ -92,9 +92,9 @@ constexpr size_t kHeader = 64;   // the data area begins here
 namespace stp {
 constexpr size_t kTargetId = 0;
 constexpr size_t kDir = 1;
-constexpr size_t kTimeout = 2;   // 16 bits
-constexpr size_t kFlags = 4;     // 32 bits
-constexpr size_t kFis = 8;       // 20 bytes
+constexpr size_t kTimeout = 2;  // 16 bits
+constexpr size_t kFlags = 4;    // 32 bits
+constexpr size_t kFis = 8;      // 20 bytes
 constexpr size_t kFisLen = 20;
 constexpr size_t kResponseLen = 32;  // 32 bits
 constexpr size_t kDataLen = 36;      // 32 bits

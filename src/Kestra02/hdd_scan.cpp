@@ -131,8 +131,8 @@ Scan sata_drive(int i, int j) {
             char cSerial[32];
             ata_identity(identify, got, cDevCode, cSerial);
             if (got < ATA_IDENTIFY_LEN) short_transfer_err(i, j, "Identify", got, ATA_IDENTIFY_LEN);
-            const Scan next = write_drive_log(i, j, cDevCode, cSerial,
-                                              [&] { return SATAHddExtLogDump(i, sTgtId, identify, got); });
+            const Scan next =
+                write_drive_log(i, j, cDevCode, cSerial, [&] { return SATAHddExtLogDump(i, sTgtId, identify, got); });
             Mem_Free();
             return next;
         }
@@ -190,10 +190,10 @@ void Get_SHdd_Log(int iCtrlCount) {
                 continue;
             }
             printf("Controller %d/ Target %d : HardDisk Log saving...\n", i, j);
-            const Scan next = interfaceType(tPhysInfo) == INTERFACE_TYPE_SAS
-                                  ? write_drive_log(i, j, cDevCode, cSerial,
-                                                    [&] { return Get_SASHdd_Log(i, sTgtId, cDevCode); })
-                                  : sata_drive(i, j);
+            const Scan next =
+                interfaceType(tPhysInfo) == INTERFACE_TYPE_SAS
+                    ? write_drive_log(i, j, cDevCode, cSerial, [&] { return Get_SASHdd_Log(i, sTgtId, cDevCode); })
+                    : sata_drive(i, j);
             if (next == Scan::End) return;
         }
     }

@@ -101,27 +101,19 @@ void Analys_Option(int argc, char** argv) {
     int c;
     while ((c = getopt(argc, argv, "o:w:l:c:ne")) != -1) {
         switch (c) {
-            case 'o':
-                set_directory(cLogFilePass, iLogPassFlg, optarg, 'o');
-                break;
-            case 'w':
-                set_directory(cTmpFilePass, iTmpPassFlg, optarg, 'w');
-                break;
-            case 'l':
-                if (fits(cLibFileName, optarg, 'l')) set_name(cLibFileName, optarg);
-                break;
-            case 'c':
-                if (fits(cRaidCliName, optarg, 'c')) set_name(cRaidCliName, optarg);
-                break;
-            case 'n':
-                iInternalLogFlg = 0;
-                break;
-            case 'e':
-                iExtendedFlg = 1;
-                break;
-            default:
-                // getopt has already said what was wrong.
-                break;
+        case 'o': set_directory(cLogFilePass, iLogPassFlg, optarg, 'o'); break;
+        case 'w': set_directory(cTmpFilePass, iTmpPassFlg, optarg, 'w'); break;
+        case 'l':
+            if (fits(cLibFileName, optarg, 'l')) set_name(cLibFileName, optarg);
+            break;
+        case 'c':
+            if (fits(cRaidCliName, optarg, 'c')) set_name(cRaidCliName, optarg);
+            break;
+        case 'n': iInternalLogFlg = 0; break;
+        case 'e': iExtendedFlg = 1; break;
+        default:
+            // getopt has already said what was wrong.
+            break;
         }
     }
 }
@@ -164,8 +156,8 @@ int open_fresh_file(const char* path) {
                 // The file we looked at may have been swapped since: only the
                 // same plain file of ours is emptied.
                 struct stat now;
-                if (fstat(fd, &now) == 0 && S_ISREG(now.st_mode) && now.st_uid == geteuid() &&
-                    now.st_nlink == 1 && now.st_dev == st.st_dev && now.st_ino == st.st_ino) {
+                if (fstat(fd, &now) == 0 && S_ISREG(now.st_mode) && now.st_uid == geteuid() && now.st_nlink == 1 &&
+                    now.st_dev == st.st_dev && now.st_ino == st.st_ino) {
                     // Emptied now, so that a command we end up not running
                     // leaves no answer of an earlier run behind.
                     if (ftruncate(fd, 0) == 0) return fd;

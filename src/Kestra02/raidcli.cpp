@@ -21,8 +21,8 @@ int send_raidcli(const char* args) {
     const char* cwd = Get_Current_Pass();
     if (cwd == nullptr) return -1;
     char command[256];
-    if (!format_into(command, sizeof command, "%s/%s %s", shell_quote(cwd).c_str(),
-                     shell_quote(cRaidCliName).c_str(), args))
+    if (!format_into(command, sizeof command, "%s/%s %s", shell_quote(cwd).c_str(), shell_quote(cRaidCliName).c_str(),
+                     args))
         return -1;
     return run_command(command, kCliTimeLimitS) == 0 ? 0 : -1;
 }

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "console_colour.h"
-#include "error_log.h"
 #include "errinfo.h"
+#include "error_log.h"
 #include "interrupt.h"
 #include "run_state.h"
 
@@ -109,8 +109,8 @@ void report_same(const char* fmt, const char* value) {
 // the system's own text, kept on purpose: logdump-report and the field's
 // tools find the record by it.
 size_t detail_prefix(char* buf, size_t size, int iCtrl, int iTgtId) {
-    int n = snprintf(buf, size, "H%02xT%02x Command error , ", static_cast<unsigned>(iCtrl),
-                     static_cast<unsigned>(iTgtId));
+    int n =
+        snprintf(buf, size, "H%02xT%02x Command error , ", static_cast<unsigned>(iCtrl), static_cast<unsigned>(iTgtId));
     return n < 0 ? 0 : static_cast<size_t>(n);
 }
 

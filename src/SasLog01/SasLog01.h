@@ -58,8 +58,7 @@ int StoreModeSense(int iCtrl, int16_t sTgtId, U8 ucPageCode, U8 ucSubPage, U16 u
                    SCSI_PASSTHRU_T* ptStorPassThr, ERRINFO* ptErrInfo);
 int StoreModeSelect(int iCtrl, int16_t sTgtId, U16 usParamLen, SCSI_PASSTHRU_T* ptStorPassThr, ERRINFO* ptErrInfo,
                     U8 ucFlags);
-int StoreStartStopUnit(int iCtrl, int16_t sTgtId, U8 ucCondition, SCSI_PASSTHRU_T* ptStorPassThr,
-                       ERRINFO* ptErrInfo);
+int StoreStartStopUnit(int iCtrl, int16_t sTgtId, U8 ucCondition, SCSI_PASSTHRU_T* ptStorPassThr, ERRINFO* ptErrInfo);
 int StoreDiag(int iCtrl, int16_t sTgtId, U8 ucSelfTest, SCSI_PASSTHRU_T* ptStorPassThr, ERRINFO* ptErrInfo);
 int StoreWriteBuffer(int iCtrl, int16_t sTgtId, U8 ucMode, int32_t iBufOffset, int32_t iLen,
                      SCSI_PASSTHRU_T* ptStorPassThr, ERRINFO* ptErrInfo);

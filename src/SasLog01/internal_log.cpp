@@ -51,8 +51,8 @@ bool request(int iCtrl, int16_t sTgtId, U8 ucLogType, U32 uiLen) {
     // length of the data area, and no byte beyond it is read. Zeroing the
     // whole 16 MiB here too cost more than the section's hex dump.
     memset(pstStorPassThr, 0, SCSI_PASSTHRU_HEADER_SIZE);
-    if (StorRequestInternalLog(iCtrl, sTgtId, ucLogType, 0, static_cast<int32_t>(uiLen), pstStorPassThr,
-                               &gtErrInf) == 1) {
+    if (StorRequestInternalLog(iCtrl, sTgtId, ucLogType, 0, static_cast<int32_t>(uiLen), pstStorPassThr, &gtErrInf) ==
+        1) {
         return true;
     }
     sas_cmnd_err(iCtrl, sTgtId, &gtErrInf);

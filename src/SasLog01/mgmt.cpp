@@ -55,7 +55,9 @@ int GetLogiInfo(int iCtrl, int iLogiDrv, int32_t* piErr) {
     return query(SL_CMD_TYPE_LD, 0, iCtrl, iLogiDrv, tLogiInfo, piErr);
 }
 
-int GetPhysInfo(int iCtrl, int iDevId, int32_t* piErr) { return query(SL_CMD_TYPE_PD, 0, iCtrl, iDevId, tPhysInfo, piErr); }
+int GetPhysInfo(int iCtrl, int iDevId, int32_t* piErr) {
+    return query(SL_CMD_TYPE_PD, 0, iCtrl, iDevId, tPhysInfo, piErr);
+}
 
 int GetDediSpareInfo(int iCtrl, int iDevId, int32_t* piErr) {
     return query(SL_CMD_TYPE_PD, 12, iCtrl, iDevId, tDediSpareInfo, piErr);

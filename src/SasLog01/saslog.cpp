@@ -60,8 +60,7 @@ struct PageAnswer {
 // Reads a page (a subpage when ucSubPage is not 0) in two steps: its header
 // to learn the length, then the whole page, and reports an answer that does
 // not add up.
-Sent read_page(int iCtrl, int16_t sTgtId, U8 ucPage, U8 ucSubPage, PageAnswer* answer,
-               bool illegalIsAnswer = false) {
+Sent read_page(int iCtrl, int16_t sTgtId, U8 ucPage, U8 ucSubPage, PageAnswer* answer, bool illegalIsAnswer = false) {
     const U8* data = passthru_data(pstStorPassThr);
     char what[24];
     if (ucSubPage == 0)
@@ -94,8 +93,8 @@ Sent read_page(int iCtrl, int16_t sTgtId, U8 ucPage, U8 ucSubPage, PageAnswer* a
     answer->claimed = page_total(data);
     const U8 answered = data[0] & kPageCodeMask;
     // A subpage answers with SPF set and its subpage code in byte 1.
-    answer->samePage = answered == (ucPage & kPageCodeMask) &&
-                       (ucSubPage == 0 || ((data[0] & kSpf) != 0 && data[1] == ucSubPage));
+    answer->samePage =
+        answered == (ucPage & kPageCodeMask) && (ucSubPage == 0 || ((data[0] & kSpf) != 0 && data[1] == ucSubPage));
     // A length beyond what arrived is expected only where we capped it.
     const bool capped = asked < total && got == asked;
     if ((!answer->samePage && ucSubPage != kAllSubpages) || (answer->claimed > got && !capped)) {
@@ -176,8 +175,7 @@ int dump_grown_defects(int iCtrl, int16_t sTgtId) {
                         &gtErrInf) != 1) {
         if (answered_sense_key(gtErrInf) == SENSE_KEY_ILLEGAL_REQUEST) {
             // A drive without the command: said once, in the block.
-            if (fputs("Not supported (ILLEGAL REQUEST)\r\n", fpLog) < 0 || fflush(fpLog) != 0)
-                return DUMP_WRITE_FAILED;
+            if (fputs("Not supported (ILLEGAL REQUEST)\r\n", fpLog) < 0 || fflush(fpLog) != 0) return DUMP_WRITE_FAILED;
             return DUMP_DONE;
         }
         sas_cmnd_err(iCtrl, sTgtId, &gtErrInf);

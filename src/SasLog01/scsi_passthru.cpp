@@ -106,8 +106,8 @@ int StoreWriteSame(int iCtrl, int16_t sTgtId, int32_t iStartLba, int16_t sBlockS
 
 int StoreVerify(int iCtrl, int16_t sTgtId, int32_t iStartLba, int32_t iAcsBlocks, SCSI_PASSTHRU_T* ptStorPassThr,
                 ERRINFO* ptErrInfo) {
-    return send(iCtrl, sTgtId, cdb::verify10(static_cast<U32>(iStartLba), static_cast<U32>(iAcsBlocks)), 0,
-                kDirNone, kTimeOut, ptStorPassThr, ptErrInfo);
+    return send(iCtrl, sTgtId, cdb::verify10(static_cast<U32>(iStartLba), static_cast<U32>(iAcsBlocks)), 0, kDirNone,
+                kTimeOut, ptStorPassThr, ptErrInfo);
 }
 
 int StoreModeSense(int iCtrl, int16_t sTgtId, U8 ucPageCode, U8 ucSubPage, U16 usAllocLen,
@@ -118,12 +118,11 @@ int StoreModeSense(int iCtrl, int16_t sTgtId, U8 ucPageCode, U8 ucSubPage, U16 u
 
 int StoreModeSelect(int iCtrl, int16_t sTgtId, U16 usParamLen, SCSI_PASSTHRU_T* ptStorPassThr, ERRINFO* ptErrInfo,
                     U8 ucFlags) {
-    return send(iCtrl, sTgtId, cdb::mode_select6(ucFlags, usParamLen), usParamLen, kDirOut, kTimeOut,
-                ptStorPassThr, ptErrInfo);
+    return send(iCtrl, sTgtId, cdb::mode_select6(ucFlags, usParamLen), usParamLen, kDirOut, kTimeOut, ptStorPassThr,
+                ptErrInfo);
 }
 
-int StoreStartStopUnit(int iCtrl, int16_t sTgtId, U8 ucCondition, SCSI_PASSTHRU_T* ptStorPassThr,
-                       ERRINFO* ptErrInfo) {
+int StoreStartStopUnit(int iCtrl, int16_t sTgtId, U8 ucCondition, SCSI_PASSTHRU_T* ptStorPassThr, ERRINFO* ptErrInfo) {
     return send(iCtrl, sTgtId, cdb::start_stop_unit(ucCondition), 0, kDirOut, kTimeOut, ptStorPassThr, ptErrInfo);
 }
 

@@ -8,10 +8,10 @@
 #include "types.h"
 
 struct ERRINFO {
-    int32_t iApiErr;       // 0
-    U8 ucCdb[10];          // 4
-    U8 ucSense[32];        // 14
-    U8 ucScsiStatus;       // 46
+    int32_t iApiErr;  // 0
+    U8 ucCdb[10];     // 4
+    U8 ucSense[32];   // 14
+    U8 ucScsiStatus;  // 46
 };
 static_assert(offsetof(ERRINFO, iApiErr) == 0);
 static_assert(offsetof(ERRINFO, ucCdb) == 4);

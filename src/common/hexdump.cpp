@@ -115,16 +115,15 @@ __attribute__((target("ssse3"))) char* lines_ssse3(char* out, const uint8_t* dat
 
 bool hex_lines_available(HexLines how) {
     switch (how) {
-        case HexLines::table:
-            return true;
-        case HexLines::ssse3: {
+    case HexLines::table: return true;
+    case HexLines::ssse3: {
 #if LOGDUMP_HEX_SSSE3
-            static const bool has = cpu_has_ssse3();
-            return has;
+        static const bool has = cpu_has_ssse3();
+        return has;
 #else
-            return false;
+        return false;
 #endif
-        }
+    }
     }
     return false;
 }

@@ -4,6 +4,6 @@
 
 #include "types.h"
 
-extern void* hLib;                             // dlopen handle, null while not loaded
+extern void* hLib;                              // dlopen handle, null while not loaded
 extern ProcessLibCommand_t ProcessLibCommandF;  // raidstor's ProcessLibCommand once bound, else null
 extern int LibFlg;                              // 1: bound and ProcessLibCommandF valid

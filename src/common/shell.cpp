@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <initializer_list>
 #include <ctime>
+#include <initializer_list>
 #include <poll.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -75,9 +75,9 @@ int64_t now_ms() {
 void on_child(int) {}
 
 struct Command {
-    pid_t pid;       // the shell, leader of the command's process group
-    bool terminal;   // the command was handed the terminal's foreground
-    sigset_t wake;   // the signal mask while waiting
+    pid_t pid;      // the shell, leader of the command's process group
+    bool terminal;  // the command was handed the terminal's foreground
+    sigset_t wake;  // the signal mask while waiting
 };
 
 // The command's group was stopped, at a terminal by Ctrl-Z, which reached
@@ -88,7 +88,7 @@ struct Command {
 void follow_stop(const Command& c) {
     siginfo_t si{};
     waitid(P_PID, static_cast<id_t>(c.pid), &si, WSTOPPED | WNOHANG);  // seen once
-    if (!c.terminal) return;  // whoever stopped it will continue it
+    if (!c.terminal) return;                                           // whoever stopped it will continue it
     if (tcgetpgrp(STDIN_FILENO) == c.pid) tcsetpgrp(STDIN_FILENO, getpgrp());
     kill(0, SIGTSTP);
     if (tcgetpgrp(STDIN_FILENO) == getpgrp()) tcsetpgrp(STDIN_FILENO, c.pid);
@@ -139,7 +139,8 @@ ShellResult run_shell(const char* command, unsigned limit_s) {
     // SIGCHLD stays at its default everywhere else (a parent that ignored it
     // must not make the statuses uncollectable); caught here, it ends the
     // wait, and exec resets it for the command.
-    struct sigaction childSa {}, oldChildSa {};
+    struct sigaction childSa {
+    }, oldChildSa{};
     childSa.sa_handler = on_child;
     sigemptyset(&childSa.sa_mask);
     childSa.sa_flags = 0;  // a stop of the command wakes the wait too
@@ -175,8 +176,7 @@ ShellResult run_shell(const char* command, unsigned limit_s) {
             kill(-pid, SIGKILL);
         }
         int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
         r.status = status;
         // A killed process runs on until it is scheduled to die (and, left
         // without its parent, stays until init collects it): the run goes on

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "KstErr01.h"
-#include "error_log.h"
 #include "errlog.h"
+#include "error_log.h"
 #include "interrupt.h"
 #include "libstoresata.h"
 #include "run_state.h"
@@ -58,7 +58,7 @@ ERRINFOSTP sata_error() {
 }
 
 struct Row {
-    const char* kind;             // the reader's name of the record
+    const char* kind;              // the reader's name of the record
     std::function<void()> report;  // the reporter with its values
     json fields;                   // decoded fields that must be there (null: none at all)
     std::string disk = "";         // the drive log the record concerns
@@ -76,42 +76,66 @@ TEST(ErrorLogRecords, EveryReporterIsReadBackWithItsFields) {
         {"file_write_error", [&] { file_write_err(drive.c_str()); }, {{"path", drive}}, "MA0105.log"},
         {"controller_not_found", [] { controller_none_err(); }, nullptr},
         {"memory_allocation_error", [] { mem_err(); }, nullptr},
-        {"cli_failure", [] { sys_cmnd_err("Physical Drive List save error !"); },
+        {"cli_failure",
+         [] { sys_cmnd_err("Physical Drive List save error !"); },
          {{"text", "Physical Drive List save error !"}}},
-        {"scsi_command_error", [] { sas_cmnd_err(1, 0x1f, &scsi); },
-         {{"controller", 1}, {"target", 0x1f}, {"opcode", 0x4d}, {"page", 0x2f}, {"result", 4}, {"sense_key", 5},
-          {"asc", 0x24}, {"ascq", 0}},
+        {"scsi_command_error",
+         [] { sas_cmnd_err(1, 0x1f, &scsi); },
+         {{"controller", 1},
+          {"target", 0x1f},
+          {"opcode", 0x4d},
+          {"page", 0x2f},
+          {"result", 4},
+          {"sense_key", 5},
+          {"asc", 0x24},
+          {"ascq", 0}},
          "MA011f.log"},
-        {"sata_command_error", [] { sata_cmnd_err(2, 3, &sata); },
-         {{"controller", 2}, {"target", 3}, {"status", 0x51}, {"error", 4}}, "MA0203.log"},
+        {"sata_command_error",
+         [] { sata_cmnd_err(2, 3, &sata); },
+         {{"controller", 2}, {"target", 3}, {"status", 0x51}, {"error", 4}},
+         "MA0203.log"},
         {"controller_count_too_large", [] { controller_count_err(129); }, {{"count", 129}}},
-        {"empty_log", [] { empty_log_err("/o_tmp/TMP/KESTRA/Controller_1_pdlist.log"); },
+        {"empty_log",
+         [] { empty_log_err("/o_tmp/TMP/KESTRA/Controller_1_pdlist.log"); },
          {{"path", "/o_tmp/TMP/KESTRA/Controller_1_pdlist.log"}}},
-        {"inconsistent_answer", [] { inconsistent_answer_err(1, 5, 0x0d, 0x02, 65536, 1000); },
+        {"inconsistent_answer",
+         [] { inconsistent_answer_err(1, 5, 0x0d, 0x02, 65536, 1000); },
          {{"controller", 1}, {"target", 5}, {"page", 0x0d}, {"answered", 2}, {"claimed", 65536}, {"arrived", 1000}},
          "MA0105.log"},
-        {"short_transfer", [] { short_transfer_err(1, 5, "Section01", 100, 1048579); },
-         {{"controller", 1}, {"target", 5}, {"what", "Section01"}, {"arrived", 100}, {"asked", 1048579}}, "MA0105.log"},
+        {"short_transfer",
+         [] { short_transfer_err(1, 5, "Section01", 100, 1048579); },
+         {{"controller", 1}, {"target", 5}, {"what", "Section01"}, {"arrived", 100}, {"asked", 1048579}},
+         "MA0105.log"},
         // The names of the extended collection's blocks (-e).
-        {"short_transfer", [] { short_transfer_err(1, 5, "GplLog11.0000", 100, 512); },
-         {{"controller", 1}, {"target", 5}, {"what", "GplLog11.0000"}, {"arrived", 100}, {"asked", 512}}, "MA0105.log"},
-        {"length_capped", [] { length_capped_err(1, 5, "Subpage15.01", 65539, 65535); },
+        {"short_transfer",
+         [] { short_transfer_err(1, 5, "GplLog11.0000", 100, 512); },
+         {{"controller", 1}, {"target", 5}, {"what", "GplLog11.0000"}, {"arrived", 100}, {"asked", 512}},
+         "MA0105.log"},
+        {"length_capped",
+         [] { length_capped_err(1, 5, "Subpage15.01", 65539, 65535); },
          {{"controller", 1}, {"target", 5}, {"what", "Subpage15.01"}, {"needed", 65539}, {"asked", 65535}},
          "MA0105.log"},
-        {"length_capped", [] { length_capped_err(1, 5, "Page30", 65536, 65535); },
-         {{"controller", 1}, {"target", 5}, {"what", "Page30"}, {"needed", 65536}, {"asked", 65535}}, "MA0105.log"},
-        {"space_reserve", [&] { space_reserve_err(drive.c_str(), 312521, 102400, 1073741824); },
-         {{"path", drive}, {"needed", 312521}, {"free", 102400}, {"kept", 1073741824}}, "MA0105.log"},
+        {"length_capped",
+         [] { length_capped_err(1, 5, "Page30", 65536, 65535); },
+         {{"controller", 1}, {"target", 5}, {"what", "Page30"}, {"needed", 65536}, {"asked", 65535}},
+         "MA0105.log"},
+        {"space_reserve",
+         [&] { space_reserve_err(drive.c_str(), 312521, 102400, 1073741824); },
+         {{"path", drive}, {"needed", 312521}, {"free", 102400}, {"kept", 1073741824}},
+         "MA0105.log"},
         {"space_reserve_skipped", [&] { space_skip_err(drive.c_str()); }, {{"path", drive}}, "MA0105.log"},
         {"ldd_error", [] { ldd_err(); }, nullptr},
-        {"bind_file_not_found", [] { dependency_missing_err("/usr/lib/dep dir/libdep.so.1"); },
+        {"bind_file_not_found",
+         [] { dependency_missing_err("/usr/lib/dep dir/libdep.so.1"); },
          {{"path", "/usr/lib/dep dir/libdep.so.1"}}},
         {"bind_file_open_error", [] { bind_open_err("/tmp/ldd_out.txt"); }, {{"path", "/tmp/ldd_out.txt"}}},
-        {"library_load_error", [] { library_load_err("/root/libraidstor.so.2"); },
+        {"library_load_error",
+         [] { library_load_err("/root/libraidstor.so.2"); },
          {{"path", "/root/libraidstor.so.2"}}},
         {"controller_info_error", [] { controller_info_err(2, 0x8010); }, {{"controller", 2}, {"result", 0x8010}}},
         {"physical_info_error", [] { physical_info_err(0, 0x8001); }, {{"controller", 0}, {"result", 0x8001}}},
-        {"time_limit_exceeded", [&] { time_limit_err(900, command.c_str()); },
+        {"time_limit_exceeded",
+         [&] { time_limit_err(900, command.c_str()); },
          {{"seconds", 900}, {"command", command}}},
         {"file_interrupted",
          [&] {
@@ -119,7 +143,8 @@ TEST(ErrorLogRecords, EveryReporterIsReadBackWithItsFields) {
              file_interrupted_err();
              file_write_end();
          },
-         {{"path", drive}}, "MA0105.log"},
+         {{"path", drive}},
+         "MA0105.log"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.kind);

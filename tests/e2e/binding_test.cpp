@@ -49,15 +49,20 @@ TEST_P(Binding, DependencyList) {
         std::string red;                 // the binding messages; @ as above
         bool no_object = false;          // the library is a text file
     };
-    const std::string vdso = "\tlinux-vdso.so.1 (0x00007ffc5d3f2000)", libc = "\tlibc.so.6 => /bin/sh (0x00007f3a1be00000)";
+    const std::string vdso = "\tlinux-vdso.so.1 (0x00007ffc5d3f2000)",
+                      libc = "\tlibc.so.6 => /bin/sh (0x00007f3a1be00000)";
     const std::vector<Row> rows = {
         {"missing-paths",
          {vdso, "\tlibgone.so.1 => /nonexistent/lib/libgone.so.1 (0x00007f3a1c000000)", libc,
           "\t/nonexistent/ld-linux.so.2 (0x00007f3a1c200000)"},
          "File is not Found(/nonexistent/lib/libgone.so.1).\nFile is not Found(/nonexistent/ld-linux.so.2).\n"},
-        {"one-missing", {libc, "\tlibgone.so.1 => /nonexistent/libgone.so.1 (0x00007f3a1c000000)"},
+        {"one-missing",
+         {libc, "\tlibgone.so.1 => /nonexistent/libgone.so.1 (0x00007f3a1c000000)"},
          "File is not Found(/nonexistent/libgone.so.1).\n"},
-        {"not-found", {vdso, "\tlibmissing.so.3 => not found", libc}, "File Open Error(@/" + T().lib_name + ").\n", true},
+        {"not-found",
+         {vdso, "\tlibmissing.so.3 => not found", libc},
+         "File Open Error(@/" + T().lib_name + ").\n",
+         true},
         {"blank-in-path", {vdso, "\tlibdep.so.1 => @/dep dir/libdep.so.1 (0x00007f3a1c000000)", libc}, ""},
     };
     auto at_work = [](std::string s, const Case& c) {
@@ -122,8 +127,8 @@ TEST_P(Binding, LibraryWithoutEntryPoint) {
     c->install_lib("", lib);
     auto r = c->run();
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, full_run(1).insert(title().size(),
-                                        red("Library Load Error(" + c->work + "/" + T().lib_name + ").\n")))
+    EXPECT_EQ(r.out,
+              full_run(1).insert(title().size(), red("Library Load Error(" + c->work + "/" + T().lib_name + ").\n")))
         << show(r.out);
     EXPECT_RESET_LAST(r);
     EXPECT_TRUE(c->lib_calls().empty());

@@ -26,19 +26,29 @@ std::string sections(int n = 4) {
 }
 
 const std::string P00 = "00 00 00 06 00 02 0d 2f 42 30";
-const std::string P02 = "02 00 00 0c 00 00 00 04 00 00 00 01 00 01 00 04";       // 12 parameter bytes
-const std::string P0D = "0d 00 00 00";                                           // length 0
+const std::string P02 = "02 00 00 0c 00 00 00 04 00 00 00 01 00 01 00 04";              // 12 parameter bytes
+const std::string P0D = "0d 00 00 00";                                                  // length 0
 const std::string P2F = "2f 00 00 10 00 00 03 02 00 00 00 01 03 00 00 08 de ad be ef";  // one line and a short one
 const std::string P30 = "30 00 ff fc";  // 65,532 claimed, only the header sent: capped at 65,535
 
 const std::string kScanScenario =
     "controller 0\n"
     "device 0 0 sas vendor \"ACMEDRV \" product \"DK300SA0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n"
-    "page 0 0 0x00 \"" + P00 + "\"\n"
-    "page 0 0 0x02 \"" + P02 + "\"\n"
-    "page 0 0 0x0d \"" + P0D + "\"\n"
-    "page 0 0 0x2f \"" + P2F + "\"\n"
-    "page 0 0 0x30 \"" + P30 + "\"\n"
+    "page 0 0 0x00 \"" +
+    P00 +
+    "\"\n"
+    "page 0 0 0x02 \"" +
+    P02 +
+    "\"\n"
+    "page 0 0 0x0d \"" +
+    P0D +
+    "\"\n"
+    "page 0 0 0x2f \"" +
+    P2F +
+    "\"\n"
+    "page 0 0 0x30 \"" +
+    P30 +
+    "\"\n"
     "device 0 1 sas vendor \"ACME    \" product \"DSK KZA4072TX   \" rev \"A1B2\" serial \"KZSER000000000000001\"\n"
     "page 0 1 0x00 \"00 00 00 01 00\"\n" +
     section_statements(0, 1, kSectionLens) +
@@ -60,8 +70,7 @@ const std::string kScanConsole = "Controller 0/ Target 0 : HardDisk Log saving..
                                  "Controller 0/ Target 1 : HardDisk Log saving...\n"
                                  "Controller 0/ Target 2 : HardDisk Log saving...\n"
                                  " This HDD type is Not Support. HardDisk Log save skip\n" +
-                                 red(kPdInfo5) + "Controller 1/ Target 10 : HardDisk Log saving...\n" +
-                                 red(kCtrlInfo2);
+                                 red(kPdInfo5) + "Controller 1/ Target 10 : HardDisk Log saving...\n" + red(kCtrlInfo2);
 
 // Page 30 as it arrives: its header, then zeros (the cleared buffer) up to
 // the capped length.
@@ -73,8 +82,8 @@ std::vector<unsigned char> page30() {
     return b;
 }
 
-const std::string kDisk0 = kDisk.identity() + page_block("00", bytes_of(P00)) +
-                           page_block("02", bytes_of(P02)) + page_block("0d", bytes_of(P0D)) + page_block("2f", bytes_of(P2F)) +
+const std::string kDisk0 = kDisk.identity() + page_block("00", bytes_of(P00)) + page_block("02", bytes_of(P02)) +
+                           page_block("0d", bytes_of(P0D)) + page_block("2f", bytes_of(P2F)) +
                            page_block("42", bytes_of(P02)) + page_block("30", page30());
 const std::string kDisk1Pages =
     identity("ACME    DSK KZA4072TX   A1B2", "KZSER000000000000001") + page_block("00", bytes_of("00 00 00 01 00"));
@@ -161,13 +170,20 @@ TEST_P(Drive, ScanWritesEverySasDisk) {
         // the code's low 6 bits with page control 01b, 16-bit lengths.
         EXPECT_EQ(cdbs(*c, 0, 0), (std::vector<std::string>{
                                       "120000006000",
-                                      "4d004000000000000400", "4d004000000000000a00",
-                                      "4d004000000000000400", "4d004000000000000a00",
-                                      "4d004200000000000400", "4d004200000000001000",
-                                      "4d004d00000000000400", "4d004d00000000000400",
-                                      "4d006f00000000000400", "4d006f00000000001400",
-                                      "4d004200000000000400", "4d004200000000001000",
-                                      "4d007000000000000400", "4d007000000000ffff00",
+                                      "4d004000000000000400",
+                                      "4d004000000000000a00",
+                                      "4d004000000000000400",
+                                      "4d004000000000000a00",
+                                      "4d004200000000000400",
+                                      "4d004200000000001000",
+                                      "4d004d00000000000400",
+                                      "4d004d00000000000400",
+                                      "4d006f00000000000400",
+                                      "4d006f00000000001400",
+                                      "4d004200000000000400",
+                                      "4d004200000000001000",
+                                      "4d007000000000000400",
+                                      "4d007000000000ffff00",
                                   }));
         // The family disk: the internal log's requests only without -n.
         size_t fe = 0;
@@ -186,19 +202,22 @@ TEST_P(Drive, FailedCommandsAreReported) {
         const char* name;
         bool args;
         std::string fault;
-        std::string file;      // expected MA0000.log after the identity lines
-        std::string record;    // expected error log (without arguments)
+        std::string file;    // expected MA0000.log after the identity lines
+        std::string record;  // expected error log (without arguments)
     };
     const Bytes sense1 = bytes_of("70 00 05 00 00 00 00 0a 00 00 00 00 24 00");
     const Bytes sense2 = bytes_of("70 00 04 00 00 00 00 0a 00 00 00 00 44 00");
     const std::string pages_ok = page_block("02", bytes_of(P02));
-    const std::string logsense_fault = "fault 0 0 logsense:2f code 0x4 sense \"70 00 05 00 00 00 00 0a 00 00 00 00 24 00\"\n";
-    const std::string internal_fault = "fault 0 0 internal:4 code 0x10 sense \"70 00 04 00 00 00 00 0a 00 00 00 00 44 00\"\n";
+    const std::string logsense_fault =
+        "fault 0 0 logsense:2f code 0x4 sense \"70 00 05 00 00 00 00 0a 00 00 00 00 24 00\"\n";
+    const std::string internal_fault =
+        "fault 0 0 internal:4 code 0x10 sense \"70 00 04 00 00 00 00 0a 00 00 00 00 44 00\"\n";
     const std::string rejected_fault = "fault 0 0 logsense:2f code 0x800b status 0\n";
     const std::string ls_file = pages_ok + "<Page2f>\r\n" + page_block("0d", bytes_of(P0D)) + sections();
     const std::string rj_file = pages_ok + "<Page2f>\r\n" + sections();
     const std::string rj_record = scsi_detail(0, 0, bytes_of("4d 00 6f 00 00 00 00 00 04 00"), 0x800b, {});
-    const std::string in_file = pages_ok + page_block("2f", bytes_of(P2F)) + page_block("0d", bytes_of(P0D)) + sections(2);
+    const std::string in_file =
+        pages_ok + page_block("2f", bytes_of(P2F)) + page_block("0d", bytes_of(P0D)) + sections(2);
     const std::string ls_record = scsi_detail(0, 0, bytes_of("4d 00 6f 00 00 00 00 00 04 00"), 4, sense1);
     const std::string in_record = scsi_detail(0, 0, bytes_of("fe 04 00 00 00 00 00 00 04 00"), 0x10, sense2);
     const std::vector<Row> rows = {
@@ -214,13 +233,19 @@ TEST_P(Drive, FailedCommandsAreReported) {
         auto c = make_case(row.name);
         c->scenario(
             "controller 0\n"
-            "device 0 0 sas vendor \"ACME    \" product \"DSX KZB3036TX   \" rev \"A1B2\" serial \"KZSER000000000000002\"\n"
+            "device 0 0 sas vendor \"ACME    \" product \"DSX KZB3036TX   \" rev \"A1B2\" serial "
+            "\"KZSER000000000000002\"\n"
             "page 0 0 0x00 \"00 00 00 03 02 2f 0d\"\n"
-            "page 0 0 0x02 \"" + P02 + "\"\n"
-            "page 0 0 0x2f \"" + P2F + "\"\n"
-            "page 0 0 0x0d \"" + P0D + "\"\n" +
-            section_statements(0, 0, kSectionLens) + row.fault +
-            "device 0 1 sas vendor \"ACMEDRV \" product \"DK300SA0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n"
+            "page 0 0 0x02 \"" +
+            P02 +
+            "\"\n"
+            "page 0 0 0x2f \"" +
+            P2F +
+            "\"\n"
+            "page 0 0 0x0d \"" +
+            P0D + "\"\n" + section_statements(0, 0, kSectionLens) + row.fault +
+            "device 0 1 sas vendor \"ACMEDRV \" product \"DK300SA0006     \" rev \"0003\" serial "
+            "\"S0M1ABCD0000C1234567\"\n"
             "page 0 1 0x00 \"00 00 00 00\"\n");
         auto r = row.args ? c->run({"x"}) : c->run();
         EXPECT_EQ(r.status, 0);
@@ -228,8 +253,7 @@ TEST_P(Drive, FailedCommandsAreReported) {
                              "Controller 0/ Target 1 : HardDisk Log saving...\n";
         EXPECT_EQ(r.out, row.args ? title() + kSaving + drives + kReset : full_run(1, drives)) << show(r.out);
         EXPECT_RESET_LAST(r);
-        EXPECT_EQ(c->log("MA0000.log"),
-                  identity("ACME    DSX KZB3036TX   A1B2", "KZSER000000000000002") + row.file);
+        EXPECT_EQ(c->log("MA0000.log"), identity("ACME    DSX KZB3036TX   A1B2", "KZSER000000000000002") + row.file);
         EXPECT_EQ(c->log("MA0001.log"), kDisk.identity());
         if (row.args) {
             EXPECT_FALSE(c->exists(c->logdir() + "/logdperr.txt"));
@@ -264,24 +288,33 @@ TEST_P(Drive, DriveLogThatCannotBeWritten) {
             // In the run without arguments the error log gets a record (and
             // so its file system block) before the file system is full.
             "cli exit fwtermlog 0 1\n"
-            "device 0 0 sas vendor \"ACMEDRV \" product \"DK300SA0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n"
+            "device 0 0 sas vendor \"ACMEDRV \" product \"DK300SA0006     \" rev \"0003\" serial "
+            "\"S0M1ABCD0000C1234567\"\n"
             "page 0 0 0x00 \"00 00 00 01 02\"\n"
-            "page 0 0 0x02 \"" + P02 + "\"\n"
-            "device 0 1 sas vendor \"ACMEDRV \" product \"DK300SA0006     \" rev \"0003\" serial \"S0M1ABCD0000C0000001\"\n"
-            "page 0 1 0x10 \"" + big10 + "\"\npage 0 1 0x11 \"" + big11 + "\"\n"
-            "device 0 2 sas vendor \"ACMEDRV \" product \"DK300SA0006     \" rev \"0003\" serial \"S0M1ABCD0000C0000002\"\n"
+            "page 0 0 0x02 \"" +
+            P02 +
+            "\"\n"
+            "device 0 1 sas vendor \"ACMEDRV \" product \"DK300SA0006     \" rev \"0003\" serial "
+            "\"S0M1ABCD0000C0000001\"\n"
+            "page 0 1 0x10 \"" +
+            big10 + "\"\npage 0 1 0x11 \"" + big11 +
+            "\"\n"
+            "device 0 2 sas vendor \"ACMEDRV \" product \"DK300SA0006     \" rev \"0003\" serial "
+            "\"S0M1ABCD0000C0000002\"\n"
             "page 0 2 0x00 \"00 00 00 01 02\"\n"
-            "page 0 2 0x02 \"" + P02 + "\"\n");
+            "page 0 2 0x02 \"" +
+            P02 + "\"\n");
         RunOptions o;
         if (args) o.args = {"-o", dir};
         o.tmpfs = {{dir, "size=256k"}};
         auto r = c->run(o);
         EXPECT_EQ(r.status, 0);
         const std::string reserve = " Space Reserve(" + dir + "/MA0002.log: 65536 bytes needed, N free, 13107 kept)\n";
-        std::string drives = "Controller 0/ Target 0 : HardDisk Log saving...\n"
-                             "Controller 0/ Target 1 : HardDisk Log saving...\n" +
-                             red(" File Write Error(" + dir + "/MA0001.log)\n") +
-                             "Controller 0/ Target 2 : HardDisk Log saving...\n" + red(reserve);
+        std::string drives =
+            "Controller 0/ Target 0 : HardDisk Log saving...\n"
+            "Controller 0/ Target 1 : HardDisk Log saving...\n" +
+            red(" File Write Error(" + dir + "/MA0001.log)\n") + "Controller 0/ Target 2 : HardDisk Log saving...\n" +
+            red(reserve);
         if (args) {
             EXPECT_EQ(mask_free(r.out), title() + kSaving + drives + kReset) << show(r.out);
         } else {
@@ -289,13 +322,12 @@ TEST_P(Drive, DriveLogThatCannotBeWritten) {
             std::string before = full_run(1, drives, {{"fwtermlog", 0}});
             before = before.substr(0, before.find(drives) + drives.size());
             EXPECT_EQ(mask_free(r.out).substr(0, before.size()), before) << show(r.out);
-            std::string records = collector_record(six_collectors()[0]) + " File Write Error(" + dir +
-                                  "/MA0001.log)\n" + reserve;
+            std::string records =
+                collector_record(six_collectors()[0]) + " File Write Error(" + dir + "/MA0001.log)\n" + reserve;
             EXPECT_EQ(mask_free(c->read(c->tmpfs_copy(0) + "/logdperr.txt")).substr(0, records.size()), records);
         }
         EXPECT_RESET_LAST(r);
-        EXPECT_EQ(c->read(c->tmpfs_copy(0) + "/MA0000.log"),
-                  kDisk.identity() + page_block("02", bytes_of(P02)));
+        EXPECT_EQ(c->read(c->tmpfs_copy(0) + "/MA0000.log"), kDisk.identity() + page_block("02", bytes_of(P02)));
         EXPECT_FALSE(c->exists(c->tmpfs_copy(0) + "/MA0002.log"));
         // The tmpfs lived only in the tool's namespace: the case's own
         // directory under it stayed empty.
@@ -311,10 +343,10 @@ TEST_P(Drive, DriveLogThatCannotBeWritten) {
 TEST_P(Drive, SpaceReserve) {
     struct Row {
         const char* name;
-        std::string size;     // of the tmpfs log directory ("": no tmpfs)
-        bool args;            // -o to it, else the default directory
-        std::string first;    // MA0000.log after its identity lines
-        std::string records;  // drive part of the reserve records
+        std::string size;          // of the tmpfs log directory ("": no tmpfs)
+        bool args;                 // -o to it, else the default directory
+        std::string first;         // MA0000.log after its identity lines
+        std::string records;       // drive part of the reserve records
         std::string statvfs = "";  // "TOTAL FREE" bytes that statvfs() tells instead
         bool extended = false;     // -e, and the disk has a subpage
     };
@@ -334,8 +366,8 @@ TEST_P(Drive, SpaceReserve) {
          "107374182400 1073844224"},
         // The list of subpages may hold 65,535 bytes: a tag and 204,797 characters.
         {"subpages", "", true, page_block("02", bytes_of(P02)),
-         " Space Reserve(" + d + "/MA0000.log: 204813 bytes needed, N free, 536870912 kept)\n",
-         "10737418240 536973312", true},
+         " Space Reserve(" + d + "/MA0000.log: 204813 bytes needed, N free, 536870912 kept)\n", "10737418240 536973312",
+         true},
     };
     for (auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -344,11 +376,15 @@ TEST_P(Drive, SpaceReserve) {
         std::filesystem::create_directories(c->host(dir));
         c->scenario(
             "controller 0\n"
-            "device 0 0 sas vendor \"ACME    \" product \"DSK KZA4036TX   \" rev \"A1B2\" serial \"KZSER000000000000001\"\n"
-            "page 0 0 0x00 \"00 00 00 01 02\"\npage 0 0 0x02 \"" + P02 + "\"\n"
+            "device 0 0 sas vendor \"ACME    \" product \"DSK KZA4036TX   \" rev \"A1B2\" serial "
+            "\"KZSER000000000000001\"\n"
+            "page 0 0 0x00 \"00 00 00 01 02\"\npage 0 0 0x02 \"" +
+            P02 +
+            "\"\n"
             "internal 0 0 1 3\ninternal 0 0 2 100000\ninternal 0 0 4 3\ninternal 0 0 8 3\n" +
             std::string(row.extended ? "subpage 0 0 0x0d 0x01 \"4d 01 00 00\"\n" : "") +
-            "device 0 1 sas vendor \"ACMEDRV \" product \"DK300SA0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n");
+            "device 0 1 sas vendor \"ACMEDRV \" product \"DK300SA0006     \" rev \"0003\" serial "
+            "\"S0M1ABCD0000C1234567\"\n");
         RunOptions o;
         if (row.args) o.args = {"-o", dir};
         if (row.extended) o.args.push_back("-e");
@@ -392,7 +428,7 @@ TEST_P(Drive, AnswersThatDoNotAddUp) {
         return t;
     }();
     const std::string p0d = "0d 00 01 00 11 22 33 44";  // claims 260 bytes, holds 8
-    std::string p0d_big = "0d 00 ff fc";  // claims 65,536 bytes, holds 1,000
+    std::string p0d_big = "0d 00 ff fc";                // claims 65,536 bytes, holds 1,000
     for (int i = 0; i < 996; ++i) p0d_big += " 5a";
     auto zeros_after = [](const std::string& hex, size_t n) {
         Bytes b = bytes_of(hex);
@@ -410,8 +446,8 @@ TEST_P(Drive, AnswersThatDoNotAddUp) {
     const std::string pages = "page 0 0 0x00 \"00 00 00 02 03 0d\"\npage 0 0 0x03 \"" + p03 + "\"\n";
     const std::string p03_block = page_block("03", bytes_of(p03));
     const std::vector<Row> rows = {
-        {"claimed-not-sent", pages + "page 0 0 0x0d \"" + p0d + "\"\n", p03_block + page_block("0d", zeros_after(p0d, 260)),
-         ""},
+        {"claimed-not-sent", pages + "page 0 0 0x0d \"" + p0d + "\"\n",
+         p03_block + page_block("0d", zeros_after(p0d, 260)), ""},
         {"claimed-not-sent-datalen", pages + "page 0 0 0x0d \"" + p0d + "\"\ntransfer 0 0 logsense:0d datalen sent\n",
          p03_block + page_block("0d", bytes_of(p0d)),
          " Inconsistent Answer(" + h + "Page0d: page 0d, 260 bytes claimed, 8 arrived)\n"},
@@ -420,29 +456,33 @@ TEST_P(Drive, AnswersThatDoNotAddUp) {
          p03_block + page_block("0d", bytes_of(p0d_big)),
          " Length Capped(" + h + "Page0d: 65536 bytes needed, 65535 asked)\n Inconsistent Answer(" + h +
              "Page0d: page 0d, 65536 bytes claimed, 1000 arrived)\n"},
-        {"other-page", pages + "page 0 0 0x0d \"" + p0d + "\"\npage 0 0 0x02 \"" + P02 +
-                           "\"\ntransfer 0 0 logsense:0d page 2\n",
+        {"other-page",
+         pages + "page 0 0 0x0d \"" + p0d + "\"\npage 0 0 0x02 \"" + P02 + "\"\ntransfer 0 0 logsense:0d page 2\n",
          p03_block + page_block("0d", bytes_of(P02)),
          " Inconsistent Answer(" + h + "Page0d: page 02, 16 bytes claimed, 16 arrived)\n"},
-        {"short-list", "page 0 0 0x00 \"00 00 00 40 02 0d\"\npage 0 0 0x02 \"" + P02 + "\"\npage 0 0 0x0d \"" + P0D + "\"\n",
+        {"short-list",
+         "page 0 0 0x00 \"00 00 00 40 02 0d\"\npage 0 0 0x02 \"" + P02 + "\"\npage 0 0 0x0d \"" + P0D + "\"\n",
          page_block("02", bytes_of(P02)) + page_block("0d", bytes_of(P0D)), ""},
-        {"short-list-datalen", "page 0 0 0x00 \"00 00 00 40 02 0d\"\npage 0 0 0x02 \"" + P02 + "\"\npage 0 0 0x0d \"" + P0D +
-                                   "\"\ntransfer 0 0 logsense:00 datalen sent\n",
+        {"short-list-datalen",
+         "page 0 0 0x00 \"00 00 00 40 02 0d\"\npage 0 0 0x02 \"" + P02 + "\"\npage 0 0 0x0d \"" + P0D +
+             "\"\ntransfer 0 0 logsense:00 datalen sent\n",
          page_block("02", bytes_of(P02)) + page_block("0d", bytes_of(P0D)),
          " Inconsistent Answer(" + h + "Page00: page 00, 68 bytes claimed, 6 arrived)\n"},
         {"short-inquiry", "page 0 0 0x00 \"00 00 00 00\"\ntransfer 0 0 inquiry bytes 20 datalen sent\n", "",
          " Short Transfer(" + h + "Inquiry: 20 of 96 bytes)\n", identity("ACMEDRV DK30", "")},
-        {"short-section", "page 0 0 0x00 \"00 00 00 00\"\ninternal 0 0 1 1048579\ninternal 0 0 2 16\n"
-                          "transfer 0 0 internal:1 nth 2 bytes 100 datalen sent\n",
+        {"short-section",
+         "page 0 0 0x00 \"00 00 00 00\"\ninternal 0 0 1 1048579\ninternal 0 0 2 16\n"
+         "transfer 0 0 internal:1 nth 2 bytes 100 datalen sent\n",
          section_title(1) + hex_lines([] {
              Bytes b = section(1, 1048579);  // the first 100 bytes of it
              b.resize(100);
              return b;
-         }()) + section_block(2, 16) +
-             section_block(4, 3) + section_block(8, 3),
+         }()) +
+             section_block(2, 16) + section_block(4, 3) + section_block(8, 3),
          " Short Transfer(" + h + "Section01: 100 of 1048579 bytes)\n"},
-        {"section-beyond-cdb", "page 0 0 0x00 \"00 00 00 00\"\ninternal 0 0 1 3\ninternal 0 0 2 16777218\n"
-                               "transfer 0 0 internal length cdb\n",
+        {"section-beyond-cdb",
+         "page 0 0 0x00 \"00 00 00 00\"\ninternal 0 0 1 3\ninternal 0 0 2 16777218\n"
+         "transfer 0 0 internal length cdb\n",
          "*", " Length Capped(" + h + "Section02: 16777218 bytes needed, 16777215 asked)\n"},
     };
     for (auto& row : rows) {
@@ -457,13 +497,14 @@ TEST_P(Drive, AnswersThatDoNotAddUp) {
         auto r = c->run();
         EXPECT_EQ(r.status, 0);
         const bool inquiry = row.name == std::string("short-inquiry");
-        std::string drives = (inquiry ? red(row.records) : "") + kDisk.saving() + (inquiry ? "" : red_lines(row.records));
+        std::string drives =
+            (inquiry ? red(row.records) : "") + kDisk.saving() + (inquiry ? "" : red_lines(row.records));
         EXPECT_EQ(r.out, full_run(1, drives)) << show(r.out);
         EXPECT_EQ(c->log("logdperr.txt"), row.records);
         std::string log = c->log("MA0000.log");
         std::string id = !row.identity.empty() ? row.identity
-                         : family            ? identity("ACMEDRV DSK KZA4036TX   0003", "S0M1ABCD0000C1234567")
-                                             : kDisk.identity();
+                         : family              ? identity("ACMEDRV DSK KZA4036TX   0003", "S0M1ABCD0000C1234567")
+                                               : kDisk.identity();
         if (row.file != "*") {
             EXPECT_EQ(log, id + row.file);
             continue;
@@ -499,14 +540,14 @@ TEST_P(Drive, Limits) {
         snprintf(t, sizeof t, "page 0 0 0x%02x \"%02x 00 00 02 00 %02x\"\n", code, code, code);
         scn += t;
     }
-    scn += "device 0 1 sas vendor \"ACME    \" product \"DSK KZB3072TX   \" rev \"A1B2\" serial \"KZSER000000000000004\"\n"
-           "page 0 1 0x00 \"00 00 00 00\"\n"
-           "internal 0 1 1 3\ninternal 0 1 2 70000\ninternal 0 1 4 3\ninternal 0 1 8 3\n";
+    scn +=
+        "device 0 1 sas vendor \"ACME    \" product \"DSK KZB3072TX   \" rev \"A1B2\" serial \"KZSER000000000000004\"\n"
+        "page 0 1 0x00 \"00 00 00 00\"\n"
+        "internal 0 1 1 3\ninternal 0 1 2 70000\ninternal 0 1 4 3\ninternal 0 1 8 3\n";
     c->scenario(scn);
     auto r = c->run({"x"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, title() + kSaving + kDisk.saving() +
-                         "Controller 0/ Target 1 : HardDisk Log saving...\n" + kReset)
+    EXPECT_EQ(r.out, title() + kSaving + kDisk.saving() + "Controller 0/ Target 1 : HardDisk Log saving...\n" + kReset)
         << show(r.out);
     auto blocks = page_blocks(c->log("MA0000.log"));
     EXPECT_GE(blocks.size(), 64u);
@@ -516,7 +557,8 @@ TEST_P(Drive, Limits) {
         char t[4];
         snprintf(t, sizeof t, "%02x", code);
         EXPECT_EQ(blocks[i].first, t) << i;
-        EXPECT_EQ(blocks[i].second, (Bytes{static_cast<unsigned char>(code), 0, 0, 2, 0, static_cast<unsigned char>(code)}))
+        EXPECT_EQ(blocks[i].second,
+                  (Bytes{static_cast<unsigned char>(code), 0, 0, 2, 0, static_cast<unsigned char>(code)}))
             << i;
     }
     std::string log = c->log("MA0001.log");
@@ -534,9 +576,13 @@ TEST_P(Drive, InterruptDuringLogSense) {
     c->scenario(
         "controller 0\n" + kDisk.device() +
         "page 0 0 0x00 \"00 00 00 03 02 03 2f\"\n"
-        "page 0 0 0x02 \"" + P02 + "\"\n"
+        "page 0 0 0x02 \"" +
+        P02 +
+        "\"\n"
         "page 0 0 0x03 \"03 00 00 08 00 00 02 04 00 00 00 05\"\n"
-        "page 0 0 0x2f \"" + P2F + "\"\n"
+        "page 0 0 0x2f \"" +
+        P2F +
+        "\"\n"
         "delay 0 0 logsense:03 nth 1 ms 3000\n"
         "device 0 1 sas vendor \"ACMEDRV \" product \"DK300SA0006     \" rev \"0003\" serial \"S0M1ABCD0000C0000002\"\n"
         "page 0 1 0x00 \"00 00 00 00\"\n");
@@ -545,8 +591,7 @@ TEST_P(Drive, InterruptDuringLogSense) {
     auto r = c->run(o);
     EXPECT_TRUE(r.interrupt_sent);
     EXPECT_EQ(r.status, 1) << "signal " << r.signal;
-    EXPECT_EQ(c->log("MA0000.log"), kDisk.identity() +
-                                        page_block("02", bytes_of(P02)) + "<Page03>\r\n");
+    EXPECT_EQ(c->log("MA0000.log"), kDisk.identity() + page_block("02", bytes_of(P02)) + "<Page03>\r\n");
     EXPECT_FALSE(c->exists(c->logdir() + "/MA0001.log"));
     std::string before = full_run(1).substr(0, title().size() + kSaving.size());
     for (auto& col : six_collectors()) before += collector_ok(col, 0);
@@ -565,8 +610,7 @@ TEST_P(Drive, InterruptDuringLogSense) {
 // a dumped page back.
 TEST_P(Drive, CapturedPagesDecode) {
     auto c = make_case();
-    c->scenario(
-        "controller 0\n" + kDisk.device() + "captured-pages 0 0\n");
+    c->scenario("controller 0\n" + kDisk.device() + "captured-pages 0 0\n");
     auto r = c->run({"x"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, title() + kSaving + kDisk.saving() + kReset) << show(r.out);

@@ -72,7 +72,8 @@ struct AtaLogs {
         // The directories the drive builds from its logs: version 1, word N
         // the pages of log N.
         for (auto [w, v] : {std::pair{0, 1}, {0x01, 1}, {0x06, 1}, {0x80, 2}}) put_word(smartDir, w, v);
-        for (auto [w, v] : {std::pair{0, 1}, {0x03, 1}, {0x04, 3}, {0x07, 2}, {0x10, 1}, {0x11, 1}}) put_word(gplDir, w, v);
+        for (auto [w, v] : {std::pair{0, 1}, {0x03, 1}, {0x04, 3}, {0x07, 2}, {0x10, 1}, {0x11, 1}})
+            put_word(gplDir, w, v);
     }
 };
 
@@ -90,20 +91,39 @@ std::string scenario() {
     std::string s =
         "controller 0\n"
         "device 0 0 sas vendor \"ACMEDRV \" product \"DK300SA0006     \" rev \"0003\" serial \"S0M1ABCD0000C1234567\"\n"
-        "page 0 0 0x02 \"" + P02 + "\"\npage 0 0 0x0d \"" + P0D + "\"\n"
-        "subpage 0 0 0x0d 0x01 \"" + S0D01 + "\"\nsubpage 0 0 0x15 0x01 \"" + S1501 + "\"\n"
+        "page 0 0 0x02 \"" +
+        P02 + "\"\npage 0 0 0x0d \"" + P0D +
+        "\"\n"
+        "subpage 0 0 0x0d 0x01 \"" +
+        S0D01 + "\"\nsubpage 0 0 0x15 0x01 \"" + S1501 +
+        "\"\n"
         "defects 0 0 3\n"
         "device 0 1 sata\n"
-        "identify 0 1 " + hex(identify(true)) + "\n"
-        "smart 0 1 " + hex(a.smartData) + "\nsmart-thresholds 0 1 " + hex(a.thresholds) + "\n"
-        "smart-log 0 1 0x01 " + hex(a.smart01) + "\nsmart-log 0 1 0x06 " + hex(a.smart06) + "\n"
-        "smart-log 0 1 0x80 " + hex(a.smart80) + "\n"
-        "gpl-log 0 1 0x03 " + hex(a.gpl03) + "\ngpl-log 0 1 0x04 " + hex(a.gpl04) + "\n"
-        "gpl-log 0 1 0x07 " + hex(a.gpl07) + "\ngpl-log 0 1 0x10 " + hex(a.gpl10) + "\n"
-        "gpl-log 0 1 0x11 " + hex(a.gpl11) + "\n"
+        "identify 0 1 " +
+        hex(identify(true)) +
+        "\n"
+        "smart 0 1 " +
+        hex(a.smartData) + "\nsmart-thresholds 0 1 " + hex(a.thresholds) +
+        "\n"
+        "smart-log 0 1 0x01 " +
+        hex(a.smart01) + "\nsmart-log 0 1 0x06 " + hex(a.smart06) +
+        "\n"
+        "smart-log 0 1 0x80 " +
+        hex(a.smart80) +
+        "\n"
+        "gpl-log 0 1 0x03 " +
+        hex(a.gpl03) + "\ngpl-log 0 1 0x04 " + hex(a.gpl04) +
+        "\n"
+        "gpl-log 0 1 0x07 " +
+        hex(a.gpl07) + "\ngpl-log 0 1 0x10 " + hex(a.gpl10) +
+        "\n"
+        "gpl-log 0 1 0x11 " +
+        hex(a.gpl11) +
+        "\n"
         // A disk of the internal-log family: its sections stay last.
         "device 0 2 sas vendor \"ACME    \" product \"DSK KZA4036TX   \" rev \"A1B2\" serial \"KZSER000000000000001\"\n"
-        "page 0 2 0x02 \"" + P02 + "\"\nsubpage 0 2 0x0e 0x01 \"" + S0E01 + "\"\n";
+        "page 0 2 0x02 \"" +
+        P02 + "\"\nsubpage 0 2 0x0e 0x01 \"" + S0E01 + "\"\n";
     for (int type : {1, 2, 4, 8}) s += "internal 0 2 " + std::to_string(type) + " 8\n";
     return s;
 }
@@ -126,7 +146,9 @@ Block* find(Blocks& blocks, const std::string& tag) {
     ADD_FAILURE() << "no block " << tag;
     return &blocks.front();
 }
-void drop(Blocks& blocks, const std::string& tag) { std::erase_if(blocks, [&](const Block& b) { return b.tag == tag; }); }
+void drop(Blocks& blocks, const std::string& tag) {
+    std::erase_if(blocks, [&](const Block& b) { return b.tag == tag; });
+}
 
 const std::string kSasIdentity = identity("ACMEDRV DK300SA0006     0003", "S0M1ABCD0000C1234567");
 const std::string kSataIdentity = identity("OKAPI ZX2000-1TB                        ZX01    ", "ZX-SER-0001         ");
@@ -225,11 +247,21 @@ std::vector<std::string> stp_calls(const Case& c, int tgt) {
 std::string in(const std::string& fis, int bytes) { return fis + " 2 00000011 " + std::to_string(bytes); }
 std::string none(const std::string& fis) { return fis + " 0 00000010 0"; }
 const std::vector<std::string> kSataCalls = {
-    in(kIdentifyFis, 512),          none(smart_fis(0xd8)),          in(smart_fis(0xd0), 512),
-    in(smart_fis(0xd1), 512),       none(smart_fis(0xda)),          in(smart_fis(0xd5, 0x00, 1), 512),
-    in(smart_fis(0xd5, 0x01, 1), 512), in(smart_fis(0xd5, 0x06, 1), 512), in(gpl_fis(0x00, 0, 1), 512),
-    in(gpl_fis(0x04, 0, 1), 512),   in(gpl_fis(0x04, 2, 1), 512),   in(gpl_fis(0x07, 0, 1), 512),
-    in(gpl_fis(0x07, 1, 1), 512),   in(gpl_fis(0x03, 0, 1), 512),   in(gpl_fis(0x10, 0, 1), 512),
+    in(kIdentifyFis, 512),
+    none(smart_fis(0xd8)),
+    in(smart_fis(0xd0), 512),
+    in(smart_fis(0xd1), 512),
+    none(smart_fis(0xda)),
+    in(smart_fis(0xd5, 0x00, 1), 512),
+    in(smart_fis(0xd5, 0x01, 1), 512),
+    in(smart_fis(0xd5, 0x06, 1), 512),
+    in(gpl_fis(0x00, 0, 1), 512),
+    in(gpl_fis(0x04, 0, 1), 512),
+    in(gpl_fis(0x04, 2, 1), 512),
+    in(gpl_fis(0x07, 0, 1), 512),
+    in(gpl_fis(0x07, 1, 1), 512),
+    in(gpl_fis(0x03, 0, 1), 512),
+    in(gpl_fis(0x10, 0, 1), 512),
     in(gpl_fis(0x11, 0, 1), 512),
 };
 
@@ -237,7 +269,8 @@ const std::vector<std::string> kSataCalls = {
 std::vector<std::string> cdbs(const Case& c, int tgt) {
     std::vector<std::string> v;
     for (auto& l : c.lib_calls())
-        if (trace_field(l, "cmd") == "0" && trace_field(l, "type") == "6" && trace_field(l, "tgt") == std::to_string(tgt))
+        if (trace_field(l, "cmd") == "0" && trace_field(l, "type") == "6" &&
+            trace_field(l, "tgt") == std::to_string(tgt))
             v.push_back(trace_field(l, "cdb"));
     return v;
 }
@@ -336,8 +369,8 @@ TEST_P(Extended, FailuresGoOnToTheNextItem) {
          [](Blocks&, Blocks& s) { find(s, "<ATA SMART RETURN STATUS>")->body = ""; }, "",
          sata_detail(1, aborted(smart_fis(0xda)))},
         {"threshold exceeded", "smart-status 0 1 failed\n",
-         [](Blocks&, Blocks& s) { find(s, "<ATA SMART RETURN STATUS>")->body = "threshold exceeded (f4 2c)\r\n"; },
-         "", noRecord},
+         [](Blocks&, Blocks& s) { find(s, "<ATA SMART RETURN STATUS>")->body = "threshold exceeded (f4 2c)\r\n"; }, "",
+         noRecord},
         {"no general-purpose logs", "identify 0 1 " + hex(identify(false)) + "\n",
          [](Blocks&, Blocks& s) {
              *find(s, "<ATA IDENTIFY DEVICE>") = block("<ATA IDENTIFY DEVICE>", identify(false));
@@ -351,8 +384,8 @@ TEST_P(Extended, FailuresGoOnToTheNextItem) {
              *find(s, "<ATA GPL LOG 11 PAGE 0000>") = block("<ATA GPL LOG 11 PAGE 0000>", b);
          },
          "", " Short Transfer(H00T01 GplLog11.0000: 100 of 512 bytes)\n"},
-        {"identify aborted", "ata-error 0 1 stp:ec" + abort, [](Blocks&, Blocks& s) { s.clear(); }, "", noRecord,
-         "", kSkip},
+        {"identify aborted", "ata-error 0 1 stp:ec" + abort, [](Blocks&, Blocks& s) { s.clear(); }, "", noRecord, "",
+         kSkip},
         {"page check condition", "fault 0 0 logsense:0d" + hw + "\n",
          [](Blocks& d, Blocks&) { find(d, "<Page0d>")->body = ""; },
          scsi_detail(0, 0, bytes_of("4d 00 4d 00 00 00 00 00 04 00"), 4, sense4), ""},
@@ -371,8 +404,8 @@ TEST_P(Extended, FailuresGoOnToTheNextItem) {
          },
          noRecord, ""},
         {"no defect list", "defects 0 0 unsupported\n",
-         [](Blocks& d, Blocks&) { find(d, "<Grown Defects>")->body = "Not supported (ILLEGAL REQUEST)\r\n"; },
-         noRecord, ""},
+         [](Blocks& d, Blocks&) { find(d, "<Grown Defects>")->body = "Not supported (ILLEGAL REQUEST)\r\n"; }, noRecord,
+         ""},
         {"defect list failed", "fault 0 0 scsi:37" + hw + "\n",
          [](Blocks& d, Blocks&) { find(d, "<Grown Defects>")->body = ""; },
          scsi_detail(0, 0, bytes_of("37 00 0c 00 00 00 00 00 04 00"), 4, sense4), ""},
@@ -428,14 +461,17 @@ TEST_P(Extended, InterruptDuringAnAtaCommand) {
 // outline (every line but the hex lines, "|" between) is what the
 // scenario's comment promises, and the error log holds its records.
 TEST_P(Extended, ShippedScenarios) {
-    const std::string sata = "<ATA IDENTIFY DEVICE>|<ATA SMART READ DATA>|<ATA SMART READ THRESHOLDS>|"
-                             "<ATA SMART RETURN STATUS>|";
+    const std::string sata =
+        "<ATA IDENTIFY DEVICE>|<ATA SMART READ DATA>|<ATA SMART READ THRESHOLDS>|"
+        "<ATA SMART RETURN STATUS>|";
     const std::string smartLogs = "|<ATA SMART LOG 00>|<ATA SMART LOG 01>|<ATA SMART LOG 06>";
-    const std::string gplLogs = "|<ATA GPL LOG 00 PAGE 0000>|<ATA GPL LOG 04 PAGE 0000>|<ATA GPL LOG 04 PAGE 0001>|"
-                                "<ATA GPL LOG 04 PAGE 0005>|<ATA GPL LOG 07 PAGE 0000>|<ATA GPL LOG 03 PAGE 0000>|"
-                                "<ATA GPL LOG 10 PAGE 0000>|<ATA GPL LOG 11 PAGE 0000>";
-    const std::string captured = "<Page00>|<Page02>|<Page03>|<Page05>|<Page06>|<Page0d>|<Page0e>|<Page0f>|<Page10>|"
-                                 "<Page11>|<Page15>|<Page18>|<Page1a>|<Page2f>|<Page31>|";
+    const std::string gplLogs =
+        "|<ATA GPL LOG 00 PAGE 0000>|<ATA GPL LOG 04 PAGE 0000>|<ATA GPL LOG 04 PAGE 0001>|"
+        "<ATA GPL LOG 04 PAGE 0005>|<ATA GPL LOG 07 PAGE 0000>|<ATA GPL LOG 03 PAGE 0000>|"
+        "<ATA GPL LOG 10 PAGE 0000>|<ATA GPL LOG 11 PAGE 0000>";
+    const std::string captured =
+        "<Page00>|<Page02>|<Page03>|<Page05>|<Page06>|<Page0d>|<Page0e>|<Page0f>|<Page10>|"
+        "<Page11>|<Page15>|<Page18>|<Page1a>|<Page2f>|<Page31>|";
     auto who = [](const char* code, const char* serial) {
         return std::string("Device code   : ") + code + "|Serial number : " + serial + "|";
     };
@@ -482,7 +518,8 @@ TEST_P(Extended, ShippedScenarios) {
                 if (ch != '\n') {
                     line += ch;
                 } else {
-                    if (!line.empty() && line[0] != ' ') got += (got.empty() ? "" : "|") + line.substr(0, line.size() - 1);
+                    if (!line.empty() && line[0] != ' ')
+                        got += (got.empty() ? "" : "|") + line.substr(0, line.size() - 1);
                     line.clear();
                 }
             }

@@ -101,11 +101,14 @@ DiskPart disk_part(int id, const DiskFault& f) {
         if (f.cmd == Cmd::LogSense) {
             const auto& pg = kPages[static_cast<size_t>(f.index / 2)];
             const size_t alloc = f.index % 2 == 0 ? 4 : bytes_of(pg.hex).size();
-            cdb = {0x4d, 0, static_cast<unsigned char>(0x40 | pg.code), 0, 0, 0, 0, 0, static_cast<unsigned char>(alloc), 0};
+            cdb = {0x4d, 0, static_cast<unsigned char>(0x40 | pg.code), 0, 0, 0,
+                   0,    0, static_cast<unsigned char>(alloc),          0};
         } else {
             const auto k = static_cast<size_t>(f.index / 2);
             const size_t len = f.index % 2 == 0 ? 4 : kSectionLens[k];
-            cdb = {0xfe, static_cast<unsigned char>(kSectionTypes[k]), 0, 0, 0, 0, 0, 0, static_cast<unsigned char>(len), 0};
+            cdb = {
+                0xfe, static_cast<unsigned char>(kSectionTypes[k]), 0, 0, 0, 0, 0, 0, static_cast<unsigned char>(len),
+                0};
         }
         p.console += red(" HDD Log Dump Error\n");
         p.records = scsi_detail(0, id, cdb, f.rc, f.sense);
@@ -119,8 +122,8 @@ DiskPart disk_part(int id, const DiskFault& f) {
 struct Expect {
     int status = 0;
     std::string console;
-    std::optional<std::string> records;                         // nullopt: no error log
-    std::map<std::string, std::optional<std::string>> files;    // in the log directory; nullopt: absent
+    std::optional<std::string> records;                       // nullopt: no error log
+    std::map<std::string, std::optional<std::string>> files;  // in the log directory; nullopt: absent
     std::map<std::string, std::string> cut;  // files cut short: what they would have held; they keep a prefix
 };
 
@@ -131,8 +134,8 @@ struct Row {
     std::vector<std::string> args;  // command line
     std::function<void(Case&, RunOptions&)> setup;
     std::function<Expect(const Case&)> expect;
-    bool own_scenario = false;      // the scenario replaces the base one
-    bool short_limits = false;      // the program built with time limits of seconds
+    bool own_scenario = false;  // the scenario replaces the base one
+    bool short_limits = false;  // the program built with time limits of seconds
 };
 
 // A whole run without arguments over the two disks, each with its fault.
@@ -167,10 +170,10 @@ const std::string kSenseHex = "70 00 03 00 00 00 00 0a 00 00 00 00 11 00";
 void storage_rows(std::vector<Row>& rows) {
     struct Where {
         Cmd cmd;
-        const char* what;   // the simulator's name of the command
+        const char* what;  // the simulator's name of the command
         int id;
-        int nth;            // counted per device for that name
-        int index;          // the model's request index
+        int nth;    // counted per device for that name
+        int index;  // the model's request index
     };
     const std::vector<Where> where = {
         {Cmd::Inquiry, "inquiry", 0, 1, 0},      {Cmd::Inquiry, "inquiry", 1, 1, 0},
@@ -191,15 +194,17 @@ void storage_rows(std::vector<Row>& rows) {
                                "\n";
             char name[64];
             const bool pass = w.cmd == Cmd::LogSense || w.cmd == Cmd::Internal;
-            snprintf(name, sizeof name, "%s-dev%d-nth%d%s", w.what, w.id, w.nth, pass ? (sense ? "-sense" : "-nosense") : "");
+            snprintf(name, sizeof name, "%s-dev%d-nth%d%s", w.what, w.id, w.nth,
+                     pass ? (sense ? "-sense" : "-nosense") : "");
             rows.push_back({name, false, stmt, {}, nullptr, [f, id = w.id](const Case&) {
-                                 return id == 0 ? full(f, {}) : full({}, f);
-                             }});
+                                return id == 0 ? full(f, {}) : full({}, f);
+                            }});
         }
     // Controller-level commands: the list's result is not looked at; the
     // information's failure skips the controller's drives.
-    rows.push_back({"controller-list", false, "fault * * mgmt:0/0 code 0x8010\n", {}, nullptr,
-                    [](const Case&) { return full({}, {}); }});
+    rows.push_back({"controller-list", false, "fault * * mgmt:0/0 code 0x8010\n", {}, nullptr, [](const Case&) {
+                        return full({}, {});
+                    }});
     rows.push_back({"controller-info", false, "fault * * mgmt:1/0 code 0x8010\n", {}, nullptr, [](const Case&) {
                         return full({}, {}, {}, "Controller 0 : Controller Information Get Error. 00008010\n");
                     }});
@@ -209,26 +214,45 @@ const std::string kNotFound = " RAID Contoroller is not Found\n";
 
 void cli_rows(std::vector<Row>& rows) {
     for (const char* cmd : {"fwtermlog", "ldinfo", "adpeventlog"})
-        rows.push_back({std::string("cli-fails-") + cmd, false, std::string("cli exit ") + cmd + " 0 3\n", {}, nullptr,
-                        [cmd = std::string(cmd)](const Case&) { return full({}, {}, {{cmd, 0}}); }});
-    rows.push_back({"cli-missing", false, "", {}, [](Case& c, RunOptions&) { c.remove_work_file(c.tool.cli_name); },
+        rows.push_back({std::string("cli-fails-") + cmd,
+                        false,
+                        std::string("cli exit ") + cmd + " 0 3\n",
+                        {},
+                        nullptr,
+                        [cmd = std::string(cmd)](const Case&) {
+                            return full({}, {}, {{cmd, 0}});
+                        }});
+    rows.push_back({"cli-missing",
+                    false,
+                    "",
+                    {},
+                    [](Case& c, RunOptions&) { c.remove_work_file(c.tool.cli_name); },
                     [](const Case&) {
                         Expect e;
                         e.console = title() + red(kNotFound) + kReset;
                         e.records = kNotFound;
                         return e;
                     }});
-    rows.push_back({"cli-garbage", false, "", {},
-                    [](Case& c, RunOptions&) {
-                        c.cli_stand_in("*) head -c 3000 /dev/urandom; printf 'Controller Count 1\\nController Count: x\\n'; exit 0 ;;");
-                    },
-                    [](const Case&) {
-                        Expect e;
-                        e.console = title() + red(kNotFound) + kReset;
-                        e.records = kNotFound;
-                        return e;
-                    }});
-    rows.push_back({"cli-count-dies", false, "", {}, [](Case& c, RunOptions&) { c.cli_stand_in("-adpcount) kill -SEGV $$ ;;"); },
+    rows.push_back(
+        {"cli-garbage",
+         false,
+         "",
+         {},
+         [](Case& c, RunOptions&) {
+             c.cli_stand_in(
+                 "*) head -c 3000 /dev/urandom; printf 'Controller Count 1\\nController Count: x\\n'; exit 0 ;;");
+         },
+         [](const Case&) {
+             Expect e;
+             e.console = title() + red(kNotFound) + kReset;
+             e.records = kNotFound;
+             return e;
+         }});
+    rows.push_back({"cli-count-dies",
+                    false,
+                    "",
+                    {},
+                    [](Case& c, RunOptions&) { c.cli_stand_in("-adpcount) kill -SEGV $$ ;;"); },
                     [](const Case&) {
                         Expect e;
                         e.console = title() + red(kNotFound) + kReset;
@@ -237,7 +261,11 @@ void cli_rows(std::vector<Row>& rows) {
                     }});
     // Hangs past its limit (6 s in the short-limit build): ended, recorded
     // with the command line, and the step fails.
-    rows.push_back({"cli-pdlist-hangs", false, "cli sleep pdlist 0 600000\n", {}, nullptr,
+    rows.push_back({"cli-pdlist-hangs",
+                    false,
+                    "cli sleep pdlist 0 600000\n",
+                    {},
+                    nullptr,
                     [](const Case& c) {
                         Expect e = full({}, {}, {{"pdlist", 0}});
                         const std::string tle = " Time Limit Exceeded(6 s: " + c.work + "/" + c.tool.cli_name +
@@ -247,13 +275,25 @@ void cli_rows(std::vector<Row>& rows) {
                         e.records = tle + *e.records;
                         return e;
                     },
-                    false, true});
-    rows.push_back({"cli-pdlist-dies", false, "", {}, [](Case& c, RunOptions&) { c.cli_stand_in("-pdlist) kill -SEGV $$ ;;"); },
-                    [](const Case&) { return full({}, {}, {{"pdlist", 0}}); }});
+                    false,
+                    true});
+    rows.push_back({"cli-pdlist-dies",
+                    false,
+                    "",
+                    {},
+                    [](Case& c, RunOptions&) { c.cli_stand_in("-pdlist) kill -SEGV $$ ;;"); },
+                    [](const Case&) {
+                        return full({}, {}, {{"pdlist", 0}});
+                    }});
 }
 
 void logdir_rows(std::vector<Row>& rows) {
-    rows.push_back({"logdir-missing", false, "", {}, [](Case& c, RunOptions&) { c.remove_logdir(); }, [](const Case&) {
+    rows.push_back({"logdir-missing",
+                    false,
+                    "",
+                    {},
+                    [](Case& c, RunOptions&) { c.remove_logdir(); },
+                    [](const Case&) {
                         Expect e;
                         e.status = 1;
                         e.console = title() + red(" File Open Error(/o_tmp/TMP/KESTRA/logdperr.txt)\n") + kReset;
@@ -270,9 +310,13 @@ void logdir_rows(std::vector<Row>& rows) {
     // A drive log whose close fails (a network file system's delayed write
     // error): every line was flushed and stays; the failure is reported.
     static const Disk kCloseDisk{0, 0, "DK600SA0006     ", disk(0).serial};
-    rows.push_back({"logdir-close-fails", false,
+    rows.push_back({"logdir-close-fails",
+                    false,
                     "controller 0\n" + kCloseDisk.device() + "page 0 0 0x00 \"00 00 00 00\"\n",
-                    {}, [](Case&, RunOptions& o) { o.env = {{"FAIL_CLOSE_OF", "/o_tmp/TMP/KESTRA/MA0000.log"}}; },
+                    {},
+                    [](Case&, RunOptions& o) {
+                        o.env = {{"FAIL_CLOSE_OF", "/o_tmp/TMP/KESTRA/MA0000.log"}};
+                    },
                     [](const Case&) {
                         Expect e;
                         const std::string err = " File Write Error(/o_tmp/TMP/KESTRA/MA0000.log)\n";
@@ -283,12 +327,14 @@ void logdir_rows(std::vector<Row>& rows) {
                     },
                     true});
     // Removed while the CLI saves the logical/physical drive list.
-    rows.push_back({"logdir-removed", false, "", {},
+    rows.push_back({"logdir-removed",
+                    false,
+                    "",
+                    {},
                     [](Case& c, RunOptions&) { c.cli_stand_in("-ldpdinfo) rm -rf /o_tmp/TMP/KESTRA ;;"); },
                     [](const Case&) {
                         Expect e;
-                        std::string drives = disk(0).saving() +
-                                             red(" File Open Error(/o_tmp/TMP/KESTRA/MA0000.log)\n");
+                        std::string drives = disk(0).saving() + red(" File Open Error(/o_tmp/TMP/KESTRA/MA0000.log)\n");
                         e.console = full_run(1, drives, {{"adpeventlog", 0}});
                         // The CLI said success, but its log went with the directory.
                         const std::string ok = "Logical/Physical Drive Information save success.\n\n";
@@ -305,7 +351,10 @@ const std::string kThirdIdentity = disk(2).identity();
 // A log directory that is small from the start: the third disk's large
 // section would cut into the reserve and is not read.
 Row small_filesystem_row() {
-    return {"logdir-full", true, kThirdDisk + "internal 0 2 1 200000\n", {"-o", "/o_tmp/full"},
+    return {"logdir-full",
+            true,
+            kThirdDisk + "internal 0 2 1 200000\n",
+            {"-o", "/o_tmp/full"},
             [](Case& c, RunOptions& o) {
                 std::filesystem::create_directories(c.host("/o_tmp/full"));
                 o.tmpfs = {{"/o_tmp/full", "size=128k"}};
@@ -314,9 +363,10 @@ Row small_filesystem_row() {
                 Expect e;
                 std::string drives;
                 for (int id : {0, 1}) drives += disk_part(id, {}).console;
-                e.console = title() + kSaving + drives + disk(2).saving() +
-                            red(" Space Reserve(/o_tmp/full/MA0002.log: 625020 bytes needed, 118784 free, 6553 kept)\n") +
-                            kReset;
+                e.console =
+                    title() + kSaving + drives + disk(2).saving() +
+                    red(" Space Reserve(/o_tmp/full/MA0002.log: 625020 bytes needed, 118784 free, 6553 kept)\n") +
+                    kReset;
                 for (int id : {0, 1}) e.files[disk(id).file()] = disk_part(id, {}).log;
                 e.files[disk(2).file()] = kThirdIdentity;
                 return e;
@@ -334,7 +384,8 @@ void filled_during(Case& c, RunOptions& o, const std::string& marker) {
                "#!/bin/sh\n"
                "until grep -q \"$1\" \"$LOGDUMP_SIM_TRACE\" 2>/dev/null; do sleep 0.1; done\n"
                "sleep 0.5\ncat /dev/zero > /o_tmp/TMP/KESTRA/filler 2>/dev/null\n");
-    c.cli_stand_in("-ldpdinfo) setsid " + c.dir + "/bin/fill-after '" + marker + "' </dev/null >/dev/null 2>&1 & ;;\n"
+    c.cli_stand_in("-ldpdinfo) setsid " + c.dir + "/bin/fill-after '" + marker +
+                   "' </dev/null >/dev/null 2>&1 & ;;\n"
                    "-adpeventlog) rm -f /o_tmp/TMP/KESTRA/filler ;;");
 }
 
@@ -358,13 +409,16 @@ Expect filled_expect(int id, const std::optional<std::string>& log) {
 void filled_rows(std::vector<Row>& rows) {
     // The third disk's section fills the file system half way through its
     // dump: the file keeps the lines that were whole.
-    rows.push_back({"logdir-filled-mid-dump", true,
+    rows.push_back({"logdir-filled-mid-dump",
+                    true,
                     kThirdDisk + "page 0 2 0x02 \"" + P02 + "\"\ninternal 0 2 1 200000\n" +
                         "delay 0 2 internal:1 nth 2 ms 4000\n" + kFirstRecord,
-                    {}, [](Case& c, RunOptions& o) { filled_during(c, o, "tgt=2 .*cdb=fe01"); },
+                    {},
+                    [](Case& c, RunOptions& o) { filled_during(c, o, "tgt=2 .*cdb=fe01"); },
                     [](const Case&) {
                         Expect e = filled_expect(2, std::nullopt);
-                        e.cut[disk(2).file()] = kThirdIdentity + page_block("02", bytes_of(P02)) + section_block(1, 200000);
+                        e.cut[disk(2).file()] =
+                            kThirdIdentity + page_block("02", bytes_of(P02)) + section_block(1, 200000);
                         return e;
                     }});
 }
@@ -372,9 +426,7 @@ void filled_rows(std::vector<Row>& rows) {
 void tempfile_rows(std::vector<Row>& rows) {
     // A non-empty directory where the file must go cannot be replaced.
     auto blocked = [](const std::string& name) {
-        return [name](Case& c, RunOptions&) {
-            std::filesystem::create_directories(c.host("/tmp/" + name + "/keep"));
-        };
+        return [name](Case& c, RunOptions&) { std::filesystem::create_directories(c.host("/tmp/" + name + "/keep")); };
     };
     rows.push_back({"tmp-pwd", false, "", {}, blocked("pwd_out.txt"), [](const Case& c) {
                         Expect e;
@@ -386,7 +438,8 @@ void tempfile_rows(std::vector<Row>& rows) {
     rows.push_back({"tmp-ldd", false, "", {}, blocked("ldd_out.txt"), [](const Case&) {
                         // The library stays unbound: no drive logs.
                         Expect e;
-                        e.console = title() + red("File Open Error(/tmp/ldd_out.txt).\n") + full_run(1).substr(title().size());
+                        e.console =
+                            title() + red("File Open Error(/tmp/ldd_out.txt).\n") + full_run(1).substr(title().size());
                         e.records = "File Open Error(/tmp/ldd_out.txt).\n";
                         e.files["MA0000.log"] = std::nullopt;
                         return e;
@@ -436,7 +489,9 @@ void FaultMatrix::run_rows(const std::vector<std::string>& prefixes, bool others
         EXPECT_EQ(r.out, e.console) << show(r.out);
         EXPECT_RESET_LAST(r);
         // What the run left in the log directory.
-        auto dir = [&](const std::string& name) { return row.tmpfs ? c->tmpfs_copy(0) + "/" + name : c->logdir() + "/" + name; };
+        auto dir = [&](const std::string& name) {
+            return row.tmpfs ? c->tmpfs_copy(0) + "/" + name : c->logdir() + "/" + name;
+        };
         if (e.records) {
             EXPECT_EQ(c->read(dir("logdperr.txt")), *e.records);
         } else if (!e.files.count("logdperr.txt")) {
@@ -470,7 +525,6 @@ TEST_P(FaultMatrix, CliFaults) { run_rows({"cli-"}); }
 TEST_P(FaultMatrix, LogDirectoryFaults) { run_rows({"logdir-"}); }
 TEST_P(FaultMatrix, TemporaryFileFaults) { run_rows({"tmp-"}); }
 
-
 // ---- interrupts: each phase of a run, SIGINT and SIGTERM, sent to the
 // tool's process group (a terminal's Ctrl-C) or to the tool alone (a
 // supervisor) ----
@@ -494,14 +548,14 @@ const char kSignalTool[] =
 
 struct Phase {
     std::string name;
-    std::string scenario;    // appended to the base scenario
-    std::string cli;         // the CLI command that sends the signal ("" none)
-    std::string ldd;         // "send": a stand-in ldd sends it
-    std::string delay;       // the sender waits this long in the background
+    std::string scenario;  // appended to the base scenario
+    std::string cli;       // the CLI command that sends the signal ("" none)
+    std::string ldd;       // "send": a stand-in ldd sends it
+    std::string delay;     // the sender waits this long in the background
     bool block_pause = false;
-    std::string before;      // console bytes that must come first
-    std::string never;       // text that must not appear (the next step)
-    std::string interrupted; // the drive log being written, "" none
+    std::string before;                       // console bytes that must come first
+    std::string never;                        // text that must not appear (the next step)
+    std::string interrupted;                  // the drive log being written, "" none
     std::map<std::string, std::string> logs;  // drive logs as they must be left
 };
 
@@ -515,18 +569,42 @@ std::vector<Phase> phases() {
     const std::string scan = disk(0).saving() + disk(1).saving();
     Phase ldd{"ldd", "", "", "send", "", false, title(), "Log Saving", "", {}};
     Phase count{"count", "", "-adpcount", "", "", false, title(), "Log Saving", "", {}};
-    Phase uart{"uart", "", "-fwtermlog", "", "", false, upto_collectors(0, "Controller 0 : Uart Log saving...\n"),
-               "Uart Log save", "", {}};
+    Phase uart{"uart",
+               "",
+               "-fwtermlog",
+               "",
+               "",
+               false,
+               upto_collectors(0, "Controller 0 : Uart Log saving...\n"),
+               "Uart Log save",
+               "",
+               {}};
     Phase pause{"pause", "", "-cfgdsply", "", "1", true, upto_collectors(2, ""), "RAID Controller Information", "", {}};
-    Phase last{"ldpdinfo", "", "-ldpdinfo", "", "", false,
+    Phase last{"ldpdinfo",
+               "",
+               "-ldpdinfo",
+               "",
+               "",
+               false,
                upto_collectors(5, "Controller 0 : Logical/Physical Drive Information saving...\n"),
-               "Logical/Physical Drive Information save", "", {}};
-    Phase drive{"drive-log", "delay 0 1 logsense:0d nth 1 ms 6000\n", "-ldpdinfo", "", "2", false,
-                upto_collectors(6, scan), "FlashROM", "/o_tmp/TMP/KESTRA/MA0001.log", {}};
+               "Logical/Physical Drive Information save",
+               "",
+               {}};
+    Phase drive{
+        "drive-log", "delay 0 1 logsense:0d nth 1 ms 6000\n", "-ldpdinfo", "", "2", false, upto_collectors(6, scan),
+        "FlashROM",  "/o_tmp/TMP/KESTRA/MA0001.log",          {}};
     drive.logs[disk(0).file()] = *disk_part(0, {}).log;
     drive.logs[disk(1).file()] = disk(1).identity() + page_block("02", bytes_of(P02)) + "<Page0d>\r\n";
-    Phase event{"event-log", "", "-adpeventlog", "", "", false,
-                upto_collectors(6, scan) + "\nController 0 : FlashROM Log saving...\n", "FlashROM Log save", "", {}};
+    Phase event{"event-log",
+                "",
+                "-adpeventlog",
+                "",
+                "",
+                false,
+                upto_collectors(6, scan) + "\nController 0 : FlashROM Log saving...\n",
+                "FlashROM Log save",
+                "",
+                {}};
     return {ldd, count, uart, pause, last, drive, event};
 }
 

@@ -76,13 +76,14 @@ void spit(const std::string& path, const std::string& text, mode_t mode = 0644) 
 
 int elf_class(const std::string& path) {
     std::string head = slurp(path).substr(0, 5);
-    if (head.size() < 5 || head.compare(0, 4, "\x7f" "ELF") != 0) return 0;
+    if (head.size() < 5 || head.compare(0, 4,
+                                        "\x7f"
+                                        "ELF") != 0)
+        return 0;
     return head[4] == 1 ? 32 : head[4] == 2 ? 64 : 0;
 }
 
-bool under(const std::string& path, const std::string& root) {
-    return path == root || path.rfind(root + "/", 0) == 0;
-}
+bool under(const std::string& path, const std::string& root) { return path == root || path.rfind(root + "/", 0) == 0; }
 
 bool hidden_by_mounts(const std::string& path) { return under(path, "/tmp") || under(path, "/o_tmp"); }
 
@@ -174,9 +175,7 @@ const std::vector<Tool>& tools() {
 
 void PrintTo(const Tool& t, std::ostream* os) { *os << fs::path(t.program).filename().string(); }
 
-std::string tool_param_name(const ::testing::TestParamInfo<Tool>& info) {
-    return std::to_string(info.param.bits);
-}
+std::string tool_param_name(const ::testing::TestParamInfo<Tool>& info) { return std::to_string(info.param.bits); }
 
 std::string noentry_lib(const Tool& tool) {
 #ifdef E2E_NOENTRY_LIBS
@@ -199,15 +198,20 @@ std::string noentry_lib(const Tool& tool) {
 std::string show(const std::string& bytes) {
     std::string s;
     for (unsigned char c : bytes) {
-        if (c == 033) s += "\\033";
-        else if (c == '\r') s += "\\r";
-        else if (c == '\n') s += "\\n\n";
-        else if (c == '\t') s += "\\t";
+        if (c == 033)
+            s += "\\033";
+        else if (c == '\r')
+            s += "\\r";
+        else if (c == '\n')
+            s += "\\n\n";
+        else if (c == '\t')
+            s += "\\t";
         else if (c < 32 || c >= 127) {
             char b[8];
             snprintf(b, sizeof b, "\\x%02x", c);
             s += b;
-        } else s += static_cast<char>(c);
+        } else
+            s += static_cast<char>(c);
     }
     return "\n--------\n" + s + "\n--------";
 }
@@ -417,7 +421,7 @@ private:
     std::vector<char*> argv_ptrs_, env_ptrs_;
     bool memcheck_ = false;
     int out_[2] = {-1, -1}, err_[2] = {-1, -1};
-    int master_ = -1, slave_ = -1;  // the pseudo-terminal of RunOptions::terminal
+    int master_ = -1, slave_ = -1;     // the pseudo-terminal of RunOptions::terminal
     bool closed_[2] = {false, false};  // standard output and error
     double start_ = 0, marked_at_ = -1, sent_at_ = 0;
     int wstatus_ = 0;
@@ -433,8 +437,13 @@ private:
         memcheck_ = vg != nullptr && *vg != '\0' && *vg != '0' && c_.tool.bits == 64 && !E2E_SANITIZE;
         argv_ = {c_.tool.program};
         if (memcheck_)
-            argv_ = {"/usr/bin/valgrind", "--quiet", "--error-exitcode=99", "--leak-check=full",
-                     "--errors-for-leak-kinds=definite", "--log-file=" + valgrind_log(), c_.tool.program};
+            argv_ = {"/usr/bin/valgrind",
+                     "--quiet",
+                     "--error-exitcode=99",
+                     "--leak-check=full",
+                     "--errors-for-leak-kinds=definite",
+                     "--log-file=" + valgrind_log(),
+                     c_.tool.program};
         argv_.insert(argv_.end(), o_.args.begin(), o_.args.end());
     }
 
@@ -573,8 +582,7 @@ private:
         if (tool == 0) exec_tool();
         ::signal(SIGINT, SIG_IGN);
         int st = 0;
-        while (::waitpid(tool, &st, 0) < 0 && errno == EINTR) {
-        }
+        while (::waitpid(tool, &st, 0) < 0 && errno == EINTR) {}
         for (size_t i = 0; i < o_.tmpfs.size(); ++i) {
             std::error_code ec;
             fs::copy(o_.tmpfs[i].first, c_.tmpfs_copy(i), fs::copy_options::recursive, ec);
@@ -736,7 +744,8 @@ std::string collector_ok(const Collector& c, int i) {
 }
 
 std::string collector_fail(const Collector& c, int i) {
-    return "Controller " + std::to_string(i) + " : " + c.progress + " saving...\n" + red(" " + c.what + " save error !\n\n");
+    return "Controller " + std::to_string(i) + " : " + c.progress + " saving...\n" +
+           red(" " + c.what + " save error !\n\n");
 }
 
 std::string collector_record(const Collector& c) { return " " + c.what + " save error !\n\n"; }
@@ -807,14 +816,16 @@ std::string identity(const std::string& code, const std::string& serial) {
     return "Device code   : " + code + "\r\nSerial number : " + serial + "\r\n";
 }
 
-std::string page_block(const std::string& code, const Bytes& data) { return "<Page" + code + ">\r\n" + hex_lines(data); }
+std::string page_block(const std::string& code, const Bytes& data) {
+    return "<Page" + code + ">\r\n" + hex_lines(data);
+}
 
 std::string section_title(int type) {
     switch (type) {
-        case 1: return "<Drive Status Log>\r\n";
-        case 2: return "<Drive Interna Log>\r\n";  // sic: the tool's own title
-        case 4: return "<Command Log>\r\n";
-        case 8: return "<Controller Internal Information>\r\n";
+    case 1: return "<Drive Status Log>\r\n";
+    case 2: return "<Drive Interna Log>\r\n";  // sic: the tool's own title
+    case 4: return "<Command Log>\r\n";
+    case 8: return "<Controller Internal Information>\r\n";
     }
     return "<no section " + std::to_string(type) + ">\r\n";
 }

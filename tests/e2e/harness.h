@@ -22,11 +22,11 @@ namespace e2e {
 // One program under test with its companions of the same width.
 struct Tool {
     int bits = 64;
-    std::string program;   // the tool
-    std::string sim_lib;   // simulated raidstor of this width
-    std::string shim;      // sleep shim of this width (plain absolute path)
-    std::string cli_name;  // default vendor CLI file name of this build
-    std::string lib_name;  // default raidstor file name of this build
+    std::string program;        // the tool
+    std::string sim_lib;        // simulated raidstor of this width
+    std::string shim;           // sleep shim of this width (plain absolute path)
+    std::string cli_name;       // default vendor CLI file name of this build
+    std::string lib_name;       // default raidstor file name of this build
     std::string short_program;  // the same program with time limits of seconds
 };
 
@@ -52,14 +52,14 @@ struct Interrupt {
     int delay_ms = 300;
     int repeat_ms = 0;  // > 0: send it again at this interval until the tool ends
     int signal = SIGINT;
-    bool group = true;      // false: to the tool's process alone (a supervisor)
+    bool group = true;           // false: to the tool's process alone (a supervisor)
     std::string tty_input = "";  // with RunOptions::terminal: typed instead of a signal
 };
 
 struct RunOptions {
-    std::vector<std::string> args;             // argv[1..]
-    std::vector<std::string> path_first;       // directories searched before the system PATH
-    std::map<std::string, std::string> env;    // extra environment (e.g. SLEEP_SHIM_BLOCK_AT)
+    std::vector<std::string> args;           // argv[1..]
+    std::vector<std::string> path_first;     // directories searched before the system PATH
+    std::map<std::string, std::string> env;  // extra environment (e.g. SLEEP_SHIM_BLOCK_AT)
     std::optional<Interrupt> interrupt;
     // tmpfs mounts made inside the namespace after /tmp and /o_tmp:
     // mount point (inside the namespace) and mount data (e.g. "size=16k").
@@ -75,15 +75,15 @@ struct RunOptions {
 };
 
 struct RunResult {
-    int status = -1;      // exit status, -1 when ended by a signal
-    int signal = 0;       // terminating signal, 0 when it exited
+    int status = -1;  // exit status, -1 when ended by a signal
+    int signal = 0;   // terminating signal, 0 when it exited
     bool timed_out = false;
     bool interrupt_sent = false;
     int pid = 0;             // the tool's process id (its process group id)
     int tty_foreground = 0;  // the terminal's foreground group when the first interrupt was sent
     double seconds = 0;
-    std::string out;      // standard output, bytes as written
-    std::string err;      // standard error
+    std::string out;  // standard output, bytes as written
+    std::string err;  // standard error
 };
 
 // Printable form of console bytes for failure messages (ESC as \033, CR as \r).
@@ -147,7 +147,7 @@ public:
     // Paths inside the namespace (/tmp/..., /o_tmp/...) to host paths;
     // other paths unchanged.
     std::string host(const std::string& path) const;
-    bool exists(const std::string& path) const;       // lstat
+    bool exists(const std::string& path) const;  // lstat
     bool is_symlink(const std::string& path) const;
     std::string read(const std::string& path) const;  // whole file, "" when missing
     void write(const std::string& path, const std::string& text) const;
@@ -157,10 +157,10 @@ public:
     std::string log(const std::string& name) const { return read(logdir() + "/" + name); }
     std::vector<std::string> logs() const { return list(logdir()); }
 
-    std::vector<std::string> trace() const;                    // all trace lines
-    std::vector<std::vector<std::string>> cli_calls() const;   // cli lines, fields after "cli"
-    std::vector<std::string> lib_calls() const;                // lib lines
-    std::vector<std::string> sleeps() const;                   // shim log lines
+    std::vector<std::string> trace() const;                   // all trace lines
+    std::vector<std::vector<std::string>> cli_calls() const;  // cli lines, fields after "cli"
+    std::vector<std::string> lib_calls() const;               // lib lines
+    std::vector<std::string> sleeps() const;                  // shim log lines
 
 private:
     std::string name_;
@@ -176,10 +176,10 @@ protected:
 };
 
 // ---- expected console text ----
-std::string title();                      // blue title line
+std::string title();  // blue title line
 inline const std::string kRed = "\033[31m";
 inline const std::string kReset = "\033[0m";
-std::string red(const std::string& text);  // red, text, reset
+std::string red(const std::string& text);        // red, text, reset
 std::string red_lines(const std::string& text);  // each line framed by red and reset
 inline const std::string kSaving = "RAID SAS/SATA Log Dump: Log Saving...\n\n";
 
@@ -227,7 +227,7 @@ Bytes bytes_of(const std::string& hex);  // "0a 0b" or "0a0b"
 struct Disk {
     int ctrl = 0;
     int tgt = 0;
-    std::string product = "DK300SA0006     ";    // 16 characters
+    std::string product = "DK300SA0006     ";     // 16 characters
     std::string serial = "S0M1ABCD0000C1234567";  // 20
     std::string vendor = "ACMEDRV ";              // 8
     std::string rev = "0003";
@@ -268,6 +268,6 @@ std::string trace_field(const std::string& line, const std::string& key);
 }  // namespace e2e
 
 // Every exit of the tool leaves the terminal colour reset as its last output.
-#define EXPECT_RESET_LAST(r)                                                          \
+#define EXPECT_RESET_LAST(r)                                                                   \
     EXPECT_TRUE((r).out.size() >= 4 && (r).out.compare((r).out.size() - 4, 4, "\033[0m") == 0) \
         << "last output is not \\033[0m: " << ::e2e::show((r).out)

@@ -17,7 +17,7 @@ struct Row {
     const char* name;
     std::vector<std::string> args;
     Answer answer;
-    std::string refused;  // the argument named by "Unknown Option(%s)."
+    std::string refused;    // the argument named by "Unknown Option(%s)."
     bool terminal = false;  // standard output a pseudo-terminal, not a pipe
 };
 
@@ -52,24 +52,24 @@ TEST_P(Query, AnsweredBeforeAnythingRuns) {
         auto r = c->run(o);
         const std::string reset = row.terminal ? kReset : "";
         switch (row.answer) {
-            case Answer::Help:
-                if (usage.empty()) usage = r.out;
-                EXPECT_EQ(r.status, 0);
-                EXPECT_EQ(r.out, usage + reset) << show(r.out);
-                EXPECT_EQ(r.err, "");
-                break;
-            case Answer::Version:
-                EXPECT_EQ(r.status, 0);
-                EXPECT_EQ(r.out, (T().bits == 64 ? "logdump64" : "logdump") + std::string(" Ver01-10-00 (") +
-                                     std::to_string(T().bits) + "-bit build)\n" + reset)
-                    << show(r.out);
-                EXPECT_EQ(r.err, "");
-                break;
-            case Answer::Refused:
-                EXPECT_EQ(r.status, 2);
-                EXPECT_EQ(r.out, reset) << show(r.out);
-                EXPECT_EQ(r.err, red("Unknown Option(" + row.refused + ").\n") + usage) << show(r.err);
-                break;
+        case Answer::Help:
+            if (usage.empty()) usage = r.out;
+            EXPECT_EQ(r.status, 0);
+            EXPECT_EQ(r.out, usage + reset) << show(r.out);
+            EXPECT_EQ(r.err, "");
+            break;
+        case Answer::Version:
+            EXPECT_EQ(r.status, 0);
+            EXPECT_EQ(r.out, (T().bits == 64 ? "logdump64" : "logdump") + std::string(" Ver01-10-00 (") +
+                                 std::to_string(T().bits) + "-bit build)\n" + reset)
+                << show(r.out);
+            EXPECT_EQ(r.err, "");
+            break;
+        case Answer::Refused:
+            EXPECT_EQ(r.status, 2);
+            EXPECT_EQ(r.out, reset) << show(r.out);
+            EXPECT_EQ(r.err, red("Unknown Option(" + row.refused + ").\n") + usage) << show(r.err);
+            break;
         }
         EXPECT_TRUE(c->trace().empty()) << "the CLI or the library was called";
         EXPECT_TRUE(c->sleeps().empty());

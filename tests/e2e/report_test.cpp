@@ -64,7 +64,9 @@ const Expected kDisks[] = {
     {"MA0001.log", "FAIL", {"temperature"}, {}},
     {"MA0002.log", "FAIL", {"exception"}, {}},
     {"MA0003.log", "FAIL", {"selftest", "selftest-older"}, {{"selftest_failures", 2}}},
-    {"MA0004.log", "WARN", {"phy-invalid-dword", "phy-disparity", "phy-loss-of-sync", "phy-reset-problem"},
+    {"MA0004.log",
+     "WARN",
+     {"phy-invalid-dword", "phy-disparity", "phy-loss-of-sync", "phy-reset-problem"},
      {{"phy_invalid_dword", 1234}, {"phy_disparity", 156}, {"phy_loss_of_sync", 12}, {"phy_reset_problem", 2}}},
     {"MA0005.log", "WARN", {"read-uncorrected"}, {{"read_uncorrected", 5}}},
 };

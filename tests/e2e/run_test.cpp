@@ -300,8 +300,8 @@ TEST_P(Run, LogDirectoryOption) {
 // 127; one of 117 either is refused without writing anything anywhere or,
 // with a larger path buffer, gets the whole log.
 TEST_P(Run, LogDirectoryEdges) {
-    const std::string fits = "/o_tmp/" + std::string(109, 'd');       // 116 characters
-    const std::string too_long = "/o_tmp/" + std::string(110, 'd');   // 117 characters
+    const std::string fits = "/o_tmp/" + std::string(109, 'd');      // 116 characters
+    const std::string too_long = "/o_tmp/" + std::string(110, 'd');  // 117 characters
     struct Row {
         const char* name;
         std::string dir;
@@ -535,9 +535,9 @@ TEST_P(Run, MissingCli) {
 TEST_P(Run, ShellCharactersInNames) {
     struct Row {
         const char* name;
-        std::string work;                // "" keeps work/
+        std::string work;  // "" keeps work/
         std::vector<std::string> args;
-        std::string cli, lib;            // installed names ("" = defaults)
+        std::string cli, lib;  // installed names ("" = defaults)
     };
     const std::vector<Row> rows = {
         {"work-dir", "work dir 'q' $HOME;x&y", {}, "", ""},
@@ -630,8 +630,8 @@ TEST_P(Run, InterruptDuringCliCommand) {
     EXPECT_TRUE(r.interrupt_sent);
     EXPECT_EQ(r.status, 1) << "signal " << r.signal;
     EXPECT_LT(r.seconds, 20) << "the run waited for the interrupted command";
-    std::string before = title() + kSaving + collector_ok(six_collectors()[0], 0) +
-                         "Controller 0 : RAID Configuration saving...\n";
+    std::string before =
+        title() + kSaving + collector_ok(six_collectors()[0], 0) + "Controller 0 : RAID Configuration saving...\n";
     EXPECT_EQ(r.out.substr(0, before.size()), before) << show(r.out);
     EXPECT_EQ(r.out.find("RAID Controller Information"), std::string::npos) << show(r.out);
     EXPECT_RESET_LAST(r);
@@ -653,8 +653,8 @@ TEST_P(Run, InterruptDuringPause) {
     EXPECT_TRUE(r.interrupt_sent);
     EXPECT_EQ(r.status, 1) << "signal " << r.signal;
     EXPECT_LT(r.seconds, 20) << "the pause was not cut short";
-    EXPECT_EQ(r.out, title() + kSaving + collector_ok(six_collectors()[0], 0) +
-                         collector_ok(six_collectors()[1], 0) + kReset)
+    EXPECT_EQ(r.out,
+              title() + kSaving + collector_ok(six_collectors()[0], 0) + collector_ok(six_collectors()[1], 0) + kReset)
         << show(r.out);
     EXPECT_EQ(c->cli_calls().size(), 3u) << "the run went on after the pause";
     EXPECT_EQ(c->sleeps(), (std::vector<std::string>{"sleep 1", "sleep 1", "blocking"}));
@@ -723,8 +723,8 @@ TEST_P(Run, EmptyControllerLog) {
     struct Row {
         const char* name;
         std::string rules;
-        FailSet fail;         // collectors failing with their error text
-        std::string file;     // file left empty, "" for none
+        FailSet fail;      // collectors failing with their error text
+        std::string file;  // file left empty, "" for none
     };
     const std::vector<Row> rows = {
         {"redirected", "cli exit pdlist 0 0\n", {}, "Controller_0_pdlist.log"},
@@ -744,8 +744,7 @@ TEST_P(Run, EmptyControllerLog) {
             const bool event = row.file[0] == 'c';
             const Collector& col = event ? event_collector() : six_collectors()[3];
             const std::string ok = collector_ok(col, 0);
-            expect.replace(expect.find(ok), ok.size(),
-                           "Controller 0 : " + col.progress + " saving...\n" + red(record));
+            expect.replace(expect.find(ok), ok.size(), "Controller 0 : " + col.progress + " saving...\n" + red(record));
             records = record;
         }
         EXPECT_EQ(r.out, expect) << show(r.out);

@@ -97,12 +97,18 @@ TEST_P(Signals, EndTheRun) {
         int repeat_ms = 0;  // sent again at this interval
     };
     const std::vector<Row> rows = {
-        {"cli-int-group", Cli, SIGINT, true},     {"cli-int-process", Cli, SIGINT, false},
-        {"cli-term-process", Cli, SIGTERM, false}, {"cli-hup-process", Cli, SIGHUP, false},
-        {"pause-int-group", Pause, SIGINT, true},  {"pause-term-process", Pause, SIGTERM, false},
-        {"pause-hup-group", Pause, SIGHUP, true},  {"lib-int-group", Library, SIGINT, true},
-        {"lib-term-process", Library, SIGTERM, false}, {"list-hup-process", LibraryList, SIGHUP, false},
-        {"cli-int-process-again", Cli, SIGINT, false, 500}, {"cli-cleanup-int-process", CliCleanup, SIGINT, false},
+        {"cli-int-group", Cli, SIGINT, true},
+        {"cli-int-process", Cli, SIGINT, false},
+        {"cli-term-process", Cli, SIGTERM, false},
+        {"cli-hup-process", Cli, SIGHUP, false},
+        {"pause-int-group", Pause, SIGINT, true},
+        {"pause-term-process", Pause, SIGTERM, false},
+        {"pause-hup-group", Pause, SIGHUP, true},
+        {"lib-int-group", Library, SIGINT, true},
+        {"lib-term-process", Library, SIGTERM, false},
+        {"list-hup-process", LibraryList, SIGHUP, false},
+        {"cli-int-process-again", Cli, SIGINT, false, 500},
+        {"cli-cleanup-int-process", CliCleanup, SIGINT, false},
     };
     const std::string drive = "/o_tmp/TMP/KESTRA/MA0000.log";
     const std::string record = " File Interrupted(" + drive + ")\n";
@@ -114,9 +120,10 @@ TEST_P(Signals, EndTheRun) {
         std::string log;
         if (row.phase == Cli || row.phase == CliCleanup) {
             c->scenario("controller 0\n");
-            install_cfgdsply_stand_in(*c, row.phase == Cli ? "  trap '' INT TERM HUP\n  sleep 600"
-                                                           : "  trap 'sleep 0.2; echo done > /tmp/cleaned; exit 130' INT\n"
-                                                             "  sleep 600");
+            install_cfgdsply_stand_in(*c, row.phase == Cli
+                                              ? "  trap '' INT TERM HUP\n  sleep 600"
+                                              : "  trap 'sleep 0.2; echo done > /tmp/cleaned; exit 130' INT\n"
+                                                "  sleep 600");
             o.interrupt = Interrupt{kPgidFile, "\n", 300, row.repeat_ms};
             expect += kCfgSaving;
         } else if (row.phase == Pause) {
@@ -204,8 +211,8 @@ TEST_P(Signals, TimeLimits) {
     ASSERT_NE(shortTool.program, "");
     for (bool cli : {true, false}) {
         SCOPED_TRACE(cli);
-        Case c(shortTool, std::string("Signals.TimeLimits.") + (cli ? "hung-cli" : "hung-ldd") + "-" +
-                              std::to_string(T().bits));
+        Case c(shortTool,
+               std::string("Signals.TimeLimits.") + (cli ? "hung-cli" : "hung-ldd") + "-" + std::to_string(T().bits));
         c.scenario(kOneDisk);
         RunOptions o;
         std::string expect, log;
@@ -218,7 +225,8 @@ TEST_P(Signals, TimeLimits) {
             log = tle + " RAID Configuration save error !\n\n";
         } else {
             o.args = {"word"};
-            o.path_first = {c.stand_in("ldd", "#!/bin/sh\ncut -d' ' -f5 /proc/$$/stat > " + kPgidFile + "\nsleep 600\n")};
+            o.path_first = {
+                c.stand_in("ldd", "#!/bin/sh\ncut -d' ' -f5 /proc/$$/stat > " + kPgidFile + "\nsleep 600\n")};
             std::string tle = " Time Limit Exceeded(4 s: ldd " + T().lib_name + " > /tmp/ldd_out.txt)\n";
             expect = title() + red(tle) + red("ldd Command Error.\n") + kSaving + kReset;
         }

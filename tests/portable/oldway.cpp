@@ -9,11 +9,11 @@
 #include <string>
 
 int main(int argc, char** argv) {
-  struct stat st {};
-  std::string name = argc > 1 ? argv[1] : "libm.so.6";
-  void* h = dlopen(name.c_str(), RTLD_NOW);
-  bool found = h != nullptr && dlsym(h, "cos") != nullptr;
-  if (h != nullptr) dlclose(h);
-  std::printf("%s %d %d %d\n", name.c_str(), found, fstat(0, &st), lstat(argv[0], &st));
-  return 0;
+    struct stat st {};
+    std::string name = argc > 1 ? argv[1] : "libm.so.6";
+    void* h = dlopen(name.c_str(), RTLD_NOW);
+    bool found = h != nullptr && dlsym(h, "cos") != nullptr;
+    if (h != nullptr) dlclose(h);
+    std::printf("%s %d %d %d\n", name.c_str(), found, fstat(0, &st), lstat(argv[0], &st));
+    return 0;
 }

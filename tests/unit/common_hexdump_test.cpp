@@ -80,8 +80,9 @@ TEST(HexDump, WritesTheExactLines) {
 // Lengths around the writer's internal block of lines and around a line
 // boundary, where a lost, repeated or unended line would show.
 TEST(HexDump, AgreesWithTheSlowFormAtEveryBoundary) {
-    const size_t lengths[] = {15, 17, 31, 33, 16 * 1023, 16 * 1024 - 1, 16 * 1024, 16 * 1024 + 1,
-                              16 * 1024 + 15, 16 * 1025, 16 * 2048 + 7, 100003};
+    const size_t lengths[] = {
+        15,    17, 31, 33, 16 * 1023, 16 * 1024 - 1, 16 * 1024, 16 * 1024 + 1, 16 * 1024 + 15, 16 * 1025, 16 * 2048 + 7,
+        100003};
     for (size_t n : lengths) {
         std::vector<uint8_t> bytes(n);
         uint32_t x = 2463534242u;

@@ -44,8 +44,8 @@ TEST(FormatInto, FitsOrLeavesEmpty) {
         const char* value;
         bool fits;
     };
-    for (const Case& c : std::vector<Case>{{8, "abcdefg", true}, {8, "abcdefgh", false}, {1, "", true},
-                                           {1, "a", false}}) {
+    for (const Case& c :
+         std::vector<Case>{{8, "abcdefg", true}, {8, "abcdefgh", false}, {1, "", true}, {1, "a", false}}) {
         char buf[16];
         memset(buf, 'X', sizeof buf);
         EXPECT_EQ(format_into(buf, c.size, "%s", c.value), c.fits) << c.value;
@@ -119,7 +119,8 @@ TEST(Interrupt, EndsTheRunAtTheNextSafePoint) {
              raise(SIGINT);
              interrupt_point();
          },
-         {}, 1},
+         {},
+         1},
     };
     for (const auto& c : cases) {
         Child r = run_child(c.body, c.onReady);

@@ -19,7 +19,6 @@ using testutil::capture_stdout;
 
 namespace {
 
-
 template <size_t N>
 void set(char (&buf)[N], const std::string& v) {
     memset(buf, 0, N);
@@ -36,8 +35,8 @@ TEST(Collectors, CommandLinesFilesAndFailures) {
     // The stand-in records each argument as "[arg]", fails the Uart log of
     // controller 1, writes the event log after "-f", and talks on stderr only
     // for the event log (whose console output must go nowhere).
-    std::ofstream(D + "/my cli") << "#!/bin/sh\n{ for a in \"$@\"; do printf '[%s]' \"$a\"; done; echo; } >> "
-                                 << D << "/trace\n"
+    std::ofstream(D + "/my cli") << "#!/bin/sh\n{ for a in \"$@\"; do printf '[%s]' \"$a\"; done; echo; } >> " << D
+                                 << "/trace\n"
                                     "[ \"$1 $3\" = '-fwtermlog -a1' ] && exit 1\n"
                                     "if [ \"$1\" = -adpeventlog ]; then echo ev > \"$4\"; echo noise; echo noise >&2;"
                                     " exit 0; fi\necho \"log for $*\"\n";
@@ -71,9 +70,13 @@ TEST(Collectors, CommandLinesFilesAndFailures) {
               "\nController 0 : FlashROM Log saving...\nFlashROM Log save success.\n\n"
               "Controller 1 : FlashROM Log saving...\nFlashROM Log save success.\n\n"
               "\n");
-    EXPECT_EQ(testutil::read_file(D + "/trace"), "[-fwtermlog][-dsply][-a0]\n[-fwtermlog][-dsply][-a1]\n[-ldinfo][-Lall][-a0]\n"
-                                   "[-adpeventlog][-getevents][-f][" + log + "/controller_0_Flashrom.log][-a0]\n"
-                                   "[-adpeventlog][-getevents][-f][" + log + "/controller_1_Flashrom.log][-a1]\n");
+    EXPECT_EQ(testutil::read_file(D + "/trace"),
+              "[-fwtermlog][-dsply][-a0]\n[-fwtermlog][-dsply][-a1]\n[-ldinfo][-Lall][-a0]\n"
+              "[-adpeventlog][-getevents][-f][" +
+                  log +
+                  "/controller_0_Flashrom.log][-a0]\n"
+                  "[-adpeventlog][-getevents][-f][" +
+                  log + "/controller_1_Flashrom.log][-a1]\n");
     EXPECT_EQ(testutil::read_file(log + "/Controller_0_fwtermlog.log"), "log for -fwtermlog -dsply -a0\n");
     EXPECT_EQ(testutil::read_file(log + "/Controller_0_ldinfo.log"), "log for -ldinfo -Lall -a0\n");
     EXPECT_EQ(testutil::read_file(log + "/controller_1_Flashrom.log"), "ev\n");
@@ -83,7 +86,8 @@ TEST(Collectors, CommandLinesFilesAndFailures) {
     unlink((D + "/trace").c_str());
     set(cLogFilePass, D + "/" + std::string(240 - D.size(), 'L'));
     out = capture_stdout([] { Get_SPdlist_Log(1); });
-    EXPECT_EQ(out, "Controller 0 : Physical Drive List saving...\n\033[31m Physical Drive List save error !\n\n\033[0m");
+    EXPECT_EQ(out,
+              "Controller 0 : Physical Drive List saving...\n\033[31m Physical Drive List save error !\n\n\033[0m");
     EXPECT_FALSE(std::ifstream(D + "/trace").good());
 
     EXPECT_EQ(fchdir(oldCwd), 0);

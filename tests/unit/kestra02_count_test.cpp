@@ -12,9 +12,21 @@ namespace {
 
 TEST(ControllerCount, Conversion) {
     const std::vector<std::pair<std::string, int>> cases = {
-        {"2\n", 2}, {"0\n", 0}, {"none\n", 0}, {"", 0}, {"-", 0}, {"3 word\n", 3}, {"-1\n", -1}, {"+5", 5},
-        {" \t7", 7}, {"2147483647", INT_MAX}, {"2147483648", INT_MAX}, {std::string(60, '9'), INT_MAX},
-        {"-2147483648", INT_MIN}, {"-2147483649", INT_MIN}, {"-" + std::string(60, '9'), INT_MIN},
+        {"2\n", 2},
+        {"0\n", 0},
+        {"none\n", 0},
+        {"", 0},
+        {"-", 0},
+        {"3 word\n", 3},
+        {"-1\n", -1},
+        {"+5", 5},
+        {" \t7", 7},
+        {"2147483647", INT_MAX},
+        {"2147483648", INT_MAX},
+        {std::string(60, '9'), INT_MAX},
+        {"-2147483648", INT_MIN},
+        {"-2147483649", INT_MIN},
+        {"-" + std::string(60, '9'), INT_MIN},
     };
     for (const auto& [text, value] : cases) EXPECT_EQ(convert_count(text.c_str()), value) << '"' << text << '"';
 }

@@ -17,7 +17,6 @@
 
 namespace {
 
-
 void put(const std::string& p, const char* text) { std::ofstream(p) << text; }
 
 TEST(TempFile, Table) {

@@ -3,9 +3,9 @@
 
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 #include <functional>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "Kestra02.h"
@@ -60,8 +60,7 @@ TEST(Reporters, LogOnlyWithoutArgumentsConsoleAlways) {
         {"sys_cmnd_err", [] { sys_cmnd_err("Uart Log save error !"); }, " Uart Log save error !\n\n",
          kRed + " Uart Log save error !\n\n" + kReset},
         {"scsi line of 125", [] { sas_cmnd_err(0, 5, &e4); }, kScsiLine + "\r\n", kHdd},
-        {"three-digit ids", [] { sas_cmnd_err(0x100, 0x1ff, &e4); }, "H100T1ff" + kScsiLine.substr(6) + "\r\n",
-         kHdd},
+        {"three-digit ids", [] { sas_cmnd_err(0x100, 0x1ff, &e4); }, "H100T1ff" + kScsiLine.substr(6) + "\r\n", kHdd},
         {"negative result", [] { sas_cmnd_err(0, 5, &eNeg); },
          std::string(kScsiLine).replace(kScsiLine.find("00000004"), 8, "ffffffff") + "\r\n", kHdd},
         {"sata zero fis, 83", [] { sata_cmnd_err(1, 0x0a, &stpZero); }, stpZeroLine + "\r\n", kHdd},

@@ -46,10 +46,14 @@ const PackCase kPackCases[] = {
     {"lba 31:24", {0, 0, 0x56000000, 0, 0}, "27 80 00 00 00 00 00 00 56 00 00 00 00 00 00 00 00 00 00 00"},
     {"lba 39:32", {0, 0, 0x3400000000, 0, 0}, "27 80 00 00 00 00 00 00 00 34 00 00 00 00 00 00 00 00 00 00"},
     {"lba 47:40", {0, 0, 0x120000000000, 0, 0}, "27 80 00 00 00 00 00 00 00 00 12 00 00 00 00 00 00 00 00 00"},
-    {"lba 63:48 dropped", {0, 0, 0xFFFF000000000000, 0, 0}, "27 80 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00"},
+    {"lba 63:48 dropped",
+     {0, 0, 0xFFFF000000000000, 0, 0},
+     "27 80 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00"},
     {"count 7:0", {0, 0, 0, 0, 0x08}, "27 80 00 00 00 00 00 00 00 00 00 00 08 00 00 00 00 00 00 00"},
     {"count 15:8", {0, 0, 0, 0, 0x0100}, "27 80 00 00 00 00 00 00 00 00 00 00 00 01 00 00 00 00 00 00"},
-    {"all at once", {0x24, 0x5A, 0xFFFF123456789ABC, 0xE0, 0xBEEF}, "27 80 24 5a bc 9a 78 e0 56 34 12 00 ef be 00 00 00 00 00 00"},
+    {"all at once",
+     {0x24, 0x5A, 0xFFFF123456789ABC, 0xE0, 0xBEEF},
+     "27 80 24 5a bc 9a 78 e0 56 34 12 00 ef be 00 00 00 00 00 00"},
 };
 
 TEST(SataFis, PackerPutsEachRegisterInItsByte) {
@@ -68,13 +72,16 @@ struct BuilderCase {
 const BuilderCase kBuilderCases[] = {
     {"count above bit 15", ReadSectorExtCom(0, 0x12345), "27 80 24 00 00 00 00 e0 00 00 00 00 45 23 00 00 00 00 00 00"},
     {"count of -1", RVerifySectorExtCom(0, -1), "27 80 42 00 00 00 00 e0 00 00 00 00 ff ff 00 00 00 00 00 00"},
-    {"write dma", WriteDmaExtCom(0x0000FFFFFFFFFFFF, 0xFFFF), "27 80 35 00 ff ff ff e0 ff ff ff 00 ff ff 00 00 00 00 00 00"},
+    {"write dma", WriteDmaExtCom(0x0000FFFFFFFFFFFF, 0xFFFF),
+     "27 80 35 00 ff ff ff e0 ff ff ff 00 ff ff 00 00 00 00 00 00"},
     // Log address in LBA 7:0 beside the SMART signature, sectors in Count.
     {"smart read log", SmartReadLogCom(0x06, 1), "27 80 b0 d5 06 4f c2 a0 00 00 00 00 01 00 00 00 00 00 00 00"},
-    {"smart read log, 64 sectors", SmartReadLogCom(0xA1, 64), "27 80 b0 d5 a1 4f c2 a0 00 00 00 00 40 00 00 00 00 00 00 00"},
+    {"smart read log, 64 sectors", SmartReadLogCom(0xA1, 64),
+     "27 80 b0 d5 a1 4f c2 a0 00 00 00 00 40 00 00 00 00 00 00 00"},
     // Page 15:8 in LBA 39:32, page 7:0 in LBA 15:8; nothing in LBA 23:16 or 47:40.
     {"read log ext", ReadLogExtCom(0x04, 0x0105, 2), "27 80 2f 00 04 05 00 e0 00 01 00 00 02 00 00 00 00 00 00 00"},
-    {"read log ext, all ones", ReadLogExtCom(0xFF, 0xFFFF, 0xFFFF), "27 80 2f 00 ff ff 00 e0 00 ff 00 00 ff ff 00 00 00 00 00 00"},
+    {"read log ext, all ones", ReadLogExtCom(0xFF, 0xFFFF, 0xFFFF),
+     "27 80 2f 00 ff ff 00 e0 00 ff 00 00 ff ff 00 00 00 00 00 00"},
 };
 
 TEST(SataFis, BuildersLayOutTheirCommands) {
@@ -99,8 +106,8 @@ constexpr LengthCase kLengthCases[] = {
     {-1, 1, -1},
     {-512, 8, -4096},
     {0x7FFF, 0x10000, 0x7FFF0000},
-    {0x7FFF, 0x20000, -131072},       // 0xFFFE0000
-    {512, 0x800000, 0},               // 2^32
+    {0x7FFF, 0x20000, -131072},  // 0xFFFE0000
+    {512, 0x800000, 0},          // 2^32
     {-32768, -65536, static_cast<int>(0x80000000u)},
 };
 
@@ -109,8 +116,7 @@ static_assert(transfer_length(-32768, -65536) == static_cast<int>(0x80000000u));
 
 TEST(SataFis, TransferLengthIsSignExtendedAndWraps) {
     for (const LengthCase& c : kLengthCases) {
-        EXPECT_EQ(transfer_length(c.sBlockSize, c.iAcsBlocks), c.iTransLen)
-            << c.sBlockSize << " x " << c.iAcsBlocks;
+        EXPECT_EQ(transfer_length(c.sBlockSize, c.iAcsBlocks), c.iTransLen) << c.sBlockSize << " x " << c.iAcsBlocks;
     }
 }
 
@@ -121,10 +127,11 @@ struct SmartCase {
 };
 
 const SmartCase kSmartCases[] = {
-    {0xD0, 2, 0x11}, {0xD1, 2, 0x11}, {0xD5, 2, 0x11}, {0xD2, 0, 0x10}, {0xD3, 0, 0x10},
-    {0xD4, 0, 0x10}, {0xD8, 0, 0x10}, {0xD9, 0, 0x10}, {0xDA, 0, 0x10}, {0xDB, 0, 0x10},
-    {0xD6, 1, 0x12}, {0xD7, -1, 0xFFFFFFFF}, {0xC0, -1, 0xFFFFFFFF}, {0xE0, -1, 0xFFFFFFFF},
-    {0xCF, -1, 0xFFFFFFFF}, {0xDC, -1, 0xFFFFFFFF}, {0x00, -1, 0xFFFFFFFF}, {0xFF, -1, 0xFFFFFFFF},
+    {0xD0, 2, 0x11},        {0xD1, 2, 0x11},        {0xD5, 2, 0x11},        {0xD2, 0, 0x10},
+    {0xD3, 0, 0x10},        {0xD4, 0, 0x10},        {0xD8, 0, 0x10},        {0xD9, 0, 0x10},
+    {0xDA, 0, 0x10},        {0xDB, 0, 0x10},        {0xD6, 1, 0x12},        {0xD7, -1, 0xFFFFFFFF},
+    {0xC0, -1, 0xFFFFFFFF}, {0xE0, -1, 0xFFFFFFFF}, {0xCF, -1, 0xFFFFFFFF}, {0xDC, -1, 0xFFFFFFFF},
+    {0x00, -1, 0xFFFFFFFF}, {0xFF, -1, 0xFFFFFFFF},
 };
 
 // The verdict of SMART RETURN STATUS from the response FIS's LBA 15:8 and
@@ -135,12 +142,9 @@ TEST(SataFis, SmartStatusComesFromLbaMidAndHigh) {
         SmartVerdict verdict;
     };
     const Case cases[] = {
-        {0x4F, 0xC2, 0x00, SmartVerdict::Passed},
-        {0xF4, 0x2C, 0x00, SmartVerdict::ThresholdExceeded},
-        {0x4F, 0xC2, 0xF4, SmartVerdict::Passed},
-        {0x4F, 0x2C, 0x00, SmartVerdict::Unknown},
-        {0xF4, 0xC2, 0x00, SmartVerdict::Unknown},
-        {0xC2, 0x4F, 0x00, SmartVerdict::Unknown},
+        {0x4F, 0xC2, 0x00, SmartVerdict::Passed},  {0xF4, 0x2C, 0x00, SmartVerdict::ThresholdExceeded},
+        {0x4F, 0xC2, 0xF4, SmartVerdict::Passed},  {0x4F, 0x2C, 0x00, SmartVerdict::Unknown},
+        {0xF4, 0xC2, 0x00, SmartVerdict::Unknown}, {0xC2, 0x4F, 0x00, SmartVerdict::Unknown},
         {0x00, 0x00, 0x00, SmartVerdict::Unknown},
     };
     for (const Case& c : cases) {

@@ -28,8 +28,10 @@ protected:
 
     // A 48-bit medium, so that any LBA that travels can be read.
     static void load(const std::string& extra) {
-        sim::load_scenario("controller 0\ncontroller 1\ndevice 0 5 sata blocks 0xffffffffffff\n"
-                           "device 0 261 sata\ndevice 1 7 sata\n" + extra);
+        sim::load_scenario(
+            "controller 0\ncontroller 1\ndevice 0 5 sata blocks 0xffffffffffff\n"
+            "device 0 261 sata\ndevice 1 7 sata\n" +
+            extra);
     }
 
     SL_STP_PASSTHRU_T* stp() { return reinterpret_cast<SL_STP_PASSTHRU_T*>(buf_.data()); }

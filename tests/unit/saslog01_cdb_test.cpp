@@ -38,8 +38,7 @@ TEST(SasCdb, EveryBuilderLaysOutItsBytes) {
         {"WRITE(10)", hex(cdb::write10(0xFFFFFFFF, 1)), "2a 00 ff ff ff ff 00 00 01 00"},
         {"WRITE SAME(10)", hex(cdb::write_same10(0x10, 0x20)), "41 00 00 00 00 10 00 00 20 00"},
         {"VERIFY(10) without byte compare", hex(cdb::verify10(0x0A0B0C0D, 0xFFFF)), "2f 00 0a 0b 0c 0d 00 ff ff 00"},
-        {"MODE SENSE(6) 300 bytes keeps the low 8 bits", hex(cdb::mode_sense6(0x3F, 0xFF, 300)),
-         "1a 00 3f ff 2c 00"},
+        {"MODE SENSE(6) 300 bytes keeps the low 8 bits", hex(cdb::mode_sense6(0x3F, 0xFF, 300)), "1a 00 3f ff 2c 00"},
         {"MODE SENSE(6) page byte passed whole", hex(cdb::mode_sense6(0xC8, 0x00, 0x18)), "1a 00 c8 00 18 00"},
         {"MODE SELECT(6) flags whole, length low 8 bits", hex(cdb::mode_select6(0x11, 0x1FF)), "15 11 00 00 ff 00"},
         {"START STOP UNIT condition whole", hex(cdb::start_stop_unit(0xF3)), "1b 00 00 00 f3 00"},
@@ -80,7 +79,7 @@ TEST(SasCdb, BlockTransferLengthIs32BitWithTheBlockSizeSignExtended) {
     } cases[] = {
         {512, 8, 4096},
         {512, 0, 0},
-        {-1, 1, 0xFFFFFFFFu},          // a negative size widens with its sign
+        {-1, 1, 0xFFFFFFFFu},  // a negative size widens with its sign
         {-512, 2, 0xFFFFFC00u},
         {4096, 0x00100000, 0x00000000u},  // wraps at 32 bits
         {0x7FFF, 0x00010001, 0x7FFF7FFFu},

@@ -71,7 +71,7 @@ struct Variant {
     std::string scenario;
     std::string console;
     bool file;
-    size_t calls;        // library calls in all
+    size_t calls;             // library calls in all
     std::string record = "";  // the error log
 };
 
@@ -81,8 +81,8 @@ TEST_F(DriveLog, EachKindOfDeviceIdIsHandledAsItShouldBe) {
     const Variant cases[] = {
         {"a SAS disk", ok, kSaving, true, 10},
         {"an enclosure: no output at all", "controller 0 count 1\ndevice 0 0 enclosure\n", "", false, 3},
-        {"a disk with a non-disk peripheral type", "controller 0 count 1\n" + disk + " ptype 0x0d" + kPages, "",
-         false, 3},
+        {"a disk with a non-disk peripheral type", "controller 0 count 1\n" + disk + " ptype 0x0d" + kPages, "", false,
+         3},
         {"a silent device id", "controller 0 count 1\ndevice 0 0 silent\n", "", false, 3},
         {"an INQUIRY that fails", ok + "fault 0 0 inquiry code 0x8003\n", "", false, 3},
         {"a SATA disk", "controller 0 count 1\n" + disk + " interface 1" + kPages,
@@ -163,7 +163,8 @@ TEST_F(DriveLog, PageLength65532IsCapped) {
     std::string log = drive_log("MA0000.log");
     const std::string head = "<Page0d>\r\n 0d 00 ff fc 5a", tail = " 5a 5a\r\n<Page2f>\r\n 2f 00 00 00\r\n";
     ASSERT_NE(log.find(head), std::string::npos);
-    EXPECT_EQ(log.size() - log.find(head), strlen("<Page0d>\r\n") + 4095u * 50 + 15 * 3 + 2 + strlen("<Page2f>\r\n 2f 00 00 00\r\n"));
+    EXPECT_EQ(log.size() - log.find(head),
+              strlen("<Page0d>\r\n") + 4095u * 50 + 15 * 3 + 2 + strlen("<Page2f>\r\n 2f 00 00 00\r\n"));
     EXPECT_EQ(log.substr(log.size() - tail.size()), tail);
     const auto& t = sim::trace();
     ASSERT_GE(t.size(), 8u);
@@ -181,8 +182,8 @@ TEST_F(DriveLog, ALongPageListKeepsTheEntriesThatFit) {
 
     std::string want = "Device code   : ORBITEK DSK109060SAS600 A440\r\nSerial number : KZG1ABCD            \r\n";
     for (int i = 0; i < 64; ++i) {
-        want += i % 2 ? "<Pageef>\r\n 2f 00 00 00\r\n"
-                      : "<Page02>\r\n 02 00 00 0c 00 00 80 08 00 00 00 00 00 00 12 34\r\n";
+        want +=
+            i % 2 ? "<Pageef>\r\n 2f 00 00 00\r\n" : "<Page02>\r\n 02 00 00 0c 00 00 80 08 00 00 00 00 00 00 12 34\r\n";
     }
     EXPECT_EQ(drive_log("MA0000.log"), want);
     const auto& t = sim::trace();
@@ -206,8 +207,8 @@ TEST_F(DriveLog, AFailedLogSenseEndsTheWalkOnlyWithoutAnAnswer) {
     const char* kNone = "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00";
     const Row rows[] = {
         {"check condition", "code 4 sense \"70 00 05 00 00 00 00 0a 00 00 00 00 24\"", kSense, true},
-        {"descriptor sense", "code 4 sense \"72 05 24 00\"", "72 05 24 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00",
-         true},
+        {"descriptor sense", "code 4 sense \"72 05 24 00\"",
+         "72 05 24 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00", true},
         {"rejected", "code 4 status 0 sense \"70 00 05 00 00 00 00 0a 00 00 00 00 24\"", kSense, false},
         {"no sense data", "code 4", kNone, false},
     };
@@ -215,16 +216,17 @@ TEST_F(DriveLog, AFailedLogSenseEndsTheWalkOnlyWithoutAnAnswer) {
         gfpErrLog = freopen(errPath.c_str(), "w", gfpErrLog);
         std::string console = scan(std::string("controller 0 count 2\n") + kDisk + kPages +
                                        "page 0 0 0x0d \"0d 00 00 00\"\n"
-                                       "fault 0 0 logsense:2f " + row.fault + "\n"
+                                       "fault 0 0 logsense:2f " +
+                                       row.fault +
+                                       "\n"
                                        "device 0 1 sas serial NEXT\n",
                                    1);
-        EXPECT_EQ(drive_log("MA0000.log"),
-                  std::string("Device code   : ORBITEK DSK109060SAS600 A440\r\n"
-                              "Serial number : KZG1ABCD            \r\n"
-                              "<Page02>\r\n"
-                              " 02 00 00 0c 00 00 80 08 00 00 00 00 00 00 12 34\r\n"
-                              "<Page2f>\r\n") +
-                      (row.goesOn ? "<Page0d>\r\n 0d 00 00 00\r\n" : ""))
+        EXPECT_EQ(drive_log("MA0000.log"), std::string("Device code   : ORBITEK DSK109060SAS600 A440\r\n"
+                                                       "Serial number : KZG1ABCD            \r\n"
+                                                       "<Page02>\r\n"
+                                                       " 02 00 00 0c 00 00 80 08 00 00 00 00 00 00 12 34\r\n"
+                                                       "<Page2f>\r\n") +
+                                               (row.goesOn ? "<Page0d>\r\n 0d 00 00 00\r\n" : ""))
             << row.name;
         EXPECT_EQ(error_log(), "H00T00 Command error , 4d 00 6f 00 00 00 00 00 04 00 , 00000004, " +
                                    std::string(row.sense) + " \r\n")
@@ -330,9 +332,11 @@ TEST(SubpageList, PairsWithinTheAnswer) {
     };
     for (const Row& r : rows) {
         std::vector<U8> b;
-        for (size_t i = 0; i + 1 < r.answer.size(); i += 3) b.push_back(static_cast<U8>(std::stoi(r.answer.substr(i, 2), nullptr, 16)));
+        for (size_t i = 0; i + 1 < r.answer.size(); i += 3)
+            b.push_back(static_cast<U8>(std::stoi(r.answer.substr(i, 2), nullptr, 16)));
         LogSubpage out[LOG_SUBPAGE_TABLE_SIZE];
-        const size_t n = subpage_list(b.data(), r.got ? r.got : static_cast<U32>(b.size()), out, LOG_SUBPAGE_TABLE_SIZE);
+        const size_t n =
+            subpage_list(b.data(), r.got ? r.got : static_cast<U32>(b.size()), out, LOG_SUBPAGE_TABLE_SIZE);
         std::string got;
         char t[8];
         for (size_t k = 0; k < n; ++k) {

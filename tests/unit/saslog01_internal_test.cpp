@@ -13,19 +13,13 @@ TEST(SasModel, OnlyTheListedModelsInTheirOwnLetterCaseMatch) {
         const char* code;
         int want;
     } cases[] = {
-        {"NIMBUSD KZA4036TX       0104", 0},
-        {"NIMBUSD KZA4072TX       0104", 0},
-        {"NIMBUSD KZA4144TX       0104", 0},
-        {"NIMBUSD KZB3036TX       0104", 0},
-        {"NIMBUSD KZB3072TX       0104", 0},
-        {"KZB3072TX", 0},                      // anywhere in the code
-        {"NIMBUSD kza4036tx       0104", -1},  // letter case counts
-        {"NIMBUSD KZA4036tX       0104", -1},
-        {"NIMBUSD KZA4036T        0104", -1},  // cut short
-        {"NIMBUSD KZA4036 TX      0104", -1},
-        {"NIMBUSD KZB3144TX       0104", -1},  // not in the family
-        {"ACMEDRV DK600SA0006     0004", -1},
-        {"", -1},
+        {"NIMBUSD KZA4036TX       0104", 0},  {"NIMBUSD KZA4072TX       0104", 0},
+        {"NIMBUSD KZA4144TX       0104", 0},  {"NIMBUSD KZB3036TX       0104", 0},
+        {"NIMBUSD KZB3072TX       0104", 0},  {"KZB3072TX", 0},                      // anywhere in the code
+        {"NIMBUSD kza4036tx       0104", -1},                                        // letter case counts
+        {"NIMBUSD KZA4036tX       0104", -1}, {"NIMBUSD KZA4036T        0104", -1},  // cut short
+        {"NIMBUSD KZA4036 TX      0104", -1}, {"NIMBUSD KZB3144TX       0104", -1},  // not in the family
+        {"ACMEDRV DK600SA0006     0004", -1}, {"", -1},
     };
     for (const auto& c : cases) EXPECT_EQ(Chk_RQ50_HDD(c.code), c.want) << c.code;
 }
@@ -54,8 +48,8 @@ const char kSection8[] = "<Controller Internal Information>\r\n 08 00 00 02 00\r
 std::string fe(const char* cdb, unsigned len) { return scsi(0, 0, 2, 10, cdb, len); }
 
 const std::vector<std::string> kSectionRequests = {
-    fe("fe010000000000000400", 4),  fe("fe010000000000000300", 3),  fe("fe020000000000000400", 4),
-    fe("fe020000000000001000", 16), fe("fe040000000000000400", 4),  fe("fe040000000000001400", 20),
+    fe("fe010000000000000400", 4),  fe("fe010000000000000300", 3), fe("fe020000000000000400", 4),
+    fe("fe020000000000001000", 16), fe("fe040000000000000400", 4), fe("fe040000000000001400", 20),
     fe("fe080000000000000400", 4),  fe("fe080000000000000500", 5),
 };
 
@@ -79,11 +73,11 @@ TEST_F(InternalLog, AFamilyDiskGetsItsFourSectionsAfterThePages) {
 
 struct Variant {
     const char* name;
-    std::string extra;    // appended to the scenario
-    int internalFlag;     // iInternalLogFlg
-    std::string log;      // after the identity lines
-    size_t requests;      // internal-log requests sent
-    std::string errors;   // error log
+    std::string extra;   // appended to the scenario
+    int internalFlag;    // iInternalLogFlg
+    std::string log;     // after the identity lines
+    size_t requests;     // internal-log requests sent
+    std::string errors;  // error log
 };
 
 TEST_F(InternalLog, FailuresAndSwitchesEndTheSectionsWhereTheyShould) {
@@ -91,12 +85,12 @@ TEST_F(InternalLog, FailuresAndSwitchesEndTheSectionsWhereTheyShould) {
     const Variant cases[] = {
         {"all four", "", 1, all, 8, ""},
         {"-n: the pages only", "", 0, kPage02, 0, ""},
-        {"the third section fails: two sections in full, no header, no fourth request",
-         "fault 0 0 internal:4 code 5\n", 1, std::string(kPage02) + kSection1 + kSection2, 5,
+        {"the third section fails: two sections in full, no header, no fourth request", "fault 0 0 internal:4 code 5\n",
+         1, std::string(kPage02) + kSection1 + kSection2, 5,
          "H00T00 Command error , fe 04 00 00 00 00 00 00 04 00 , 00000005, "
          "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 \r\n"},
-        {"the whole read of the second section fails", "fault 0 0 internal:2 nth 2 code 0x8003 sense \"70 00 04\"\n",
-         1, std::string(kPage02) + kSection1, 4,
+        {"the whole read of the second section fails", "fault 0 0 internal:2 nth 2 code 0x8003 sense \"70 00 04\"\n", 1,
+         std::string(kPage02) + kSection1, 4,
          "H00T00 Command error , fe 02 00 00 00 00 00 00 10 00 , 00008003, "
          "70 00 04 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 \r\n"},
         {"a failed log page does not stop the internal log", "fault 0 0 logsense:02 nth 1 code 4\n", 1,
@@ -118,9 +112,10 @@ TEST_F(InternalLog, FailuresAndSwitchesEndTheSectionsWhereTheyShould) {
 // The largest section the 24-bit length allows fills the data area of the
 // pass-through buffer; nothing is cut and nothing is overrun.
 TEST_F(InternalLog, TheLargestSectionFitsTheBuffer) {
-    scan("controller 0 count 1\ndevice 0 0 sas product KZA4144TX\ninternal 0 0 1 3\n"
-         "internal 0 0 2 16777218\ninternal 0 0 4 3\ninternal 0 0 8 3\n",
-         1);
+    scan(
+        "controller 0 count 1\ndevice 0 0 sas product KZA4144TX\ninternal 0 0 1 3\n"
+        "internal 0 0 2 16777218\ninternal 0 0 4 3\ninternal 0 0 8 3\n",
+        1);
     std::string log = drive_log("MA0000.log");
     const std::string head = "<Drive Interna Log>\r\n 02 ff ff ff 00 01 02";
     const std::string next = "<Command Log>\r\n";

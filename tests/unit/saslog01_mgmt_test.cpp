@@ -32,8 +32,7 @@ std::string hex(const void* p, size_t n) {
     return s;
 }
 
-const U8 kArrays[16] = {0x10, 0x00, 0x01, 0x00, 0x11, 0x00, 0x02, 0x00,
-                        0x12, 0x00, 0x03, 0x00, 0x13, 0x00, 0x04, 0x00};
+const U8 kArrays[16] = {0x10, 0x00, 0x01, 0x00, 0x11, 0x00, 0x02, 0x00, 0x12, 0x00, 0x03, 0x00, 0x13, 0x00, 0x04, 0x00};
 
 struct Wrapper {
     const char* name;
@@ -109,9 +108,9 @@ TEST_F(SasMgmt, SetPatrolReadPropertiesSendsBackWhatGetRead) {
     sim::clear_trace();
     SetPatrolReadProperties(1, 0x12345, &err);
     ASSERT_EQ(sim::trace().size(), 1u);
-    EXPECT_EQ(split_rc(sim::trace()[0]).first,
-              "lib type=1 cmd=16 ctrl=1 ref=4523000000000000 param=0000000000000000 rsv0=0000 rsv1=0 size=208 data=" +
-                  read);
+    EXPECT_EQ(
+        split_rc(sim::trace()[0]).first,
+        "lib type=1 cmd=16 ctrl=1 ref=4523000000000000 param=0000000000000000 rsv0=0000 rsv1=0 size=208 data=" + read);
 }
 
 TEST_F(SasMgmt, AFailedQueryLeavesTheCodeAndNoStaleAnswer) {

@@ -142,9 +142,14 @@ const std::string kAborted = "H00T05 Command error ,  34 40 51 04 00 4f c2 a0 00
 const FailCase kFailCases[] = {
     {"enable rejected", "fault 0 5 smart:d8 code 0x21\n", {kEnable + "33"}, kNoAnswer.c_str()},
     {"read data rejected", "fault 0 5 smart:d0 code 0x21\n", {kEnable + "0", kReadData + "33"}, kNoAnswer.c_str()},
-    {"enable failed by the drive", "ata-error 0 5 smart:d8 error 0x04 status 0x51\n", {kEnable + "0"}, kAborted.c_str()},
-    {"read data failed by the drive", "ata-error 0 5 smart:d0 error 0x04 status 0x51\n",
-     {kEnable + "0", kReadData + "0"}, kAborted.c_str()},
+    {"enable failed by the drive",
+     "ata-error 0 5 smart:d8 error 0x04 status 0x51\n",
+     {kEnable + "0"},
+     kAborted.c_str()},
+    {"read data failed by the drive",
+     "ata-error 0 5 smart:d0 error 0x04 status 0x51\n",
+     {kEnable + "0", kReadData + "0"},
+     kAborted.c_str()},
 };
 
 TEST_F(SataDump, FailedCommandIsReportedAndNothingIsWritten) {

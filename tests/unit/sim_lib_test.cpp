@@ -56,7 +56,8 @@ struct Scsi {
 };
 
 std::vector<U8> log_sense(U8 page, U16 alloc) {
-    return {0x4D, 0x00, static_cast<U8>(0x40 | page), 0, 0, 0, 0, static_cast<U8>(alloc >> 8), static_cast<U8>(alloc), 0};
+    return {0x4D, 0x00, static_cast<U8>(0x40 | page), 0, 0, 0, 0, static_cast<U8>(alloc >> 8), static_cast<U8>(alloc),
+            0};
 }
 
 // One STP request: FIS words as the builders lay them out.
@@ -173,12 +174,13 @@ TEST(SimLib, InternalSectionsAreCutToTheRequestAndTheDataArea) {
     sim::load_scenario("controller 0\ndevice 0 0 sas\ninternal 0 0 4 16777218\ninternal 0 0 1 20\n");
     const struct {
         U8 type;
-        U32 len;        // CDB bytes 6..8 and dataLen
+        U32 len;  // CDB bytes 6..8 and dataLen
         size_t delivered;
     } cases[] = {{1, 4, 4}, {1, 23, 20}, {1, 8, 8}, {4, 4, 4}, {4, 16777218, 16777218}};
     for (const auto& c : cases) {
-        std::vector<U8> cdb = {0xFE, c.type, 0, 0, 0, 0, static_cast<U8>(c.len >> 16), static_cast<U8>(c.len >> 8),
-                               static_cast<U8>(c.len), 0};
+        std::vector<U8> cdb = {
+            0xFE, c.type, 0, 0, 0, 0, static_cast<U8>(c.len >> 16), static_cast<U8>(c.len >> 8), static_cast<U8>(c.len),
+            0};
         Scsi r(0, 0, cdb, c.len);
         ASSERT_EQ(r.send(), 0);
         EXPECT_EQ(r.written(), c.delivered);
@@ -209,9 +211,7 @@ TEST(SimLib, NthFaultsCountPerDevicePerCommand) {
         {"fault 0 * logsense:03 nth 2 code 7", {{2, 3}, {1, 3}, {2, 3}}, {0, 7, 0}},
         {"fault 0 1 logsense:03 code -2", {{1, 3}, {1, 0}, {1, 3}}, {-2, 0, -2}},
         {"fault 0 1 scsi:4d nth 3 code 0x80000001", {{1, 0}, {1, 0}, {1, 3}}, {0, 0, static_cast<int>(0x80000001)}},
-        {"delay 0 1 logsense ms 1\nfault 0 1 logsense:03 nth 1 code 9\nfault 0 1 logsense nth 1 code 8",
-         {{1, 3}},
-         {9}},
+        {"delay 0 1 logsense ms 1\nfault 0 1 logsense:03 nth 1 code 9\nfault 0 1 logsense nth 1 code 8", {{1, 3}}, {9}},
     };
     for (const auto& c : cases) {
         sim::load_scenario(std::string(kDisks) + "device 0 4 sas\npage 0 4 0x03 \"03 00 00 00\"\n" + c.rule);
@@ -227,7 +227,8 @@ TEST(SimLib, NthFaultsCountPerDevicePerCommand) {
 // interrupt tests rely on a call that really blocks.
 TEST(SimLib, DelaysOutlastSignals) {
     sim::load_scenario(std::string(kDisks) + "delay 0 1 logsense:03 nth 2 ms 150\n");
-    struct sigaction sa {}, old {};
+    struct sigaction sa {
+    }, old{};
     sa.sa_handler = [](int) {};
     sigemptyset(&sa.sa_mask);
     ASSERT_EQ(sigaction(SIGALRM, &sa, &old), 0);  // no SA_RESTART: poll() sees EINTR
@@ -238,9 +239,8 @@ TEST(SimLib, DelaysOutlastSignals) {
         Scsi r(0, 1, log_sense(0x03, 4), 4);
         auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(r.send(), 0);
-        ms.push_back(static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                           std::chrono::steady_clock::now() - start)
-                                           .count()));
+        ms.push_back(static_cast<long>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count()));
     }
     setitimer(ITIMER_REAL, &off, nullptr);
     sigaction(SIGALRM, &old, nullptr);
@@ -304,8 +304,8 @@ TEST(SimLib, AtaLogsAndStatusAnswerFromTheScenario) {
         return std::vector<U8>{0x27, 0x80, 0xB0, 0xD5, address, 0x4F, 0xC2, 0xA0, 0, 0, 0, 0, count};
     };
     auto read_log_ext = [](U8 address, U16 page, U8 count) {
-        return std::vector<U8>{0x27, 0x80, 0x2F, 0, address, static_cast<U8>(page), 0, 0xE0,
-                               0, static_cast<U8>(page >> 8), 0, 0, count};
+        return std::vector<U8>{
+            0x27, 0x80, 0x2F, 0, address, static_cast<U8>(page), 0, 0xE0, 0, static_cast<U8>(page >> 8), 0, 0, count};
     };
     const struct {
         const char* name;
@@ -379,8 +379,10 @@ TEST(SimLib, TraceLinesAreExact) {
               "lib type=6 cmd=2 ctrl=0 ref=0201000000000000 param=0000000000000000 rsv0=0000 rsv1=0 size=572 "
               "tgt=2 dir=2 timeout=10 flags=00000011 resplen=20 datalen=512 "
               "fis=2780b0d0004fc2a0000000000000000000000000 rc=32771");  // device 0x0102 is not there
-    EXPECT_EQ(sim::trace()[2], "lib type=1 cmd=16 ctrl=0 ref=0300000000000000 param=0000000000000000 rsv0=0000 "
-                               "rsv1=0 size=208 data=5a" + std::string(414, '0') + " rc=0");
+    EXPECT_EQ(sim::trace()[2],
+              "lib type=1 cmd=16 ctrl=0 ref=0300000000000000 param=0000000000000000 rsv0=0000 "
+              "rsv1=0 size=208 data=5a" +
+                  std::string(414, '0') + " rc=0");
     sim::clear_trace();
     EXPECT_TRUE(sim::trace().empty());
 }

@@ -191,10 +191,10 @@ TEST(SimScenario, InternalSectionsHoldTheirLengthAndACountingPattern) {
         uint32_t index;
         uint8_t want;
     } cases[] = {
-        {2, 16, 0, 0x02},         {2, 16, 3, 0x0d},         {2, 16, 4, 0x00},         {2, 16, 15, 0x0b},
-        {8, 16777218, 1, 0xff},   {8, 16777218, 2, 0xff},   {8, 16777218, 3, 0xff},   {8, 16777218, 260, 0x00},
-        {8, 16777218, 16777217, static_cast<uint8_t>(16777213)},
-        {1, 3, 1, 0x00},          {1, 3, 2, 0x00},
+        {2, 16, 0, 0x02},       {2, 16, 3, 0x0d},         {2, 16, 4, 0x00},
+        {2, 16, 15, 0x0b},      {8, 16777218, 1, 0xff},   {8, 16777218, 2, 0xff},
+        {8, 16777218, 3, 0xff}, {8, 16777218, 260, 0x00}, {8, 16777218, 16777217, static_cast<uint8_t>(16777213)},
+        {1, 3, 1, 0x00},        {1, 3, 2, 0x00},
     };
     for (const auto& c : cases)
         EXPECT_EQ(sim::internal_section_byte(c.type, c.len, c.index), c.want) << c.len << "@" << c.index;
@@ -208,7 +208,8 @@ TEST(SimScenario, ShippedScenariosParse) {
     ASSERT_NE(demo.device(0, 1), nullptr);
     EXPECT_NE(demo.device(0, 1)->page(0x02), nullptr);  // from its page file
 
-    for (const char* name : {"failures.scn", "nocontroller.scn", "health.scn", "mixed.scn"}) EXPECT_NO_THROW(sim::read_scenario_file(dir + name));
+    for (const char* name : {"failures.scn", "nocontroller.scn", "health.scn", "mixed.scn"})
+        EXPECT_NO_THROW(sim::read_scenario_file(dir + name));
 
     sim::Scenario big = sim::read_scenario_file(dir + "big.scn");
     EXPECT_EQ(big.devices.size(), 64u);

@@ -40,15 +40,15 @@ TEST(SimWire, HandMadeRecordsAreReadAtTheirOffsets) {
         SCOPED_TRACE(row.page);
         std::vector<U8> pt(64 + 8, 0xEE);
         memset(pt.data(), 0, 64);
-        pt[0] = 1;          // target id
-        pt[2] = 1;          // fixed one
-        pt[4] = 2;          // data in
-        pt[8] = 10;         // time-out
-        pt[10] = 0xEE;      // status, to be written
-        pt[11] = 10;        // CDB length
+        pt[0] = 1;      // target id
+        pt[2] = 1;      // fixed one
+        pt[4] = 2;      // data in
+        pt[8] = 10;     // time-out
+        pt[10] = 0xEE;  // status, to be written
+        pt[11] = 10;    // CDB length
         const U8 cdb[10] = {0x4D, 0, static_cast<U8>(0x40 | row.page), 0, 0, 0, 0, 0, 8, 0};
         memcpy(&pt[12], cdb, 10);
-        pt[60] = 8;         // data length
+        pt[60] = 8;  // data length
         auto r = request(6, 0, 0, 1, pt.data(), 72);
         EXPECT_EQ(send(r), row.rc);
         EXPECT_EQ(pt[10], row.status);

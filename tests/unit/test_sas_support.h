@@ -33,8 +33,8 @@ inline std::string scsi(unsigned ctrl, unsigned tgt, unsigned dir, unsigned time
     snprintf(b, sizeof b,
              "lib type=6 cmd=0 ctrl=%u ref=%02x%02x000000000000 param=0000000000000000 rsv0=0000 rsv1=0 size=%u "
              "tgt=%u one=1 zero=0 dir=%u timeout=%u cdblen=%zu cdb=%s datalen=%u rc=%d",
-             ctrl, tgt & 0xFF, (tgt >> 8) & 0xFF, datalen + 64, tgt, dir, timeout, cdb.size() / 2, cdb.c_str(),
-             datalen, rc);
+             ctrl, tgt & 0xFF, (tgt >> 8) & 0xFF, datalen + 64, tgt, dir, timeout, cdb.size() / 2, cdb.c_str(), datalen,
+             rc);
     return b;
 }
 
@@ -49,9 +49,8 @@ inline std::string inquiry(unsigned ctrl, unsigned tgt, int rc = 0) {
 // Expected trace line of a management command.
 inline std::string mgmt(unsigned type, unsigned cmd, unsigned ctrl, const std::string& ref, unsigned size, int rc = 0) {
     char b[300];
-    snprintf(b, sizeof b,
-             "lib type=%u cmd=%u ctrl=%u ref=%s param=0000000000000000 rsv0=0000 rsv1=0 size=%u rc=%d", type, cmd,
-             ctrl, ref.c_str(), size, rc);
+    snprintf(b, sizeof b, "lib type=%u cmd=%u ctrl=%u ref=%s param=0000000000000000 rsv0=0000 rsv1=0 size=%u rc=%d",
+             type, cmd, ctrl, ref.c_str(), size, rc);
     return b;
 }
 
