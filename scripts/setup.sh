@@ -5,7 +5,7 @@
 # the kernel run 32-bit x86 programs through qemu when it cannot do so itself.
 set -euo pipefail
 
-packages=(cmake make g++ g++-multilib googletest qemu-user-static sg3-utils time binutils dpkg-dev)
+packages=(cmake make g++ g++-multilib googletest clang-format qemu-user-static sg3-utils time binutils dpkg-dev)
 # logdump-report: its libraries.
 packages+=(libarchive-dev nlohmann-json3-dev libcli11-dev libsgutils2-dev)
 # logdump-report's tests: the page in a real browser, and skdump (libatasmart)

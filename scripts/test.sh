@@ -6,6 +6,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 
+# Every tracked C/C++ file as clang-format writes it.
+scripts/check_format.sh
+
 jobs=$(nproc)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLOGDUMP_WERROR=ON >/dev/null
 cmake --build build -j "$jobs"
