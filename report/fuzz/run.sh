@@ -12,10 +12,10 @@ flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recov
 # Every source of the report but its main().
 common=()
 for f in ../*.cpp; do [ "$f" = ../main.cpp ] || common+=("$f"); done
-for t in drivelog errlog metrics; do
+for t in drivelog errlog metrics drivedb; do
   clang++ "${flags[@]}" "fuzz_$t.cpp" "${common[@]}" -lsgutils2 -larchive -o "$out/fuzz_$t"
 done
-for t in drivelog errlog metrics; do
+for t in drivelog errlog metrics drivedb; do
   work=$(mktemp -d)
   cp corpus/$t/* "$work/"
   echo "fuzz: $t for $seconds s"
