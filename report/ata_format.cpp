@@ -103,19 +103,12 @@ bool valid_name(std::string_view s) {
     return std::all_of(s.begin(), s.end(), [](char c) { return c > ' ' && c < 0x7f; });
 }
 
-// `ID,FORMAT[:BYTEORDER][,NAME][,TYPE]`; false when the option itself is
-// not understood (its format may still be unknown).
-bool parse_vendor_attribute(std::string_view arg, VendorAttribute& out) {
-    const auto parts = split(arg, ',');
+// FORMAT[:BYTEORDER][,NAME][,TYPE] of attribute `id`; false where a part
+// is not one.
+bool read_format(uint8_t id, const std::vector<std::string_view>& parts, AttributeFormat& f) {
     if (parts.size() < 2 || parts.size() > 4) return false;
-    const auto id = attribute_id(parts[0]);
-    if (!id) return false;
-    out.id = *id;
-    AttributeFormat& f = out.format;
-    f.spelling = std::string(parts[1]);
     const size_t colon = parts[1].find(':');
     const std::string_view word = parts[1].substr(0, colon);
-    f.format = RawFormat::Unknown;
     for (auto& d : kFormats)
         if (word == d.name) f.format = d.format;
     if (colon != std::string_view::npos) {
@@ -124,7 +117,7 @@ bool parse_vendor_attribute(std::string_view arg, VendorAttribute& out) {
     }
     if (f.format == RawFormat::Unknown && colon == std::string_view::npos)
         for (auto& o : kOldNames)
-            if (o.id == out.id && word == o.word) {
+            if (o.id == id && word == o.word) {
                 f.format = o.format;
                 f.name = o.name ? o.name : "";
                 f.increasing = o.increasing;
@@ -134,14 +127,25 @@ bool parse_vendor_attribute(std::string_view arg, VendorAttribute& out) {
         f.name = std::string(parts[2]);
     }
     if (parts.size() > 3) {
-        if (parts[3] == "HDD")
-            f.kind = DriveKind::Hdd;
-        else if (parts[3] == "SSD")
-            f.kind = DriveKind::Ssd;
-        else
-            return false;
+        if (parts[3] != "HDD" && parts[3] != "SSD") return false;
+        f.kind = parts[3] == "HDD" ? DriveKind::Hdd : DriveKind::Ssd;
     }
     return true;
+}
+
+// `ID,FORMAT[:BYTEORDER][,NAME][,TYPE]`; none where even the id is not
+// one. Whatever else is wrong leaves the attribute undecoded rather than
+// read by its earlier format.
+std::optional<VendorAttribute> parse_vendor_attribute(std::string_view arg) {
+    const auto parts = split(arg, ',');
+    const auto id = attribute_id(parts[0]);
+    if (!id) return std::nullopt;
+    VendorAttribute a{*id, {}};
+    a.format.format = RawFormat::Unknown;
+    if (parts.size() > 1) a.format.spelling = std::string(parts[1]);
+    if (!read_format(*id, parts, a.format))
+        a.format = {RawFormat::Unknown, "", "", DriveKind::Any, false, a.format.spelling};
+    return a;
 }
 
 // The raw value as the byte order reads it from the entry.
@@ -233,10 +237,10 @@ Presets parse_presets(std::string_view text) {
             opt = w.substr(0, 2);
             arg = w.substr(2);
         }
-        VendorAttribute a;
-        if (opt == "-v" && parse_vendor_attribute(arg, a)) {
-            if (a.format.format == RawFormat::Unknown) p.unknown.push_back(written);
-            p.attributes.push_back(std::move(a));
+        std::optional<VendorAttribute> a;
+        if (opt == "-v" && (a = parse_vendor_attribute(arg))) {
+            if (a->format.format == RawFormat::Unknown) p.unknown.push_back(written);
+            p.attributes.push_back(std::move(*a));
         } else if (opt == "-F" &&
                    std::find(std::begin(kFirmwareBugs), std::end(kFirmwareBugs), arg) != std::end(kFirmwareBugs)) {
             p.firmware_bugs.emplace_back(arg);
