@@ -18,6 +18,7 @@ struct FormatDef {
     RawFormat format;
     const char* order;
     Unit unit;
+    unsigned tick = 0;  // seconds a count stands for, for the clocks shown as hours, minutes (and seconds)
 };
 constexpr FormatDef kFormats[] = {
     {"raw8", RawFormat::Raw8, "543210", Unit::None},
@@ -33,9 +34,9 @@ constexpr FormatDef kFormats[] = {
     {"raw24(raw8)", RawFormat::Raw24Raw8, "543210", Unit::Count},
     {"raw24/raw24", RawFormat::Raw24Raw24, "543210", Unit::None},
     {"raw24/raw32", RawFormat::Raw24Raw32, "r543210", Unit::None},
-    {"min2hour", RawFormat::Min2Hour, "543210", Unit::Hours},
-    {"sec2hour", RawFormat::Sec2Hour, "543210", Unit::Hours},
-    {"halfmin2hour", RawFormat::HalfMin2Hour, "543210", Unit::Hours},
+    {"min2hour", RawFormat::Min2Hour, "543210", Unit::Hours, 60},
+    {"sec2hour", RawFormat::Sec2Hour, "543210", Unit::Hours, 1},
+    {"halfmin2hour", RawFormat::HalfMin2Hour, "543210", Unit::Hours, 30},
     {"msec24hour32", RawFormat::Msec24Hour32, "r543210", Unit::Hours},
     {"tempminmax", RawFormat::TempMinMax, "543210", Unit::Celsius},
     {"temp10x", RawFormat::Temp10x, "543210", Unit::Celsius},
@@ -168,6 +169,12 @@ uint64_t assemble(std::span<const uint8_t, 12> e, std::string_view order) {
 
 std::string num(uint64_t v) { return std::to_string(v); }
 
+// A count and what the other bytes show beside it.
+void count(AttributeValue& out, uint64_t n, const std::string& beside) {
+    out.value = n;
+    out.text = num(n) + beside;
+}
+
 std::string printed(const char* f, unsigned long long a, unsigned long long b, unsigned long long c = 0,
                     unsigned long long d = 0) {
     char s[96];
@@ -281,35 +288,22 @@ AttributeValue decode_attribute(std::span<const uint8_t, 12> e, const AttributeF
         out.text = s;
         break;
     }
-    case RawFormat::Raw16Raw16:
-        out.value = v & 0xffff;
-        out.text = num(*out.value);
-        if (v >> 16) out.text += " (" + fields(v >> 16, 2, 16) + ")";
-        break;
+    case RawFormat::Raw16Raw16: count(out, v & 0xffff, v >> 16 ? " (" + fields(v >> 16, 2, 16) + ")" : ""); break;
     case RawFormat::Raw16Avg16:
-        out.value = v & 0xffff;
-        out.text = num(*out.value);
-        if ((v >> 16) & 0xffff) out.text += " (Average " + num((v >> 16) & 0xffff) + ")";
+        count(out, v & 0xffff, (v >> 16) & 0xffff ? " (Average " + num((v >> 16) & 0xffff) + ")" : "");
         break;
-    case RawFormat::Raw24Raw8:
-        out.value = v & 0xffffff;
-        out.text = num(*out.value);
-        if (v >> 24) out.text += " (" + fields(v >> 24, 3, 8) + ")";
-        break;
+    case RawFormat::Raw24Raw8: count(out, v & 0xffffff, v >> 24 ? " (" + fields(v >> 24, 3, 8) + ")" : ""); break;
     case RawFormat::Raw24Raw24: out.text = num((v >> 24) & 0xffffff) + "/" + num(v & 0xffffff); break;
     case RawFormat::Raw24Raw32: out.text = num((v >> 32) & 0xffffff) + "/" + num(v & 0xffffffff); break;
     case RawFormat::Min2Hour:
-        out.value = v / 60;
-        out.text = printed("%lluh+%02llum", v / 60, v % 60);
-        break;
     case RawFormat::Sec2Hour:
-        out.value = v / 3600;
-        out.text = printed("%lluh+%02llum+%02llus", v / 3600, v / 60 % 60, v % 60);
+    case RawFormat::HalfMin2Hour: {
+        const uint64_t per_hour = 3600 / d.tick, rest = v % per_hour * d.tick;  // seconds past the hour
+        out.value = v / per_hour;
+        out.text =
+            printed("%lluh+%02llum", *out.value, rest / 60) + (d.tick == 1 ? printed("+%02llus", rest % 60, 0) : "");
         break;
-    case RawFormat::HalfMin2Hour:
-        out.value = v / 120;
-        out.text = printed("%lluh+%02llum", v / 120, v / 2 % 60);
-        break;
+    }
     case RawFormat::Msec24Hour32: {
         const uint64_t ms = (v >> 32) & 0xffffff;
         out.value = v & 0xffffffff;

@@ -48,6 +48,8 @@ TEST(AtaFormat, EachFormatReadsItsRawValue) {
         {"load and unload cycles", "-v 193,raw24/raw24", entry("0a0000140000"), "20/10", {}, Unit::None},
         {"errors of a total", "-v 1,raw24/raw32", entry("102700000500"), "5/10000", {}, Unit::None},
         {"minutes", "-v 9,min2hour", entry("7d0000000000"), "2h+05m", 2, Unit::Hours},
+        {"minutes of 64 bits", "-v 9,min2hour:543210wv", entry("ffffffffffff"), "307445734561825192h+04m",
+         307445734561825192, Unit::Hours},
         {"seconds", "-v 9,sec2hour", entry("8d0e00000000"), "1h+02m+05s", 1, Unit::Hours},
         {"half-minutes", "-v 9,halfmin2hour", entry("f50000000000"), "2h+02m", 2, Unit::Hours},
         {"hours and milliseconds", "-v 9,msec24hour32", entry("e80300003cf0"), "1000h+01m+01.500s", 1000, Unit::Hours},
