@@ -512,22 +512,22 @@ DriveDb load_drivedb(const std::string& path) {
 }
 
 void DriveDb::finish() {
-    base_ = DriveSettings{};
-    apply_presets(base_.attributes, defaults.presets);
-    base_.firmware_bugs = defaults.presets.firmware_bugs;
+    base_ = std::make_unique<DriveSettings>();
+    apply_presets(base_->attributes, defaults.presets);
+    base_->firmware_bugs = defaults.presets.firmware_bugs;
 }
 
 const DriveSettings& DriveDb::lookup(std::string_view model_in, std::string_view firmware_in) const {
     const std::string model = trim(model_in), firmware = trim(firmware_in);
     std::string key = model + '\n' + firmware;
     if (auto it = by_drive_.find(key); it != by_drive_.end()) return *it->second;
-    const DriveSettings* found = &base_;
+    const DriveSettings* found = base_.get();
     for (size_t i = 0; i < entries.size(); ++i) {
         const DriveEntry& e = entries[i];
         if (!e.model_re->matches(model) || (e.firmware_re && !e.firmware_re->matches(firmware))) continue;
         by_entry_.resize(entries.size());
         if (!by_entry_[i]) {
-            auto s = std::make_unique<DriveSettings>(base_);
+            auto s = std::make_unique<DriveSettings>(*base_);
             s->entry = &e;
             s->family = e.family;
             s->warning = e.warning;

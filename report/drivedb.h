@@ -80,6 +80,9 @@ struct DriveSettings {
     std::vector<std::string> firmware_bugs;
 };
 
+// A database without a source stands for none (ata.database: null); one
+// with an error names the file that failed, and only the built-in defaults
+// apply.
 class DriveDb {
 public:
     std::string source;                 // the file read; "" for the built-in defaults
@@ -91,9 +94,9 @@ public:
     size_t ignored = 0;                 // entries not about ATA drives: switched off ("$...") or USB bridges
 
     // Model and firmware as the drive reports them (blanks at either end
-    // are dropped). The answer lives as long as the database; it is made
-    // once per matching entry, and the entry found once per model and
-    // firmware.
+    // are dropped). The answer lives as long as the database, moved or not;
+    // it is made once per matching entry, and the entry found once per
+    // model and firmware (so not from two threads at once).
     const DriveSettings& lookup(std::string_view model, std::string_view firmware) const;
 
     // Presets not understood, in the defaults and the drive entries.
@@ -104,8 +107,8 @@ public:
 
 private:
     friend DriveDb parse_drivedb(std::string_view text, std::string source);
-    void finish();                                                  // the defaults applied once, for every lookup
-    DriveSettings base_;                                            // no entry matched
+    void finish();                         // the defaults applied once, for every lookup
+    std::unique_ptr<DriveSettings> base_;  // no entry matched; on the heap, as answers point to it
     mutable std::vector<std::unique_ptr<DriveSettings>> by_entry_;  // index of `entries`
     mutable std::unordered_map<std::string, const DriveSettings*> by_drive_;
 };

@@ -46,6 +46,16 @@ TEST(DriveDb, TheTestFileLoadsWithItsFaultsListed) {
     EXPECT_EQ(&db.lookup(" CORVANE CT500AB", "CT02 "), &s);
 }
 
+TEST(DriveDb, AnswersOutliveAMoveOfTheDatabase) {
+    DriveDb db = load_drivedb(kTestDb);
+    const DriveSettings *none = &db.lookup("NOT IN IT", "1"), *some = &db.lookup("TESSARO Q1", "1");
+    const DriveDb moved = std::move(db);
+    EXPECT_EQ(&moved.lookup("NOT IN IT", "1"), none);
+    EXPECT_EQ(&moved.lookup("TESSARO Q1", "1"), some);
+    EXPECT_EQ(shown(none->attributes[9]), "raw24(raw8)::Power_On_Hours:any");
+    EXPECT_EQ(some->entry, &moved.entries[3]);
+}
+
 TEST(DriveDb, TheFirstMatchingEntryAddsToTheDefaults) {
     struct Row {
         const char* name;
