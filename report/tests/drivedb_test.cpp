@@ -129,7 +129,7 @@ TEST(DriveDb, AFaultyFileSaysWhereAndTheBuiltInDefaultsApply) {
 }
 
 TEST(DriveDb, AFileThatCannotBeReadSaysWhy) {
-    const std::string dir = testing::TempDir();
+    const std::string dir = testing::TempDir() + "drivedb_none";  // never made
     struct Row {
         const char* name;
         std::string path;
@@ -138,7 +138,7 @@ TEST(DriveDb, AFileThatCannotBeReadSaysWhy) {
     const Row rows[] = {
         {"no file asked for", "", ""},
         {"a missing file", dir + "/none.h", "cannot read " + dir + "/none.h: No such file or directory"},
-        {"a directory", dir, "cannot read " + dir + ": Is a directory"},
+        {"a directory", "/", "cannot read /: Is a directory"},
     };
     for (auto& r : rows) {
         const DriveDb db = load_drivedb(r.path);
@@ -196,8 +196,8 @@ TEST(DriveDb, ExpressionsMatchWholeStrings) {
 
 TEST(DriveDb, TheOptionElseTheNewestFile) {
     namespace fs = std::filesystem;
-    const std::string dir = testing::TempDir() + "/drivedb_pick";
-    fs::create_directories(dir);
+    std::string dir = testing::TempDir() + "drivedb_pick.XXXXXX";
+    ASSERT_NE(mkdtemp(dir.data()), nullptr);
     auto file = [&](const char* name, time_t mtime) {
         const std::string p = dir + "/" + name;
         std::ofstream(p) << "x";
