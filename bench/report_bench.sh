@@ -17,8 +17,8 @@
 #
 # Last, what the field's drive database adds to such a run: loading
 # BENCH_DRIVEDB (default Debian's /usr/share/smartmontools/drivedb.h) and
-# looking up 200 disks of distinct models (drivedb_bench; target: under
-# 50 ms).
+# looking up 200 disks of distinct models, half of them in it
+# (drivedb_bench; target: under 50 ms).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}

@@ -10,6 +10,7 @@
 #include <map>
 
 #include "drivedb.h"
+#include "sample_model.h"
 #include "util.h"
 
 namespace {
@@ -199,42 +200,6 @@ TEST(DriveDb, TheOptionElseTheNewestFile) {
     fs::remove_all(dir);
 }
 
-// A string that an expression of the database's simple shapes matches: the
-// first alternative, each repetition at its least ('+' once), a bracket's
-// first byte. It may miss; the caller asks glibc first.
-std::string sample(std::string_view re, size_t& i) {
-    std::string first;
-    for (bool have = false;; ++i) {
-        std::string out;
-        while (i < re.size() && re[i] != '|' && re[i] != ')') {
-            std::string atom(1, re[i++]);
-            if (atom == "(") {
-                atom = sample(re, i);
-                ++i;
-            } else if (atom == "[") {
-                const bool negate = re[i] == '^';
-                const size_t end = re.find(']', i + 1 + negate);
-                atom = negate ? "#" : std::string(1, re[i] == '[' ? 'A' : re[i]);
-                i = end == re.npos ? re.size() : end + 1;
-            } else if (atom == "\\" && i < re.size()) {
-                atom = std::string(1, re[i++]);
-            } else if (atom == "." || atom == "^" || atom == "$") {
-                atom = atom == "." ? "X" : "";
-            }
-            size_t copies = 1;
-            if (i < re.size() && (re[i] == '*' || re[i] == '?'))
-                copies = 0, ++i;
-            else if (i < re.size() && re[i] == '+')
-                ++i;
-            else if (i < re.size() && re[i] == '{')
-                copies = std::strtoul(&re[i + 1], nullptr, 10), i = re.find('}', i) + 1;
-            for (size_t k = 0; k < copies; ++k) out += atom;
-        }
-        if (!have) first = out, have = true;
-        if (i >= re.size() || re[i] != '|') return first;
-    }
-}
-
 bool glibc_matches_whole(const std::string& re, const std::string& s) {
     regex_t r;
     if (regcomp(&r, re.c_str(), REG_EXTENDED) != 0) return false;
@@ -262,8 +227,7 @@ TEST(DriveDb, DebiansShippedDatabaseLoadsWhole) {
     // that takes it too).
     size_t sampled = 0, found = 0;
     for (auto& e : db.entries) {
-        size_t i = 0, j = 0;
-        const std::string model = sample(e.model, i), firmware = e.firmware.empty() ? "1" : sample(e.firmware, j);
+        const std::string model = test::sample(e.model), firmware = e.firmware.empty() ? "1" : test::sample(e.firmware);
         if (model != trim(model) || !glibc_matches_whole(e.model, model) ||
             (!e.firmware.empty() && !glibc_matches_whole(e.firmware, firmware)))
             continue;
