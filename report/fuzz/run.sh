@@ -19,7 +19,7 @@ for t in drivelog errlog metrics drivedb; do
   work=$(mktemp -d)
   cp corpus/$t/* "$work/"
   # The drive database's seeds include the test database itself.
-  [ $t != drivedb ] || cp ../tests/data/drivedb_test.h "$work/"
+  [ $t != drivedb ] || cp ../tests/data/drivedb_test.txt "$work/"
   echo "fuzz: $t for $seconds s"
   "$out/fuzz_$t" -max_total_time="$seconds" -max_len=65536 -timeout=10 -print_final_stats=1 "$work" 2>&1 | tail -n 12
   rm -rf "$work"

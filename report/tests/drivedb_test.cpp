@@ -17,7 +17,7 @@ namespace {
 
 using namespace rpt;
 
-const std::string kTestDb = std::string(LOGPAGES_DIR) + "/drivedb_test.h";
+const std::string kTestDb = std::string(LOGPAGES_DIR) + "/drivedb_test.txt";
 
 using test::shown;
 
