@@ -14,6 +14,11 @@
 # BENCH_RUNS: timed runs of each command, the fastest counts (default 3).
 # Both commands are timed with the directory in the page cache (a first,
 # untimed cat loads it), so the disk does not decide the result.
+#
+# Last, what the field's drive database adds to such a run: loading
+# BENCH_DRIVEDB (default Debian's /usr/share/smartmontools/drivedb.h) and
+# looking up 200 disks of distinct models, half of them in it
+# (drivedb_bench; target: under 50 ms).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -25,6 +30,9 @@ done
 gen=$build/bench/report_gen
 [ -n "$report" ] || { echo "report_bench.sh: logdump-report not built in $build" >&2; exit 2; }
 [ -x "$gen" ] || { echo "report_bench.sh: $gen not built (cmake --build $build --target report_gen)" >&2; exit 2; }
+dbbench=$build/bench/drivedb_bench
+[ -x "$dbbench" ] || { echo "report_bench.sh: $dbbench not built (cmake --build $build --target drivedb_bench)" >&2; exit 2; }
+drivedb=${BENCH_DRIVEDB:-/usr/share/smartmontools/drivedb.h}
 [ -x /usr/bin/time ] || { echo "report_bench.sh: /usr/bin/time missing (Debian package time)" >&2; exit 2; }
 
 disks=200 family=50 big=16777218 small=1048579
@@ -75,3 +83,15 @@ awk -v b="$bytes" -v c="$t_cat" -v t="$t_text" -v j="$t_json" -v rb="$rss_big" -
   printf "peak resident set of logdump-report --json:\n"
   printf "  sections of 16,777,218 bytes %6d kB\n  sections of  1,048,579 bytes %6d kB\n", rb, rs
 }'
+
+# The drive database: load and 200 lookups, the fastest of the runs.
+if [ -r "$drivedb" ]; then
+  db=$("$dbbench" "$drivedb" $disks $((runs > 5 ? runs : 5)))
+  read -r db_load db_match db_matched <<< "$db"
+  awk -v l="$db_load" -v m="$db_match" -v n="$db_matched" -v d=$disks -v t="$t_text" -v f="$drivedb" 'BEGIN {
+  printf "drive database %s, loaded and looked up for %d disks of distinct models (%d in it):\n", f, d, n
+  printf "  load %.1f ms + lookups %.1f ms = %.1f ms  (%.3f of the text run) %s\n", l, m, l + m, (l + m) / t, (l + m < 50 ? "met" : "MISSED")
+}'
+else
+  echo "drive database: $drivedb missing (Debian package smartmontools): not measured"
+fi

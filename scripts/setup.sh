@@ -14,6 +14,9 @@ packages+=(chromium fonts-dejavu-core libatasmart-bin)
 # The report's metrics: promtool (prometheus) checks them, a real node_exporter
 # serves them (scraped with curl).
 packages+=(prometheus prometheus-node-exporter curl)
+# The field's drive database (/usr/share/smartmontools/drivedb.h), read as
+# data by the report's tests; its programs are never run.
+packages+=(smartmontools)
 # Packages and man pages (cpack, lintian, man, rpmbuild), fleet runs
 # (ansible), the Debian 11 and 12 roots of the portability and install tests.
 packages+=(file lintian man-db rpm ansible-core debootstrap)
@@ -32,8 +35,9 @@ fi
 
 # Prometheus and node_exporter come as services; the tests start their own
 # exporter on a free loopback port, so neither may run (nor bind a port).
+# smartmontools brings smartd, which would watch this machine's disks.
 if [ -d /run/systemd/system ]; then
-  systemctl disable --now prometheus.service prometheus-node-exporter.service > /dev/null 2>&1 || true
+  systemctl disable --now prometheus.service prometheus-node-exporter.service smartmontools.service > /dev/null 2>&1 || true
 fi
 
 # The 32-bit probe: on real servers it runs natively and nothing is changed.

@@ -12,12 +12,14 @@ flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recov
 # Every source of the report but its main().
 common=()
 for f in ../*.cpp; do [ "$f" = ../main.cpp ] || common+=("$f"); done
-for t in drivelog errlog metrics; do
+for t in drivelog errlog metrics drivedb; do
   clang++ "${flags[@]}" "fuzz_$t.cpp" "${common[@]}" -lsgutils2 -larchive -o "$out/fuzz_$t"
 done
-for t in drivelog errlog metrics; do
+for t in drivelog errlog metrics drivedb; do
   work=$(mktemp -d)
   cp corpus/$t/* "$work/"
+  # The drive database's seeds include the test database itself.
+  [ $t != drivedb ] || cp ../tests/data/drivedb_test.txt "$work/"
   echo "fuzz: $t for $seconds s"
   "$out/fuzz_$t" -max_total_time="$seconds" -max_len=65536 -timeout=10 -print_final_stats=1 "$work" 2>&1 | tail -n 12
   rm -rf "$work"

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ata_format.h"
 #include "drivelog.h"
 
 namespace rpt::test {
@@ -92,6 +93,17 @@ inline std::string promtool_check(const std::string& file) {
     std::remove(out.c_str());
     if (rc == 0) return "";
     return said.empty() ? "promtool failed (is the Debian package prometheus installed?)" : said;
+}
+
+}  // namespace rpt::test
+
+namespace rpt::test {
+
+// "format:byte order:name:kind", and ":increasing" where so, of a preset.
+inline std::string shown(const AttributeFormat& f) {
+    const char* kind = f.kind == DriveKind::Hdd ? "hdd" : f.kind == DriveKind::Ssd ? "ssd" : "any";
+    return std::string(format_name(f.format)) + ":" + f.byte_order + ":" + f.name + ":" + kind +
+           (f.increasing ? ":increasing" : "");
 }
 
 }  // namespace rpt::test
