@@ -269,7 +269,7 @@ TEST(SimScenario, ShippedScenariosParse) {
     ASSERT_NE(demo.device(0, 1), nullptr);
     EXPECT_NE(demo.device(0, 1)->page(0x02), nullptr);  // from its page file
 
-    for (const char* name : {"failures.scn", "nocontroller.scn", "health.scn", "mixed.scn"})
+    for (const char* name : {"failures.scn", "nocontroller.scn", "health.scn", "mixed.scn", "degraded.scn"})
         EXPECT_NO_THROW(sim::read_scenario_file(dir + name));
 
     sim::Scenario big = sim::read_scenario_file(dir + "big.scn");
