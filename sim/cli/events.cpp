@@ -27,15 +27,6 @@ struct Record {
     std::string locale, text, data;
 };
 
-// The start's events keep their time text as it has always been written,
-// minutes counted on past 59.
-Record start_record(const text::Event& e, const Values& v, unsigned seconds) {
-    return {kStart + seconds, fmt("Thu Jun  6 09:%02u:%02u 2024", seconds / 60, seconds % 60),
-            e.code,           static_cast<int>(e.cls),
-            e.locale,         fill(e.text, v),
-            fill(e.data, v)};
-}
-
 std::string time_text(int64_t t) {
     const time_t tt = static_cast<time_t>(t);
     struct tm tm {};
@@ -43,6 +34,11 @@ std::string time_text(int64_t t) {
     char buf[40];
     strftime(buf, sizeof buf, "%a %b %e %H:%M:%S %Y", &tm);
     return buf;
+}
+
+Record start_record(const text::Event& e, const Values& v, unsigned seconds) {
+    const int64_t t = kStart + seconds;
+    return {t, time_text(t), e.code, static_cast<int>(e.cls), e.locale, fill(e.text, v), fill(e.data, v)};
 }
 
 // A virtual drive's state as the firmware's events write it, with its code.
