@@ -1,5 +1,8 @@
 #include "cli_text.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "finding.h"
 #include "textmatch.h"
 
@@ -16,29 +19,62 @@ std::string_view strip(std::string_view s) {
 
 char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// Compares a and b with letter case and blank runs ignored; with `any_index`
-// b ends in "(" and a must go on with digits and ")".
-bool same(std::string_view a, std::string_view b, bool any_index) {
-    size_t i = 0, j = 0;
-    while (i < a.size() && j < b.size()) {
-        if (blank(a[i]) && blank(b[j])) {
-            while (i < a.size() && blank(a[i])) ++i;
-            while (j < b.size() && blank(b[j])) ++j;
+// The compared form of a key (see kMaxKey), written to out; 0 for a key
+// longer than any of the CLI's.
+size_t compared_form(std::string_view key, char* out) {
+    if (key.size() > kMaxKey) return 0;
+    size_t n = 0;
+    for (char c : key) {
+        if (blank(c)) {
+            if (n > 0 && out[n - 1] != ' ') out[n++] = ' ';
             continue;
         }
-        if (lower(a[i]) != lower(b[j])) return false;
-        ++i, ++j;
+        out[n++] = lower(c);
     }
-    if (j != b.size()) return false;
-    if (!any_index) return i == a.size();
-    const size_t digits = i;
-    while (i < a.size() && a[i] >= '0' && a[i] <= '9') ++i;
-    return i > digits && i + 1 == a.size() && a[i] == ')';
+    while (n > 0 && out[n - 1] == ' ') --n;
+    if (n >= 3 && out[n - 1] == ')') {
+        size_t i = n - 1;
+        while (i > 0 && out[i - 1] >= '0' && out[i - 1] <= '9') --i;
+        if (i < n - 1 && i > 0 && out[i - 1] == '(') {
+            out[i] = '*';
+            out[i + 1] = ')';
+            n = i + 2;
+        }
+    }
+    return n;
 }
 
+// Calls each(name) for every alternative of "A|B|C".
+template <class Each>
+void alternatives(std::string_view names, Each&& each) {
+    for (size_t start = 0;;) {
+        const size_t bar = names.find('|', start);
+        each(names.substr(start, bar == std::string_view::npos ? names.npos : bar - start));
+        if (bar == std::string_view::npos) return;
+        start = bar + 1;
+    }
+}
+
+bool control_character(char c) { return (static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7f; }
+
+// Every line is looked at, so eight bytes at a time: a block with a byte
+// below 20h or of 7Fh (its bit 7 set in `low` or `del`) is then looked at
+// byte by byte, where a tab is allowed.
 bool control_characters(std::string_view s) {
-    for (char c : s)
-        if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7f) return true;
+    constexpr uint64_t kOnes = 0x0101010101010101, kHigh = 0x8080808080808080;
+    size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        uint64_t x;
+        memcpy(&x, s.data() + i, 8);
+        const uint64_t low = (x - 0x20 * kOnes) & ~x & kHigh;
+        const uint64_t y = x ^ (0x7f * kOnes);
+        const uint64_t del = (y - kOnes) & ~y & kHigh;
+        if (low | del)
+            for (size_t j = i; j < i + 8; ++j)
+                if (control_character(s[j])) return true;
+    }
+    for (; i < s.size(); ++i)
+        if (control_character(s[i])) return true;
     return false;
 }
 
@@ -53,26 +89,54 @@ bool Lines::next(Line& l) {
     l.text = strip(raw);
     l.key = l.value = {};
     const size_t colon = l.text.find(':');
+    l.form_size_ = 0;
     if (colon != std::string_view::npos && colon > 0) {
         l.key = strip(l.text.substr(0, colon));
         l.value = strip(l.text.substr(colon + 1));
+        l.form_size_ = compared_form(l.key, l.form_.data());
     }
     return true;
 }
 
-bool key_is(std::string_view printed, std::string_view names) {
-    for (size_t start = 0;;) {
-        const size_t bar = names.find('|', start);
-        std::string_view name = names.substr(start, bar == std::string_view::npos ? names.npos : bar - start);
-        const bool any_index = name.ends_with("(*)");
-        if (any_index) name.remove_suffix(2);
-        if (same(printed, name, any_index)) return true;
-        if (bar == std::string_view::npos) return false;
-        start = bar + 1;
-    }
+// Whether a compared form is one of the names.
+bool form_is(std::string_view form, std::string_view names) {
+    char n[kMaxKey];
+    bool found = false;
+    alternatives(names, [&](std::string_view name) {
+        if (found || form.empty() || name.empty() || lower(name[0]) != form[0]) return;  // most differ there
+        found = compared_form(name, n) == form.size() && std::equal(form.begin(), form.end(), n);
+    });
+    return found;
 }
 
-bool absent(std::string_view v) { return v.empty() || key_is(v, "N/A|Unknown|None"); }
+bool key_is(std::string_view printed, std::string_view names) {
+    char p[kMaxKey];
+    return form_is(std::string_view(p, compared_form(printed, p)), names);
+}
+
+bool key_is(const Line& l, std::string_view names) { return form_is(l.form(), names); }
+
+KeyIndex::KeyIndex(std::span<const std::string_view> entries) {
+    char n[kMaxKey];
+    for (size_t i = 0; i < entries.size(); ++i)
+        alternatives(entries[i], [&](std::string_view name) {
+            names_.emplace_back(std::string(n, compared_form(name, n)), static_cast<int>(i));
+        });
+}
+
+int KeyIndex::find(const Line& l) const {
+    const std::string_view form = l.form();
+    if (form.empty()) return -1;
+    for (const auto& [name, entry] : names_)
+        if (name == form) return entry;
+    return -1;
+}
+
+bool absent(std::string_view v) {
+    if (v.empty()) return true;
+    const char c = lower(v[0]);  // numbers, mostly: a cheap no
+    return (c == 'n' || c == 'u') && key_is(v, "N/A|Unknown|None");
+}
 
 std::optional<uint64_t> decimal(std::string_view v) {
     if (v.empty() || v.size() > 19) return std::nullopt;
@@ -96,9 +160,10 @@ std::optional<uint64_t> hexadecimal(std::string_view v) {
     if (v.empty() || v.size() > 16) return std::nullopt;
     uint64_t n = 0;
     for (char c : v) {
-        if (!is_hex(c)) return std::nullopt;
         const char l = lower(c);
-        n = n << 4 | static_cast<uint64_t>(l <= '9' ? l - '0' : l - 'a' + 10);
+        const int d = l >= '0' && l <= '9' ? l - '0' : (l >= 'a' && l <= 'f' ? l - 'a' + 10 : -1);
+        if (d < 0) return std::nullopt;
+        n = n << 4 | static_cast<uint64_t>(d);
     }
     return n;
 }
@@ -144,14 +209,16 @@ bool common_line(const Line& l, Reader& r) {
         return true;
     }
     Caps caps;
-    if (match("Adapter #%u", l.text, caps) || match("Adapter %u -- Virtual Drive Information:", l.text, caps) ||
-        match("Adapter %u -- Virtual Disk Information:", l.text, caps) || match("Adapter: %u", l.text, caps) ||
-        match("Adapter %u: %s", l.text, caps)) {
+    if (l.text.starts_with("Adapter") &&
+        (match("Adapter #%u", l.text, caps) || match("Adapter %u -- Virtual Drive Information:", l.text, caps) ||
+         match("Adapter %u -- Virtual Disk Information:", l.text, caps) || match("Adapter: %u", l.text, caps) ||
+         match("Adapter %u: %s", l.text, caps))) {
         if (auto n = decimal(caps[0]); n && *n <= 0xFFFF) r.adapter = static_cast<unsigned>(*n);
         r.recognised = true;
         return true;
     }
-    if (!l.key.empty() && key_is(l.key, "Exit Code")) {
+    static const KeyIndex exit_code("Exit Code");
+    if (exit_code.find(l) >= 0) {
         r.recognised = true;
         if (auto code = hexadecimal(l.value); !code || *code != 0)
             r.problems.push_back(

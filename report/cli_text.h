@@ -4,8 +4,11 @@
 // its key as the CLI prints it (older names after '|') and the function that
 // reads its value.
 #pragma once
+#include <algorithm>
+#include <array>
 #include <bitset>
 #include <cstdint>
+#include <deque>
 #include <limits>
 #include <optional>
 #include <span>
@@ -18,10 +21,23 @@
 
 namespace rpt::cli {
 
+// Keys are compared in lower case, a run of blanks as one blank and an
+// index in parentheses as "(*)": their compared form, at most this long.
+constexpr size_t kMaxKey = 80;
+
 struct Line {
     size_t number = 0;            // 1-based
     std::string_view text;        // without the line end and the blanks at either end
     std::string_view key, value;  // around the first ':', each trimmed; key empty: no ':'
+
+    // The key's compared form, made once for all the look-ups of the line
+    // (empty for a key longer than kMaxKey).
+    std::string_view form() const { return {form_.data(), form_size_}; }
+
+private:
+    friend class Lines;
+    std::array<char, kMaxKey> form_{};
+    size_t form_size_ = 0;
 };
 
 // Cuts text into lines at LF, dropping the CR of a CR LF.
@@ -35,27 +51,55 @@ private:
     size_t number_ = 0;
 };
 
-// Whether a printed key is one of `names` ("Virtual Drive|Virtual Disk"):
-// letter case and runs of blanks do not count; a name ending in "(*)"
-// stands for any index in the parentheses ("SAS Address(*)").
+// Whether a printed key (or a line's key) is one of `names` ("Virtual
+// Drive|Virtual Disk"): letter case and runs of blanks do not count; a name
+// ending in "(*)" stands for any index in the parentheses ("SAS Address(*)").
 bool key_is(std::string_view printed, std::string_view names);
+bool key_is(const Line& l, std::string_view names);
+
+// The same comparison against many entries at once, each a `names` string:
+// for the keys of a table, looked up on every line.
+class KeyIndex {
+public:
+    explicit KeyIndex(std::span<const std::string_view> entries);
+    explicit KeyIndex(std::string_view names) : KeyIndex(std::span<const std::string_view>(&names, 1)) {}
+    int find(const Line& l) const;  // the entry of the line's key, or -1
+
+private:
+    std::vector<std::pair<std::string, int>> names_;  // compared forms
+};
 
 // The value of a field, or false when it is not of the field's form.
 template <class T>
 struct Field {
-    const char* key;
+    std::string_view key;
     bool (*read)(T& record, std::string_view value);
     bool repeats = false;  // printed more than once in one block
 };
 
+// The field of a table whose key is printed, or -1. Each table's index is
+// made on its first use.
 template <class T>
-int find_field(std::span<const Field<T>> table, std::string_view key) {
-    for (size_t i = 0; i < table.size(); ++i)
-        if (key_is(key, table[i].key)) return static_cast<int>(i);
-    return -1;
+int find_field(std::span<const Field<T>> table, const Line& l) {
+    static std::deque<std::pair<const Field<T>*, KeyIndex>> indexes;
+    for (const auto& [t, index] : indexes)
+        if (t == table.data()) return index.find(l);
+    std::vector<std::string_view> keys;
+    for (const auto& f : table) keys.push_back(f.key);
+    return indexes.emplace_back(table.data(), KeyIndex(keys)).second.find(l);
 }
 
 // ---------------------------------------------------------------- values
+
+// Calls each(word) for the blank-separated words of v.
+template <class Each>
+void words(std::string_view v, Each&& each) {
+    for (size_t i = 0; i < v.size();) {
+        const size_t end = std::min(v.find(' ', i), v.size());
+        if (end > i) each(v.substr(i, end - i));
+        i = end + 1;
+    }
+}
 
 // "N/A", "Unknown" and nothing: a value the CLI did not have.
 bool absent(std::string_view v);
@@ -172,7 +216,7 @@ struct Blocks {
     // Applies the line to the open block when its key is in the table.
     bool apply(std::span<const Field<T>> table, Reader& r, const Line& l) {
         if (l.key.empty()) return false;
-        const int i = find_field(table, l.key);
+        const int i = find_field(table, l);
         if (i < 0) return false;
         const Field<T>& f = table[static_cast<size_t>(i)];
         const bool opens = i == 0 ? seen.any() : (seen[static_cast<size_t>(i)] && !f.repeats);

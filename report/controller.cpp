@@ -31,6 +31,20 @@ Controller& controller(std::map<unsigned, Controller>& into, unsigned index) {
     return c;
 }
 
+// Records to the controller of their adapter; the whole list at once when
+// it is all of one adapter and that controller has none yet (the usual
+// case, and thousands of events).
+template <class T>
+void sort_to(std::map<unsigned, Controller>& into, std::vector<T> Controller::*list, std::vector<T>&& records) {
+    const bool one =
+        std::all_of(records.begin(), records.end(), [&](const T& x) { return x.adapter == records.front().adapter; });
+    if (!records.empty() && one && (controller(into, records.front().adapter).*list).empty()) {
+        controller(into, records.front().adapter).*list = std::move(records);
+        return;
+    }
+    for (auto& x : records) (controller(into, x.adapter).*list).push_back(std::move(x));
+}
+
 // The virtual drive log gives a virtual drive's fields, the members log its
 // members, whichever is read first.
 void merge(std::vector<VirtualDrive>& into, VirtualDrive vd, bool listed) {
@@ -90,13 +104,13 @@ void read_controller_log(ControllerLog kind, std::string_view text, const std::s
     case ControllerLog::Drives: {
         std::vector<PhysicalDrive> drives;
         problems = read_drive_list(text, r, drives);
-        for (auto& d : drives) controller(into, d.adapter).physical_drives.push_back(std::move(d));
+        sort_to(into, &Controller::physical_drives, std::move(drives));
         break;
     }
     case ControllerLog::Events: {
         std::vector<ControllerEvent> events;
         problems = read_events(text, r, events);
-        for (auto& e : events) controller(into, e.adapter).events.push_back(std::move(e));
+        sort_to(into, &Controller::events, std::move(events));
         break;
     }
     }

@@ -66,7 +66,7 @@ std::vector<ControllerProblem> read_adapters(std::string_view text, cli::Reader&
         if (l.key.empty() || l.value.empty()) heading = l.text;  // "Versions", "Image Versions in Flash:"
         if (l.key.empty()) return false;
         for (const auto& f : kAdapterFields) {
-            if (!cli::key_is(l.key, f.field.key) || (f.section && !cli::key_is(section, f.section))) continue;
+            if (!cli::key_is(l, f.field.key) || (f.section && !cli::key_is(section, f.section))) continue;
             if (out.empty() || out.back().first != r.adapter) out.push_back({r.adapter, AdapterInfo{}});
             AdapterInfo& a = out.back().second;
             a.read = true;

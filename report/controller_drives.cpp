@@ -142,7 +142,7 @@ constexpr Field<PhysicalDrive> kDriveFields[] = {
 // "Rebuild Progress on Device at Enclosure 252, Slot 4 Completed 37% in 23
 // Minutes.", a line of its own in the drive's block.
 bool progress_line(const Line& l, std::vector<PhysicalDrive>& drives) {
-    if (drives.empty() || l.text.find("Progress on Device") == std::string_view::npos) return false;
+    if (!l.key.empty() || drives.empty() || l.text.find("Progress on Device") == std::string_view::npos) return false;
     const size_t at = l.text.find("Completed ");
     if (at == std::string_view::npos) return false;
     std::string_view rest = l.text.substr(at + 10);
@@ -160,11 +160,7 @@ void split_inquiry(PhysicalDrive& d) {
     if (v.empty()) return;
     if (cli::key_is(d.pd_type, "SATA") && !v.starts_with("ATA ")) {
         std::vector<std::string_view> words;
-        for (size_t i = 0; i < v.size();) {
-            const size_t end = std::min(v.find(' ', i), v.size());
-            if (end > i) words.push_back(v.substr(i, end - i));
-            i = end + 1;
-        }
+        cli::words(v, [&](std::string_view w) { words.push_back(w); });
         d.serial = std::string(words[0]);
         if (words.size() >= 3) d.revision = std::string(words.back());
         for (size_t i = 1; i + (words.size() >= 3 ? 1 : 0) < words.size(); ++i)
@@ -242,7 +238,7 @@ std::string level_name(const VirtualDrive& vd) {
 }
 
 // The lines of the members and configuration logs around the blocks.
-constexpr const char* kStructure =
+constexpr std::string_view kStructure =
     "Number of Virtual Disks|Number of Virtual Drives|Number of Spans|Span|DISK GROUP|Number of DISK GROUPS|SPAN|"
     "Span Reference|Number of PDs|Number of VDs|Number of dedicated Hotspares|Virtual Drive Information|"
     "Physical Disk Information|Product Name|Memory|BBU|Serial No";
@@ -295,11 +291,12 @@ std::vector<ControllerProblem> read_virtual_drives(std::string_view text, Reader
             in_member = false;
             return true;
         }
-        if (!in_member && out.size() > first && cli::find_field<PhysicalDrive>(kDriveFields, l.key) >= 0) {
+        if (!in_member && out.size() > first && cli::find_field<PhysicalDrive>(kDriveFields, l) >= 0) {
             member_of_open(l);
             return members.apply(kDriveFields, r, l);
         }
-        return (!l.key.empty() && cli::key_is(l.key, kStructure)) || separator(l.text);
+        static const cli::KeyIndex structure(std::span<const std::string_view>(&kStructure, 1));
+        return (!l.key.empty() && structure.find(l) >= 0) || separator(l.text);
     });
     // The configuration log lists a virtual drive again for each of its spans.
     for (size_t i = first; i < out.size(); ++i) {

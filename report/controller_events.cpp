@@ -2,6 +2,7 @@
 // Class, Locale, Event Description, Event Data), the drive it names and, for
 // an "Unexpected sense" event, the command and the sense the drive returned.
 #include <array>
+#include <cctype>
 
 #include "cli_text.h"
 #include "controller_read.h"
@@ -19,32 +20,31 @@ using cli::Line;
 // controller's clock was set.
 bool event_time(ControllerEvent& e, std::string_view v) {
     e.time_text = std::string(v);
-    Caps c;
-    if (match("Boot + %u seconds", v, c) || match("Boot + %u secs", v, c)) {
+    if (v.starts_with("Boot")) {
+        Caps c;
+        if (!match("Boot + %u seconds", v, c) && !match("Boot + %u secs", v, c)) return false;
         e.boot_seconds = cli::decimal(c[0]);
         return e.boot_seconds.has_value();
     }
-    static constexpr std::array<const char*, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    std::vector<std::string_view> words;
-    for (size_t i = 0; i < v.size();) {
-        const size_t end = std::min(v.find(' ', i), v.size());
-        if (end > i) words.push_back(v.substr(i, end - i));
-        i = end + 1;
-    }
-    if (words.size() != 5) return false;
-    unsigned month = 0;
-    for (unsigned m = 0; m < kMonths.size(); ++m)
-        if (cli::key_is(words[1], kMonths[m])) month = m + 1;
-    Caps t;
-    auto day = cli::decimal(words[2]), year = cli::decimal(words[4]);
-    if (!month || !day || !year || *day < 1 || *day > 31 || *year < 1970 || *year > 9999 ||
-        !match("%u:%u:%u", words[3], t))
+    std::string_view w[6];  // weekday, month, day, hh:mm:ss, year
+    size_t n = 0;
+    cli::words(v, [&](std::string_view word) { w[std::min<size_t>(n++, 5)] = word; });
+    if (n != 5 || w[1].size() != 3) return false;
+    static constexpr std::string_view kMonths = "janfebmaraprmayjunjulaugsepoctnovdec";
+    const char name[3] = {static_cast<char>(tolower(static_cast<unsigned char>(w[1][0]))),
+                          static_cast<char>(tolower(static_cast<unsigned char>(w[1][1]))),
+                          static_cast<char>(tolower(static_cast<unsigned char>(w[1][2])))};
+    const size_t at = kMonths.find(std::string_view(name, 3));
+    const size_t c1 = w[3].find(':'), c2 = w[3].find(':', c1 + 1);
+    if (at == std::string_view::npos || at % 3 != 0 || c2 == std::string_view::npos) return false;
+    auto day = cli::decimal(w[2]), year = cli::decimal(w[4]);
+    auto h = cli::decimal(w[3].substr(0, c1)), m = cli::decimal(w[3].substr(c1 + 1, c2 - c1 - 1)),
+         s = cli::decimal(w[3].substr(c2 + 1));
+    if (!day || !year || !h || !m || !s || *day < 1 || *day > 31 || *year < 1970 || *year > 9999 || *h > 23 ||
+        *m > 59 || *s > 60)
         return false;
-    auto h = cli::decimal(t[0]), m = cli::decimal(t[1]), s = cli::decimal(t[2]);
-    if (!h || !m || !s || *h > 23 || *m > 59 || *s > 60) return false;
-    e.time = cli::civil_seconds(static_cast<int>(*year), month, static_cast<unsigned>(*day), static_cast<unsigned>(*h),
-                                static_cast<unsigned>(*m), static_cast<unsigned>(*s));
+    e.time = cli::civil_seconds(static_cast<int>(*year), static_cast<unsigned>(at / 3 + 1), static_cast<unsigned>(*day),
+                                static_cast<unsigned>(*h), static_cast<unsigned>(*m), static_cast<unsigned>(*s));
     return true;
 }
 
@@ -177,11 +177,13 @@ const char* event_class_name(int cls) {
 std::vector<ControllerProblem> read_events(std::string_view text, cli::Reader& r, std::vector<ControllerEvent>& out) {
     cli::Blocks<ControllerEvent> events(&out);
     const size_t first = out.size();
+    out.reserve(first + text.size() / 200);  // an event takes some 250 bytes of text
     bool in_data = false;
     auto problems = cli::walk(text, r, [&](const Line& l) {
-        if (!l.key.empty() && cli::key_is(l.key, kEventFields[0].key)) in_data = false;
+        static const cli::KeyIndex seq(kEventFields[0].key), data("Event Data");
+        if (seq.find(l) >= 0) in_data = false;
         if (!in_data) {
-            if (!l.key.empty() && cli::key_is(l.key, "Event Data") && out.size() > first) {
+            if (data.find(l) >= 0 && out.size() > first) {
                 in_data = true;
                 return true;
             }
@@ -191,7 +193,7 @@ std::vector<ControllerProblem> read_events(std::string_view text, cli::Reader& r
         ControllerEvent& e = out.back();
         if (!e.data.empty()) e.data += '\n';
         e.data += l.text;
-        if (const int i = cli::find_field<ControllerEvent>(kEventDataFields, l.key); i >= 0)
+        if (const int i = cli::find_field<ControllerEvent>(kEventDataFields, l); i >= 0)
             if (!kEventDataFields[i].read(e, l.value)) r.bad_value(l);
         return true;
     });
