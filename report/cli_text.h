@@ -169,6 +169,11 @@ struct Reader {
     }
 };
 
+// "=========": the line under a heading.
+inline bool separator(std::string_view text) {
+    return !text.empty() && text.find_first_not_of('=') == std::string_view::npos;
+}
+
 // The lines every CLI text shares: blanks, adapter headings ("Adapter #0",
 // "Adapter 0 -- Virtual Drive Information:", "Adapter: 0") and the closing
 // "Exit Code"; true when the line was one of them.

@@ -51,15 +51,13 @@ constexpr AdapterField kAdapterFields[] = {
     {nullptr, {"Current Time", clock}},
 };
 
-bool separator(std::string_view text) { return !text.empty() && text.find_first_not_of('=') == std::string_view::npos; }
-
 }  // namespace
 
 std::vector<ControllerProblem> read_adapters(std::string_view text, cli::Reader& r,
                                              std::vector<std::pair<unsigned, AdapterInfo>>& out) {
     std::string_view heading, section;  // a line without a key, and the one a "====" line underlined
     return cli::walk(text, r, [&](const Line& l) {
-        if (separator(l.text)) {
+        if (cli::separator(l.text)) {
             section = heading;
             return true;
         }

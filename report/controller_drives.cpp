@@ -18,12 +18,14 @@ using cli::Reader;
 
 // ---------------------------------------------------------------- states
 
+// A state as the CLI prints it (older spellings after '|'), and its label.
+template <class State>
 struct StateName {
-    const char* names;  // as the CLI prints them, older spellings after '|'
-    DriveState state;
+    const char* names;
+    State state;
     const char* label;
 };
-constexpr StateName kDriveStates[] = {
+constexpr StateName<DriveState> kDriveStates[] = {
     {"Online", DriveState::Online, "Online"},
     {"Hotspare|Hot Spare", DriveState::Hotspare, "Hotspare"},
     {"JBOD", DriveState::Jbod, "JBOD"},
@@ -35,18 +37,27 @@ constexpr StateName kDriveStates[] = {
     {"Unconfigured(bad)|Unconfigured (bad)|Unconfigured Bad", DriveState::UnconfiguredBad, "Unconfigured(bad)"},
     {"Missing", DriveState::Missing, "Missing"},
 };
-
-struct VirtualStateName {
-    const char* names;
-    VirtualDriveState state;
-    const char* label;
-};
-constexpr VirtualStateName kVirtualDriveStates[] = {
+constexpr StateName<VirtualDriveState> kVirtualDriveStates[] = {
     {"Optimal", VirtualDriveState::Optimal, "Optimal"},
     {"Partially Degraded", VirtualDriveState::PartiallyDegraded, "Partially Degraded"},
     {"Degraded", VirtualDriveState::Degraded, "Degraded"},
     {"Offline", VirtualDriveState::Offline, "Offline"},
 };
+
+// The state a word names; Other for a word of no state.
+template <class State>
+State state_of(std::span<const StateName<State>> table, std::string_view word) {
+    for (const auto& s : table)
+        if (cli::key_is(word, s.names)) return s.state;
+    return State::Other;
+}
+
+template <class State>
+const char* label_of(std::span<const StateName<State>> table, State state) {
+    for (const auto& s : table)
+        if (s.state == state) return s.label;
+    return state == State::Other ? "other" : "unknown";
+}
 
 // ---------------------------------------------------------------- drive fields
 
@@ -72,10 +83,7 @@ bool raw_size(PhysicalDrive& d, std::string_view v) {
 
 bool firmware_state(PhysicalDrive& d, std::string_view v) {
     d.firmware_state = std::string(v);
-    const std::string word = trim(v.substr(0, v.find(',')));
-    d.state = DriveState::Other;
-    for (const auto& s : kDriveStates)
-        if (cli::key_is(word, s.names)) d.state = s.state;
+    d.state = state_of<DriveState>(kDriveStates, trim(v.substr(0, v.find(','))));
     return true;
 }
 
@@ -205,9 +213,7 @@ bool raid_level(VirtualDrive& vd, std::string_view v) {
 
 bool virtual_drive_state(VirtualDrive& vd, std::string_view v) {
     vd.state = std::string(v);
-    vd.state_kind = VirtualDriveState::Other;
-    for (const auto& s : kVirtualDriveStates)
-        if (cli::key_is(v, s.names)) vd.state_kind = s.state;
+    vd.state_kind = state_of<VirtualDriveState>(kVirtualDriveStates, v);
     return true;
 }
 
@@ -243,20 +249,12 @@ constexpr std::string_view kStructure =
     "Span Reference|Number of PDs|Number of VDs|Number of dedicated Hotspares|Virtual Drive Information|"
     "Physical Disk Information|Product Name|Memory|BBU|Serial No";
 
-bool separator(std::string_view text) { return !text.empty() && text.find_first_not_of('=') == std::string_view::npos; }
-
 }  // namespace
 
-const char* drive_state_name(DriveState s) {
-    for (const auto& n : kDriveStates)
-        if (n.state == s) return n.label;
-    return s == DriveState::Other ? "other" : "unknown";
-}
+const char* drive_state_name(DriveState s) { return label_of<DriveState>(kDriveStates, s); }
 
 const char* virtual_drive_state_name(VirtualDriveState s) {
-    for (const auto& n : kVirtualDriveStates)
-        if (n.state == s) return n.label;
-    return s == VirtualDriveState::Other ? "other" : "unknown";
+    return label_of<VirtualDriveState>(kVirtualDriveStates, s);
 }
 
 std::vector<ControllerProblem> read_drive_list(std::string_view text, Reader& r, std::vector<PhysicalDrive>& out) {
@@ -296,7 +294,7 @@ std::vector<ControllerProblem> read_virtual_drives(std::string_view text, Reader
             return members.apply(kDriveFields, r, l);
         }
         static const cli::KeyIndex structure(std::span<const std::string_view>(&kStructure, 1));
-        return (!l.key.empty() && structure.find(l) >= 0) || separator(l.text);
+        return (!l.key.empty() && structure.find(l) >= 0) || cli::separator(l.text);
     });
     // The configuration log lists a virtual drive again for each of its spans.
     for (size_t i = first; i < out.size(); ++i) {

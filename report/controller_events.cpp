@@ -165,8 +165,6 @@ void sense_of_description(ControllerEvent& e) {
     if (!s.cdb.empty() || s.key) e.sense = std::move(s);
 }
 
-bool separator(std::string_view text) { return !text.empty() && text.find_first_not_of('=') == std::string_view::npos; }
-
 }  // namespace
 
 const char* event_class_name(int cls) {
@@ -189,7 +187,7 @@ std::vector<ControllerProblem> read_events(std::string_view text, cli::Reader& r
             }
             return events.apply(kEventFields, r, l);
         }
-        if (separator(l.text)) return true;
+        if (cli::separator(l.text)) return true;
         ControllerEvent& e = out.back();
         if (!e.data.empty()) e.data += '\n';
         e.data += l.text;
