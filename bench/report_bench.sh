@@ -76,10 +76,10 @@ rss_small=$(peak "$work/small")
 bench/controller_logs.sh "$build" "$work/big"
 ctl_bytes=$(cat "$work"/big/[Cc]ontroller_* | wc -c)
 t_text_ctl=$(fastest "$report" "$work/big")
-read -r t_read ctl_n ctl_drives ctl_vds ctl_events ctl_problems < <("$ctl_read" "$work/big" "$runs")
+read -r t_read t_read_cpu ctl_n ctl_drives ctl_vds ctl_events ctl_problems < <("$ctl_read" "$work/big" "$runs")
 
 awk -v b="$bytes" -v c="$t_cat" -v t="$t_text" -v j="$t_json" -v rb="$rss_big" -v rs="$rss_small" \
-    -v d=$disks -v f=$family -v runs="$runs" -v tc="$t_text_ctl" -v tr="$t_read" -v cb="$ctl_bytes" \
+    -v d=$disks -v f=$family -v runs="$runs" -v tc="$t_text_ctl" -v tr="$t_read" -v tp="$t_read_cpu" -v cb="$ctl_bytes" \
     -v cn="$ctl_n" -v cd="$ctl_drives" -v cv="$ctl_vds" -v ce="$ctl_events" -v cp="$ctl_problems" 'BEGIN {
   printf "%d drive logs, %d with four 16 MiB sections: %.2f GB of text; fastest of %d runs, page cache warm\n", d, f, b / 1e9, runs
   printf "  cat of the directory        %8d ms\n", c
@@ -89,5 +89,5 @@ awk -v b="$bytes" -v c="$t_cat" -v t="$t_text" -v j="$t_json" -v rb="$rss_big" -
   printf "  sections of 16,777,218 bytes %6d kB\n  sections of  1,048,579 bytes %6d kB\n", rb, rs
   printf "with the controller logs of %d controllers (%.1f MB: %d drives, %d virtual drives, %d events, %d problems):\n", cn, cb / 1e6, cd, cv, ce, cp
   printf "  logdump-report (text)       %8d ms  (%+d ms on top)\n", tc, tc - t
-  printf "  reading them alone          %8d ms  %s\n", tr, (tr < 100 ? "(goal with judging: under 100 ms on top)" : "MISSED: over 100 ms before any judging")
+  printf "  reading them alone          %8d ms  (processor %d ms) %s\n", tr, tp, (tr < 100 ? "(goal with judging: under 100 ms on top)" : "MISSED: over 100 ms before any judging")
 }'
