@@ -4,7 +4,11 @@
 # 16,777,218 bytes (about 10.5 GB of text), summarised against cat of the
 # whole directory (target: under a tenth of cat's time); then the peak
 # memory of the same directory with sections of 1 MiB, to show that it does
-# not grow with the section size.
+# not grow with the section size. Last, the controller logs of 4
+# controllers x 240 drives with 10,000 events each (bench/controller_logs.sh)
+# join the directory: the report's time with them against without, and the
+# time of reading them alone (controller_read_bench); reading and judging
+# them should add under 100 ms.
 #
 #   bench/report_bench.sh [BUILD_DIR]     (default: build)
 #
@@ -33,6 +37,8 @@ gen=$build/bench/report_gen
 dbbench=$build/bench/drivedb_bench
 [ -x "$dbbench" ] || { echo "report_bench.sh: $dbbench not built (cmake --build $build --target drivedb_bench)" >&2; exit 2; }
 drivedb=${BENCH_DRIVEDB:-/usr/share/smartmontools/drivedb.h}
+ctl_read=$build/bench/controller_read_bench
+[ -x "$ctl_read" ] || { echo "report_bench.sh: $ctl_read not built (--target controller_read_bench)" >&2; exit 2; }
 [ -x /usr/bin/time ] || { echo "report_bench.sh: /usr/bin/time missing (Debian package time)" >&2; exit 2; }
 
 disks=200 family=50 big=16777218 small=1048579
@@ -74,14 +80,24 @@ peak() {
 rss_big=$(peak "$work/big")
 rss_small=$(peak "$work/small")
 
+# The same directory with the controller logs, in the same run.
+bench/controller_logs.sh "$build" "$work/big"
+ctl_bytes=$(cat "$work"/big/[Cc]ontroller_* | wc -c)
+t_text_ctl=$(fastest "$report" "$work/big")
+read -r t_read t_read_cpu ctl_n ctl_drives ctl_vds ctl_events ctl_problems < <("$ctl_read" "$work/big" "$runs")
+
 awk -v b="$bytes" -v c="$t_cat" -v t="$t_text" -v j="$t_json" -v rb="$rss_big" -v rs="$rss_small" \
-    -v d=$disks -v f=$family -v runs="$runs" 'BEGIN {
+    -v d=$disks -v f=$family -v runs="$runs" -v tc="$t_text_ctl" -v tr="$t_read" -v tp="$t_read_cpu" -v cb="$ctl_bytes" \
+    -v cn="$ctl_n" -v cd="$ctl_drives" -v cv="$ctl_vds" -v ce="$ctl_events" -v cp="$ctl_problems" 'BEGIN {
   printf "%d drive logs, %d with four 16 MiB sections: %.2f GB of text; fastest of %d runs, page cache warm\n", d, f, b / 1e9, runs
   printf "  cat of the directory        %8d ms\n", c
   printf "  logdump-report (text)       %8d ms  (%.3f of cat) %s\n", t, t / c, (t * 10 < c ? "met" : "MISSED")
   printf "  logdump-report --json       %8d ms  (%.3f of cat) %s\n", j, j / c, (j * 10 < c ? "met" : "MISSED")
   printf "peak resident set of logdump-report --json:\n"
   printf "  sections of 16,777,218 bytes %6d kB\n  sections of  1,048,579 bytes %6d kB\n", rb, rs
+  printf "with the controller logs of %d controllers (%.1f MB: %d drives, %d virtual drives, %d events, %d problems):\n", cn, cb / 1e6, cd, cv, ce, cp
+  printf "  logdump-report (text)       %8d ms  (%+d ms on top)\n", tc, tc - t
+  printf "  reading them alone          %8d ms  (processor %d ms) %s\n", tr, tp, (tr < 100 ? "(goal with judging: under 100 ms on top)" : "MISSED: over 100 ms before any judging")
 }'
 
 # The drive database: load and 200 lookups, the fastest of the runs.

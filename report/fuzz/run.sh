@@ -7,15 +7,30 @@ here=$(dirname "$0")
 seconds=${1:-20}
 out=$(realpath -m "${2:-$here/../../build-fuzz-report}")
 cd "$here"
-mkdir -p "$out"
-flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I..)
-# Every source of the report but its main().
+mkdir -p "$out/obj"
+flags=(-std=c++20 -O1 -g -fsanitize=address,undefined -fno-sanitize-recover=undefined -I..)
+# Every source of the report but its main(), compiled once for all targets.
 common=()
-for f in ../*.cpp; do [ "$f" = ../main.cpp ] || common+=("$f"); done
-for t in drivelog errlog metrics drivedb; do
-  clang++ "${flags[@]}" "fuzz_$t.cpp" "${common[@]}" -lsgutils2 -larchive -o "$out/fuzz_$t"
+for f in ../*.cpp; do
+  [ "$f" = ../main.cpp ] && continue
+  o="$out/obj/$(basename "${f%.cpp}").o"
+  # Kept from an earlier run when newer than its source and every header.
+  if [ ! "$o" -nt "$f" ] || [ -n "$(find .. -maxdepth 1 -name '*.h' -newer "$o")" ]; then
+    clang++ "${flags[@]}" -fsanitize=fuzzer-no-link -c "$f" -o "$o"
+  fi
+  common+=("$o")
 done
-for t in drivelog errlog metrics drivedb; do
+link() { clang++ "${flags[@]}" -fsanitize=fuzzer "$@" "${common[@]}" -lsgutils2 -larchive; }
+targets=(drivelog errlog metrics drivedb)
+for t in "${targets[@]}"; do link "fuzz_$t.cpp" -o "$out/fuzz_$t"; done
+# One target per controller log reader: its corpus is corpus/controller_NAME.
+controller_logs=(pdlist:Drives ldinfo:VirtualDrives ldpdinfo:Members cfgdsply:Configuration adpallinfo:Adapter
+                 flashrom:Events)
+for l in "${controller_logs[@]}"; do
+  link -DCONTROLLER_LOG="${l#*:}" fuzz_controller.cpp -o "$out/fuzz_controller_${l%%:*}"
+  targets+=("controller_${l%%:*}")
+done
+for t in "${targets[@]}"; do
   work=$(mktemp -d)
   cp corpus/$t/* "$work/"
   # The drive database's seeds include the test database itself.

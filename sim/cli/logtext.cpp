@@ -1,102 +1,21 @@
 // The text that the simulated RAID CLI prints for each of its commands: the
-// templates of templates.h, filled with the fields of the controller model
-// and of the scenario's devices.
+// templates of templates.h, filled with the fields of the controller model,
+// the scenario's devices and the configuration the controller shows.
 #include "logtext.h"
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstdio>
-#include <stdexcept>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "common/controller_model.h"
+#include "config.h"
+#include "fill.h"
 #include "templates.h"
 
 namespace sim::cli {
 
 namespace {
-
-using Values = std::vector<std::pair<std::string_view, std::string>>;
-
-Values operator+(Values a, const Values& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-// The template with each {name} replaced by its value and each "{ }" by a
-// blank. A field without a value is a mistake in this file and throws.
-std::string fill(std::string_view tmpl, const Values& values) {
-    std::string out;
-    out.reserve(tmpl.size() + 256);
-    size_t i = 0;
-    for (size_t open; (open = tmpl.find('{', i)) != std::string_view::npos;) {
-        size_t close = tmpl.find('}', open);
-        if (close == std::string_view::npos) throw std::logic_error("template field without its '}'");
-        out.append(tmpl, i, open - i);
-        i = close + 1;
-        std::string_view name = tmpl.substr(open + 1, close - open - 1);
-        if (name == " ") {
-            out += ' ';
-            continue;
-        }
-        auto v = std::find_if(values.begin(), values.end(), [&](const auto& p) { return p.first == name; });
-        if (v == values.end()) throw std::logic_error("template field {" + std::string(name) + "} has no value");
-        out += v->second;
-    }
-    out.append(tmpl, i);
-    return out;
-}
-
-std::string fmt(const char* f, ...) __attribute__((format(printf, 1, 2)));
-std::string fmt(const char* f, ...) {
-    char buf[512];
-    va_list ap;
-    va_start(ap, f);
-    vsnprintf(buf, sizeof buf, f, ap);
-    va_end(ap);
-    return buf;
-}
-
-std::string num(uint64_t v) { return std::to_string(v); }
-
-// The controller model's fields, with the controller's index as {ctrl}.
-Values controller_values(unsigned ctrl) {
-    const ControllerModel& m = kController;
-    return {{"ctrl", num(ctrl)},
-            {"product", m.product},
-            {"serial", controller_serial(ctrl)},
-            {"firmware", m.firmware},
-            {"package", m.package},
-            {"pci_vendor", fmt("%04x", m.pciVendor)},
-            {"pci_device", fmt("%04x", m.pciDevice)},
-            {"sub_vendor", fmt("%04x", m.subVendor)},
-            {"sub_device", fmt("%04x", m.subDevice)},
-            {"memory", num(m.memoryMiB)},
-            {"ports", num(m.ports)}};
-}
-
-// The fields of a device that several texts show.
-Values device_values(const Device& d) {
-    return {{"id", num(d.id)},
-            {"addr", fmt("%02x%04x", d.ctrl & 0xFF, d.id)},
-            {"vendor", d.vendor},
-            {"product", d.product}};
-}
-
-// Disks in the drive list: every device that answers as a block device.
-std::vector<const Device*> disks(const Scenario& sc, unsigned ctrl) {
-    std::vector<const Device*> out;
-    for (const Device* d : sc.devices_of(ctrl))
-        if (d->kind != DeviceKind::Silent && d->ptype == 0) out.push_back(d);
-    return out;
-}
-
-unsigned logical_drives(const Scenario& sc, unsigned ctrl) {
-    auto cit = sc.controllers.find(ctrl);
-    return cit == sc.controllers.end() ? 0 : cit->second.logicalDrives;
-}
 
 std::string size_text(uint64_t blocks) {
     double gb = static_cast<double>(blocks) * 512.0 / (1024.0 * 1024.0 * 1024.0);
@@ -111,36 +30,87 @@ std::string inquiry_text(const Device& d) {
     return buf;
 }
 
-std::string drive_block(const Device& d, unsigned position) {
+const char* yes_no(bool b) { return b ? "Yes" : "No"; }
+
+std::string drive_block(const Device& d, const ShownConfig& config) {
     const text::Protocol& p = d.kind == DeviceKind::Sata ? text::kSata : text::kSas;
-    const unsigned celsius = 30 + d.id % 8;
+    const DriveView& v = d.view;
+    const int celsius = temperature_of(d);
     const uint64_t non_coerced = d.blocks > 0x100000 ? d.blocks - 0x100000 : d.blocks;
     const Values dv = device_values(d);
-    return fill(text::kDrive, dv + Values{{"position", num(position)},
+    std::string position, progress;
+    if (auto at = config.positions.find(d.id); at != config.positions.end())
+        position =
+            fill(text::kPosition,
+                 {{"group", num(at->second.group)}, {"span", num(at->second.span)}, {"arm", num(at->second.arm)}});
+    if (v.progress)
+        progress = fill(text::kProgress, dv + Values{{"operation", v.state},
+                                                     {"percent", num(*v.progress)},
+                                                     {"minutes", num(*v.progress * 3 / 5 + 1)}});
+    return fill(text::kDrive, dv + Values{{"position", position},
                                           {"wwn", fmt("%02X%04X", d.ctrl & 0xFF, d.id)},
                                           {"sequence", num(2 + d.id)},
+                                          {"media_errors", num(v.mediaErrors)},
+                                          {"other_errors", num(v.otherErrors)},
+                                          {"predictive_failures", num(v.predictiveFailures)},
                                           {"type", p.type},
                                           {"raw_size", size_text(d.blocks)},
                                           {"non_coerced_size", size_text(non_coerced)},
                                           {"coerced_size", size_text(d.blocks & ~0x7FFULL)},
+                                          {"firmware_state", v.state},
+                                          {"progress", progress},
                                           {"rev", d.rev},
                                           {"sas_addresses", fill(p.sasAddresses, dv)},
                                           {"inquiry", inquiry_text(d)},
-                                          {"speed", p.speed},
-                                          {"temperature", fmt("%uC (%.2f F)", celsius, celsius * 1.8 + 32)}});
+                                          {"foreign", v.foreign ? "Foreign" : "None"},
+                                          {"device_speed", v.deviceSpeed.empty() ? p.speed : v.deviceSpeed},
+                                          {"link_speed", v.linkSpeed.empty() ? p.speed : v.linkSpeed},
+                                          {"temperature", fmt("%dC (%.2f F)", celsius, celsius * 1.8 + 32)},
+                                          {"smart_alert", yes_no(v.smartAlert)}});
 }
 
-// A mirror of the first two disks (fewer when there are fewer).
-std::string virtual_drive_block(const Scenario& sc, unsigned ctrl, unsigned ld) {
-    auto ds = disks(sc, ctrl);
-    return fill(text::kVirtualDrive, {{"ld", num(ld)},
-                                      {"size", size_text(ds.empty() ? 0 : ds.front()->blocks)},
-                                      {"drives", num(std::min<size_t>(ds.size(), 2))}});
+std::string virtual_drive_block(const ShownVirtualDrive& vd) {
+    const VirtualDrive& def = vd.def;
+    const std::string size = size_text(vd.blocks);
+    std::string redundancy;
+    if (def.level == 1 || def.level == 10)
+        redundancy = fill(text::kMirror, {{"size", size}});
+    else if (def.level != 0)
+        redundancy = fill(text::kParity, {{"size", size_text(vd.redundancyBlocks)}});
+    const char* write[] = {"WriteThrough", "WriteBack"};
+    return fill(
+        text::kVirtualDrive,
+        {{"ld", num(def.id)},
+         {"name", def.name.empty() ? "VD" + num(def.id) : def.name},
+         {"raid_level", raid_level_text(def.level)},
+         {"size", size},
+         {"redundancy", redundancy},
+         {"state", def.state},
+         {"drives", fill(def.spans > 1 ? text::kDrivesPerSpan : text::kDrives, {{"drives", num(vd.drivesShown)}})},
+         {"spans", num(def.spans)},
+         {"cache", write[def.writeBack]},
+         {"cache_now", write[def.writeBackNow]},
+         {"bad_blocks", yes_no(def.badBlocks)}});
+}
+
+// The members of one span of a virtual drive.
+std::vector<const Device*> span_members(const ShownVirtualDrive& vd, unsigned span) {
+    if (vd.def.spans <= 1) return vd.members;
+    const size_t per = vd.members.size() / vd.def.spans;
+    return {vd.members.begin() + span * per, vd.members.begin() + (span + 1) * per};
 }
 
 std::string sas_address(unsigned port) {
     return fmt("%016llx", static_cast<unsigned long long>(text::kSasAddress + port));
 }
+
+const AdapterView& adapter_of(const Scenario& sc, unsigned ctrl) {
+    static const AdapterView none;
+    auto cit = sc.controllers.find(ctrl);
+    return cit == sc.controllers.end() ? none : cit->second.adapter;
+}
+
+const char* present(bool b) { return b ? "Present" : "Absent"; }
 
 }  // namespace
 
@@ -175,29 +145,57 @@ std::string fwtermlog(const Scenario& sc, unsigned ctrl) {
     return s + exit_code_line();
 }
 
+// One disk group per virtual drive (the mirror of virtual drive 0 over every
+// disk when the scenario declares none), each span with its drives.
 std::string cfgdsply(const Scenario& sc, unsigned ctrl) {
-    auto ds = disks(sc, ctrl);
-    std::string physical;
-    unsigned pos = 0;
-    for (const Device* d : ds) {
-        physical.append("Physical Disk: ").append(num(pos)).append("\n");
-        physical += drive_block(*d, pos++) + "\n";
+    const ShownConfig config = shown_config(sc, ctrl);
+    const std::vector<ShownVirtualDrive> groups =
+        config.declared ? config.virtualDrives : std::vector<ShownVirtualDrive>{standing_mirror(config.disks, 0)};
+    std::string text;
+    for (unsigned g = 0; g < groups.size(); ++g) {
+        const ShownVirtualDrive& vd = groups[g];
+        std::string spans;
+        for (unsigned span = 0; span < vd.def.spans; ++span) {
+            std::string physical;
+            unsigned pos = 0;
+            const auto members = span_members(vd, span);
+            for (const Device* d : members) {
+                physical.append("Physical Disk: ").append(num(pos++)).append("\n");
+                physical += drive_block(*d, config) + "\n";
+            }
+            spans += fill(text::kSpan, {{"span", num(span)},
+                                        {"reference", fmt("%02x", span)},
+                                        {"disks", num(members.size())},
+                                        {"virtual_drive", virtual_drive_block(vd)},
+                                        {"physical_disks", physical}});
+        }
+        text += fill(text::kDiskGroup, {{"group", num(g)}, {"spans", num(vd.def.spans)}, {"span_blocks", spans}});
     }
     const Values v = {
-        {"disks", num(ds.size())}, {"virtual_drive", virtual_drive_block(sc, ctrl, 0)}, {"physical_disks", physical}};
+        {"bbu", present(adapter_of(sc, ctrl).bbu)}, {"groups", num(groups.size())}, {"disk_groups", text}};
     return fill(text::kConfiguration, controller_values(ctrl) + v) + exit_code_line();
 }
 
 std::string adpallinfo(const Scenario& sc, unsigned ctrl) {
-    auto ds = disks(sc, ctrl);
+    const ShownConfig config = shown_config(sc, ctrl);
+    const AdapterView& a = adapter_of(sc, ctrl);
+    const AdapterCounts n = adapter_counts(sc, ctrl, config);
     std::string ports;
     for (unsigned port = 0; port < kController.ports; ++port)
         ports += fill(text::kPortAddress, {{"port", num(port)}, {"address", sas_address(port)}});
     const Values v = {{"port_addresses", ports},
                       {"sas_address", sas_address(0)},
-                      {"lds", num(logical_drives(sc, ctrl))},
-                      {"devices", num(ds.size() + 1)},
-                      {"disks", num(ds.size())}};
+                      {"bbu", present(a.bbu)},
+                      {"alarm", present(a.alarm)},
+                      {"lds", num(config.virtualDrives.size())},
+                      {"degraded", num(n.degraded)},
+                      {"offline", num(n.offline)},
+                      {"devices", num(config.disks.size() + 1)},
+                      {"disks", num(config.disks.size())},
+                      {"critical", num(n.critical)},
+                      {"failed", num(n.failed)},
+                      {"memory_correctable", num(a.memoryCorrectable)},
+                      {"memory_uncorrectable", num(a.memoryUncorrectable)}};
     return fill(text::kControllerInfo, controller_values(ctrl) + v) + exit_code_line();
 }
 
@@ -205,69 +203,42 @@ std::string adpallinfo(const Scenario& sc, unsigned ctrl) {
 // (array-bounds, wrongly) on a literal + std::string with the older C++
 // library headers the portable build uses.
 std::string pdlist(const Scenario& sc, unsigned ctrl) {
+    const ShownConfig config = shown_config(sc, ctrl);
     std::string s = std::string("\nAdapter #").append(num(ctrl)).append("\n\n");
-    unsigned pos = 0;
-    for (const Device* d : disks(sc, ctrl)) s += drive_block(*d, pos++) + "\n\n\n";
+    for (const Device* d : config.disks) s += drive_block(*d, config) + "\n\n\n";
     return s + exit_code_line();
 }
 
 std::string ldinfo(const Scenario& sc, unsigned ctrl) {
-    const unsigned lds = logical_drives(sc, ctrl);
+    const ShownConfig config = shown_config(sc, ctrl);
     std::string s = std::string("\n\nAdapter ").append(num(ctrl)).append(" -- Virtual Drive Information:\n");
-    for (unsigned ld = 0; ld < lds; ++ld) s += virtual_drive_block(sc, ctrl, ld) + "\n\n";
-    if (lds == 0) s.append("Adapter ").append(num(ctrl)).append(": No Virtual Drive Configured.\n");
+    for (const auto& vd : config.virtualDrives) s += virtual_drive_block(vd) + "\n\n";
+    if (config.virtualDrives.empty()) s.append("Adapter ").append(num(ctrl)).append(": No Virtual Drive Configured.\n");
     return s + exit_code_line();
 }
 
 std::string ldpdinfo(const Scenario& sc, unsigned ctrl) {
-    const unsigned lds = logical_drives(sc, ctrl);
-    auto ds = disks(sc, ctrl);
+    const ShownConfig config = shown_config(sc, ctrl);
     std::string s = std::string("\nAdapter #")
                         .append(num(ctrl))
                         .append("\n\nNumber of Virtual Disks: ")
-                        .append(num(lds))
+                        .append(num(config.virtualDrives.size()))
                         .append("\n");
-    for (unsigned ld = 0; ld < lds; ++ld) {
-        s += virtual_drive_block(sc, ctrl, ld);
-        s.append("Number of Spans: 1\nSpan: 0 - Number of PDs: ").append(num(ds.size())).append("\n");
+    for (const auto& vd : config.virtualDrives) {
+        s += virtual_drive_block(vd);
+        s.append("Number of Spans: ").append(num(vd.def.spans)).append("\n");
         unsigned pos = 0;
-        for (const Device* d : ds) {
-            s.append("\nPD: ").append(num(pos)).append(" Information\n");
-            s += drive_block(*d, pos++);
+        for (unsigned span = 0; span < vd.def.spans; ++span) {
+            const auto members = span_members(vd, span);
+            s.append("Span: ").append(num(span)).append(" - Number of PDs: ").append(num(members.size())).append("\n");
+            for (const Device* d : members) {
+                s.append("\nPD: ").append(num(pos++)).append(" Information\n");
+                s += drive_block(*d, config);
+            }
         }
         s += "\n\n";
     }
     return s + exit_code_line();
-}
-
-std::string eventlog(const Scenario& sc, unsigned ctrl) {
-    std::string s;
-    unsigned sequence = 0x1A20;
-    unsigned seconds = 0;  // after 09:00:00; seven between events
-    auto record = [&](const text::Event& e, const Values& v) {
-        s += fill(text::kEventRecord, {{"sequence", fmt("%08x", sequence++)},
-                                       {"minute", fmt("%02u", seconds / 60)},
-                                       {"second", fmt("%02u", seconds % 60)},
-                                       {"code", fmt("%08x", e.code)},
-                                       {"class", num(e.cls)},
-                                       {"locale", e.locale},
-                                       {"text", fill(e.text, v)},
-                                       {"data", fill(e.data, v)}});
-        seconds += 7;
-    };
-    const Values cv = controller_values(ctrl);
-    for (const auto& e : text::kBootEvents) record(e, cv);
-    for (const Device* d : sc.devices_of(ctrl)) {
-        const Values dv = device_values(*d) + Values{{"what", d->kind == DeviceKind::Enclosure ? "Enclosure" : "PD"}};
-        if (d->kind == DeviceKind::Silent) {
-            record(text::kRemovedEvent, dv);
-            continue;
-        }
-        record(text::kInsertedEvent, dv);
-        if (d->ptype == 0) record(text::kDiskInfoEvent, dv);
-    }
-    for (const auto& e : text::kSettledEvents) record(e, cv);
-    return s;
 }
 
 }  // namespace sim::cli

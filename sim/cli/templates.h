@@ -1,6 +1,7 @@
 // The fixed text of the simulated RAID CLI, as templates: {name} is a field
-// that logtext.cpp fills, "{ }" a blank at the end of a line (written so
-// because editors strip a plain one there). Only logtext.cpp includes this.
+// that logtext.cpp and events.cpp fill, "{ }" a blank at the end of a line
+// (written so because editors strip a plain one there). Only those two
+// include this.
 #pragma once
 
 #include <cstdint>
@@ -19,16 +20,15 @@ struct Protocol {
 constexpr Protocol kSas = {"SAS", "12.0Gb/s", "SAS Address(0): 0x5000c500{addr}5d\nSAS Address(1): 0x0\n"};
 constexpr Protocol kSata = {"SATA", "6.0Gb/s", "SAS Address(0): 0x500605b0{addr}80\n"};
 
-constexpr std::string_view kDrive = R"(Enclosure Device ID: 252
-Slot Number: {id}
-Drive's position: DiskGroup: 0, Span: 0, Arm: {position}
-Enclosure position: 1
+constexpr std::string_view kDrive = R"(Enclosure Device ID: {enclosure}
+Slot Number: {slot}
+{position}Enclosure position: 1
 Device Id: {id}
 WWN: 5000C500{wwn}5A
 Sequence Number: {sequence}
-Media Error Count: 0
-Other Error Count: 0
-Predictive Failure Count: 0
+Media Error Count: {media_errors}
+Other Error Count: {other_errors}
+Predictive Failure Count: {predictive_failures}
 Last Predictive Failure Event Seq Number: 0
 PD Type: {type}
 
@@ -36,8 +36,8 @@ Raw Size: {raw_size}
 Non Coerced Size: {non_coerced_size}
 Coerced Size: {coerced_size}
 Sector Size:  512
-Firmware state: Online, Spun Up
-Device Firmware Level: {rev}
+Firmware state: {firmware_state}
+{progress}Device Firmware Level: {rev}
 Shield Counter: 0
 Successful diagnostics completion on :  N/A
 {sas_addresses}Connected Port Number: 0(path0){ }
@@ -47,9 +47,9 @@ FDE Enable: Disable
 Secured: Unsecured
 Locked: Unlocked
 Needs EKM Attention: No
-Foreign State: None{ }
-Device Speed: {speed}{ }
-Link Speed: {speed}{ }
+Foreign State: {foreign}{ }
+Device Speed: {device_speed}{ }
+Link Speed: {link_speed}{ }
 Media Type: Hard Disk Device
 Drive Temperature :{temperature}
 PI Eligibility:  No{ }
@@ -57,22 +57,26 @@ Drive is formatted for PI information:  No
 PI: No PI
 Port-0 :
 Port status: Active
-Port's Linkspeed: {speed}{ }
-Drive has flagged a S.M.A.R.T alert : No
+Port's Linkspeed: {link_speed}{ }
+Drive has flagged a S.M.A.R.T alert : {smart_alert}
 )";
 
+// The lines of a drive block that depend on its place and state.
+constexpr std::string_view kPosition = "Drive's position: DiskGroup: {group}, Span: {span}, Arm: {arm}\n";
+constexpr std::string_view kProgress =
+    "{operation} Progress on Device at Enclosure {enclosure}, Slot {slot} Completed {percent}% in {minutes} "
+    "Minutes.\n";
+
 constexpr std::string_view kVirtualDrive = R"(Virtual Drive: {ld} (Target Id: {ld})
-Name                :VD{ld}
-RAID Level          : Primary-1, Secondary-0, RAID Level Qualifier-0
+Name                :{name}
+RAID Level          : {raid_level}
 Size                : {size}
 Sector Size         : 512
-Mirror Data         : {size}
-State               : Optimal
+{redundancy}State               : {state}
 Strip Size          : 256 KB
-Number Of Drives    : {drives}
-Span Depth          : 1
-Default Cache Policy: WriteBack, ReadAhead, Direct, No Write Cache if Bad BBU
-Current Cache Policy: WriteBack, ReadAhead, Direct, No Write Cache if Bad BBU
+{drives}Span Depth          : {spans}
+Default Cache Policy: {cache}, ReadAhead, Direct, No Write Cache if Bad BBU
+Current Cache Policy: {cache_now}, ReadAhead, Direct, No Write Cache if Bad BBU
 Default Access Policy: Read/Write
 Current Access Policy: Read/Write
 Disk Cache Policy   : Disk's Default
@@ -82,9 +86,15 @@ Current Power Savings Policy: None
 Can spin up in 1 minute: Yes
 LD has drives that support T10 power conditions: No
 LD's IO profile supports MAX power savings with cached writes: No
-Bad Blocks Exist: No
+Bad Blocks Exist: {bad_blocks}
 Is VD Cached: No
 )";
+
+// The lines of a virtual drive block that depend on its level.
+constexpr std::string_view kMirror = "Mirror Data         : {size}\n";
+constexpr std::string_view kParity = "Parity Size         : {size}\n";
+constexpr std::string_view kDrives = "Number Of Drives    : {drives}\n";
+constexpr std::string_view kDrivesPerSpan = "Number Of Drives per span:{drives}\n";
 
 // ---------------------------------------------------------------- firmware term log
 
@@ -120,15 +130,19 @@ constexpr std::string_view kConfiguration =
 Adapter: {ctrl}
 Product Name: {product}
 Memory: {memory}MB
-BBU: Present
+BBU: {bbu}
 Serial No: {serial}
 ==============================================================================
-Number of DISK GROUPS: 1
+Number of DISK GROUPS: {groups}
+{disk_groups})";
 
-DISK GROUP: 0
-Number of Spans: 1
-SPAN: 0
-Span Reference: 0x00
+constexpr std::string_view kDiskGroup = R"(
+DISK GROUP: {group}
+Number of Spans: {spans}
+{span_blocks})";
+
+constexpr std::string_view kSpan = R"(SPAN: {span}
+Span Reference: 0x{reference}
 Number of PDs: {disks}
 Number of VDs: 1
 Number of dedicated Hotspares: 0
@@ -191,8 +205,8 @@ Number of Backend Port: {ports}{ }
                 HW Configuration
                 ================
 SAS Address      : {sas_address}
-BBU              : Present
-Alarm            : Absent
+BBU              : {bbu}
+Alarm            : {alarm}
 NVRAM            : Present
 Serial Debugger  : Present
 Memory           : Present
@@ -276,12 +290,12 @@ Current Size of FW Cache       : 867 MB
                 Device Present
                 ================
 Virtual Drives    : {lds}{ }
-  Degraded        : 0{ }
-  Offline         : 0{ }
+  Degraded        : {degraded}{ }
+  Offline         : {offline}{ }
 Physical Devices  : {devices}{ }
   Disks           : {disks}{ }
-  Critical Disks  : 0{ }
-  Failed Disks    : 0{ }
+  Critical Disks  : {critical}{ }
+  Failed Disks    : {failed}{ }
 
                 Supported Adapter Operations
                 ================
@@ -306,8 +320,8 @@ Deny STP Passthrough            : No
 
                 Error Counters
                 ================
-Memory Correctable Errors   : 0{ }
-Memory Uncorrectable Errors : 0{ }
+Memory Correctable Errors   : {memory_correctable}{ }
+Memory Uncorrectable Errors : {memory_uncorrectable}{ }
 
                 Cluster Information
                 ================
@@ -394,28 +408,36 @@ const Event kBootEvents[] = {
 };
 
 // Per device: removed (a silent device), else inserted, and for a disk its
-// details.
-const Event kRemovedEvent = {0x70, 1, "0x02", "Removed: PD {id}(e0xfc/s{id})",
-                             "Device ID: {id}\nEnclosure Index: 252\nSlot Number: {id}"};
-const Event kInsertedEvent = {0x5B, 0, "0x02", "Inserted: {what} {id}(e0xfc/s{id})",
-                              "Device ID: {id}\nEnclosure Index: 252\nSlot Number: {id}"};
+// details. These name the device by its id in decimal, as they always have.
+const Event kRemovedEvent = {0x70, 1, "0x02", "Removed: PD {id}(e0x{enclosure_hex}/s{slot})",
+                             "Device ID: {id}\nEnclosure Index: {enclosure}\nSlot Number: {slot}"};
+const Event kInsertedEvent = {0x5B, 0, "0x02", "Inserted: {what} {id}(e0x{enclosure_hex}/s{slot})",
+                              "Device ID: {id}\nEnclosure Index: {enclosure}\nSlot Number: {slot}"};
 const Event kDiskInfoEvent = {0xF8, 0, "0x02",
-                              "Inserted: PD {id}(e0xfc/s{id}) Info: enclPd=fc, scsiType=0, portMap=00, "
-                              "sasAddr=5000c500{addr}5d,0000000000000000",
-                              "Device ID: {id}\nEnclosure Device ID: 252\nSlot Number: {id}"};
+                              "Inserted: PD {id}(e0x{enclosure_hex}/s{slot}) Info: enclPd={enclosure_hex}, "
+                              "scsiType=0, portMap=00, sasAddr=5000c500{addr}5d,0000000000000000",
+                              "Device ID: {id}\nEnclosure Device ID: {enclosure}\nSlot Number: {slot}"};
 
+// A scenario's event about a drive: its data, and the text of an
+// "Unexpected sense" event ({pd} is the drive's name, {path} its SAS address).
+constexpr std::string_view kDriveEventData = "Device ID: {id}\nEnclosure Index: {enclosure}\nSlot Number: {slot}";
+constexpr std::string_view kSenseText = "Unexpected sense: {pd} Path {path}, CDB: {cdb}, Sense: {sense}";
+
+// Once the devices are found: the time and the battery, each virtual
+// drive's state, then the patrol read.
 const Event kSettledEvents[] = {
     {0x44, 0, "0x20", "Time established as 06/06/24  9:00:10; (10 seconds since power on)", "None"},
     {0xF2, 0, "0x08", "Battery charge complete", "None"},
-    {0x51, 0, "0x01", "State change on VD 00/0 from OFFLINE(0) to OPTIMAL(3)",
-     "Target Id: 0\nPrevious state: 0\nNew state: 3"},
-    {0x27, 0, "0x40", "Patrol Read complete", "None"},
 };
+const Event kVirtualDriveStateEvent = {0x51, 0, "0x01",
+                                       "State change on VD {vd_hex}/{vd} from OFFLINE(0) to {state}({state_code})",
+                                       "Target Id: {vd}\nPrevious state: 0\nNew state: {state_code}"};
+const Event kPatrolReadEvent = {0x27, 0, "0x40", "Patrol Read complete", "None"};
 
 constexpr std::string_view kEventRecord = R"(
 
 seqNum: 0x{sequence}
-Time: Thu Jun  6 09:{minute}:{second} 2024
+Time: {time}
 
 Code: 0x{code}
 Class: {class}

@@ -40,21 +40,6 @@ std::vector<uint8_t> hex_bytes(const ParseState& ps, const Statement& st, const 
     return parse_hex(from_file ? read_file(resolve(ps.baseDir, tok)) : tok);
 }
 
-Controller& ensure_controller(ParseState& ps, unsigned c) {
-    auto [it, added] = ps.sc.controllers.try_emplace(c);
-    if (added) it->second.index = c;
-    return it->second;
-}
-
-Device& existing_device(ParseState& ps, const std::string& ctok, const std::string& itok) {
-    unsigned c = ctrl_index(ctok);
-    uint16_t id = device_id(itok);
-    auto it = ps.sc.devices.find({c, id});
-    if (it == ps.sc.devices.end())
-        fail("device " + std::to_string(c) + " " + std::to_string(id) + " is not declared before this line");
-    return it->second;
-}
-
 // ---------------------------------------------------------------- controllers and the CLI
 
 const Key<Controller> kControllerKeys[] = {
@@ -289,6 +274,21 @@ const Statement kStatements[] = {
     {"smart-log-file", "smart-log-file c id ADDR FILE", 5, false, read_ata_log},
     {"gpl-log", "gpl-log c id ADDR HEX", 5, false, read_ata_log},
     {"gpl-log-file", "gpl-log-file c id ADDR FILE", 5, false, read_ata_log},
+    {"vd",
+     "vd c ID drives \"ID...\" [raid 0|1|5|6|10|50|60] [spans N] [state S] [name T] [cache WriteBack|WriteThrough] "
+     "[cache-now WriteBack|WriteThrough] [bad-blocks yes|no]",
+     3, true, read_virtual_drive},
+    {"pd",
+     "pd c id [state S] [progress N] [foreign yes|no] [media-errors N] [other-errors N] [predictive-failures N] "
+     "[smart-alert yes|no] [device-speed T] [link-speed T] [temperature N] [enclosure N] [slot N] [answers yes|no]",
+     3, true, read_drive_view},
+    {"adapter",
+     "adapter c [memory-correctable N] [memory-uncorrectable N] [bbu present|absent] [alarm present|absent] "
+     "[degraded N] [offline N] [critical-disks N] [failed-disks N]",
+     2, true, read_adapter},
+    {"event",
+     "event c TIME [text T] [code C] [class N] [locale L] [pd ID] [cdb HEX sense K/ASC/ASCQ] [repeat N] [every S]", 3,
+     true, read_event},
     {"fault", "fault c id WHAT [nth N] code CODE [sense HEX] [status S]", 4, true, read_rule},
     {"ata-error", "ata-error c id WHAT [nth N] error E status S", 4, true, read_rule},
     {"delay", "delay c id WHAT [nth N] ms MS", 4, true, read_rule},
@@ -297,6 +297,21 @@ const Statement kStatements[] = {
 };
 
 }  // namespace
+
+Controller& ensure_controller(ParseState& ps, unsigned c) {
+    auto [it, added] = ps.sc.controllers.try_emplace(c);
+    if (added) it->second.index = c;
+    return it->second;
+}
+
+Device& existing_device(ParseState& ps, const std::string& ctok, const std::string& itok) {
+    unsigned c = ctrl_index(ctok);
+    uint16_t id = device_id(itok);
+    auto it = ps.sc.devices.find({c, id});
+    if (it == ps.sc.devices.end())
+        fail("device " + std::to_string(c) + " " + std::to_string(id) + " is not declared before this line");
+    return it->second;
+}
 
 unsigned ctrl_index(const std::string& tok) { return parse_as<unsigned>(tok, 0, 255, "controller index"); }
 

@@ -71,6 +71,18 @@ void read_keys(Target& target, const Tokens& t, size_t first, std::span<const Ke
 unsigned ctrl_index(const std::string& tok);
 uint16_t device_id(const std::string& tok);
 
+// The controller c, declared by this call when it is not yet.
+Controller& ensure_controller(ParseState& ps, unsigned c);
+// A device declared on an earlier line; refuses one that is not.
+Device& existing_device(ParseState& ps, const std::string& ctok, const std::string& itok);
+
+// What the controller says of its arrays, drives and events: vd, pd,
+// adapter, event (controller_statements.cpp).
+void read_virtual_drive(ParseState& ps, const Tokens& t, const Statement& st);
+void read_drive_view(ParseState& ps, const Tokens& t, const Statement& st);
+void read_adapter(ParseState& ps, const Tokens& t, const Statement& st);
+void read_event(ParseState& ps, const Tokens& t, const Statement& st);
+
 // The rule statements: fault, ata-error, delay, transfer.
 void read_rule(ParseState& ps, const Tokens& t, const Statement& st);
 

@@ -44,6 +44,20 @@ struct AtaDrive {
     std::map<uint8_t, std::vector<uint8_t>> gplLogs;
 };
 
+// What the controller's own lists say of a drive (its drive list and the
+// virtual drives' members); the defaults are a healthy online drive.
+struct DriveView {
+    std::string state = "Online, Spun Up";  // the firmware state as the CLI prints it
+    std::optional<unsigned> progress;       // of a rebuild or copyback, in percent
+    bool foreign = false;
+    uint64_t mediaErrors = 0, otherErrors = 0, predictiveFailures = 0;
+    bool smartAlert = false;
+    std::string deviceSpeed, linkSpeed;  // empty: the protocol's
+    std::optional<int> temperature;      // empty: one made from the id
+    std::optional<unsigned> enclosure, slot;
+    bool answers = true;  // false: listed by the controller, silent to the library (a failed drive)
+};
+
 // An internal-log section: generated on request, never stored.
 struct InternalSection {
     uint8_t type = 0;
@@ -68,6 +82,10 @@ struct Device {
     std::vector<LogPage> subpages;  // subpage other than 0, in declaration order
     Defects defects;
     AtaDrive ata;
+    DriveView view;
+
+    // Whether the library hears the device at all.
+    bool silent() const { return kind == DeviceKind::Silent || !view.answers; }
 
     const LogPage* page(uint8_t code) const;
     const LogPage* subpage(uint8_t code, uint8_t sub) const;
@@ -93,11 +111,49 @@ std::span<const DeviceDefaults> device_defaults();
 // A device of the given kind at ctrl/id with its kind's defaults.
 Device default_device(const DeviceDefaults& kind, unsigned ctrl, uint16_t id);
 
+// A virtual drive declared by "vd": its members in arm order, span after
+// span.
+struct VirtualDrive {
+    unsigned id = 0;
+    unsigned level = 1;  // 0, 1, 5, 6, 10, 50, 60
+    unsigned spans = 1;
+    std::vector<uint16_t> members;
+    std::string state = "Optimal";
+    std::string name;  // empty: "VD<id>"
+    bool writeBack = true, writeBackNow = true;
+    bool badBlocks = false;
+};
+
+// The adapter's own counts and error counters. The device counts, when not
+// given, follow from the states of the virtual and physical drives.
+struct AdapterView {
+    uint64_t memoryCorrectable = 0, memoryUncorrectable = 0;
+    bool bbu = true, alarm = false;
+    std::optional<unsigned> degraded, offline, critical, failed;
+};
+
+// A dated event of the controller's event log; with `sense`, an
+// "Unexpected sense" event of the drive `device`.
+struct ControllerEvent {
+    int64_t time = 0;  // seconds since 1970 on the controller's clock
+    unsigned code = 0;
+    int cls = 0;
+    std::string locale = "0x02";
+    std::string text;  // "{pd}" stands for the drive's name
+    std::optional<uint16_t> device;
+    std::vector<uint8_t> cdb;
+    std::optional<std::array<uint8_t, 3>> sense;  // key, ASC, ASCQ
+    unsigned repeat = 1, every = 60;
+};
+
 struct Controller {
     unsigned index = 0;
     std::optional<unsigned> count;     // deviceIdCount when given
     std::optional<int32_t> infoError;  // controller information fails
     unsigned logicalDrives = 1;
+    std::vector<VirtualDrive> virtualDrives;  // declared ones; none: the logicalDrives mirrors
+    AdapterView adapter;
+    std::vector<ControllerEvent> events;
 };
 
 enum class RuleAction { Fault, AtaError, Delay, Transfer };

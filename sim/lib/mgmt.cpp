@@ -180,7 +180,7 @@ int management(const wire::Request& req) {
     // Physical drive commands.
     if (cmd != 0 && cmd != 1 && cmd != 2 && (cmd < 10 || cmd > 13)) return kErrInvalidCommand;
     const Device* d = sc.device(ctrl, id);
-    if (d == nullptr || d->kind == DeviceKind::Silent) return kErrNoDevice;
+    if (d == nullptr || d->silent()) return kErrNoDevice;
     if (cmd == 0) return physical_info(req, *d);
     if (d->ptype != 0) return kErrInvalidParameter;  // not a disk
     DeviceState& st = device_state(ctrl, id);

@@ -371,7 +371,7 @@ int scsi_passthru(const wire::Request& req) {
     const Library& lib = library();
     if (!lib.scenario.controllers.count(ctrl)) return kErrInvalidController;
     const Device* d = lib.scenario.device(ctrl, id);
-    if (d == nullptr || d->kind == DeviceKind::Silent) return kErrNoDevice;
+    if (d == nullptr || d->silent()) return kErrNoDevice;
     return Command(pt, *d, device_state(ctrl, id), o.transfer).run();
 }
 

@@ -87,6 +87,27 @@ TEST(SimScenario, RefusesWhatItDoesNotUnderstandNamingTheLine) {
         {"cli reboot", "unknown cli statement"},
         {"device 0 2 sas serial \"unterminated", "unterminated quote"},
         {"device 0 2 sas serial ab\"cd\"", "quote inside a token"},
+        {"vd 0 0 raid 1", "missing drives"},
+        {"vd 0 0 drives \"1 7\"", "drive 7 is not a disk declared"},
+        {"vd 0 0 drives 1 raid 3", "0, 1, 5, 6, 10, 50 or 60"},
+        {"vd 0 0 drives 1 raid 10", "do not divide into the spans"},
+        {"vd 0 0 drives 1 spans 2", "two or more spans"},
+        {"vd 0 0 drives 1 state Sleepy", "a virtual drive state must be one of"},
+        {"vd 0 0 drives 1 cache WriteAround", "cache must be one of"},
+        {"pd 0 9 state Offline", "not declared before"},
+        {"pd 0 1 state Dozing", "a drive state must be one of"},
+        {"pd 0 1 progress 40", "Rebuild or Copyback"},
+        {"pd 0 1 state Rebuild progress 101", "out of range"},
+        {"pd 0 1 answers maybe", "yes or no"},
+        {"adapter 0 bbu missing", "present or absent"},
+        {"event 0 \"2024-06-05 22:41\" text x", "bad time"},
+        {"event 0 2024-13-05T22:41:00 text x", "bad time"},
+        {"event 0 2024-06-05T22:41:00", "missing text"},
+        {"event 0 2024-06-05T22:41:00 pd 1 sense 3/11/00", "cdb and sense go together"},
+        {"event 0 2024-06-05T22:41:00 cdb \"28 00 00 00 00 00 00 00 08 00\" sense 3/11/00", "names its drive"},
+        {"event 0 2024-06-05T22:41:00 pd 1 cdb \"28 00\" sense 3/11/00", "6, 10, 12 or 16 bytes"},
+        {"event 0 2024-06-05T22:41:00 pd 1 cdb \"08 00 00 00 08 00\" sense 3/1100", "bad sense"},
+        {"event 0 2024-06-05T22:41:00 text x class 5", "out of range"},
     };
     for (const auto& c : cases) {
         // The statement under test is always on line 3.
@@ -184,6 +205,46 @@ fault 0 16 logsense:0D.1 code 4
     EXPECT_EQ(sc.rules[7].what, "logsense:0d.01");
 }
 
+TEST(SimScenario, ControllerStatementsSetTheControllersView) {
+    sim::Scenario sc = parse_scenario(R"SCN(device 0 0 sas
+device 0 1 sas
+device 0 2 sas
+device 0 3 sas
+vd 0 1 raid 10 drives "0 1 2 3" state "partially degraded" name db cache WriteThrough bad-blocks yes
+pd 0 2 state rebuild progress 40 media-errors 7 foreign yes link-speed 6.0Gb/s temperature 44 slot 9 answers no
+adapter 0 memory-uncorrectable 2 failed-disks 3 alarm present
+event 0 "2024-06-05 22:41:07" pd 2 cdb "28 00 0a 1b 2c 30 00 00 08 00" sense 3/11/00 repeat 3 every 95
+event 0 2024-06-05T23:00:00 text "Battery relearn" class -1 locale 0x08
+)SCN",
+                                      ".");
+    const sim::Controller& c = sc.controllers.at(0);
+    ASSERT_EQ(c.virtualDrives.size(), 1u);
+    const sim::VirtualDrive& vd = c.virtualDrives[0];
+    EXPECT_EQ(vd.spans, 2u);  // what RAID 10 needs
+    EXPECT_EQ(vd.members, (std::vector<uint16_t>{0, 1, 2, 3}));
+    EXPECT_EQ(vd.state, "Partially Degraded");
+    EXPECT_FALSE(vd.writeBack);
+    EXPECT_TRUE(vd.writeBackNow);
+    EXPECT_TRUE(vd.badBlocks);
+    const sim::DriveView& v = sc.device(0, 2)->view;
+    EXPECT_EQ(v.state, "Rebuild");
+    EXPECT_EQ(*v.progress, 40u);
+    EXPECT_EQ(v.mediaErrors, 7u);
+    EXPECT_TRUE(v.foreign);
+    EXPECT_EQ(*v.slot, 9u);
+    EXPECT_TRUE(sc.device(0, 2)->silent());  // a failed drive: listed, but silent to the library
+    EXPECT_FALSE(sc.device(0, 1)->silent());
+    EXPECT_EQ(c.adapter.memoryUncorrectable, 2u);
+    EXPECT_EQ(*c.adapter.failed, 3u);
+    EXPECT_TRUE(c.adapter.alarm);
+    ASSERT_EQ(c.events.size(), 2u);
+    EXPECT_EQ(c.events[0].code, 0x71u);  // Unexpected sense
+    EXPECT_EQ(c.events[0].time, 1717627267);
+    EXPECT_EQ(c.events[0].repeat, 3u);
+    EXPECT_EQ((*c.events[0].sense)[1], 0x11);
+    EXPECT_EQ(c.events[1].cls, -1);
+}
+
 TEST(SimScenario, InternalSectionsHoldTheirLengthAndACountingPattern) {
     const struct {
         uint8_t type;
@@ -208,7 +269,7 @@ TEST(SimScenario, ShippedScenariosParse) {
     ASSERT_NE(demo.device(0, 1), nullptr);
     EXPECT_NE(demo.device(0, 1)->page(0x02), nullptr);  // from its page file
 
-    for (const char* name : {"failures.scn", "nocontroller.scn", "health.scn", "mixed.scn"})
+    for (const char* name : {"failures.scn", "nocontroller.scn", "health.scn", "mixed.scn", "degraded.scn"})
         EXPECT_NO_THROW(sim::read_scenario_file(dir + name));
 
     sim::Scenario big = sim::read_scenario_file(dir + "big.scn");

@@ -1,0 +1,15 @@
+// libFuzzer target: any bytes as one controller log, read by the reader of
+// the log that the build names (-DCONTROLLER_LOG=Drives, Events, ...).
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string_view>
+
+#include "controller.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::map<unsigned, rpt::Controller> into;
+    rpt::read_controller_log(rpt::ControllerLog::CONTROLLER_LOG,
+                             std::string_view(reinterpret_cast<const char*>(data), size), "fuzz.log", 0, into);
+    return 0;
+}
