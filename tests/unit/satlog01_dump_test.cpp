@@ -10,6 +10,7 @@
 #include "Kestra02.h"
 #include "KstErr01.h"
 #include "SatLog01.h"
+#include "alloc_fault.h"
 #include "ata_logs.h"
 #include "libstoresata.h"
 #include "sim.h"
@@ -52,7 +53,6 @@ protected:
     void SetUp() override {
         saved_lib_ = ProcessLibCommandF;
         saved_flg_ = iCommandFlg;
-        saved_alloc_ = pfSataBufAlloc;
         saved_log_ = fpLog;
         saved_errlog_ = gfpErrLog;
         fpLog = gfpErrLog = nullptr;
@@ -66,7 +66,7 @@ protected:
         gfpErrLog = saved_errlog_;
         ProcessLibCommandF = saved_lib_;
         iCommandFlg = saved_flg_;
-        pfSataBufAlloc = saved_alloc_;
+        allocfault::clear();
     }
 
     // A new, empty drive log and error log.
@@ -97,7 +97,6 @@ protected:
 
     ProcessLibCommand_t saved_lib_ = nullptr;
     int saved_flg_ = 0;
-    void* (*saved_alloc_)(size_t) = nullptr;
     FILE* saved_log_ = nullptr;
     FILE* saved_errlog_ = nullptr;
 };
@@ -166,12 +165,11 @@ TEST_F(SataDump, FailedCommandIsReportedAndNothingIsWritten) {
     }
 }
 
-void* no_memory(size_t) { return nullptr; }
-
 TEST_F(SataDump, AllocationFailureSendsNothing) {
     load("");
-    pfSataBufAlloc = no_memory;
+    allocfault::fail_next(STP_PASSTHRU_BUFFER_SIZE);
     const std::string console = dump();
+    EXPECT_TRUE(allocfault::failed());
 
     EXPECT_EQ(sim::trace(), Lines{});
     EXPECT_EQ(console, "\033[31m Memory Allocation Error\n\033[0m");
