@@ -2,7 +2,7 @@
 // thresholds and status, the SMART logs and the general-purpose logs, each
 // block under a tag line of its own in the drive log. A command that fails
 // is reported and the next block is tried; a log that its directory does
-// not list is never asked for.
+// not list is never asked for, unless IDENTIFY says the drive keeps it.
 #include <cstdio>
 #include <cstring>
 
@@ -23,10 +23,16 @@ constexpr U8 kDirectory = 0x00;
 // The longest line of the status block, with its CR LF.
 constexpr size_t kStatusLineMax = sizeof "threshold exceeded (f4 2c)\r\n" - 1;
 
-// The SMART logs read after the directory, when it lists them.
-constexpr U8 kSmartLogs[] = {
-    0x01,  // summary error log
-    0x06,  // self-test log
+// The SMART logs read after the directory: the pages it lists, or the one
+// sector each has by definition when the drive's IDENTIFY says it keeps the
+// log and the directory is refused or leaves it out.
+struct SmartLog {
+    U8 address;
+    U16 feature;  // its bit in IDENTIFY word 84
+};
+constexpr SmartLog kSmartLogs[] = {
+    {0x01, ATA_FEATURE_SMART_ERROR_LOG},  // summary error log
+    {0x06, ATA_FEATURE_SMART_SELF_TEST},  // self-test log
 };
 
 // The general-purpose logs read after their directory, when it lists them,
@@ -86,13 +92,15 @@ public:
         w_.line(line);
     }
 
-    void smart_logs() {
+    void smart_logs(const U8* id, U32 idGot) {
         U32 got = 0;
-        if (!w_.begin(smart_tag(kDirectory), kPage) || !read_smart_log(kDirectory, 1, &got)) return;
+        if (!w_.begin(smart_tag(kDirectory), kPage)) return;
         U8 dir[kPage] = {};
-        memcpy(dir, data(), got);
-        for (U8 address : kSmartLogs) {
-            const U16 listed = ata_log_pages(dir, got, address);
+        if (read_smart_log(kDirectory, 1, &got)) memcpy(dir, data(), got);
+        for (const SmartLog& log : kSmartLogs) {
+            const U8 address = log.address;
+            U16 listed = ata_log_pages(dir, got, address);
+            if (listed == 0 && ata_feature_supported(id, idGot, log.feature)) listed = 1;
             if (listed == 0 || stopped()) continue;
             // SMART READ LOG always starts at the log's first sector: what
             // does not fit one transfer cannot be read.
@@ -222,7 +230,7 @@ int SATAHddExtLogDump(int iCtrl, int16_t sTgtId, const U8* identify, U32 got) {
     log.smart_data();
     log.thresholds();
     log.status();
-    log.smart_logs();
-    if (ata_gpl_supported(identify, got)) log.gpl_logs();
+    log.smart_logs(identify, got);
+    if (ata_feature_supported(identify, got, ATA_FEATURE_GPL)) log.gpl_logs();
     return BlockWriter::result();
 }

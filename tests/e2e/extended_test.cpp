@@ -40,8 +40,9 @@ void put_word(Bytes& b, size_t w, unsigned v) {
 }
 
 // IDENTIFY DEVICE of the SATA drive: ATA strings (two characters a word,
-// the first in the high byte) and word 84 with the logging bit valid.
-Bytes identify(bool gpl) {
+// the first in the high byte) and word 84, valid, with the general-purpose
+// logging bit and (smartLogs) the SMART error logging and self-test bits.
+Bytes identify(bool gpl, bool smartLogs = false) {
     Bytes b(512, 0);
     auto put = [&](size_t word, const std::string& text) {
         for (size_t i = 0; i < text.size(); ++i) b[2 * word + (i ^ 1u)] = static_cast<unsigned char>(text[i]);
@@ -50,7 +51,7 @@ Bytes identify(bool gpl) {
     put(10, "ZX-SER-0001         ");
     put(23, "ZX01    ");
     put(27, "OKAPI ZX2000-1TB                        ");
-    put_word(b, 84, gpl ? 0x4020 : 0x4000);
+    put_word(b, 84, 0x4000 | (gpl ? 0x20 : 0) | (smartLogs ? 0x03 : 0));
     return b;
 }
 
@@ -76,6 +77,14 @@ struct AtaLogs {
             put_word(gplDir, w, v);
     }
 };
+
+// A SMART log directory that lists log 80h alone.
+const Bytes kSmartDirOf80 = [] {
+    Bytes b(512, 0);
+    put_word(b, 0, 1);
+    put_word(b, 0x80, 2);
+    return b;
+}();
 
 const std::string P02 = "02 00 00 04 00 00 01 07";
 const std::string P0D = "0d 00 00 08 00 00 02 02 00 1e 00 00";
@@ -360,6 +369,20 @@ TEST_P(Extended, FailuresGoOnToTheNextItem) {
              drop(s, "<ATA SMART LOG 06>");
          },
          "", sata_detail(1, aborted(smart_fis(0xd5, 0x00, 1)))},
+        {"smart directory aborted, IDENTIFY names logs 01h and 06h",
+         "identify 0 1 " + hex(identify(true, true)) + "\nata-error 0 1 smartlog:00" + abort,
+         [](Blocks&, Blocks& s) {
+             *find(s, "<ATA IDENTIFY DEVICE>") = block("<ATA IDENTIFY DEVICE>", identify(true, true));
+             find(s, "<ATA SMART LOG 00>")->body = "";
+         },
+         "", sata_detail(1, aborted(smart_fis(0xd5, 0x00, 1)))},
+        {"smart directory without logs 01h and 06h that IDENTIFY names",
+         "identify 0 1 " + hex(identify(true, true)) + "\nsmart-log 0 1 0x00 " + hex(kSmartDirOf80) + "\n",
+         [](Blocks&, Blocks& s) {
+             *find(s, "<ATA IDENTIFY DEVICE>") = block("<ATA IDENTIFY DEVICE>", identify(true, true));
+             *find(s, "<ATA SMART LOG 00>") = block("<ATA SMART LOG 00>", kSmartDirOf80);
+         },
+         "", noRecord},
         {"thresholds rejected by the library", "fault 0 1 smart:d1 code 0x8010\n",
          [](Blocks&, Blocks& s) { find(s, "<ATA SMART READ THRESHOLDS>")->body = ""; }, "", sata_detail(1, {})},
         {"smart enable aborted", "ata-error 0 1 smart:d8" + abort,

@@ -84,6 +84,8 @@ TEST_F(SataScan, EachDriveGetsItsBlocksThroughItsOwnBuffer) {
     shortData.replace(shortData.find("SMART READ DATA> 512"), 20, "SMART READ DATA> 100");
     std::string noData = full1;
     noData.replace(noData.find("SMART READ DATA> 512"), 20, "SMART READ DATA> 0");
+    std::string noDirectory = full1;
+    noDirectory.replace(noDirectory.find("SMART LOG 00> 512"), 17, "SMART LOG 00> 0");
     const Row rows[] = {
         {"two drives, every block", "", 0, kSaving1 + kSaving2, full1, full2, ""},
         {"no buffer for the first probe: the scan ends", "", 1, kSaving1 + "\033[31m" + kNoMemory + "\033[0m", "(none)",
@@ -97,6 +99,10 @@ TEST_F(SataScan, EachDriveGetsItsBlocksThroughItsOwnBuffer) {
          "ata-error 0 1 smart:d8 error 0x04 status 0x51\n", 0,
          kSaving1 + "\033[31m HDD Log Dump Error\n\033[0m" + kSaving2, noData, full2,
          "H00T01 Command error ,  34 40 51 04 00 4f c2 a0 00 00 00 00 00 00 00 00 00 00 00 00\r\n"},
+        {"the SMART log directory refused: the logs IDENTIFY names are read all the same",
+         "ata-error 0 1 smartlog:00 error 0x04 status 0x51\n", 0,
+         kSaving1 + "\033[31m HDD Log Dump Error\n\033[0m" + kSaving2, noDirectory, full2,
+         "H00T01 Command error ,  34 40 51 04 00 4f c2 a0 00 00 00 00 01 00 00 00 00 00 00 00\r\n"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

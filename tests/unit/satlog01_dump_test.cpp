@@ -226,17 +226,22 @@ TEST(AtaLogs, ReadersTakeOnlyWhatArrived) {
         std::string got, want;
     };
     const std::string model = "OKAPI ZX2000                            ";
+    auto feature = [](size_t word, U16 value, U16 bit, U32 got = 512) {
+        return std::to_string(ata_feature_supported(words({{word, value}}).data(), got, bit));
+    };
     const Row rows[] = {
         {"identity", identity_of(id, 512), model + "FW01    |SER-0042            "},
         {"identity cut at a zero byte", identity_of(cut, 512), "OKAPIFW01    |SER-0042            "},
         {"identity of a short answer", identity_of(id, 50), "FW01|SER-0042            "},
         {"identity cut inside the serial", identity_of(id, 25), "|SER-"},
-        {"gpl in word 84", std::to_string(ata_gpl_supported(words({{84, 0x4020}}).data(), 512)), "1"},
-        {"gpl in word 87", std::to_string(ata_gpl_supported(words({{87, 0x4020}}).data(), 512)), "1"},
-        {"gpl, word not valid", std::to_string(ata_gpl_supported(words({{84, 0x0020}}).data(), 512)), "0"},
-        {"gpl, word all ones", std::to_string(ata_gpl_supported(words({{84, 0xFFFF}}).data(), 512)), "0"},
-        {"gpl, bit 5 clear", std::to_string(ata_gpl_supported(words({{84, 0x4000}}).data(), 512)), "0"},
-        {"gpl, word 84 not arrived", std::to_string(ata_gpl_supported(words({{84, 0x4020}}).data(), 168)), "0"},
+        {"gpl in word 84", feature(84, 0x4020, ATA_FEATURE_GPL), "1"},
+        {"gpl in word 87", feature(87, 0x4020, ATA_FEATURE_GPL), "1"},
+        {"gpl, word not valid", feature(84, 0x0020, ATA_FEATURE_GPL), "0"},
+        {"gpl, word all ones", feature(84, 0xFFFF, ATA_FEATURE_GPL), "0"},
+        {"gpl, bit 5 clear", feature(84, 0x4000, ATA_FEATURE_GPL), "0"},
+        {"gpl, word 84 not arrived", feature(84, 0x4020, ATA_FEATURE_GPL, 168), "0"},
+        {"self-test log in word 87", feature(87, 0x4002, ATA_FEATURE_SMART_SELF_TEST), "1"},
+        {"error log, only another bit set", feature(84, 0x4022, ATA_FEATURE_SMART_ERROR_LOG), "0"},
         {"directory", std::to_string(ata_log_pages(words({{4, 8}}).data(), 512, 4)), "8"},
         {"directory, 16 bits", std::to_string(ata_log_pages(words({{0x11, 0x0103}}).data(), 512, 0x11)), "259"},
         {"directory, its own version", std::to_string(ata_log_pages(words({{0, 1}}).data(), 512, 0)), "0"},
