@@ -86,6 +86,16 @@ TEST_F(SataScan, EachDriveGetsItsBlocksThroughItsOwnBuffer) {
     noData.replace(noData.find("SMART READ DATA> 512"), 20, "SMART READ DATA> 0");
     std::string noDirectory = full1;
     noDirectory.replace(noDirectory.find("SMART LOG 00> 512"), 17, "SMART LOG 00> 0");
+    // Device statistics of 3 pages whose page 0 lists pages 2 and 3.
+    const std::string statistics = [] {
+        std::string hex(3 * 1024, '0');
+        hex.replace(16, 6, "020203");  // byte 8: two pages listed, then 02 and 03
+        return "gpl-log 0 1 0x04 " + hex + "\n";
+    }();
+    const std::string head1 = full1.substr(0, full1.find("|<ATA GPL"));
+    std::string shortIdentify = head1;
+    shortIdentify.replace(shortIdentify.find("IDENTIFY DEVICE> 512"), 20, "IDENTIFY DEVICE> 100");
+    const std::string shortRecord = " Short Transfer(H00T01 Identify: 100 of 512 bytes)\n";
     const Row rows[] = {
         {"two drives, every block", "", 0, kSaving1 + kSaving2, full1, full2, ""},
         {"no buffer for the first probe: the scan ends", "", 1, kSaving1 + "\033[31m" + kNoMemory + "\033[0m", "(none)",
@@ -103,6 +113,12 @@ TEST_F(SataScan, EachDriveGetsItsBlocksThroughItsOwnBuffer) {
          "ata-error 0 1 smartlog:00 error 0x04 status 0x51\n", 0,
          kSaving1 + "\033[31m HDD Log Dump Error\n\033[0m" + kSaving2, noDirectory, full2,
          "H00T01 Command error ,  34 40 51 04 00 4f c2 a0 00 00 00 00 01 00 00 00 00 00 00 00\r\n"},
+        {"a statistics page beyond the log's pages is not asked for", statistics, 0, kSaving1 + kSaving2,
+         head1 + "|<ATA GPL LOG 00 PAGE 0000> 512|<ATA GPL LOG 04 PAGE 0000> 512|<ATA GPL LOG 04 PAGE 0002> 512", full2,
+         ""},
+        {"a short IDENTIFY answer: recorded, and its bytes are the drive's identity and first block",
+         "transfer 0 1 stp:ec bytes 100 datalen sent\n", 0, kSaving1 + "\033[31m" + shortRecord + "\033[0m" + kSaving2,
+         shortIdentify, full2, shortRecord},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
