@@ -18,6 +18,7 @@ using testbytes::Bytes;
 using testbytes::hex;
 using testbytes::pattern;
 using testbytes::put_word;
+using testbytes::sector;
 
 // One block as the reader must see it: its tag, the bytes, the text line of
 // a block that has one; no bytes and no text: the command failed.
@@ -50,7 +51,6 @@ Bytes subpage(unsigned code, unsigned sub, const Bytes& params) {
     return p;
 }
 Bytes first(const Bytes& b, size_t n) { return Bytes(b.begin(), b.begin() + static_cast<long>(n)); }
-Bytes sector(const Bytes& log, size_t k) { return Bytes(log.begin() + 512 * k, log.begin() + 512 * (k + 1)); }
 
 const std::string kCheckCondition = " code 4 sense \"70 00 04 00 00 00 00 0a 00 00 00 00 44 00\"\n";
 const std::string kAbort = " error 0x04 status 0x51\n";

@@ -16,12 +16,13 @@ namespace testbytes {
 
 using Bytes = std::vector<unsigned char>;
 
-// Lower-case hex digits, two a byte, nothing between.
-inline std::string hex(const void* data, size_t n) {
+// Lower-case hex digits, two a byte, `sep` between bytes.
+inline std::string hex(const void* data, size_t n, const char* sep = "") {
     static const char digits[] = "0123456789abcdef";
     std::string s;
     for (size_t i = 0; i < n; ++i) {
         const unsigned v = static_cast<const unsigned char*>(data)[i];
+        if (i > 0) s += sep;
         s += digits[v >> 4];
         s += digits[v & 0x0F];
     }
@@ -75,6 +76,11 @@ inline Bytes pattern(int seed, size_t n) {
     Bytes b(n);
     for (size_t i = 0; i < b.size(); ++i) b[i] = static_cast<unsigned char>((seed + i * 7) ^ (i >> 8));
     return b;
+}
+
+// Sector k (512 bytes) of a log.
+inline Bytes sector(const Bytes& log, size_t k) {
+    return Bytes(log.begin() + static_cast<long>(512 * k), log.begin() + static_cast<long>(512 * (k + 1)));
 }
 
 // Text cut at each `sep`: n separators give n + 1 parts.

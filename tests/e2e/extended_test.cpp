@@ -17,40 +17,15 @@ namespace {
 
 class Extended : public E2E {};
 
-std::string hex(const Bytes& b) {
-    std::string s;
-    char t[4];
-    for (unsigned char v : b) {
-        snprintf(t, sizeof t, "%02x", v);
-        s += t;
-    }
-    return s;
-}
-
-// `pages` pages of 512 bytes that differ from every other seed's.
-Bytes pattern(int seed, size_t pages) {
-    Bytes b(512 * pages);
-    for (size_t i = 0; i < b.size(); ++i) b[i] = static_cast<unsigned char>((seed + i * 7) ^ (i >> 8));
-    return b;
-}
-Bytes page_of(const Bytes& log, size_t k) { return Bytes(log.begin() + 512 * k, log.begin() + 512 * (k + 1)); }
-void put_word(Bytes& b, size_t w, unsigned v) {
-    b[2 * w] = static_cast<unsigned char>(v);
-    b[2 * w + 1] = static_cast<unsigned char>(v >> 8);
-}
-
 // IDENTIFY DEVICE of the SATA drive: ATA strings (two characters a word,
 // the first in the high byte) and word 84, valid, with the general-purpose
 // logging bit and (smartLogs) the SMART error logging and self-test bits.
 Bytes identify(bool gpl, bool smartLogs = false) {
     Bytes b(512, 0);
-    auto put = [&](size_t word, const std::string& text) {
-        for (size_t i = 0; i < text.size(); ++i) b[2 * word + (i ^ 1u)] = static_cast<unsigned char>(text[i]);
-    };
     put_word(b, 0, 0x0040);
-    put(10, "ZX-SER-0001         ");
-    put(23, "ZX01    ");
-    put(27, "OKAPI ZX2000-1TB                        ");
+    testbytes::put_ata_string(b, 10, "ZX-SER-0001         ");
+    testbytes::put_ata_string(b, 23, "ZX01    ");
+    testbytes::put_ata_string(b, 27, "OKAPI ZX2000-1TB                        ");
     put_word(b, 84, 0x4000 | (gpl ? 0x20 : 0) | (smartLogs ? 0x03 : 0));
     return b;
 }
@@ -59,10 +34,10 @@ Bytes identify(bool gpl, bool smartLogs = false) {
 // the extended self-test log's newest entry (20) is on page 1; the error
 // log's (2) on page 0; SMART log 80h is listed but not one we read.
 struct AtaLogs {
-    Bytes smartData = pattern(0xd0, 1), thresholds = pattern(0xd1, 1);
-    Bytes smart01 = pattern(0x01, 1), smart06 = pattern(0x06, 1), smart80 = pattern(0x80, 2);
-    Bytes gpl03 = pattern(0x03, 1), gpl04 = pattern(0x04, 3), gpl07 = pattern(0x07, 2);
-    Bytes gpl10 = pattern(0x10, 1), gpl11 = pattern(0x11, 1);
+    Bytes smartData = pattern(0xd0, 512), thresholds = pattern(0xd1, 512);
+    Bytes smart01 = pattern(0x01, 512), smart06 = pattern(0x06, 512), smart80 = pattern(0x80, 512 * 2);
+    Bytes gpl03 = pattern(0x03, 512), gpl04 = pattern(0x04, 512 * 3), gpl07 = pattern(0x07, 512 * 2);
+    Bytes gpl10 = pattern(0x10, 512), gpl11 = pattern(0x11, 512);
     Bytes smartDir = Bytes(512, 0), gplDir = Bytes(512, 0);
     AtaLogs() {
         gpl04[8] = 2;
@@ -185,10 +160,10 @@ Blocks sata() {
             block("<ATA SMART LOG 01>", a.smart01),
             block("<ATA SMART LOG 06>", a.smart06),
             block("<ATA GPL LOG 00 PAGE 0000>", a.gplDir),
-            block("<ATA GPL LOG 04 PAGE 0000>", page_of(a.gpl04, 0)),
-            block("<ATA GPL LOG 04 PAGE 0002>", page_of(a.gpl04, 2)),
-            block("<ATA GPL LOG 07 PAGE 0000>", page_of(a.gpl07, 0)),
-            block("<ATA GPL LOG 07 PAGE 0001>", page_of(a.gpl07, 1)),
+            block("<ATA GPL LOG 04 PAGE 0000>", testbytes::sector(a.gpl04, 0)),
+            block("<ATA GPL LOG 04 PAGE 0002>", testbytes::sector(a.gpl04, 2)),
+            block("<ATA GPL LOG 07 PAGE 0000>", testbytes::sector(a.gpl07, 0)),
+            block("<ATA GPL LOG 07 PAGE 0001>", testbytes::sector(a.gpl07, 1)),
             block("<ATA GPL LOG 03 PAGE 0000>", a.gpl03),
             block("<ATA GPL LOG 10 PAGE 0000>", a.gpl10),
             block("<ATA GPL LOG 11 PAGE 0000>", a.gpl11)};

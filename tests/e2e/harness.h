@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "bytes.h"
+
 namespace e2e {
 
 // One program under test with its companions of the same width.
@@ -210,6 +212,15 @@ using FailSet = std::set<std::pair<std::string, int>>;
 // the six controller logs, the drive-log part given, the event log, reset.
 std::string full_run(int n, const std::string& drives = "", const FailSet& fail = {});
 
+// A CLI call as Case::cli_calls() lists it: where standard output went, the
+// CLI of the working directory (its build name, or `cli`), the arguments.
+std::vector<std::string> cli_call(const Case& c, const std::string& out, const std::vector<std::string>& args,
+                                  const std::string& cli = "");
+// The count query, its output in `tmpdir`.
+std::vector<std::string> count_call(const Case& c, const std::string& tmpdir = "/tmp", const std::string& cli = "");
+// Every CLI call of a run without arguments over n controllers.
+std::vector<std::vector<std::string>> full_run_calls(const Case& c, int n);
+
 // n pauses of one second, as Case::sleeps() lists them.
 std::vector<std::string> pauses(int n);
 // Names separated by blanks, for failure messages.
@@ -217,11 +228,13 @@ std::string listing(const std::vector<std::string>& names);
 
 // ---- drives: scenario statements and the drive log text ----
 
-using Bytes = std::vector<unsigned char>;
-
-// Hex dump lines of the drive logs: " %02x" per byte, 16 a line, CR LF.
-std::string hex_lines(const Bytes& bytes);
-Bytes bytes_of(const std::string& hex);  // "0a 0b" or "0a0b"
+// The byte helpers of every test program (bytes.h).
+using testbytes::Bytes;
+using testbytes::bytes_of;
+using testbytes::hex;
+using testbytes::hex_lines;
+using testbytes::pattern;
+using testbytes::put_word;
 
 // A SAS disk of a scenario; the defaults are the disk most cases use.
 struct Disk {
@@ -250,6 +263,10 @@ Bytes section(int type, size_t len);
 std::string section_block(int type, size_t len);  // its title and hex lines
 // The "internal" statements of a disk's four sections of these lengths.
 std::string section_statements(int ctrl, int tgt, const std::vector<size_t>& lens);
+
+// One controller without devices; the progress line of the default disk.
+inline const std::string kOneController = "controller 0\n";
+inline const std::string kDiskSaving = Disk{}.saving();
 
 // One controller with the default disk listing page 02, and its drive log.
 inline const std::string kOneDisk = "controller 0\n" + Disk{}.device() +

@@ -12,6 +12,7 @@
 #include "SatLog01.h"
 #include "alloc_fault.h"
 #include "ata_logs.h"
+#include "bytes.h"
 #include "libstoresata.h"
 #include "sim.h"
 
@@ -180,20 +181,8 @@ TEST_F(SataDump, AllocationFailureSendsNothing) {
 
 // The readers of what a SATA drive answers, each on a valid answer and on
 // the same answer with one field changed or cut short.
-std::vector<U8> words(std::initializer_list<std::pair<size_t, U16>> set) {
-    std::vector<U8> b(512, 0);
-    for (auto [w, v] : set) {
-        b[2 * w] = static_cast<U8>(v);
-        b[2 * w + 1] = static_cast<U8>(v >> 8);
-    }
-    return b;
-}
-
-// An ATA string from word `first` on: two characters a word, the first in
-// the high byte.
-void put_ata(std::vector<U8>& b, size_t first, const std::string& text) {
-    for (size_t i = 0; i < text.size(); ++i) b[2 * first + (i ^ 1u)] = static_cast<U8>(text[i]);
-}
+using testbytes::put_ata_string;
+using testbytes::words;
 
 std::string identity_of(const std::vector<U8>& id, U32 got) {
     char code[64], serial[32];
@@ -211,9 +200,9 @@ std::string pages_of(const std::vector<U8>& page0, U32 got) {
 
 TEST(AtaLogs, ReadersTakeOnlyWhatArrived) {
     std::vector<U8> id(512, 0);
-    put_ata(id, 10, "SER-0042            ");
-    put_ata(id, 23, "FW01    ");
-    put_ata(id, 27, "OKAPI ZX2000                            ");
+    put_ata_string(id, 10, "SER-0042            ");
+    put_ata_string(id, 23, "FW01    ");
+    put_ata_string(id, 27, "OKAPI ZX2000                            ");
     std::vector<U8> cut = id;
     cut[2 * 27 + 4] = 0;  // the sixth character of the model (a word holds them swapped)
     std::vector<U8> stats = words({});
