@@ -3,6 +3,7 @@
 #include "harness.h"
 
 #include <cstdio>
+#include <sstream>
 
 #include "bytes.h"
 
@@ -189,6 +190,37 @@ std::string trace_field(const std::string& line, const std::string& key) {
     at += k.size();
     size_t end = line.find(' ', at);
     return line.substr(at, end == std::string::npos ? std::string::npos : end - at);
+}
+
+std::vector<std::string> cdbs(const Case& c, int ctrl, int tgt) {
+    std::vector<std::string> v;
+    for (auto& l : c.lib_calls()) {
+        if (trace_field(l, "type") != "6" || trace_field(l, "cmd") != "0") continue;
+        if (trace_field(l, "ctrl") != std::to_string(ctrl) || trace_field(l, "tgt") != std::to_string(tgt)) continue;
+        std::string cdb;
+        for (char ch : trace_field(l, "cdb"))
+            if (ch != ' ') cdb += static_cast<char>(tolower(static_cast<unsigned char>(ch)));
+        v.push_back(cdb);
+    }
+    return v;
+}
+
+std::vector<std::pair<std::string, Bytes>> page_blocks(const std::string& log) {
+    std::vector<std::pair<std::string, Bytes>> blocks;
+    std::istringstream in(log);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.rfind("<Page", 0) == 0 && line.size() == 8 && line[7] == '>') {
+            blocks.push_back({line.substr(5, 2), {}});
+        } else if (!blocks.empty() && !line.empty() && line[0] == ' ') {
+            auto b = bytes_of(line);
+            blocks.back().second.insert(blocks.back().second.end(), b.begin(), b.end());
+        } else if (!blocks.empty() && line[0] == '<') {
+            break;
+        }
+    }
+    return blocks;
 }
 
 }  // namespace e2e

@@ -281,6 +281,12 @@ std::string scsi_detail(int ctrl, int tgt, const std::vector<unsigned char>& cdb
 
 // The value of "key=value" in a library trace line, "" when absent.
 std::string trace_field(const std::string& line, const std::string& key);
+// The <PageXX> blocks of a drive log, up to its first other block: "XX"
+// and the bytes dumped under it.
+std::vector<std::pair<std::string, Bytes>> page_blocks(const std::string& log);
+// The CDBs (lower-case hex, no blanks) of the SCSI commands sent to one
+// device, in order.
+std::vector<std::string> cdbs(const Case& c, int ctrl, int tgt);
 
 }  // namespace e2e
 
