@@ -168,6 +168,13 @@ private:
     std::string name_;
 };
 
+// A program of this build run as a plain process, in this process's mount
+// namespace, working directory and environment (RunOptions::env added):
+// `program` (its path and first arguments), then RunOptions::args; its
+// output, status and time limit as for a case. Interrupts and tmpfs mounts
+// need a case.
+RunResult run_program(const std::vector<std::string>& program, const RunOptions& options = {});
+
 // Fixture for the cases that run both programs: one instance per program.
 class E2E : public ::testing::TestWithParam<Tool> {
 protected:

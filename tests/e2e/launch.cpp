@@ -1,4 +1,5 @@
-// Case::run: one run of the tool in a mount namespace of its own.
+// The harness's runner: Case::run, one run of the tool in a mount namespace
+// of its own, and run_program, a program of this build as a plain process.
 #include "harness.h"
 
 #include "harness_files.h"
@@ -33,13 +34,15 @@ using namespace files;
 
 namespace {
 
-// One run of the tool, step by step: the command line and the environment,
-// the streams it writes to, the start in a mount namespace of its own, the
+// One run, step by step: the command line and the environment, the streams
+// it writes to, the start (for a case, in a mount namespace of its own), the
 // watch until it has ended (output collected, interrupts sent, the time
-// limit kept), and its status.
+// limit kept), and its status. Without a case: the program given, in this
+// process's namespace, directory and environment.
 class Launch {
 public:
-    Launch(const Case& c, const RunOptions& o) : c_(c), o_(o) {}
+    Launch(const Case& c, const RunOptions& o) : case_(&c), o_(o) {}
+    Launch(const std::vector<std::string>& program, const RunOptions& o) : o_(o), argv_(program) {}
 
     RunResult run() {
         command_line();
@@ -52,7 +55,7 @@ public:
     }
 
 private:
-    const Case& c_;
+    const Case* case_ = nullptr;
     const RunOptions& o_;
     RunResult r_;
     std::vector<std::string> argv_, env_;
@@ -64,16 +67,21 @@ private:
     double start_ = 0, marked_at_ = -1, sent_at_ = 0;
     int wstatus_ = 0;
 
-    std::string valgrind_log() const { return c_.dir + "/valgrind.log"; }
+    const Case& c() const { return *case_; }
+    std::string valgrind_log() const { return c().dir + "/valgrind.log"; }
 
     // The tool and its arguments. Memcheck of the 64-bit program (valgrind
     // cannot start the 32-bit one here, nor a sanitizer build): any error or
     // definite leak ends the run with status 99, and the report lies beside
     // the case.
     void command_line() {
+        if (case_ == nullptr) {
+            argv_.insert(argv_.end(), o_.args.begin(), o_.args.end());
+            return;
+        }
         const char* vg = getenv("E2E_VALGRIND");
-        memcheck_ = vg != nullptr && *vg != '\0' && *vg != '0' && c_.tool.bits == 64 && !E2E_SANITIZE;
-        argv_ = {c_.tool.program};
+        memcheck_ = vg != nullptr && *vg != '\0' && *vg != '0' && c().tool.bits == 64 && !E2E_SANITIZE;
+        argv_ = {c().tool.program};
         if (memcheck_)
             argv_ = {"/usr/bin/valgrind",
                      "--quiet",
@@ -81,21 +89,26 @@ private:
                      "--leak-check=full",
                      "--errors-for-leak-kinds=definite",
                      "--log-file=" + valgrind_log(),
-                     c_.tool.program};
+                     c().tool.program};
         argv_.insert(argv_.end(), o_.args.begin(), o_.args.end());
     }
 
     // A fixed environment: the search path, the simulator's scenario and
     // trace, the preloaded shim, and what the case adds.
     void environment() {
+        if (case_ == nullptr) {
+            for (char** e = environ; *e != nullptr; ++e) env_.push_back(*e);
+            for (auto& [k, v] : o_.env) env_.push_back(k + "=" + v);
+            return;
+        }
         std::string path;
         for (auto& p : o_.path_first) path += p + ":";
         path += "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin";
         env_ = {"PATH=" + path, "HOME=/root", "LANG=C", "LC_ALL=C"};
-        if (fs::exists(c_.scenario_path())) env_.push_back("LOGDUMP_SIM_SCENARIO=" + c_.scenario_path());
-        env_.push_back("LOGDUMP_SIM_TRACE=" + c_.trace_path());
-        env_.push_back("LD_PRELOAD=" + c_.tool.shim);
-        env_.push_back("SLEEP_SHIM_LOG=" + (o_.merge_sleep_log ? c_.trace_path() : c_.sleep_log_path()));
+        if (fs::exists(c().scenario_path())) env_.push_back("LOGDUMP_SIM_SCENARIO=" + c().scenario_path());
+        env_.push_back("LOGDUMP_SIM_TRACE=" + c().trace_path());
+        env_.push_back("LD_PRELOAD=" + c().tool.shim);
+        env_.push_back("SLEEP_SHIM_LOG=" + (o_.merge_sleep_log ? c().trace_path() : c().sleep_log_path()));
         if (E2E_SANITIZE) {
             const char* a = getenv("ASAN_OPTIONS");
             std::string asan = a && *a ? std::string(a) + ":" : "";
@@ -170,8 +183,9 @@ private:
         sigset_t none;
         sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        if (case_ == nullptr) exec_tool();
         enter_namespace();
-        if (::chdir(c_.work.c_str()) != 0) child_fail("chdir work");
+        if (::chdir(c().work.c_str()) != 0) child_fail("chdir work");
         if (o_.tmpfs.empty()) exec_tool();
         hold_tmpfs();
     }
@@ -196,10 +210,10 @@ private:
         if (::unshare(CLONE_NEWNS) != 0) child_fail("unshare(CLONE_NEWNS)");
         if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) child_fail("mount private /");
         // The case directory stays writable when the rest of the root is made read-only.
-        if (::mount(c_.dir.c_str(), c_.dir.c_str(), nullptr, MS_BIND | MS_REC, nullptr) != 0)
+        if (::mount(c().dir.c_str(), c().dir.c_str(), nullptr, MS_BIND | MS_REC, nullptr) != 0)
             child_fail("bind case dir");
-        if (::mount(c_.tmp.c_str(), "/tmp", nullptr, MS_BIND, nullptr) != 0) child_fail("bind /tmp");
-        if (::mount(c_.otmp.c_str(), "/o_tmp", nullptr, MS_BIND, nullptr) != 0) child_fail("bind /o_tmp");
+        if (::mount(c().tmp.c_str(), "/tmp", nullptr, MS_BIND, nullptr) != 0) child_fail("bind /tmp");
+        if (::mount(c().otmp.c_str(), "/o_tmp", nullptr, MS_BIND, nullptr) != 0) child_fail("bind /o_tmp");
         for (auto& [point, data] : o_.tmpfs)
             if (::mount("tmpfs", point.c_str(), "tmpfs", 0, data.c_str()) != 0) child_fail("mount tmpfs");
         if (::mount(nullptr, "/", nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
@@ -223,7 +237,7 @@ private:
         while (::waitpid(tool, &st, 0) < 0 && errno == EINTR) {}
         for (size_t i = 0; i < o_.tmpfs.size(); ++i) {
             std::error_code ec;
-            fs::copy(o_.tmpfs[i].first, c_.tmpfs_copy(i), fs::copy_options::recursive, ec);
+            fs::copy(o_.tmpfs[i].first, c().tmpfs_copy(i), fs::copy_options::recursive, ec);
         }
         if (WIFSIGNALED(st)) {
             ::signal(WTERMSIG(st), SIG_DFL);
@@ -291,7 +305,7 @@ private:
     // the delay has passed, then again at the repeat interval.
     void interrupt(double t) {
         const Interrupt& in = *o_.interrupt;
-        if (marked_at_ < 0 && slurp(c_.host(in.file)).find(in.marker) != std::string::npos) marked_at_ = t;
+        if (marked_at_ < 0 && slurp(c().host(in.file)).find(in.marker) != std::string::npos) marked_at_ = t;
         const bool due = !r_.interrupt_sent ? marked_at_ >= 0 && (t - marked_at_) * 1000 >= in.delay_ms
                                             : in.repeat_ms > 0 && (t - sent_at_) * 1000 >= in.repeat_ms;
         if (!due) return;
@@ -318,5 +332,7 @@ private:
 }  // namespace
 
 RunResult Case::run(const RunOptions& o) { return Launch(*this, o).run(); }
+
+RunResult run_program(const std::vector<std::string>& program, const RunOptions& o) { return Launch(program, o).run(); }
 
 }  // namespace e2e
