@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // at byte 20, the firmware at 46, and word 84 ends at byte 169.
     if (got <= 20) FUZZ_CHECK(serial[0] == '\0');
     if (got <= 46) FUZZ_CHECK(code[0] == '\0');
-    if (got <= 2 * 84 + 1) FUZZ_CHECK(!ata_gpl_supported(page, got));
+    if (got <= 2 * 84 + 1) FUZZ_CHECK(!ata_feature_supported(page, got, ATA_FEATURE_GPL));
 
     LogSubpage pairs[LOG_SUBPAGE_TABLE_SIZE];
     const size_t m = subpage_list(page, got, pairs, LOG_SUBPAGE_TABLE_SIZE);

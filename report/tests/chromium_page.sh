@@ -5,20 +5,21 @@
 # a PNG and dumps the rendered DOM. The page must be self-contained, render
 # without errors at a laptop's 1366x900, and hold one disk row per drive log.
 #
-#   report/tests/chromium_page.sh REPORT LOGDUMP64 RAIDCLI_SIM LIBRAIDSTOR_SIM64 SLEEPSHIM64 SOURCE_DIR [PNG_OUT]
+#   report/tests/chromium_page.sh REPORT E2E_COLLECT SOURCE_DIR [PNG_OUT]
 #
-# (the programs as the build made them; report/CMakeLists.txt passes them).
+# (the programs as the build made them; report/CMakeLists.txt passes them;
+# E2E_COLLECT collects through the end-to-end harness).
 # Exit status 77 (skipped) when not root
 # (the namespace needs it) or when chromium is missing.
 set -euo pipefail
-report=$1 logdump=$2 cli=$3 lib=$4 shim_so=$5
-src=$(cd "$6" && pwd)
-png_out=${7:-}
+report=$1 collect=$2
+src=$(cd "$3" && pwd)
+png_out=${4:-}
 
 skip() { echo "chromium_page: SKIPPED: $*"; exit 77; }
 fail() { echo "chromium_page: FAILED: $*" >&2; exit 1; }
 
-for p in "$report" "$logdump" "$cli" "$lib"; do [ -e "$p" ] || fail "$p is not built"; done
+for p in "$report" "$collect"; do [ -e "$p" ] || fail "$p is not built"; done
 [ "$(id -u)" = 0 ] || skip "needs root for a private mount namespace"
 browser=$(command -v chromium || true)
 [ -n "$browser" ] || skip "chromium is not installed (Debian packages chromium, fonts-dejavu-core)"
@@ -28,7 +29,7 @@ w=$(mktemp -d /var/tmp/report-chromium.XXXXXX)
 trap 'rm -rf "$w"' EXIT
 mkdir -p "$w/profile"
 # A full run (no arguments), so that the error log is there too.
-"$(dirname "$0")/collect.sh" "$w" "$logdump" "$cli" "$lib" "$shim_so" "$src/sim/scenarios/demo.scn" ||
+"$collect" "$w" "$src/sim/scenarios/demo.scn" ||
   fail "logdump64 on the demo system: $(tail -5 "$w/console.txt")"
 logdir=$w/otmp/TMP/KESTRA
 disks=$(find "$logdir" -name 'MA*.log' | wc -l)

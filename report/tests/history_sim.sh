@@ -4,12 +4,12 @@
 # added to sim/scenarios/health.scn): the report's history of two and of
 # three collections, as the fleet names them (<host>-<date>).
 #
-#   report/tests/history_sim.sh REPORT LOGDUMP64 RAIDCLI_SIM LIBRAIDSTOR_SIM64 SLEEPSHIM64 SOURCE_DIR
+#   report/tests/history_sim.sh REPORT E2E_COLLECT SOURCE_DIR
 #
 # Exit status 77 (skipped) when not root (the namespace needs it).
 set -euo pipefail
-report=$1 logdump=$2 cli=$3 lib=$4 shim_so=$5
-src=$(cd "$6" && pwd)
+report=$1 collect=$2
+src=$(cd "$3" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 fail() { echo "history_sim: FAILED: $*" >&2; exit 1; }
 [ "$(id -u)" = 0 ] || { echo "history_sim: SKIPPED: needs root for a private mount namespace"; exit 77; }
@@ -22,7 +22,7 @@ collect() {
   mkdir -p "$w/scn$1"
   cp -r "$src/sim/scenarios/." "$w/scn$1/"
   [ -z "${3:-}" ] || cat "$here/data/$3" >> "$w/scn$1/health.scn"
-  "$here/collect.sh" "$w/run$1" "$logdump" "$cli" "$lib" "$shim_so" "$w/scn$1/health.scn" ||
+  "$collect" "$w/run$1" "$w/scn$1/health.scn" ||
     fail "collection $1: $(tail -5 "$w/run$1/console.txt")"
   mv "$w/run$1/otmp/TMP/KESTRA" "$w/health-$2"
   find "$w/health-$2" -exec touch -d "$2 12:00" {} +

@@ -7,17 +7,17 @@
 # disk's verdict must come back, with no scrape error. The exporter is
 # stopped by its process id whatever the outcome.
 #
-#   report/tests/node_exporter.sh REPORT LOGDUMP64 RAIDCLI_SIM LIBRAIDSTOR_SIM64 SLEEPSHIM64 SOURCE_DIR
+#   report/tests/node_exporter.sh REPORT E2E_COLLECT SOURCE_DIR
 #
 # Exit status 77 (skipped) when not root (the namespace needs it).
 set -euo pipefail
-report=$1 logdump=$2 cli=$3 lib=$4 shim_so=$5
-src=$(cd "$6" && pwd)
+report=$1 collect=$2
+src=$(cd "$3" && pwd)
 
 skip() { echo "node_exporter: SKIPPED: $*"; exit 77; }
 fail() { echo "node_exporter: FAILED: $*" >&2; exit 1; }
 
-for p in "$report" "$logdump" "$cli" "$lib"; do [ -e "$p" ] || fail "$p is not built"; done
+for p in "$report" "$collect"; do [ -e "$p" ] || fail "$p is not built"; done
 [ "$(id -u)" = 0 ] || skip "needs root for a private mount namespace"
 for p in promtool prometheus-node-exporter curl; do
   command -v "$p" > /dev/null || fail "$p is missing (scripts/setup.sh installs prometheus, prometheus-node-exporter, curl)"
@@ -34,7 +34,7 @@ stop() {
 }
 trap stop EXIT
 
-"$(dirname "$0")/collect.sh" "$w" "$logdump" "$cli" "$lib" "$shim_so" "$src/sim/scenarios/health.scn" ||
+"$collect" "$w" "$src/sim/scenarios/health.scn" ||
   fail "logdump64 on the health system: $(tail -5 "$w/console.txt")"
 mkdir "$w/textfile"
 status=0

@@ -18,16 +18,19 @@ struct ControllerModel {
     unsigned ports;      // back-end SAS ports
 };
 
+// A product of no maker. The PCI vendor id 0e5e is assigned to no one (the
+// PCI ID list has no such vendor), so it can name no real controller; the
+// device and subsystem ids under it are ours to choose.
 inline constexpr ControllerModel kController = {
-    .product = "SIM RAID SAS 9361-8i",
-    .serial = "SV5%02u%05u",
+    .product = "Simulated SAS RAID Controller",
+    .serial = "SIM%02u%05u",
     .serialBase = 27000,
-    .firmware = "4.680.00-8527",
-    .package = "24.21.0-0097",
-    .pciVendor = 0x1000,
-    .pciDevice = 0x005D,
-    .subVendor = 0x1000,
-    .subDevice = 0x9361,
+    .firmware = "1.10.00-0001",
+    .package = "1.10.0-0001",
+    .pciVendor = 0x0E5E,
+    .pciDevice = 0x0001,
+    .subVendor = 0x0E5E,
+    .subDevice = 0x0008,
     .memoryMiB = 1024,
     .ports = 8,
 };

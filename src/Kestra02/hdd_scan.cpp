@@ -117,24 +117,23 @@ Scan write_drive_log(int i, int j, const char* cDevCode, const char* cSerial, Du
 Scan sata_drive(int i, int j) {
     const auto sTgtId = static_cast<int16_t>(j);
     if (iExtendedFlg == 1) {
-        pstStorPassThrStp = static_cast<SL_STP_PASSTHRU_T*>(pfSataBufAlloc(STP_PASSTHRU_BUFFER_SIZE));
+        // A buffer of its own for the probe, as for a disk's INQUIRY: the
+        // drive's collection takes another.
+        pstStorPassThrStp = static_cast<SL_STP_PASSTHRU_T*>(calloc(1, STP_PASSTHRU_BUFFER_SIZE));
         if (pstStorPassThrStp == nullptr) {
             mem_err();
             return Scan::End;
         }
         if (StoreIdentify(i, sTgtId, pstStorPassThrStp, &gtErrInfStp) == 1) {
-            // Kept apart: the buffer serves the drive's other commands.
             U8 identify[ATA_IDENTIFY_LEN] = {};
             const U32 got = stp_arrived(pstStorPassThrStp, ATA_IDENTIFY_LEN);
             memcpy(identify, stp_data(pstStorPassThrStp), got);
+            Mem_Free();
             char cDevCode[64];
             char cSerial[32];
             ata_identity(identify, got, cDevCode, cSerial);
             if (got < ATA_IDENTIFY_LEN) short_transfer_err(i, j, "Identify", got, ATA_IDENTIFY_LEN);
-            const Scan next =
-                write_drive_log(i, j, cDevCode, cSerial, [&] { return SATAHddExtLogDump(i, sTgtId, identify, got); });
-            Mem_Free();
-            return next;
+            return write_drive_log(i, j, cDevCode, cSerial, [&] { return Get_SATAHdd_Log(i, j, identify, got); });
         }
         Mem_Free();
     }

@@ -114,6 +114,13 @@ size_t detail_prefix(char* buf, size_t size, int iCtrl, int iTgtId) {
     return n < 0 ? 0 : static_cast<size_t>(n);
 }
 
+// The detail line from `len` on: n bytes, each in `form` (" %02x" or
+// "%02x "). Returns the new length.
+size_t put_bytes(char* line, size_t size, size_t len, const U8* bytes, int n, const char* form) {
+    for (int i = 0; i < n; ++i) len += static_cast<size_t>(snprintf(line + len, size - len, form, bytes[i]));
+    return len;
+}
+
 const char kHddConsole[] = " HDD Log Dump Error\n";
 
 void report_detail(const char* line) {
@@ -141,25 +148,19 @@ void sas_cmnd_err(int iCtrl, int iTgtId, const ERRINFO* ptErrInfo) {
     char line[256];
     memset(line, 0, sizeof line);
     size_t len = detail_prefix(line, sizeof line, iCtrl, iTgtId);
-    for (int i = 0; i < 10; ++i) {
-        len += static_cast<size_t>(snprintf(line + len, sizeof line - len, "%02x ", ptErrInfo->ucCdb[i]));
-    }
+    len = put_bytes(line, sizeof line, len, ptErrInfo->ucCdb, 10, "%02x ");
     len += static_cast<size_t>(snprintf(line + len, sizeof line - len, ", "));
     len += static_cast<size_t>(
         snprintf(line + len, sizeof line - len, "%08x, ", static_cast<unsigned>(ptErrInfo->iApiErr)));
-    for (int i = 0; i < 20; ++i) {
-        len += static_cast<size_t>(snprintf(line + len, sizeof line - len, "%02x ", ptErrInfo->ucSense[i]));
-    }
+    put_bytes(line, sizeof line, len, ptErrInfo->ucSense, 20, "%02x ");
     report_detail(line);
 }
 
 void sata_cmnd_err(int iCtrl, int iTgtId, const ERRINFOSTP* ptErrInfo) {
     char line[256];
     memset(line, 0, sizeof line);
-    size_t len = detail_prefix(line, sizeof line, iCtrl, iTgtId);
-    for (int i = 0; i < 20; ++i) {
-        len += static_cast<size_t>(snprintf(line + len, sizeof line - len, " %02x", ptErrInfo->ucfisResBuff[i]));
-    }
+    const size_t len = detail_prefix(line, sizeof line, iCtrl, iTgtId);
+    put_bytes(line, sizeof line, len, ptErrInfo->ucfisResBuff, 20, " %02x");
     report_detail(line);
 }
 

@@ -6,9 +6,8 @@
 #include "KstErr01.h"
 #include "SasLog01.h"
 #include "be.h"
+#include "block_writer.h"
 #include "drive_log.h"
-#include "hexdump.h"
-#include "interrupt.h"
 #include "passthru_buffers.h"
 #include "run_state.h"
 
@@ -25,10 +24,10 @@ struct Section {
 // "Interna" (without the l) is the system's own title, kept on purpose:
 // logdump-report and the field's tools find the section by it. Do not mend it.
 constexpr Section kSections[] = {
-    {1, "<Drive Status Log>\r\n"},
-    {2, "<Drive Interna Log>\r\n"},
-    {4, "<Command Log>\r\n"},
-    {8, "<Controller Internal Information>\r\n"},
+    {1, "<Drive Status Log>"},
+    {2, "<Drive Interna Log>"},
+    {4, "<Command Log>"},
+    {8, "<Controller Internal Information>"},
 };
 
 constexpr U32 kSectionHeaderLen = 4;
@@ -39,9 +38,10 @@ constexpr U32 kMaxCdbLen = 0xFFFFFF;
 // area of the pass-through buffer holds.
 U32 section_length(const U8* data) { return be::get24(data + 1) + 3u; }
 
+// The header line of a section with its CR LF.
 size_t header_size(U8 ucLogType) {
     for (const Section& s : kSections)
-        if (s.type == ucLogType) return strlen(s.header);
+        if (s.type == ucLogType) return strlen(s.header) + 2;
     return 0;
 }
 
@@ -84,10 +84,7 @@ int Get_Internal_Log(int iCtrl, int16_t sTgtId, U8 ucLogType, U32* puiLen) {
     const U32 asked = len > kMaxCdbLen ? kMaxCdbLen : len;
 
     // A section that would cut into the log directory's reserve is not read.
-    char path[sizeof cLogFilePass + 32];
-    if (drive_log_path(path, sizeof path, iCtrl, sTgtId) &&
-        !space_for(path, header_size(ucLogType) + hex_text_size(asked)))
-        return -1;
+    if (!BlockWriter(iCtrl, sTgtId).room(header_size(ucLogType) + hex_text_size(asked))) return -1;
     if (asked < len) length_capped_err(iCtrl, sTgtId, what, len, asked);
 
     if (!request(iCtrl, sTgtId, ucLogType, asked)) return -1;
@@ -98,14 +95,14 @@ int Get_Internal_Log(int iCtrl, int16_t sTgtId, U8 ucLogType, U32* puiLen) {
 }
 
 int RQ50LogDump(int iCtrl, int16_t sTgtId) {
+    const BlockWriter w(iCtrl, sTgtId);
     for (const Section& s : kSections) {
         U32 len = 0;
         // A section that cannot be read leaves no header line behind, and
-        // the ones after it are not asked for.
+        // the ones after it are not asked for: its room was checked before
+        // its request, and its header follows the answer.
         if (Get_Internal_Log(iCtrl, sTgtId, s.type, &len) != 0) return DUMP_COMMAND_FAILED;
-        if (fputs(s.header, fpLog) < 0 || fflush(fpLog) != 0) return DUMP_WRITE_FAILED;
-        if (!hex_dump(fpLog, passthru_data(pstStorPassThr), len) || fflush(fpLog) != 0) return DUMP_WRITE_FAILED;
-        interrupt_point();
+        if (!w.block(s.header, passthru_data(pstStorPassThr), len)) return DUMP_WRITE_FAILED;
     }
     return DUMP_DONE;
 }

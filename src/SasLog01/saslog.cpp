@@ -7,9 +7,8 @@
 #include "KstErr01.h"
 #include "SasLog01.h"
 #include "be.h"
+#include "block_writer.h"
 #include "drive_log.h"
-#include "hexdump.h"
-#include "interrupt.h"
 #include "passthru_buffers.h"
 #include "run_state.h"
 
@@ -110,35 +109,27 @@ Sent read_page(int iCtrl, int16_t sTgtId, U8 ucPage, U8 ucSubPage, PageAnswer* a
 // request that never reached it (or timed out) is not worth repeating.
 bool walk_goes_on() { return answered_sense_key(gtErrInf) >= 0; }
 
-// A block's tag line, flushed before its command goes out.
-bool write_tag(const char* tag) { return fputs(tag, fpLog) >= 0 && fflush(fpLog) == 0; }
-
 // The tag of a page or subpage (subpage 0: the page of the walk).
 const char* page_tag(char (&buf)[24], U8 ucPage, U8 ucSubPage, bool subpage) {
     if (subpage)
-        snprintf(buf, sizeof buf, "<Subpage%02x.%02x>\r\n", ucPage, ucSubPage);
+        snprintf(buf, sizeof buf, "<Subpage%02x.%02x>", ucPage, ucSubPage);
     else
-        snprintf(buf, sizeof buf, "<Page%02x>\r\n", ucPage);
+        snprintf(buf, sizeof buf, "<Page%02x>", ucPage);
     return buf;
 }
 
-constexpr size_t kSubpageTagLen = sizeof "<Subpage00.00>\r\n" - 1;
-const char kDefectTag[] = "<Grown Defects>\r\n";
+constexpr size_t kSubpageTagLine = sizeof "<Subpage00.00>\r\n" - 1;
 
-// Room in the log directory for one more block of at most `bytes` bytes
-// under its tag; when there is none, space_for has said so and nothing more
-// is collected for this disk.
-bool room_for_block(int iCtrl, int16_t sTgtId, size_t tagLen, U32 bytes) {
-    char path[sizeof cLogFilePass + 32];
-    return !drive_log_path(path, sizeof path, iCtrl, sTgtId) || space_for(path, tagLen + hex_text_size(bytes));
-}
+// What a block ended with when the writer stopped: a failed write, or no
+// room left (reported, nothing more for this disk).
+int stopped_result() { return BlockWriter::result() == DUMP_WRITE_FAILED ? DUMP_WRITE_FAILED : DUMP_COMMAND_FAILED; }
 
 // The subpages the disk lists, each under <SubpagePP.SS>. Returns
 // DUMP_COMMAND_FAILED when the walk ended early.
-int dump_subpages(int iCtrl, int16_t sTgtId) {
+int dump_subpages(const BlockWriter& w, int iCtrl, int16_t sTgtId) {
     const U8* data = passthru_data(pstStorPassThr);
     char tag[24];
-    if (!room_for_block(iCtrl, sTgtId, kSubpageTagLen, kMaxAllocLen)) return DUMP_COMMAND_FAILED;
+    if (!w.room(kSubpageTagLine + hex_text_size(kMaxAllocLen))) return DUMP_COMMAND_FAILED;
     PageAnswer list;
     // A drive that refuses the list has no subpages: nothing to record.
     if (read_page(iCtrl, sTgtId, kSupportedPages, kAllSubpages, &list, true) != Sent::Ok) return DUMP_DONE;
@@ -146,46 +137,35 @@ int dump_subpages(int iCtrl, int16_t sTgtId) {
     const size_t count = subpage_list(data, list.arrived, pairs, LOG_SUBPAGE_TABLE_SIZE);
     // Only the list itself goes into the file: a plain page 00h sent by a
     // drive that ignores the subpage field is no list of subpages.
-    if (list.samePage) {
-        if (!write_tag(page_tag(tag, kSupportedPages, kAllSubpages, true))) return DUMP_WRITE_FAILED;
-        if (!hex_dump(fpLog, data, list.arrived) || fflush(fpLog) != 0) return DUMP_WRITE_FAILED;
-        interrupt_point();
-    }
+    if (list.samePage && !w.block(page_tag(tag, kSupportedPages, kAllSubpages, true), data, list.arrived))
+        return DUMP_WRITE_FAILED;
     for (size_t k = 0; k < count; ++k) {
-        if (!room_for_block(iCtrl, sTgtId, kSubpageTagLen, kMaxAllocLen)) return DUMP_COMMAND_FAILED;
-        if (!write_tag(page_tag(tag, pairs[k].page, pairs[k].subpage, true))) return DUMP_WRITE_FAILED;
-        interrupt_point();
+        if (!w.begin(page_tag(tag, pairs[k].page, pairs[k].subpage, true), kMaxAllocLen)) return stopped_result();
         PageAnswer page;
         if (read_page(iCtrl, sTgtId, pairs[k].page, pairs[k].subpage, &page) != Sent::Ok) {
             if (walk_goes_on()) continue;
             return DUMP_COMMAND_FAILED;
         }
-        if (!hex_dump(fpLog, data, page.arrived) || fflush(fpLog) != 0) return DUMP_WRITE_FAILED;
-        interrupt_point();
+        if (!w.dump(data, page.arrived)) return DUMP_WRITE_FAILED;
     }
     return DUMP_DONE;
 }
 
 // The header of the grown defect list under <Grown Defects>.
-int dump_grown_defects(int iCtrl, int16_t sTgtId) {
-    if (!room_for_block(iCtrl, sTgtId, sizeof kDefectTag - 1, kDefectHeaderLen)) return DUMP_COMMAND_FAILED;
-    if (!write_tag(kDefectTag)) return DUMP_WRITE_FAILED;
-    interrupt_point();
+int dump_grown_defects(const BlockWriter& w, int iCtrl, int16_t sTgtId) {
+    if (!w.begin("<Grown Defects>", kDefectHeaderLen)) return stopped_result();
     if (StoreReadDefect(iCtrl, sTgtId, false, true, kDefectFormatBytesFromIndex, kDefectHeaderLen, pstStorPassThr,
                         &gtErrInf) != 1) {
         if (answered_sense_key(gtErrInf) == SENSE_KEY_ILLEGAL_REQUEST) {
             // A drive without the command: said once, in the block.
-            if (fputs("Not supported (ILLEGAL REQUEST)\r\n", fpLog) < 0 || fflush(fpLog) != 0) return DUMP_WRITE_FAILED;
-            return DUMP_DONE;
+            return w.line("Not supported (ILLEGAL REQUEST)") ? DUMP_DONE : DUMP_WRITE_FAILED;
         }
         sas_cmnd_err(iCtrl, sTgtId, &gtErrInf);
         return DUMP_COMMAND_FAILED;
     }
     const U32 got = passthru_arrived(pstStorPassThr, kDefectHeaderLen);
     if (got < kDefectHeaderLen) short_transfer_err(iCtrl, sTgtId, "GrownDefects", got, kDefectHeaderLen);
-    if (!hex_dump(fpLog, passthru_data(pstStorPassThr), got) || fflush(fpLog) != 0) return DUMP_WRITE_FAILED;
-    interrupt_point();
-    return DUMP_DONE;
+    return w.dump(passthru_data(pstStorPassThr), got) ? DUMP_DONE : DUMP_WRITE_FAILED;
 }
 
 }  // namespace
@@ -225,31 +205,31 @@ int SASHddLogDumpauto(int iCtrl, int16_t sTgtId) {
         }
     }
 
+    const BlockWriter w(iCtrl, sTgtId);
     int result = DUMP_DONE;
     char tag[24];
     for (size_t k = 0; k < count; ++k) {
         // The header line goes out before the request, so that a page that
         // fails is still named in the file.
-        if (!write_tag(page_tag(tag, pages[k], 0, false))) return DUMP_WRITE_FAILED;
-        interrupt_point();
+        if (!w.tag(page_tag(tag, pages[k], 0, false))) return DUMP_WRITE_FAILED;
         PageAnswer page;
         if (read_page(iCtrl, sTgtId, pages[k], 0, &page) != Sent::Ok) {
             if (!walk_goes_on()) return DUMP_COMMAND_FAILED;
             result = DUMP_COMMAND_FAILED;
             continue;
         }
-        if (!hex_dump(fpLog, data, page.arrived) || fflush(fpLog) != 0) return DUMP_WRITE_FAILED;
-        interrupt_point();
+        if (!w.dump(data, page.arrived)) return DUMP_WRITE_FAILED;
     }
     return result;
 }
 
 int SASHddExtLogDump(int iCtrl, int16_t sTgtId) {
-    const int subpages = dump_subpages(iCtrl, sTgtId);
+    const BlockWriter w(iCtrl, sTgtId);
+    const int subpages = dump_subpages(w, iCtrl, sTgtId);
     if (subpages == DUMP_WRITE_FAILED) return subpages;
     // Out of room: nothing more for this disk.
     if (space_exhausted()) return DUMP_COMMAND_FAILED;
-    const int defects = dump_grown_defects(iCtrl, sTgtId);
+    const int defects = dump_grown_defects(w, iCtrl, sTgtId);
     return defects != DUMP_DONE ? defects : subpages;
 }
 

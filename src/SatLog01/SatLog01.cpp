@@ -1,51 +1,49 @@
-// SMART data dump of one SATA drive: switch SMART on, read its 512-byte data
-// structure through STP and append it to the drive's log file as hex lines.
+// The drive log of one SATA drive: the pass-through buffer it is read
+// through, and its SMART data.
 #include "SatLog01.h"
 
 #include <cstdlib>
 
 #include "KstErr01.h"
 #include "atafis.h"
-#include "drive_log.h"
-#include "hexdump.h"
+#include "block_writer.h"
 #include "libstoresata.h"
 #include "passthru_buffers.h"
 
 namespace {
 
-constexpr int SMART_DATA_LEN = 512;
-
-// Zeroed, so that nothing is read from the response area that neither we nor
-// raidstor wrote.
-void* alloc_zeroed(size_t size) { return std::calloc(1, size); }
+constexpr U32 kSmartDataLen = 512;
 
 }  // namespace
 
-void* (*pfSataBufAlloc)(size_t size) = alloc_zeroed;
-
-void Get_SATAHdd_Log(int iCtrl, int iTgtId) {
-    pstStorPassThrStp = static_cast<SL_STP_PASSTHRU_T*>(pfSataBufAlloc(STP_PASSTHRU_BUFFER_SIZE));
+int Get_SATAHdd_Log(int iCtrl, int iTgtId, const U8* identify, U32 got) {
+    // Zeroed, so that nothing is read from the response area that neither we
+    // nor raidstor wrote.
+    pstStorPassThrStp = static_cast<SL_STP_PASSTHRU_T*>(calloc(1, STP_PASSTHRU_BUFFER_SIZE));
     if (pstStorPassThrStp == nullptr) {
+        // The file keeps what it has; the next drive may fare better.
         mem_err();
-        return;
+        return DUMP_DONE;
     }
-    SATAHddLogDumpauto(iCtrl, iTgtId);
+    const int result = identify != nullptr ? SATAHddExtLogDump(iCtrl, static_cast<int16_t>(iTgtId), identify, got)
+                                           : SATAHddLogDumpauto(iCtrl, iTgtId);
     Mem_Free();
+    return result == DUMP_WRITE_FAILED ? DUMP_WRITE_FAILED : DUMP_DONE;
 }
 
-void SATAHddLogDumpauto(int iCtrl, int iTgtId) {
+int SATAHddLogDumpauto(int iCtrl, int iTgtId) {
     // The device id goes to raidstor as its 16-bit reference; the report shows
     // the id as it was given.
     const auto sTgtId = static_cast<int16_t>(iTgtId);
     // READ DATA is refused by a drive whose SMART is off, so it is switched on
     // first, and nothing more is asked when that fails.
     if (StoreSmart(iCtrl, sTgtId, SMART_ENABLE_OPERATIONS, 0, pstStorPassThrStp, &gtErrInfStp) != 1 ||
-        StoreSmart(iCtrl, sTgtId, SMART_READ_DATA, SMART_DATA_LEN, pstStorPassThrStp, &gtErrInfStp) != 1) {
+        StoreSmart(iCtrl, sTgtId, SMART_READ_DATA, kSmartDataLen, pstStorPassThrStp, &gtErrInfStp) != 1) {
         sata_cmnd_err(iCtrl, iTgtId, &gtErrInfStp);
-        return;
+        return DUMP_COMMAND_FAILED;
     }
-    // No flush: the caller owns fpLog and closes it. Only the caller knows the
-    // file's path, so a failed write is left in the stream's error state for
-    // it to report.
-    (void)hex_dump(fpLog, stp_data(pstStorPassThrStp), SMART_DATA_LEN);
+    // Only what arrived: the rest of the data area is no answer of the drive.
+    const U32 got = stp_arrived(pstStorPassThrStp, kSmartDataLen);
+    if (got < kSmartDataLen) short_transfer_err(iCtrl, iTgtId, "SmartData", got, kSmartDataLen);
+    return BlockWriter(iCtrl, iTgtId).dump(stp_data(pstStorPassThrStp), got) ? DUMP_DONE : DUMP_WRITE_FAILED;
 }

@@ -30,7 +30,6 @@ constexpr size_t kSerialWord = 10, kSerialWords = 10;
 constexpr size_t kFirmwareWord = 23, kFirmwareWords = 4;
 constexpr size_t kModelWord = 27, kModelWords = 20;
 constexpr size_t kFeaturesSupported = 84, kFeaturesDefault = 87;
-constexpr U16 kGplBit = 1u << 5;
 
 bool valid_word(U16 w) { return (w & 0xC000u) == 0x4000u; }
 
@@ -48,10 +47,10 @@ void ata_identity(const U8* id, U32 got, char (&devCode)[64], char (&serial)[32]
     copy_ata_string(serial, id, got, kSerialWord, kSerialWords);
 }
 
-bool ata_gpl_supported(const U8* id, U32 got) {
+bool ata_feature_supported(const U8* id, U32 got, U16 bit) {
     for (size_t w : {kFeaturesSupported, kFeaturesDefault}) {
         const U16 v = word_at(id, got, w);
-        if (valid_word(v) && (v & kGplBit) != 0) return true;
+        if (valid_word(v) && (v & bit) != 0) return true;
     }
     return false;
 }

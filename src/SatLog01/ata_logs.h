@@ -15,10 +15,16 @@
 // blanks and is cut at its first zero byte and at the end of what arrived.
 void ata_identity(const U8* id, U32 got, char (&devCode)[64], char (&serial)[32]);
 
-// True when IDENTIFY says the general-purpose logging feature set is
-// supported: bit 5 of word 84 or of word 87, in a word that marks itself
-// valid (bit 14 set, bit 15 clear).
-bool ata_gpl_supported(const U8* id, U32 got);
+// The bits of IDENTIFY word 84 (repeated in word 87) that say which logs
+// the drive keeps.
+inline constexpr U16 ATA_FEATURE_SMART_ERROR_LOG = 1u << 0;  // SMART error logging: SMART log 01h
+inline constexpr U16 ATA_FEATURE_SMART_SELF_TEST = 1u << 1;  // SMART self-test: SMART log 06h
+inline constexpr U16 ATA_FEATURE_GPL = 1u << 5;              // the general-purpose logging feature set
+
+// True when IDENTIFY says the feature of `bit` is supported: set in word 84
+// or in word 87, in a word that marks itself valid (bit 14 set, bit 15
+// clear).
+bool ata_feature_supported(const U8* id, U32 got, U16 bit);
 
 // Pages of log `address` in a log directory (SMART READ LOG 00h and READ
 // LOG EXT 00h have the same form: word N holds the pages of log N); 0 when

@@ -2,7 +2,7 @@
 // thresholds and status, the SMART logs and the general-purpose logs, each
 // block under a tag line of its own in the drive log. A command that fails
 // is reported and the next block is tried; a log that its directory does
-// not list is never asked for.
+// not list is never asked for, unless IDENTIFY says the drive keeps it.
 #include <cstdio>
 #include <cstring>
 
@@ -10,12 +10,9 @@
 #include "SatLog01.h"
 #include "ata_logs.h"
 #include "atafis.h"
-#include "drive_log.h"
-#include "hexdump.h"
-#include "interrupt.h"
+#include "block_writer.h"
 #include "libstoresata.h"
 #include "passthru_buffers.h"
-#include "run_state.h"
 #include "shell.h"
 
 namespace {
@@ -23,13 +20,19 @@ namespace {
 constexpr U32 kSmartDataLen = 512;
 constexpr U32 kPage = ATA_LOG_PAGE_SIZE;
 constexpr U8 kDirectory = 0x00;
-// The longest line of the status block.
+// The longest line of the status block, with its CR LF.
 constexpr size_t kStatusLineMax = sizeof "threshold exceeded (f4 2c)\r\n" - 1;
 
-// The SMART logs read after the directory, when it lists them.
-constexpr U8 kSmartLogs[] = {
-    0x01,  // summary error log
-    0x06,  // self-test log
+// The SMART logs read after the directory: the pages it lists, or the one
+// sector each has by definition when the drive's IDENTIFY says it keeps the
+// log and the directory is refused or leaves it out.
+struct SmartLog {
+    U8 address;
+    U16 feature;  // its bit in IDENTIFY word 84
+};
+constexpr SmartLog kSmartLogs[] = {
+    {0x01, ATA_FEATURE_SMART_ERROR_LOG},  // summary error log
+    {0x06, ATA_FEATURE_SMART_SELF_TEST},  // self-test log
 };
 
 // The general-purpose logs read after their directory, when it lists them,
@@ -54,51 +57,55 @@ constexpr GplLog kGplLogs[] = {
 // A whole log beyond this many pages (128 KiB) is read in part.
 constexpr U16 kWholeLogMaxPages = 256;
 
+// The blocks of one drive, each read into the buffer pstStorPassThrStp
+// (the caller's) and written through the block writer.
 class SataLog {
 public:
-    SataLog(int iCtrl, int16_t sTgtId) : iCtrl_(iCtrl), sTgtId_(sTgtId) {}
-
-    int result() const { return writeFailed_ ? DUMP_WRITE_FAILED : DUMP_DONE; }
+    SataLog(int iCtrl, int16_t sTgtId) : iCtrl_(iCtrl), sTgtId_(sTgtId), w_(iCtrl, sTgtId) {}
 
     void identify(const U8* id, U32 got) {
-        if (begin("<ATA IDENTIFY DEVICE>", ATA_IDENTIFY_LEN)) dump(id, got);
+        if (w_.begin("<ATA IDENTIFY DEVICE>", ATA_IDENTIFY_LEN)) w_.dump(id, got);
     }
 
-    // READ DATA is refused by a drive whose SMART is off: it is switched on
-    // first, and READ DATA is not sent when that fails.
     void smart_data() {
-        if (!begin("<ATA SMART READ DATA>", kSmartDataLen)) return;
-        if (StoreSmart(iCtrl_, sTgtId_, SMART_ENABLE_OPERATIONS, 0, buf(), &gtErrInfStp) != 1) return failed();
-        read_smart(SMART_READ_DATA, "SmartData");
+        if (w_.begin("<ATA SMART READ DATA>", kSmartDataLen)) SATAHddLogDumpauto(iCtrl_, sTgtId_);
     }
 
     void thresholds() {
-        if (begin("<ATA SMART READ THRESHOLDS>", kSmartDataLen)) read_smart(SMART_READ_THRESHOLDS, "SmartThresholds");
+        if (w_.begin("<ATA SMART READ THRESHOLDS>", kSmartDataLen)) {
+            U32 got = 0;
+            arrived(StoreSmart(iCtrl_, sTgtId_, SMART_READ_THRESHOLDS, kSmartDataLen, buf(), &gtErrInfStp),
+                    "SmartThresholds", kSmartDataLen, &got);
+        }
     }
 
     // One line that names the verdict and keeps the two bytes it rests on.
     void status() {
-        if (!begin_text("<ATA SMART RETURN STATUS>", kStatusLineMax)) return;
+        if (!w_.begin_text("<ATA SMART RETURN STATUS>", kStatusLineMax)) return;
         if (StoreSmart(iCtrl_, sTgtId_, SMART_RETURN_STATUS, 0, buf(), &gtErrInfStp) != 1) return failed();
         const SmartStatus s = smart_status(stp_response(buf()));
         const char* verdict = s.verdict == SmartVerdict::Passed              ? "passed"
                               : s.verdict == SmartVerdict::ThresholdExceeded ? "threshold exceeded"
                                                                              : "unknown";
-        write(fprintf(fpLog, "%s (%02x %02x)\r\n", verdict, s.lbaMid, s.lbaHigh) >= 0);
+        char line[kStatusLineMax];
+        format_into(line, sizeof line, "%s (%02x %02x)", verdict, s.lbaMid, s.lbaHigh);
+        w_.line(line);
     }
 
-    void smart_logs() {
+    void smart_logs(const U8* id, U32 idGot) {
         U32 got = 0;
-        if (!begin(smart_tag(kDirectory), kPage) || !read_smart_log(kDirectory, 1, &got)) return;
+        if (!w_.begin(smart_tag(kDirectory), kPage)) return;
         U8 dir[kPage] = {};
-        memcpy(dir, data(), got);
-        for (U8 address : kSmartLogs) {
-            const U16 listed = ata_log_pages(dir, got, address);
+        if (read_smart_log(kDirectory, 1, &got)) memcpy(dir, data(), got);
+        for (const SmartLog& log : kSmartLogs) {
+            const U8 address = log.address;
+            U16 listed = ata_log_pages(dir, got, address);
+            if (listed == 0 && ata_feature_supported(id, idGot, log.feature)) listed = 1;
             if (listed == 0 || stopped()) continue;
             // SMART READ LOG always starts at the log's first sector: what
             // does not fit one transfer cannot be read.
             const U16 count = listed < ATA_LOG_PAGES_PER_TRANSFER ? listed : ATA_LOG_PAGES_PER_TRANSFER;
-            if (!begin(smart_tag(address), count * kPage)) return;
+            if (!w_.begin(smart_tag(address), count * kPage)) return;
             if (count < listed) length_capped_err(iCtrl_, sTgtId_, what_smart(address), listed * kPage, count * kPage);
             U32 ignored = 0;
             read_smart_log(address, static_cast<U8>(count), &ignored);
@@ -107,7 +114,7 @@ public:
 
     void gpl_logs() {
         U32 got = 0;
-        if (!begin(gpl_tag(kDirectory, 0), kPage) || !read_gpl(kDirectory, 0, 1, &got)) return;
+        if (!w_.begin(gpl_tag(kDirectory, 0), kPage) || !read_gpl(kDirectory, 0, 1, &got)) return;
         U8 dir[kPage] = {};
         memcpy(dir, data(), got);
         for (const GplLog& log : kGplLogs) {
@@ -126,12 +133,11 @@ public:
 private:
     int iCtrl_;
     int16_t sTgtId_;
-    bool writeFailed_ = false;
-    bool noRoom_ = false;
+    BlockWriter w_;
     char what_[24] = {};
     char tag_[40] = {};
 
-    bool stopped() const { return writeFailed_ || noRoom_; }
+    static bool stopped() { return BlockWriter::stopped(); }
     SL_STP_PASSTHRU_T* buf() { return pstStorPassThrStp; }
     const U8* data() { return stp_data(pstStorPassThrStp); }
 
@@ -147,29 +153,6 @@ private:
         return buf;
     }
 
-    void write(bool ok) {
-        if (!ok || fflush(fpLog) != 0) writeFailed_ = true;
-        interrupt_point();
-    }
-
-    // The tag line of a block of at most `text` characters, written and
-    // flushed before its command goes out; false (and nothing more for this
-    // drive) when the file cannot take it.
-    bool begin_text(const char* tag, unsigned long long text) {
-        if (stopped()) return false;
-        char path[sizeof cLogFilePass + 32];
-        if (drive_log_path(path, sizeof path, iCtrl_, sTgtId_) && !space_for(path, strlen(tag) + 2 + text)) {
-            noRoom_ = true;
-            return false;
-        }
-        write(fprintf(fpLog, "%s\r\n", tag) >= 0);
-        return !writeFailed_;
-    }
-    // The same for a block of at most `bytes` bytes of hex dump.
-    bool begin(const char* tag, U32 bytes) { return begin_text(tag, hex_text_size(bytes)); }
-
-    void dump(const U8* p, U32 n) { write(hex_dump(fpLog, p, n)); }
-
     void failed() { sata_cmnd_err(iCtrl_, sTgtId_, &gtErrInfStp); }
 
     // The outcome of a data-in command of `asked` bytes: the bytes that
@@ -182,13 +165,8 @@ private:
         }
         *got = stp_arrived(buf(), asked);
         if (*got < asked) short_transfer_err(iCtrl_, sTgtId_, what, *got, asked);
-        dump(data(), *got);
+        w_.dump(data(), *got);
         return true;
-    }
-
-    void read_smart(U8 ucSubCmd, const char* what) {
-        U32 got = 0;
-        arrived(StoreSmart(iCtrl_, sTgtId_, ucSubCmd, kSmartDataLen, buf(), &gtErrInfStp), what, kSmartDataLen, &got);
     }
 
     bool read_smart_log(U8 address, U8 count, U32* got) {
@@ -215,7 +193,7 @@ private:
 
     void whole_log(U8 address, U16 listed) {
         const U16 count = listed < kWholeLogMaxPages ? listed : kWholeLogMaxPages;
-        if (!begin(gpl_tag(address, 0), count * kPage)) return;
+        if (!w_.begin(gpl_tag(address, 0), count * kPage)) return;
         if (count < listed) length_capped_err(iCtrl_, sTgtId_, what_gpl(address, 0), listed * kPage, count * kPage);
         U32 got = 0;
         read_gpl(address, 0, count, &got);
@@ -224,12 +202,12 @@ private:
     // Page 0, then each page it names that the log holds.
     void listed_pages(U8 address, U16 listed) {
         U32 got = 0;
-        if (!begin(gpl_tag(address, 0), kPage) || !read_gpl(address, 0, 1, &got)) return;
+        if (!w_.begin(gpl_tag(address, 0), kPage) || !read_gpl(address, 0, 1, &got)) return;
         U8 pages[kPage];
         const size_t n = ata_statistics_pages(data(), got, pages, sizeof pages);
         for (size_t k = 0; k < n; ++k) {
             if (pages[k] >= listed) continue;
-            if (!begin(gpl_tag(address, pages[k]), kPage)) return;
+            if (!w_.begin(gpl_tag(address, pages[k]), kPage)) return;
             read_gpl(address, pages[k], 1, &got);
         }
     }
@@ -237,10 +215,10 @@ private:
     // Page 0, then the page holding the newest entry when that is another.
     void newest_page(U8 address, U16 listed, unsigned perPage) {
         U32 got = 0;
-        if (!begin(gpl_tag(address, 0), kPage) || !read_gpl(address, 0, 1, &got)) return;
+        if (!w_.begin(gpl_tag(address, 0), kPage) || !read_gpl(address, 0, 1, &got)) return;
         const U16 page = ata_newest_page(data(), got, perPage);
         if (page == 0 || page >= listed) return;
-        if (begin(gpl_tag(address, page), kPage)) read_gpl(address, page, 1, &got);
+        if (w_.begin(gpl_tag(address, page), kPage)) read_gpl(address, page, 1, &got);
     }
 };
 
@@ -252,7 +230,7 @@ int SATAHddExtLogDump(int iCtrl, int16_t sTgtId, const U8* identify, U32 got) {
     log.smart_data();
     log.thresholds();
     log.status();
-    log.smart_logs();
-    if (ata_gpl_supported(identify, got)) log.gpl_logs();
-    return log.result();
+    log.smart_logs(identify, got);
+    if (ata_feature_supported(identify, got, ATA_FEATURE_GPL)) log.gpl_logs();
+    return BlockWriter::result();
 }

@@ -89,20 +89,6 @@ const std::string kDisk1Pages =
     identity("ACME    DSK KZA4072TX   A1B2", "KZSER000000000000001") + page_block("00", bytes_of("00 00 00 01 00"));
 const std::string kDisk10 = identity("OKAPIHD DK14SAB030N     0101", "X000000000000000000A");
 
-// CDBs (hex, no blanks) of the SCSI commands sent to one device, in order.
-std::vector<std::string> cdbs(const Case& c, int ctrl, int tgt) {
-    std::vector<std::string> v;
-    for (auto& l : c.lib_calls()) {
-        if (trace_field(l, "type") != "6" || trace_field(l, "cmd") != "0") continue;
-        if (trace_field(l, "ctrl") != std::to_string(ctrl) || trace_field(l, "tgt") != std::to_string(tgt)) continue;
-        std::string cdb;
-        for (char ch : trace_field(l, "cdb"))
-            if (ch != ' ') cdb += static_cast<char>(tolower(static_cast<unsigned char>(ch)));
-        v.push_back(cdb);
-    }
-    return v;
-}
-
 // Console or error-log text with the free byte count of every space reserve
 // record written as N: it depends on the file system's own accounting.
 std::string mask_free(const std::string& text) {
@@ -116,25 +102,6 @@ std::string mask_free(const std::string& text) {
         from = end;
     }
     return out.append(text, from);
-}
-
-// The blocks of a drive log: "<PageXX>" → the bytes dumped under it.
-std::vector<std::pair<std::string, Bytes>> page_blocks(const std::string& log) {
-    std::vector<std::pair<std::string, Bytes>> blocks;
-    std::istringstream in(log);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.rfind("<Page", 0) == 0 && line.size() == 8 && line[7] == '>') {
-            blocks.push_back({line.substr(5, 2), {}});
-        } else if (!blocks.empty() && !line.empty() && line[0] == ' ') {
-            auto b = bytes_of(line);
-            blocks.back().second.insert(blocks.back().second.end(), b.begin(), b.end());
-        } else if (!blocks.empty() && line[0] == '<') {
-            break;
-        }
-    }
-    return blocks;
 }
 
 }  // namespace
@@ -603,63 +570,6 @@ TEST_P(Drive, InterruptDuringLogSense) {
     for (auto& call : c->cli_calls()) EXPECT_NE(call.at(2), "-adpeventlog") << "the run went on";
     EXPECT_EQ(c->sleeps(), std::vector<std::string>(6, "sleep 1"));
     EXPECT_EQ(c->log("logdperr.txt"), record);
-}
-
-// A disk answering with pages captured from real SAS disks: every listed
-// page is dumped whole, and an independent decoder (sg_logs --inhex) reads
-// a dumped page back.
-TEST_P(Drive, CapturedPagesDecode) {
-    auto c = make_case();
-    c->scenario("controller 0\n" + kDisk.device() + "captured-pages 0 0\n");
-    auto r = c->run({"x"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, title() + kSaving + kDisk.saving() + kReset) << show(r.out);
-    std::string log = c->log("MA0000.log");
-    ASSERT_EQ(log.rfind(kDisk.identity(), 0), 0u);
-    auto blocks = page_blocks(log);
-
-    std::string dir = std::string(LOGDUMP_SOURCE_DIR) + "/../shared/data/logpages";
-    auto file_bytes = [&](const std::string& code) -> std::optional<Bytes> {
-        std::ifstream in(dir + "/page_" + code + ".hex");
-        if (!in) return std::nullopt;
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return bytes_of(ss.str());
-    };
-    auto p00 = file_bytes("00");
-    if (p00) {
-        std::vector<std::string> listed;
-        for (size_t i = 4; i < p00->size(); ++i) {
-            char b[4];
-            snprintf(b, sizeof b, "%02x", (*p00)[i]);
-            listed.push_back(b);
-        }
-        ASSERT_EQ(blocks.size(), listed.size());
-        for (size_t i = 0; i < listed.size(); ++i) {
-            EXPECT_EQ(blocks[i].first, listed[i]);
-            auto want = file_bytes(listed[i]);
-            Bytes empty{static_cast<unsigned char>(std::stoi(listed[i], nullptr, 16)), 0, 0, 0};
-            EXPECT_EQ(blocks[i].second, want ? *want : empty) << "page " << listed[i];
-        }
-    }
-
-    if (!std::filesystem::exists("/usr/bin/sg_logs")) GTEST_SKIP() << "sg_logs (sg3-utils) is not installed";
-    std::string block;
-    size_t at = log.find("<Page0e>\r\n");
-    ASSERT_NE(at, std::string::npos);
-    at += 10;
-    size_t end = log.find('<', at);
-    block = log.substr(at, end == std::string::npos ? std::string::npos : end - at);
-    std::string hexfile = c->dir + "/page0e.txt";
-    std::ofstream(hexfile, std::ios::binary) << block;
-    std::string out;
-    FILE* p = popen(("/usr/bin/sg_logs --inhex=" + hexfile + " 2>&1").c_str(), "r");
-    ASSERT_NE(p, nullptr);
-    char buf[512];
-    while (fgets(buf, sizeof buf, p)) out += buf;
-    EXPECT_EQ(pclose(p), 0) << out;
-    EXPECT_NE(out.find("Start-stop cycle counter"), std::string::npos) << out;
-    EXPECT_NE(out.find("Date of manufacture, year: 2013, week: 47"), std::string::npos) << out;
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, Drive, ::testing::ValuesIn(tools()), tool_param_name);

@@ -17,40 +17,16 @@ namespace {
 
 class Extended : public E2E {};
 
-std::string hex(const Bytes& b) {
-    std::string s;
-    char t[4];
-    for (unsigned char v : b) {
-        snprintf(t, sizeof t, "%02x", v);
-        s += t;
-    }
-    return s;
-}
-
-// `pages` pages of 512 bytes that differ from every other seed's.
-Bytes pattern(int seed, size_t pages) {
-    Bytes b(512 * pages);
-    for (size_t i = 0; i < b.size(); ++i) b[i] = static_cast<unsigned char>((seed + i * 7) ^ (i >> 8));
-    return b;
-}
-Bytes page_of(const Bytes& log, size_t k) { return Bytes(log.begin() + 512 * k, log.begin() + 512 * (k + 1)); }
-void put_word(Bytes& b, size_t w, unsigned v) {
-    b[2 * w] = static_cast<unsigned char>(v);
-    b[2 * w + 1] = static_cast<unsigned char>(v >> 8);
-}
-
 // IDENTIFY DEVICE of the SATA drive: ATA strings (two characters a word,
-// the first in the high byte) and word 84 with the logging bit valid.
-Bytes identify(bool gpl) {
+// the first in the high byte) and word 84, valid, with the general-purpose
+// logging bit and (smartLogs) the SMART error logging and self-test bits.
+Bytes identify(bool gpl, bool smartLogs = false) {
     Bytes b(512, 0);
-    auto put = [&](size_t word, const std::string& text) {
-        for (size_t i = 0; i < text.size(); ++i) b[2 * word + (i ^ 1u)] = static_cast<unsigned char>(text[i]);
-    };
     put_word(b, 0, 0x0040);
-    put(10, "ZX-SER-0001         ");
-    put(23, "ZX01    ");
-    put(27, "OKAPI ZX2000-1TB                        ");
-    put_word(b, 84, gpl ? 0x4020 : 0x4000);
+    testbytes::put_ata_string(b, 10, "ZX-SER-0001         ");
+    testbytes::put_ata_string(b, 23, "ZX01    ");
+    testbytes::put_ata_string(b, 27, "OKAPI ZX2000-1TB                        ");
+    put_word(b, 84, 0x4000 | (gpl ? 0x20 : 0) | (smartLogs ? 0x03 : 0));
     return b;
 }
 
@@ -58,10 +34,10 @@ Bytes identify(bool gpl) {
 // the extended self-test log's newest entry (20) is on page 1; the error
 // log's (2) on page 0; SMART log 80h is listed but not one we read.
 struct AtaLogs {
-    Bytes smartData = pattern(0xd0, 1), thresholds = pattern(0xd1, 1);
-    Bytes smart01 = pattern(0x01, 1), smart06 = pattern(0x06, 1), smart80 = pattern(0x80, 2);
-    Bytes gpl03 = pattern(0x03, 1), gpl04 = pattern(0x04, 3), gpl07 = pattern(0x07, 2);
-    Bytes gpl10 = pattern(0x10, 1), gpl11 = pattern(0x11, 1);
+    Bytes smartData = pattern(0xd0, 512), thresholds = pattern(0xd1, 512);
+    Bytes smart01 = pattern(0x01, 512), smart06 = pattern(0x06, 512), smart80 = pattern(0x80, 512 * 2);
+    Bytes gpl03 = pattern(0x03, 512), gpl04 = pattern(0x04, 512 * 3), gpl07 = pattern(0x07, 512 * 2);
+    Bytes gpl10 = pattern(0x10, 512), gpl11 = pattern(0x11, 512);
     Bytes smartDir = Bytes(512, 0), gplDir = Bytes(512, 0);
     AtaLogs() {
         gpl04[8] = 2;
@@ -76,6 +52,14 @@ struct AtaLogs {
             put_word(gplDir, w, v);
     }
 };
+
+// A SMART log directory that lists log 80h alone.
+const Bytes kSmartDirOf80 = [] {
+    Bytes b(512, 0);
+    put_word(b, 0, 1);
+    put_word(b, 0x80, 2);
+    return b;
+}();
 
 const std::string P02 = "02 00 00 04 00 00 01 07";
 const std::string P0D = "0d 00 00 08 00 00 02 02 00 1e 00 00";
@@ -176,10 +160,10 @@ Blocks sata() {
             block("<ATA SMART LOG 01>", a.smart01),
             block("<ATA SMART LOG 06>", a.smart06),
             block("<ATA GPL LOG 00 PAGE 0000>", a.gplDir),
-            block("<ATA GPL LOG 04 PAGE 0000>", page_of(a.gpl04, 0)),
-            block("<ATA GPL LOG 04 PAGE 0002>", page_of(a.gpl04, 2)),
-            block("<ATA GPL LOG 07 PAGE 0000>", page_of(a.gpl07, 0)),
-            block("<ATA GPL LOG 07 PAGE 0001>", page_of(a.gpl07, 1)),
+            block("<ATA GPL LOG 04 PAGE 0000>", testbytes::sector(a.gpl04, 0)),
+            block("<ATA GPL LOG 04 PAGE 0002>", testbytes::sector(a.gpl04, 2)),
+            block("<ATA GPL LOG 07 PAGE 0000>", testbytes::sector(a.gpl07, 0)),
+            block("<ATA GPL LOG 07 PAGE 0001>", testbytes::sector(a.gpl07, 1)),
             block("<ATA GPL LOG 03 PAGE 0000>", a.gpl03),
             block("<ATA GPL LOG 10 PAGE 0000>", a.gpl10),
             block("<ATA GPL LOG 11 PAGE 0000>", a.gpl11)};
@@ -265,15 +249,6 @@ const std::vector<std::string> kSataCalls = {
     in(gpl_fis(0x11, 0, 1), 512),
 };
 
-// The CDBs sent to a SAS disk (hex, lower case), in order.
-std::vector<std::string> cdbs(const Case& c, int tgt) {
-    std::vector<std::string> v;
-    for (auto& l : c.lib_calls())
-        if (trace_field(l, "cmd") == "0" && trace_field(l, "type") == "6" &&
-            trace_field(l, "tgt") == std::to_string(tgt))
-            v.push_back(trace_field(l, "cdb"));
-    return v;
-}
 const std::vector<std::string> kClassicCdbs0 = {
     "120000006000",         "4d004000000000000400", "4d004000000000000600", "4d004200000000000400",
     "4d004200000000000800", "4d004d00000000000400", "4d004d00000000000c00",
@@ -303,8 +278,8 @@ TEST_P(Extended, WithoutItTheRunIsTheClassicOne) {
     EXPECT_EQ(c->log("MA0002.log"), family(false));
     EXPECT_EQ(c->log("logdperr.txt"), "");
     EXPECT_EQ(stp_calls(*c, 1), std::vector<std::string>{});
-    EXPECT_EQ(cdbs(*c, 0), kClassicCdbs0);
-    for (auto& cdb : cdbs(*c, 2)) EXPECT_TRUE(cdb.rfind("4d", 0) != 0 || cdb.substr(6, 2) == "00") << cdb;
+    EXPECT_EQ(cdbs(*c, 0, 0), kClassicCdbs0);
+    for (auto& cdb : cdbs(*c, 0, 2)) EXPECT_TRUE(cdb.rfind("4d", 0) != 0 || cdb.substr(6, 2) == "00") << cdb;
 }
 
 // With -e alone (still the full run): every block byte for byte, in the
@@ -322,9 +297,9 @@ TEST_P(Extended, CollectsEveryBlock) {
     EXPECT_EQ(c->log("logdperr.txt"), "");
     EXPECT_EQ(c->sleeps(), std::vector<std::string>(7, "sleep 1"));
     EXPECT_EQ(stp_calls(*c, 1), kSataCalls);
-    EXPECT_EQ(cdbs(*c, 0), kClassicCdbs0 + kExtendedCdbs0);
+    EXPECT_EQ(cdbs(*c, 0, 0), kClassicCdbs0 + kExtendedCdbs0);
     // The SATA drive's INQUIRY is the only SCSI command it gets.
-    EXPECT_EQ(cdbs(*c, 1), std::vector<std::string>{"120000006000"});
+    EXPECT_EQ(cdbs(*c, 0, 1), std::vector<std::string>{"120000006000"});
 }
 
 // Each failure is recorded where it happens and the next item is tried; a
@@ -360,6 +335,20 @@ TEST_P(Extended, FailuresGoOnToTheNextItem) {
              drop(s, "<ATA SMART LOG 06>");
          },
          "", sata_detail(1, aborted(smart_fis(0xd5, 0x00, 1)))},
+        {"smart directory aborted, IDENTIFY names logs 01h and 06h",
+         "identify 0 1 " + hex(identify(true, true)) + "\nata-error 0 1 smartlog:00" + abort,
+         [](Blocks&, Blocks& s) {
+             *find(s, "<ATA IDENTIFY DEVICE>") = block("<ATA IDENTIFY DEVICE>", identify(true, true));
+             find(s, "<ATA SMART LOG 00>")->body = "";
+         },
+         "", sata_detail(1, aborted(smart_fis(0xd5, 0x00, 1)))},
+        {"smart directory without logs 01h and 06h that IDENTIFY names",
+         "identify 0 1 " + hex(identify(true, true)) + "\nsmart-log 0 1 0x00 " + hex(kSmartDirOf80) + "\n",
+         [](Blocks&, Blocks& s) {
+             *find(s, "<ATA IDENTIFY DEVICE>") = block("<ATA IDENTIFY DEVICE>", identify(true, true));
+             *find(s, "<ATA SMART LOG 00>") = block("<ATA SMART LOG 00>", kSmartDirOf80);
+         },
+         "", noRecord},
         {"thresholds rejected by the library", "fault 0 1 smart:d1 code 0x8010\n",
          [](Blocks&, Blocks& s) { find(s, "<ATA SMART READ THRESHOLDS>")->body = ""; }, "", sata_detail(1, {})},
         {"smart enable aborted", "ata-error 0 1 smart:d8" + abort,

@@ -12,9 +12,11 @@
 #include <map>
 #include <optional>
 
+#include "fault_system.h"
 #include "harness.h"
 
 using namespace e2e;
+using namespace e2e::faults;
 
 namespace {
 
@@ -26,96 +28,6 @@ protected:
     // (every row when there are none), each alone on a fresh case.
     void run_rows(const std::vector<std::string>& prefixes, bool others = false);
 };
-
-// ---- the system: one controller, two disks of the internal-log family ----
-
-const std::string P02 = "02 00 00 04 00 00 01 07";
-const std::string P0D = "0d 00 00 08 00 00 02 02 00 1e 00 00";
-struct DeclaredPage {
-    unsigned code;
-    std::string hex;
-};
-// Page 00 as the simulated drive generates it from the declared pages.
-const std::vector<DeclaredPage> kPages = {{0x00, "00 00 00 02 02 0d"}, {0x02, P02}, {0x0d, P0D}};
-// The lengths of the four internal-log sections of each disk.
-const std::vector<size_t> kSectionLens = {20, 3, 16, 40};
-
-Disk disk(int id) { return {0, id, "KZA4036TX       ", "S0M1ABCD0000C000000" + std::to_string(id)}; }
-
-std::string base_scenario() {
-    std::string s = "controller 0\n";
-    for (int id : {0, 1}) {
-        std::string d = "0 " + std::to_string(id);
-        s += disk(id).device() + "page " + d + " 0x02 \"" + P02 + "\"\npage " + d + " 0x0d \"" + P0D + "\"\n" +
-             section_statements(0, id, kSectionLens);
-    }
-    return s;
-}
-
-// ---- the model of one disk's part of the run, with one failed command ----
-
-enum class Cmd { None, Inquiry, PdInfo, LogSense, Internal };
-
-struct DiskFault {
-    Cmd cmd = Cmd::None;
-    int index = 0;  // which request of that class for this disk, 0-based (two per page or section)
-    unsigned rc = 0;
-    Bytes sense;
-};
-
-struct DiskPart {
-    std::string console;
-    std::string records;
-    std::optional<std::string> log;  // nullopt: no file
-};
-
-DiskPart disk_part(int id, const DiskFault& f) {
-    DiskPart p;
-    char b[96];
-    if (f.cmd == Cmd::Inquiry) return p;  // nothing answers: passed over in silence
-    if (f.cmd == Cmd::PdInfo) {
-        // Shown in red and recorded like every other failure.
-        snprintf(b, sizeof b, "Controller 0 : Physical Information Get Error. %08x\n", f.rc);
-        p.console = red(b);
-        p.records = b;
-        return p;
-    }
-    p.console = disk(id).saving();
-    std::string log = disk(id).identity();
-    // Log pages: requests 2k (header) and 2k+1 (whole page) read kPages[k].
-    // A page the drive answered with CHECK CONDITION (sense data) is left
-    // empty and the walk goes on; a failure without an answer ends it.
-    const int pageFail = f.cmd == Cmd::LogSense ? f.index : 1000;
-    const bool goesOn = !f.sense.empty() && pageFail >= 2;  // not when the list itself failed
-    for (size_t k = 1; k < kPages.size() && (goesOn || static_cast<int>(2 * k) <= pageFail); ++k) {
-        snprintf(b, sizeof b, "<Page%02x>\r\n", kPages[k].code);
-        log += b;
-        if (static_cast<int>(2 * k + 1) < pageFail || static_cast<int>(k) != pageFail / 2)
-            log += hex_lines(bytes_of(kPages[k].hex));
-    }
-    const int secFail = f.cmd == Cmd::Internal ? f.index : 1000;
-    for (size_t k = 0; k < kSectionLens.size() && static_cast<int>(2 * k + 1) < secFail; ++k)
-        log += section_block(kSectionTypes[k], kSectionLens[k]);
-    if (f.cmd == Cmd::LogSense || f.cmd == Cmd::Internal) {
-        Bytes cdb;
-        if (f.cmd == Cmd::LogSense) {
-            const auto& pg = kPages[static_cast<size_t>(f.index / 2)];
-            const size_t alloc = f.index % 2 == 0 ? 4 : bytes_of(pg.hex).size();
-            cdb = {0x4d, 0, static_cast<unsigned char>(0x40 | pg.code), 0, 0, 0,
-                   0,    0, static_cast<unsigned char>(alloc),          0};
-        } else {
-            const auto k = static_cast<size_t>(f.index / 2);
-            const size_t len = f.index % 2 == 0 ? 4 : kSectionLens[k];
-            cdb = {
-                0xfe, static_cast<unsigned char>(kSectionTypes[k]), 0, 0, 0, 0, 0, 0, static_cast<unsigned char>(len),
-                0};
-        }
-        p.console += red(" HDD Log Dump Error\n");
-        p.records = scsi_detail(0, id, cdb, f.rc, f.sense);
-    }
-    p.log = log;
-    return p;
-}
 
 // ---- the table ----
 
@@ -524,124 +436,5 @@ TEST_P(FaultMatrix, StorageCommandFails) { run_rows(kGroups, true); }
 TEST_P(FaultMatrix, CliFaults) { run_rows({"cli-"}); }
 TEST_P(FaultMatrix, LogDirectoryFaults) { run_rows({"logdir-"}); }
 TEST_P(FaultMatrix, TemporaryFileFaults) { run_rows({"tmp-"}); }
-
-// ---- interrupts: each phase of a run, SIGINT and SIGTERM, sent to the
-// tool's process group (a terminal's Ctrl-C) or to the tool alone (a
-// supervisor) ----
-
-namespace {
-
-// Sends a signal to the tool from inside its run: the first ancestor that
-// is the tool (or valgrind running it), its whole group or itself alone,
-// after an optional delay in the background.
-const char kSignalTool[] =
-    "#!/bin/sh\n"
-    "# signal-tool SIGNAL group|alone [DELAY]\n"
-    "p=$$\n"
-    "while [ \"$p\" -gt 1 ]; do\n"
-    "  case \"$(cat /proc/$p/comm)\" in logdump64|logdump|memcheck*) break ;; esac\n"
-    "  p=$(awk '{print $4}' /proc/$p/stat)\n"
-    "done\n"
-    "g=$(awk '{print $5}' /proc/$p/stat)\n"
-    "if [ \"$2\" = group ]; then t=\"-- -$g\"; else t=$p; fi\n"
-    "if [ -n \"$3\" ]; then (sleep \"$3\"; kill -s \"$1\" $t) & else kill -s \"$1\" $t; fi\n";
-
-struct Phase {
-    std::string name;
-    std::string scenario;  // appended to the base scenario
-    std::string cli;       // the CLI command that sends the signal ("" none)
-    std::string ldd;       // "send": a stand-in ldd sends it
-    std::string delay;     // the sender waits this long in the background
-    bool block_pause = false;
-    std::string before;                       // console bytes that must come first
-    std::string never;                        // text that must not appear (the next step)
-    std::string interrupted;                  // the drive log being written, "" none
-    std::map<std::string, std::string> logs;  // drive logs as they must be left
-};
-
-std::string upto_collectors(int n, const std::string& tail) {
-    std::string s = title() + kSaving;
-    for (int i = 0; i < n; ++i) s += collector_ok(six_collectors()[static_cast<size_t>(i)], 0);
-    return s + tail;
-}
-
-std::vector<Phase> phases() {
-    const std::string scan = disk(0).saving() + disk(1).saving();
-    Phase ldd{"ldd", "", "", "send", "", false, title(), "Log Saving", "", {}};
-    Phase count{"count", "", "-adpcount", "", "", false, title(), "Log Saving", "", {}};
-    Phase uart{"uart",
-               "",
-               "-fwtermlog",
-               "",
-               "",
-               false,
-               upto_collectors(0, "Controller 0 : Uart Log saving...\n"),
-               "Uart Log save",
-               "",
-               {}};
-    Phase pause{"pause", "", "-cfgdsply", "", "1", true, upto_collectors(2, ""), "RAID Controller Information", "", {}};
-    Phase last{"ldpdinfo",
-               "",
-               "-ldpdinfo",
-               "",
-               "",
-               false,
-               upto_collectors(5, "Controller 0 : Logical/Physical Drive Information saving...\n"),
-               "Logical/Physical Drive Information save",
-               "",
-               {}};
-    Phase drive{
-        "drive-log", "delay 0 1 logsense:0d nth 1 ms 6000\n", "-ldpdinfo", "", "2", false, upto_collectors(6, scan),
-        "FlashROM",  "/o_tmp/TMP/KESTRA/MA0001.log",          {}};
-    drive.logs[disk(0).file()] = *disk_part(0, {}).log;
-    drive.logs[disk(1).file()] = disk(1).identity() + page_block("02", bytes_of(P02)) + "<Page0d>\r\n";
-    Phase event{"event-log",
-                "",
-                "-adpeventlog",
-                "",
-                "",
-                false,
-                upto_collectors(6, scan) + "\nController 0 : FlashROM Log saving...\n",
-                "FlashROM Log save",
-                "",
-                {}};
-    return {ldd, count, uart, pause, last, drive, event};
-}
-
-}  // namespace
-
-TEST_P(FaultMatrix, EachInterrupt) {
-    for (const Phase& ph : phases())
-        for (const char* sig : {"INT", "TERM"})
-            for (bool group : {true, false}) {
-                const std::string name = ph.name + "-" + sig + (group ? "-group" : "-alone");
-                SCOPED_TRACE(name);
-                auto c = make_case(name);
-                c->scenario(base_scenario() + ph.scenario);
-                std::string bin = c->stand_in("signal-tool", kSignalTool);
-                std::string send = bin + "/signal-tool " + sig + (group ? " group" : " alone") +
-                                   (ph.delay.empty() ? "" : " " + ph.delay);
-                RunOptions o;
-                if (!ph.cli.empty()) c->cli_stand_in(ph.cli + ") " + send + " ;;");
-                if (!ph.ldd.empty()) {
-                    c->stand_in("ldd", "#!/bin/sh\n" + send + "\nexec /usr/bin/ldd \"$@\"\n");
-                    o.path_first = {bin};
-                }
-                if (ph.block_pause) o.env = {{"SLEEP_SHIM_BLOCK_AT", "2"}, {"SLEEP_SHIM_BLOCK_SECONDS", "30"}};
-                auto r = c->run(o);
-                EXPECT_EQ(r.status, 1) << "signal " << r.signal;
-                EXPECT_LT(r.seconds, 20);
-                EXPECT_EQ(r.out.substr(0, ph.before.size()), ph.before) << show(r.out);
-                EXPECT_EQ(r.out.find(ph.never), std::string::npos) << show(r.out);
-                EXPECT_RESET_LAST(r);
-                // Nothing was reported but the interrupt itself.
-                std::string records;
-                if (!ph.interrupted.empty()) records = " File Interrupted(" + ph.interrupted + ")\n";
-                if (ph.name != "ldd") {
-                    EXPECT_EQ(c->log("logdperr.txt"), records);
-                }
-                for (const auto& [file, content] : ph.logs) EXPECT_EQ(c->log(file), content) << file;
-            }
-}
 
 INSTANTIATE_TEST_SUITE_P(Both, FaultMatrix, ::testing::ValuesIn(tools()), tool_param_name);

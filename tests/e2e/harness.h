@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "bytes.h"
+
 namespace e2e {
 
 // One program under test with its companions of the same width.
@@ -166,6 +168,13 @@ private:
     std::string name_;
 };
 
+// A program of this build run as a plain process, in this process's mount
+// namespace, working directory and environment (RunOptions::env added):
+// `program` (its path and first arguments), then RunOptions::args; its
+// output, status and time limit as for a case. Interrupts and tmpfs mounts
+// need a case.
+RunResult run_program(const std::vector<std::string>& program, const RunOptions& options = {});
+
 // Fixture for the cases that run both programs: one instance per program.
 class E2E : public ::testing::TestWithParam<Tool> {
 protected:
@@ -210,6 +219,15 @@ using FailSet = std::set<std::pair<std::string, int>>;
 // the six controller logs, the drive-log part given, the event log, reset.
 std::string full_run(int n, const std::string& drives = "", const FailSet& fail = {});
 
+// A CLI call as Case::cli_calls() lists it: where standard output went, the
+// CLI of the working directory (its build name, or `cli`), the arguments.
+std::vector<std::string> cli_call(const Case& c, const std::string& out, const std::vector<std::string>& args,
+                                  const std::string& cli = "");
+// The count query, its output in `tmpdir`.
+std::vector<std::string> count_call(const Case& c, const std::string& tmpdir = "/tmp", const std::string& cli = "");
+// Every CLI call of a run without arguments over n controllers.
+std::vector<std::vector<std::string>> full_run_calls(const Case& c, int n);
+
 // n pauses of one second, as Case::sleeps() lists them.
 std::vector<std::string> pauses(int n);
 // Names separated by blanks, for failure messages.
@@ -217,11 +235,13 @@ std::string listing(const std::vector<std::string>& names);
 
 // ---- drives: scenario statements and the drive log text ----
 
-using Bytes = std::vector<unsigned char>;
-
-// Hex dump lines of the drive logs: " %02x" per byte, 16 a line, CR LF.
-std::string hex_lines(const Bytes& bytes);
-Bytes bytes_of(const std::string& hex);  // "0a 0b" or "0a0b"
+// The byte helpers of every test program (bytes.h).
+using testbytes::Bytes;
+using testbytes::bytes_of;
+using testbytes::hex;
+using testbytes::hex_lines;
+using testbytes::pattern;
+using testbytes::put_word;
 
 // A SAS disk of a scenario; the defaults are the disk most cases use.
 struct Disk {
@@ -251,6 +271,10 @@ std::string section_block(int type, size_t len);  // its title and hex lines
 // The "internal" statements of a disk's four sections of these lengths.
 std::string section_statements(int ctrl, int tgt, const std::vector<size_t>& lens);
 
+// One controller without devices; the progress line of the default disk.
+inline const std::string kOneController = "controller 0\n";
+inline const std::string kDiskSaving = Disk{}.saving();
+
 // One controller with the default disk listing page 02, and its drive log.
 inline const std::string kOneDisk = "controller 0\n" + Disk{}.device() +
                                     "page 0 0 0x00 \"00 00 00 01 02\"\n"
@@ -264,6 +288,12 @@ std::string scsi_detail(int ctrl, int tgt, const std::vector<unsigned char>& cdb
 
 // The value of "key=value" in a library trace line, "" when absent.
 std::string trace_field(const std::string& line, const std::string& key);
+// The <PageXX> blocks of a drive log, up to its first other block: "XX"
+// and the bytes dumped under it.
+std::vector<std::pair<std::string, Bytes>> page_blocks(const std::string& log);
+// The CDBs (lower-case hex, no blanks) of the SCSI commands sent to one
+// device, in order.
+std::vector<std::string> cdbs(const Case& c, int ctrl, int tgt);
 
 }  // namespace e2e
 

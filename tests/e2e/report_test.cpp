@@ -1,10 +1,8 @@
 // From collection to diagnosis: logdump64 collects the disks of
 // sim/scenarios/health.scn, and logdump-report --json on the log directory
 // finds exactly the faults that the scenario put into each disk's pages.
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -25,31 +23,6 @@ std::string report_program() {
         if (::access(p.c_str(), X_OK) == 0) return p;
     }
     return "";
-}
-
-// Runs argv, returns its exit status and standard output.
-int run_capture(const std::vector<std::string>& args, std::string& out) {
-    int fd[2];
-    if (::pipe(fd) != 0) return -1;
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(fd[1], 1);
-        ::close(fd[0]);
-        ::close(fd[1]);
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        _exit(127);
-    }
-    ::close(fd[1]);
-    std::array<char, 65536> buf;
-    ssize_t n;
-    while ((n = ::read(fd[0], buf.data(), buf.size())) > 0) out.append(buf.data(), static_cast<size_t>(n));
-    ::close(fd[0]);
-    int st = 0;
-    ::waitpid(pid, &st, 0);
-    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
 }
 
 struct Expected {
@@ -89,11 +62,10 @@ TEST(Report, HealthScenarioFaultsFoundPerDisk) {
     std::string prog = report_program();
     ASSERT_FALSE(prog.empty()) << "logdump-report is not built in " << LOGDUMP_BINARY_DIR;
 
-    std::string out;
-    int status = run_capture({prog, "--json", c.host(c.logdir())}, out);
-    EXPECT_EQ(status, 2) << "some disk FAILs";
-    nlohmann::json j = nlohmann::json::parse(out, nullptr, false);
-    ASSERT_FALSE(j.is_discarded()) << "not JSON:\n" << out;
+    const RunResult report = run_program({prog, "--json", c.host(c.logdir())});
+    EXPECT_EQ(report.status, 2) << "some disk FAILs";
+    nlohmann::json j = nlohmann::json::parse(report.out, nullptr, false);
+    ASSERT_FALSE(j.is_discarded()) << "not JSON:\n" << report.out;
     ASSERT_TRUE(j["disks"].is_array());
     ASSERT_EQ(j["disks"].size(), std::size(kDisks)) << j.dump(1);
     EXPECT_EQ(j["errors"].size(), 0u) << j["errors"].dump(1);

@@ -21,7 +21,6 @@ namespace {
 class Signals : public E2E {};
 
 const std::string kIdentity = Disk{}.identity();
-const std::string kDiskSaving = Disk{}.saving();
 const std::string kCfgSaving = "Controller 0 : RAID Configuration saving...\n";
 
 // Where a stand-in notes its process group id.
@@ -253,6 +252,48 @@ TEST_P(Signals, StartedWithSigchldIgnored) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, full_run(1, "", {{"pdlist", 0}})) << show(r.out);
     EXPECT_EQ(alt.log("logdperr.txt"), collector_record(six_collectors()[3]));
+}
+
+// Ctrl-C while a CLI command runs: the run ends at once with status 1, goes
+// on with nothing, and resets the terminal colour last.
+TEST_P(Signals, InterruptDuringCliCommand) {
+    auto c = make_case();
+    c->scenario("controller 0\ncli sleep cfgdsply 0 30000\n");
+    RunOptions o;
+    o.interrupt = Interrupt{c->trace_path(), "-cfgdsply", 500};
+    auto r = c->run(o);
+    EXPECT_TRUE(r.interrupt_sent);
+    EXPECT_EQ(r.status, 1) << "signal " << r.signal;
+    EXPECT_LT(r.seconds, 20) << "the run waited for the interrupted command";
+    std::string before =
+        title() + kSaving + collector_ok(six_collectors()[0], 0) + "Controller 0 : RAID Configuration saving...\n";
+    EXPECT_EQ(r.out.substr(0, before.size()), before) << show(r.out);
+    EXPECT_EQ(r.out.find("RAID Controller Information"), std::string::npos) << show(r.out);
+    EXPECT_RESET_LAST(r);
+    auto calls = c->cli_calls();
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[2][2], "-cfgdsply");
+    EXPECT_EQ(c->sleeps(), pauses(1));
+}
+
+// Ctrl-C during a pause: the pause is cut short and the run does not go on.
+TEST_P(Signals, InterruptDuringPause) {
+    auto c = make_case();
+    c->scenario(kOneController);
+    RunOptions o;
+    o.env = {{"SLEEP_SHIM_BLOCK_AT", "2"}, {"SLEEP_SHIM_BLOCK_SECONDS", "30"}};
+    // Sent again every 2 s in case the first one came before the pause began.
+    o.interrupt = Interrupt{c->sleep_log_path(), "blocking", 300, 2000};
+    auto r = c->run(o);
+    EXPECT_TRUE(r.interrupt_sent);
+    EXPECT_EQ(r.status, 1) << "signal " << r.signal;
+    EXPECT_LT(r.seconds, 20) << "the pause was not cut short";
+    EXPECT_EQ(r.out,
+              title() + kSaving + collector_ok(six_collectors()[0], 0) + collector_ok(six_collectors()[1], 0) + kReset)
+        << show(r.out);
+    EXPECT_EQ(c->cli_calls().size(), 3u) << "the run went on after the pause";
+    EXPECT_EQ(c->sleeps(), (std::vector<std::string>{"sleep 1", "sleep 1", "blocking"}));
+    EXPECT_EQ(c->log("logdperr.txt"), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, Signals, ::testing::ValuesIn(tools()), tool_param_name);

@@ -5,18 +5,13 @@
 #include <vector>
 
 #include "SasCdb.h"
+#include "bytes.h"
 
 namespace {
 
 template <size_t N>
 std::string hex(const std::array<U8, N>& c) {
-    std::string s;
-    char b[4];
-    for (size_t i = 0; i < N; ++i) {
-        snprintf(b, sizeof b, i ? " %02x" : "%02x", c[i]);
-        s += b;
-    }
-    return s;
+    return testbytes::hex(c.data(), N, " ");
 }
 
 struct Case {

@@ -2,6 +2,7 @@
 // code they hand back.
 #include <functional>
 
+#include "bytes.h"
 #include "test_sas_support.h"
 
 namespace {
@@ -22,15 +23,7 @@ std::pair<std::string, int> split_rc(const std::string& line) {
     return {line.substr(0, at), std::stoi(line.substr(at + 4))};
 }
 
-std::string hex(const void* p, size_t n) {
-    std::string s;
-    char b[3];
-    for (size_t i = 0; i < n; ++i) {
-        snprintf(b, sizeof b, "%02x", static_cast<const U8*>(p)[i]);
-        s += b;
-    }
-    return s;
-}
+using testbytes::hex;
 
 const U8 kArrays[16] = {0x10, 0x00, 0x01, 0x00, 0x11, 0x00, 0x02, 0x00, 0x12, 0x00, 0x03, 0x00, 0x13, 0x00, 0x04, 0x00};
 

@@ -10,7 +10,9 @@
 #include "Kestra02.h"
 #include "KstErr01.h"
 #include "SatLog01.h"
+#include "alloc_fault.h"
 #include "ata_logs.h"
+#include "bytes.h"
 #include "libstoresata.h"
 #include "sim.h"
 
@@ -52,7 +54,6 @@ protected:
     void SetUp() override {
         saved_lib_ = ProcessLibCommandF;
         saved_flg_ = iCommandFlg;
-        saved_alloc_ = pfSataBufAlloc;
         saved_log_ = fpLog;
         saved_errlog_ = gfpErrLog;
         fpLog = gfpErrLog = nullptr;
@@ -66,7 +67,7 @@ protected:
         gfpErrLog = saved_errlog_;
         ProcessLibCommandF = saved_lib_;
         iCommandFlg = saved_flg_;
-        pfSataBufAlloc = saved_alloc_;
+        allocfault::clear();
     }
 
     // A new, empty drive log and error log.
@@ -97,7 +98,6 @@ protected:
 
     ProcessLibCommand_t saved_lib_ = nullptr;
     int saved_flg_ = 0;
-    void* (*saved_alloc_)(size_t) = nullptr;
     FILE* saved_log_ = nullptr;
     FILE* saved_errlog_ = nullptr;
 };
@@ -166,12 +166,11 @@ TEST_F(SataDump, FailedCommandIsReportedAndNothingIsWritten) {
     }
 }
 
-void* no_memory(size_t) { return nullptr; }
-
 TEST_F(SataDump, AllocationFailureSendsNothing) {
     load("");
-    pfSataBufAlloc = no_memory;
+    allocfault::fail_next(STP_PASSTHRU_BUFFER_SIZE);
     const std::string console = dump();
+    EXPECT_TRUE(allocfault::failed());
 
     EXPECT_EQ(sim::trace(), Lines{});
     EXPECT_EQ(console, "\033[31m Memory Allocation Error\n\033[0m");
@@ -182,20 +181,8 @@ TEST_F(SataDump, AllocationFailureSendsNothing) {
 
 // The readers of what a SATA drive answers, each on a valid answer and on
 // the same answer with one field changed or cut short.
-std::vector<U8> words(std::initializer_list<std::pair<size_t, U16>> set) {
-    std::vector<U8> b(512, 0);
-    for (auto [w, v] : set) {
-        b[2 * w] = static_cast<U8>(v);
-        b[2 * w + 1] = static_cast<U8>(v >> 8);
-    }
-    return b;
-}
-
-// An ATA string from word `first` on: two characters a word, the first in
-// the high byte.
-void put_ata(std::vector<U8>& b, size_t first, const std::string& text) {
-    for (size_t i = 0; i < text.size(); ++i) b[2 * first + (i ^ 1u)] = static_cast<U8>(text[i]);
-}
+using testbytes::put_ata_string;
+using testbytes::words;
 
 std::string identity_of(const std::vector<U8>& id, U32 got) {
     char code[64], serial[32];
@@ -213,9 +200,9 @@ std::string pages_of(const std::vector<U8>& page0, U32 got) {
 
 TEST(AtaLogs, ReadersTakeOnlyWhatArrived) {
     std::vector<U8> id(512, 0);
-    put_ata(id, 10, "SER-0042            ");
-    put_ata(id, 23, "FW01    ");
-    put_ata(id, 27, "OKAPI ZX2000                            ");
+    put_ata_string(id, 10, "SER-0042            ");
+    put_ata_string(id, 23, "FW01    ");
+    put_ata_string(id, 27, "OKAPI ZX2000                            ");
     std::vector<U8> cut = id;
     cut[2 * 27 + 4] = 0;  // the sixth character of the model (a word holds them swapped)
     std::vector<U8> stats = words({});
@@ -228,17 +215,22 @@ TEST(AtaLogs, ReadersTakeOnlyWhatArrived) {
         std::string got, want;
     };
     const std::string model = "OKAPI ZX2000                            ";
+    auto feature = [](size_t word, U16 value, U16 bit, U32 got = 512) {
+        return std::to_string(ata_feature_supported(words({{word, value}}).data(), got, bit));
+    };
     const Row rows[] = {
         {"identity", identity_of(id, 512), model + "FW01    |SER-0042            "},
         {"identity cut at a zero byte", identity_of(cut, 512), "OKAPIFW01    |SER-0042            "},
         {"identity of a short answer", identity_of(id, 50), "FW01|SER-0042            "},
         {"identity cut inside the serial", identity_of(id, 25), "|SER-"},
-        {"gpl in word 84", std::to_string(ata_gpl_supported(words({{84, 0x4020}}).data(), 512)), "1"},
-        {"gpl in word 87", std::to_string(ata_gpl_supported(words({{87, 0x4020}}).data(), 512)), "1"},
-        {"gpl, word not valid", std::to_string(ata_gpl_supported(words({{84, 0x0020}}).data(), 512)), "0"},
-        {"gpl, word all ones", std::to_string(ata_gpl_supported(words({{84, 0xFFFF}}).data(), 512)), "0"},
-        {"gpl, bit 5 clear", std::to_string(ata_gpl_supported(words({{84, 0x4000}}).data(), 512)), "0"},
-        {"gpl, word 84 not arrived", std::to_string(ata_gpl_supported(words({{84, 0x4020}}).data(), 168)), "0"},
+        {"gpl in word 84", feature(84, 0x4020, ATA_FEATURE_GPL), "1"},
+        {"gpl in word 87", feature(87, 0x4020, ATA_FEATURE_GPL), "1"},
+        {"gpl, word not valid", feature(84, 0x0020, ATA_FEATURE_GPL), "0"},
+        {"gpl, word all ones", feature(84, 0xFFFF, ATA_FEATURE_GPL), "0"},
+        {"gpl, bit 5 clear", feature(84, 0x4000, ATA_FEATURE_GPL), "0"},
+        {"gpl, word 84 not arrived", feature(84, 0x4020, ATA_FEATURE_GPL, 168), "0"},
+        {"self-test log in word 87", feature(87, 0x4002, ATA_FEATURE_SMART_SELF_TEST), "1"},
+        {"error log, only another bit set", feature(84, 0x4022, ATA_FEATURE_SMART_ERROR_LOG), "0"},
         {"directory", std::to_string(ata_log_pages(words({{4, 8}}).data(), 512, 4)), "8"},
         {"directory, 16 bits", std::to_string(ata_log_pages(words({{0x11, 0x0103}}).data(), 512, 0x11)), "259"},
         {"directory, its own version", std::to_string(ata_log_pages(words({{0, 1}}).data(), 512, 0)), "0"},
