@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "finding.h"
+#include "helpers.h"
 
 namespace rpt {
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "helpers.h"
 #include "textmatch.h"
 
 namespace rpt {

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace rpt {
@@ -57,42 +56,5 @@ inline Severity worst(const Findings& f) {
         if (x.severity > s) s = x.severity;
     return s;
 }
-
-// Big-endian unsigned value of 1..8 bytes, read exactly.
-inline uint64_t be_value(const uint8_t* p, size_t n) {
-    uint64_t v = 0;
-    for (size_t i = 0; i < n; ++i) v = (v << 8) | p[i];
-    return v;
-}
-
-// Little-endian unsigned value of 1..8 bytes (ATA data).
-inline uint64_t le_value(const uint8_t* p, size_t n) {
-    uint64_t v = 0;
-    for (size_t i = n; i-- > 0;) v = (v << 8) | p[i];
-    return v;
-}
-
-inline std::string hex_bytes(const uint8_t* p, size_t n) {
-    static const char digits[] = "0123456789abcdef";
-    std::string s;
-    s.reserve(n * 2);
-    for (size_t i = 0; i < n; ++i) {
-        s += digits[p[i] >> 4];
-        s += digits[p[i] & 15];
-    }
-    return s;
-}
-
-// A number in lower-case hexadecimal with at least `digits` digits.
-std::string hex(uint64_t v, int digits = 2);
-
-// A SCSI log page as findings name it: "15h", "15h/01h".
-std::string page_ref(uint8_t page, uint8_t subpage = 0);
-
-// Without blanks (and zero bytes) at either end.
-std::string trim(std::string_view s);
-
-// Length of the valid UTF-8 sequence at s[i], or 0.
-size_t utf8_length(std::string_view s, size_t i);
 
 }  // namespace rpt

@@ -15,6 +15,7 @@
 #include "drivelog.h"
 #include "errlog.h"
 #include "finding.h"
+#include "helpers.h"
 #include "pages.h"
 
 namespace rpt {

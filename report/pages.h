@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "finding.h"
+#include "helpers.h"
 
 namespace rpt {
 
