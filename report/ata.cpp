@@ -60,15 +60,15 @@ constexpr AttributeName kAttributeNames[] = {
 struct CountAttribute {
     uint8_t id;
     const char* counter;
-    const char* code;
+    Limit limit;
     const char* what;
 };
 constexpr CountAttribute kCountAttributes[] = {
-    {5, "ata_reallocated_sectors", "ata-reallocated", "reallocated sectors"},
-    {187, "ata_reported_uncorrect", "ata-reported-uncorrect", "uncorrectable errors reported to the host"},
-    {197, "ata_pending_sectors", "ata-pending", "sectors pending reallocation"},
-    {198, "ata_offline_uncorrectable", "ata-offline-uncorrectable", "sectors found uncorrectable off-line"},
-    {199, "ata_udma_crc_errors", "ata-crc", "interface CRC errors (cable or backplane)"},
+    {5, "ata_reallocated_sectors", Limit::AtaReallocated, "reallocated sectors"},
+    {187, "ata_reported_uncorrect", Limit::AtaReportedUncorrect, "uncorrectable errors reported to the host"},
+    {197, "ata_pending_sectors", Limit::AtaPending, "sectors pending reallocation"},
+    {198, "ata_offline_uncorrectable", Limit::AtaOfflineUncorrectable, "sectors found uncorrectable off-line"},
+    {199, "ata_udma_crc_errors", Limit::AtaCrc, "interface CRC errors (cable or backplane)"},
 };
 
 // Device statistics by page and byte offset; `counter` names those that
@@ -223,8 +223,7 @@ void checksum(Disk& d, const std::string& what, const uint8_t* p) {
     uint8_t sum = 0;
     for (size_t i = 0; i < 512; ++i) sum = static_cast<uint8_t>(sum + p[i]);
     if (sum)
-        d.findings.push_back(
-            collection(Severity::Info, "ata-checksum", what + ": the checksum does not match (the values are used)"));
+        d.findings.push_back(finding(Rule::AtaChecksum, what + ": the checksum does not match (the values are used)"));
 }
 
 void identify(Disk& d, AtaInfo& a, const DriveLog& log) {
@@ -262,8 +261,8 @@ void identify(Disk& d, AtaInfo& a, const DriveLog& log) {
     a.smart_enabled = valid(83) && (word_at(id, 85) & 1);
     // The identity lines must name the drive IDENTIFY describes.
     if (code.rfind(a.model, 0) != 0 || log.serial.rfind(a.serial, 0) != 0)
-        d.findings.push_back(collection(Severity::Warn, "identity-mismatch",
-                                        "the identity lines do not name the drive that IDENTIFY DEVICE describes"));
+        d.findings.push_back(
+            finding(Rule::IdentityMismatch, "the identity lines do not name the drive that IDENTIFY DEVICE describes"));
 }
 
 void attributes(Disk& d, AtaInfo& a, const DriveLog& log) {
@@ -400,9 +399,7 @@ const AtaAttribute* attribute(const AtaInfo& a, uint8_t id) {
     return nullptr;
 }
 
-Finding about(Finding f, std::string page, std::optional<uint64_t> parameter, std::optional<int64_t> value = {}) {
-    f.page = std::move(page);
-    f.parameter = parameter;
+Finding about(Finding f, std::optional<int64_t> value) {
     f.value = value;
     return f;
 }
@@ -422,8 +419,7 @@ bool assess_ata(Disk& d, const DriveLog& log) {
         else if (s->text.starts_with("threshold exceeded"))
             a.smart_passed = false;
         else
-            d.findings.push_back(
-                collection(Severity::Warn, "ata-smart-status", "SMART RETURN STATUS gave no known answer: " + s->text));
+            d.findings.push_back(finding(Rule::AtaSmartStatus, "SMART RETURN STATUS gave no known answer: " + s->text));
     }
     if (auto p = gpl_pages(log, 0x03); p.count(0)) {
         checksum(d, "extended comprehensive error log", p[0]);
@@ -439,19 +435,18 @@ bool assess_ata(Disk& d, const DriveLog& log) {
 
     const std::string smart = "ATA SMART";
     if (a.smart_passed == false)
-        d.findings.push_back(about(health(Severity::Fail, "ata-smart-failed",
-                                          "SMART RETURN STATUS: threshold exceeded, the drive predicts its failure"),
-                                   smart, {}));
+        d.findings.push_back(finding(Rule::AtaSmartFailed,
+                                     "SMART RETURN STATUS: threshold exceeded, the drive predicts its failure", smart));
     for (auto& x : a.attributes) {
         if (x.failing.empty()) continue;
         const bool now = x.failing == "now";
-        Finding f = about(
-            health(now && x.prefailure ? Severity::Fail : Severity::Warn,
-                   now && x.prefailure ? "ata-prefail-threshold" : "ata-threshold",
-                   std::string(x.prefailure ? "pre-failure" : "old-age") + " attribute " + std::to_string(x.id) + " " +
-                       x.name + " " + (now ? "is at " + std::to_string(x.value) : "was at " + std::to_string(x.worst)) +
-                       ", at or below its threshold " + std::to_string(*x.threshold)),
-            smart, x.id, now ? x.value : x.worst);
+        Finding f = about(finding(now && x.prefailure ? Rule::AtaPrefailThreshold : Rule::AtaThreshold,
+                                  std::string(x.prefailure ? "pre-failure" : "old-age") + " attribute " +
+                                      std::to_string(x.id) + " " + x.name + " " +
+                                      (now ? "is at " + std::to_string(x.value) : "was at " + std::to_string(x.worst)) +
+                                      ", at or below its threshold " + std::to_string(*x.threshold),
+                                  smart, x.id),
+                          now ? x.value : x.worst);
         f.threshold = *x.threshold;
         d.findings.push_back(std::move(f));
     }
@@ -461,14 +456,13 @@ bool assess_ata(Disk& d, const DriveLog& log) {
         uint64_t n = x->raw & 0xffffffff;
         if (x->raw >> 32) {
             n = x->raw & 0xffff;
-            d.findings.push_back(
-                about(health(Severity::Info, "ata-raw-packed",
-                             "attribute " + std::to_string(c.id) + " packs other data in its raw value 0x" +
-                                 hex(x->raw, 12) + ": its low 16 bits count " + std::to_string(n)),
-                      smart, c.id));
+            d.findings.push_back(finding(Rule::AtaRawPacked,
+                                         "attribute " + std::to_string(c.id) + " packs other data in its raw value 0x" +
+                                             hex(x->raw, 12) + ": its low 16 bits count " + std::to_string(n),
+                                         smart, c.id));
         }
         set_counter(d, c.counter, n);
-        judge(d.findings, c.code, static_cast<int64_t>(n), std::to_string(n) + " " + c.what, smart, c.id);
+        judge(d.findings, c.limit, static_cast<int64_t>(n), std::to_string(n) + " " + c.what, smart, c.id);
     }
 
     // Temperature and its limit from the device statistics, else from the
@@ -487,8 +481,8 @@ bool assess_ata(Disk& d, const DriveLog& log) {
     else if (auto* x = attribute(a, 9))
         d.power_on_hours = static_cast<int64_t>(x->raw & 0xffffffff);
     if (d.power_on_hours)
-        judge(d.findings, "power-on-hours", *d.power_on_hours, std::to_string(*d.power_on_hours) + " hours powered on",
-              smart);
+        judge(d.findings, Limit::PowerOnHours, *d.power_on_hours,
+              std::to_string(*d.power_on_hours) + " hours powered on", smart);
 
     for (auto& s : kStatistics)
         if (s.counter)
@@ -497,10 +491,10 @@ bool assess_ata(Disk& d, const DriveLog& log) {
 
     judge_self_tests(d, "ATA self-test log");
     if (a.errors_logged && *a.errors_logged)
-        d.findings.push_back(
-            about(health(Severity::Info, "ata-errors-logged",
-                         "the drive's error log counts " + std::to_string(*a.errors_logged) + " error(s)"),
-                  "ATA error log", {}, static_cast<int64_t>(*a.errors_logged)));
+        d.findings.push_back(about(
+            finding(Rule::AtaErrorsLogged,
+                    "the drive's error log counts " + std::to_string(*a.errors_logged) + " error(s)", "ATA error log"),
+            static_cast<int64_t>(*a.errors_logged)));
     const bool judged = usable(log, BlockKind::AtaSmartData) || a.smart_passed.has_value();
     d.ata = std::move(a);
     return judged;

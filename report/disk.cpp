@@ -92,8 +92,8 @@ Disk build_disk(const std::string& host, const std::string& file, std::string_vi
         judged = assess_scsi(d, log);
     }
     if (!judged)
-        d.findings.push_back(health(Severity::Unknown, "no-health",
-                                    "no health page or block was read whole: the disk's health cannot be judged"));
+        d.findings.push_back(
+            finding(Rule::NoHealth, "no health page or block was read whole: the disk's health cannot be judged"));
     return d;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "rules.h"
 #include "textmatch.h"
 
 namespace rpt {
@@ -109,31 +110,28 @@ public:
 
     DriveLog run() {
         if (s_.empty()) {
-            add(Severity::Warn, "empty-file", "the drive log is empty");
+            add(Rule::EmptyFile, "the drive log is empty");
             return std::move(log_);
         }
         identity();
         while (pos_ < s_.size()) {
             Line l = next();
             if (l.text.empty()) {
-                add(Severity::Warn, "junk-line", "empty line at byte " + std::to_string(l.start));
+                add(Rule::JunkLine, "empty line at byte " + std::to_string(l.start));
             } else if (Block b; block_tag(l.text, b)) {
                 block(std::move(b));
             } else if (l.text.front() == '<' && l.text.back() == '>') {
                 section(l);
             } else {
-                add(Severity::Warn, "junk-line", "unexpected line at byte " + std::to_string(l.start));
+                add(Rule::JunkLine, "unexpected line at byte " + std::to_string(l.start));
             }
         }
-        if (lf_only_ > 0)
-            add(Severity::Warn, "line-ends", std::to_string(lf_only_) + " line(s) end in LF alone instead of CR LF");
+        if (lf_only_ > 0) add(Rule::LineEnds, std::to_string(lf_only_) + " line(s) end in LF alone instead of CR LF");
         return std::move(log_);
     }
 
 private:
-    void add(Severity sev, std::string code, std::string text) {
-        log_.findings.push_back(collection(sev, std::move(code), std::move(text)));
-    }
+    void add(Rule rule, std::string text) { log_.findings.push_back(finding(rule, std::move(text))); }
 
     // The next line, with its end checked: a torn last line (no line end)
     // means the file was cut while it was written.
@@ -141,8 +139,7 @@ private:
         Line l = line_at(s_, pos_);
         pos_ = l.next;
         if (!l.terminated)
-            add(Severity::Warn, "torn-line",
-                "the last line has no line end: the file was cut at byte " + std::to_string(s_.size()));
+            add(Rule::TornLine, "the last line has no line end: the file was cut at byte " + std::to_string(s_.size()));
         else if (!l.crlf)
             ++lf_only_;
         return l;
@@ -158,7 +155,7 @@ private:
         static constexpr std::string_view kCode = "Device code   : ", kSerial = "Serial number : ";
         Line a = line_at(s_, 0), b = line_at(s_, a.next);
         if (a.text.substr(0, kCode.size()) != kCode || b.text.substr(0, kSerial.size()) != kSerial) {
-            add(Severity::Warn, "identity", "the identity lines are missing or damaged");
+            add(Rule::Identity, "the identity lines are missing or damaged");
             return;
         }
         next();
@@ -178,13 +175,12 @@ private:
             next();
             int n = parse_hex_line(l.text, buf);
             if (n < 0) {
-                add(Severity::Warn, "junk-line",
-                    what + ": line at byte " + std::to_string(l.start) + " is not a hex dump line");
+                add(Rule::JunkLine, what + ": line at byte " + std::to_string(l.start) + " is not a hex dump line");
                 ok = false;
                 continue;
             }
             if (short_seen) {
-                add(Severity::Warn, "junk-line", what + ": a short line stands before byte " + std::to_string(l.start));
+                add(Rule::JunkLine, what + ": a short line stands before byte " + std::to_string(l.start));
                 ok = false;
             }
             short_seen = n < 16;
@@ -208,8 +204,7 @@ private:
             const bool known =
                 b.kind == BlockKind::AtaSmartStatus ? status_line(b.text) : b.text == kDefectsUnsupported;
             if (!known) {
-                add(Severity::Warn, "block-text",
-                    what + ": its line \"" + b.text + "\" is not one the collector writes");
+                add(Rule::BlockText, what + ": its line \"" + b.text + "\" is not one the collector writes");
                 b.damaged = true;
             }
             b.damaged |= !hex_block(nullptr, count, what);
@@ -221,8 +216,7 @@ private:
         if (n == 0) {
             b.unread = true;
             if (!b.damaged) {
-                add(Severity::Warn, page ? "page-unread" : "block-unread",
-                    what + " has no bytes: the drive did not answer it");
+                add(page ? Rule::PageUnread : Rule::BlockUnread, what + " has no bytes: the drive did not answer it");
                 if (page) log_.findings.back().page = page_ref(b.page & 0x3f, b.subpage);
                 if (b.kind == BlockKind::AtaSmartLog || b.kind == BlockKind::AtaGplLog)
                     log_.findings.back().page = kAtaLog;
@@ -238,9 +232,8 @@ private:
             }
             const bool logs = b.kind == BlockKind::AtaSmartLog || b.kind == BlockKind::AtaGplLog;
             if (logs ? n % 512 != 0 : n != want) {
-                add(Severity::Warn, "block-length",
-                    what + " holds " + std::to_string(n) + " bytes, not " +
-                        (logs ? "whole 512-byte sectors" : std::to_string(want)));
+                add(Rule::BlockLength, what + " holds " + std::to_string(n) + " bytes, not " +
+                                           (logs ? "whole 512-byte sectors" : std::to_string(want)));
                 b.damaged = true;
             }
         }
@@ -252,7 +245,7 @@ private:
     void check_page(Block& b, const std::string& what) {
         const size_t n = b.bytes.size();
         if (n < 4) {
-            add(Severity::Warn, "page-length", what + " holds " + std::to_string(n) + " bytes, less than its header");
+            add(Rule::PageLength, what + " holds " + std::to_string(n) + " bytes, less than its header");
             b.damaged = true;
             return;
         }
@@ -260,13 +253,12 @@ private:
         const size_t claimed = (size_t{b.bytes[2]} << 8 | b.bytes[3]) + 4;
         const bool spf = b.bytes[0] & 0x40;
         if ((b.bytes[0] & 0x3f) != (b.page & 0x3f) || (sub && (!spf || b.bytes[1] != b.subpage))) {
-            add(Severity::Warn, "page-code", what + " holds page " + hex_bytes(b.bytes.data(), sub ? 2 : 1));
+            add(Rule::PageCode, what + " holds page " + hex_bytes(b.bytes.data(), sub ? 2 : 1));
             b.damaged = true;
         }
         if (claimed != n) {
-            add(Severity::Warn, "page-length",
-                what + ": its length field gives " + std::to_string(claimed) + " bytes, " + std::to_string(n) +
-                    " are present");
+            add(Rule::PageLength, what + ": its length field gives " + std::to_string(claimed) + " bytes, " +
+                                      std::to_string(n) + " are present");
             b.damaged = true;
         }
     }
@@ -278,7 +270,7 @@ private:
             if (sec.name == k.name) sec.type = k.type;
         const std::string what = "section \"" + sec.name + "\"";
         if (sec.type == 0) {
-            add(Severity::Warn, "junk-line", "unknown block " + std::string(header.text));
+            add(Rule::JunkLine, "unknown block " + std::string(header.text));
             uint64_t ignored = 0;
             hex_block(nullptr, ignored, what);
             return;
@@ -305,14 +297,13 @@ private:
         hex_block(nullptr, count, what);
         sec.present = count;
         if (n < 3) {
-            add(Severity::Warn, "section-length", what + " has no length field");
+            add(Rule::SectionLength, what + " has no length field");
         } else if (count < sec.length) {
-            add(Severity::Warn, "section-cut",
+            add(Rule::SectionCut,
                 what + " is cut: " + std::to_string(count) + " of " + std::to_string(sec.length) + " bytes present");
         } else if (count > sec.length) {
-            add(Severity::Warn, "section-length",
-                what + " holds " + std::to_string(count) + " bytes, its length field gives " +
-                    std::to_string(sec.length));
+            add(Rule::SectionLength, what + " holds " + std::to_string(count) + " bytes, its length field gives " +
+                                         std::to_string(sec.length));
         }
         log_.sections.push_back(std::move(sec));
     }

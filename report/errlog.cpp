@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "helpers.h"
+#include "rules.h"
 #include "textmatch.h"
 
 namespace rpt {
@@ -28,8 +29,8 @@ std::string basename_of(std::string_view path) {
 struct Pattern {
     const char* kind;
     const char* pattern;
-    const char* keys;                         // names of the captured fields, blank separated
-    Severity disk_severity = Severity::Info;  // for records that name a drive log
+    const char* keys;  // names of the captured fields, blank separated
+    Rule rule;         // of the finding the record gives its disk, or the collection
     const char* disk_text = nullptr;
 };
 
@@ -37,33 +38,35 @@ struct Pattern {
 // commands (a blank, the text, an empty line) and the SCSI and SATA detail
 // lines are read apart.
 constexpr Pattern kPatterns[] = {
-    {"file_open_error", " File Open Error(%s)", "path"},
-    {"file_write_error", " File Write Error(%s)", "path", Severity::Warn,
+    {"file_open_error", " File Open Error(%s)", "path", Rule::ErrlogFileOpenError},
+    {"file_write_error", " File Write Error(%s)", "path", Rule::ErrlogFileWriteError,
      "a write to this drive log failed; it is cut"},
-    {"controller_not_found", " RAID Contoroller is not Found", ""},
-    {"memory_allocation_error", " Memory Allocation Error", ""},
-    {"ldd_error", "ldd Command Error.", ""},
-    {"bind_file_open_error", "File Open Error(%s).", "path"},
-    {"bind_file_not_found", "File is not Found(%s).", "path"},
-    {"library_load_error", "Library Load Error(%s).", "path"},
-    {"controller_info_error", "Controller %d : Controller Information Get Error. %x", "controller result"},
-    {"physical_info_error", "Controller %d : Physical Information Get Error. %x", "controller result"},
+    {"controller_not_found", " RAID Contoroller is not Found", "", Rule::ErrlogControllerNotFound},
+    {"memory_allocation_error", " Memory Allocation Error", "", Rule::ErrlogMemoryAllocationError},
+    {"ldd_error", "ldd Command Error.", "", Rule::ErrlogLddError},
+    {"bind_file_open_error", "File Open Error(%s).", "path", Rule::ErrlogBindFileOpenError},
+    {"bind_file_not_found", "File is not Found(%s).", "path", Rule::ErrlogBindFileNotFound},
+    {"library_load_error", "Library Load Error(%s).", "path", Rule::ErrlogLibraryLoadError},
+    {"controller_info_error", "Controller %d : Controller Information Get Error. %x", "controller result",
+     Rule::ErrlogControllerInfoError},
+    {"physical_info_error", "Controller %d : Physical Information Get Error. %x", "controller result",
+     Rule::ErrlogPhysicalInfoError},
     {"inconsistent_answer", " Inconsistent Answer(H%xT%x Page%x: page %x, %u bytes claimed, %u arrived)",
-     "controller target page answered claimed arrived", Severity::Warn,
+     "controller target page answered claimed arrived", Rule::ErrlogInconsistentAnswer,
      "the drive answered a page inconsistently; the page in the file is not to be trusted"},
     {"short_transfer", " Short Transfer(H%xT%x %s: %u of %u bytes)", "controller target what arrived asked",
-     Severity::Warn, "the drive sent fewer bytes than asked; the file holds a short block"},
+     Rule::ErrlogShortTransfer, "the drive sent fewer bytes than asked; the file holds a short block"},
     {"length_capped", " Length Capped(H%xT%x %s: %u bytes needed, %u asked)", "controller target what needed asked",
-     Severity::Info, "a block was longer than the collector could ask for and was read in part"},
-    {"empty_log", " Empty Log(%s)", "path"},
-    {"space_reserve_skipped", " Space Reserve(%s: skipped)", "path", Severity::Warn,
+     Rule::ErrlogLengthCapped, "a block was longer than the collector could ask for and was read in part"},
+    {"empty_log", " Empty Log(%s)", "path", Rule::ErrlogEmptyLog},
+    {"space_reserve_skipped", " Space Reserve(%s: skipped)", "path", Rule::ErrlogSpaceReserveSkipped,
      "the drive log was not written, to keep the disk's space reserve free"},
-    {"space_reserve", " Space Reserve(%s: %u bytes needed, %u free, %u kept)", "path needed free kept", Severity::Warn,
-     "the drive log is short: a part was not written to keep the disk's space reserve free"},
-    {"controller_count_too_large", " Controller Count Too Large(%d)", "count"},
-    {"file_interrupted", " File Interrupted(%s)", "path", Severity::Warn,
+    {"space_reserve", " Space Reserve(%s: %u bytes needed, %u free, %u kept)", "path needed free kept",
+     Rule::ErrlogSpaceReserve, "the drive log is short: a part was not written to keep the disk's space reserve free"},
+    {"controller_count_too_large", " Controller Count Too Large(%d)", "count", Rule::ErrlogControllerCountTooLarge},
+    {"file_interrupted", " File Interrupted(%s)", "path", Rule::ErrlogFileInterrupted,
      "the run was interrupted while this drive log was written; it is cut"},
-    {"time_limit_exceeded", " Time Limit Exceeded(%u s: %s)", "seconds command"},
+    {"time_limit_exceeded", " Time Limit Exceeded(%u s: %s)", "seconds command", Rule::ErrlogTimeLimitExceeded},
 };
 
 json decode_fields(const char* keys, const Caps& caps, bool hex_controller) {
@@ -168,14 +171,13 @@ bool command_error(std::string_view line, ErrRecord& r) {
         // fault; anything else left the log incomplete.
         const int key = sd.is_object() ? sd["sense_key"].get<int>() : -1;
         if (key == 3)
-            r.disk_finding = health(Severity::Warn, "command-medium-error", "the drive failed " + what);
+            r.disk_finding = finding(Rule::CommandMediumError, "the drive failed " + what);
         else if (key == 4)
-            r.disk_finding = health(Severity::Fail, "command-hardware-error", "the drive failed " + what);
+            r.disk_finding = finding(Rule::CommandHardwareError, "the drive failed " + what);
         else if (key == 5)
-            r.disk_finding = collection(Severity::Info, "command-rejected", "the drive does not support " + what);
+            r.disk_finding = finding(Rule::CommandRejected, "the drive does not support " + what);
         else
-            r.disk_finding =
-                collection(Severity::Warn, "command-error", "a command failed, the log is incomplete: " + what);
+            r.disk_finding = finding(Rule::CommandError, "a command failed, the log is incomplete: " + what);
     } else if (auto t = bytes(rest, 20, true, fis); t && t->empty()) {
         json d = {{"controller", ctrl}, {"target", tgt}, {"fis", hex_bytes(fis.data(), fis.size())}};
         if (fis[0] == 0x34) {
@@ -191,18 +193,15 @@ bool command_error(std::string_view line, ErrRecord& r) {
         const uint8_t err = fis[0] == 0x34 ? fis[3] : 0;
         const std::string regs = "status " + hex(fis[2]) + ", error " + hex(err);
         if (err & 0x50)
-            r.disk_finding =
-                health(Severity::Warn, "command-medium-error", "a SATA command failed on the medium (" + regs + ")");
+            r.disk_finding = finding(Rule::CommandMediumError, "a SATA command failed on the medium (" + regs + ")");
         else if (err & 0x80)
-            r.disk_finding = health(Severity::Warn, "command-link-error",
-                                    "a SATA command failed with an interface CRC error (" + regs + ")");
+            r.disk_finding =
+                finding(Rule::CommandLinkError, "a SATA command failed with an interface CRC error (" + regs + ")");
         else if (err == 0x04)
-            r.disk_finding = collection(Severity::Info, "command-rejected",
-                                        "the drive does not support a SATA command (" + regs + ")");
+            r.disk_finding = finding(Rule::CommandRejected, "the drive does not support a SATA command (" + regs + ")");
         else
-            r.disk_finding = collection(
-                Severity::Warn, "command-error",
-                "a SATA command failed, the log is incomplete" + (fis[0] == 0x34 ? " (" + regs + ")" : std::string()));
+            r.disk_finding = finding(Rule::CommandError, "a SATA command failed, the log is incomplete" +
+                                                             (fis[0] == 0x34 ? " (" + regs + ")" : std::string()));
     } else {
         return false;
     }
@@ -222,13 +221,19 @@ void by_pattern(std::string_view line, ErrRecord& r) {
                 r.disk = drive_log_name(r.decoded["controller"].get<unsigned>(), r.decoded["target"].get<unsigned>());
             else
                 r.disk = basename_of(caps[0]);
-            r.disk_finding = collection(p.disk_severity, std::string("errlog-") + p.kind, p.disk_text);
+            r.disk_finding = finding(p.rule, p.disk_text);
         }
         return;
     }
 }
 
 }  // namespace
+
+Rule record_rule(std::string_view kind) {
+    for (auto& p : kPatterns)
+        if (kind == p.kind) return p.rule;
+    return kind == "cli_failure" ? Rule::ErrlogCliFailure : Rule::ErrlogUnrecognised;
+}
 
 std::string drive_log_name(unsigned controller, unsigned device) {
     char b[40];

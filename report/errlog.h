@@ -23,6 +23,10 @@ struct ErrRecord {
 
 std::vector<ErrRecord> read_error_log(std::string_view text);
 
+// The rule of the finding a record of `kind` gives (its disk's, or the
+// collection's when it names no drive log).
+Rule record_rule(std::string_view kind);
+
 // Drive log file name of a controller index and device id, as the collector
 // names it.
 std::string drive_log_name(unsigned controller, unsigned device);

@@ -30,25 +30,22 @@ inline const char* kind_name(Kind k) { return k == Kind::Health ? "health" : "co
 // The verdict of a disk: its worst finding, INFO counting as OK.
 inline const char* verdict_name(Severity s) { return s == Severity::Info ? "OK" : severity_name(s); }
 
+// A finding's code, kind and weight: its row of the rules catalogue (rules.h).
+enum class Rule : uint8_t;
+
 struct Finding {
     Severity severity = Severity::Info;
-    Kind kind = Kind::Collection;
-    std::string code;                         // stable identifier, e.g. "page-length"
+    Rule rule{};
     std::string text;                         // one sentence for people
     std::string page;                         // where the value comes from ("15h", "0dh/01h", "ATA SMART"), "" for none
     std::optional<uint64_t> parameter;        // parameter code, attribute id, phy, ...
     std::optional<int64_t> value, threshold;  // the value judged and the limit it reached
+
+    const char* code() const;  // the stable identifier, e.g. "page-length"
+    Kind kind() const;
 };
 
 using Findings = std::vector<Finding>;
-
-inline Finding collection(Severity s, std::string code, std::string text) {
-    return {s, Kind::Collection, std::move(code), std::move(text), {}, {}, {}, {}};
-}
-
-inline Finding health(Severity s, std::string code, std::string text) {
-    return {s, Kind::Health, std::move(code), std::move(text), {}, {}, {}, {}};
-}
 
 inline Severity worst(const Findings& f) {
     Severity s = Severity::Info;

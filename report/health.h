@@ -2,34 +2,15 @@
 // give its verdict, judged against one table of thresholds.
 #pragma once
 #include <cstdint>
-#include <limits>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "model.h"
+#include "rules.h"
 
 namespace rpt {
-
-constexpr int64_t kNever = std::numeric_limits<int64_t>::max();
-
-// A measure gives an INFO at or above `info`, a WARN at or above `warn` and
-// a FAIL at or above `fail`. This table holds every threshold of the report.
-struct Threshold {
-    const char* code;
-    const char* measure;
-    int64_t info;
-    int64_t warn;
-    int64_t fail;
-};
-
-std::span<const Threshold> thresholds();
-
-// A finding when `value` reaches a limit of the row `code`, its limits
-// taken relative to `base` (the reference temperature).
-void judge(Findings& f, const char* code, int64_t value, const std::string& text, const std::string& page,
-           std::optional<uint64_t> parameter = {}, int64_t base = 0);
 
 // Sets a counter of the disk (per phy when `phy` is given).
 void set_counter(Disk& d, const char* name, uint64_t value, std::optional<unsigned> phy = {});

@@ -94,12 +94,11 @@ void judge_growth(Disk& d) {
             std::string text = what(d, g) + " grew by " + std::to_string(g.change()) + " in " + short_number(g.days) +
                                " days, from " + std::to_string(g.from) + " to " + std::to_string(g.to);
             if (g.per_30_days) text += " (" + short_number(*g.per_30_days) + " per 30 days)";
-            judge(d.findings, "counter-growth", g.change(), text, "", g.phy);
+            judge(d.findings, Limit::CounterGrowth, g.change(), text, "", g.phy);
         } else if (g.to < g.from) {
-            Finding f =
-                health(Severity::Info, "counter-went-down",
-                       what(d, g) + " went down from " + std::to_string(g.from) + " to " + std::to_string(g.to) +
-                           " in " + short_number(g.days) + " days: the counter was reset");
+            Finding f = finding(Rule::CounterWentDown, what(d, g) + " went down from " + std::to_string(g.from) +
+                                                           " to " + std::to_string(g.to) + " in " +
+                                                           short_number(g.days) + " days: the counter was reset");
             f.parameter = g.phy;
             f.value = g.change();
             d.findings.push_back(std::move(f));
@@ -131,7 +130,7 @@ void apply_history(std::vector<Collection>& all) {
     std::vector<size_t> unreadable;  // kept as they are, so that the report says so
     for (size_t i = 0; i < all.size(); ++i) {
         if (std::any_of(all[i].findings.begin(), all[i].findings.end(),
-                        [](auto& f) { return f.code == "unreadable"; })) {
+                        [](auto& f) { return f.rule == Rule::Unreadable; })) {
             unreadable.push_back(i);
             continue;
         }
@@ -186,15 +185,13 @@ void apply_history(std::vector<Collection>& all) {
             auto in_slot = std::find_if(now.disks.begin(), now.disks.end(),
                                         [&](const Disk& n) { return same_slot(n, old) && n.serial != old.serial; });
             if (in_slot != now.disks.end()) {
-                results[&*in_slot].findings.push_back(health(Severity::Info, "disk-replaced",
-                                                             "replaces serial " + old.serial + " (" + old.vendor + " " +
-                                                                 old.product + "), in this slot on " +
-                                                                 utc(before.newest, "%Y-%m-%d")));
+                results[&*in_slot].findings.push_back(finding(
+                    Rule::DiskReplaced, "replaces serial " + old.serial + " (" + old.vendor + " " + old.product +
+                                            "), in this slot on " + utc(before.newest, "%Y-%m-%d")));
             } else {
-                host_findings[&now].push_back(health(Severity::Warn, "disk-gone",
-                                                     slot(old) + " serial " + old.serial + " (" + old.vendor + " " +
-                                                         old.product + "), present on " +
-                                                         utc(before.newest, "%Y-%m-%d") + ", is missing"));
+                host_findings[&now].push_back(finding(
+                    Rule::DiskGone, slot(old) + " serial " + old.serial + " (" + old.vendor + " " + old.product +
+                                        "), present on " + utc(before.newest, "%Y-%m-%d") + ", is missing"));
             }
         }
     }

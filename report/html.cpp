@@ -4,6 +4,7 @@
 #include "html.h"
 
 #include "history.h"
+#include "rules.h"
 
 #include <algorithm>
 #include <cmath>
@@ -118,7 +119,7 @@ std::string finding_list(const Findings& findings) {
     for (const Finding& x : findings) {
         const std::string sev = severity_name(x.severity);
         out += "<li class=\"sev-" + level(sev) + "\"><span class=\"sev sev-" + level(sev) + "\">" + esc(sev) +
-               "</span> <code>" + esc(x.code) + "</code> " + esc(x.text) + "</li>\n";
+               "</span> <code>" + esc(x.code()) + "</code> " + esc(x.text) + "</li>\n";
     }
     return out + "</ul>\n";
 }
@@ -225,7 +226,7 @@ std::string temperature_chart(const std::vector<DiskRef>& disks) {
         // failure in any case.
         b.cls = !t ? "none" : ref && *t > *ref ? "fail" : "ok";
         for (const Finding& f : r.d->findings)
-            if (t && f.code.rfind("temperature", 0) == 0 && b.cls != "fail") {
+            if (t && (f.rule == Rule::Temperature || f.rule == Rule::TemperatureAbsolute) && b.cls != "fail") {
                 const std::string sev = level(severity_name(f.severity));
                 if (sev == "warn" || sev == "fail") b.cls = sev;
             }

@@ -222,8 +222,8 @@ void ata(Writer& w, const AtaInfo& a, const std::vector<SelfTest>& tests) {
 }
 
 void finding(Writer& w, const Finding& f) {
-    w.open('{').key("severity").str(severity_name(f.severity)).key("kind").str(kind_name(f.kind));
-    w.key("code").str(f.code).key("text").str(f.text).key("page").opt_str(f.page);
+    w.open('{').key("severity").str(severity_name(f.severity)).key("kind").str(kind_name(f.kind()));
+    w.key("code").str(f.code()).key("text").str(f.text).key("page").opt_str(f.page);
     w.key("parameter").opt(f.parameter).key("value").opt(f.value).key("threshold").opt(f.threshold).close('}');
 }
 

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "rules.h"
+
 namespace rpt {
 namespace {
 
@@ -344,7 +346,7 @@ void decode_param(const ParamDef* def, Param& p, Findings& findings) {
         } else {
             char b[96];
             snprintf(b, sizeof b, "counter %04x has %zu bytes, not 1 to 8", p.code, p.raw.size());
-            findings.push_back(collection(Severity::Warn, "param-width", b));
+            findings.push_back(finding(Rule::ParamWidth, b));
         }
         break;
     case Layout::Ascii:
@@ -366,7 +368,7 @@ void decode_param(const ParamDef* def, Param& p, Findings& findings) {
             if (off + len > p.raw.size()) {
                 char b[96];
                 snprintf(b, sizeof b, "port %04x: a phy descriptor runs past the parameter's end", p.code);
-                findings.push_back(collection(Severity::Warn, "param-length", b));
+                findings.push_back(finding(Rule::ParamLength, b));
                 break;
             }
             p.phys.push_back(read_fields(kPhy, std::span(p.raw).subspan(off, len)));
@@ -429,7 +431,7 @@ std::string page_name(uint8_t page, uint8_t subpage) {
 Page decode_page(std::span<const uint8_t> bytes) {
     Page out;
     if (bytes.size() < 4) {
-        out.findings.push_back(collection(Severity::Warn, "page-length", "page shorter than its 4-byte header"));
+        out.findings.push_back(finding(Rule::PageLength, "page shorter than its 4-byte header"));
         return out;
     }
     out.page = bytes[0] & 0x3f;
@@ -458,7 +460,7 @@ Page decode_page(std::span<const uint8_t> bytes) {
     size_t off = 4;
     while (off < end) {
         if (off + 4 > end) {
-            out.findings.push_back(collection(Severity::Warn, "param-length", "page ends inside a parameter header"));
+            out.findings.push_back(finding(Rule::ParamLength, "page ends inside a parameter header"));
             break;
         }
         Param p;
@@ -470,7 +472,7 @@ Page decode_page(std::span<const uint8_t> bytes) {
         if (data + len > end) {
             char b[96];
             snprintf(b, sizeof b, "parameter %04x claims %zu bytes, %zu are left in the page", p.code, len, end - data);
-            out.findings.push_back(collection(Severity::Warn, "param-length", b));
+            out.findings.push_back(finding(Rule::ParamLength, b));
             len = end - data;
             truncated = true;
         }

@@ -13,10 +13,8 @@ Collection collect(const Host& h) {
     Collection c;
     c.host = h.host;
     c.source = h.source;
-    auto finding = [&](Severity s, std::string code, std::string text) {
-        c.findings.push_back(collection(s, std::move(code), std::move(text)));
-    };
-    if (!h.error.empty()) finding(Severity::Fail, "unreadable", h.error);
+    auto add = [&](Rule rule, std::string text) { c.findings.push_back(finding(rule, std::move(text))); };
+    if (!h.error.empty()) add(Rule::Unreadable, h.error);
     for (auto& f : h.files) c.newest = std::max(c.newest, f.mtime);
 
     const InputFile* errlog = nullptr;
@@ -24,8 +22,7 @@ Collection collect(const Host& h) {
         if (f.name == "logdperr.txt") errlog = &f;
     if (errlog && errlog->loaded) c.errors = read_error_log(errlog->data);
     if (!errlog)
-        finding(Severity::Info, "no-error-log",
-                "no error log: the run was started with arguments, or this is not a whole log directory");
+        add(Rule::NoErrorLog, "no error log: the run was started with arguments, or this is not a whole log directory");
 
     // Files older than the error log were left by an earlier run.
     std::map<std::string, bool> stale;
@@ -36,21 +33,20 @@ Collection collect(const Host& h) {
             if (&f != errlog && f.mtime < limit) {
                 stale[f.name] = true;
                 if (!f.name.starts_with("MA"))
-                    finding(Severity::Warn, "stale-file",
-                            f.name + " is older than the error log: left from an earlier run");
+                    add(Rule::StaleFile, f.name + " is older than the error log: left from an earlier run");
             }
     }
 
     if (!errlog && std::none_of(h.files.begin(), h.files.end(), [](auto& f) { return f.loaded; }) && h.error.empty())
-        finding(Severity::Warn, "empty-input", "neither drive logs nor an error log: not a log directory");
+        add(Rule::EmptyInput, "neither drive logs nor an error log: not a log directory");
 
     for (auto& f : h.files) {
         if (!f.loaded || &f == errlog) continue;
         if (!errlog && (!c.collected || f.mtime > *c.collected)) c.collected = f.mtime;
         c.disks.push_back(build_disk(h.host, f.name, f.data));
         if (stale.count(f.name))
-            c.disks.back().findings.push_back(collection(
-                Severity::Warn, "stale-file", "the drive log is older than the error log: left from an earlier run"));
+            c.disks.back().findings.push_back(
+                finding(Rule::StaleFile, "the drive log is older than the error log: left from an earlier run"));
     }
 
     for (auto& r : c.errors) {
@@ -61,24 +57,27 @@ Collection collect(const Host& h) {
                 // A page (or, for SATA, a log) the drive lists but rejects as
                 // not supported is no gap in the collection. A SATA answer
                 // does not name its log: each rejection excuses one log.
-                if (r.disk_finding->code == "command-rejected" && r.decoded.contains("page")) {
+                if (r.disk_finding->rule == Rule::CommandRejected && r.decoded.contains("page")) {
                     const std::string page =
                         page_ref(r.decoded["page"].get<uint8_t>(), r.decoded["subpage"].get<uint8_t>());
                     for (auto& f : d->findings)
-                        if (f.code == "page-unread" && f.page == page) f.severity = Severity::Info;
+                        if (f.rule == Rule::PageUnread && f.page == page) f.severity = Severity::Info;
                 }
-                if (r.disk_finding->code == "command-rejected" && r.kind == "sata_command_error") {
+                if (r.disk_finding->rule == Rule::CommandRejected && r.kind == "sata_command_error") {
                     auto f = std::find_if(d->findings.begin(), d->findings.end(), [](const Finding& x) {
-                        return x.code == "block-unread" && x.page == kAtaLog && x.severity == Severity::Warn;
+                        return x.rule == Rule::BlockUnread && x.page == kAtaLog && x.severity == Severity::Warn;
                     });
                     if (f != d->findings.end()) f->severity = Severity::Info;
                 }
-            } else if (r.disk_finding->severity > Severity::Info)
-                finding(r.disk_finding->severity, r.disk_finding->code, r.disk + ": " + r.disk_finding->text);
+            } else if (r.disk_finding->severity > Severity::Info) {
+                Finding f = *r.disk_finding;
+                f.text = r.disk + ": " + f.text;
+                c.findings.push_back(std::move(f));
+            }
         } else if (r.kind == "unrecognised") {
-            finding(Severity::Info, "errlog-unrecognised", "error log record not recognised: " + r.text);
+            add(Rule::ErrlogUnrecognised, "error log record not recognised: " + r.text);
         } else if (r.disk.empty()) {
-            finding(Severity::Warn, "errlog-" + r.kind, "the collection failed: " + trim(r.text));
+            add(record_rule(r.kind), "the collection failed: " + trim(r.text));
         }
     }
     for (auto& d : c.disks) d.verdict = worst(d.findings);
@@ -106,7 +105,7 @@ Report build_report(const std::vector<Host>& hosts) {
             all = std::max(all, d.verdict);
         }
         for (auto& f : c.findings)
-            if (f.code != "unreadable") all = std::max(all, f.severity);
+            if (f.rule != Rule::Unreadable) all = std::max(all, f.severity);
     }
     r.exit_status = unreadable              ? kUnreadable
                     : all == Severity::Fail ? kAnyFail

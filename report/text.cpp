@@ -140,7 +140,7 @@ std::string render_text(const Report& r) {
     if (findings.empty()) out += "  none\n";
     for (auto& f : findings)
         out += "  " + pad(severity_name(f.finding->severity), 8) + place(*f.collection, f.disk) + ": " +
-               f.finding->code + ": " + f.finding->text + "\n";
+               f.finding->code() + ": " + f.finding->text + "\n";
 
     std::vector<std::vector<std::string>> rows;
     auto row = [&](std::vector<std::string> cells, const std::string& host) {
@@ -178,7 +178,8 @@ std::string render_disk(const Disk& d) {
     out += "\nFindings:\n";
     if (sorted.empty()) out += "  none\n";
     for (auto& f : sorted)
-        out += "  " + pad(severity_name(f.severity), 8) + pad(kind_name(f.kind), 11) + f.code + ": " + f.text + "\n";
+        out +=
+            "  " + pad(severity_name(f.severity), 8) + pad(kind_name(f.kind()), 11) + f.code() + ": " + f.text + "\n";
     if (!d.phys.empty()) out += "\nPhys:\n";
     for (auto& p : d.phys)
         out += "  port " + std::to_string(p.port) + " phy " + std::to_string(p.id) + ": " +

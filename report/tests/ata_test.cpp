@@ -166,7 +166,7 @@ TEST(Ata, OneChangeGivesItsFinding) {
         const std::string text = test::slurp(std::string(LOGPAGES_DIR) + "/sata_" + r.sample + ".log");
         const Disk d = build_disk("h", "MA0000.log", edited(text, r.edits));
         std::vector<std::string> findings;
-        for (auto& f : d.findings) findings.push_back(std::string(severity_name(f.severity)) + " " + f.code);
+        for (auto& f : d.findings) findings.push_back(std::string(severity_name(f.severity)) + " " + f.code());
         EXPECT_EQ(findings, r.findings);
         EXPECT_STREQ(verdict_name(worst(d.findings)), r.verdict);
         for (auto& [k, v] : r.counters) EXPECT_EQ(d.counter(k), v) << k;

@@ -51,7 +51,7 @@ std::string replace(std::string s, const std::string& from, const std::string& t
 
 std::vector<std::string> codes_of(const DriveLog& log) {
     std::vector<std::string> codes;
-    for (auto& f : log.findings) codes.push_back(f.code);
+    for (auto& f : log.findings) codes.push_back(f.code());
     return codes;
 }
 

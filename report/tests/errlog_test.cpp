@@ -78,7 +78,7 @@ TEST(ErrorLog, EveryRecordRecognised) {
         EXPECT_EQ(recs[0].disk_finding.has_value(), !r.disk.empty());
         if (!r.finding.empty() && recs[0].disk_finding) {
             const Finding& f = *recs[0].disk_finding;
-            EXPECT_EQ(std::string(severity_name(f.severity)) + " " + kind_name(f.kind) + " " + f.code, r.finding);
+            EXPECT_EQ(std::string(severity_name(f.severity)) + " " + kind_name(f.kind()) + " " + f.code(), r.finding);
         }
         if (!r.key.empty()) {
             EXPECT_EQ(recs[0].decoded.value(r.key, nlohmann::json()).dump(), r.value);

@@ -230,7 +230,7 @@ TEST(Health, OneChangeGivesItsFinding) {
         SCOPED_TRACE(r.name);
         const Disk d = build_disk("h", "MA0000.log", log_of(r.pages));
         std::vector<std::string> findings;
-        for (auto& f : d.findings) findings.push_back(std::string(severity_name(f.severity)) + " " + f.code);
+        for (auto& f : d.findings) findings.push_back(std::string(severity_name(f.severity)) + " " + f.code());
         EXPECT_EQ(findings, r.findings);
         EXPECT_STREQ(verdict_name(worst(d.findings)), r.verdict);
         for (auto& [k, v] : r.counters) EXPECT_EQ(d.counter(k), v) << k;
@@ -245,27 +245,6 @@ TEST(Health, OneChangeGivesItsFinding) {
     EXPECT_EQ(d.phys[1].link_rate, 0x0b);
     ASSERT_EQ(d.self_tests.size(), 2u);
     EXPECT_EQ(d.self_tests[1].lba, 0xabcdu);
-}
-
-}  // namespace
-
-namespace {
-
-// The man page's table of thresholds is the code's, row for row, and holds
-// no other row.
-TEST(Health, ManPageShowsTheThresholds) {
-    std::string man = rpt::test::slurp(std::string(REPORT_SOURCE_DIR) + "/../man/logdump-report.1");
-    for (size_t at; (at = man.find("\\-")) != std::string::npos;) man.replace(at, 2, "-");
-    size_t rows = 0;
-    for (size_t at = 0; (at = man.find("\nT}\t", at)) != std::string::npos; ++at) ++rows;
-    EXPECT_EQ(rows, rpt::thresholds().size());
-    for (auto& t : rpt::thresholds()) {
-        auto limit = [](int64_t v) { return v == rpt::kNever ? std::string("-") : std::to_string(v); };
-        // A row of the table: code, the measure as a text block, the limits.
-        const std::string row = std::string(t.code) + "\tT{\n" + t.measure + "\nT}\t" + limit(t.info) + "\t" +
-                                limit(t.warn) + "\t" + limit(t.fail) + "\n";
-        EXPECT_NE(man.find(row), std::string::npos) << row;
-    }
 }
 
 }  // namespace

@@ -151,7 +151,7 @@ TEST(History, AcrossCollections) {
         std::vector<std::string> codes;
         for (auto& c : rep.collections)
             for (auto& f : c.findings)
-                if (f.code.starts_with("disk-")) codes.push_back(f.code);
+                if (std::string(f.code()).starts_with("disk-")) codes.push_back(f.code());
         const Disk* d = find_disk(rep, r.serial);
         if (!r.serial.empty()) {
             ASSERT_TRUE(d);
@@ -161,12 +161,13 @@ TEST(History, AcrossCollections) {
             EXPECT_EQ(change(d->growth), r.growth);
             EXPECT_EQ(change(d->growth_all), r.all);
             for (auto& f : d->findings)
-                if (f.code.starts_with("counter-") || f.code.starts_with("disk-")) codes.push_back(f.code);
+                if (const std::string code = f.code(); code.starts_with("counter-") || code.starts_with("disk-"))
+                    codes.push_back(code);
         }
         EXPECT_EQ(codes, r.code.empty() ? std::vector<std::string>{} : std::vector<std::string>{r.code});
         if (r.code.empty()) continue;
         Findings all = d ? d->findings : rep.collections[0].findings;
-        auto f = std::find_if(all.begin(), all.end(), [&](auto& x) { return x.code == r.code; });
+        auto f = std::find_if(all.begin(), all.end(), [&](auto& x) { return x.code() == r.code; });
         ASSERT_NE(f, all.end());
         EXPECT_EQ(f->severity, r.severity);
         if (r.code == "counter-growth") {
