@@ -55,20 +55,18 @@ constexpr AttributeName kAttributeNames[] = {
     {254, "Free_Fall_Sensor"},
 };
 
-// Sector counts read from the raw value, with the counter and threshold
-// row of each.
+// Sector counts read from the raw value, with the counter of each.
 struct CountAttribute {
     uint8_t id;
-    const char* counter;
-    Limit limit;
+    Counter counter;
     const char* what;
 };
 constexpr CountAttribute kCountAttributes[] = {
-    {5, "ata_reallocated_sectors", Limit::AtaReallocated, "reallocated sectors"},
-    {187, "ata_reported_uncorrect", Limit::AtaReportedUncorrect, "uncorrectable errors reported to the host"},
-    {197, "ata_pending_sectors", Limit::AtaPending, "sectors pending reallocation"},
-    {198, "ata_offline_uncorrectable", Limit::AtaOfflineUncorrectable, "sectors found uncorrectable off-line"},
-    {199, "ata_udma_crc_errors", Limit::AtaCrc, "interface CRC errors (cable or backplane)"},
+    {5, Counter::AtaReallocatedSectors, "reallocated sectors"},
+    {187, Counter::AtaReportedUncorrect, "uncorrectable errors reported to the host"},
+    {197, Counter::AtaPendingSectors, "sectors pending reallocation"},
+    {198, Counter::AtaOfflineUncorrectable, "sectors found uncorrectable off-line"},
+    {199, Counter::AtaUdmaCrcErrors, "interface CRC errors (cable or backplane)"},
 };
 
 // Device statistics by page and byte offset; `counter` names those that
@@ -78,7 +76,7 @@ struct StatisticDef {
     uint16_t offset;
     const char* key;
     const char* name;
-    const char* counter = nullptr;
+    std::optional<Counter> counter = {};
     bool is_signed = false;
 };
 constexpr StatisticDef kStatistics[] = {
@@ -89,7 +87,7 @@ constexpr StatisticDef kStatistics[] = {
     {1, 0x28, "logical_sectors_read", "Logical sectors read"},
     {1, 0x30, "read_commands", "Number of read commands"},
     {1, 0x38, "date_and_time", "Date and time timestamp"},
-    {1, 0x40, "pending_error_count", "Pending error count", "ata_pending_errors"},
+    {1, 0x40, "pending_error_count", "Pending error count", Counter::AtaPendingErrors},
     {1, 0x48, "workload_utilization", "Workload utilization"},
     {1, 0x50, "utilization_usage_rate", "Utilization usage rate"},
     {1, 0x58, "resource_availability", "Resource availability"},
@@ -100,33 +98,33 @@ constexpr StatisticDef kStatistics[] = {
     {3, 0x10, "head_flying_hours", "Head flying hours"},
     {3, 0x18, "head_load_events", "Head load events"},
     {3, 0x20, "reallocated_logical_sectors", "Number of reallocated logical sectors",
-     "ata_reallocated_logical_sectors"},
+     Counter::AtaReallocatedLogicalSectors},
     {3, 0x28, "read_recovery_attempts", "Read recovery attempts"},
-    {3, 0x30, "mechanical_start_failures", "Number of mechanical start failures", "ata_mechanical_start_failures"},
+    {3, 0x30, "mechanical_start_failures", "Number of mechanical start failures", Counter::AtaMechanicalStartFailures},
     {3, 0x38, "reallocation_candidates", "Number of reallocation candidate logical sectors",
-     "ata_reallocation_candidates"},
+     Counter::AtaReallocationCandidates},
     {3, 0x40, "high_priority_unloads", "Number of high priority unload events"},
     {4, 0x08, "reported_uncorrectable_errors", "Number of reported uncorrectable errors",
-     "ata_reported_uncorrectable_errors"},
+     Counter::AtaReportedUncorrectableErrors},
     {4, 0x10, "resets_during_commands", "Number of resets between command acceptance and command completion",
-     "ata_resets_during_commands"},
+     Counter::AtaResetsDuringCommands},
     {4, 0x18, "physical_element_status_changed", "Physical element status changed"},
-    {5, 0x08, "current_temperature", "Current temperature", nullptr, true},
-    {5, 0x10, "average_short_term_temperature", "Average short term temperature", nullptr, true},
-    {5, 0x18, "average_long_term_temperature", "Average long term temperature", nullptr, true},
-    {5, 0x20, "highest_temperature", "Highest temperature", nullptr, true},
-    {5, 0x28, "lowest_temperature", "Lowest temperature", nullptr, true},
-    {5, 0x30, "highest_average_short_term_temperature", "Highest average short term temperature", nullptr, true},
-    {5, 0x38, "lowest_average_short_term_temperature", "Lowest average short term temperature", nullptr, true},
-    {5, 0x40, "highest_average_long_term_temperature", "Highest average long term temperature", nullptr, true},
-    {5, 0x48, "lowest_average_long_term_temperature", "Lowest average long term temperature", nullptr, true},
+    {5, 0x08, "current_temperature", "Current temperature", {}, true},
+    {5, 0x10, "average_short_term_temperature", "Average short term temperature", {}, true},
+    {5, 0x18, "average_long_term_temperature", "Average long term temperature", {}, true},
+    {5, 0x20, "highest_temperature", "Highest temperature", {}, true},
+    {5, 0x28, "lowest_temperature", "Lowest temperature", {}, true},
+    {5, 0x30, "highest_average_short_term_temperature", "Highest average short term temperature", {}, true},
+    {5, 0x38, "lowest_average_short_term_temperature", "Lowest average short term temperature", {}, true},
+    {5, 0x40, "highest_average_long_term_temperature", "Highest average long term temperature", {}, true},
+    {5, 0x48, "lowest_average_long_term_temperature", "Lowest average long term temperature", {}, true},
     {5, 0x50, "time_over_temperature", "Time in over-temperature"},
-    {5, 0x58, "specified_maximum_temperature", "Specified maximum operating temperature", nullptr, true},
+    {5, 0x58, "specified_maximum_temperature", "Specified maximum operating temperature", {}, true},
     {5, 0x60, "time_under_temperature", "Time in under-temperature"},
-    {5, 0x68, "specified_minimum_temperature", "Specified minimum operating temperature", nullptr, true},
+    {5, 0x68, "specified_minimum_temperature", "Specified minimum operating temperature", {}, true},
     {6, 0x08, "hardware_resets", "Number of hardware resets"},
     {6, 0x10, "asr_events", "Number of ASR events"},
-    {6, 0x18, "interface_crc_errors", "Number of interface CRC errors", "ata_interface_crc_errors"},
+    {6, 0x18, "interface_crc_errors", "Number of interface CRC errors", Counter::AtaInterfaceCrcErrors},
     {7, 0x08, "percentage_used_endurance", "Percentage used endurance indicator"},
 };
 
@@ -461,8 +459,7 @@ bool assess_ata(Disk& d, const DriveLog& log) {
                                              hex(x->raw, 12) + ": its low 16 bits count " + std::to_string(n),
                                          smart, c.id));
         }
-        set_counter(d, c.counter, n);
-        judge(d.findings, c.limit, static_cast<int64_t>(n), std::to_string(n) + " " + c.what, smart, c.id);
+        count(d, c.counter, n, std::to_string(n) + " " + c.what, smart, c.id);
     }
 
     // Temperature and its limit from the device statistics, else from the
@@ -486,7 +483,7 @@ bool assess_ata(Disk& d, const DriveLog& log) {
 
     for (auto& s : kStatistics)
         if (s.counter)
-            if (auto* st = statistic(a, s.page, s.offset)) set_counter(d, s.counter, st->value);
+            if (auto* st = statistic(a, s.page, s.offset)) set_counter(d, *s.counter, st->value);
     if (auto* e = statistic(a, 7, 0x08)) judge_endurance(d, e->value, "ATA statistics 07h", 0x08);
 
     judge_self_tests(d, "ATA self-test log");

@@ -6,41 +6,9 @@
 
 namespace rpt {
 
-const std::vector<CounterDef> kCounterDefs = {
-    {"read_uncorrected", "uncorrected read errors (page 03h)", Protocol::Scsi},
-    {"write_uncorrected", "uncorrected write errors (page 02h)", Protocol::Scsi},
-    {"verify_uncorrected", "uncorrected verify errors (page 05h)", Protocol::Scsi},
-    {"non_medium", "non-medium errors (page 06h)", Protocol::Scsi},
-    {"selftest_failures", "failed self-tests in the log", Protocol::Scsi},
-    {"bms_medium_errors", "medium and hardware errors found by the background scan (page 15h)", Protocol::Scsi},
-    {"bms_reassigns", "blocks reassigned after the background scan (page 15h)", Protocol::Scsi},
-    {"pending_defects", "pending defects (page 15h/01h)", Protocol::Scsi},
-    {"grown_defects", "grown defects (READ DEFECT DATA)", Protocol::Scsi},
-    {"endurance_used_percent", "percentage used endurance indicator (page 11h)", Protocol::Scsi},
-    {"phy_invalid_dword", "invalid dwords (page 18h)", Protocol::Scsi, true},
-    {"phy_disparity", "running disparity errors (page 18h)", Protocol::Scsi, true},
-    {"phy_loss_of_sync", "losses of dword synchronization (page 18h)", Protocol::Scsi, true},
-    {"phy_reset_problem", "phy reset problems (page 18h)", Protocol::Scsi, true},
-    {"ata_reallocated_sectors", "reallocated sectors (attribute 5)", Protocol::Ata},
-    {"ata_reported_uncorrect", "uncorrectable errors reported to the host (attribute 187)", Protocol::Ata},
-    {"ata_pending_sectors", "sectors pending reallocation (attribute 197)", Protocol::Ata},
-    {"ata_offline_uncorrectable", "sectors found uncorrectable off-line (attribute 198)", Protocol::Ata},
-    {"ata_udma_crc_errors", "interface CRC errors (attribute 199)", Protocol::Ata},
-    {"selftest_failures", "failed self-tests in the log", Protocol::Ata},
-    {"endurance_used_percent", "percentage used endurance indicator (device statistics)", Protocol::Ata},
-    {"ata_pending_errors", "pending error count (device statistics)", Protocol::Ata},
-    {"ata_reallocated_logical_sectors", "reallocated logical sectors (device statistics)", Protocol::Ata},
-    {"ata_reallocation_candidates", "reallocation candidate logical sectors (device statistics)", Protocol::Ata},
-    {"ata_mechanical_start_failures", "mechanical start failures (device statistics)", Protocol::Ata},
-    {"ata_reported_uncorrectable_errors", "reported uncorrectable errors (device statistics)", Protocol::Ata},
-    {"ata_resets_during_commands", "resets between command acceptance and completion (device statistics)",
-     Protocol::Ata},
-    {"ata_interface_crc_errors", "interface CRC errors (device statistics)", Protocol::Ata},
-};
-
-std::optional<uint64_t> Disk::counter(std::string_view name) const {
+std::optional<uint64_t> Disk::counter(Counter id) const {
     for (auto& c : counters)
-        if (c.name == name && !c.phy) return c.value;
+        if (c.id == id && !c.phy) return c.value;
     return std::nullopt;
 }
 

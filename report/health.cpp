@@ -86,12 +86,10 @@ void background_scan(Disk& d, const PageRecord* p15) {
         if (rs) by_status[*rs & 15].push_back(lba);
         if (rs && (*rs == 2 || *rs == 6)) ++reassigned;
     }
-    set_counter(d, "bms_medium_errors", medium);
-    set_counter(d, "bms_reassigns", reassigned);
-    judge(d.findings, Limit::BmsMedium, static_cast<int64_t>(medium),
-          str(medium) + " medium or hardware errors found by the background scan", where);
-    judge(d.findings, Limit::BmsReassign, static_cast<int64_t>(reassigned),
-          str(reassigned) + " blocks reassigned after the background scan", where);
+    count(d, Counter::BmsMediumErrors, medium, str(medium) + " medium or hardware errors found by the background scan",
+          where);
+    count(d, Counter::BmsReassigns, reassigned, str(reassigned) + " blocks reassigned after the background scan",
+          where);
     if (!recovered.empty())
         d.findings.push_back(finding(
             Rule::BmsRecovered,
@@ -126,8 +124,7 @@ void pending_defects(Disk& d, const PageRecord* p) {
         if (x.code >= 1 && x.code <= 0xf000)
             if (auto lba = field(x.fields, "lba")) lbas.push_back(*lba);
     const uint64_t n = counter(p, 0).value_or(lbas.size());
-    set_counter(d, "pending_defects", n);
-    judge(d.findings, Limit::PendingDefects, clamp64(n),
+    count(d, Counter::PendingDefects, n,
           str(n) + " pending defect(s)" + (lbas.empty() ? "" : ": LBA " + lba_list(lbas)), page_ref(0x15, 1));
 }
 
@@ -170,16 +167,12 @@ void phys(Disk& d, const PageRecord* p18) {
         if (ph.link_rate >= 8 && ph.link_rate < fastest)
             flag(Rule::PhySlow, "runs at " + word(kLinkRates, ph.link_rate) + ", below the " +
                                     word(kLinkRates, fastest) + " of its other phy");
-        const std::tuple<const char*, Limit, const char*, std::optional<uint64_t>> rows[] = {
-            {"phy_invalid_dword", Limit::PhyInvalidDword, "invalid dwords", ph.invalid_dword},
-            {"phy_disparity", Limit::PhyDisparity, "running disparity errors", ph.disparity},
-            {"phy_loss_of_sync", Limit::PhyLossOfSync, "losses of dword synchronization", ph.loss_of_sync},
-            {"phy_reset_problem", Limit::PhyResetProblem, "phy reset problems", ph.reset_problem}};
-        for (auto& [key, code, what, v] : rows) {
-            if (!v) continue;
-            set_counter(d, key, *v, ph.id);
-            judge(d.findings, code, clamp64(*v), name + ": " + str(*v) + " " + what, where, ph.id);
-        }
+        const std::pair<Counter, std::optional<uint64_t>> counts[] = {{Counter::PhyInvalidDword, ph.invalid_dword},
+                                                                      {Counter::PhyDisparity, ph.disparity},
+                                                                      {Counter::PhyLossOfSync, ph.loss_of_sync},
+                                                                      {Counter::PhyResetProblem, ph.reset_problem}};
+        for (auto& [c, v] : counts)
+            if (v) count(d, c, *v, name + ": " + str(*v) + " " + counter_def(c).what, where, ph.id, ph.id);
     }
 }
 
@@ -196,14 +189,19 @@ void grown_defects(Disk& d, const DriveLog& log) {
         return;
     }
     const uint64_t n = length / (format == 0 ? 4 : 8);
-    set_counter(d, "grown_defects", n);
-    judge(d.findings, Limit::GrownDefects, static_cast<int64_t>(n), str(n) + " grown defect(s)", "grown defects");
+    count(d, Counter::GrownDefects, n, str(n) + " grown defect(s)", "grown defects");
 }
 
 }  // namespace
 
-void set_counter(Disk& d, const char* name, uint64_t value, std::optional<unsigned> phy) {
-    d.counters.push_back({name, value, phy});
+void set_counter(Disk& d, Counter c, uint64_t value, std::optional<unsigned> phy) {
+    d.counters.push_back({c, value, phy});
+}
+
+void count(Disk& d, Counter c, uint64_t value, const std::string& text, const std::string& page,
+           std::optional<uint64_t> parameter, std::optional<unsigned> phy) {
+    set_counter(d, c, value, phy);
+    if (auto limit = counter_def(c).limit) judge(d.findings, *limit, clamp64(value), text, page, parameter);
 }
 
 SelfTest::Outcome self_test_outcome(unsigned code, unsigned last_failure) {
@@ -227,9 +225,7 @@ void judge_temperature(Disk& d, const std::string& page) {
 }
 
 void judge_endurance(Disk& d, uint64_t percent, const std::string& page, std::optional<uint64_t> parameter) {
-    set_counter(d, "endurance_used_percent", percent);
-    judge(d.findings, Limit::SsdEndurance, clamp64(percent), str(percent) + " % of the rated endurance used", page,
-          parameter);
+    count(d, Counter::EnduranceUsedPercent, percent, str(percent) + " % of the rated endurance used", page, parameter);
 }
 
 void judge_self_tests(Disk& d, const std::string& page) {
@@ -259,7 +255,7 @@ void judge_self_tests(Disk& d, const std::string& page) {
         if (t.outcome == O::Failed && &t != newest && !older_count++) older = &t;
         if (t.outcome == O::Incomplete && !incomplete_count++) incomplete = &t;
     }
-    set_counter(d, "selftest_failures", failed);
+    set_counter(d, Counter::SelftestFailures, failed);
     if (newest && newest->outcome == O::Failed)
         d.findings.push_back(
             finding(Rule::SelfTest, "the newest self-test failed: " + describe(*newest), page, newest->slot));
@@ -311,18 +307,12 @@ bool assess_scsi(Disk& d, const DriveLog& log) {
                   static_cast<uint64_t>(acc));
     }
 
-    const std::tuple<const PageRecord*, const char*, Limit, const char*> errors[] = {
-        {p03, "read_uncorrected", Limit::ReadUncorrected, "uncorrected read errors"},
-        {p02, "write_uncorrected", Limit::WriteUncorrected, "uncorrected write errors"},
-        {p05, "verify_uncorrected", Limit::VerifyUncorrected, "uncorrected verify errors"}};
-    for (auto& [p, key, code, what] : errors)
-        if (auto v = counter(p, 6)) {
-            set_counter(d, key, *v);
-            judge(d.findings, code, clamp64(*v), str(*v) + " " + what, page_ref(p->page.page), 6);
-        }
+    for (auto [p, c] : {std::pair{p03, Counter::ReadUncorrected}, std::pair{p02, Counter::WriteUncorrected},
+                        std::pair{p05, Counter::VerifyUncorrected}})
+        if (auto v = counter(p, 6)) count(d, c, *v, str(*v) + " " + counter_def(c).what, page_ref(p->page.page), 6);
 
     if (auto v = counter(p06, 0)) {
-        set_counter(d, "non_medium", *v);
+        set_counter(d, Counter::NonMedium, *v);
         if (d.power_on_hours) {
             const uint64_t hours = std::max<uint64_t>(static_cast<uint64_t>(*d.power_on_hours), 1000);
             const uint64_t rate = *v > (uint64_t{1} << 40) ? *v : *v * 1000 / hours;
@@ -373,7 +363,7 @@ bool assess_scsi(Disk& d, const DriveLog& log) {
     // answer pages they keep nothing in with a header alone.
     bool told = false;
     for (const PageRecord* p : {p02, p03, p05, p06, p10, p11, p15, p151, p2f}) told |= p && !p->page.params.empty();
-    return told || d.counter("grown_defects").has_value();
+    return told || d.counter(Counter::GrownDefects).has_value();
 }
 
 }  // namespace rpt

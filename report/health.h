@@ -13,7 +13,12 @@
 namespace rpt {
 
 // Sets a counter of the disk (per phy when `phy` is given).
-void set_counter(Disk& d, const char* name, uint64_t value, std::optional<unsigned> phy = {});
+void set_counter(Disk& d, Counter c, uint64_t value, std::optional<unsigned> phy = {});
+
+// Sets a counter and judges its value against the counter's row of the
+// thresholds table, when it has one; `text` says what the value is.
+void count(Disk& d, Counter c, uint64_t value, const std::string& text, const std::string& page,
+           std::optional<uint64_t> parameter = {}, std::optional<unsigned> phy = {});
 
 // A self-test's outcome from its result code, the same for both protocols
 // but for the last code of a failure (SCSI 7, ATA 8).

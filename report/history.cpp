@@ -11,48 +11,8 @@
 namespace rpt {
 namespace {
 
-// The health counters a history follows. Growth of a `judged` one (defects
-// and uncorrected errors) is a finding; the others are only listed.
-struct Tracked {
-    const char* name;
-    bool judged;
-};
-constexpr Tracked kTracked[] = {
-    {"read_uncorrected", true},
-    {"write_uncorrected", true},
-    {"verify_uncorrected", true},
-    {"non_medium", false},
-    {"grown_defects", true},
-    {"pending_defects", true},
-    {"bms_medium_errors", true},
-    {"bms_reassigns", true},
-    {"phy_invalid_dword", false},
-    {"phy_disparity", false},
-    {"phy_loss_of_sync", false},
-    {"phy_reset_problem", false},
-    {"ata_reallocated_sectors", true},
-    {"ata_reported_uncorrect", true},
-    {"ata_pending_sectors", true},
-    {"ata_offline_uncorrectable", true},
-    {"ata_udma_crc_errors", false},
-    {"ata_pending_errors", true},
-    {"ata_reallocated_logical_sectors", true},
-    {"ata_reallocation_candidates", true},
-    {"ata_reported_uncorrectable_errors", true},
-    {"ata_interface_crc_errors", false},
-};
-
-const Tracked* tracked(std::string_view name) {
-    for (auto& t : kTracked)
-        if (name == t.name) return &t;
-    return nullptr;
-}
-
 std::string what(const Disk& d, const Growth& g) {
-    for (auto& c : kCounterDefs)
-        if (c.protocol == d.protocol && g.counter == c.name)
-            return c.what + (g.phy ? " of phy " + std::to_string(*g.phy) : std::string());
-    return g.key();
+    return counter_text(g.counter, d.protocol) + (g.phy ? " of phy " + std::to_string(*g.phy) : std::string());
 }
 
 struct Seen {
@@ -67,10 +27,10 @@ std::vector<Growth> changes(const Seen& newer, const Seen& older) {
     std::vector<Growth> out;
     const double days = double(newer.c->newest - older.c->newest) / 86400.0;
     for (auto& n : newer.d->counters) {
-        if (!tracked(n.name)) continue;
+        if (counter_def(n.id).followed == Followed::No) continue;
         for (auto& o : older.d->counters)
-            if (o.name == n.name && o.phy == n.phy) {
-                Growth g{n.name, n.phy, o.value, n.value, days, {}};
+            if (o.id == n.id && o.phy == n.phy) {
+                Growth g{n.id, n.phy, o.value, n.value, days, {}};
                 if (days > 0) g.per_30_days = (double(n.value) - double(o.value)) * 30.0 / days;
                 out.push_back(std::move(g));
                 break;
@@ -90,7 +50,7 @@ bool same_slot(const Disk& a, const Disk& b) {
 
 void judge_growth(Disk& d) {
     for (const Growth& g : d.growth) {
-        if (g.change() > 0 && tracked(g.counter)->judged) {
+        if (g.change() > 0 && counter_def(g.counter).followed == Followed::Judged) {
             std::string text = what(d, g) + " grew by " + std::to_string(g.change()) + " in " + short_number(g.days) +
                                " days, from " + std::to_string(g.from) + " to " + std::to_string(g.to);
             if (g.per_30_days) text += " (" + short_number(*g.per_30_days) + " per 30 days)";

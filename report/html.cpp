@@ -241,27 +241,15 @@ std::string temperature_chart(const std::vector<DiskRef>& disks) {
     return svg_bars("Temperature (dashed: reference temperature)", bars);
 }
 
-// Error counters, grouped as the engineer thinks of them; phy counters are
-// added over the disk's phys for the chart only.
-struct Group {
-    const char* name;
-    std::vector<const char*> keys;
-};
-const Group kGroups[] = {
-    {"medium",
-     {"read_uncorrected", "write_uncorrected", "verify_uncorrected", "bms_medium_errors", "pending_defects",
-      "grown_defects", "ata_reallocated_sectors", "ata_pending_sectors", "ata_offline_uncorrectable",
-      "ata_reported_uncorrect"}},
-    {"other", {"non_medium", "bms_reassigns"}},
-    {"self-test", {"selftest_failures"}},
-    {"link", {"phy_invalid_dword", "phy_disparity", "phy_loss_of_sync", "phy_reset_problem", "ata_udma_crc_errors"}},
-};
+// Error counters, grouped as the engineer thinks of them (the registry's
+// chart groups); phy counters are added over the disk's phys for the chart
+// only.
+constexpr ChartGroup kGroups[] = {ChartGroup::Medium, ChartGroup::Other, ChartGroup::SelfTest, ChartGroup::Link};
 
-double group_sum(const Disk& d, const Group& g) {
+double group_sum(const Disk& d, ChartGroup g) {
     double s = 0;
-    for (const Counter& c : d.counters)
-        for (const char* k : g.keys)
-            if (c.name == k) s += static_cast<double>(c.value);
+    for (const CounterValue& c : d.counters)
+        if (counter_def(c.id).chart == g) s += static_cast<double>(c.value);
     return s;
 }
 
@@ -270,7 +258,7 @@ std::string error_chart(const std::vector<DiskRef>& disks) {
     double top = 0;
     for (const DiskRef& r : disks) {
         double sum = 0;
-        for (const Group& g : kGroups) sum += group_sum(*r.d, g);
+        for (ChartGroup g : kGroups) sum += group_sum(*r.d, g);
         totals.push_back(sum);
         top = std::max(top, sum);
     }
@@ -283,9 +271,9 @@ std::string error_chart(const std::vector<DiskRef>& disks) {
         b.label = disks[i].label;
         b.value = std::log10(1 + totals[i]) / scale;
         std::string parts;
-        for (const Group& g : kGroups)
+        for (ChartGroup g : kGroups)
             if (double s = group_sum(*disks[i].d, g); s > 0)
-                parts += std::string(parts.empty() ? "" : ", ") + g.name + " " + fmt(s);
+                parts += std::string(parts.empty() ? "" : ", ") + chart_group_name(g) + " " + fmt(s);
         const Severity v = disks[i].d->verdict;
         b.cls = totals[i] == 0 ? "none" : v == Severity::Fail ? "fail" : v == Severity::Warn ? "warn" : "ok";
         b.caption = totals[i] == 0 ? "0" : fmt(totals[i]) + " (" + parts + ")";
@@ -306,8 +294,8 @@ std::string growth_lines(const Disk& d) {
         const double lo = double(g.from < g.to ? g.from : g.to), range = std::max(1.0, double(g.to) - lo);
         std::string points;
         for (auto h = d.history.rbegin(); h != d.history.rend(); ++h)
-            for (const Counter& c : h->counters)
-                if (c.name == g.counter && c.phy == g.phy)
+            for (const CounterValue& c : h->counters)
+                if (c.id == g.counter && c.phy == g.phy)
                     points += fmt(4 + 152 * (double(h->collected) - t0) / span) + "," +
                               fmt(36 - 32 * std::clamp((double(c.value) - lo) / range, 0.0, 1.0)) + " ";
         out +=

@@ -242,7 +242,7 @@ void history(Writer& w, const Disk& d) {
     for (auto& h : d.history) {
         w.open('{').key("collected").str(iso_time(h.collected)).key("host").str(h.host);
         w.key("controller").opt(h.controller).key("device").opt(h.device).key("counters").open('{');
-        for (auto& c : h.counters) w.key(counter_key(c.name, c.phy)).num(c.value);
+        for (auto& c : h.counters) w.key(counter_key(c.id, c.phy)).num(c.value);
         w.close('}').close('}');
     }
     w.close(']');
@@ -268,8 +268,8 @@ void disk(Writer& w, const Disk& d) {
     w.key("verdict").str(verdict_name(d.verdict)).key("temperature").opt(d.temperature);
     w.key("reference_temperature").opt(d.reference_temperature).key("power_on_hours").opt(d.power_on_hours);
     w.key("counters").open('{');
-    for (auto& c : kCounterDefs)
-        if (c.protocol == d.protocol && !c.per_phy) w.key(c.name).opt(d.counter(c.name));
+    for (auto& c : counter_defs())
+        if (carried_by(c, d.protocol) && !c.per_phy) w.key(c.name).opt(d.counter(c.id));
     w.close('}').key("phys").open('[');
     for (auto& p : d.phys) {
         w.open('{').key("port").num(p.port).key("phy").num(p.id).key("sas_address").str(hex(p.sas_address, 16));

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "counters.h"
 #include "drivelog.h"
 #include "errlog.h"
 #include "finding.h"
@@ -20,13 +21,9 @@
 
 namespace rpt {
 
-enum class Protocol : uint8_t { Scsi, Ata };
-inline const char* protocol_name(Protocol p) { return p == Protocol::Ata ? "ATA" : "SCSI"; }
-
-// A health counter by its stable name (see kCounterDefs), for one phy
-// when `phy` is set.
-struct Counter {
-    std::string name;
+// A health counter's value (counters.h), for one phy when `phy` is set.
+struct CounterValue {
+    Counter id{};
     uint64_t value = 0;
     std::optional<unsigned> phy;
 };
@@ -101,24 +98,18 @@ struct PageRecord {
     Page page;
 };
 
-// A counter's key in a history: its name, "_phyN" after it for a per-phy
-// counter.
-inline std::string counter_key(const std::string& name, std::optional<unsigned> phy) {
-    return phy ? name + "_phy" + std::to_string(*phy) : name;
-}
-
 // One collection of a disk, as its history lists it.
 struct HistoryEntry {
     time_t collected = 0;
     std::string host;
     std::optional<unsigned> controller, device;
-    std::vector<Counter> counters;
+    std::vector<CounterValue> counters;
 };
 
 // The change of one counter between two collections of a disk; `to` may be
 // below `from` (a counter that was reset).
 struct Growth {
-    std::string counter;          // its name in kCounterDefs
+    Counter counter{};
     std::optional<unsigned> phy;  // of a per-phy counter
     uint64_t from = 0, to = 0;
     double days = 0;
@@ -135,7 +126,7 @@ struct Disk {
     std::string vendor, product, revision, serial;
     Severity verdict = Severity::Info;
     std::optional<int64_t> temperature, reference_temperature, power_on_hours;
-    std::vector<Counter> counters;
+    std::vector<CounterValue> counters;
     std::vector<Phy> phys;
     std::vector<SelfTest> self_tests;  // newest first, used slots only
     std::optional<AtaInfo> ata;
@@ -148,7 +139,7 @@ struct Disk {
     std::vector<HistoryEntry> history;
     std::vector<Growth> growth, growth_all;
 
-    std::optional<uint64_t> counter(std::string_view name) const;
+    std::optional<uint64_t> counter(Counter c) const;  // of the disk as a whole, not of a phy
 };
 
 struct Collection {
@@ -168,15 +159,5 @@ struct Report {
     size_t disks = 0, ok = 0, warn = 0, fail = 0, unknown = 0;
     int exit_status = kAllOk;
 };
-
-// The counters a disk may carry, each with what it counts; the JSON lists
-// every counter of the disk's protocol, null when it was not read.
-struct CounterDef {
-    const char* name;
-    const char* what;
-    Protocol protocol;
-    bool per_phy = false;
-};
-extern const std::vector<CounterDef> kCounterDefs;
 
 }  // namespace rpt

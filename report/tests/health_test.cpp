@@ -66,8 +66,8 @@ TEST(Health, OneChangeGivesItsFinding) {
         const char* name;
         Pages pages;
         const char* verdict;
-        std::vector<std::string> findings;              // severity and code, in order
-        std::map<std::string, uint64_t> counters = {};  // counters read exactly
+        std::vector<std::string> findings;          // severity and code, in order
+        std::map<Counter, uint64_t> counters = {};  // counters read exactly
     };
     auto with = [](auto f) {
         Pages p;
@@ -76,7 +76,11 @@ TEST(Health, OneChangeGivesItsFinding) {
     };
     const std::string grown = "<Grown Defects>\r\n";
     const std::vector<Row> rows = {
-        {"healthy", {}, "OK", {}, {{"read_uncorrected", 0}, {"bms_medium_errors", 0}, {"selftest_failures", 0}}},
+        {"healthy",
+         {},
+         "OK",
+         {},
+         {{Counter::ReadUncorrected, 0}, {Counter::BmsMediumErrors, 0}, {Counter::SelftestFailures, 0}}},
         {"warm", with([](Pages& p) { p.p0d = "0033"; }), "WARN", {"WARN temperature"}},
         {"at the reference", with([](Pages& p) { p.p0d = "003c"; }), "FAIL", {"FAIL temperature"}},
         {"hot without reference",
@@ -110,7 +114,7 @@ TEST(Health, OneChangeGivesItsFinding) {
          with([](Pages& p) { p.p10 = "17"; }),
          "FAIL",
          {"FAIL selftest"},
-         {{"selftest_failures", 1}}},
+         {{Counter::SelftestFailures, 1}}},
         {"a newer self-test passed after an older failure",
          with([](Pages& p) { p.p10_older = "27"; }),
          "WARN",
@@ -138,12 +142,12 @@ TEST(Health, OneChangeGivesItsFinding) {
          with([](Pages& p) { p.p15 = scan_entry(1, 3); }),
          "WARN",
          {"WARN bms-medium", "WARN reassign-pending"},
-         {{"bms_medium_errors", 1}, {"bms_reassigns", 0}}},
+         {{Counter::BmsMediumErrors, 1}, {Counter::BmsReassigns, 0}}},
         {"reassigned by the drive (2)",
          with([](Pages& p) { p.p15 = scan_entry(2, 3); }),
          "WARN",
          {"WARN bms-medium"},
-         {{"bms_reassigns", 1}}},
+         {{Counter::BmsReassigns, 1}}},
         {"the drive's reassignment failed (4)",
          with([](Pages& p) { p.p15 = scan_entry(4, 3); }),
          "FAIL",
@@ -152,12 +156,12 @@ TEST(Health, OneChangeGivesItsFinding) {
          with([](Pages& p) { p.p15 = scan_entry(5, 1); }),
          "OK",
          {"INFO bms-recovered", "INFO rewritten"},
-         {{"bms_medium_errors", 0}, {"bms_reassigns", 0}}},
+         {{Counter::BmsMediumErrors, 0}, {Counter::BmsReassigns, 0}}},
         {"reassigned by the host (6)",
          with([](Pages& p) { p.p15 = scan_entry(6, 3); }),
          "WARN",
          {"WARN bms-medium"},
-         {{"bms_reassigns", 1}}},
+         {{Counter::BmsReassigns, 1}}},
         {"reassigned without valid data (7)",
          with([](Pages& p) { p.p15 = scan_entry(7, 3); }),
          "WARN",
@@ -200,17 +204,17 @@ TEST(Health, OneChangeGivesItsFinding) {
          }),
          "WARN",
          {"WARN pending-defects"},
-         {{"pending_defects", 1}}},
+         {{Counter::PendingDefects, 1}}},
         {"grown defects",
          with([&](Pages& p) { p.extra = grown + " 00 0b 00 08\r\n"; }),
          "WARN",
          {"WARN grown-defects"},
-         {{"grown_defects", 1}}},
+         {{Counter::GrownDefects, 1}}},
         {"many grown defects",
          with([&](Pages& p) { p.extra = grown + " 00 08 01 90\r\n"; }),
          "FAIL",
          {"FAIL grown-defects"},
-         {{"grown_defects", 100}}},
+         {{Counter::GrownDefects, 100}}},
         {"no grown defect list",
          with([&](Pages& p) { p.extra = grown + "Not supported (ILLEGAL REQUEST)\r\n"; }),
          "OK",
@@ -219,7 +223,7 @@ TEST(Health, OneChangeGivesItsFinding) {
          with([&](Pages& p) { p.extra = block("Page11", page(0x11, {param(1, "0000005d")})); }),
          "WARN",
          {"WARN ssd-endurance"},
-         {{"endurance_used_percent", 93}}},
+         {{Counter::EnduranceUsedPercent, 93}}},
         {"page length wrong",
          with([](Pages& p) { p.p0d_block = "<Page0d>\r\n 0d 00 00 0c 00 00 03 02 00 50\r\n"; }),
          "WARN",
@@ -233,13 +237,13 @@ TEST(Health, OneChangeGivesItsFinding) {
         for (auto& f : d.findings) findings.push_back(std::string(severity_name(f.severity)) + " " + f.code());
         EXPECT_EQ(findings, r.findings);
         EXPECT_STREQ(verdict_name(worst(d.findings)), r.verdict);
-        for (auto& [k, v] : r.counters) EXPECT_EQ(d.counter(k), v) << k;
+        for (auto& [k, v] : r.counters) EXPECT_EQ(d.counter(k), v) << counter_def(k).name;
     }
     // The figures of the healthy disk, and its phys one by one.
     const Disk d = build_disk("h", "MA0000.log", log_of({}));
     EXPECT_EQ(d.temperature, 30);
     EXPECT_EQ(d.reference_temperature, 60);
-    EXPECT_EQ(d.counter("verify_uncorrected"), std::nullopt);  // no verify page
+    EXPECT_EQ(d.counter(Counter::VerifyUncorrected), std::nullopt);  // no verify page
     ASSERT_EQ(d.phys.size(), 2u);
     EXPECT_EQ(d.phys[1].attached_sas_address, 0x500605b000000001u);
     EXPECT_EQ(d.phys[1].link_rate, 0x0b);

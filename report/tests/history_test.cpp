@@ -138,7 +138,7 @@ TEST(History, AcrossCollections) {
     };
     auto change = [](const std::vector<Growth>& g) {
         for (auto& x : g)
-            if (x.counter == "read_uncorrected") return std::to_string(x.from) + ">" + std::to_string(x.to);
+            if (x.counter == Counter::ReadUncorrected) return std::to_string(x.from) + ">" + std::to_string(x.to);
         return std::string();
     };
     for (auto& r : rows) {

@@ -33,7 +33,7 @@ Disk disk(const std::string& host, const std::string& file, Severity verdict) {
     d.temperature = 41;
     d.reference_temperature = 60;
     d.power_on_hours = 1234;
-    d.counters = {{"read_uncorrected", 3, {}}};
+    d.counters = {{Counter::ReadUncorrected, 3, {}}};
     d.findings = {weighed(verdict, Rule::ReadUncorrected, "3 uncorrected read errors")};
     return d;
 }
