@@ -1,10 +1,43 @@
 // One disk from the text of its drive log: identity, decoded pages and
-// blocks, figures, counters and findings.
+// blocks, figures, counters and findings, judged once with the error log's
+// records of the disk.
 #include <cstdio>
+#include <set>
 
 #include "health.h"
 
 namespace rpt {
+namespace {
+
+// Blocks the drive did not answer. A page (or, for SATA, a log) it lists
+// but rejects as not supported is no gap in the collection; a SATA answer
+// does not name its log, so each rejection excuses one log.
+void unread_blocks(Disk& d, const DriveLog& log, const Attached& attached) {
+    std::set<std::string> rejected_pages;
+    size_t rejected_logs = 0;
+    for (const ErrRecord* r : attached.records) {
+        if (!r->disk_finding || r->disk_finding->rule != Rule::CommandRejected) continue;
+        if (r->kind == "scsi_command_error" && r->decoded.contains("page"))
+            rejected_pages.insert(page_ref(r->decoded["page"].get<uint8_t>(), r->decoded["subpage"].get<uint8_t>()));
+        if (r->kind == "sata_command_error") ++rejected_logs;
+    }
+    for (auto& b : log.blocks) {
+        if (!b.unread || b.damaged) continue;
+        const bool page = b.kind == BlockKind::ScsiPage;
+        const bool ata_log = b.kind == BlockKind::AtaSmartLog || b.kind == BlockKind::AtaGplLog;
+        const std::string where = page ? page_ref(b.page & 0x3f, b.subpage) : ata_log ? kAtaLog : "";
+        bool excused = page && rejected_pages.count(where);
+        if (ata_log && rejected_logs > 0) {
+            excused = true;
+            --rejected_logs;
+        }
+        d.findings.push_back(finding(page ? Rule::PageUnread : Rule::BlockUnread,
+                                     block_name(b) + " has no bytes: the drive did not answer it", where, {},
+                                     excused ? Case::Other : Case::Usual));
+    }
+}
+
+}  // namespace
 
 std::optional<uint64_t> Disk::counter(Counter id) const {
     for (auto& c : counters)
@@ -12,7 +45,7 @@ std::optional<uint64_t> Disk::counter(Counter id) const {
     return std::nullopt;
 }
 
-Disk build_disk(const std::string& host, const std::string& file, std::string_view text) {
+Disk build_disk(const std::string& host, const std::string& file, std::string_view text, const Attached& attached) {
     DriveLog log = read_drive_log(text);
     Disk d;
     d.host = host;
@@ -23,6 +56,7 @@ Disk build_disk(const std::string& host, const std::string& file, std::string_vi
         d.device = dev;
     }
     d.findings = log.findings;
+    unread_blocks(d, log, attached);
     d.sections = log.sections;
     bool judged = false;
     if (log.ata()) {
@@ -62,6 +96,10 @@ Disk build_disk(const std::string& host, const std::string& file, std::string_vi
     if (!judged)
         d.findings.push_back(
             finding(Rule::NoHealth, "no health page or block was read whole: the disk's health cannot be judged"));
+    if (attached.stale)
+        d.findings.push_back(
+            finding(Rule::StaleFile, "the drive log is older than the error log: left from an earlier run"));
+    for (const ErrRecord* r : attached.records) d.findings.push_back(*r->disk_finding);
     return d;
 }
 

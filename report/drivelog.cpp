@@ -193,8 +193,7 @@ private:
     void block(Block b) {
         uint64_t count = 0;
         const bool page = b.kind == BlockKind::ScsiPage;
-        const std::string what = page ? (b.tag[0] == 'P' ? "page " + b.tag.substr(4) : "subpage " + b.tag.substr(7))
-                                      : "block <" + b.tag + ">";
+        const std::string what = block_name(b);
         Line l;
         const bool has_text = b.kind == BlockKind::AtaSmartStatus || b.kind == BlockKind::GrownDefects;
         if (has_text && pos_ < s_.size() && (l = line_at(s_, pos_), !l.text.empty()) && l.text[0] != ' ' &&
@@ -214,13 +213,7 @@ private:
         b.damaged = !hex_block(&b.bytes, count, what);
         const size_t n = b.bytes.size();
         if (n == 0) {
-            b.unread = true;
-            if (!b.damaged) {
-                add(page ? Rule::PageUnread : Rule::BlockUnread, what + " has no bytes: the drive did not answer it");
-                if (page) log_.findings.back().page = page_ref(b.page & 0x3f, b.subpage);
-                if (b.kind == BlockKind::AtaSmartLog || b.kind == BlockKind::AtaGplLog)
-                    log_.findings.back().page = kAtaLog;
-            }
+            b.unread = true;  // judged with the error log's records of the disk
         } else if (page) {
             check_page(b, what);
         } else {
@@ -348,6 +341,11 @@ int parse_hex_line(std::string_view line, uint8_t* out) {
 }
 
 DriveLog read_drive_log(std::string_view text) { return Reader(text).run(); }
+
+std::string block_name(const Block& b) {
+    if (b.kind != BlockKind::ScsiPage) return "block <" + b.tag + ">";
+    return b.tag[0] == 'P' ? "page " + b.tag.substr(4) : "subpage " + b.tag.substr(7);
+}
 
 bool DriveLog::ata() const {
     for (auto& b : blocks)

@@ -36,7 +36,16 @@ bool assess_scsi(Disk& d, const DriveLog& log);
 // The same for a SATA drive (ata.cpp).
 bool assess_ata(Disk& d, const DriveLog& log);
 
-// A disk from the text of its drive log.
-Disk build_disk(const std::string& host, const std::string& file, std::string_view text);
+// What a collection knows of a disk besides its drive log: the error log's
+// records that name it, and whether the drive log is left from an earlier
+// run.
+struct Attached {
+    std::vector<const ErrRecord*> records;
+    bool stale = false;
+};
+
+// A disk from the text of its drive log, judged once with what is attached
+// to it (the verdict is set where the report is built, after its history).
+Disk build_disk(const std::string& host, const std::string& file, std::string_view text, const Attached& attached = {});
 
 }  // namespace rpt

@@ -170,7 +170,6 @@ void apply_history(std::vector<Collection>& all) {
             d.growth_all = std::move(r->second.growth_all);
             d.findings.insert(d.findings.end(), r->second.findings.begin(), r->second.findings.end());
             judge_growth(d);
-            d.verdict = worst(d.findings);
         }
         kept.push_back(std::move(c));
     }

@@ -124,7 +124,7 @@ struct Disk {
     std::optional<unsigned> controller, device;
     Protocol protocol = Protocol::Scsi;
     std::string vendor, product, revision, serial;
-    Severity verdict = Severity::Info;
+    Severity verdict = Severity::Info;  // its worst finding, set once the report is built
     std::optional<int64_t> temperature, reference_temperature, power_on_hours;
     std::vector<CounterValue> counters;
     std::vector<Phy> phys;
