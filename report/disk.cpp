@@ -17,9 +17,9 @@ void unread_blocks(Disk& d, const DriveLog& log, const Attached& attached) {
     size_t rejected_logs = 0;
     for (const ErrRecord* r : attached.records) {
         if (!r->disk_finding || r->disk_finding->rule != Rule::CommandRejected) continue;
-        if (r->kind == "scsi_command_error" && r->decoded.contains("page"))
-            rejected_pages.insert(page_ref(r->decoded["page"].get<uint8_t>(), r->decoded["subpage"].get<uint8_t>()));
-        if (r->kind == "sata_command_error") ++rejected_logs;
+        if (auto* scsi = std::get_if<ScsiDetail>(&r->detail); scsi && scsi->page())
+            rejected_pages.insert(page_ref(*scsi->page(), *scsi->subpage()));
+        if (std::holds_alternative<SataDetail>(r->detail)) ++rejected_logs;
     }
     for (auto& b : log.blocks) {
         if (!b.unread || b.damaged) continue;

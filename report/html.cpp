@@ -4,6 +4,7 @@
 #include "html.h"
 
 #include "history.h"
+#include "report.h"
 #include "rules.h"
 
 #include <algorithm>
@@ -333,11 +334,8 @@ std::string error_log(const Report& r, bool fleet) {
         for (const ErrRecord& e : c.errors) {
             rows += "<tr class=\"error\">";
             if (fleet) rows += "<td>" + esc(c.host) + "</td>";
-            rows +=
-                "<td>" + esc(e.kind) + "</td><td class=\"record\">" + esc(e.text) + "</td><td>" +
-                esc(e.decoded.is_null() ? ""
-                                        : e.decoded.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)) +
-                "</td></tr>\n";
+            rows += "<td>" + esc(record_name(e.kind)) + "</td><td class=\"record\">" + esc(e.text) + "</td><td>" +
+                    esc(std::holds_alternative<std::monostate>(e.detail) ? "" : detail_json(e.detail)) + "</td></tr>\n";
         }
     if (rows.empty()) return "<p class=\"muted\">The error log holds no record.</p>\n";
     std::string out = "<table class=\"errors\">\n<thead><tr>";

@@ -15,8 +15,10 @@ namespace {
 class Writer {
 public:
     // Into `out`; with a `sink`, `out` is a buffer written to it whenever it
-    // fills, so that a large document is never held whole.
-    explicit Writer(std::string& out, FILE* sink = nullptr) : out_(out), sink_(sink) {
+    // fills, so that a large document is never held whole. A compact writer
+    // puts everything on one line, without blanks.
+    explicit Writer(std::string& out, FILE* sink = nullptr, bool compact = false)
+        : out_(out), sink_(sink), compact_(compact) {
         if (sink_) out_.reserve(kBuffer + 4096);
     }
     ~Writer() { flush(); }
@@ -41,7 +43,7 @@ public:
     Writer& key(std::string_view k) {
         item();
         string(k);
-        out_ += ": ";
+        out_ += compact_ ? ":" : ": ";
         keyed_ = true;
         return *this;
     }
@@ -62,20 +64,18 @@ public:
     }
     Writer& opt_str(const std::string& s) { return s.empty() ? null() : str(s); }
 
-    // A document of the error log's decode.
-    Writer& any(const nlohmann::json& j) {
-        if (j.is_object()) {
-            open('{');
-            for (auto& [k, v] : j.items()) key(k).any(v);
-            return close('}');
-        }
-        if (j.is_array()) {
-            open('[');
-            for (auto& v : j) any(v);
-            return close(']');
-        }
-        if (j.is_string()) return str(j.get_ref<const std::string&>());
-        return token(j.dump());
+    // The fields of an error-log record's detail, null when it has none.
+    Writer& detail(const RecordDetail& d) {
+        if (std::holds_alternative<std::monostate>(d)) return null();
+        open('{');
+        each_field(d, [&](const char* k, const auto& v) {
+            key(k);
+            if constexpr (std::is_same_v<std::decay_t<decltype(v)>, std::string>)
+                str(v);
+            else
+                num(v);
+        });
+        return close('}');
     }
 
 private:
@@ -85,6 +85,7 @@ private:
         return *this;
     }
     void newline() {
+        if (compact_) return;
         out_ += '\n';
         out_.append(2 * first_.size(), ' ');
     }
@@ -131,6 +132,7 @@ private:
     static constexpr size_t kBuffer = 1 << 16;
     std::string& out_;
     FILE* sink_;
+    bool compact_;
     std::vector<bool> first_;  // per open object or array: nothing written in it yet
     bool keyed_ = false;       // a key was written, its value follows on the same line
 };
@@ -318,6 +320,12 @@ std::string json_text(const Disk& d) {
     return out;
 }
 
+std::string detail_json(const RecordDetail& detail) {
+    std::string out;
+    Writer(out, nullptr, true).detail(detail);
+    return out;
+}
+
 void write_json(const Report& r, FILE* f) {
     std::string out;
     Writer w(out, f);
@@ -337,8 +345,8 @@ void write_json(const Report& r, FILE* f) {
     w.close(']').key("errors").open('[');
     for (auto& c : r.collections)
         for (auto& e : c.errors) {
-            w.open('{').key("host").str(c.host).key("kind").str(e.kind).key("text").str(e.text).key("decoded").any(
-                e.decoded);
+            w.open('{').key("host").str(c.host).key("kind").str(record_name(e.kind)).key("text").str(e.text);
+            w.key("decoded").detail(e.detail);
             if (!e.disk.empty()) w.key("file").str(e.disk);
             w.close('}');
         }

@@ -62,7 +62,7 @@ Collection collect(const Host& h) {
                 f.text = r.disk + ": " + f.text;
                 c.findings.push_back(std::move(f));
             }
-        } else if (r.kind == "unrecognised") {
+        } else if (r.kind == RecordKind::Unrecognised) {
             add(Rule::ErrlogUnrecognised, "error log record not recognised: " + r.text);
         } else if (r.disk.empty()) {
             add(record_rule(r.kind), "the collection failed: " + trim(r.text));

@@ -3,7 +3,10 @@
 // stand.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include "errlog.h"
+#include "report.h"
 
 namespace {
 
@@ -73,7 +76,7 @@ TEST(ErrorLog, EveryRecordRecognised) {
         SCOPED_TRACE(r.text);
         auto recs = read_error_log(r.text);
         ASSERT_EQ(recs.size(), 1u);
-        EXPECT_EQ(recs[0].kind, r.kind);
+        EXPECT_EQ(record_name(recs[0].kind), r.kind);
         EXPECT_EQ(recs[0].disk, r.disk);
         EXPECT_EQ(recs[0].disk_finding.has_value(), !r.disk.empty());
         if (!r.finding.empty() && recs[0].disk_finding) {
@@ -81,7 +84,8 @@ TEST(ErrorLog, EveryRecordRecognised) {
             EXPECT_EQ(std::string(severity_name(f.severity)) + " " + kind_name(f.kind()) + " " + f.code(), r.finding);
         }
         if (!r.key.empty()) {
-            EXPECT_EQ(recs[0].decoded.value(r.key, nlohmann::json()).dump(), r.value);
+            EXPECT_EQ(nlohmann::json::parse(detail_json(recs[0].detail)).value(r.key, nlohmann::json()).dump(),
+                      r.value);
         }
         const std::string stripped = r.text.substr(0, r.text.find_first_of("\r\n"));
         EXPECT_EQ(recs[0].text, stripped);
@@ -89,7 +93,7 @@ TEST(ErrorLog, EveryRecordRecognised) {
     // Records follow each other; LF and CR LF line ends mixed as written.
     auto recs = read_error_log(" Uart Log save error !\n\n" + rows[0].text + " Memory Allocation Error\n");
     ASSERT_EQ(recs.size(), 3u);
-    EXPECT_EQ(recs[2].kind, "memory_allocation_error");
+    EXPECT_EQ(recs[2].kind, RecordKind::MemoryAllocationError);
 }
 
 }  // namespace

@@ -49,7 +49,7 @@ Report report(std::vector<Disk> disks, std::vector<std::string> hosts = {"srv1"}
         r.collections.push_back(std::move(c));
     }
     ErrRecord e;
-    e.kind = "scsi";
+    e.kind = RecordKind::ScsiCommandError;
     e.text = "H00T04 Command error";
     r.collections[0].errors.push_back(e);
     r.disks = disks.size();
@@ -126,7 +126,7 @@ TEST(Html, EscapesEveryInputString) {
         r.collections[0].source = evil;
         r.collections[0].findings = {finding(Rule::ErrlogUnrecognised, evil)};
         r.collections[0].errors[0].text = evil;
-        r.collections[0].errors[0].decoded = evil;
+        r.collections[0].errors[0].detail = CliDetail{evil};
         std::string page = render_html(r);
         EXPECT_EQ(page.find("<script"), std::string::npos);
         EXPECT_EQ(page.find("alert('x')"), std::string::npos);
