@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <set>
 
+#include "ata.h"
 #include "health.h"
 
 namespace rpt {
@@ -61,7 +62,9 @@ Disk build_disk(const std::string& host, const std::string& file, std::string_vi
     bool judged = false;
     if (log.ata()) {
         d.protocol = Protocol::Ata;
-        judged = assess_ata(d, log);
+        d.ata = decode_ata(log);
+        d.findings.insert(d.findings.end(), d.ata->findings.begin(), d.ata->findings.end());
+        judged = judge_ata(d);
     } else {
         std::string_view code = log.device_code;
         auto part = [&](size_t at, size_t n) { return at < code.size() ? trim(code.substr(at, n)) : std::string(); };

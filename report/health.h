@@ -33,8 +33,8 @@ void judge_endurance(Disk& d, uint64_t percent, const std::string& page, std::op
 // blocks; true when any of them tells about the disk's health.
 bool assess_scsi(Disk& d, const DriveLog& log);
 
-// The same for a SATA drive (ata.cpp).
-bool assess_ata(Disk& d, const DriveLog& log);
+// The same for a SATA drive from its decoded blocks, `d.ata` (ata.cpp).
+bool judge_ata(Disk& d);
 
 // What a collection knows of a disk besides its drive log: the error log's
 // records that name it, and whether the drive log is left from an earlier

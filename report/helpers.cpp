@@ -21,6 +21,16 @@ std::string page_ref(uint8_t page, uint8_t subpage) {
     return b;
 }
 
+std::string ata_string(const uint8_t* p, size_t len) {
+    std::string s;
+    for (size_t i = 0; i < len; ++i) {
+        const char c = static_cast<char>(p[i ^ 1]);
+        if (!c) break;
+        s += c;
+    }
+    return trim(s);
+}
+
 std::string trim(std::string_view s) {
     while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.remove_suffix(1);
     while (!s.empty() && (s.front() == ' ' || s.front() == '\0')) s.remove_prefix(1);

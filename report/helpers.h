@@ -32,6 +32,10 @@ std::string hex(uint64_t v, int digits = 2);
 // A SCSI log page as findings name it: "15h", "15h/01h".
 std::string page_ref(uint8_t page, uint8_t subpage = 0);
 
+// An ATA string of `len` bytes in byte-swapped words (IDENTIFY DEVICE), cut
+// at a zero byte, without blanks at either end.
+std::string ata_string(const uint8_t* p, size_t len);
+
 // Without blanks (and zero bytes) at either end.
 std::string trim(std::string_view s);
 

@@ -6,6 +6,7 @@
 //       Disk (one drive log: identity, figures, counters, findings, decode)
 //       ErrRecord (the error log's records)
 #pragma once
+#include <array>
 #include <cstdint>
 #include <ctime>
 #include <optional>
@@ -58,8 +59,9 @@ struct AtaAttribute {
     bool prefailure = false;
     uint8_t value = 0, worst = 0;
     std::optional<uint8_t> threshold;
-    uint64_t raw = 0;     // the six raw bytes, little-endian
-    std::string failing;  // "now", "past" or ""
+    uint64_t raw = 0;                 // the six raw bytes, little-endian
+    std::string failing;              // "now", "past" or ""
+    std::array<uint8_t, 12> entry{};  // the whole entry of the SMART data, as the drive gave it
 };
 
 struct AtaStatistic {
@@ -76,6 +78,8 @@ struct AtaPhyEvent {
     uint64_t value = 0;
 };
 
+// A SATA drive as its blocks give it (ata.h); its figures and findings are
+// judged from it.
 struct AtaInfo {
     std::string model, serial, firmware;
     std::optional<uint64_t> sectors;  // user addressable logical sectors
@@ -88,6 +92,14 @@ struct AtaInfo {
     std::optional<uint64_t> errors_logged;
     std::vector<AtaStatistic> statistics;
     std::vector<AtaPhyEvent> phy_events;
+    // The fields of IDENTIFY DEVICE and of the SMART data besides the
+    // attributes (the self-test execution status, ...), by their tables.
+    FieldValues identify, smart_data;
+    bool smart_data_read = false;  // the SMART data block was read whole
+    // The self-test log's entries by their table, newest first: of the
+    // extended log when there is one, else of the SMART log.
+    std::vector<FieldValues> self_test_log;
+    Findings findings;  // what reading the blocks found wrong
 };
 
 // A SCSI page as read: the block it came from and its decode.

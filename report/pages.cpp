@@ -325,19 +325,6 @@ const ParamDef* find_param(const PageDef* page, uint16_t code) {
     return nullptr;
 }
 
-// Reads the fields that lie wholly inside `data`; fields past its end are
-// left out (older drives send shorter parameters).
-FieldValues read_fields(std::span<const Field> fields, std::span<const uint8_t> data) {
-    FieldValues out;
-    for (auto& f : fields) {
-        if (size_t{f.offset} + f.len > data.size()) continue;
-        uint64_t v = be_value(data.data() + f.offset, f.len) >> f.shift;
-        if (f.bits) v &= (uint64_t{1} << f.bits) - 1;
-        out.push_back({&f, v});
-    }
-    return out;
-}
-
 void decode_param(const ParamDef* def, Param& p, Findings& findings) {
     switch (def->layout) {
     case Layout::Counter:
@@ -381,6 +368,18 @@ void decode_param(const ParamDef* def, Param& p, Findings& findings) {
 }
 
 }  // namespace
+
+FieldValues read_fields(std::span<const Field> fields, std::span<const uint8_t> data, ByteOrder order) {
+    FieldValues out;
+    for (auto& f : fields) {
+        if (size_t{f.offset} + f.len > data.size()) continue;
+        const uint8_t* p = data.data() + f.offset;
+        uint64_t v = (order == ByteOrder::Big ? be_value(p, f.len) : le_value(p, f.len)) >> f.shift;
+        if (f.bits) v &= (uint64_t{1} << f.bits) - 1;
+        out.push_back({&f, v});
+    }
+    return out;
+}
 
 const std::span<const char* const> kLinkRates = kLinkRateWords;
 const std::span<const char* const> kAttachedDeviceTypes = kDeviceTypes;

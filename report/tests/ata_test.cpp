@@ -3,6 +3,7 @@
 // they stand.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
 
@@ -210,6 +211,49 @@ TEST(Ata, OneChangeGivesItsFinding) {
     EXPECT_EQ(a["statistics"]["percentage_used_endurance"]["valid"], true);
     EXPECT_EQ(a["errors_logged"], 3);
     EXPECT_EQ(a["self_tests"].size(), 2u);
+}
+
+// The field tables reach what the drive database and the self-test rules
+// read: capacity and the SMART logs IDENTIFY lists, the self-test execution
+// status, and an attribute's whole entry (raw formats read its last byte).
+TEST(Ata, TablesReachEveryFieldTheRulesRead) {
+    struct Row {
+        const char* name;
+        std::vector<Edit> edits;
+        std::function<uint64_t(const AtaInfo&)> read;
+        uint64_t value;
+    };
+    const std::string kIdentify = "ATA IDENTIFY DEVICE";
+    auto in = [](FieldValues AtaInfo::*fields, const char* key) {
+        return [=](const AtaInfo& a) { return field(a.*fields, key).value_or(~uint64_t{0}); };
+    };
+    const std::vector<Row> rows = {
+        {"48-bit capacity (words 100-103)", {}, in(&AtaInfo::identify, "sectors_48"), 7814037168u},
+        {"28-bit capacity (words 60-61)", {}, in(&AtaInfo::identify, "sectors_28"), 0x0fffffffu},
+        {"SMART logs supported (word 84)",
+         {put(kIdentify, 2 * 84, {0x43, 0x41})},
+         in(&AtaInfo::identify, "supported_84"),
+         0x4143u},
+        {"self-test in progress (byte 363)",
+         {put(kData, 363, {0xf3})},
+         in(&AtaInfo::smart_data, "self_test_status"),
+         15u},
+        {"self-test 30 % to go (byte 363)",
+         {put(kData, 363, {0xf3})},
+         in(&AtaInfo::smart_data, "self_test_remaining"),
+         3u},
+        {"an attribute's last byte",
+         {put(kData, kAttr5 + 11, {0x5a})},
+         [](const AtaInfo& a) { return uint64_t{a.attributes[3].entry[11]}; },
+         0x5au},
+    };
+    const std::string text = test::slurp(std::string(LOGPAGES_DIR) + "/sata_hdd.log");
+    for (auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        const Disk d = build_disk("h", "MA0000.log", edited(text, r.edits));
+        ASSERT_TRUE(d.ata);
+        EXPECT_EQ(r.read(*d.ata), r.value);
+    }
 }
 
 }  // namespace
