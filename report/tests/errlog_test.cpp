@@ -42,6 +42,8 @@ TEST(ErrorLog, EveryRecordRecognised) {
          "sata_command_error", "MA0003.log", "error", "4", "INFO collection command-rejected"},
         {"H00T03 Command error ,  34 40 51 40 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00\r\n",
          "sata_command_error", "MA0003.log", "error", "64", "WARN health command-medium-error"},
+        {"H00T03 Command error ,  34 40 51 10 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00\r\n",
+         "sata_command_error", "MA0003.log", "error", "16", "WARN health command-medium-error"},
         {"H00T03 Command error ,  00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00\r\n",
          "sata_command_error", "MA0003.log", "fis", "\"0000000000000000000000000000000000000000\"",
          "WARN collection command-error"},

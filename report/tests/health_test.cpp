@@ -97,6 +97,10 @@ TEST(Health, OneChangeGivesItsFinding) {
          }),
          "OK",
          {}},
+        {"0Dh/01h temperature F6h is -10 C, no finding",
+         with([](Pages& p) { p.p0d_block = block("Subpage0d.01", page(0x0d, {param(0, "00f61e001e00")}, 1)); }),
+         "OK",
+         {}},
         {"2Fh temperature when 0Dh is absent",
          with([](Pages& p) {
              p.p0d_block = "-";
