@@ -64,31 +64,25 @@ constexpr Field kSmartData[] = {
 // SMART READ THRESHOLDS: entries of the same size, by attribute ID.
 constexpr Field kThreshold[] = {{"id", "Attribute ID", 0, 1}, {"threshold", "Attribute threshold", 1, 1}};
 
-// A self-test log: its entries in each sector, and the index of the newest
-// (counted from 1, 0 for none) in its first sector.
+// A self-test log: its entries in each sector, the index of the newest
+// (counted from 1, 0 for none) in its first sector, and the width of an
+// entry's failing LBA (the one field the two logs lay out apart).
 struct SelfTestLog {
     Field index;
     Entries entries;
-    std::span<const Field> entry;
+    Field lba;
 };
-constexpr Field kSmartSelfTest[] = {
+constexpr Field kSelfTest[] = {
     {"type", "Self-test type", 0, 1},
     {"status", "Self-test execution status", 1, 1, 4, 4},
     {"remaining", "Percent remaining, in tens", 1, 1, 0, 4},
     {"hours", "Life timestamp, hours", 2, 2},
     {"checkpoint", "Checkpoint", 4, 1},
-    {"lba", "Failing LBA", 5, 4, 0, 0, Format::Lba},
 };
-constexpr Field kExtSelfTest[] = {
-    {"type", "Self-test type", 0, 1},
-    {"status", "Self-test execution status", 1, 1, 4, 4},
-    {"remaining", "Percent remaining, in tens", 1, 1, 0, 4},
-    {"hours", "Life timestamp, hours", 2, 2},
-    {"checkpoint", "Checkpoint", 4, 1},
-    {"lba", "Failing LBA", 5, 6, 0, 0, Format::Lba},
-};
-constexpr SelfTestLog kSmartSelfTestLog{{"index", "Self-test index", 508, 1}, {2, 24, 21}, kSmartSelfTest};
-constexpr SelfTestLog kExtSelfTestLog{{"index", "Self-test descriptor index", 2, 2}, {4, 26, 19}, kExtSelfTest};
+constexpr SelfTestLog kSmartSelfTestLog{
+    {"index", "Self-test index", 508, 1}, {2, 24, 21}, {"lba", "Failing LBA", 5, 4, 0, 0, Format::Lba}};
+constexpr SelfTestLog kExtSelfTestLog{
+    {"index", "Self-test descriptor index", 2, 2}, {4, 26, 19}, {"lba", "Failing LBA", 5, 6, 0, 0, Format::Lba}};
 
 // The count of errors of the SMART summary error log (01h) and of the
 // extended comprehensive error log (03h); the GPL directory's page count of
@@ -242,9 +236,12 @@ std::string name_of(std::span<const Named> names, uint16_t id, const std::string
     return otherwise;
 }
 
-uint64_t value(const uint8_t* p, const Field& f) {
-    return read_fields({&f, 1}, {p, kSector}, ByteOrder::Little)[0].value;
+// One field of `data` (a sector, or an entry of it); 0 past its end.
+uint64_t value(std::span<const uint8_t> data, const Field& f) {
+    const FieldValues v = read_fields({&f, 1}, data, ByteOrder::Little);
+    return v.empty() ? 0 : v[0].value;
 }
+std::span<const uint8_t> sector(const uint8_t* p) { return {p, kSector}; }
 uint64_t value(const FieldValues& fv, std::string_view key) { return field(fv, key).value_or(0); }
 std::string text(const uint8_t* p, const TextField& f) { return ata_string(p + f.offset, f.len); }
 
@@ -370,15 +367,17 @@ private:
         auto ext = gpl_pages(log_, 0x07);
         auto add = [&](const SelfTestLog& l, const uint8_t* e) {
             if (!e[0] && !e[1] && !e[2] && !e[3]) return false;
-            a_.self_test_log.push_back(read_fields(l.entry, {e, l.entries.size}, ByteOrder::Little));
+            FieldValues f = read_fields(kSelfTest, {e, l.entries.size}, ByteOrder::Little);
+            f.push_back({&l.lba, value({e, l.entries.size}, l.lba)});
+            a_.self_test_log.push_back(std::move(f));
             return true;
         };
         if (auto first = ext.find(0); first != ext.end()) {
             const SelfTestLog& l = kExtSelfTestLog;
             size_t pages = ext.rbegin()->first + 1u;
             if (const Block* dir = usable(log_, BlockKind::AtaGplLog, 0x00, 0))
-                pages = std::max<size_t>(pages, value(dir->bytes.data(), kExtSelfTestPages));
-            const size_t slots = pages * l.entries.count, index = value(first->second, l.index);
+                pages = std::max<size_t>(pages, value(dir->bytes, kExtSelfTestPages));
+            const size_t slots = pages * l.entries.count, index = value(sector(first->second), l.index);
             for (size_t k = 0; index && index <= slots && k < slots; ++k) {
                 const size_t n = (index - 1 + slots - k) % slots;
                 auto page = ext.find(static_cast<uint16_t>(n / l.entries.count));
@@ -387,7 +386,7 @@ private:
         } else if (const Block* b = usable(log_, BlockKind::AtaSmartLog, 0x06)) {
             const SelfTestLog& l = kSmartSelfTestLog;
             checksum("SMART self-test log", b->bytes.data());
-            const size_t slots = l.entries.count, index = value(b->bytes.data(), l.index);
+            const size_t slots = l.entries.count, index = value(b->bytes, l.index);
             for (size_t k = 0; index && index <= slots && k < slots; ++k)
                 if (!add(l, l.entries.at(b->bytes.data(), (index - 1 + slots - k) % slots))) break;
         }
@@ -396,7 +395,7 @@ private:
     void statistics() {
         for (auto& [page, p] : gpl_pages(log_, 0x04)) {
             // The list of pages, or a sector that is not the page it should be.
-            if (page == 0 || value(p, kStatisticsPage) != page) continue;
+            if (page == 0 || value(sector(p), kStatisticsPage) != page) continue;
             for (auto& s : kStatistics) {
                 if (s.page != page) continue;
                 const FieldValues f = read_fields(kStatistic, {p + s.offset, 8}, ByteOrder::Little);
@@ -443,10 +442,10 @@ private:
     void error_count() {
         if (auto p = gpl_pages(log_, 0x03); p.count(0)) {
             checksum("extended comprehensive error log", p[0]);
-            a_.errors_logged = value(p[0], kExtErrorCount);
+            a_.errors_logged = value(sector(p[0]), kExtErrorCount);
         } else if (const Block* e = usable(log_, BlockKind::AtaSmartLog, 0x01)) {
             checksum("SMART summary error log", e->bytes.data());
-            a_.errors_logged = value(e->bytes.data(), kSummaryErrorCount);
+            a_.errors_logged = value(e->bytes, kSummaryErrorCount);
         }
     }
 

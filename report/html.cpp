@@ -80,7 +80,8 @@ h1 { font-size: 22px; margin: 0 0 4px; }
 h2 { font-size: 17px; margin: 24px 0 8px; border-bottom: 2px solid var(--line); padding-bottom: 3px; }
 h3 { font-size: 14px; margin: 14px 0 4px; }
 .muted { color: #57606a; }
-.badge { display: inline-block; padding: 1px 8px; border-radius: 10px; color: #fff; font-weight: bold; font-size: 12px; }
+.badge { display: inline-block; padding: 1px 8px; border-radius: 10px; color: #fff; font-weight: bold;)"
+                     R"( font-size: 12px; }
 .b-ok { background: var(--ok); } .b-warn { background: var(--warn); } .b-fail { background: var(--fail); }
 .b-info { background: var(--info); } .b-unknown { background: var(--unknown); }
 table { border-collapse: collapse; width: 100%; }
