@@ -25,7 +25,13 @@ inline const char* severity_name(Severity s) {
     return "INFO";
 }
 
-inline const char* kind_name(Kind k) { return k == Kind::Health ? "health" : "collection"; }
+inline const char* kind_name(Kind k) {
+    switch (k) {
+    case Kind::Health: return "health";
+    case Kind::Collection: break;
+    }
+    return "collection";
+}
 
 // The verdict of a disk: its worst finding, INFO counting as OK.
 inline const char* verdict_name(Severity s) { return s == Severity::Info ? "OK" : severity_name(s); }
