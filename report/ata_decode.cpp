@@ -1,6 +1,8 @@
 // SATA blocks decoded from tables: where each field lies, in how many bytes
 // (little-endian, words low byte first), and the strings in byte-swapped
 // words. Nothing here judges; the names are those of the drives' data.
+#include <algorithm>
+#include <array>
 #include <map>
 
 #include "ata.h"
@@ -333,6 +335,12 @@ private:
         checksum("SMART READ DATA", data->bytes.data());
         if (thr) checksum("SMART READ THRESHOLDS", thr->bytes.data());
         a_.smart_data = read_fields(kSmartData, data->bytes, ByteOrder::Little);
+        // The thresholds by attribute ID (the last entry of an ID counts).
+        std::array<std::optional<uint8_t>, 256> thresholds{};
+        for (size_t k = 0; thr && k < kAttributeEntries.count; ++k) {
+            const auto t = read_fields(kThreshold, {kAttributeEntries.at(thr->bytes.data(), k), 2}, ByteOrder::Little);
+            thresholds[value(t, "id")] = static_cast<uint8_t>(value(t, "threshold"));
+        }
         for (size_t i = 0; i < kAttributeEntries.count; ++i) {
             const uint8_t* e = kAttributeEntries.at(data->bytes.data(), i);
             const FieldValues f = read_fields(kAttribute, {e, kAttributeEntries.size}, ByteOrder::Little);
@@ -346,11 +354,7 @@ private:
             at.worst = static_cast<uint8_t>(value(f, "worst"));
             at.raw = value(f, "raw");
             at.name = name_of(kAttributeNames, at.id, std::to_string(at.id));
-            for (size_t k = 0; thr && k < kAttributeEntries.count; ++k) {
-                const auto t =
-                    read_fields(kThreshold, {kAttributeEntries.at(thr->bytes.data(), k), 2}, ByteOrder::Little);
-                if (value(t, "id") == at.id) at.threshold = static_cast<uint8_t>(value(t, "threshold"));
-            }
+            at.threshold = thresholds[at.id];
             if (at.threshold && *at.threshold) {
                 if (at.value <= *at.threshold)
                     at.failing = "now";
