@@ -99,3 +99,27 @@ TEST(ErrorLog, EveryRecordRecognised) {
 }
 
 }  // namespace
+
+namespace {
+
+// The text report shows under each record its decode on one line: the
+// summary of a SCSI command, else the fields in the JSON document's order.
+TEST(ErrorLog, DecodedLineInTheText) {
+    const std::pair<std::string, std::string> rows[] = {
+        {"H00T05 Command error , 4d 00 40 00 00 00 00 00 00 00 , 00000004, "
+         "70 00 05 00 00 00 00 0a 00 00 00 00 24 00 00 00 00 00 00 00 \r\n",
+         "target 5 of controller 0, LOG SENSE of page 00h: Illegal Request, Invalid field in cdb (24/00), result "
+         "00000004"},
+        {"H00T03 Command error ,  34 40 51 04 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00\r\n",
+         "controller 0, error 4, fis 3440510400000000000000000000000000000000, status 81, target 3"},
+        {" Short Transfer(H00T02 Section04: 100 of 4096 bytes)\n",
+         "arrived 100, asked 4096, controller 0, target 2, what Section04"},
+    };
+    for (auto& [record, line] : rows) {
+        Report r;
+        r.collections.emplace_back().errors = read_error_log(record);
+        EXPECT_NE(render_text(r).find("\n      " + line + "\n"), std::string::npos) << render_text(r);
+    }
+}
+
+}  // namespace
