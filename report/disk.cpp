@@ -1,50 +1,52 @@
 // One disk from the text of its drive log: identity, decoded pages and
-// blocks, figures, counters and findings.
+// blocks, figures, counters and findings, judged once with the error log's
+// records of the disk.
 #include <cstdio>
+#include <set>
 
+#include "ata.h"
 #include "health.h"
 
 namespace rpt {
+namespace {
 
-const std::vector<CounterDef> kCounterDefs = {
-    {"read_uncorrected", "uncorrected read errors (page 03h)", Protocol::Scsi},
-    {"write_uncorrected", "uncorrected write errors (page 02h)", Protocol::Scsi},
-    {"verify_uncorrected", "uncorrected verify errors (page 05h)", Protocol::Scsi},
-    {"non_medium", "non-medium errors (page 06h)", Protocol::Scsi},
-    {"selftest_failures", "failed self-tests in the log", Protocol::Scsi},
-    {"bms_medium_errors", "medium and hardware errors found by the background scan (page 15h)", Protocol::Scsi},
-    {"bms_reassigns", "blocks reassigned after the background scan (page 15h)", Protocol::Scsi},
-    {"pending_defects", "pending defects (page 15h/01h)", Protocol::Scsi},
-    {"grown_defects", "grown defects (READ DEFECT DATA)", Protocol::Scsi},
-    {"endurance_used_percent", "percentage used endurance indicator (page 11h)", Protocol::Scsi},
-    {"phy_invalid_dword", "invalid dwords (page 18h)", Protocol::Scsi, true},
-    {"phy_disparity", "running disparity errors (page 18h)", Protocol::Scsi, true},
-    {"phy_loss_of_sync", "losses of dword synchronization (page 18h)", Protocol::Scsi, true},
-    {"phy_reset_problem", "phy reset problems (page 18h)", Protocol::Scsi, true},
-    {"ata_reallocated_sectors", "reallocated sectors (attribute 5)", Protocol::Ata},
-    {"ata_reported_uncorrect", "uncorrectable errors reported to the host (attribute 187)", Protocol::Ata},
-    {"ata_pending_sectors", "sectors pending reallocation (attribute 197)", Protocol::Ata},
-    {"ata_offline_uncorrectable", "sectors found uncorrectable off-line (attribute 198)", Protocol::Ata},
-    {"ata_udma_crc_errors", "interface CRC errors (attribute 199)", Protocol::Ata},
-    {"selftest_failures", "failed self-tests in the log", Protocol::Ata},
-    {"endurance_used_percent", "percentage used endurance indicator (device statistics)", Protocol::Ata},
-    {"ata_pending_errors", "pending error count (device statistics)", Protocol::Ata},
-    {"ata_reallocated_logical_sectors", "reallocated logical sectors (device statistics)", Protocol::Ata},
-    {"ata_reallocation_candidates", "reallocation candidate logical sectors (device statistics)", Protocol::Ata},
-    {"ata_mechanical_start_failures", "mechanical start failures (device statistics)", Protocol::Ata},
-    {"ata_reported_uncorrectable_errors", "reported uncorrectable errors (device statistics)", Protocol::Ata},
-    {"ata_resets_during_commands", "resets between command acceptance and completion (device statistics)",
-     Protocol::Ata},
-    {"ata_interface_crc_errors", "interface CRC errors (device statistics)", Protocol::Ata},
-};
+// Blocks the drive did not answer. A page (or, for SATA, a log) it lists
+// but rejects as not supported is no gap in the collection; a SATA answer
+// does not name its log, so each rejection excuses one log.
+void unread_blocks(Disk& d, const DriveLog& log, const Attached& attached) {
+    std::set<std::string> rejected_pages;
+    size_t rejected_logs = 0;
+    for (const ErrRecord* r : attached.records) {
+        if (!r->disk_finding || r->disk_finding->rule != Rule::CommandRejected) continue;
+        if (auto* scsi = std::get_if<ScsiDetail>(&r->detail); scsi && scsi->page())
+            rejected_pages.insert(page_ref(*scsi->page(), *scsi->subpage()));
+        if (std::holds_alternative<SataDetail>(r->detail)) ++rejected_logs;
+    }
+    for (auto& b : log.blocks) {
+        if (!b.unread || b.damaged) continue;
+        const bool page = b.kind == BlockKind::ScsiPage;
+        const bool ata_log = b.kind == BlockKind::AtaSmartLog || b.kind == BlockKind::AtaGplLog;
+        const std::string where = page ? page_ref(b.page & 0x3f, b.subpage) : ata_log ? kAtaLog : "";
+        bool excused = page && rejected_pages.count(where);
+        if (ata_log && rejected_logs > 0) {
+            excused = true;
+            --rejected_logs;
+        }
+        d.findings.push_back(finding(page ? Rule::PageUnread : Rule::BlockUnread,
+                                     block_name(b) + " has no bytes: the drive did not answer it", where, {},
+                                     excused ? Case::Other : Case::Usual));
+    }
+}
 
-std::optional<uint64_t> Disk::counter(std::string_view name) const {
+}  // namespace
+
+std::optional<uint64_t> Disk::counter(Counter id) const {
     for (auto& c : counters)
-        if (c.name == name && !c.phy) return c.value;
+        if (c.id == id && !c.phy) return c.value;
     return std::nullopt;
 }
 
-Disk build_disk(const std::string& host, const std::string& file, std::string_view text) {
+Disk build_disk(const std::string& host, const std::string& file, std::string_view text, const Attached& attached) {
     DriveLog log = read_drive_log(text);
     Disk d;
     d.host = host;
@@ -55,11 +57,14 @@ Disk build_disk(const std::string& host, const std::string& file, std::string_vi
         d.device = dev;
     }
     d.findings = log.findings;
+    unread_blocks(d, log, attached);
     d.sections = log.sections;
     bool judged = false;
     if (log.ata()) {
         d.protocol = Protocol::Ata;
-        judged = assess_ata(d, log);
+        d.ata = decode_ata(log);
+        d.findings.insert(d.findings.end(), d.ata->findings.begin(), d.ata->findings.end());
+        judged = judge_ata(d);
     } else {
         std::string_view code = log.device_code;
         auto part = [&](size_t at, size_t n) { return at < code.size() ? trim(code.substr(at, n)) : std::string(); };
@@ -92,8 +97,12 @@ Disk build_disk(const std::string& host, const std::string& file, std::string_vi
         judged = assess_scsi(d, log);
     }
     if (!judged)
-        d.findings.push_back(health(Severity::Unknown, "no-health",
-                                    "no health page or block was read whole: the disk's health cannot be judged"));
+        d.findings.push_back(
+            finding(Rule::NoHealth, "no health page or block was read whole: the disk's health cannot be judged"));
+    if (attached.stale)
+        d.findings.push_back(
+            finding(Rule::StaleFile, "the drive log is older than the error log: left from an earlier run"));
+    for (const ErrRecord* r : attached.records) d.findings.push_back(*r->disk_finding);
     return d;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "rules.h"
 #include "textmatch.h"
 
 namespace rpt {
@@ -109,31 +110,28 @@ public:
 
     DriveLog run() {
         if (s_.empty()) {
-            add(Severity::Warn, "empty-file", "the drive log is empty");
+            add(Rule::EmptyFile, "the drive log is empty");
             return std::move(log_);
         }
         identity();
         while (pos_ < s_.size()) {
             Line l = next();
             if (l.text.empty()) {
-                add(Severity::Warn, "junk-line", "empty line at byte " + std::to_string(l.start));
+                add(Rule::JunkLine, "empty line at byte " + std::to_string(l.start));
             } else if (Block b; block_tag(l.text, b)) {
                 block(std::move(b));
             } else if (l.text.front() == '<' && l.text.back() == '>') {
                 section(l);
             } else {
-                add(Severity::Warn, "junk-line", "unexpected line at byte " + std::to_string(l.start));
+                add(Rule::JunkLine, "unexpected line at byte " + std::to_string(l.start));
             }
         }
-        if (lf_only_ > 0)
-            add(Severity::Warn, "line-ends", std::to_string(lf_only_) + " line(s) end in LF alone instead of CR LF");
+        if (lf_only_ > 0) add(Rule::LineEnds, std::to_string(lf_only_) + " line(s) end in LF alone instead of CR LF");
         return std::move(log_);
     }
 
 private:
-    void add(Severity sev, std::string code, std::string text) {
-        log_.findings.push_back(collection(sev, std::move(code), std::move(text)));
-    }
+    void add(Rule rule, std::string text) { log_.findings.push_back(finding(rule, std::move(text))); }
 
     // The next line, with its end checked: a torn last line (no line end)
     // means the file was cut while it was written.
@@ -141,8 +139,7 @@ private:
         Line l = line_at(s_, pos_);
         pos_ = l.next;
         if (!l.terminated)
-            add(Severity::Warn, "torn-line",
-                "the last line has no line end: the file was cut at byte " + std::to_string(s_.size()));
+            add(Rule::TornLine, "the last line has no line end: the file was cut at byte " + std::to_string(s_.size()));
         else if (!l.crlf)
             ++lf_only_;
         return l;
@@ -158,7 +155,7 @@ private:
         static constexpr std::string_view kCode = "Device code   : ", kSerial = "Serial number : ";
         Line a = line_at(s_, 0), b = line_at(s_, a.next);
         if (a.text.substr(0, kCode.size()) != kCode || b.text.substr(0, kSerial.size()) != kSerial) {
-            add(Severity::Warn, "identity", "the identity lines are missing or damaged");
+            add(Rule::Identity, "the identity lines are missing or damaged");
             return;
         }
         next();
@@ -178,13 +175,12 @@ private:
             next();
             int n = parse_hex_line(l.text, buf);
             if (n < 0) {
-                add(Severity::Warn, "junk-line",
-                    what + ": line at byte " + std::to_string(l.start) + " is not a hex dump line");
+                add(Rule::JunkLine, what + ": line at byte " + std::to_string(l.start) + " is not a hex dump line");
                 ok = false;
                 continue;
             }
             if (short_seen) {
-                add(Severity::Warn, "junk-line", what + ": a short line stands before byte " + std::to_string(l.start));
+                add(Rule::JunkLine, what + ": a short line stands before byte " + std::to_string(l.start));
                 ok = false;
             }
             short_seen = n < 16;
@@ -197,8 +193,7 @@ private:
     void block(Block b) {
         uint64_t count = 0;
         const bool page = b.kind == BlockKind::ScsiPage;
-        const std::string what = page ? (b.tag[0] == 'P' ? "page " + b.tag.substr(4) : "subpage " + b.tag.substr(7))
-                                      : "block <" + b.tag + ">";
+        const std::string what = block_name(b);
         Line l;
         const bool has_text = b.kind == BlockKind::AtaSmartStatus || b.kind == BlockKind::GrownDefects;
         if (has_text && pos_ < s_.size() && (l = line_at(s_, pos_), !l.text.empty()) && l.text[0] != ' ' &&
@@ -208,8 +203,7 @@ private:
             const bool known =
                 b.kind == BlockKind::AtaSmartStatus ? status_line(b.text) : b.text == kDefectsUnsupported;
             if (!known) {
-                add(Severity::Warn, "block-text",
-                    what + ": its line \"" + b.text + "\" is not one the collector writes");
+                add(Rule::BlockText, what + ": its line \"" + b.text + "\" is not one the collector writes");
                 b.damaged = true;
             }
             b.damaged |= !hex_block(nullptr, count, what);
@@ -219,14 +213,7 @@ private:
         b.damaged = !hex_block(&b.bytes, count, what);
         const size_t n = b.bytes.size();
         if (n == 0) {
-            b.unread = true;
-            if (!b.damaged) {
-                add(Severity::Warn, page ? "page-unread" : "block-unread",
-                    what + " has no bytes: the drive did not answer it");
-                if (page) log_.findings.back().page = page_ref(b.page & 0x3f, b.subpage);
-                if (b.kind == BlockKind::AtaSmartLog || b.kind == BlockKind::AtaGplLog)
-                    log_.findings.back().page = kAtaLog;
-            }
+            b.unread = true;  // judged with the error log's records of the disk
         } else if (page) {
             check_page(b, what);
         } else {
@@ -238,9 +225,8 @@ private:
             }
             const bool logs = b.kind == BlockKind::AtaSmartLog || b.kind == BlockKind::AtaGplLog;
             if (logs ? n % 512 != 0 : n != want) {
-                add(Severity::Warn, "block-length",
-                    what + " holds " + std::to_string(n) + " bytes, not " +
-                        (logs ? "whole 512-byte sectors" : std::to_string(want)));
+                add(Rule::BlockLength, what + " holds " + std::to_string(n) + " bytes, not " +
+                                           (logs ? "whole 512-byte sectors" : std::to_string(want)));
                 b.damaged = true;
             }
         }
@@ -252,7 +238,7 @@ private:
     void check_page(Block& b, const std::string& what) {
         const size_t n = b.bytes.size();
         if (n < 4) {
-            add(Severity::Warn, "page-length", what + " holds " + std::to_string(n) + " bytes, less than its header");
+            add(Rule::PageLength, what + " holds " + std::to_string(n) + " bytes, less than its header");
             b.damaged = true;
             return;
         }
@@ -260,13 +246,12 @@ private:
         const size_t claimed = (size_t{b.bytes[2]} << 8 | b.bytes[3]) + 4;
         const bool spf = b.bytes[0] & 0x40;
         if ((b.bytes[0] & 0x3f) != (b.page & 0x3f) || (sub && (!spf || b.bytes[1] != b.subpage))) {
-            add(Severity::Warn, "page-code", what + " holds page " + hex_bytes(b.bytes.data(), sub ? 2 : 1));
+            add(Rule::PageCode, what + " holds page " + hex_bytes(b.bytes.data(), sub ? 2 : 1));
             b.damaged = true;
         }
         if (claimed != n) {
-            add(Severity::Warn, "page-length",
-                what + ": its length field gives " + std::to_string(claimed) + " bytes, " + std::to_string(n) +
-                    " are present");
+            add(Rule::PageLength, what + ": its length field gives " + std::to_string(claimed) + " bytes, " +
+                                      std::to_string(n) + " are present");
             b.damaged = true;
         }
     }
@@ -278,7 +263,7 @@ private:
             if (sec.name == k.name) sec.type = k.type;
         const std::string what = "section \"" + sec.name + "\"";
         if (sec.type == 0) {
-            add(Severity::Warn, "junk-line", "unknown block " + std::string(header.text));
+            add(Rule::JunkLine, "unknown block " + std::string(header.text));
             uint64_t ignored = 0;
             hex_block(nullptr, ignored, what);
             return;
@@ -305,14 +290,13 @@ private:
         hex_block(nullptr, count, what);
         sec.present = count;
         if (n < 3) {
-            add(Severity::Warn, "section-length", what + " has no length field");
+            add(Rule::SectionLength, what + " has no length field");
         } else if (count < sec.length) {
-            add(Severity::Warn, "section-cut",
+            add(Rule::SectionCut,
                 what + " is cut: " + std::to_string(count) + " of " + std::to_string(sec.length) + " bytes present");
         } else if (count > sec.length) {
-            add(Severity::Warn, "section-length",
-                what + " holds " + std::to_string(count) + " bytes, its length field gives " +
-                    std::to_string(sec.length));
+            add(Rule::SectionLength, what + " holds " + std::to_string(count) + " bytes, its length field gives " +
+                                         std::to_string(sec.length));
         }
         log_.sections.push_back(std::move(sec));
     }
@@ -358,6 +342,11 @@ int parse_hex_line(std::string_view line, uint8_t* out) {
 
 DriveLog read_drive_log(std::string_view text) { return Reader(text).run(); }
 
+std::string block_name(const Block& b) {
+    if (b.kind != BlockKind::ScsiPage) return "block <" + b.tag + ">";
+    return b.tag[0] == 'P' ? "page " + b.tag.substr(4) : "subpage " + b.tag.substr(7);
+}
+
 bool DriveLog::ata() const {
     for (auto& b : blocks)
         if (b.kind != BlockKind::ScsiPage && b.kind != BlockKind::GrownDefects) return true;
@@ -368,38 +357,6 @@ const Block* DriveLog::find(BlockKind kind, uint8_t page, uint16_t log_page) con
     for (auto& b : blocks)
         if (b.kind == kind && b.page == page && b.log_page == log_page) return &b;
     return nullptr;
-}
-
-std::string page_ref(uint8_t page, uint8_t subpage) {
-    char b[16];
-    snprintf(b, sizeof b, subpage ? "%02Xh/%02Xh" : "%02Xh", page, subpage);
-    return b;
-}
-
-std::string trim(std::string_view s) {
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.remove_suffix(1);
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\0')) s.remove_prefix(1);
-    return std::string(s);
-}
-
-size_t utf8_length(std::string_view s, size_t i) {
-    const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-    const unsigned c = b(i);
-    size_t n = c < 0x80 ? 1 : c >= 0xc2 && c <= 0xdf ? 2 : c >= 0xe0 && c <= 0xef ? 3 : c >= 0xf0 && c <= 0xf4 ? 4 : 0;
-    if (n == 0 || i + n > s.size()) return 0;
-    for (size_t k = 1; k < n; ++k)
-        if ((b(i + k) & 0xc0) != 0x80) return 0;
-    // No overlong forms, no surrogates, nothing above U+10FFFF.
-    if ((c == 0xe0 && b(i + 1) < 0xa0) || (c == 0xed && b(i + 1) > 0x9f) || (c == 0xf0 && b(i + 1) < 0x90) ||
-        (c == 0xf4 && b(i + 1) > 0x8f))
-        return 0;
-    return n;
-}
-
-std::string hex(uint64_t v, int digits) {
-    char b[24];
-    snprintf(b, sizeof b, "%0*llx", digits, static_cast<unsigned long long>(v));
-    return b;
 }
 
 }  // namespace rpt

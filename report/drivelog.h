@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "finding.h"
+#include "helpers.h"
 
 namespace rpt {
 
@@ -34,7 +35,7 @@ struct Block {
     std::vector<uint8_t> bytes;  // the bytes dumped below the tag
     std::string text;            // the text line of a block that has one
     bool damaged = false;        // a line of the block could not be read, or its size is wrong
-    bool unread = false;         // the tag stands alone: the command failed
+    bool unread = false;         // the tag stands alone: the command failed (no finding of the reader)
 };
 
 struct SectionBlock {
@@ -57,6 +58,10 @@ struct DriveLog {
 };
 
 DriveLog read_drive_log(std::string_view text);
+
+// How findings name a block: "page 0d", "subpage 15.01", "block <ATA SMART
+// LOG 06>".
+std::string block_name(const Block& b);
 
 // The `page` of the finding of an ATA log block (SMART or GPL) that the
 // drive did not answer.

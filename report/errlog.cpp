@@ -5,18 +5,22 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "rules.h"
 #include "textmatch.h"
 
 namespace rpt {
 namespace {
 
-using json = nlohmann::json;
+using K = RecordKind;
 
 unsigned long long num(std::string_view v, int base) {
     std::string s(v);
     return strtoull(s.c_str(), nullptr, base);
 }
 
+uint64_t hx(std::string_view v) { return num(v, 16); }
+uint64_t dec(std::string_view v) { return num(v, 10); }
+int64_t sdec(std::string_view v) { return std::strtoll(std::string(v).c_str(), nullptr, 10); }
 std::string str(std::string_view v) { return std::string(v); }
 
 std::string basename_of(std::string_view path) {
@@ -24,64 +28,120 @@ std::string basename_of(std::string_view path) {
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
-struct Pattern {
-    const char* kind;
-    const char* pattern;
-    const char* keys;                         // names of the captured fields, blank separated
-    Severity disk_severity = Severity::Info;  // for records that name a drive log
+// Every kind, in the order of RecordKind: its name, the rule of the finding
+// it gives, and what a record that names a drive log means for that disk.
+struct KindDef {
+    RecordKind kind;
+    const char* name;
+    Rule rule;
     const char* disk_text = nullptr;
 };
+constexpr KindDef kKinds[] = {
+    {K::Unrecognised, "unrecognised", Rule::ErrlogUnrecognised},
+    {K::FileOpenError, "file_open_error", Rule::ErrlogFileOpenError},
+    {K::FileWriteError, "file_write_error", Rule::ErrlogFileWriteError, "a write to this drive log failed; it is cut"},
+    {K::ControllerNotFound, "controller_not_found", Rule::ErrlogControllerNotFound},
+    {K::MemoryAllocationError, "memory_allocation_error", Rule::ErrlogMemoryAllocationError},
+    {K::LddError, "ldd_error", Rule::ErrlogLddError},
+    {K::BindFileOpenError, "bind_file_open_error", Rule::ErrlogBindFileOpenError},
+    {K::BindFileNotFound, "bind_file_not_found", Rule::ErrlogBindFileNotFound},
+    {K::LibraryLoadError, "library_load_error", Rule::ErrlogLibraryLoadError},
+    {K::ControllerInfoError, "controller_info_error", Rule::ErrlogControllerInfoError},
+    {K::PhysicalInfoError, "physical_info_error", Rule::ErrlogPhysicalInfoError},
+    {K::InconsistentAnswer, "inconsistent_answer", Rule::ErrlogInconsistentAnswer,
+     "the drive answered a page inconsistently; the page in the file is not to be trusted"},
+    {K::ShortTransfer, "short_transfer", Rule::ErrlogShortTransfer,
+     "the drive sent fewer bytes than asked; the file holds a short block"},
+    {K::LengthCapped, "length_capped", Rule::ErrlogLengthCapped,
+     "a block was longer than the collector could ask for and was read in part"},
+    {K::EmptyLog, "empty_log", Rule::ErrlogEmptyLog},
+    {K::SpaceReserveSkipped, "space_reserve_skipped", Rule::ErrlogSpaceReserveSkipped,
+     "the drive log was not written, to keep the disk's space reserve free"},
+    {K::SpaceReserve, "space_reserve", Rule::ErrlogSpaceReserve,
+     "the drive log is short: a part was not written to keep the disk's space reserve free"},
+    {K::ControllerCountTooLarge, "controller_count_too_large", Rule::ErrlogControllerCountTooLarge},
+    {K::FileInterrupted, "file_interrupted", Rule::ErrlogFileInterrupted,
+     "the run was interrupted while this drive log was written; it is cut"},
+    {K::TimeLimitExceeded, "time_limit_exceeded", Rule::ErrlogTimeLimitExceeded},
+    {K::CliFailure, "cli_failure", Rule::ErrlogCliFailure},
+    // A failed command's finding depends on the drive's answer (below).
+    {K::ScsiCommandError, "scsi_command_error", Rule::CommandError},
+    {K::SataCommandError, "sata_command_error", Rule::CommandError},
+};
+
+constexpr bool in_place() {
+    for (size_t i = 0; i < std::size(kKinds); ++i)
+        if (static_cast<size_t>(kKinds[i].kind) != i) return false;
+    return true;
+}
+static_assert(std::size(kKinds) == static_cast<size_t>(K::kCount) && in_place());
+
+const KindDef& kind_def(RecordKind k) { return kKinds[static_cast<size_t>(k)]; }
+
+struct Pattern {
+    RecordKind kind;
+    const char* pattern;
+    RecordDetail (*read)(const Caps&);  // the detail from the captured fields
+};
+
+RecordDetail none(const Caps&) { return {}; }
+RecordDetail path(const Caps& c) { return PathDetail{str(c[0])}; }
+RecordDetail query(const Caps& c) { return QueryDetail{sdec(c[0]), hx(c[1])}; }
 
 // Every record the collector writes, one line each. Records of failed CLI
 // commands (a blank, the text, an empty line) and the SCSI and SATA detail
 // lines are read apart.
 constexpr Pattern kPatterns[] = {
-    {"file_open_error", " File Open Error(%s)", "path"},
-    {"file_write_error", " File Write Error(%s)", "path", Severity::Warn,
-     "a write to this drive log failed; it is cut"},
-    {"controller_not_found", " RAID Contoroller is not Found", ""},
-    {"memory_allocation_error", " Memory Allocation Error", ""},
-    {"ldd_error", "ldd Command Error.", ""},
-    {"bind_file_open_error", "File Open Error(%s).", "path"},
-    {"bind_file_not_found", "File is not Found(%s).", "path"},
-    {"library_load_error", "Library Load Error(%s).", "path"},
-    {"controller_info_error", "Controller %d : Controller Information Get Error. %x", "controller result"},
-    {"physical_info_error", "Controller %d : Physical Information Get Error. %x", "controller result"},
-    {"inconsistent_answer", " Inconsistent Answer(H%xT%x Page%x: page %x, %u bytes claimed, %u arrived)",
-     "controller target page answered claimed arrived", Severity::Warn,
-     "the drive answered a page inconsistently; the page in the file is not to be trusted"},
-    {"short_transfer", " Short Transfer(H%xT%x %s: %u of %u bytes)", "controller target what arrived asked",
-     Severity::Warn, "the drive sent fewer bytes than asked; the file holds a short block"},
-    {"length_capped", " Length Capped(H%xT%x %s: %u bytes needed, %u asked)", "controller target what needed asked",
-     Severity::Info, "a block was longer than the collector could ask for and was read in part"},
-    {"empty_log", " Empty Log(%s)", "path"},
-    {"space_reserve_skipped", " Space Reserve(%s: skipped)", "path", Severity::Warn,
-     "the drive log was not written, to keep the disk's space reserve free"},
-    {"space_reserve", " Space Reserve(%s: %u bytes needed, %u free, %u kept)", "path needed free kept", Severity::Warn,
-     "the drive log is short: a part was not written to keep the disk's space reserve free"},
-    {"controller_count_too_large", " Controller Count Too Large(%d)", "count"},
-    {"file_interrupted", " File Interrupted(%s)", "path", Severity::Warn,
-     "the run was interrupted while this drive log was written; it is cut"},
-    {"time_limit_exceeded", " Time Limit Exceeded(%u s: %s)", "seconds command"},
+    {K::FileOpenError, " File Open Error(%s)", path},
+    {K::FileWriteError, " File Write Error(%s)", path},
+    {K::ControllerNotFound, " RAID Contoroller is not Found", none},
+    {K::MemoryAllocationError, " Memory Allocation Error", none},
+    {K::LddError, "ldd Command Error.", none},
+    {K::BindFileOpenError, "File Open Error(%s).", path},
+    {K::BindFileNotFound, "File is not Found(%s).", path},
+    {K::LibraryLoadError, "Library Load Error(%s).", path},
+    {K::ControllerInfoError, "Controller %d : Controller Information Get Error. %x", query},
+    {K::PhysicalInfoError, "Controller %d : Physical Information Get Error. %x", query},
+    {K::InconsistentAnswer, " Inconsistent Answer(H%xT%x Page%x: page %x, %u bytes claimed, %u arrived)",
+     [](const Caps& c) -> RecordDetail {
+         return AnswerDetail{hx(c[0]), hx(c[1]), hx(c[2]), hx(c[3]), dec(c[4]), dec(c[5])};
+     }},
+    {K::ShortTransfer, " Short Transfer(H%xT%x %s: %u of %u bytes)",
+     [](const Caps& c) -> RecordDetail {
+         return TransferDetail{hx(c[0]), hx(c[1]), str(c[2]), dec(c[3]), dec(c[4])};
+     }},
+    {K::LengthCapped, " Length Capped(H%xT%x %s: %u bytes needed, %u asked)",
+     [](const Caps& c) -> RecordDetail {
+         return CappedDetail{hx(c[0]), hx(c[1]), str(c[2]), dec(c[3]), dec(c[4])};
+     }},
+    {K::EmptyLog, " Empty Log(%s)", path},
+    {K::SpaceReserveSkipped, " Space Reserve(%s: skipped)", path},
+    {K::SpaceReserve, " Space Reserve(%s: %u bytes needed, %u free, %u kept)",
+     [](const Caps& c) -> RecordDetail {
+         return ReserveDetail{str(c[0]), dec(c[1]), dec(c[2]), dec(c[3])};
+     }},
+    {K::ControllerCountTooLarge, " Controller Count Too Large(%d)",
+     [](const Caps& c) -> RecordDetail { return CountDetail{sdec(c[0])}; }},
+    {K::FileInterrupted, " File Interrupted(%s)", path},
+    {K::TimeLimitExceeded, " Time Limit Exceeded(%u s: %s)",
+     [](const Caps& c) -> RecordDetail {
+         return TimeLimitDetail{dec(c[0]), str(c[1])};
+     }},
 };
 
-json decode_fields(const char* keys, const Caps& caps, bool hex_controller) {
-    json d = json::object();
-    std::string_view k(keys);
-    for (size_t i = 0; !k.empty() && i < caps.size(); ++i) {
-        size_t sp = k.find(' ');
-        std::string key(k.substr(0, sp));
-        k = sp == std::string_view::npos ? std::string_view{} : k.substr(sp + 1);
-        if (key == "path" || key == "what" || key == "command")
-            d[key] = str(caps[i]);
-        else if (key == "count" || (key == "controller" && !hex_controller))
-            d[key] = std::strtoll(str(caps[i]).c_str(), nullptr, 10);
-        else if (key == "controller" || key == "target" || key == "page" || key == "answered" || key == "result")
-            d[key] = num(caps[i], 16);
-        else
-            d[key] = num(caps[i], 10);
-    }
-    return d;
+// The drive log a record names: the file of its path, or the drive log of
+// its controller and target.
+std::string disk_of(const RecordDetail& detail) {
+    if (auto* p = std::get_if<PathDetail>(&detail)) return basename_of(p->path);
+    if (auto* r = std::get_if<ReserveDetail>(&detail)) return basename_of(r->path);
+    std::string disk;
+    std::visit(
+        [&](const auto& d) {
+            if constexpr (requires { d.target; })
+                disk = drive_log_name(static_cast<unsigned>(d.controller), static_cast<unsigned>(d.target));
+        },
+        detail);
+    return disk;
 }
 
 std::string opcode_name(uint8_t op) {
@@ -90,118 +150,110 @@ std::string opcode_name(uint8_t op) {
     return b;
 }
 
-// The sense data's key and codes, or null when they are not sense data.
-json decode_sense(const std::vector<uint8_t>& sense) {
+// The sense data's key and codes, or none when they are not sense data.
+std::optional<Sense> decode_sense(const std::array<uint8_t, 20>& sense) {
     struct sg_scsi_sense_hdr h {};
-    if (!sg_scsi_normalize_sense(sense.data(), static_cast<int>(sense.size()), &h)) return nullptr;
+    if (!sg_scsi_normalize_sense(sense.data(), static_cast<int>(sense.size()), &h)) return std::nullopt;
     char k[80] = {}, a[160] = {};
     sg_get_sense_key_str(h.sense_key, sizeof k, k);
     sg_get_asc_ascq_str(h.asc, h.ascq, sizeof a, a);
     std::string name = a;
     constexpr std::string_view kPrefix = "Additional sense: ";
     if (name.starts_with(kPrefix)) name.erase(0, kPrefix.size());
-    return {
-        {"sense_key", h.sense_key}, {"sense_key_name", k}, {"asc", h.asc}, {"ascq", h.ascq}, {"asc_ascq_name", name}};
+    return Sense{h.sense_key, h.asc, h.ascq, k, name};
 }
+
+// What a failed command means for its disk, by the sense key of the drive's
+// answer: a medium or hardware error is about its health; a command it does
+// not support is no fault; anything else left the log incomplete.
+struct SenseRule {
+    uint8_t key;
+    Rule rule;
+    const char* words;
+};
+constexpr SenseRule kSenseRules[] = {
+    {3, Rule::CommandMediumError, "the drive failed "},
+    {4, Rule::CommandHardwareError, "the drive failed "},
+    {5, Rule::CommandRejected, "the drive does not support "},
+};
+
+// The same for SATA, by the bits of the response FIS's error register: UNC
+// (uncorrectable data) and IDNF (address not found) are about the medium,
+// ICRC about the link; ABRT alone is a command the drive does not support.
+struct ErrorBits {
+    uint8_t mask, value;
+    Rule rule;
+    const char* words;
+};
+constexpr ErrorBits kSataErrors[] = {
+    {0x40, 0x40, Rule::CommandMediumError, "a SATA command failed on the medium"},
+    {0x10, 0x10, Rule::CommandMediumError, "a SATA command failed on the medium"},
+    {0x80, 0x80, Rule::CommandLinkError, "a SATA command failed with an interface CRC error"},
+    {0xff, 0x04, Rule::CommandRejected, "the drive does not support a SATA command"},
+};
 
 // "HhhTtt Command error , " followed by the SCSI part (10 CDB bytes, the
 // result, 20 sense bytes, each byte followed by a blank) or the SATA part
 // (20 bytes of the response FIS, each byte preceded by a blank).
 bool command_error(std::string_view line, ErrRecord& r) {
     Caps caps;
-    std::string_view rest;
     const std::string_view marker = " Command error , ";
     size_t at = line.find(marker);
     if (at == std::string_view::npos || !match("H%xT%x", line.substr(0, at), caps)) return false;
-    rest = line.substr(at + marker.size());
-    const unsigned ctrl = static_cast<unsigned>(num(caps[0], 16)), tgt = static_cast<unsigned>(num(caps[1], 16));
+    const std::string_view rest = line.substr(at + marker.size());
+    const unsigned ctrl = static_cast<unsigned>(hx(caps[0])), tgt = static_cast<unsigned>(hx(caps[1]));
     // n bytes of two hex digits, each followed (or, for SATA, preceded) by
     // a blank; what is left of the line, or nothing when they do not fit.
-    auto bytes = [](std::string_view s, size_t n, bool lead,
-                    std::vector<uint8_t>& out) -> std::optional<std::string_view> {
+    auto bytes = [](std::string_view s, uint8_t* out, size_t n, bool lead) -> std::optional<std::string_view> {
         for (size_t i = 0; i < n; ++i) {
             const size_t d = lead ? 1 : 0;
             if (s.size() < 3 || s[lead ? 0 : 2] != ' ' || !is_hex(s[d]) || !is_hex(s[d + 1])) return std::nullopt;
-            out.push_back(static_cast<uint8_t>(num(s.substr(d, 2), 16)));
+            out[i] = static_cast<uint8_t>(hx(s.substr(d, 2)));
             s.remove_prefix(3);
         }
         return s;
     };
-    std::vector<uint8_t> cdb, sense, fis;
-    auto s = bytes(rest, 10, false, cdb);
+    ScsiDetail scsi;
+    SataDetail sata;
+    scsi.controller = sata.controller = ctrl;
+    scsi.target = sata.target = tgt;
+    auto s = bytes(rest, scsi.cdb.data(), scsi.cdb.size(), false);
     std::optional<std::string_view> tail;
     Caps rc;
     if (s && s->size() == 2 + 10 + 60 && s->substr(0, 2) == ", " && match("%x, ", s->substr(2, 10), rc))
-        tail = bytes(s->substr(12), 20, false, sense);
+        tail = bytes(s->substr(12), scsi.sense.data(), scsi.sense.size(), false);
     if (tail && tail->empty()) {
-        const uint8_t op = cdb[0];
-        json d = {{"controller", ctrl},
-                  {"target", tgt},
-                  {"cdb", hex_bytes(cdb.data(), cdb.size())},
-                  {"opcode", op},
-                  {"opcode_name", opcode_name(op)},
-                  {"result", num(rc[0], 16)},
-                  {"sense", hex_bytes(sense.data(), sense.size())}};
-        if (op == 0x4d) {
-            d["page"] = cdb[2] & 0x3f;
-            d["subpage"] = cdb[3];
-        }
-        if (op == 0xfe) d["section_type"] = cdb[1];
-        json sd = decode_sense(sense);
-        if (sd.is_object()) d.update(sd);
-        r.kind = "scsi_command_error";
-        const uint8_t page = cdb[2] & 0x3f;
-        std::string what = op == 0x4d ? "LOG SENSE of page " + page_ref(page, cdb[3])
-                                      : opcode_name(op) + " (" + hex_bytes(&op, 1) + ")";
-        if (sd.is_object()) {
+        const uint8_t op = scsi.cdb[0];
+        scsi.result = hx(rc[0]);
+        scsi.opcode_name = opcode_name(op);
+        scsi.decoded = decode_sense(scsi.sense);
+        std::string what = op == 0x4d ? "LOG SENSE of page " + page_ref(*scsi.page(), *scsi.subpage())
+                                      : scsi.opcode_name + " (" + hex_bytes(&op, 1) + ")";
+        if (const auto& d = scsi.decoded) {
             char codes[16];
-            snprintf(codes, sizeof codes, " (%02x/%02x)", sd["asc"].get<unsigned>(), sd["ascq"].get<unsigned>());
-            what +=
-                ": " + sd["sense_key_name"].get<std::string>() + ", " + sd["asc_ascq_name"].get<std::string>() + codes;
+            snprintf(codes, sizeof codes, " (%02x/%02x)", d->asc, d->ascq);
+            what += ": " + d->key_name + ", " + d->asc_ascq_name + codes;
         }
-        d["summary"] = "target " + std::to_string(tgt) + " of controller " + std::to_string(ctrl) + ", " + what +
+        scsi.summary = "target " + std::to_string(tgt) + " of controller " + std::to_string(ctrl) + ", " + what +
                        ", result " + std::string(rc[0]);
-        r.decoded = d;
-        // What the drive's answer says about the disk: a medium or hardware
-        // error is about its health; a command it does not support is no
-        // fault; anything else left the log incomplete.
-        const int key = sd.is_object() ? sd["sense_key"].get<int>() : -1;
-        if (key == 3)
-            r.disk_finding = health(Severity::Warn, "command-medium-error", "the drive failed " + what);
-        else if (key == 4)
-            r.disk_finding = health(Severity::Fail, "command-hardware-error", "the drive failed " + what);
-        else if (key == 5)
-            r.disk_finding = collection(Severity::Info, "command-rejected", "the drive does not support " + what);
-        else
-            r.disk_finding =
-                collection(Severity::Warn, "command-error", "a command failed, the log is incomplete: " + what);
-    } else if (auto t = bytes(rest, 20, true, fis); t && t->empty()) {
-        json d = {{"controller", ctrl}, {"target", tgt}, {"fis", hex_bytes(fis.data(), fis.size())}};
-        if (fis[0] == 0x34) {
-            d["status"] = fis[2];
-            d["error"] = fis[3];
-        }
-        r.kind = "sata_command_error";
-        r.decoded = d;
-        // The response FIS's error register: UNC (uncorrectable data) and
-        // IDNF (address not found) are about the medium, ICRC about the
-        // link; ABRT alone is a command the drive does not support; a FIS
-        // of zeros means the library rejected the request.
-        const uint8_t err = fis[0] == 0x34 ? fis[3] : 0;
-        const std::string regs = "status " + hex(fis[2]) + ", error " + hex(err);
-        if (err & 0x50)
-            r.disk_finding =
-                health(Severity::Warn, "command-medium-error", "a SATA command failed on the medium (" + regs + ")");
-        else if (err & 0x80)
-            r.disk_finding = health(Severity::Warn, "command-link-error",
-                                    "a SATA command failed with an interface CRC error (" + regs + ")");
-        else if (err == 0x04)
-            r.disk_finding = collection(Severity::Info, "command-rejected",
-                                        "the drive does not support a SATA command (" + regs + ")");
-        else
-            r.disk_finding = collection(
-                Severity::Warn, "command-error",
-                "a SATA command failed, the log is incomplete" + (fis[0] == 0x34 ? " (" + regs + ")" : std::string()));
+        r.disk_finding = finding(Rule::CommandError, "a command failed, the log is incomplete: " + what);
+        for (auto& k : kSenseRules)
+            if (scsi.decoded && scsi.decoded->key == k.key) r.disk_finding = finding(k.rule, k.words + what);
+        r.kind = K::ScsiCommandError;
+        r.detail = std::move(scsi);
+    } else if (auto t = bytes(rest, sata.fis.data(), sata.fis.size(), true); t && t->empty()) {
+        // A FIS of zeros means the library rejected the request.
+        const uint8_t err = sata.error().value_or(0);
+        const std::string regs = " (status " + hex(sata.fis[2]) + ", error " + hex(err) + ")";
+        r.disk_finding = finding(
+            Rule::CommandError, "a SATA command failed, the log is incomplete" + (sata.error() ? regs : std::string()));
+        for (auto& e : kSataErrors)
+            if ((err & e.mask) == e.value) {
+                r.disk_finding = finding(e.rule, e.words + regs);
+                break;
+            }
+        r.kind = K::SataCommandError;
+        r.detail = sata;
     } else {
         return false;
     }
@@ -213,21 +265,30 @@ void by_pattern(std::string_view line, ErrRecord& r) {
     for (auto& p : kPatterns) {
         Caps caps;
         if (!match(p.pattern, line, caps)) continue;
-        const bool hex_ctrl = std::string_view(p.pattern).find("H%xT%x") != std::string_view::npos;
         r.kind = p.kind;
-        r.decoded = caps.empty() ? json(nullptr) : decode_fields(p.keys, caps, hex_ctrl);
-        if (p.disk_text) {
-            if (hex_ctrl)
-                r.disk = drive_log_name(r.decoded["controller"].get<unsigned>(), r.decoded["target"].get<unsigned>());
-            else
-                r.disk = basename_of(caps[0]);
-            r.disk_finding = collection(p.disk_severity, std::string("errlog-") + p.kind, p.disk_text);
+        r.detail = p.read(caps);
+        if (const char* text = kind_def(p.kind).disk_text) {
+            r.disk = disk_of(r.detail);
+            r.disk_finding = finding(kind_def(p.kind).rule, text);
         }
         return;
     }
 }
 
 }  // namespace
+
+const char* record_name(RecordKind k) { return kind_def(k).name; }
+Rule record_rule(RecordKind k) { return kind_def(k).rule; }
+
+std::optional<uint8_t> ScsiDetail::page() const {
+    return cdb[0] == 0x4d ? std::optional<uint8_t>(cdb[2] & 0x3f) : std::nullopt;
+}
+std::optional<uint8_t> ScsiDetail::subpage() const { return cdb[0] == 0x4d ? std::optional(cdb[3]) : std::nullopt; }
+std::optional<uint8_t> ScsiDetail::section_type() const {
+    return cdb[0] == 0xfe ? std::optional(cdb[1]) : std::nullopt;
+}
+std::optional<uint8_t> SataDetail::status() const { return fis[0] == 0x34 ? std::optional(fis[2]) : std::nullopt; }
+std::optional<uint8_t> SataDetail::error() const { return fis[0] == 0x34 ? std::optional(fis[3]) : std::nullopt; }
 
 std::string drive_log_name(unsigned controller, unsigned device) {
     char b[40];
@@ -252,15 +313,14 @@ std::vector<ErrRecord> read_error_log(std::string_view text) {
         std::string_view l = lines[i];
         if (l.empty()) continue;
         ErrRecord r;
-        r.kind = "unrecognised";
         r.text = std::string(l);
         if (l.size() <= kLongest && !command_error(l, r)) by_pattern(l, r);
         const bool blank_follows = i + 1 < lines.size() && lines[i + 1].empty();
-        if (r.kind == "unrecognised" && l[0] == ' ' && blank_follows) {
-            r.kind = "cli_failure";
-            r.decoded = {{"text", std::string(l.substr(1))}};
+        if (r.kind == K::Unrecognised && l[0] == ' ' && blank_follows) {
+            r.kind = K::CliFailure;
+            r.detail = CliDetail{std::string(l.substr(1))};
+            ++i;
         }
-        if (r.kind == "cli_failure") ++i;
         out.push_back(std::move(r));
     }
     return out;

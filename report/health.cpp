@@ -9,44 +9,6 @@
 namespace rpt {
 namespace {
 
-// The thresholds of the report: one table, also printed in logdump-report(1).
-constexpr Threshold kThresholds[] = {
-    {"temperature", "temperature minus the reference temperature (page 0Dh; ATA: the specified maximum), degrees C",
-     kNever, -10, 0},
-    {"temperature-absolute", "temperature when the disk gives no reference, degrees C", kNever, 55, 65},
-    {"power-on-hours", "hours powered on (page 15h; ATA attribute 9 or device statistics)", 43800, kNever, kNever},
-    {"start-stop", "start-stop cycles, percent of the specified lifetime (page 0Eh)", kNever, 80, 100},
-    {"load-unload", "load-unload cycles, percent of the specified lifetime (page 0Eh)", kNever, 80, 100},
-    {"read-uncorrected", "uncorrected read errors (page 03h)", kNever, 1, 10},
-    {"write-uncorrected", "uncorrected write errors (page 02h)", kNever, 1, 10},
-    {"verify-uncorrected", "uncorrected verify errors (page 05h)", kNever, 1, 10},
-    {"non-medium", "non-medium errors per 1000 power-on hours, at least 1000 hours counted (page 06h)", kNever, 50,
-     kNever},
-    {"bms-medium", "medium and hardware errors found by the background scan (page 15h)", kNever, 1, 50},
-    {"bms-reassign", "blocks reassigned after the background scan, by the drive or the host (page 15h)", kNever, 10,
-     100},
-    {"pending-defects", "pending defects (page 15h/01h)", kNever, 1, kNever},
-    {"grown-defects", "grown defects (READ DEFECT DATA)", kNever, 1, 100},
-    {"ssd-endurance", "percentage used endurance indicator (page 11h; ATA device statistics)", kNever, 90, 100},
-    {"phy-invalid-dword", "invalid dwords of one phy (page 18h)", kNever, 100, kNever},
-    {"phy-disparity", "running disparity errors of one phy (page 18h)", kNever, 100, kNever},
-    {"phy-loss-of-sync", "losses of dword synchronization of one phy (page 18h)", kNever, 10, kNever},
-    {"phy-reset-problem", "phy reset problems of one phy (page 18h)", kNever, 1, kNever},
-    {"ata-reallocated", "reallocated sectors (ATA attribute 5)", kNever, 1, kNever},
-    {"ata-reported-uncorrect", "uncorrectable errors reported to the host (ATA attribute 187)", kNever, 1, kNever},
-    {"ata-pending", "sectors pending reallocation (ATA attribute 197)", kNever, 1, kNever},
-    {"ata-offline-uncorrectable", "sectors found uncorrectable off-line (ATA attribute 198)", kNever, 1, kNever},
-    {"ata-crc", "interface CRC errors: cable or backplane (ATA attribute 199)", kNever, 1, kNever},
-    {"counter-growth", "growth of a count of defects or uncorrected errors between the two newest collections", kNever,
-     1, 10},
-};
-
-const Threshold& threshold(std::string_view code) {
-    for (auto& t : kThresholds)
-        if (code == t.code) return t;
-    return kThresholds[0];  // not reached: every caller names a row
-}
-
 int64_t clamp64(uint64_t v) { return v > uint64_t(kNever - 1) ? kNever - 1 : static_cast<int64_t>(v); }
 
 const PageRecord* sound(const Disk& d, uint8_t page, uint8_t subpage = 0) {
@@ -83,12 +45,6 @@ std::string lba_list(const std::vector<uint64_t>& lbas) {
     return s;
 }
 
-Finding at(Finding f, std::string page, std::optional<uint64_t> parameter = {}) {
-    f.page = std::move(page);
-    f.parameter = parameter;
-    return f;
-}
-
 void informational_exception(Disk& d, const PageRecord* p2f) {
     const Param* ie = param(p2f, 0);
     auto asc = field_of(ie, "asc"), ascq = field_of(ie, "ascq");
@@ -101,22 +57,20 @@ void informational_exception(Disk& d, const PageRecord* p2f) {
     // 5D/FF is the drive's test trigger (set on request, nothing predicted);
     // any other 5D is a failure prediction.
     if (*asc == 0x5d && *ascq == 0xff)
-        d.findings.push_back(
-            at(health(Severity::Info, "exception-test", std::string(b) + " (a test)"), page_ref(0x2f), 0));
+        d.findings.push_back(finding(Rule::ExceptionTest, std::string(b) + " (a test)", page_ref(0x2f), 0));
     else
-        d.findings.push_back(
-            at(health(*asc == 0x5d ? Severity::Fail : Severity::Warn, "exception", b), page_ref(0x2f), 0));
+        d.findings.push_back(finding(Rule::Exception, b, page_ref(0x2f), 0, *asc == 0x5d ? Case::Other : Case::Usual));
 }
 
 void background_scan(Disk& d, const PageRecord* p15) {
     if (!p15) return;
     const std::string where = page_ref(0x15);
     if (auto st = field_of(param(p15, 0), "status"); st && (*st == 3 || *st == 4 || *st == 7)) {
-        Finding f = at(health(Severity::Warn, "bms-status",
-                              "the background scan " + std::string(*st == 3   ? "halted on a fatal error"
-                                                                   : *st == 4 ? "halted on a vendor pattern of errors"
-                                                                              : "halted on temperature")),
-                       where, 0);
+        Finding f = finding(Rule::BmsStatus,
+                            "the background scan " + std::string(*st == 3   ? "halted on a fatal error"
+                                                                 : *st == 4 ? "halted on a vendor pattern of errors"
+                                                                            : "halted on temperature"),
+                            where, 0);
         f.value = static_cast<int64_t>(*st);
         d.findings.push_back(std::move(f));
     }
@@ -132,37 +86,32 @@ void background_scan(Disk& d, const PageRecord* p15) {
         if (rs) by_status[*rs & 15].push_back(lba);
         if (rs && (*rs == 2 || *rs == 6)) ++reassigned;
     }
-    set_counter(d, "bms_medium_errors", medium);
-    set_counter(d, "bms_reassigns", reassigned);
-    judge(d.findings, "bms-medium", static_cast<int64_t>(medium),
-          str(medium) + " medium or hardware errors found by the background scan", where);
-    judge(d.findings, "bms-reassign", static_cast<int64_t>(reassigned),
-          str(reassigned) + " blocks reassigned after the background scan", where);
+    count(d, Counter::BmsMediumErrors, medium, str(medium) + " medium or hardware errors found by the background scan",
+          where);
+    count(d, Counter::BmsReassigns, reassigned, str(reassigned) + " blocks reassigned after the background scan",
+          where);
     if (!recovered.empty())
-        d.findings.push_back(
-            at(health(Severity::Info, "bms-recovered",
-                      str(recovered.size()) + " recovered error(s) found by the background scan at LBA " +
-                          lba_list(recovered)),
-               where));
-    struct Rule {
+        d.findings.push_back(finding(
+            Rule::BmsRecovered,
+            str(recovered.size()) + " recovered error(s) found by the background scan at LBA " + lba_list(recovered),
+            where));
+    struct ByStatus {
         unsigned status;
-        Severity severity;
-        const char* code;
+        Rule rule;
         const char* what;
     };
-    static constexpr Rule kRules[] = {
-        {1, Severity::Warn, "reassign-pending", "block(s) waiting to be reassigned"},
-        {4, Severity::Fail, "reassign-failed", "block(s) the drive failed to reassign"},
-        {5, Severity::Info, "rewritten", "block(s) recovered by rewriting in place"},
-        {7, Severity::Warn, "reassign-lost-data", "block(s) reassigned without valid data: their data was lost"},
-        {8, Severity::Fail, "reassign-failed", "block(s) the host failed to reassign"},
+    static constexpr ByStatus kByStatus[] = {
+        {1, Rule::ReassignPending, "block(s) waiting to be reassigned"},
+        {4, Rule::ReassignFailed, "block(s) the drive failed to reassign"},
+        {5, Rule::Rewritten, "block(s) recovered by rewriting in place"},
+        {7, Rule::ReassignLostData, "block(s) reassigned without valid data: their data was lost"},
+        {8, Rule::ReassignFailed, "block(s) the host failed to reassign"},
     };
-    for (auto& r : kRules)
+    for (auto& r : kByStatus)
         if (!by_status[r.status].empty()) {
-            Finding f =
-                at(health(r.severity, r.code,
-                          str(by_status[r.status].size()) + " " + r.what + ": LBA " + lba_list(by_status[r.status])),
-                   where);
+            Finding f = finding(
+                r.rule, str(by_status[r.status].size()) + " " + r.what + ": LBA " + lba_list(by_status[r.status]),
+                where);
             f.value = static_cast<int64_t>(by_status[r.status].size());
             d.findings.push_back(std::move(f));
         }
@@ -175,8 +124,7 @@ void pending_defects(Disk& d, const PageRecord* p) {
         if (x.code >= 1 && x.code <= 0xf000)
             if (auto lba = field(x.fields, "lba")) lbas.push_back(*lba);
     const uint64_t n = counter(p, 0).value_or(lbas.size());
-    set_counter(d, "pending_defects", n);
-    judge(d.findings, "pending-defects", clamp64(n),
+    count(d, Counter::PendingDefects, n,
           str(n) + " pending defect(s)" + (lbas.empty() ? "" : ": LBA " + lba_list(lbas)), page_ref(0x15, 1));
 }
 
@@ -209,26 +157,22 @@ void phys(Disk& d, const PageRecord* p18) {
     for (auto& ph : d.phys) {
         const std::string name =
             "phy " + str(ph.id) + " (port " + str(ph.port) + ", attached to " + hex(ph.attached_sas_address, 16) + ")";
-        auto flag = [&](const char* code, const std::string& what) {
-            Finding f = at(health(Severity::Warn, code, name + ": " + what), where, ph.id);
+        auto flag = [&](Rule rule, const std::string& what) {
+            Finding f = finding(rule, name + ": " + what, where, ph.id);
             f.value = ph.link_rate;
             d.findings.push_back(std::move(f));
         };
-        if (ph.link_rate == 1) flag("phy-disabled", "disabled");
-        if (ph.link_rate == 2) flag("phy-negotiation-failed", "speed negotiation failed");
+        if (ph.link_rate == 1) flag(Rule::PhyDisabled, "disabled");
+        if (ph.link_rate == 2) flag(Rule::PhyNegotiationFailed, "speed negotiation failed");
         if (ph.link_rate >= 8 && ph.link_rate < fastest)
-            flag("phy-slow", "runs at " + word(kLinkRates, ph.link_rate) + ", below the " + word(kLinkRates, fastest) +
-                                 " of its other phy");
-        const std::tuple<const char*, const char*, const char*, std::optional<uint64_t>> rows[] = {
-            {"phy_invalid_dword", "phy-invalid-dword", "invalid dwords", ph.invalid_dword},
-            {"phy_disparity", "phy-disparity", "running disparity errors", ph.disparity},
-            {"phy_loss_of_sync", "phy-loss-of-sync", "losses of dword synchronization", ph.loss_of_sync},
-            {"phy_reset_problem", "phy-reset-problem", "phy reset problems", ph.reset_problem}};
-        for (auto& [key, code, what, v] : rows) {
-            if (!v) continue;
-            set_counter(d, key, *v, ph.id);
-            judge(d.findings, code, clamp64(*v), name + ": " + str(*v) + " " + what, where, ph.id);
-        }
+            flag(Rule::PhySlow, "runs at " + word(kLinkRates, ph.link_rate) + ", below the " +
+                                    word(kLinkRates, fastest) + " of its other phy");
+        const std::pair<Counter, std::optional<uint64_t>> counts[] = {{Counter::PhyInvalidDword, ph.invalid_dword},
+                                                                      {Counter::PhyDisparity, ph.disparity},
+                                                                      {Counter::PhyLossOfSync, ph.loss_of_sync},
+                                                                      {Counter::PhyResetProblem, ph.reset_problem}};
+        for (auto& [c, v] : counts)
+            if (v) count(d, c, *v, name + ": " + str(*v) + " " + counter_def(c).what, where, ph.id, ph.id);
     }
 }
 
@@ -240,38 +184,24 @@ void grown_defects(Disk& d, const DriveLog& log) {
     const uint8_t format = b->bytes[1] & 7;
     const uint64_t length = be_value(&b->bytes[2], 2);
     if (format >= 6) {
-        d.findings.push_back(at(
-            collection(Severity::Info, "grown-defects-format", "the grown defect list is in a vendor format: no count"),
-            "grown defects"));
+        d.findings.push_back(finding(Rule::GrownDefectsFormat, "the grown defect list is in a vendor format: no count",
+                                     "grown defects"));
         return;
     }
     const uint64_t n = length / (format == 0 ? 4 : 8);
-    set_counter(d, "grown_defects", n);
-    judge(d.findings, "grown-defects", static_cast<int64_t>(n), str(n) + " grown defect(s)", "grown defects");
+    count(d, Counter::GrownDefects, n, str(n) + " grown defect(s)", "grown defects");
 }
 
 }  // namespace
 
-std::span<const Threshold> thresholds() { return kThresholds; }
-
-void judge(Findings& f, const char* code, int64_t value, const std::string& text, const std::string& page,
-           std::optional<uint64_t> parameter, int64_t base) {
-    const Threshold& t = threshold(code);
-    auto reached = [&](int64_t limit) { return limit != kNever && value - base >= limit; };
-    const Severity s = reached(t.fail)   ? Severity::Fail
-                       : reached(t.warn) ? Severity::Warn
-                       : reached(t.info) ? Severity::Info
-                                         : Severity::Unknown;
-    if (s == Severity::Unknown) return;
-    const int64_t limit = s == Severity::Fail ? t.fail : s == Severity::Warn ? t.warn : t.info;
-    Finding x = at(health(s, code, text), page, parameter);
-    x.value = value;
-    x.threshold = base + limit;
-    f.push_back(std::move(x));
+void set_counter(Disk& d, Counter c, uint64_t value, std::optional<unsigned> phy) {
+    d.counters.push_back({c, value, phy});
 }
 
-void set_counter(Disk& d, const char* name, uint64_t value, std::optional<unsigned> phy) {
-    d.counters.push_back({name, value, phy});
+void count(Disk& d, Counter c, uint64_t value, const std::string& text, const std::string& page,
+           std::optional<uint64_t> parameter, std::optional<unsigned> phy) {
+    set_counter(d, c, value, phy);
+    if (auto limit = counter_def(c).limit) judge(d.findings, *limit, clamp64(value), text, page, parameter);
 }
 
 SelfTest::Outcome self_test_outcome(unsigned code, unsigned last_failure) {
@@ -288,16 +218,14 @@ void judge_temperature(Disk& d, const std::string& page) {
     if (!d.temperature) return;
     const std::string t = "temperature " + std::to_string(*d.temperature) + " C";
     if (d.reference_temperature)
-        judge(d.findings, "temperature", *d.temperature,
+        judge(d.findings, Limit::Temperature, *d.temperature,
               t + ", reference " + std::to_string(*d.reference_temperature) + " C", page, {}, *d.reference_temperature);
     else
-        judge(d.findings, "temperature-absolute", *d.temperature, t + " (no reference)", page);
+        judge(d.findings, Limit::TemperatureAbsolute, *d.temperature, t + " (no reference)", page);
 }
 
 void judge_endurance(Disk& d, uint64_t percent, const std::string& page, std::optional<uint64_t> parameter) {
-    set_counter(d, "endurance_used_percent", percent);
-    judge(d.findings, "ssd-endurance", clamp64(percent), str(percent) + " % of the rated endurance used", page,
-          parameter);
+    count(d, Counter::EnduranceUsedPercent, percent, str(percent) + " % of the rated endurance used", page, parameter);
 }
 
 void judge_self_tests(Disk& d, const std::string& page) {
@@ -327,20 +255,20 @@ void judge_self_tests(Disk& d, const std::string& page) {
         if (t.outcome == O::Failed && &t != newest && !older_count++) older = &t;
         if (t.outcome == O::Incomplete && !incomplete_count++) incomplete = &t;
     }
-    set_counter(d, "selftest_failures", failed);
+    set_counter(d, Counter::SelftestFailures, failed);
     if (newest && newest->outcome == O::Failed)
-        d.findings.push_back(at(health(Severity::Fail, "selftest", "the newest self-test failed: " + describe(*newest)),
-                                page, newest->slot));
+        d.findings.push_back(
+            finding(Rule::SelfTest, "the newest self-test failed: " + describe(*newest), page, newest->slot));
     if (older)
         d.findings.push_back(
-            at(health(Severity::Warn, "selftest-older",
-                      str(older_count) + " older self-test(s) failed, the newest of them: " + describe(*older)),
-               page, older->slot));
+            finding(Rule::SelfTestOlder,
+                    str(older_count) + " older self-test(s) failed, the newest of them: " + describe(*older), page,
+                    older->slot));
     if (incomplete)
         d.findings.push_back(
-            at(health(Severity::Warn, "selftest-incomplete",
-                      str(incomplete_count) + " self-test(s) could not complete, the newest: " + describe(*incomplete)),
-               page, incomplete->slot));
+            finding(Rule::SelfTestIncomplete,
+                    str(incomplete_count) + " self-test(s) could not complete, the newest: " + describe(*incomplete),
+                    page, incomplete->slot));
 }
 
 bool assess_scsi(Disk& d, const DriveLog& log) {
@@ -367,40 +295,35 @@ bool assess_scsi(Disk& d, const DriveLog& log) {
 
     if (auto m = field_of(param(p15, 0), "power_on_minutes")) {
         d.power_on_hours = static_cast<int64_t>(*m / 60);
-        judge(d.findings, "power-on-hours", *d.power_on_hours, str(*m / 60) + " hours powered on", page_ref(0x15));
+        judge(d.findings, Limit::PowerOnHours, *d.power_on_hours, str(*m / 60) + " hours powered on", page_ref(0x15));
     }
 
-    for (auto [code, rated, acc] : {std::tuple{"start-stop", 3, 4}, std::tuple{"load-unload", 5, 6}}) {
+    for (auto [limit, what, rated, acc] :
+         {std::tuple{Limit::StartStop, "start-stop", 3, 4}, std::tuple{Limit::LoadUnload, "load-unload", 5, 6}}) {
         auto s = counter(p0e, static_cast<uint16_t>(rated)), a = counter(p0e, static_cast<uint16_t>(acc));
         if (s && a && *s > 0 && *a < (uint64_t{1} << 56))
-            judge(d.findings, code, static_cast<int64_t>(*a * 100 / *s),
-                  std::string(code) + " cycles " + str(*a) + " of " + str(*s) + " specified", page_ref(0x0e),
+            judge(d.findings, limit, static_cast<int64_t>(*a * 100 / *s),
+                  std::string(what) + " cycles " + str(*a) + " of " + str(*s) + " specified", page_ref(0x0e),
                   static_cast<uint64_t>(acc));
     }
 
-    const std::tuple<const PageRecord*, const char*, const char*, const char*> errors[] = {
-        {p03, "read_uncorrected", "read-uncorrected", "uncorrected read errors"},
-        {p02, "write_uncorrected", "write-uncorrected", "uncorrected write errors"},
-        {p05, "verify_uncorrected", "verify-uncorrected", "uncorrected verify errors"}};
-    for (auto& [p, key, code, what] : errors)
-        if (auto v = counter(p, 6)) {
-            set_counter(d, key, *v);
-            judge(d.findings, code, clamp64(*v), str(*v) + " " + what, page_ref(p->page.page), 6);
-        }
+    for (auto [p, c] : {std::pair{p03, Counter::ReadUncorrected}, std::pair{p02, Counter::WriteUncorrected},
+                        std::pair{p05, Counter::VerifyUncorrected}})
+        if (auto v = counter(p, 6)) count(d, c, *v, str(*v) + " " + counter_def(c).what, page_ref(p->page.page), 6);
 
     if (auto v = counter(p06, 0)) {
-        set_counter(d, "non_medium", *v);
+        set_counter(d, Counter::NonMedium, *v);
         if (d.power_on_hours) {
             const uint64_t hours = std::max<uint64_t>(static_cast<uint64_t>(*d.power_on_hours), 1000);
             const uint64_t rate = *v > (uint64_t{1} << 40) ? *v : *v * 1000 / hours;
-            judge(d.findings, "non-medium", clamp64(rate),
+            judge(d.findings, Limit::NonMedium, clamp64(rate),
                   str(*v) + " non-medium errors in " + str(static_cast<uint64_t>(*d.power_on_hours)) +
                       " hours: " + str(rate) + " per 1000 hours",
                   page_ref(0x06), 0);
         } else if (*v > 0) {
-            d.findings.push_back(at(health(Severity::Info, "non-medium",
-                                           str(*v) + " non-medium errors; no power-on hours to judge their rate"),
-                                    page_ref(0x06), 0));
+            d.findings.push_back(finding(Rule::NonMedium,
+                                         str(*v) + " non-medium errors; no power-on hours to judge their rate",
+                                         page_ref(0x06), 0, Case::Other));
         }
     }
 
@@ -440,7 +363,7 @@ bool assess_scsi(Disk& d, const DriveLog& log) {
     // answer pages they keep nothing in with a header alone.
     bool told = false;
     for (const PageRecord* p : {p02, p03, p05, p06, p10, p11, p15, p151, p2f}) told |= p && !p->page.params.empty();
-    return told || d.counter("grown_defects").has_value();
+    return told || d.counter(Counter::GrownDefects).has_value();
 }
 
 }  // namespace rpt

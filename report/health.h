@@ -2,37 +2,23 @@
 // give its verdict, judged against one table of thresholds.
 #pragma once
 #include <cstdint>
-#include <limits>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "model.h"
+#include "rules.h"
 
 namespace rpt {
 
-constexpr int64_t kNever = std::numeric_limits<int64_t>::max();
-
-// A measure gives an INFO at or above `info`, a WARN at or above `warn` and
-// a FAIL at or above `fail`. This table holds every threshold of the report.
-struct Threshold {
-    const char* code;
-    const char* measure;
-    int64_t info;
-    int64_t warn;
-    int64_t fail;
-};
-
-std::span<const Threshold> thresholds();
-
-// A finding when `value` reaches a limit of the row `code`, its limits
-// taken relative to `base` (the reference temperature).
-void judge(Findings& f, const char* code, int64_t value, const std::string& text, const std::string& page,
-           std::optional<uint64_t> parameter = {}, int64_t base = 0);
-
 // Sets a counter of the disk (per phy when `phy` is given).
-void set_counter(Disk& d, const char* name, uint64_t value, std::optional<unsigned> phy = {});
+void set_counter(Disk& d, Counter c, uint64_t value, std::optional<unsigned> phy = {});
+
+// Sets a counter and judges its value against the counter's row of the
+// thresholds table, when it has one; `text` says what the value is.
+void count(Disk& d, Counter c, uint64_t value, const std::string& text, const std::string& page,
+           std::optional<uint64_t> parameter = {}, std::optional<unsigned> phy = {});
 
 // A self-test's outcome from its result code, the same for both protocols
 // but for the last code of a failure (SCSI 7, ATA 8).
@@ -47,10 +33,19 @@ void judge_endurance(Disk& d, uint64_t percent, const std::string& page, std::op
 // blocks; true when any of them tells about the disk's health.
 bool assess_scsi(Disk& d, const DriveLog& log);
 
-// The same for a SATA drive (ata.cpp).
-bool assess_ata(Disk& d, const DriveLog& log);
+// The same for a SATA drive from its decoded blocks, `d.ata` (ata.cpp).
+bool judge_ata(Disk& d);
 
-// A disk from the text of its drive log.
-Disk build_disk(const std::string& host, const std::string& file, std::string_view text);
+// What a collection knows of a disk besides its drive log: the error log's
+// records that name it, and whether the drive log is left from an earlier
+// run.
+struct Attached {
+    std::vector<const ErrRecord*> records;
+    bool stale = false;
+};
+
+// A disk from the text of its drive log, judged once with what is attached
+// to it (the verdict is set where the report is built, after its history).
+Disk build_disk(const std::string& host, const std::string& file, std::string_view text, const Attached& attached = {});
 
 }  // namespace rpt

@@ -11,48 +11,8 @@
 namespace rpt {
 namespace {
 
-// The health counters a history follows. Growth of a `judged` one (defects
-// and uncorrected errors) is a finding; the others are only listed.
-struct Tracked {
-    const char* name;
-    bool judged;
-};
-constexpr Tracked kTracked[] = {
-    {"read_uncorrected", true},
-    {"write_uncorrected", true},
-    {"verify_uncorrected", true},
-    {"non_medium", false},
-    {"grown_defects", true},
-    {"pending_defects", true},
-    {"bms_medium_errors", true},
-    {"bms_reassigns", true},
-    {"phy_invalid_dword", false},
-    {"phy_disparity", false},
-    {"phy_loss_of_sync", false},
-    {"phy_reset_problem", false},
-    {"ata_reallocated_sectors", true},
-    {"ata_reported_uncorrect", true},
-    {"ata_pending_sectors", true},
-    {"ata_offline_uncorrectable", true},
-    {"ata_udma_crc_errors", false},
-    {"ata_pending_errors", true},
-    {"ata_reallocated_logical_sectors", true},
-    {"ata_reallocation_candidates", true},
-    {"ata_reported_uncorrectable_errors", true},
-    {"ata_interface_crc_errors", false},
-};
-
-const Tracked* tracked(std::string_view name) {
-    for (auto& t : kTracked)
-        if (name == t.name) return &t;
-    return nullptr;
-}
-
 std::string what(const Disk& d, const Growth& g) {
-    for (auto& c : kCounterDefs)
-        if (c.protocol == d.protocol && g.counter == c.name)
-            return c.what + (g.phy ? " of phy " + std::to_string(*g.phy) : std::string());
-    return g.key();
+    return counter_text(g.counter, d.protocol) + (g.phy ? " of phy " + std::to_string(*g.phy) : std::string());
 }
 
 struct Seen {
@@ -67,10 +27,10 @@ std::vector<Growth> changes(const Seen& newer, const Seen& older) {
     std::vector<Growth> out;
     const double days = double(newer.c->newest - older.c->newest) / 86400.0;
     for (auto& n : newer.d->counters) {
-        if (!tracked(n.name)) continue;
+        if (counter_def(n.id).followed == Followed::No) continue;
         for (auto& o : older.d->counters)
-            if (o.name == n.name && o.phy == n.phy) {
-                Growth g{n.name, n.phy, o.value, n.value, days, {}};
+            if (o.id == n.id && o.phy == n.phy) {
+                Growth g{n.id, n.phy, o.value, n.value, days, {}};
                 if (days > 0) g.per_30_days = (double(n.value) - double(o.value)) * 30.0 / days;
                 out.push_back(std::move(g));
                 break;
@@ -90,16 +50,15 @@ bool same_slot(const Disk& a, const Disk& b) {
 
 void judge_growth(Disk& d) {
     for (const Growth& g : d.growth) {
-        if (g.change() > 0 && tracked(g.counter)->judged) {
+        if (g.change() > 0 && counter_def(g.counter).followed == Followed::Judged) {
             std::string text = what(d, g) + " grew by " + std::to_string(g.change()) + " in " + short_number(g.days) +
                                " days, from " + std::to_string(g.from) + " to " + std::to_string(g.to);
             if (g.per_30_days) text += " (" + short_number(*g.per_30_days) + " per 30 days)";
-            judge(d.findings, "counter-growth", g.change(), text, "", g.phy);
+            judge(d.findings, Limit::CounterGrowth, g.change(), text, "", g.phy);
         } else if (g.to < g.from) {
-            Finding f =
-                health(Severity::Info, "counter-went-down",
-                       what(d, g) + " went down from " + std::to_string(g.from) + " to " + std::to_string(g.to) +
-                           " in " + short_number(g.days) + " days: the counter was reset");
+            Finding f = finding(Rule::CounterWentDown, what(d, g) + " went down from " + std::to_string(g.from) +
+                                                           " to " + std::to_string(g.to) + " in " +
+                                                           short_number(g.days) + " days: the counter was reset");
             f.parameter = g.phy;
             f.value = g.change();
             d.findings.push_back(std::move(f));
@@ -131,7 +90,7 @@ void apply_history(std::vector<Collection>& all) {
     std::vector<size_t> unreadable;  // kept as they are, so that the report says so
     for (size_t i = 0; i < all.size(); ++i) {
         if (std::any_of(all[i].findings.begin(), all[i].findings.end(),
-                        [](auto& f) { return f.code == "unreadable"; })) {
+                        [](auto& f) { return f.rule == Rule::Unreadable; })) {
             unreadable.push_back(i);
             continue;
         }
@@ -186,15 +145,13 @@ void apply_history(std::vector<Collection>& all) {
             auto in_slot = std::find_if(now.disks.begin(), now.disks.end(),
                                         [&](const Disk& n) { return same_slot(n, old) && n.serial != old.serial; });
             if (in_slot != now.disks.end()) {
-                results[&*in_slot].findings.push_back(health(Severity::Info, "disk-replaced",
-                                                             "replaces serial " + old.serial + " (" + old.vendor + " " +
-                                                                 old.product + "), in this slot on " +
-                                                                 utc(before.newest, "%Y-%m-%d")));
+                results[&*in_slot].findings.push_back(finding(
+                    Rule::DiskReplaced, "replaces serial " + old.serial + " (" + old.vendor + " " + old.product +
+                                            "), in this slot on " + utc(before.newest, "%Y-%m-%d")));
             } else {
-                host_findings[&now].push_back(health(Severity::Warn, "disk-gone",
-                                                     slot(old) + " serial " + old.serial + " (" + old.vendor + " " +
-                                                         old.product + "), present on " +
-                                                         utc(before.newest, "%Y-%m-%d") + ", is missing"));
+                host_findings[&now].push_back(finding(
+                    Rule::DiskGone, slot(old) + " serial " + old.serial + " (" + old.vendor + " " + old.product +
+                                        "), present on " + utc(before.newest, "%Y-%m-%d") + ", is missing"));
             }
         }
     }
@@ -213,7 +170,6 @@ void apply_history(std::vector<Collection>& all) {
             d.growth_all = std::move(r->second.growth_all);
             d.findings.insert(d.findings.end(), r->second.findings.begin(), r->second.findings.end());
             judge_growth(d);
-            d.verdict = worst(d.findings);
         }
         kept.push_back(std::move(c));
     }

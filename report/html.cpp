@@ -4,6 +4,8 @@
 #include "html.h"
 
 #include "history.h"
+#include "report.h"
+#include "rules.h"
 
 #include <algorithm>
 #include <cmath>
@@ -78,7 +80,8 @@ h1 { font-size: 22px; margin: 0 0 4px; }
 h2 { font-size: 17px; margin: 24px 0 8px; border-bottom: 2px solid var(--line); padding-bottom: 3px; }
 h3 { font-size: 14px; margin: 14px 0 4px; }
 .muted { color: #57606a; }
-.badge { display: inline-block; padding: 1px 8px; border-radius: 10px; color: #fff; font-weight: bold; font-size: 12px; }
+.badge { display: inline-block; padding: 1px 8px; border-radius: 10px; color: #fff; font-weight: bold;)"
+                     R"( font-size: 12px; }
 .b-ok { background: var(--ok); } .b-warn { background: var(--warn); } .b-fail { background: var(--fail); }
 .b-info { background: var(--info); } .b-unknown { background: var(--unknown); }
 table { border-collapse: collapse; width: 100%; }
@@ -118,7 +121,7 @@ std::string finding_list(const Findings& findings) {
     for (const Finding& x : findings) {
         const std::string sev = severity_name(x.severity);
         out += "<li class=\"sev-" + level(sev) + "\"><span class=\"sev sev-" + level(sev) + "\">" + esc(sev) +
-               "</span> <code>" + esc(x.code) + "</code> " + esc(x.text) + "</li>\n";
+               "</span> <code>" + esc(x.code()) + "</code> " + esc(x.text) + "</li>\n";
     }
     return out + "</ul>\n";
 }
@@ -225,7 +228,7 @@ std::string temperature_chart(const std::vector<DiskRef>& disks) {
         // failure in any case.
         b.cls = !t ? "none" : ref && *t > *ref ? "fail" : "ok";
         for (const Finding& f : r.d->findings)
-            if (t && f.code.rfind("temperature", 0) == 0 && b.cls != "fail") {
+            if (t && (f.rule == Rule::Temperature || f.rule == Rule::TemperatureAbsolute) && b.cls != "fail") {
                 const std::string sev = level(severity_name(f.severity));
                 if (sev == "warn" || sev == "fail") b.cls = sev;
             }
@@ -240,27 +243,15 @@ std::string temperature_chart(const std::vector<DiskRef>& disks) {
     return svg_bars("Temperature (dashed: reference temperature)", bars);
 }
 
-// Error counters, grouped as the engineer thinks of them; phy counters are
-// added over the disk's phys for the chart only.
-struct Group {
-    const char* name;
-    std::vector<const char*> keys;
-};
-const Group kGroups[] = {
-    {"medium",
-     {"read_uncorrected", "write_uncorrected", "verify_uncorrected", "bms_medium_errors", "pending_defects",
-      "grown_defects", "ata_reallocated_sectors", "ata_pending_sectors", "ata_offline_uncorrectable",
-      "ata_reported_uncorrect"}},
-    {"other", {"non_medium", "bms_reassigns"}},
-    {"self-test", {"selftest_failures"}},
-    {"link", {"phy_invalid_dword", "phy_disparity", "phy_loss_of_sync", "phy_reset_problem", "ata_udma_crc_errors"}},
-};
+// Error counters, grouped as the engineer thinks of them (the registry's
+// chart groups); phy counters are added over the disk's phys for the chart
+// only.
+constexpr ChartGroup kGroups[] = {ChartGroup::Medium, ChartGroup::Other, ChartGroup::SelfTest, ChartGroup::Link};
 
-double group_sum(const Disk& d, const Group& g) {
+double group_sum(const Disk& d, ChartGroup g) {
     double s = 0;
-    for (const Counter& c : d.counters)
-        for (const char* k : g.keys)
-            if (c.name == k) s += static_cast<double>(c.value);
+    for (const CounterValue& c : d.counters)
+        if (counter_def(c.id).chart == g) s += static_cast<double>(c.value);
     return s;
 }
 
@@ -269,7 +260,7 @@ std::string error_chart(const std::vector<DiskRef>& disks) {
     double top = 0;
     for (const DiskRef& r : disks) {
         double sum = 0;
-        for (const Group& g : kGroups) sum += group_sum(*r.d, g);
+        for (ChartGroup g : kGroups) sum += group_sum(*r.d, g);
         totals.push_back(sum);
         top = std::max(top, sum);
     }
@@ -282,9 +273,9 @@ std::string error_chart(const std::vector<DiskRef>& disks) {
         b.label = disks[i].label;
         b.value = std::log10(1 + totals[i]) / scale;
         std::string parts;
-        for (const Group& g : kGroups)
+        for (ChartGroup g : kGroups)
             if (double s = group_sum(*disks[i].d, g); s > 0)
-                parts += std::string(parts.empty() ? "" : ", ") + g.name + " " + fmt(s);
+                parts += std::string(parts.empty() ? "" : ", ") + chart_group_name(g) + " " + fmt(s);
         const Severity v = disks[i].d->verdict;
         b.cls = totals[i] == 0 ? "none" : v == Severity::Fail ? "fail" : v == Severity::Warn ? "warn" : "ok";
         b.caption = totals[i] == 0 ? "0" : fmt(totals[i]) + " (" + parts + ")";
@@ -305,8 +296,8 @@ std::string growth_lines(const Disk& d) {
         const double lo = double(g.from < g.to ? g.from : g.to), range = std::max(1.0, double(g.to) - lo);
         std::string points;
         for (auto h = d.history.rbegin(); h != d.history.rend(); ++h)
-            for (const Counter& c : h->counters)
-                if (c.name == g.counter && c.phy == g.phy)
+            for (const CounterValue& c : h->counters)
+                if (c.id == g.counter && c.phy == g.phy)
                     points += fmt(4 + 152 * (double(h->collected) - t0) / span) + "," +
                               fmt(36 - 32 * std::clamp((double(c.value) - lo) / range, 0.0, 1.0)) + " ";
         out +=
@@ -344,11 +335,8 @@ std::string error_log(const Report& r, bool fleet) {
         for (const ErrRecord& e : c.errors) {
             rows += "<tr class=\"error\">";
             if (fleet) rows += "<td>" + esc(c.host) + "</td>";
-            rows +=
-                "<td>" + esc(e.kind) + "</td><td class=\"record\">" + esc(e.text) + "</td><td>" +
-                esc(e.decoded.is_null() ? ""
-                                        : e.decoded.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)) +
-                "</td></tr>\n";
+            rows += "<td>" + esc(record_name(e.kind)) + "</td><td class=\"record\">" + esc(e.text) + "</td><td>" +
+                    esc(std::holds_alternative<std::monostate>(e.detail) ? "" : detail_json(e.detail)) + "</td></tr>\n";
         }
     if (rows.empty()) return "<p class=\"muted\">The error log holds no record.</p>\n";
     std::string out = "<table class=\"errors\">\n<thead><tr>";

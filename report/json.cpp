@@ -15,8 +15,10 @@ namespace {
 class Writer {
 public:
     // Into `out`; with a `sink`, `out` is a buffer written to it whenever it
-    // fills, so that a large document is never held whole.
-    explicit Writer(std::string& out, FILE* sink = nullptr) : out_(out), sink_(sink) {
+    // fills, so that a large document is never held whole. A compact writer
+    // puts everything on one line, without blanks.
+    explicit Writer(std::string& out, FILE* sink = nullptr, bool compact = false)
+        : out_(out), sink_(sink), compact_(compact) {
         if (sink_) out_.reserve(kBuffer + 4096);
     }
     ~Writer() { flush(); }
@@ -41,7 +43,7 @@ public:
     Writer& key(std::string_view k) {
         item();
         string(k);
-        out_ += ": ";
+        out_ += compact_ ? ":" : ": ";
         keyed_ = true;
         return *this;
     }
@@ -62,20 +64,18 @@ public:
     }
     Writer& opt_str(const std::string& s) { return s.empty() ? null() : str(s); }
 
-    // A document of the error log's decode.
-    Writer& any(const nlohmann::json& j) {
-        if (j.is_object()) {
-            open('{');
-            for (auto& [k, v] : j.items()) key(k).any(v);
-            return close('}');
-        }
-        if (j.is_array()) {
-            open('[');
-            for (auto& v : j) any(v);
-            return close(']');
-        }
-        if (j.is_string()) return str(j.get_ref<const std::string&>());
-        return token(j.dump());
+    // The fields of an error-log record's detail, null when it has none.
+    Writer& detail(const RecordDetail& d) {
+        if (std::holds_alternative<std::monostate>(d)) return null();
+        open('{');
+        each_field(d, [&](const char* k, const auto& v) {
+            key(k);
+            if constexpr (std::is_same_v<std::decay_t<decltype(v)>, std::string>)
+                str(v);
+            else
+                num(v);
+        });
+        return close('}');
     }
 
 private:
@@ -85,6 +85,7 @@ private:
         return *this;
     }
     void newline() {
+        if (compact_) return;
         out_ += '\n';
         out_.append(2 * first_.size(), ' ');
     }
@@ -131,6 +132,7 @@ private:
     static constexpr size_t kBuffer = 1 << 16;
     std::string& out_;
     FILE* sink_;
+    bool compact_;
     std::vector<bool> first_;  // per open object or array: nothing written in it yet
     bool keyed_ = false;       // a key was written, its value follows on the same line
 };
@@ -222,8 +224,8 @@ void ata(Writer& w, const AtaInfo& a, const std::vector<SelfTest>& tests) {
 }
 
 void finding(Writer& w, const Finding& f) {
-    w.open('{').key("severity").str(severity_name(f.severity)).key("kind").str(kind_name(f.kind));
-    w.key("code").str(f.code).key("text").str(f.text).key("page").opt_str(f.page);
+    w.open('{').key("severity").str(severity_name(f.severity)).key("kind").str(kind_name(f.kind()));
+    w.key("code").str(f.code()).key("text").str(f.text).key("page").opt_str(f.page);
     w.key("parameter").opt(f.parameter).key("value").opt(f.value).key("threshold").opt(f.threshold).close('}');
 }
 
@@ -242,7 +244,7 @@ void history(Writer& w, const Disk& d) {
     for (auto& h : d.history) {
         w.open('{').key("collected").str(iso_time(h.collected)).key("host").str(h.host);
         w.key("controller").opt(h.controller).key("device").opt(h.device).key("counters").open('{');
-        for (auto& c : h.counters) w.key(counter_key(c.name, c.phy)).num(c.value);
+        for (auto& c : h.counters) w.key(counter_key(c.id, c.phy)).num(c.value);
         w.close('}').close('}');
     }
     w.close(']');
@@ -268,8 +270,8 @@ void disk(Writer& w, const Disk& d) {
     w.key("verdict").str(verdict_name(d.verdict)).key("temperature").opt(d.temperature);
     w.key("reference_temperature").opt(d.reference_temperature).key("power_on_hours").opt(d.power_on_hours);
     w.key("counters").open('{');
-    for (auto& c : kCounterDefs)
-        if (c.protocol == d.protocol && !c.per_phy) w.key(c.name).opt(d.counter(c.name));
+    for (auto& c : counter_defs())
+        if (carried_by(c, d.protocol) && !c.per_phy) w.key(c.name).opt(d.counter(c.id));
     w.close('}').key("phys").open('[');
     for (auto& p : d.phys) {
         w.open('{').key("port").num(p.port).key("phy").num(p.id).key("sas_address").str(hex(p.sas_address, 16));
@@ -318,6 +320,12 @@ std::string json_text(const Disk& d) {
     return out;
 }
 
+std::string detail_json(const RecordDetail& detail) {
+    std::string out;
+    Writer(out, nullptr, true).detail(detail);
+    return out;
+}
+
 void write_json(const Report& r, FILE* f) {
     std::string out;
     Writer w(out, f);
@@ -337,8 +345,8 @@ void write_json(const Report& r, FILE* f) {
     w.close(']').key("errors").open('[');
     for (auto& c : r.collections)
         for (auto& e : c.errors) {
-            w.open('{').key("host").str(c.host).key("kind").str(e.kind).key("text").str(e.text).key("decoded").any(
-                e.decoded);
+            w.open('{').key("host").str(c.host).key("kind").str(record_name(e.kind)).key("text").str(e.text);
+            w.key("decoded").detail(e.detail);
             if (!e.disk.empty()) w.key("file").str(e.disk);
             w.close('}');
         }

@@ -83,11 +83,8 @@ std::string disk_labels(const Disk& d) {
 
 // What a counter counts, without the source when both protocols carry it.
 std::string counter_help(const CounterDef& def) {
-    std::string what = def.what;
-    for (auto& other : kCounterDefs)
-        if (other.name == std::string_view(def.name) && other.protocol != def.protocol)
-            what = what.substr(0, what.find(" ("));
-    return what;
+    if (carried_by(def, Protocol::Scsi) && carried_by(def, Protocol::Ata)) return def.what;
+    return counter_text(def.id, carried_by(def, Protocol::Ata) ? Protocol::Ata : Protocol::Scsi);
 }
 
 }  // namespace
@@ -149,18 +146,22 @@ std::string render_metrics(const Report& r) {
     temperature.write(out);
     power_on.write(out);
 
-    // One family per health counter, by its stable name; a percentage is
-    // given as a ratio, and a phy's counter with the phy as a label.
-    std::set<std::string_view> done;
-    for (auto& def : kCounterDefs) {
-        if (!done.insert(def.name).second) continue;
+    // One family per health counter, by its stable name, those of SAS disks
+    // first; a percentage is given as a ratio, and a phy's counter with the
+    // phy as a label.
+    std::vector<const CounterDef*> defs;
+    for (bool scsi : {true, false})
+        for (auto& def : counter_defs())
+            if (carried_by(def, Protocol::Scsi) == scsi) defs.push_back(&def);
+    for (const CounterDef* p : defs) {
+        const CounterDef& def = *p;
         std::string name = std::string("logdump_disk_") + def.name;
         const bool percent = name.ends_with("_percent");
         if (percent) name.replace(name.size() - 8, 8, "_ratio");
         Family f{name, "gauge", counter_help(def), ""};
         for (auto& [d, labels] : disks)
             for (auto& c : d->counters)
-                if (c.name == def.name)
+                if (c.id == def.id)
                     f.add(c.phy ? labels + ',' + label("phy", std::to_string(*c.phy)) : labels,
                           percent ? number(static_cast<double>(c.value) / 100) : std::to_string(c.value));
         f.write(out);
@@ -176,7 +177,7 @@ std::string render_metrics(const Report& r) {
     for (auto& [d, labels] : disks)
         for (auto& g : d->growth)
             if (g.per_30_days)
-                growth.add(labels + ',' + label("counter", g.counter) +
+                growth.add(labels + ',' + label("counter", counter_def(g.counter).name) +
                                (g.phy ? ',' + label("phy", std::to_string(*g.phy)) : ""),
                            number(*g.per_30_days / kSecondsIn30Days));
     growth.write(out);

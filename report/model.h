@@ -6,26 +6,25 @@
 //       Disk (one drive log: identity, figures, counters, findings, decode)
 //       ErrRecord (the error log's records)
 #pragma once
+#include <array>
 #include <cstdint>
 #include <ctime>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "counters.h"
 #include "drivelog.h"
 #include "errlog.h"
 #include "finding.h"
+#include "helpers.h"
 #include "pages.h"
 
 namespace rpt {
 
-enum class Protocol : uint8_t { Scsi, Ata };
-inline const char* protocol_name(Protocol p) { return p == Protocol::Ata ? "ATA" : "SCSI"; }
-
-// A health counter by its stable name (see kCounterDefs), for one phy
-// when `phy` is set.
-struct Counter {
-    std::string name;
+// A health counter's value (counters.h), for one phy when `phy` is set.
+struct CounterValue {
+    Counter id{};
     uint64_t value = 0;
     std::optional<unsigned> phy;
 };
@@ -60,8 +59,9 @@ struct AtaAttribute {
     bool prefailure = false;
     uint8_t value = 0, worst = 0;
     std::optional<uint8_t> threshold;
-    uint64_t raw = 0;     // the six raw bytes, little-endian
-    std::string failing;  // "now", "past" or ""
+    uint64_t raw = 0;                 // the six raw bytes, little-endian
+    std::string failing;              // "now", "past" or ""
+    std::array<uint8_t, 12> entry{};  // the whole entry of the SMART data, as the drive gave it
 };
 
 struct AtaStatistic {
@@ -78,6 +78,8 @@ struct AtaPhyEvent {
     uint64_t value = 0;
 };
 
+// A SATA drive as its blocks give it (ata.h); its figures and findings are
+// judged from it.
 struct AtaInfo {
     std::string model, serial, firmware;
     std::optional<uint64_t> sectors;  // user addressable logical sectors
@@ -90,6 +92,14 @@ struct AtaInfo {
     std::optional<uint64_t> errors_logged;
     std::vector<AtaStatistic> statistics;
     std::vector<AtaPhyEvent> phy_events;
+    // The fields of IDENTIFY DEVICE and of the SMART data besides the
+    // attributes (the self-test execution status, ...), by their tables.
+    FieldValues identify, smart_data;
+    bool smart_data_read = false;  // the SMART data block was read whole
+    // The self-test log's entries by their table, newest first: of the
+    // extended log when there is one, else of the SMART log.
+    std::vector<FieldValues> self_test_log;
+    Findings findings;  // what reading the blocks found wrong
 };
 
 // A SCSI page as read: the block it came from and its decode.
@@ -100,24 +110,18 @@ struct PageRecord {
     Page page;
 };
 
-// A counter's key in a history: its name, "_phyN" after it for a per-phy
-// counter.
-inline std::string counter_key(const std::string& name, std::optional<unsigned> phy) {
-    return phy ? name + "_phy" + std::to_string(*phy) : name;
-}
-
 // One collection of a disk, as its history lists it.
 struct HistoryEntry {
     time_t collected = 0;
     std::string host;
     std::optional<unsigned> controller, device;
-    std::vector<Counter> counters;
+    std::vector<CounterValue> counters;
 };
 
 // The change of one counter between two collections of a disk; `to` may be
 // below `from` (a counter that was reset).
 struct Growth {
-    std::string counter;          // its name in kCounterDefs
+    Counter counter{};
     std::optional<unsigned> phy;  // of a per-phy counter
     uint64_t from = 0, to = 0;
     double days = 0;
@@ -132,9 +136,9 @@ struct Disk {
     std::optional<unsigned> controller, device;
     Protocol protocol = Protocol::Scsi;
     std::string vendor, product, revision, serial;
-    Severity verdict = Severity::Info;
+    Severity verdict = Severity::Info;  // its worst finding, set once the report is built
     std::optional<int64_t> temperature, reference_temperature, power_on_hours;
-    std::vector<Counter> counters;
+    std::vector<CounterValue> counters;
     std::vector<Phy> phys;
     std::vector<SelfTest> self_tests;  // newest first, used slots only
     std::optional<AtaInfo> ata;
@@ -147,7 +151,7 @@ struct Disk {
     std::vector<HistoryEntry> history;
     std::vector<Growth> growth, growth_all;
 
-    std::optional<uint64_t> counter(std::string_view name) const;
+    std::optional<uint64_t> counter(Counter c) const;  // of the disk as a whole, not of a phy
 };
 
 struct Collection {
@@ -167,15 +171,5 @@ struct Report {
     size_t disks = 0, ok = 0, warn = 0, fail = 0, unknown = 0;
     int exit_status = kAllOk;
 };
-
-// The counters a disk may carry, each with what it counts; the JSON lists
-// every counter of the disk's protocol, null when it was not read.
-struct CounterDef {
-    const char* name;
-    const char* what;
-    Protocol protocol;
-    bool per_phy = false;
-};
-extern const std::vector<CounterDef> kCounterDefs;
 
 }  // namespace rpt

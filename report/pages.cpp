@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "rules.h"
+
 namespace rpt {
 namespace {
 
@@ -323,19 +325,6 @@ const ParamDef* find_param(const PageDef* page, uint16_t code) {
     return nullptr;
 }
 
-// Reads the fields that lie wholly inside `data`; fields past its end are
-// left out (older drives send shorter parameters).
-FieldValues read_fields(std::span<const Field> fields, std::span<const uint8_t> data) {
-    FieldValues out;
-    for (auto& f : fields) {
-        if (size_t{f.offset} + f.len > data.size()) continue;
-        uint64_t v = be_value(data.data() + f.offset, f.len) >> f.shift;
-        if (f.bits) v &= (uint64_t{1} << f.bits) - 1;
-        out.push_back({&f, v});
-    }
-    return out;
-}
-
 void decode_param(const ParamDef* def, Param& p, Findings& findings) {
     switch (def->layout) {
     case Layout::Counter:
@@ -344,7 +333,7 @@ void decode_param(const ParamDef* def, Param& p, Findings& findings) {
         } else {
             char b[96];
             snprintf(b, sizeof b, "counter %04x has %zu bytes, not 1 to 8", p.code, p.raw.size());
-            findings.push_back(collection(Severity::Warn, "param-width", b));
+            findings.push_back(finding(Rule::ParamWidth, b));
         }
         break;
     case Layout::Ascii:
@@ -366,7 +355,7 @@ void decode_param(const ParamDef* def, Param& p, Findings& findings) {
             if (off + len > p.raw.size()) {
                 char b[96];
                 snprintf(b, sizeof b, "port %04x: a phy descriptor runs past the parameter's end", p.code);
-                findings.push_back(collection(Severity::Warn, "param-length", b));
+                findings.push_back(finding(Rule::ParamLength, b));
                 break;
             }
             p.phys.push_back(read_fields(kPhy, std::span(p.raw).subspan(off, len)));
@@ -379,6 +368,18 @@ void decode_param(const ParamDef* def, Param& p, Findings& findings) {
 }
 
 }  // namespace
+
+FieldValues read_fields(std::span<const Field> fields, std::span<const uint8_t> data, ByteOrder order) {
+    FieldValues out;
+    for (auto& f : fields) {
+        if (size_t{f.offset} + f.len > data.size()) continue;
+        const uint8_t* p = data.data() + f.offset;
+        uint64_t v = (order == ByteOrder::Big ? be_value(p, f.len) : le_value(p, f.len)) >> f.shift;
+        if (f.bits) v &= (uint64_t{1} << f.bits) - 1;
+        out.push_back({&f, v});
+    }
+    return out;
+}
 
 const std::span<const char* const> kLinkRates = kLinkRateWords;
 const std::span<const char* const> kAttachedDeviceTypes = kDeviceTypes;
@@ -429,7 +430,7 @@ std::string page_name(uint8_t page, uint8_t subpage) {
 Page decode_page(std::span<const uint8_t> bytes) {
     Page out;
     if (bytes.size() < 4) {
-        out.findings.push_back(collection(Severity::Warn, "page-length", "page shorter than its 4-byte header"));
+        out.findings.push_back(finding(Rule::PageLength, "page shorter than its 4-byte header"));
         return out;
     }
     out.page = bytes[0] & 0x3f;
@@ -458,7 +459,7 @@ Page decode_page(std::span<const uint8_t> bytes) {
     size_t off = 4;
     while (off < end) {
         if (off + 4 > end) {
-            out.findings.push_back(collection(Severity::Warn, "param-length", "page ends inside a parameter header"));
+            out.findings.push_back(finding(Rule::ParamLength, "page ends inside a parameter header"));
             break;
         }
         Param p;
@@ -470,7 +471,7 @@ Page decode_page(std::span<const uint8_t> bytes) {
         if (data + len > end) {
             char b[96];
             snprintf(b, sizeof b, "parameter %04x claims %zu bytes, %zu are left in the page", p.code, len, end - data);
-            out.findings.push_back(collection(Severity::Warn, "param-length", b));
+            out.findings.push_back(finding(Rule::ParamLength, b));
             len = end - data;
             truncated = true;
         }

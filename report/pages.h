@@ -1,6 +1,7 @@
 // Log pages decoded from a table of pages and parameters by one generic
-// reader. Pages and parameters that the table does not know are listed with
-// their code, control bits and raw bytes.
+// reader of fields, which the ATA tables share. Pages and parameters that
+// the table does not know are listed with their code, control bits and raw
+// bytes.
 #pragma once
 #include <cstdint>
 #include <optional>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "finding.h"
+#include "helpers.h"
 
 namespace rpt {
 
@@ -34,8 +36,9 @@ enum class Format : uint8_t {
     SignedCelsius,  // two's complement degrees; 80h means not available
 };
 
-// A field: `len` bytes big-endian at `offset` of the parameter's data, then
-// shifted right by `shift` and masked to `bits` bits (0: all).
+// A field: `len` bytes at `offset` of the parameter's data (big-endian for
+// SCSI, little-endian for ATA), then shifted right by `shift` and masked to
+// `bits` bits (0: all).
 struct Field {
     const char* key;
     const char* name;
@@ -90,6 +93,13 @@ struct Page {
 };
 
 Page decode_page(std::span<const uint8_t> bytes);
+
+// SCSI data is big-endian, ATA data little-endian.
+enum class ByteOrder : uint8_t { Big, Little };
+
+// Reads the fields that lie wholly inside `data`; fields past its end are
+// left out (older drives send shorter parameters).
+FieldValues read_fields(std::span<const Field> fields, std::span<const uint8_t> data, ByteOrder order = ByteOrder::Big);
 const PageDef* find_page(uint8_t page, uint8_t subpage);
 std::string page_name(uint8_t page, uint8_t subpage);
 

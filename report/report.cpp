@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 
 #include "health.h"
 #include "history.h"
@@ -13,10 +14,8 @@ Collection collect(const Host& h) {
     Collection c;
     c.host = h.host;
     c.source = h.source;
-    auto finding = [&](Severity s, std::string code, std::string text) {
-        c.findings.push_back(collection(s, std::move(code), std::move(text)));
-    };
-    if (!h.error.empty()) finding(Severity::Fail, "unreadable", h.error);
+    auto add = [&](Rule rule, std::string text) { c.findings.push_back(finding(rule, std::move(text))); };
+    if (!h.error.empty()) add(Rule::Unreadable, h.error);
     for (auto& f : h.files) c.newest = std::max(c.newest, f.mtime);
 
     const InputFile* errlog = nullptr;
@@ -24,64 +23,51 @@ Collection collect(const Host& h) {
         if (f.name == "logdperr.txt") errlog = &f;
     if (errlog && errlog->loaded) c.errors = read_error_log(errlog->data);
     if (!errlog)
-        finding(Severity::Info, "no-error-log",
-                "no error log: the run was started with arguments, or this is not a whole log directory");
+        add(Rule::NoErrorLog, "no error log: the run was started with arguments, or this is not a whole log directory");
 
-    // Files older than the error log were left by an earlier run.
-    std::map<std::string, bool> stale;
+    // What the error log says of each drive log, and which files were left
+    // by an earlier run (older than the error log).
+    std::map<std::string, Attached> attached;
+    for (auto& r : c.errors)
+        if (r.disk_finding) attached[r.disk].records.push_back(&r);
     if (errlog) {
         c.collected = errlog->mtime;
         const time_t limit = errlog->mtime - (c.errors.empty() ? 0 : kStaleSlackSeconds);
         for (auto& f : h.files)
             if (&f != errlog && f.mtime < limit) {
-                stale[f.name] = true;
+                attached[f.name].stale = true;
                 if (!f.name.starts_with("MA"))
-                    finding(Severity::Warn, "stale-file",
-                            f.name + " is older than the error log: left from an earlier run");
+                    add(Rule::StaleFile, f.name + " is older than the error log: left from an earlier run");
             }
     }
 
     if (!errlog && std::none_of(h.files.begin(), h.files.end(), [](auto& f) { return f.loaded; }) && h.error.empty())
-        finding(Severity::Warn, "empty-input", "neither drive logs nor an error log: not a log directory");
+        add(Rule::EmptyInput, "neither drive logs nor an error log: not a log directory");
 
+    // Each drive log is judged once, with what is attached to it; the
+    // records go to the first drive log of their name.
+    std::set<std::string> judged;
     for (auto& f : h.files) {
         if (!f.loaded || &f == errlog) continue;
         if (!errlog && (!c.collected || f.mtime > *c.collected)) c.collected = f.mtime;
-        c.disks.push_back(build_disk(h.host, f.name, f.data));
-        if (stale.count(f.name))
-            c.disks.back().findings.push_back(collection(
-                Severity::Warn, "stale-file", "the drive log is older than the error log: left from an earlier run"));
+        Attached a = attached[f.name];
+        if (!judged.insert(f.name).second) a.records.clear();
+        c.disks.push_back(build_disk(h.host, f.name, f.data, a));
     }
 
     for (auto& r : c.errors) {
         if (r.disk_finding) {
-            auto d = std::find_if(c.disks.begin(), c.disks.end(), [&](const Disk& x) { return x.file == r.disk; });
-            if (d != c.disks.end()) {
-                d->findings.push_back(*r.disk_finding);
-                // A page (or, for SATA, a log) the drive lists but rejects as
-                // not supported is no gap in the collection. A SATA answer
-                // does not name its log: each rejection excuses one log.
-                if (r.disk_finding->code == "command-rejected" && r.decoded.contains("page")) {
-                    const std::string page =
-                        page_ref(r.decoded["page"].get<uint8_t>(), r.decoded["subpage"].get<uint8_t>());
-                    for (auto& f : d->findings)
-                        if (f.code == "page-unread" && f.page == page) f.severity = Severity::Info;
-                }
-                if (r.disk_finding->code == "command-rejected" && r.kind == "sata_command_error") {
-                    auto f = std::find_if(d->findings.begin(), d->findings.end(), [](const Finding& x) {
-                        return x.code == "block-unread" && x.page == kAtaLog && x.severity == Severity::Warn;
-                    });
-                    if (f != d->findings.end()) f->severity = Severity::Info;
-                }
-            } else if (r.disk_finding->severity > Severity::Info)
-                finding(r.disk_finding->severity, r.disk_finding->code, r.disk + ": " + r.disk_finding->text);
-        } else if (r.kind == "unrecognised") {
-            finding(Severity::Info, "errlog-unrecognised", "error log record not recognised: " + r.text);
+            if (!judged.count(r.disk) && r.disk_finding->severity > Severity::Info) {
+                Finding f = *r.disk_finding;
+                f.text = r.disk + ": " + f.text;
+                c.findings.push_back(std::move(f));
+            }
+        } else if (r.kind == RecordKind::Unrecognised) {
+            add(Rule::ErrlogUnrecognised, "error log record not recognised: " + r.text);
         } else if (r.disk.empty()) {
-            finding(Severity::Warn, "errlog-" + r.kind, "the collection failed: " + trim(r.text));
+            add(record_rule(r.kind), "the collection failed: " + trim(r.text));
         }
     }
-    for (auto& d : c.disks) d.verdict = worst(d.findings);
     return c;
 }
 
@@ -98,6 +84,7 @@ Report build_report(const std::vector<Host>& hosts) {
     apply_history(r.collections);
     for (auto& c : r.collections) {
         for (auto& d : c.disks) {
+            d.verdict = worst(d.findings);
             ++r.disks;
             r.ok += d.verdict == Severity::Info;
             r.warn += d.verdict == Severity::Warn;
@@ -106,7 +93,7 @@ Report build_report(const std::vector<Host>& hosts) {
             all = std::max(all, d.verdict);
         }
         for (auto& f : c.findings)
-            if (f.code != "unreadable") all = std::max(all, f.severity);
+            if (f.rule != Rule::Unreadable) all = std::max(all, f.severity);
     }
     r.exit_status = unreadable              ? kUnreadable
                     : all == Severity::Fail ? kAnyFail

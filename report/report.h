@@ -33,6 +33,10 @@ std::string render_disk(const Disk& disk);
 void write_json(const Report& report, FILE* f);
 std::string json_text(const Disk& disk);
 
+// The fields of an error-log record's detail as one JSON object on one line
+// (the web page shows it), "null" when it has none.
+std::string detail_json(const RecordDetail& detail);
+
 // The findings of every collection and disk in the order people read them:
 // by severity (FAIL first), then host, controller and device.
 struct FindingRef {

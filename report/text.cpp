@@ -45,14 +45,18 @@ std::string place(const Collection& c, const Disk* d) {
     return s + " serial " + (d->serial.empty() ? "-" : d->serial);
 }
 
-std::string decoded_line(const nlohmann::json& d) {
-    if (!d.is_object()) return "";
-    if (d.contains("summary")) return d["summary"].get<std::string>();
+// A record's detail in one line: its summary, else "key value, ...".
+std::string decoded_line(const RecordDetail& detail) {
+    if (auto* scsi = std::get_if<ScsiDetail>(&detail)) return scsi->summary;
     std::string s;
-    for (auto& [k, v] : d.items()) {
+    each_field(detail, [&](const char* key, const auto& v) {
         if (!s.empty()) s += ", ";
-        s += k + " " + (v.is_string() ? v.get<std::string>() : v.dump());
-    }
+        s += std::string(key) + " ";
+        if constexpr (std::is_same_v<std::decay_t<decltype(v)>, std::string>)
+            s += v;
+        else
+            s += std::to_string(v);
+    });
     return s;
 }
 
@@ -140,7 +144,7 @@ std::string render_text(const Report& r) {
     if (findings.empty()) out += "  none\n";
     for (auto& f : findings)
         out += "  " + pad(severity_name(f.finding->severity), 8) + place(*f.collection, f.disk) + ": " +
-               f.finding->code + ": " + f.finding->text + "\n";
+               f.finding->code() + ": " + f.finding->text + "\n";
 
     std::vector<std::vector<std::string>> rows;
     auto row = [&](std::vector<std::string> cells, const std::string& host) {
@@ -161,8 +165,9 @@ std::string render_text(const Report& r) {
     for (auto& c : r.collections)
         for (auto& e : c.errors) {
             ++records;
-            out += "  " + (many ? c.host + ": " : "") + e.kind + ": " + e.text + "\n";
-            if (auto s = decoded_line(e.decoded); !s.empty() && e.kind != "cli_failure") out += "      " + s + "\n";
+            out += "  " + (many ? c.host + ": " : "") + record_name(e.kind) + ": " + e.text + "\n";
+            if (auto s = decoded_line(e.detail); !s.empty() && e.kind != RecordKind::CliFailure)
+                out += "      " + s + "\n";
         }
     if (!records) out += "  no records\n";
     return out;
@@ -178,7 +183,8 @@ std::string render_disk(const Disk& d) {
     out += "\nFindings:\n";
     if (sorted.empty()) out += "  none\n";
     for (auto& f : sorted)
-        out += "  " + pad(severity_name(f.severity), 8) + pad(kind_name(f.kind), 11) + f.code + ": " + f.text + "\n";
+        out +=
+            "  " + pad(severity_name(f.severity), 8) + pad(kind_name(f.kind()), 11) + f.code() + ": " + f.text + "\n";
     if (!d.phys.empty()) out += "\nPhys:\n";
     for (auto& p : d.phys)
         out += "  port " + std::to_string(p.port) + " phy " + std::to_string(p.id) + ": " +

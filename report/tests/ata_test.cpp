@@ -3,6 +3,7 @@
 // they stand.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
 
@@ -73,11 +74,11 @@ TEST(Ata, OneChangeGivesItsFinding) {
         std::string sample;  // sata_<sample>.log
         std::vector<Edit> edits;
         const char* verdict;
-        std::vector<std::string> findings;              // severity and code, in order
-        std::map<std::string, uint64_t> counters = {};  // counters read exactly
+        std::vector<std::string> findings;          // severity and code, in order
+        std::map<Counter, uint64_t> counters = {};  // counters read exactly
     };
     const std::vector<Row> rows = {
-        {"healthy", "hdd", {}, "OK", {}, {{"ata_reallocated_sectors", 0}, {"ata_udma_crc_errors", 0}}},
+        {"healthy", "hdd", {}, "OK", {}, {{Counter::AtaReallocatedSectors, 0}, {Counter::AtaUdmaCrcErrors, 0}}},
         {"SMART status failed",
          "hdd",
          {line(kStatus, "threshold exceeded (f4 2c)")},
@@ -105,19 +106,19 @@ TEST(Ata, OneChangeGivesItsFinding) {
          {put(kData, kAttr5 + 5, {3})},
          "WARN",
          {"WARN ata-reallocated"},
-         {{"ata_reallocated_sectors", 3}}},
+         {{Counter::AtaReallocatedSectors, 3}}},
         {"other data packed above the count",
          "hdd",
          {put(kData, kAttr5 + 5, {2, 0, 1, 0, 7})},
          "WARN",
          {"INFO ata-raw-packed", "WARN ata-reallocated"},
-         {{"ata_reallocated_sectors", 2}}},
+         {{Counter::AtaReallocatedSectors, 2}}},
         {"uncorrectable errors reported",
          "hdd",
          {put(kData, kAttr200, {187}), put(kThresholds, kAttr200, {187}), put(kData, kAttr200 + 5, {1})},
          "WARN",
          {"WARN ata-reported-uncorrect"},
-         {{"ata_reported_uncorrect", 1}}},
+         {{Counter::AtaReportedUncorrect, 1}}},
         {"sectors pending", "hdd", {put(kData, kAttr197 + 5, {1})}, "WARN", {"WARN ata-pending"}},
         {"sectors uncorrectable off-line",
          "hdd",
@@ -129,7 +130,7 @@ TEST(Ata, OneChangeGivesItsFinding) {
          {put(kData, kAttr199 + 5, {1, 1})},
          "WARN",
          {"WARN ata-crc"},
-         {{"ata_udma_crc_errors", 257}}},
+         {{Counter::AtaUdmaCrcErrors, 257}}},
         {"warm against the specified maximum", "hdd", {put(kTemperatures, 8, {52})}, "WARN", {"WARN temperature"}},
         {"at the specified maximum", "hdd", {put(kTemperatures, 8, {60})}, "FAIL", {"FAIL temperature"}},
         {"the newest self-test failed",
@@ -137,7 +138,7 @@ TEST(Ata, OneChangeGivesItsFinding) {
          {put(kExtSelfTests, 4 + 26 + 1, {0x79})},
          "FAIL",
          {"FAIL selftest"},
-         {{"selftest_failures", 1}}},
+         {{Counter::SelftestFailures, 1}}},
         {"an older self-test failed", "hdd", {put(kExtSelfTests, 4 + 1, {0x79})}, "WARN", {"WARN selftest-older"}},
         {"a running self-test is no failure", "hdd", {put(kExtSelfTests, 4 + 26 + 1, {0xf3})}, "OK", {}},
         {"neither SMART data nor status",
@@ -151,7 +152,7 @@ TEST(Ata, OneChangeGivesItsFinding) {
          "WARN",
          {"INFO ata-raw-packed", "WARN ata-reallocated", "WARN ssd-endurance", "WARN selftest-older",
           "INFO ata-errors-logged"},
-         {{"endurance_used_percent", 93}, {"selftest_failures", 1}}},
+         {{Counter::EnduranceUsedPercent, 93}, {Counter::SelftestFailures, 1}}},
         {"failing disk",
          "failing",
          {},
@@ -159,17 +160,17 @@ TEST(Ata, OneChangeGivesItsFinding) {
          {"FAIL ata-smart-failed", "FAIL ata-prefail-threshold", "WARN ata-threshold", "WARN ata-reallocated",
           "WARN ata-reported-uncorrect", "WARN ata-pending", "WARN ata-offline-uncorrectable", "WARN ata-crc",
           "WARN temperature-absolute", "INFO power-on-hours", "FAIL selftest", "INFO ata-errors-logged"},
-         {{"ata_reallocated_sectors", 3280}, {"ata_pending_sectors", 12}}},
+         {{Counter::AtaReallocatedSectors, 3280}, {Counter::AtaPendingSectors, 12}}},
     };
     for (auto& r : rows) {
         SCOPED_TRACE(r.name);
         const std::string text = test::slurp(std::string(LOGPAGES_DIR) + "/sata_" + r.sample + ".log");
         const Disk d = build_disk("h", "MA0000.log", edited(text, r.edits));
         std::vector<std::string> findings;
-        for (auto& f : d.findings) findings.push_back(std::string(severity_name(f.severity)) + " " + f.code);
+        for (auto& f : d.findings) findings.push_back(std::string(severity_name(f.severity)) + " " + f.code());
         EXPECT_EQ(findings, r.findings);
         EXPECT_STREQ(verdict_name(worst(d.findings)), r.verdict);
-        for (auto& [k, v] : r.counters) EXPECT_EQ(d.counter(k), v) << k;
+        for (auto& [k, v] : r.counters) EXPECT_EQ(d.counter(k), v) << counter_def(k).name;
     }
     // What IDENTIFY, the logs and the statistics of the healthy disk give.
     const Disk d = build_disk("h", "MA0000.log", test::slurp(std::string(LOGPAGES_DIR) + "/sata_hdd.log"));
@@ -210,6 +211,49 @@ TEST(Ata, OneChangeGivesItsFinding) {
     EXPECT_EQ(a["statistics"]["percentage_used_endurance"]["valid"], true);
     EXPECT_EQ(a["errors_logged"], 3);
     EXPECT_EQ(a["self_tests"].size(), 2u);
+}
+
+// The field tables reach what the drive database and the self-test rules
+// read: capacity and the SMART logs IDENTIFY lists, the self-test execution
+// status, and an attribute's whole entry (raw formats read its last byte).
+TEST(Ata, TablesReachEveryFieldTheRulesRead) {
+    struct Row {
+        const char* name;
+        std::vector<Edit> edits;
+        std::function<uint64_t(const AtaInfo&)> read;
+        uint64_t value;
+    };
+    const std::string kIdentify = "ATA IDENTIFY DEVICE";
+    auto in = [](FieldValues AtaInfo::*fields, const char* key) {
+        return [=](const AtaInfo& a) { return field(a.*fields, key).value_or(~uint64_t{0}); };
+    };
+    const std::vector<Row> rows = {
+        {"48-bit capacity (words 100-103)", {}, in(&AtaInfo::identify, "sectors_48"), 7814037168u},
+        {"28-bit capacity (words 60-61)", {}, in(&AtaInfo::identify, "sectors_28"), 0x0fffffffu},
+        {"SMART logs supported (word 84)",
+         {put(kIdentify, 2 * 84, {0x43, 0x41})},
+         in(&AtaInfo::identify, "supported_84"),
+         0x4143u},
+        {"self-test in progress (byte 363)",
+         {put(kData, 363, {0xf3})},
+         in(&AtaInfo::smart_data, "self_test_status"),
+         15u},
+        {"self-test 30 % to go (byte 363)",
+         {put(kData, 363, {0xf3})},
+         in(&AtaInfo::smart_data, "self_test_remaining"),
+         3u},
+        {"an attribute's last byte",
+         {put(kData, kAttr5 + 11, {0x5a})},
+         [](const AtaInfo& a) { return uint64_t{a.attributes[3].entry[11]}; },
+         0x5au},
+    };
+    const std::string text = test::slurp(std::string(LOGPAGES_DIR) + "/sata_hdd.log");
+    for (auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        const Disk d = build_disk("h", "MA0000.log", edited(text, r.edits));
+        ASSERT_TRUE(d.ata);
+        EXPECT_EQ(r.read(*d.ata), r.value);
+    }
 }
 
 }  // namespace

@@ -3,7 +3,10 @@
 // stand.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include "errlog.h"
+#include "report.h"
 
 namespace {
 
@@ -39,6 +42,8 @@ TEST(ErrorLog, EveryRecordRecognised) {
          "sata_command_error", "MA0003.log", "error", "4", "INFO collection command-rejected"},
         {"H00T03 Command error ,  34 40 51 40 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00\r\n",
          "sata_command_error", "MA0003.log", "error", "64", "WARN health command-medium-error"},
+        {"H00T03 Command error ,  34 40 51 10 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00\r\n",
+         "sata_command_error", "MA0003.log", "error", "16", "WARN health command-medium-error"},
         {"H00T03 Command error ,  00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00\r\n",
          "sata_command_error", "MA0003.log", "fis", "\"0000000000000000000000000000000000000000\"",
          "WARN collection command-error"},
@@ -73,15 +78,16 @@ TEST(ErrorLog, EveryRecordRecognised) {
         SCOPED_TRACE(r.text);
         auto recs = read_error_log(r.text);
         ASSERT_EQ(recs.size(), 1u);
-        EXPECT_EQ(recs[0].kind, r.kind);
+        EXPECT_EQ(record_name(recs[0].kind), r.kind);
         EXPECT_EQ(recs[0].disk, r.disk);
         EXPECT_EQ(recs[0].disk_finding.has_value(), !r.disk.empty());
         if (!r.finding.empty() && recs[0].disk_finding) {
             const Finding& f = *recs[0].disk_finding;
-            EXPECT_EQ(std::string(severity_name(f.severity)) + " " + kind_name(f.kind) + " " + f.code, r.finding);
+            EXPECT_EQ(std::string(severity_name(f.severity)) + " " + kind_name(f.kind()) + " " + f.code(), r.finding);
         }
         if (!r.key.empty()) {
-            EXPECT_EQ(recs[0].decoded.value(r.key, nlohmann::json()).dump(), r.value);
+            EXPECT_EQ(nlohmann::json::parse(detail_json(recs[0].detail)).value(r.key, nlohmann::json()).dump(),
+                      r.value);
         }
         const std::string stripped = r.text.substr(0, r.text.find_first_of("\r\n"));
         EXPECT_EQ(recs[0].text, stripped);
@@ -89,7 +95,31 @@ TEST(ErrorLog, EveryRecordRecognised) {
     // Records follow each other; LF and CR LF line ends mixed as written.
     auto recs = read_error_log(" Uart Log save error !\n\n" + rows[0].text + " Memory Allocation Error\n");
     ASSERT_EQ(recs.size(), 3u);
-    EXPECT_EQ(recs[2].kind, "memory_allocation_error");
+    EXPECT_EQ(recs[2].kind, RecordKind::MemoryAllocationError);
+}
+
+}  // namespace
+
+namespace {
+
+// The text report shows under each record its decode on one line: the
+// summary of a SCSI command, else the fields in the JSON document's order.
+TEST(ErrorLog, DecodedLineInTheText) {
+    const std::pair<std::string, std::string> rows[] = {
+        {"H00T05 Command error , 4d 00 40 00 00 00 00 00 00 00 , 00000004, "
+         "70 00 05 00 00 00 00 0a 00 00 00 00 24 00 00 00 00 00 00 00 \r\n",
+         "target 5 of controller 0, LOG SENSE of page 00h: Illegal Request, Invalid field in cdb (24/00), result "
+         "00000004"},
+        {"H00T03 Command error ,  34 40 51 04 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00\r\n",
+         "controller 0, error 4, fis 3440510400000000000000000000000000000000, status 81, target 3"},
+        {" Short Transfer(H00T02 Section04: 100 of 4096 bytes)\n",
+         "arrived 100, asked 4096, controller 0, target 2, what Section04"},
+    };
+    for (auto& [record, line] : rows) {
+        Report r;
+        r.collections.emplace_back().errors = read_error_log(record);
+        EXPECT_NE(render_text(r).find("\n      " + line + "\n"), std::string::npos) << render_text(r);
+    }
 }
 
 }  // namespace

@@ -127,6 +127,14 @@ TEST(History, AcrossCollections) {
          "",
          "disk-replaced",
          Severity::Info},
+        {"the same collection given twice: no rate",
+         {{"srv01", 0, {with(s1, 2)}}, {"srv01", 0, {with(s1, 2)}}},
+         "S1",
+         2,
+         "2>2",
+         "2>2",
+         "",
+         Severity::Info},
         {"the same slot on another host",
          {{"srv01", 0, {s1, s2}}, {"srv02", 31, {s1}}},
          "srv02/MA0000.log",
@@ -138,7 +146,7 @@ TEST(History, AcrossCollections) {
     };
     auto change = [](const std::vector<Growth>& g) {
         for (auto& x : g)
-            if (x.counter == "read_uncorrected") return std::to_string(x.from) + ">" + std::to_string(x.to);
+            if (x.counter == Counter::ReadUncorrected) return std::to_string(x.from) + ">" + std::to_string(x.to);
         return std::string();
     };
     for (auto& r : rows) {
@@ -151,22 +159,24 @@ TEST(History, AcrossCollections) {
         std::vector<std::string> codes;
         for (auto& c : rep.collections)
             for (auto& f : c.findings)
-                if (f.code.starts_with("disk-")) codes.push_back(f.code);
+                if (std::string(f.code()).starts_with("disk-")) codes.push_back(f.code());
         const Disk* d = find_disk(rep, r.serial);
         if (!r.serial.empty()) {
             ASSERT_TRUE(d);
             EXPECT_EQ(d->history.size(), r.history);
             for (size_t i = 1; i < d->history.size(); ++i)
-                EXPECT_GT(d->history[i - 1].collected, d->history[i].collected);
+                EXPECT_GE(d->history[i - 1].collected, d->history[i].collected);
             EXPECT_EQ(change(d->growth), r.growth);
+            for (auto& g : d->growth) EXPECT_EQ(g.per_30_days.has_value(), g.days > 0) << g.key();
             EXPECT_EQ(change(d->growth_all), r.all);
             for (auto& f : d->findings)
-                if (f.code.starts_with("counter-") || f.code.starts_with("disk-")) codes.push_back(f.code);
+                if (const std::string code = f.code(); code.starts_with("counter-") || code.starts_with("disk-"))
+                    codes.push_back(code);
         }
         EXPECT_EQ(codes, r.code.empty() ? std::vector<std::string>{} : std::vector<std::string>{r.code});
         if (r.code.empty()) continue;
         Findings all = d ? d->findings : rep.collections[0].findings;
-        auto f = std::find_if(all.begin(), all.end(), [&](auto& x) { return x.code == r.code; });
+        auto f = std::find_if(all.begin(), all.end(), [&](auto& x) { return x.code() == r.code; });
         ASSERT_NE(f, all.end());
         EXPECT_EQ(f->severity, r.severity);
         if (r.code == "counter-growth") {

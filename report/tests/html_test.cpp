@@ -6,10 +6,18 @@
 #include <string>
 
 #include "html.h"
+#include "rules.h"
 
 namespace {
 
 using namespace rpt;
+
+// A finding of any weight, as the page shows it.
+Finding weighed(Severity s, Rule rule, std::string text) {
+    Finding f = finding(rule, std::move(text));
+    f.severity = s;
+    return f;
+}
 
 Disk disk(const std::string& host, const std::string& file, Severity verdict) {
     Disk d;
@@ -25,8 +33,8 @@ Disk disk(const std::string& host, const std::string& file, Severity verdict) {
     d.temperature = 41;
     d.reference_temperature = 60;
     d.power_on_hours = 1234;
-    d.counters = {{"read_uncorrected", 3, {}}};
-    d.findings = {health(verdict, "read-uncorrected", "3 uncorrected read errors")};
+    d.counters = {{Counter::ReadUncorrected, 3, {}}};
+    d.findings = {weighed(verdict, Rule::ReadUncorrected, "3 uncorrected read errors")};
     return d;
 }
 
@@ -41,7 +49,7 @@ Report report(std::vector<Disk> disks, std::vector<std::string> hosts = {"srv1"}
         r.collections.push_back(std::move(c));
     }
     ErrRecord e;
-    e.kind = "scsi";
+    e.kind = RecordKind::ScsiCommandError;
     e.text = "H00T04 Command error";
     r.collections[0].errors.push_back(e);
     r.disks = disks.size();
@@ -98,7 +106,7 @@ TEST(Html, TemperatureBarsTakeTheDisksColour) {
         Disk d = disk("srv1", "MA0000.log", Severity::Info);
         d.temperature = r.temperature;
         d.findings.clear();
-        if (r.finding) d.findings.push_back(health(*r.finding, "temperature", "t"));
+        if (r.finding) d.findings.push_back(weighed(*r.finding, Rule::Temperature, "t"));
         std::string page = render_html(report({d}));
         std::string chart = page.substr(page.find("<figure"), page.find("Error counts") - page.find("<figure"));
         EXPECT_EQ(count(chart, std::string("class=\"") + r.cls + "\""), 1u) << r.cls;
@@ -114,12 +122,11 @@ TEST(Html, EscapesEveryInputString) {
         Disk d = disk("srv1", "MA0000.log", Severity::Info);
         d.*f = evil;
         d.findings[0].text = evil;
-        d.findings[0].code = evil;
         Report r = report({d}, {d.host});
         r.collections[0].source = evil;
-        r.collections[0].findings = {collection(Severity::Info, evil, evil)};
+        r.collections[0].findings = {finding(Rule::ErrlogUnrecognised, evil)};
         r.collections[0].errors[0].text = evil;
-        r.collections[0].errors[0].decoded = evil;
+        r.collections[0].errors[0].detail = CliDetail{evil};
         std::string page = render_html(r);
         EXPECT_EQ(page.find("<script"), std::string::npos);
         EXPECT_EQ(page.find("alert('x')"), std::string::npos);

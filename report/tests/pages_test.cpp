@@ -78,7 +78,7 @@ TEST(Pages, LayoutsAndFaults) {
         Page p = decode_page(r.bytes);
         EXPECT_EQ(p.name, r.page_name);
         std::vector<std::string> codes;
-        for (auto& f : p.findings) codes.push_back(f.code);
+        for (auto& f : p.findings) codes.push_back(f.code());
         EXPECT_EQ(codes, r.findings);
         if (r.param_name.empty()) {
             EXPECT_TRUE(p.params.empty());

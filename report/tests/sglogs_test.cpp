@@ -145,7 +145,7 @@ TEST(SgLogs, SameValuesForEveryPage) {
         SCOPED_TRACE(f);
         const Page page = decode_page(test::read_dump(f));
         std::vector<std::string> codes;
-        for (auto& x : page.findings) codes.push_back(x.code);
+        for (auto& x : page.findings) codes.push_back(x.code());
         auto bad = kMalformed.find(std::filesystem::path(f).filename().string());
         EXPECT_EQ(codes, bad == kMalformed.end() ? std::vector<std::string>{} : bad->second);
         const Pairs theirs = sg_logs(f);

@@ -1,0 +1,17 @@
+// SATA drives: their blocks (IDENTIFY DEVICE, SMART data and thresholds,
+// the RETURN STATUS line, the SMART and general-purpose logs) decoded from
+// field tables by the generic reader of pages.h, little-endian; then judged
+// (health.h, judge_ata), as SCSI pages are decoded and then assessed.
+#pragma once
+#include "drivelog.h"
+#include "model.h"
+
+namespace rpt {
+
+AtaInfo decode_ata(const DriveLog& log);
+
+// A decoded field by its key, for the judge.
+const AtaStatistic* statistic(const AtaInfo& a, std::string_view key);  // only a valid one
+const AtaAttribute* attribute(const AtaInfo& a, uint8_t id);
+
+}  // namespace rpt

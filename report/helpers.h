@@ -1,0 +1,45 @@
+// Small helpers of bytes and text that the readers and the renderers share:
+// values of 1..8 bytes in either byte order, hexadecimal, the page a finding
+// names, trimming, UTF-8.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace rpt {
+
+// Big-endian unsigned value of 1..8 bytes, read exactly.
+inline uint64_t be_value(const uint8_t* p, size_t n) {
+    uint64_t v = 0;
+    for (size_t i = 0; i < n; ++i) v = (v << 8) | p[i];
+    return v;
+}
+
+// Little-endian unsigned value of 1..8 bytes (ATA data).
+inline uint64_t le_value(const uint8_t* p, size_t n) {
+    uint64_t v = 0;
+    for (size_t i = n; i-- > 0;) v = (v << 8) | p[i];
+    return v;
+}
+
+// Bytes as lower-case hexadecimal digits, two a byte.
+std::string hex_bytes(const uint8_t* p, size_t n);
+
+// A number in lower-case hexadecimal with at least `digits` digits.
+std::string hex(uint64_t v, int digits = 2);
+
+// A SCSI log page as findings name it: "15h", "15h/01h".
+std::string page_ref(uint8_t page, uint8_t subpage = 0);
+
+// An ATA string of `len` bytes in byte-swapped words (IDENTIFY DEVICE), cut
+// at a zero byte, without blanks at either end.
+std::string ata_string(const uint8_t* p, size_t len);
+
+// Without blanks (and zero bytes) at either end.
+std::string trim(std::string_view s);
+
+// Length of the valid UTF-8 sequence at s[i], or 0.
+size_t utf8_length(std::string_view s, size_t i);
+
+}  // namespace rpt
