@@ -18,6 +18,7 @@
 
 #include "drivedb.h"
 #include "finding.h"
+#include "helpers.h"
 #include "sample_model.h"
 
 int main(int argc, char** argv) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "finding.h"
+#include "helpers.h"
 #include "textmatch.h"
 
 namespace rpt::cli {

@@ -7,6 +7,7 @@
 #include "cli_text.h"
 #include "controller_read.h"
 #include "finding.h"
+#include "helpers.h"
 #include "textmatch.h"
 
 namespace rpt {

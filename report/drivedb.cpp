@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "finding.h"
+#include "helpers.h"
 #include "textmatch.h"
 
 namespace rpt {
