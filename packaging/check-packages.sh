@@ -150,8 +150,8 @@ mkdir -p "$rhel7/root" "$rhel7/build"
 rpmbuild -bb --define "_topdir $rhel7/build" --target x86_64 "$rhel7/build/glibc-standin.spec" > "$rhel7/rpmbuild.log" 2>&1 ||
   { cat "$rhel7/rpmbuild.log"; fail "rpmbuild of the stand-in"; }
 rpmdb=(--root "$rhel7/root" --dbpath /var/lib/rpm)
-rpm "${rpmdb[@]}" --initdb
-rpm "${rpmdb[@]}" -i --nodeps "$rhel7"/build/RPMS/x86_64/glibc-standin-*.rpm
+{ rpm "${rpmdb[@]}" --initdb && rpm "${rpmdb[@]}" -i --nodeps "$rhel7"/build/RPMS/x86_64/glibc-standin-*.rpm; } \
+  > "$rhel7/standin.log" 2>&1 || { cat "$rhel7/standin.log"; fail "the stand-in rpm database"; }
 rpm "${rpmdb[@]}" -i --test "$rpm64" > "$rhel7/test64.txt" 2>&1 ||
   { cat "$rhel7/test64.txt"; fail "$(basename "$rpm64") does not install on a glibc 2.17"; }
 if [ -f "$rpm32" ]; then

@@ -20,7 +20,8 @@ description:
   - Removes the program from the vendor directory afterwards unless told to keep it.
 options:
   program: {type: str, required: true, description: The program's file name in I(vendor_dir).}
-  vendor_dir: {type: path, required: true, description: Where the program and the vendor files are; the run's working directory.}
+  vendor_dir:
+    {type: path, required: true, description: Where the program and the vendor files are; the run's working directory.}
   args: {type: list, elements: str, default: [], description: The program's arguments.}
   log_dir: {type: path, required: true, description: The log directory the run writes.}
   time_limit: {type: int, required: true, description: Seconds before the program is ended.}
@@ -29,7 +30,8 @@ options:
 """
 
 RETURN = r"""
-exit_status: {description: exit status as a shell shows it (124 at the time limit, 137 when killed 30 s later), type: int}
+exit_status:
+  {description: exit status as a shell shows it (124 at the time limit, 137 when killed 30 s later), type: int}
 time_limit_exceeded: {description: the program was ended at the time limit, type: bool}
 start: {description: run.json's start, type: str}
 end: {description: run.json's end, type: str}
@@ -200,9 +202,10 @@ def run(p):
 
 def record(log_dir, facts, raw):
     """console.txt and run.json beside the run's files; what the run wrote."""
-    text, facts["red_lines"] = plain_console(raw)
-    write_new(os.path.join(log_dir, "console.txt"), text)
-    write_new(os.path.join(log_dir, "run.json"), (json.dumps(facts, indent=2, sort_keys=True) + "\n").encode("ascii"))
+    console, facts["red_lines"] = plain_console(raw)
+    write_new(os.path.join(log_dir, "console.txt"), console)
+    run_json = json.dumps(facts, indent=2, sort_keys=True, separators=(",", ": ")) + "\n"
+    write_new(os.path.join(log_dir, "run.json"), run_json.encode("ascii"))
     names = os.listdir(log_dir)
     return dict(
         controller_logs=len([n for n in names if CONTROLLER_LOG.match(n)]),
