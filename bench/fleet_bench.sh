@@ -19,7 +19,7 @@ done
 case_dir=$(mktemp -d /var/tmp/logdump-fleet-bench.XXXXXX)
 trap '[ -n "${BENCH_KEEP:-}" ] || rm -rf "$case_dir"' EXIT
 fail() { echo "fleet_bench: FAIL: $*" >&2; exit 1; }
-# shellcheck source=../fleet/tests/hosts.sh
+# shellcheck source=fleet/tests/hosts.sh
 . "$fleet/tests/hosts.sh"
 
 fleet_inventory "$case_dir/out"

@@ -23,7 +23,7 @@ build=$(cd "$1" && pwd)
 fleet=$(cd "$(dirname "$0")/.." && pwd)
 case_dir=$(mktemp -d /var/tmp/logdump-fleet.XXXXXX)
 fail() { echo "fleet-test: FAIL: $* (kept $case_dir)" >&2; exit 1; }
-# shellcheck source=hosts.sh
+# shellcheck source=fleet/tests/hosts.sh
 . "$fleet/tests/hosts.sh"
 
 width32=64

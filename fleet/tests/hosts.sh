@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Simulated fleet hosts on this machine, sourced by fleet/tests/fleet-test.sh
 # and bench/fleet_bench.sh. Each host has its own vendor directory,
 # scenario, log directory and archive directory under $case_dir/<host>, and
