@@ -6,9 +6,13 @@
 #
 #   sysroot-amd64, sysroot-i386  Debian 11's C library and GCC 10's C++
 #                                runtime, to build programs that start on
-#                                glibc 2.17 and later (cmake/Portable.cmake)
-#   debian11                     a Debian 11 root (minbase, with the i386 C
-#                                library) where the programs do a full run
+#                                glibc 2.17 and later (cmake/Portable.cmake),
+#                                with the C library package's control files
+#                                (DEBIAN/) for dpkg-shlibdeps
+#   debian11-minbase             a clean Debian 11 minbase root where the
+#                                packages are installed with apt-get
+#   debian11                     a copy of it with the i386 C library, where
+#                                the programs do a full run
 #   debian12                     a clean Debian 12 minbase root where the
 #                                packages are installed with apt-get
 #
@@ -66,9 +70,29 @@ make_sysroot() {
   rm -rf "$tmp.apt" "$tmp.debs"
 }
 
+# The control files of the C library package whose files a sysroot holds:
+# its symbols file tells dpkg-shlibdeps which version each symbol needs
+# (packaging/shlibdeps.sh). Added in place to a sysroot made without them.
+add_libc_control() {
+  local arch=$1 dir=$2
+  [ -f "$dir/DEBIAN/symbols" ] && return
+  rm -rf "$dir.ctl" "$dir.ctl.apt" "$dir.ctl.debs"
+  download "$arch" "$dir.ctl.apt" "$dir.ctl.debs" libc6
+  dpkg-deb -e "$dir.ctl.debs"/libc6_*.deb "$dir.ctl"
+  mv "$dir.ctl" "$dir/DEBIAN"
+  rm -rf "$dir.ctl.apt" "$dir.ctl.debs"
+}
+
+make_minbase() {
+  local suite=$1 tmp=$2
+  debootstrap --variant=minbase "$suite" "$tmp" "$(mirror)" > "$tmp.log" 2>&1 || { cat "$tmp.log"; die "debootstrap $suite"; }
+  rm -rf "$tmp.log" "$tmp/var/cache/apt/archives/"*.deb
+}
+
 make_debian11() {
   local tmp=$1
-  debootstrap --variant=minbase bullseye "$tmp" "$(mirror)" > "$tmp.log" 2>&1 || { cat "$tmp.log"; die "debootstrap bullseye"; }
+  cp -a "$("$0" debian11-minbase)/." "$tmp"
+  rm -f "$tmp/.logdump-recipe"
   # The 32-bit program runs there too: the i386 C library beside the
   # amd64 one, as a multiarch system has it.
   # Unpacked through the root's /lib -> usr/lib link (merged /usr), not over it.
@@ -78,22 +102,16 @@ make_debian11() {
   done
   chroot "$tmp" /sbin/ldconfig
   mkdir -p "$tmp/o_tmp"
-  rm -rf "$tmp.apt" "$tmp.debs" "$tmp.log" "$tmp/var/cache/apt/archives/"*.deb
+  rm -rf "$tmp.apt" "$tmp.debs"
 }
 
-make_debian12() {
-  local tmp=$1
-  debootstrap --variant=minbase bookworm "$tmp" "$(mirror)" > "$tmp.log" 2>&1 || { cat "$tmp.log"; die "debootstrap bookworm"; }
-  rm -rf "$tmp.log" "$tmp/var/cache/apt/archives/"*.deb
-}
-
-[ $# -gt 0 ] || die "usage: $0 sysroot-amd64|sysroot-i386|debian11|debian12..."
+[ $# -gt 0 ] || die "usage: $0 sysroot-amd64|sysroot-i386|debian11-minbase|debian11|debian12..."
 [ "$(id -u)" = 0 ] || die "must run as root"
 mkdir -p "$cache"
 for name in "$@"; do
   dir="$cache/$name"
   case $name in
-    sysroot-amd64|sysroot-i386|debian11|debian12) ;;
+    sysroot-amd64|sysroot-i386|debian11-minbase|debian11|debian12) ;;
     *) die "unknown tree $name" ;;
   esac
   # One maker at a time; the others wait and then find it made.
@@ -105,12 +123,16 @@ for name in "$@"; do
     mkdir -p "$dir.tmp"
     case $name in
       sysroot-*) make_sysroot "${name#sysroot-}" "$dir.tmp" ;;
+      debian11-minbase) make_minbase bullseye "$dir.tmp" ;;
       debian11) make_debian11 "$dir.tmp" ;;
-      debian12) make_debian12 "$dir.tmp" ;;
+      debian12) make_minbase bookworm "$dir.tmp" ;;
     esac
     echo "$recipe" > "$dir.tmp/.logdump-recipe"
     mv "$dir.tmp" "$dir"
   fi
+  case $name in
+    sysroot-*) add_libc_control "${name#sysroot-}" "$dir" ;;
+  esac
   exec 9>&-
   echo "$dir"
 done
