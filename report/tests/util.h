@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ata_format.h"
+#include "bytes.h"
 #include "drivelog.h"
 
 namespace rpt::test {
@@ -20,28 +21,11 @@ inline std::string slurp(const std::string& path) {
     return s.str();
 }
 
-// Bytes of a compact hex string ("0d00000c...", blanks allowed).
-inline std::vector<uint8_t> unhex(const std::string& h) {
-    std::vector<uint8_t> out;
-    std::string digits;
-    for (char c : h)
-        if (c != ' ') digits += c;
-    for (size_t i = 0; i + 1 < digits.size(); i += 2)
-        out.push_back(static_cast<uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
-    return out;
-}
+// Bytes of hex text ("0d00000c...", blanks allowed): the harness's reader.
+inline std::vector<uint8_t> unhex(const std::string& h) { return testbytes::bytes_of(h); }
 
 // The collector's hex dump: " %02x" per byte, 16 a line, CR LF.
-inline std::string dump(const std::vector<uint8_t>& b) {
-    std::string s;
-    char x[4];
-    for (size_t i = 0; i < b.size(); ++i) {
-        snprintf(x, sizeof x, " %02x", b[i]);
-        s += x;
-        if (i % 16 == 15 || i + 1 == b.size()) s += "\r\n";
-    }
-    return s;
-}
+inline std::string dump(const std::vector<uint8_t>& b) { return testbytes::hex_lines(b); }
 
 // The bytes of a file in the collector's hex dump format.
 inline std::vector<uint8_t> read_dump(const std::string& path) {
