@@ -236,7 +236,8 @@ Presets parse_presets(std::string_view text) {
                 continue;
             }
             arg = words[++i];
-            written += " " + std::string(arg);
+            written += ' ';
+            written += arg;
         } else if (w.starts_with("--vendorattribute=") || w.starts_with("--firmwarebug=")) {
             opt = w[2] == 'v' ? "-v" : "-F";
             arg = w.substr(w.find('=') + 1);
@@ -255,8 +256,10 @@ Presets parse_presets(std::string_view text) {
             // An option not understood takes the word after it along, as its
             // argument, unless that is an option too.
             const bool other_option = w.starts_with("-") && opt != "-v" && opt != "-F";
-            if (other_option && i + 1 < words.size() && !words[i + 1].starts_with("-"))
-                written += " " + std::string(words[++i]);
+            if (other_option && i + 1 < words.size() && !words[i + 1].starts_with("-")) {
+                written += ' ';
+                written += words[++i];
+            }
             p.unknown.push_back(written);
         }
     }

@@ -170,10 +170,13 @@ void split_inquiry(PhysicalDrive& d) {
     if (cli::key_is(d.pd_type, "SATA") && !v.starts_with("ATA ")) {
         std::vector<std::string_view> words;
         cli::words(v, [&](std::string_view w) { words.push_back(w); });
+        if (words.empty()) return;
         d.serial = std::string(words[0]);
         if (words.size() >= 3) d.revision = std::string(words.back());
-        for (size_t i = 1; i + (words.size() >= 3 ? 1 : 0) < words.size(); ++i)
-            d.product += (d.product.empty() ? "" : " ") + std::string(words[i]);
+        for (size_t i = 1; i + (words.size() >= 3 ? 1 : 0) < words.size(); ++i) {
+            if (!d.product.empty()) d.product += ' ';
+            d.product += words[i];
+        }
         return;
     }
     auto part = [&](size_t at, size_t n) { return at < v.size() ? trim(v.substr(at, n)) : std::string(); };
