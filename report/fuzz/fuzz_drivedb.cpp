@@ -13,6 +13,7 @@
 
 #include "drivedb.h"
 #include "finding.h"
+#include "helpers.h"
 
 namespace {
 
