@@ -143,6 +143,7 @@ std::string summary(const Report& r, bool fleet) {
     for (const Collection& c : r.collections) {
         out +=
             "<p class=\"muted\">" + (fleet ? "<b>" + esc(c.host) + "</b>: " : std::string()) + esc(c.source) + "</p>\n";
+        if (c.run) out += "<p class=\"muted\">Run: " + esc(run_summary(*c.run)) + "</p>\n";
         if (!c.findings.empty()) out += finding_list(c.findings);
     }
     return out;

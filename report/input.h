@@ -24,6 +24,10 @@ struct Host {
     std::vector<std::shared_ptr<void>> keep;  // mappings and buffers behind `data`
 };
 
+// The run's record and console, written beside the run's files by the fleet role.
+inline constexpr char kRunJson[] = "run.json";
+inline constexpr char kConsoleTxt[] = "console.txt";
+
 // True for the files whose contents the report reads.
 bool wanted(std::string_view name);
 

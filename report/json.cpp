@@ -310,6 +310,26 @@ void disk(Writer& w, const Disk& d) {
     w.close('}');
 }
 
+// The run's own record (run.json), as the fleet role wrote it.
+void run(Writer& w, const std::optional<RunFacts>& r) {
+    if (!r) {
+        w.null();
+        return;
+    }
+    w.open('{').key("program").opt_str(r->program).key("version").opt_str(r->version).key("width").opt(r->width);
+    w.key("arguments").open('[');
+    for (auto& a : r->arguments) w.str(a);
+    w.close(']').key("exit_status");
+    if (r->exit_status)
+        w.num(int64_t{*r->exit_status});
+    else
+        w.null();
+    w.key("time_limit_exceeded").flag(r->time_limit_exceeded).key("start").opt_str(r->start);
+    w.key("end").opt_str(r->end).key("red_lines").open('[');
+    for (auto& l : r->red_lines) w.str(l);
+    w.close(']').close('}');
+}
+
 }  // namespace
 
 std::string json_text(const Disk& d) {
@@ -336,6 +356,7 @@ void write_json(const Report& r, FILE* f) {
             w.str(iso_time(*c.collected));
         else
             w.null();
+        run(w.key("run"), c.run);
         findings(w.key("findings"), c.findings);
         w.close('}');
     }

@@ -19,6 +19,7 @@
 #include "finding.h"
 #include "helpers.h"
 #include "pages.h"
+#include "run_facts.h"
 
 namespace rpt {
 
@@ -161,6 +162,7 @@ struct Collection {
     Findings findings;                // about the directory as a whole
     std::vector<Disk> disks;
     std::vector<ErrRecord> errors;
+    std::optional<RunFacts> run;  // the run's own record, where the fleet role wrote one
 };
 
 // Exit statuses of logdump-report.

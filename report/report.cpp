@@ -6,6 +6,7 @@
 
 #include "health.h"
 #include "history.h"
+#include "run_facts.h"
 
 namespace rpt {
 namespace {
@@ -18,20 +19,36 @@ Collection collect(const Host& h) {
     if (!h.error.empty()) add(Rule::Unreadable, h.error);
     for (auto& f : h.files) c.newest = std::max(c.newest, f.mtime);
 
-    const InputFile* errlog = nullptr;
-    for (auto& f : h.files)
+    const InputFile *errlog = nullptr, *run_json = nullptr, *console = nullptr;
+    for (auto& f : h.files) {
         if (f.name == "logdperr.txt") errlog = &f;
+        if (f.name == kRunJson) run_json = &f;
+        if (f.name == kConsoleTxt) console = &f;
+    }
     if (errlog && errlog->loaded) c.errors = read_error_log(errlog->data);
     if (!errlog)
         add(Rule::NoErrorLog, "no error log: the run was started with arguments, or this is not a whole log directory");
+    if (run_json && run_json->loaded) {
+        std::string why;
+        c.run = read_run_facts(run_json->data, console && console->loaded ? console->data : std::string_view(), why);
+        if (!c.run) add(Rule::RunRecordUnreadable, why);
+    }
 
     // What the error log says of each drive log, and which files were left
-    // by an earlier run (older than the error log).
+    // by an earlier run: older than the run's start where the run recorded
+    // it, else older than the error log.
     std::map<std::string, Attached> attached;
     for (auto& r : c.errors)
         if (r.disk_finding) attached[r.disk].records.push_back(&r);
-    if (errlog) {
-        c.collected = errlog->mtime;
+    if (errlog) c.collected = errlog->mtime;
+    if (c.run && c.run->started) {
+        for (auto& f : h.files)
+            if (f.mtime < *c.run->started) {
+                attached[f.name].stale = true;
+                if (!f.name.starts_with("MA"))
+                    add(Rule::StaleFile, f.name + " is older than the run's start: left from an earlier run");
+            }
+    } else if (errlog) {
         const time_t limit = errlog->mtime - (c.errors.empty() ? 0 : kStaleSlackSeconds);
         for (auto& f : h.files)
             if (&f != errlog && f.mtime < limit) {
@@ -40,15 +57,28 @@ Collection collect(const Host& h) {
                     add(Rule::StaleFile, f.name + " is older than the error log: left from an earlier run");
             }
     }
+    // The console is where a run without an error log (drive logs only)
+    // reports its failures: a red line the error log does not hold is one.
+    if (c.run)
+        for (auto& line : c.run->red_lines) {
+            const bool recorded = std::any_of(c.errors.begin(), c.errors.end(), [&](const ErrRecord& r) {
+                const std::string t = trim(r.text);
+                return !t.empty() && (line.find(t) != std::string::npos || t.find(line) != std::string::npos);
+            });
+            if (!recorded) add(Rule::ConsoleError, "the run printed in red, with no record in the error log: " + line);
+        }
 
-    if (!errlog && std::none_of(h.files.begin(), h.files.end(), [](auto& f) { return f.loaded; }) && h.error.empty())
+    if (!errlog &&
+        std::none_of(h.files.begin(), h.files.end(),
+                     [&](auto& f) { return f.loaded && &f != run_json && &f != console; }) &&
+        h.error.empty())
         add(Rule::EmptyInput, "neither drive logs nor an error log: not a log directory");
 
     // Each drive log is judged once, with what is attached to it; the
     // records go to the first drive log of their name.
     std::set<std::string> judged;
     for (auto& f : h.files) {
-        if (!f.loaded || &f == errlog) continue;
+        if (!f.loaded || &f == errlog || &f == run_json || &f == console) continue;
         if (!errlog && (!c.collected || f.mtime > *c.collected)) c.collected = f.mtime;
         Attached a = attached[f.name];
         if (!judged.insert(f.name).second) a.records.clear();

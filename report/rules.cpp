@@ -188,7 +188,11 @@ constexpr RuleDef kRules[] = {
     {Rule::EmptyInput, "empty-input", kCollection, fixed(S::Warn),
      "neither drive logs nor an error log: not a log directory"},
     {Rule::StaleFile, "stale-file", kCollection, fixed(S::Warn),
-     "a file older than the error log: left from an earlier run"},
+     "a file older than the run's start (run.json), else than the error log: left from an earlier run"},
+    {Rule::RunRecordUnreadable, "run-record-unreadable", kCollection, fixed(S::Info),
+     "run.json, the fleet role's record of the run, cannot be read"},
+    {Rule::ConsoleError, "console-error", kCollection, fixed(S::Warn),
+     "the run printed a line in red (console.txt) that the error log does not hold"},
 
     {Rule::CounterGrowth, "counter-growth", kHealth, limited(Limit::CounterGrowth),
      "a count of defects or uncorrected errors grew between the two newest collections"},

@@ -113,6 +113,8 @@ enum class Rule : uint8_t {
     NoErrorLog,
     EmptyInput,
     StaleFile,
+    RunRecordUnreadable,
+    ConsoleError,
     // History across collections.
     CounterGrowth,
     CounterWentDown,

@@ -160,6 +160,12 @@ std::string render_text(const Report& r) {
                 c.host);
     out += "\nDisks:\n" + format_table(rows, "  ");
 
+    // The run's own record, where the fleet role wrote one.
+    std::string runs;
+    for (auto& c : r.collections)
+        if (c.run) runs += "  " + (many ? c.host + ": " : "") + run_summary(*c.run) + "\n";
+    if (!runs.empty()) out += "\nRun:\n" + runs;
+
     out += "\nError log:\n";
     size_t records = 0;
     for (auto& c : r.collections)

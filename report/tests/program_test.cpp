@@ -83,8 +83,43 @@ TEST(Program, StatusesAndFlags) {
         "H00T00 Command error ,  34 40 51 04 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00\r\n";
     const std::string sata =
         rpt::test::slurp(std::string(LOGPAGES_DIR) + "/sata_hdd.log") + "<ATA GPL LOG 11 PAGE 0001>\r\n";
+    // The fleet role's record: the run started 3 s before the files' time.
+    auto run_json = [](const std::string& red) {
+        return "{\"arguments\": [\"-e\"], \"end\": \"2023-11-14T22:13:21+00:00\", \"exit_status\": 0, "
+               "\"program\": \"logdump64\", \"red_lines\": [" +
+               red + "], \"start\": \"2023-11-14T22:13:17+00:00\", \"version\": \"1.10.0\", \"width\": 64}";
+    };
+    const std::string capped = " Length Capped(H00T07 Page30: 65536 bytes needed, 65532 asked)";
     const std::vector<Row> rows = {
         {"all OK", {{"logdperr.txt", "", 0}, {"MA0000.log", ok, 0}}, 0, "", ""},
+        {"run.json: every file of this run",
+         {{"logdperr.txt", "", 0}, {"MA0000.log", ok, 0}, {"run.json", run_json(""), 0}, {"console.txt", "", 0}},
+         0,
+         "",
+         ""},
+        {"run.json: older than the run's start, though newer than the error log",
+         {{"logdperr.txt", "", 10}, {"MA0000.log", ok, 5}, {"run.json", run_json(""), 0}},
+         1,
+         "MA0000.log",
+         "stale-file"},
+        {"run.json: a red console line the error log does not hold",
+         {{"MA0000.log", ok, 0}, {"run.json", run_json("2"), 0}, {"console.txt", "title\n LibLoad Error\n", 0}},
+         1,
+         "",
+         "console-error"},
+        {"run.json: a red console line the error log holds",
+         {{"logdperr.txt", capped + "\n", 0},
+          {"MA0000.log", ok, 0},
+          {"run.json", run_json("1"), 0},
+          {"console.txt", capped + "\n", 0}},
+         0,
+         "",
+         ""},
+        {"run.json that is not the role's",
+         {{"logdperr.txt", "", 0}, {"MA0000.log", ok, 0}, {"run.json", "[1, 2", 0}},
+         0,
+         "",
+         "run-record-unreadable"},
         {"bytes that are not text",
          {{"logdperr.txt", "\xff\xfe\n", 0}, {"MA0000.log", disk("S\xff\xc3", "24"), 0}},
          0,
@@ -160,6 +195,10 @@ TEST(Program, StatusesAndFlags) {
         EXPECT_EQ(rpt::test::promtool_check(prom), "");
         json j = json::parse(res.out);
         EXPECT_EQ(j["exit_status"], r.status);
+        const bool has_run = std::any_of(r.files.begin(), r.files.end(), [](auto& f) {
+            return std::get<0>(f) == "run.json" && std::get<1>(f)[0] == '{';
+        });
+        EXPECT_EQ(j["hosts"][0]["run"].is_object(), has_run);
         for (auto& f : j["hosts"][0]["findings"]) EXPECT_TRUE(r.status || f["severity"] == "INFO") << f;
         if (r.code.empty()) continue;
         bool found = false;
