@@ -12,14 +12,17 @@ struct CountAttribute {
     uint8_t id;
     Counter counter;
     const char* what;
+    bool sectors;  // a count of sectors: never more than the drive has
 };
 constexpr CountAttribute kCountAttributes[] = {
-    {5, Counter::AtaReallocatedSectors, "reallocated sectors"},
-    {187, Counter::AtaReportedUncorrect, "uncorrectable errors reported to the host"},
-    {197, Counter::AtaPendingSectors, "sectors pending reallocation"},
-    {198, Counter::AtaOfflineUncorrectable, "sectors found uncorrectable off-line"},
-    {199, Counter::AtaUdmaCrcErrors, "interface CRC errors (cable or backplane)"},
+    {5, Counter::AtaReallocatedSectors, "reallocated sectors", true},
+    {187, Counter::AtaReportedUncorrect, "uncorrectable errors reported to the host", false},
+    {197, Counter::AtaPendingSectors, "sectors pending reallocation", true},
+    {198, Counter::AtaOfflineUncorrectable, "sectors found uncorrectable off-line", true},
+    {199, Counter::AtaUdmaCrcErrors, "interface CRC errors (cable or backplane)", false},
 };
+
+constexpr uint64_t kMostPowerOnHours = 100000;
 
 // The device statistics that count towards health.
 struct CountStatistic {
@@ -104,54 +107,82 @@ bool judge_ata(Disk& d) {
     d.serial = a.serial;
 
     const std::string smart = "ATA SMART";
+    if (!a.database_warning.empty())
+        d.findings.push_back(finding(Rule::AtaDatabaseWarning,
+                                     "the drive database warns of " + a.family + ": " + a.database_warning, smart));
     if (a.smart_passed == false)
         d.findings.push_back(finding(Rule::AtaSmartFailed,
                                      "SMART RETURN STATUS: threshold exceeded, the drive predicts its failure", smart));
     for (auto& x : a.attributes) {
         if (x.failing.empty()) continue;
+        // A normalized value is no count and no temperature: the raw value
+        // stands beside it.
         const bool now = x.failing == "now";
-        Finding f =
-            with_value(finding(now && x.prefailure ? Rule::AtaPrefailThreshold : Rule::AtaThreshold,
-                               std::string(x.prefailure ? "pre-failure" : "old-age") + " attribute " +
-                                   std::to_string(x.id) + " " + x.name + " " +
-                                   (now ? "is at " + std::to_string(x.value) : "was at " + std::to_string(x.worst)) +
-                                   ", at or below its threshold " + std::to_string(*x.threshold),
-                               smart, x.id),
-                       now ? x.value : x.worst);
+        Finding f = with_value(
+            finding(now && x.prefailure ? Rule::AtaPrefailThreshold : Rule::AtaThreshold,
+                    std::string(x.prefailure ? "pre-failure" : "old-age") + " attribute " + std::to_string(x.id) + " " +
+                        x.name + ": normalized value " +
+                        (now ? std::to_string(x.value) + " is at" : "fell to " + std::to_string(x.worst) + ",") +
+                        " or below its threshold " + std::to_string(*x.threshold) + " (raw " + x.raw_text + ")",
+                    smart, x.id),
+            now ? x.value : x.worst);
         f.threshold = *x.threshold;
         d.findings.push_back(std::move(f));
     }
     for (auto& c : kCountAttributes) {
         const AtaAttribute* x = attribute(a, c.id);
-        if (!x) continue;
-        uint64_t n = x->raw & 0xffffffff;
-        if (x->raw >> 32) {
-            n = x->raw & 0xffff;
+        // A format the report does not know, or one that gives no count:
+        // shown, not judged.
+        if (!x || !x->raw_value || x->unit != Unit::Count) continue;
+        const uint64_t n = *x->raw_value;
+        // More sectors than the drive has is no count of sectors.
+        if (c.sectors && a.sectors && n > *a.sectors) {
             d.findings.push_back(finding(Rule::AtaRawPacked,
-                                         "attribute " + std::to_string(c.id) + " packs other data in its raw value 0x" +
-                                             hex(x->raw, 12) + ": its low 16 bits count " + std::to_string(n),
+                                         "attribute " + std::to_string(c.id) + " " + x->name + ": raw value " +
+                                             x->raw_text + " (0x" + hex(x->raw, 12) +
+                                             ") holds other data: more than the drive's " + std::to_string(*a.sectors) +
+                                             " sectors",
                                          smart, c.id));
+            continue;
         }
         count(d, c.counter, n, std::to_string(n) + " " + c.what, smart, c.id);
     }
 
     // Temperature and its limit from the device statistics, else from the
     // attributes (the low byte of the raw value).
+    // A temperature outside 1-99 C is none the drive measured (an unused
+    // attribute reads 0).
     const AtaStatistic* now = statistic(a, "current_temperature");
+    auto celsius = [&](uint8_t id) -> const AtaAttribute* {
+        const AtaAttribute* x = attribute(a, id);
+        return x && x->raw_value && x->unit == Unit::Celsius ? x : nullptr;
+    };
     if (now)
         d.temperature = static_cast<int64_t>(now->value);
-    else if (auto* x = attribute(a, 194))
-        d.temperature = static_cast<int64_t>(x->raw & 0xff);
-    else if (auto* y = attribute(a, 190))
-        d.temperature = static_cast<int64_t>(y->raw & 0xff);
+    else if (auto* x = celsius(194))
+        d.temperature = static_cast<int64_t>(*x->raw_value);
+    else if (auto* y = celsius(190))
+        d.temperature = static_cast<int64_t>(*y->raw_value);
+    if (d.temperature && (*d.temperature < 1 || *d.temperature > 99)) d.temperature.reset();
     if (auto* m = statistic(a, "specified_maximum_temperature"))
         d.reference_temperature = static_cast<int64_t>(m->value);
     judge_temperature(d, now ? "ATA statistics 05h" : smart);
 
     if (auto* h = statistic(a, "power_on_hours"))
         d.power_on_hours = static_cast<int64_t>(h->value);
-    else if (auto* x = attribute(a, 9))
-        d.power_on_hours = static_cast<int64_t>(x->raw & 0xffffffff);
+    else if (auto* x = attribute(a, 9); x && x->raw_value && (x->unit == Unit::Hours || x->unit == Unit::Count)) {
+        // More than 100,000 hours (11.4 years) is a count in a unit the
+        // database does not know for this drive: minutes, half-minutes...
+        if (*x->raw_value <= kMostPowerOnHours)
+            d.power_on_hours = static_cast<int64_t>(*x->raw_value);
+        else
+            d.findings.push_back(
+                with_value(finding(Rule::AtaPowerOnUnit,
+                                   "attribute 9 " + x->name + " reads " + x->raw_text + " (raw 0x" + hex(x->raw, 12) +
+                                       "): more than 100000 hours, so in a unit unknown for this drive",
+                                   smart, 9),
+                           static_cast<int64_t>(*x->raw_value)));
+    }
     if (d.power_on_hours)
         judge(d.findings, Limit::PowerOnHours, *d.power_on_hours,
               std::to_string(*d.power_on_hours) + " hours powered on", smart);

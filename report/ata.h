@@ -8,7 +8,10 @@
 
 namespace rpt {
 
-AtaInfo decode_ata(const DriveLog& log);
+class DriveDb;
+
+// `db` names each attribute's format and name; null: the built-in defaults.
+AtaInfo decode_ata(const DriveLog& log, const DriveDb* db = nullptr);
 
 // A decoded field by its key, for the judge.
 const AtaStatistic* statistic(const AtaInfo& a, std::string_view key);  // only a valid one

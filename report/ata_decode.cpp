@@ -6,6 +6,8 @@
 #include <map>
 
 #include "ata.h"
+
+#include "drivedb.h"
 #include "rules.h"
 
 namespace rpt {
@@ -321,8 +323,10 @@ private:
                  (valid("enabled_87") && (value(f, "enabled_87") & 0x20));
         a_.smart_supported = valid("supported_83") && (value(f, "supported_82") & 1);
         a_.smart_enabled = valid("supported_83") && (value(f, "enabled_85") & 1);
-        // The identity lines must name the drive IDENTIFY describes.
-        if (code.rfind(a_.model, 0) != 0 || log_.serial.rfind(a_.serial, 0) != 0)
+        // The identity lines must name the drive IDENTIFY describes. IDENTIFY
+        // pads a short serial number with leading blanks, and the collector
+        // writes it as it came: compare without the padding.
+        if (!trim(code).starts_with(a_.model) || !trim(log_.serial).starts_with(a_.serial))
             a_.findings.push_back(finding(Rule::IdentityMismatch,
                                           "the identity lines do not name the drive that IDENTIFY DEVICE describes"));
     }
@@ -459,7 +463,39 @@ private:
 
 }  // namespace
 
-AtaInfo decode_ata(const DriveLog& log) { return Decoder(log).run(); }
+// Each attribute's raw value read by the format that the drive database
+// (or, without one, the built-in defaults) names for this model and
+// firmware; the database's name for it where it gives one.
+void apply_drivedb(AtaInfo& a, const DriveDb* db) {
+    static const DriveDb builtin = DriveDb::builtin();
+    const DriveDb& use = db ? *db : builtin;
+    if (!use.source.empty() && use.error.empty()) a.database = use.source;
+    if (!use.error.empty()) a.database_note = "the drive database could not be read: " + use.error;
+    if (!use.skipped.empty())
+        a.database_note = std::to_string(use.skipped.size()) + " entries of the drive database skipped, the first (" +
+                          use.skipped.front().family + ", line " + std::to_string(use.skipped.front().line) +
+                          "): " + use.skipped.front().reason;
+    const DriveSettings& s = use.lookup(a.model, a.firmware);
+    if (s.entry) {
+        a.family = s.family;
+        a.database_warning = trim(s.warning);
+    }
+    for (auto& x : a.attributes) {
+        const AttributeFormat& f = s.attributes[x.id];
+        const AttributeValue v = decode_attribute(x.entry, f);
+        if (!f.name.empty()) x.name = f.name;
+        x.format = f.spelling.empty() ? format_name(f.format) : f.spelling;
+        x.raw_text = v.text;
+        x.raw_value = v.value;
+        x.unit = v.unit;
+    }
+}
+
+AtaInfo decode_ata(const DriveLog& log, const DriveDb* db) {
+    AtaInfo a = Decoder(log).run();
+    apply_drivedb(a, db);
+    return a;
+}
 
 const AtaStatistic* statistic(const AtaInfo& a, std::string_view key) {
     for (auto& s : a.statistics)

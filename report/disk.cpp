@@ -46,7 +46,8 @@ std::optional<uint64_t> Disk::counter(Counter id) const {
     return std::nullopt;
 }
 
-Disk build_disk(const std::string& host, const std::string& file, std::string_view text, const Attached& attached) {
+Disk build_disk(const std::string& host, const std::string& file, std::string_view text, const Attached& attached,
+                const DriveDb* db) {
     DriveLog log = read_drive_log(text);
     Disk d;
     d.host = host;
@@ -62,7 +63,7 @@ Disk build_disk(const std::string& host, const std::string& file, std::string_vi
     bool judged = false;
     if (log.ata()) {
         d.protocol = Protocol::Ata;
-        d.ata = decode_ata(log);
+        d.ata = decode_ata(log, db);
         d.findings.insert(d.findings.end(), d.ata->findings.begin(), d.ata->findings.end());
         judged = judge_ata(d);
     } else {

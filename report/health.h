@@ -12,6 +12,8 @@
 
 namespace rpt {
 
+class DriveDb;
+
 // Sets a counter of the disk (per phy when `phy` is given).
 void set_counter(Disk& d, Counter c, uint64_t value, std::optional<unsigned> phy = {});
 
@@ -46,6 +48,8 @@ struct Attached {
 
 // A disk from the text of its drive log, judged once with what is attached
 // to it (the verdict is set where the report is built, after its history).
-Disk build_disk(const std::string& host, const std::string& file, std::string_view text, const Attached& attached = {});
+// `db` reads a SATA drive's attributes (null: the built-in defaults).
+Disk build_disk(const std::string& host, const std::string& file, std::string_view text, const Attached& attached = {},
+                const DriveDb* db = nullptr);
 
 }  // namespace rpt

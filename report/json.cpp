@@ -204,11 +204,19 @@ void ata(Writer& w, const AtaInfo& a, const std::vector<SelfTest>& tests) {
     else
         w.null();
     w.key("ata_version").opt_str(a.ata_version).key("general_purpose_logging").flag(a.gpl);
+    w.key("database");
+    if (a.database)
+        w.str(*a.database);
+    else
+        w.null();
+    w.key("family").opt_str(a.family).key("database_warning").opt_str(a.database_warning);
     w.key("attributes").open('[');
     for (auto& x : a.attributes) {
         w.open('{').key("id").num(unsigned{x.id}).key("name").str(x.name).key("prefailure").flag(x.prefailure);
         w.key("value").num(unsigned{x.value}).key("worst").num(unsigned{x.worst}).key("threshold").opt(x.threshold);
-        w.key("raw").num(x.raw).key("failing").opt_str(x.failing).close('}');
+        w.key("raw").num(x.raw).key("format").str(x.format).key("raw_text").str(x.raw_text);
+        w.key("raw_value").opt(x.raw_value).key("unit").str(unit_name(x.unit));
+        w.key("failing").opt_str(x.failing).close('}');
     }
     w.close(']');
     self_tests(w.key("self_tests"), tests);

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "drivedb.h"
 #include "html.h"
 #include "input.h"
 #include "metrics.h"
@@ -15,12 +16,16 @@ int main(int argc, char** argv) {
     CLI::App app{"logdump-report: per-disk health from logdump's log directories"};
     std::vector<std::string> inputs;
     bool as_json = false;
-    std::string html, disk, metrics;
+    std::string html, disk, metrics, drivedb;
     app.add_option("inputs", inputs, "log directories or .tar/.tar.gz archives of them")->required();
     app.add_flag("--json", as_json, "print the report as one JSON document");
     app.add_option("--html", html, "also write the report as a web page to FILE");
     app.add_option("--metrics", metrics, "also write the report as metrics for Prometheus to FILE (atomically)");
     app.add_option("--disk", disk, "print the full decode of one disk (serial number or drive log file name)");
+    app.add_option("--drivedb", drivedb,
+                   "read SATA drives' attributes by this drive database (smartmontools' drivedb.h format); "
+                   "default: the newer of /usr/share/smartmontools/drivedb.h and "
+                   "/var/lib/smartmontools/drivedb/drivedb.h");
     // The release of the collector it belongs to (its title's version).
     app.set_version_flag("--version", "logdump-report Ver01-10-00");
     try {
@@ -35,7 +40,15 @@ int main(int argc, char** argv) {
         hosts.push_back(rpt::read_input(in));
         if (!hosts.back().error.empty()) std::cerr << "logdump-report: " << hosts.back().error << "\n";
     }
-    const rpt::Report report = rpt::build_report(hosts);
+    // One database for the whole run. One named on the command line must be
+    // read; the installed ones may be missing or damaged (the built-in
+    // defaults apply, and each SATA drive says so).
+    const rpt::DriveDb db = rpt::load_drivedb(rpt::pick_drivedb(drivedb));
+    if (!drivedb.empty() && !db.error.empty()) {
+        std::cerr << "logdump-report: " << db.error << "\n";
+        return rpt::kUnreadable;
+    }
+    const rpt::Report report = rpt::build_report(hosts, &db);
     int status = report.exit_status;
 
     if (!html.empty()) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "ata_format.h"
 #include "counters.h"
 #include "drivelog.h"
 #include "errlog.h"
@@ -63,6 +64,11 @@ struct AtaAttribute {
     uint64_t raw = 0;                 // the six raw bytes, little-endian
     std::string failing;              // "now", "past" or ""
     std::array<uint8_t, 12> entry{};  // the whole entry of the SMART data, as the drive gave it
+    // The raw value read by the format the drive database names for it.
+    std::string format;                 // "raw48", "min2hour", ...
+    std::string raw_text;               // as the format shows it
+    std::optional<uint64_t> raw_value;  // the number it stands for, in `unit`; none: not a number
+    Unit unit = Unit::None;
 };
 
 struct AtaStatistic {
@@ -83,6 +89,11 @@ struct AtaPhyEvent {
 // judged from it.
 struct AtaInfo {
     std::string model, serial, firmware;
+    // The drive database that named the attributes' formats; none: the
+    // built-in defaults. Its family and warning for this drive, and what of
+    // the database could not be used.
+    std::optional<std::string> database;
+    std::string family, database_warning, database_note;
     std::optional<uint64_t> sectors;  // user addressable logical sectors
     unsigned logical_sector_size = 512;
     std::optional<unsigned> rotation_rate;  // 1: solid state

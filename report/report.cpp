@@ -11,7 +11,7 @@
 namespace rpt {
 namespace {
 
-Collection collect(const Host& h) {
+Collection collect(const Host& h, const DriveDb* db) {
     Collection c;
     c.host = h.host;
     c.source = h.source;
@@ -82,7 +82,7 @@ Collection collect(const Host& h) {
         if (!errlog && (!c.collected || f.mtime > *c.collected)) c.collected = f.mtime;
         Attached a = attached[f.name];
         if (!judged.insert(f.name).second) a.records.clear();
-        c.disks.push_back(build_disk(h.host, f.name, f.data, a));
+        c.disks.push_back(build_disk(h.host, f.name, f.data, a, db));
     }
 
     for (auto& r : c.errors) {
@@ -103,12 +103,12 @@ Collection collect(const Host& h) {
 
 }  // namespace
 
-Report build_report(const std::vector<Host>& hosts) {
+Report build_report(const std::vector<Host>& hosts, const DriveDb* db) {
     Report r;
     Severity all = Severity::Info;
     bool unreadable = false;
     for (auto& h : hosts) {
-        r.collections.push_back(collect(h));
+        r.collections.push_back(collect(h, db));
         unreadable |= !h.error.empty();
     }
     apply_history(r.collections);

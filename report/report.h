@@ -16,7 +16,10 @@ namespace rpt {
 // it holds records.
 constexpr long kStaleSlackSeconds = 600;
 
-Report build_report(const std::vector<Host>& hosts);
+class DriveDb;
+
+// `db` reads SATA drives' attributes; null: the built-in defaults.
+Report build_report(const std::vector<Host>& hosts, const DriveDb* db = nullptr);
 
 // The disk whose serial number or file name (or host/file) is `key`, or null.
 const Disk* find_disk(const Report& report, const std::string& key);

@@ -74,6 +74,8 @@ enum class Rule : uint8_t {
     AtaPrefailThreshold,
     AtaThreshold,
     AtaRawPacked,
+    AtaPowerOnUnit,
+    AtaDatabaseWarning,
     AtaReallocated,
     AtaReportedUncorrect,
     AtaPending,

@@ -92,14 +92,19 @@ std::string ata_lines(const Disk& d, const AtaInfo& a) {
         out += *a.rotation_rate == 1 ? "  Solid state device\n"
                                      : "  Rotation rate " + std::to_string(*a.rotation_rate) + " rpm\n";
     if (!a.ata_version.empty()) out += "  ATA version " + a.ata_version + "\n";
+    out += "  Drive database " + (a.database ? *a.database : std::string("none: the built-in defaults")) + "\n";
+    if (!a.family.empty()) out += "  Family " + a.family + "\n";
+    if (!a.database_warning.empty()) out += "  Database warning: " + a.database_warning + "\n";
+    if (!a.database_note.empty()) out += "  INFO " + a.database_note + "\n";
     out += "  SMART status " + std::string(!a.smart_passed ? "unknown" : *a.smart_passed ? "passed" : "failed") + "\n";
     if (a.errors_logged) out += "  Errors logged " + std::to_string(*a.errors_logged) + "\n";
-    std::vector<std::vector<std::string>> rows = {{"ID", "NAME", "FLAG", "VALUE", "WORST", "THRESH", "RAW", "FAILING"}};
+    std::vector<std::vector<std::string>> rows = {
+        {"ID", "NAME", "FLAG", "VALUE", "WORST", "THRESH", "RAW", "FORMAT", "FAILING"}};
     for (auto& x : a.attributes)
-        rows.push_back(
-            {std::to_string(x.id), x.name, (x.prefailure ? "P " : "O ") + hex(x.flags, 4), std::to_string(x.value),
-             std::to_string(x.worst), x.threshold ? std::to_string(*x.threshold) : "-",
-             x.raw >> 32 ? "0x" + hex(x.raw, 12) : std::to_string(x.raw), x.failing.empty() ? "-" : x.failing});
+        rows.push_back({std::to_string(x.id), x.name, (x.prefailure ? "P " : "O ") + hex(x.flags, 4),
+                        std::to_string(x.value), std::to_string(x.worst),
+                        x.threshold ? std::to_string(*x.threshold) : "-", x.raw_text, x.format,
+                        x.failing.empty() ? "-" : x.failing});
     out += "\nSMART attributes:\n" + format_table(rows, "  ");
     if (!d.self_tests.empty()) out += "\nSelf-tests (newest first):\n";
     for (auto& t : d.self_tests) out += self_test_line(t);

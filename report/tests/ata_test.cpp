@@ -7,6 +7,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 
+#include "drivedb.h"
 #include "health.h"
 #include "report.h"
 #include "util.h"
@@ -30,10 +31,14 @@ Edit put(const std::string& tag, size_t offset, std::vector<uint8_t> bytes) {
 }
 Edit line(const std::string& tag, const std::string& text) { return {tag, 0, {}, text}; }
 Edit failed(const std::string& tag) { return {tag, 0, {}, ""}; }
+// The identity lines above the blocks, replaced whole.
+Edit identity(const std::string& lines) { return {"", 0, {}, lines}; }
 
 std::string edited(const std::string& log_text, const std::vector<Edit>& edits) {
     const DriveLog log = read_drive_log(log_text);
     std::string s = log_text.substr(0, log_text.find('<'));
+    for (auto& e : edits)
+        if (e.tag.empty()) s = e.text;
     for (auto& b : log.blocks) {
         std::vector<uint8_t> bytes = b.bytes;
         std::string line = b.text;
@@ -76,7 +81,10 @@ TEST(Ata, OneChangeGivesItsFinding) {
         const char* verdict;
         std::vector<std::string> findings;          // severity and code, in order
         std::map<Counter, uint64_t> counters = {};  // counters read exactly
+        std::string presets = "";                   // a drive database entry for the drive, with a warning
+        std::optional<int64_t> power_on_hours = {};
     };
+    const Edit no_hours = put("ATA GPL LOG 04 PAGE 0001", 16 + 7, {0});  // statistic not supported
     const std::vector<Row> rows = {
         {"healthy", "hdd", {}, "OK", {}, {{Counter::AtaReallocatedSectors, 0}, {Counter::AtaUdmaCrcErrors, 0}}},
         {"SMART status failed",
@@ -100,6 +108,21 @@ TEST(Ata, OneChangeGivesItsFinding) {
          {put(kThresholds, kAttr9 + 1, {72})},
          "WARN",
          {"WARN ata-threshold"}},
+        // IDENTIFY pads a short serial with leading blanks; the collector writes it so.
+        {"a short serial number padded with blanks",
+         "hdd",
+         {put("ATA IDENTIFY DEVICE", 20,
+              test::unhex("20202020202020202020"
+                          "4b583231334135343736")),
+          identity("Device code   : ACME DH4000SA-1000                      AC01R007\r\n"
+                   "Serial number :           XK12A34567\r\n")},
+         "OK",
+         {}},
+        {"identity lines of another drive",
+         "hdd",
+         {identity("Device code   : ACME DH4000SA-1000                      AC01R007\r\nSerial number : OTHER\r\n")},
+         "WARN",
+         {"WARN identity-mismatch"}},
         {"a zero threshold is never reached", "hdd", {put(kData, kAttr10 + 3, {0, 0})}, "OK", {}},
         {"reallocated sectors",
          "hdd",
@@ -107,12 +130,31 @@ TEST(Ata, OneChangeGivesItsFinding) {
          "WARN",
          {"WARN ata-reallocated"},
          {{Counter::AtaReallocatedSectors, 3}}},
-        {"other data packed above the count",
+        {"a count in the low word, other data above it (raw16(raw16))",
          "hdd",
          {put(kData, kAttr5 + 5, {2, 0, 1, 0, 7})},
          "WARN",
-         {"INFO ata-raw-packed", "WARN ata-reallocated"},
+         {"WARN ata-reallocated"},
          {{Counter::AtaReallocatedSectors, 2}}},
+        {"a sector count larger than the drive holds other data",
+         "hdd",
+         {put(kData, kAttr197 + 5, {2, 0, 1, 0, 7})},
+         "OK",
+         {"INFO ata-raw-packed"}},
+        // Attribute 9 counts where the device statistics give no power-on hours.
+        {"power-on time in a unit unknown for the drive",
+         "hdd",
+         {no_hours, put(kData, kAttr9 + 5, {0x40, 0x42, 0x0f})},
+         "OK",
+         {"INFO ata-power-on-unit"}},
+        {"the database's unit and warning for this model",
+         "hdd",
+         {no_hours, put(kData, kAttr9 + 5, {0x40, 0x42, 0x0f})},
+         "OK",
+         {"INFO ata-database-warning"},
+         {},
+         "-v 9,min2hour",
+         16666},
         {"uncorrectable errors reported",
          "hdd",
          {put(kData, kAttr200, {187}), put(kThresholds, kAttr200, {187}), put(kData, kAttr200 + 5, {1})},
@@ -120,6 +162,11 @@ TEST(Ata, OneChangeGivesItsFinding) {
          {"WARN ata-reported-uncorrect"},
          {{Counter::AtaReportedUncorrect, 1}}},
         {"sectors pending", "hdd", {put(kData, kAttr197 + 5, {1})}, "WARN", {"WARN ata-pending"}},
+        {"100 sectors pending: a drive to replace",
+         "hdd",
+         {put(kData, kAttr197 + 5, {100})},
+         "FAIL",
+         {"FAIL ata-pending"}},
         {"sectors uncorrectable off-line",
          "hdd",
          {put(kData, kAttr198 + 5, {1})},
@@ -150,14 +197,13 @@ TEST(Ata, OneChangeGivesItsFinding) {
          "ssd",
          {},
          "WARN",
-         {"INFO ata-raw-packed", "WARN ata-reallocated", "WARN ssd-endurance", "WARN selftest-older",
-          "INFO ata-errors-logged"},
+         {"WARN ata-reallocated", "WARN ssd-endurance", "WARN selftest-older", "INFO ata-errors-logged"},
          {{Counter::EnduranceUsedPercent, 93}, {Counter::SelftestFailures, 1}}},
         {"failing disk",
          "failing",
          {},
          "FAIL",
-         {"FAIL ata-smart-failed", "FAIL ata-prefail-threshold", "WARN ata-threshold", "WARN ata-reallocated",
+         {"FAIL ata-smart-failed", "FAIL ata-prefail-threshold", "WARN ata-threshold", "FAIL ata-reallocated",
           "WARN ata-reported-uncorrect", "WARN ata-pending", "WARN ata-offline-uncorrectable", "WARN ata-crc",
           "WARN temperature-absolute", "INFO power-on-hours", "FAIL selftest", "INFO ata-errors-logged"},
          {{Counter::AtaReallocatedSectors, 3280}, {Counter::AtaPendingSectors, 12}}},
@@ -165,7 +211,15 @@ TEST(Ata, OneChangeGivesItsFinding) {
     for (auto& r : rows) {
         SCOPED_TRACE(r.name);
         const std::string text = test::slurp(std::string(LOGPAGES_DIR) + "/sata_" + r.sample + ".log");
-        const Disk d = build_disk("h", "MA0000.log", edited(text, r.edits));
+        const DriveDb db = parse_drivedb(
+            "{\"DEFAULT\", \"-\", \"-\", \"\", \"\"},\n"
+            "{\"Acme DH\", \"ACME DH4000SA-1000\", \"\", \"firmware AC01 counts minutes\", \"" +
+                r.presets + "\"}",
+            "test");
+        const Disk d = build_disk("h", "MA0000.log", edited(text, r.edits), {}, r.presets.empty() ? nullptr : &db);
+        if (r.power_on_hours) {
+            EXPECT_EQ(d.power_on_hours, r.power_on_hours);
+        }
         std::vector<std::string> findings;
         for (auto& f : d.findings) findings.push_back(std::string(severity_name(f.severity)) + " " + f.code());
         EXPECT_EQ(findings, r.findings);
@@ -205,7 +259,9 @@ TEST(Ata, OneChangeGivesItsFinding) {
     EXPECT_EQ(a["rotation_rate"], 1);
     EXPECT_EQ(a["attributes"][0], nlohmann::json::parse(R"({"id":5,"name":"Reallocated_Sector_Ct","prefailure":true,)"
                                                         R"("value":100,"worst":100,"threshold":10,"raw":30064771074,)"
-                                                        R"("failing":null})"));
+                                                        R"j("format":"raw16(raw16)","raw_text":"2 (7 0)",)j"
+                                                        R"("raw_value":2,"unit":"count","failing":null})"));
+    EXPECT_TRUE(a["database"].is_null());
     EXPECT_TRUE(a["attributes"].back()["threshold"].is_null()) << a["attributes"].back();
     EXPECT_EQ(a["statistics"]["percentage_used_endurance"]["value"], 93);
     EXPECT_EQ(a["statistics"]["percentage_used_endurance"]["valid"], true);
