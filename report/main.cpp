@@ -68,11 +68,19 @@ int main(int argc, char** argv) {
         }
     }
     if (!disk.empty()) {
-        const rpt::Disk* d = rpt::find_disk(report, disk);
-        if (!d) {
+        const auto found = rpt::find_disks(report, disk);
+        if (found.empty()) {
             std::cerr << "logdump-report: no disk " << disk << " in the report\n";
             return rpt::kUnreadable;
         }
+        // Never pick one of several silently: name them all.
+        if (found.size() > 1) {
+            std::cerr << "logdump-report: " << found.size() << " disks match " << disk << "; name one by host/file:\n";
+            for (const rpt::Disk* x : found)
+                std::cerr << "  " << x->host << "/" << x->file << " serial " << x->serial << "\n";
+            return rpt::kUnreadable;
+        }
+        const rpt::Disk* d = found.front();
         const std::string text = as_json ? rpt::json_text(*d) : rpt::render_disk(*d);
         fwrite(text.data(), 1, text.size(), stdout);
         return status;

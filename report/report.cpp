@@ -85,6 +85,18 @@ Collection collect(const Host& h, const DriveDb* db) {
         c.disks.push_back(build_disk(h.host, f.name, f.data, a, db));
     }
 
+    // One serial number on two disks of one collection: a drive that
+    // reports a serial not its own, or two logs of one drive.
+    std::map<std::string, std::vector<Disk*>> by_serial;
+    for (auto& d : c.disks)
+        if (!d.serial.empty()) by_serial[d.serial].push_back(&d);
+    for (auto& [serial, disks] : by_serial)
+        if (disks.size() > 1)
+            for (Disk* d : disks)
+                d->findings.push_back(finding(Rule::DuplicateSerial, "serial number " + serial + " is also that of " +
+                                                                         std::to_string(disks.size() - 1) +
+                                                                         " other disk(s) of this collection"));
+
     for (auto& r : c.errors) {
         if (r.disk_finding) {
             if (!judged.count(r.disk) && r.disk_finding->severity > Severity::Info) {
@@ -132,11 +144,17 @@ Report build_report(const std::vector<Host>& hosts, const DriveDb* db) {
     return r;
 }
 
-const Disk* find_disk(const Report& r, const std::string& key) {
+std::vector<const Disk*> find_disks(const Report& r, const std::string& key) {
+    std::vector<const Disk*> out;
     for (auto& c : r.collections)
         for (auto& d : c.disks)
-            if (key == d.serial || key == d.file || key == d.host + "/" + d.file) return &d;
-    return nullptr;
+            if (key == d.serial || key == d.file || key == d.host + "/" + d.file) out.push_back(&d);
+    return out;
+}
+
+const Disk* find_disk(const Report& r, const std::string& key) {
+    const auto all = find_disks(r, key);
+    return all.empty() ? nullptr : all.front();
 }
 
 std::vector<FindingRef> sorted_findings(const Report& r) {

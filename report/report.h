@@ -21,7 +21,9 @@ class DriveDb;
 // `db` reads SATA drives' attributes; null: the built-in defaults.
 Report build_report(const std::vector<Host>& hosts, const DriveDb* db = nullptr);
 
-// The disk whose serial number or file name (or host/file) is `key`, or null.
+// The disks whose serial number or file name (or host/file) is `key`.
+std::vector<const Disk*> find_disks(const Report& report, const std::string& key);
+// The first of them, or null.
 const Disk* find_disk(const Report& report, const std::string& key);
 
 // Findings first (FAIL, WARN, UNKNOWN, INFO), then one line per disk, then

@@ -193,6 +193,8 @@ constexpr RuleDef kRules[] = {
      "neither drive logs nor an error log: not a log directory"},
     {Rule::StaleFile, "stale-file", kCollection, fixed(S::Warn),
      "a file older than the run's start (run.json), else than the error log: left from an earlier run"},
+    {Rule::DuplicateSerial, "duplicate-serial", kCollection, fixed(S::Warn),
+     "two disks of one collection give the same serial number"},
     {Rule::RunRecordUnreadable, "run-record-unreadable", kCollection, fixed(S::Info),
      "run.json, the fleet role's record of the run, cannot be read"},
     {Rule::ConsoleError, "console-error", kCollection, fixed(S::Warn),

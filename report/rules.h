@@ -115,6 +115,7 @@ enum class Rule : uint8_t {
     NoErrorLog,
     EmptyInput,
     StaleFile,
+    DuplicateSerial,
     RunRecordUnreadable,
     ConsoleError,
     // History across collections.

@@ -137,6 +137,11 @@ TEST(Program, StatusesAndFlags) {
          "",
          "errlog-memory_allocation_error"},
         {"not a log directory", {}, 1, "", "empty-input"},
+        {"one serial number on two disks",
+         {{"logdperr.txt", "", 0}, {"MA0000.log", ok, 0}, {"MA0001.log", disk("S1", "25"), 0}},
+         1,
+         "MA0001.log",
+         "duplicate-serial"},
         {"interrupted",
          {{"logdperr.txt", " File Interrupted(/o_tmp/TMP/KESTRA/MA0000.log)\n", 0}, {"MA0000.log", ok, 0}},
          1,
@@ -200,6 +205,10 @@ TEST(Program, StatusesAndFlags) {
         });
         EXPECT_EQ(j["hosts"][0]["run"].is_object(), has_run);
         for (auto& f : j["hosts"][0]["findings"]) EXPECT_TRUE(r.status || f["severity"] == "INFO") << f;
+        // --disk never picks one of several disks silently.
+        if (r.code == "duplicate-serial") {
+            EXPECT_EQ(run("--disk S1 " + d.str()).status, 3);
+        }
         if (r.code.empty()) continue;
         bool found = false;
         for (auto& disk : j["disks"])
@@ -265,6 +274,7 @@ TEST(Program, ArchivesAndFleet) {
     EXPECT_NE(run("--disk MA0000.log " + a.str()).out.find("0001 Reference temperature\n      Degrees Celsius = 68 C"),
               std::string::npos);
     EXPECT_EQ(run("--disk NOSUCH " + a.str()).status, 3);
+    EXPECT_EQ(run("--drivedb " + a.str() + "/missing.h " + a.str()).status, 3);
     EXPECT_EQ(run(a.str() + "/missing").status, 3);
     EXPECT_EQ(run(archive + ".broken").status, 3);
 }
