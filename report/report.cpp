@@ -90,8 +90,9 @@ Collection collect(const Host& h, const DriveDb* db) {
     std::map<std::string, std::vector<Disk*>> by_serial;
     for (auto& d : c.disks)
         if (!d.serial.empty()) by_serial[d.serial].push_back(&d);
+    // (An archive may hold one drive log twice: that is one disk.)
     for (auto& [serial, disks] : by_serial)
-        if (disks.size() > 1)
+        if (std::any_of(disks.begin(), disks.end(), [&](const Disk* x) { return x->file != disks.front()->file; }))
             for (Disk* d : disks)
                 d->findings.push_back(finding(Rule::DuplicateSerial, "serial number " + serial + " is also that of " +
                                                                          std::to_string(disks.size() - 1) +
