@@ -97,7 +97,42 @@ Finding with_value(Finding f, std::optional<int64_t> value) {
     return f;
 }
 
+// The SMART data's status of the last self-test is newer than any log: a
+// test running, aborted or interrupted is said; one that failed is judged
+// as a failed newest entry of the log would be, unless the log says so.
+void self_test_execution(Disk& d, const AtaInfo& a) {
+    if (!a.self_test_status) return;
+    const unsigned code = *a.self_test_status;
+    const std::string status = self_test_status_text(code);
+    using O = SelfTest::Outcome;
+    switch (self_test_outcome(code, 8)) {
+    case O::Running:
+    case O::Aborted:
+        d.findings.push_back(
+            finding(Rule::SelfTestExecution,
+                    "self-test " + status +
+                        (code == 15 ? ", " + std::to_string(a.self_test_remaining.value_or(0)) + "% remaining" : ""),
+                    "ATA SMART", code));
+        break;
+    case O::Failed: {
+        const SelfTest* newest = nullptr;
+        for (auto& t : d.self_tests)
+            if (t.outcome != O::Running) {
+                newest = &t;
+                break;
+            }
+        if (!newest || newest->outcome != O::Failed || newest->status_code != code)
+            d.findings.push_back(
+                finding(Rule::SelfTest, "the newest self-test failed (SMART data): " + status, "ATA SMART", code));
+        break;
+    }
+    default: break;
+    }
+}
+
 }  // namespace
+
+std::string self_test_status_text(unsigned code) { return word(kSelfTestStatuses, code); }
 
 bool judge_ata(Disk& d) {
     const AtaInfo& a = *d.ata;
@@ -193,6 +228,7 @@ bool judge_ata(Disk& d) {
 
     self_tests(d, a);
     judge_self_tests(d, "ATA self-test log");
+    self_test_execution(d, a);
     if (a.errors_logged && *a.errors_logged)
         d.findings.push_back(with_value(
             finding(Rule::AtaErrorsLogged,

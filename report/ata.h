@@ -13,6 +13,9 @@ class DriveDb;
 // `db` names each attribute's format and name; null: the built-in defaults.
 AtaInfo decode_ata(const DriveLog& log, const DriveDb* db = nullptr);
 
+// A self-test status code (log entry, SMART data byte 363) in words.
+std::string self_test_status_text(unsigned code);
+
 // A decoded field by its key, for the judge.
 const AtaStatistic* statistic(const AtaInfo& a, std::string_view key);  // only a valid one
 const AtaAttribute* attribute(const AtaInfo& a, uint8_t id);

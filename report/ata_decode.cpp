@@ -339,6 +339,8 @@ private:
         checksum("SMART READ DATA", data->bytes.data());
         if (thr) checksum("SMART READ THRESHOLDS", thr->bytes.data());
         a_.smart_data = read_fields(kSmartData, data->bytes, ByteOrder::Little);
+        a_.self_test_status = static_cast<unsigned>(value(a_.smart_data, "self_test_status"));
+        a_.self_test_remaining = static_cast<unsigned>(value(a_.smart_data, "self_test_remaining")) * 10u;
         // The thresholds by attribute ID (the last entry of an ID counts).
         std::array<std::optional<uint8_t>, 256> thresholds{};
         for (size_t k = 0; thr && k < kAttributeEntries.count; ++k) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "ata.h"
 #include "history.h"
 #include "report.h"
 
@@ -210,6 +211,18 @@ void ata(Writer& w, const AtaInfo& a, const std::vector<SelfTest>& tests) {
     else
         w.null();
     w.key("family").opt_str(a.family).key("database_warning").opt_str(a.database_warning);
+    w.key("self_test_execution");
+    if (a.self_test_status)
+        w.open('{')
+            .key("status")
+            .str(self_test_status_text(*a.self_test_status))
+            .key("status_code")
+            .num(*a.self_test_status)
+            .key("percent_remaining")
+            .opt(a.self_test_remaining)
+            .close('}');
+    else
+        w.null();
     w.key("attributes").open('[');
     for (auto& x : a.attributes) {
         w.open('{').key("id").num(unsigned{x.id}).key("name").str(x.name).key("prefailure").flag(x.prefailure);

@@ -100,6 +100,9 @@ struct AtaInfo {
     std::string ata_version;
     bool gpl = false, smart_supported = false, smart_enabled = false;
     std::optional<bool> smart_passed;
+    // The SMART data's self-test execution status (byte 363): the status
+    // of the last or running test, and its percent remaining.
+    std::optional<unsigned> self_test_status, self_test_remaining;
     std::vector<AtaAttribute> attributes;
     std::optional<uint64_t> errors_logged;
     std::vector<AtaStatistic> statistics;

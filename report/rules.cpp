@@ -58,6 +58,8 @@ constexpr RuleDef kRules[] = {
     {Rule::SelfTest, "selftest", kHealth, fixed(S::Fail), "the newest self-test that has ended failed"},
     {Rule::SelfTestOlder, "selftest-older", kHealth, fixed(S::Warn), "an older self-test failed"},
     {Rule::SelfTestIncomplete, "selftest-incomplete", kHealth, fixed(S::Warn), "a self-test could not complete"},
+    {Rule::SelfTestExecution, "selftest-execution", kHealth, fixed(S::Info),
+     "a SATA drive's self-test is in progress, was aborted by the host or interrupted by a reset (SMART data)"},
 
     {Rule::Exception, "exception", kHealth, fixed(S::Warn, S::Fail),
      "an informational exception (2Fh) other than 00h/00h; FAIL for a failure prediction (ASC 5Dh)"},

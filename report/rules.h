@@ -39,6 +39,7 @@ enum class Rule : uint8_t {
     SelfTest,
     SelfTestOlder,
     SelfTestIncomplete,
+    SelfTestExecution,
     // SAS disks.
     Exception,
     ExceptionTest,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "ata.h"
 #include "health.h"
 #include "report.h"
 
@@ -97,6 +98,9 @@ std::string ata_lines(const Disk& d, const AtaInfo& a) {
     if (!a.database_warning.empty()) out += "  Database warning: " + a.database_warning + "\n";
     if (!a.database_note.empty()) out += "  INFO " + a.database_note + "\n";
     out += "  SMART status " + std::string(!a.smart_passed ? "unknown" : *a.smart_passed ? "passed" : "failed") + "\n";
+    if (a.self_test_status)
+        out += "  Self-test execution: " + self_test_status_text(*a.self_test_status) + ", " +
+               std::to_string(a.self_test_remaining.value_or(0)) + "% remaining\n";
     if (a.errors_logged) out += "  Errors logged " + std::to_string(*a.errors_logged) + "\n";
     std::vector<std::vector<std::string>> rows = {
         {"ID", "NAME", "FLAG", "VALUE", "WORST", "THRESH", "RAW", "FORMAT", "FAILING"}};

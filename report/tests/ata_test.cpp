@@ -188,6 +188,10 @@ TEST(Ata, OneChangeGivesItsFinding) {
          {{Counter::SelftestFailures, 1}}},
         {"an older self-test failed", "hdd", {put(kExtSelfTests, 4 + 1, {0x79})}, "WARN", {"WARN selftest-older"}},
         {"a running self-test is no failure", "hdd", {put(kExtSelfTests, 4 + 26 + 1, {0xf3})}, "OK", {}},
+        // The SMART data's self-test execution status, newer than any log.
+        {"a self-test in progress", "hdd", {put(kData, 363, {0xf7})}, "OK", {"INFO selftest-execution"}},
+        {"a self-test aborted by the host", "hdd", {put(kData, 363, {0x10})}, "OK", {"INFO selftest-execution"}},
+        {"the last self-test failed in its read element", "hdd", {put(kData, 363, {0x70})}, "FAIL", {"FAIL selftest"}},
         {"neither SMART data nor status",
          "hdd",
          {failed(kData), failed(kThresholds), failed(kStatus)},
