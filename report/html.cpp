@@ -337,7 +337,7 @@ std::string error_log(const Report& r, bool fleet) {
             rows += "<tr class=\"error\">";
             if (fleet) rows += "<td>" + esc(c.host) + "</td>";
             rows += "<td>" + esc(record_name(e.kind)) + "</td><td class=\"record\">" + esc(e.text) + "</td><td>" +
-                    esc(std::holds_alternative<std::monostate>(e.detail) ? "" : detail_json(e.detail)) + "</td></tr>\n";
+                    esc(decoded_text(e.detail)) + "</td></tr>\n";
         }
     if (rows.empty()) return "<p class=\"muted\">The error log holds no record.</p>\n";
     std::string out = "<table class=\"errors\">\n<thead><tr>";

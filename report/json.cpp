@@ -1,6 +1,7 @@
 // The report as one JSON document (--json), written straight from the typed
 // report (a document of a large fleet is never held twice in memory); its
 // schema is in logdump-report(1).
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 
@@ -250,9 +251,13 @@ void finding(Writer& w, const Finding& f) {
     w.key("parameter").opt(f.parameter).key("value").opt(f.value).key("threshold").opt(f.threshold).close('}');
 }
 
+// In the text's order: by weight, FAIL first, and as found within one.
 void findings(Writer& w, const Findings& fs) {
+    std::vector<const Finding*> order;
+    for (auto& f : fs) order.push_back(&f);
+    std::stable_sort(order.begin(), order.end(), [](auto* a, auto* b) { return a->severity > b->severity; });
     w.open('[');
-    for (auto& f : fs) finding(w, f);
+    for (auto* f : order) finding(w, *f);
     w.close(']');
 }
 

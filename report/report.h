@@ -38,8 +38,12 @@ std::string render_disk(const Disk& disk);
 void write_json(const Report& report, FILE* f);
 std::string json_text(const Disk& disk);
 
-// The fields of an error-log record's detail as one JSON object on one line
-// (the web page shows it), "null" when it has none.
+// An error-log record's detail in one line for people: its summary, else
+// "key value, ..." ("" when it has none).
+std::string decoded_text(const RecordDetail& detail);
+
+// The fields of an error-log record's detail as one JSON object on one line,
+// "null" when it has none.
 std::string detail_json(const RecordDetail& detail);
 
 // The findings of every collection and disk in the order people read them:

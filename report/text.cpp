@@ -46,21 +46,6 @@ std::string place(const Collection& c, const Disk* d) {
     return s + " serial " + (d->serial.empty() ? "-" : d->serial);
 }
 
-// A record's detail in one line: its summary, else "key value, ...".
-std::string decoded_line(const RecordDetail& detail) {
-    if (auto* scsi = std::get_if<ScsiDetail>(&detail)) return scsi->summary;
-    std::string s;
-    each_field(detail, [&](const char* key, const auto& v) {
-        if (!s.empty()) s += ", ";
-        s += std::string(key) + " ";
-        if constexpr (std::is_same_v<std::decay_t<decltype(v)>, std::string>)
-            s += v;
-        else
-            s += std::to_string(v);
-    });
-    return s;
-}
-
 std::string self_test_line(const SelfTest& t) {
     std::string s = "  #" + std::to_string(t.slot) + "  " + t.type;
     if (t.segment) s += ", segment " + std::to_string(*t.segment);
@@ -140,6 +125,21 @@ std::string page_lines(const PageRecord& r) {
 
 }  // namespace
 
+// A record's detail in one line: its summary, else "key value, ...".
+std::string decoded_text(const RecordDetail& detail) {
+    if (auto* scsi = std::get_if<ScsiDetail>(&detail)) return scsi->summary;
+    std::string s;
+    each_field(detail, [&](const char* key, const auto& v) {
+        if (!s.empty()) s += ", ";
+        s += std::string(key) + " ";
+        if constexpr (std::is_same_v<std::decay_t<decltype(v)>, std::string>)
+            s += v;
+        else
+            s += std::to_string(v);
+    });
+    return s;
+}
+
 std::string render_text(const Report& r) {
     const bool many = r.collections.size() > 1;
     std::string out;
@@ -181,7 +181,7 @@ std::string render_text(const Report& r) {
         for (auto& e : c.errors) {
             ++records;
             out += "  " + (many ? c.host + ": " : "") + record_name(e.kind) + ": " + e.text + "\n";
-            if (auto s = decoded_line(e.detail); !s.empty() && e.kind != RecordKind::CliFailure)
+            if (auto s = decoded_text(e.detail); !s.empty() && e.kind != RecordKind::CliFailure)
                 out += "      " + s + "\n";
         }
     if (!records) out += "  no records\n";

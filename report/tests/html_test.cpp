@@ -6,6 +6,7 @@
 #include <string>
 
 #include "html.h"
+#include "report.h"
 #include "rules.h"
 
 namespace {
@@ -84,6 +85,17 @@ TEST(Html, OneRowPerDiskWithItsVerdictClass) {
     EXPECT_EQ(count(page, "<th>Host</th>"), 0u) << "one host: no host column";
     EXPECT_EQ(page.find("http"), page.find("http://www.w3.org/2000/svg")) << "nothing but the SVG namespace is a URL";
     EXPECT_EQ(page.find("<script"), std::string::npos);
+    // The error log's records decoded for people, as the text has them.
+    Report with_detail = report(disks);
+    with_detail.collections[0].errors[0].detail = CliDetail{"Adapter 0: no answer"};
+    EXPECT_NE(render_html(with_detail).find("<td>text Adapter 0: no answer</td>"), std::string::npos);
+
+    // A disk's findings in JSON come in the text's order: the weightiest first.
+    Disk mixed = disks.front();
+    mixed.findings.insert(mixed.findings.begin(), weighed(Severity::Info, Rule::ReadUncorrected, "first found"));
+    mixed.findings.push_back(weighed(Severity::Fail, Rule::ReadUncorrected, "last found"));
+    const std::string json = json_text(mixed);
+    EXPECT_LT(json.find("last found"), json.find("first found"));
 
     std::string fleet = render_html(report(
         {disk("srv1", "MA0000.log", Severity::Info), disk("srv2", "MA0000.log", Severity::Fail)}, {"srv1", "srv2"}));
