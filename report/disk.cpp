@@ -2,6 +2,7 @@
 // blocks, figures, counters and findings, judged once with the error log's
 // records of the disk.
 #include <cstdio>
+#include <map>
 #include <set>
 
 #include "ata.h"
@@ -10,32 +11,46 @@
 namespace rpt {
 namespace {
 
+// The command that reads a SATA log block.
+std::string log_command(const Block& b) {
+    char s[48];
+    if (b.kind == BlockKind::AtaSmartLog)
+        snprintf(s, sizeof s, "SMART READ LOG %02Xh", b.page);
+    else
+        snprintf(s, sizeof s, "READ LOG EXT %02Xh page %02Xh", b.page, b.log_page);
+    return s;
+}
+
 // Blocks the drive did not answer. A page (or, for SATA, a log) it lists
-// but rejects as not supported is no gap in the collection; a SATA answer
-// does not name its log, so each rejection excuses one log.
-void unread_blocks(Disk& d, const DriveLog& log, const Attached& attached) {
+// but rejects as not supported is no gap in the collection: the error log's
+// record of the rejection is then the one finding of it. A SATA answer does
+// not name its log, so the rejections go to the unread logs in order, and
+// each names its log's command. Returns those names by record.
+std::map<const ErrRecord*, std::string> unread_blocks(Disk& d, const DriveLog& log, const Attached& attached) {
     std::set<std::string> rejected_pages;
-    size_t rejected_logs = 0;
+    std::vector<const ErrRecord*> rejected_logs;
     for (const ErrRecord* r : attached.records) {
         if (!r->disk_finding || r->disk_finding->rule != Rule::CommandRejected) continue;
         if (auto* scsi = std::get_if<ScsiDetail>(&r->detail); scsi && scsi->page())
             rejected_pages.insert(page_ref(*scsi->page(), *scsi->subpage()));
-        if (std::holds_alternative<SataDetail>(r->detail)) ++rejected_logs;
+        if (std::holds_alternative<SataDetail>(r->detail)) rejected_logs.push_back(r);
     }
+    std::map<const ErrRecord*, std::string> commands;
+    size_t next = 0;
     for (auto& b : log.blocks) {
         if (!b.unread || b.damaged) continue;
         const bool page = b.kind == BlockKind::ScsiPage;
         const bool ata_log = b.kind == BlockKind::AtaSmartLog || b.kind == BlockKind::AtaGplLog;
         const std::string where = page ? page_ref(b.page & 0x3f, b.subpage) : ata_log ? kAtaLog : "";
-        bool excused = page && rejected_pages.count(where);
-        if (ata_log && rejected_logs > 0) {
-            excused = true;
-            --rejected_logs;
+        if (page && rejected_pages.count(where)) continue;
+        if (ata_log && next < rejected_logs.size()) {
+            commands[rejected_logs[next++]] = log_command(b);
+            continue;
         }
         d.findings.push_back(finding(page ? Rule::PageUnread : Rule::BlockUnread,
-                                     block_name(b) + " has no bytes: the drive did not answer it", where, {},
-                                     excused ? Case::Other : Case::Usual));
+                                     block_name(b) + " has no bytes: the drive did not answer it", where));
     }
+    return commands;
 }
 
 }  // namespace
@@ -58,7 +73,7 @@ Disk build_disk(const std::string& host, const std::string& file, std::string_vi
         d.device = dev;
     }
     d.findings = log.findings;
-    unread_blocks(d, log, attached);
+    const auto commands = unread_blocks(d, log, attached);
     d.sections = log.sections;
     bool judged = false;
     if (log.ata()) {
@@ -103,7 +118,12 @@ Disk build_disk(const std::string& host, const std::string& file, std::string_vi
     if (attached.stale)
         d.findings.push_back(
             finding(Rule::StaleFile, "the drive log is older than the error log: left from an earlier run"));
-    for (const ErrRecord* r : attached.records) d.findings.push_back(*r->disk_finding);
+    for (const ErrRecord* r : attached.records) {
+        Finding f = *r->disk_finding;
+        if (auto cmd = commands.find(r); cmd != commands.end())
+            f.text = "the drive does not support " + cmd->second + sata_registers(std::get<SataDetail>(r->detail));
+        d.findings.push_back(std::move(f));
+    }
     return d;
 }
 

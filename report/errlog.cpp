@@ -244,7 +244,7 @@ bool command_error(std::string_view line, ErrRecord& r) {
     } else if (auto t = bytes(rest, sata.fis.data(), sata.fis.size(), true); t && t->empty()) {
         // A FIS of zeros means the library rejected the request.
         const uint8_t err = sata.error().value_or(0);
-        const std::string regs = " (status " + hex(sata.fis[2]) + ", error " + hex(err) + ")";
+        const std::string regs = sata_registers(sata);
         r.disk_finding = finding(
             Rule::CommandError, "a SATA command failed, the log is incomplete" + (sata.error() ? regs : std::string()));
         for (auto& e : kSataErrors)
@@ -287,6 +287,10 @@ std::optional<uint8_t> ScsiDetail::subpage() const { return cdb[0] == 0x4d ? std
 std::optional<uint8_t> ScsiDetail::section_type() const {
     return cdb[0] == 0xfe ? std::optional(cdb[1]) : std::nullopt;
 }
+std::string sata_registers(const SataDetail& s) {
+    return " (status " + hex(s.fis[2]) + "h, error " + hex(s.error().value_or(0)) + "h)";
+}
+
 std::optional<uint8_t> SataDetail::status() const { return fis[0] == 0x34 ? std::optional(fis[2]) : std::nullopt; }
 std::optional<uint8_t> SataDetail::error() const { return fis[0] == 0x34 ? std::optional(fis[3]) : std::nullopt; }
 

@@ -218,6 +218,9 @@ struct SataDetail {
     }
 };
 
+// " (status 51h, error 04h)": the registers of a drive's answer, in hex.
+std::string sata_registers(const SataDetail& s);
+
 using RecordDetail = std::variant<std::monostate, PathDetail, QueryDetail, AnswerDetail, TransferDetail, CappedDetail,
                                   ReserveDetail, CountDetail, TimeLimitDetail, CliDetail, ScsiDetail, SataDetail>;
 

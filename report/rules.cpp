@@ -29,12 +29,12 @@ constexpr RuleDef kRules[] = {
      "the text line of a block (RETURN STATUS, grown defects) is not one the collector writes"},
     {Rule::BlockLength, "block-length", kCollection, fixed(S::Warn),
      "an ATA block or the grown defect header is not of its size"},
-    {Rule::BlockUnread, "block-unread", kCollection, fixed(S::Warn, S::Info),
-     "a block has no bytes: the drive did not answer; INFO for a SMART or GPL log when the error log records that "
-     "the drive rejected a command (one log per rejection)"},
-    {Rule::PageUnread, "page-unread", kCollection, fixed(S::Warn, S::Info),
-     "a page has no bytes: the drive did not answer; INFO when the error log records that the drive rejected it "
-     "(ILLEGAL REQUEST)"},
+    {Rule::BlockUnread, "block-unread", kCollection, fixed(S::Warn),
+     "a block has no bytes: the drive did not answer (a SMART or GPL log the error log records the drive rejected "
+     "is that record's finding alone, one log per rejection)"},
+    {Rule::PageUnread, "page-unread", kCollection, fixed(S::Warn),
+     "a page has no bytes: the drive did not answer (a page the error log records the drive rejected, ILLEGAL "
+     "REQUEST, is that record's finding alone)"},
     {Rule::PageLength, "page-length", kCollection, fixed(S::Warn),
      "a page is shorter than its header, or its length field disagrees with the bytes present"},
     {Rule::PageCode, "page-code", kCollection, fixed(S::Warn),

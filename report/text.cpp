@@ -128,6 +128,9 @@ std::string page_lines(const PageRecord& r) {
 // A record's detail in one line: its summary, else "key value, ...".
 std::string decoded_text(const RecordDetail& detail) {
     if (auto* scsi = std::get_if<ScsiDetail>(&detail)) return scsi->summary;
+    if (auto* sata = std::get_if<SataDetail>(&detail))
+        return "target " + std::to_string(sata->target) + " of controller " + std::to_string(sata->controller) +
+               sata_registers(*sata) + ", FIS " + hex_bytes(sata->fis.data(), sata->fis.size());
     std::string s;
     each_field(detail, [&](const char* key, const auto& v) {
         if (!s.empty()) s += ", ";

@@ -111,7 +111,7 @@ TEST(ErrorLog, DecodedLineInTheText) {
          "target 5 of controller 0, LOG SENSE of page 00h: Illegal Request, Invalid field in cdb (24/00), result "
          "00000004"},
         {"H00T03 Command error ,  34 40 51 04 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00\r\n",
-         "controller 0, error 4, fis 3440510400000000000000000000000000000000, status 81, target 3"},
+         "target 3 of controller 0 (status 51h, error 04h), FIS 3440510400000000000000000000000000000000"},
         {" Short Transfer(H00T02 Section04: 100 of 4096 bytes)\n",
          "arrived 100, asked 4096, controller 0, target 2, what Section04"},
     };

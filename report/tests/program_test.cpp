@@ -182,7 +182,7 @@ TEST(Program, StatusesAndFlags) {
          {{"logdperr.txt", aborted, 0}, {"MA0000.log", sata, 0}},
          0,
          "MA0000.log",
-         "block-unread"},
+         "command-rejected"},
         {"a SATA log not read, no abort recorded",
          {{"logdperr.txt", "", 0}, {"MA0000.log", sata, 0}},
          1,
