@@ -227,7 +227,7 @@ bool judge_ata(Disk& d) {
     if (auto* e = statistic(a, "percentage_used_endurance")) judge_endurance(d, e->value, "ATA statistics 07h", 0x08);
 
     self_tests(d, a);
-    judge_self_tests(d, "ATA self-test log");
+    judge_self_tests(d, "ATA self-test log", a.self_test_log_read);
     self_test_execution(d, a);
     if (a.errors_logged && *a.errors_logged)
         d.findings.push_back(with_value(

@@ -383,6 +383,7 @@ private:
             return true;
         };
         if (auto first = ext.find(0); first != ext.end()) {
+            a_.self_test_log_read = true;
             const SelfTestLog& l = kExtSelfTestLog;
             size_t pages = ext.rbegin()->first + 1u;
             if (const Block* dir = usable(log_, BlockKind::AtaGplLog, 0x00, 0))
@@ -395,6 +396,7 @@ private:
             }
         } else if (const Block* b = usable(log_, BlockKind::AtaSmartLog, 0x06)) {
             const SelfTestLog& l = kSmartSelfTestLog;
+            a_.self_test_log_read = true;
             checksum("SMART self-test log", b->bytes.data());
             const size_t slots = l.entries.count, index = value(b->bytes, l.index);
             for (size_t k = 0; index && index <= slots && k < slots; ++k)

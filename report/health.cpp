@@ -228,7 +228,7 @@ void judge_endurance(Disk& d, uint64_t percent, const std::string& page, std::op
     count(d, Counter::EnduranceUsedPercent, percent, str(percent) + " % of the rated endurance used", page, parameter);
 }
 
-void judge_self_tests(Disk& d, const std::string& page) {
+void judge_self_tests(Disk& d, const std::string& page, bool log_read) {
     using O = SelfTest::Outcome;
     auto describe = [](const SelfTest& t) {
         std::string s = t.type + " self-test";
@@ -255,7 +255,7 @@ void judge_self_tests(Disk& d, const std::string& page) {
         if (t.outcome == O::Failed && &t != newest && !older_count++) older = &t;
         if (t.outcome == O::Incomplete && !incomplete_count++) incomplete = &t;
     }
-    set_counter(d, Counter::SelftestFailures, failed);
+    if (log_read) set_counter(d, Counter::SelftestFailures, failed);
     if (newest && newest->outcome == O::Failed)
         d.findings.push_back(
             finding(Rule::SelfTest, "the newest self-test failed: " + describe(*newest), page, newest->slot));

@@ -28,7 +28,8 @@ SelfTest::Outcome self_test_outcome(unsigned code, unsigned last_failure);
 
 // The rules both protocols share.
 void judge_temperature(Disk& d, const std::string& page);
-void judge_self_tests(Disk& d, const std::string& page);
+// `log_read`: a self-test log was read; without one no failure count is known.
+void judge_self_tests(Disk& d, const std::string& page, bool log_read = true);
 void judge_endurance(Disk& d, uint64_t percent, const std::string& page, std::optional<uint64_t> parameter);
 
 // The figures and findings of a SAS disk from its decoded pages and

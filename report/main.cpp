@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
@@ -61,7 +62,8 @@ int main(int argc, char** argv) {
         }
     }
     if (!metrics.empty()) {
-        const std::string error = rpt::write_atomically(metrics, rpt::render_metrics(report));
+        const std::string error = rpt::write_atomically(
+            metrics, rpt::render_metrics(report, std::filesystem::path(metrics).filename().string()));
         if (!error.empty()) {
             std::cerr << "logdump-report: " << error << "\n";
             status = rpt::kUnreadable;

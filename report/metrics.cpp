@@ -18,17 +18,6 @@ namespace {
 
 constexpr double kSecondsIn30Days = 30 * 86400;
 
-// The value of the verdict gauge: 0 OK, 1 WARN, 2 FAIL, 3 UNKNOWN.
-int verdict_value(Severity s) {
-    switch (s) {
-    case Severity::Warn: return 1;
-    case Severity::Fail: return 2;
-    case Severity::Unknown: return 3;
-    case Severity::Info: break;
-    }
-    return 0;
-}
-
 std::string number(double v) {
     char b[32];
     auto r = std::to_chars(b, b + sizeof b, v);
@@ -72,14 +61,23 @@ std::string label(std::string_view name, std::string_view value) {
 
 std::string optional_number(const std::optional<unsigned>& v) { return v ? std::to_string(*v) : ""; }
 
-// The labels that name a disk.
+// The labels that name a disk; what describes it is on its info series
+// alone, joined through group_left as exporters of this field do.
 std::string disk_labels(const Disk& d) {
+    return label("host", d.host) + ',' + label("controller", optional_number(d.controller)) + ',' +
+           label("target", optional_number(d.device)) + ',' + label("serial", d.serial);
+}
+
+std::string info_labels(const Disk& d) {
     const std::string model =
         d.protocol == Protocol::Ata ? trim(d.product) : trim(trim(d.vendor) + " " + trim(d.product));
-    return label("host", d.host) + ',' + label("controller", optional_number(d.controller)) + ',' +
-           label("device", optional_number(d.device)) + ',' + label("serial", d.serial) + ',' + label("model", model) +
-           ',' + label("protocol", protocol_name(d.protocol));
+    return label("model", model) + ',' + label("firmware", trim(d.revision)) + ',' +
+           label("protocol", protocol_name(d.protocol)) + ',' + label("family", d.ata ? d.ata->family : "");
 }
+
+// A SMART attribute's samples: the normalized value, worst and threshold,
+// and the raw value as its format reads it (none when it is no number).
+void attribute_samples(Family& f, const std::string& labels, const AtaAttribute& x);
 
 // What a counter counts, without the source when both protocols carry it.
 std::string counter_help(const CounterDef& def) {
@@ -109,7 +107,7 @@ std::string label_value(std::string_view s) {
     return out;
 }
 
-std::string render_metrics(const Report& r) {
+std::string render_metrics(const Report& r, const std::string& file) {
     // The report keeps each host's newest collection only (history.h): the
     // metrics tell the present state. One series per disk: a second disk with the same labels (drive logs
     // not named by slot) would make the file unreadable.
@@ -122,7 +120,8 @@ std::string render_metrics(const Report& r) {
     std::string out;
     Family success{"logdump_report_success", "gauge",
                    "1 when logdump-report read every collection it was given, 0 when one could not be read", ""};
-    success.add("", r.exit_status == kUnreadable ? "0" : "1");
+    // The file's name tells two reports in one textfile directory apart.
+    success.add(label("file", file), r.exit_status == kUnreadable ? "0" : "1");
     success.write(out);
 
     Family collected{
@@ -133,16 +132,32 @@ std::string render_metrics(const Report& r) {
         if (c.collected) collected.add(label("host", c.host), std::to_string(*c.collected));
     collected.write(out);
 
-    Family verdict{"logdump_disk_verdict", "gauge", "Verdict of the disk: 0 OK, 1 WARN, 2 FAIL, 3 UNKNOWN", ""};
+    Family info{"logdump_disk_info", "gauge", "What the disk is: model, firmware, protocol and drive family; always 1",
+                ""};
+    Family verdict{"logdump_disk_verdict", "gauge", "Verdict of the disk: 1 for its verdict, 0 for the others", ""};
+    Family smart{"logdump_disk_smart_passed", "gauge",
+                 "1 when the SATA drive's SMART status passed, 0 when it predicts its failure", ""};
+    Family attribute{"logdump_ata_attribute", "gauge",
+                     "A SATA drive's SMART attribute: its normalized value, worst and threshold, and its raw value as "
+                     "its format reads it",
+                     ""};
     Family temperature{"logdump_disk_temperature_celsius", "gauge", "Temperature of the disk in degrees Celsius", ""};
     Family power_on{"logdump_disk_power_on_seconds", "gauge",
                     "Power-on time of the disk in seconds (whole hours as the disk counts them)", ""};
     for (auto& [d, labels] : disks) {
-        verdict.add(labels, std::to_string(verdict_value(d->verdict)));
+        info.add(labels + ',' + info_labels(*d), "1");
+        for (Severity s : {Severity::Info, Severity::Warn, Severity::Fail, Severity::Unknown})
+            verdict.add(labels + ',' + label("verdict", verdict_name(s)), d->verdict == s ? "1" : "0");
+        if (d->ata && d->ata->smart_passed) smart.add(labels, *d->ata->smart_passed ? "1" : "0");
+        if (d->ata)
+            for (auto& x : d->ata->attributes) attribute_samples(attribute, labels, x);
         if (d->temperature) temperature.add(labels, std::to_string(*d->temperature));
         if (d->power_on_hours) power_on.add(labels, std::to_string(*d->power_on_hours * 3600));
     }
+    info.write(out);
     verdict.write(out);
+    smart.write(out);
+    attribute.write(out);
     temperature.write(out);
     power_on.write(out);
 
@@ -198,6 +213,18 @@ std::string render_metrics(const Report& r) {
     findings.write(out);
     return out;
 }
+
+namespace {
+
+void attribute_samples(Family& f, const std::string& labels, const AtaAttribute& x) {
+    const std::string l = labels + ',' + label("id", std::to_string(x.id)) + ',' + label("name", x.name) + ',';
+    f.add(l + label("kind", "value"), std::to_string(x.value));
+    f.add(l + label("kind", "worst"), std::to_string(x.worst));
+    if (x.threshold) f.add(l + label("kind", "threshold"), std::to_string(*x.threshold));
+    if (x.raw_value) f.add(l + label("kind", "raw"), std::to_string(*x.raw_value));
+}
+
+}  // namespace
 
 std::string write_atomically(const std::string& path, std::string_view text) {
     const size_t slash = path.rfind('/');

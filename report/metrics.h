@@ -13,7 +13,9 @@ namespace rpt {
 // each disk of it, the verdict, temperature, power-on time, health counters
 // and findings by severity. Samples carry no timestamp (the textfile
 // collector refuses them).
-std::string render_metrics(const Report& report);
+// `file` (the metrics file's base name) labels the report's own series, so
+// that two reports in one textfile directory never give the same series.
+std::string render_metrics(const Report& report, const std::string& file = "");
 
 // A label value as the format writes it between double quotes: backslash,
 // double quote and line feed escaped, bytes that are not UTF-8 as U+FFFD

@@ -114,7 +114,8 @@ struct AtaInfo {
     // The self-test log's entries by their table, newest first: of the
     // extended log when there is one, else of the SMART log.
     std::vector<FieldValues> self_test_log;
-    Findings findings;  // what reading the blocks found wrong
+    bool self_test_log_read = false;  // a self-test log was read (it may hold no entry)
+    Findings findings;                // what reading the blocks found wrong
 };
 
 // A SCSI page as read: the block it came from and its decode.

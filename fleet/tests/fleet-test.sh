@@ -198,7 +198,7 @@ run_playbook "$case_dir/run3.log" 0 "$out" -e "logdump_run_date=$date" -e logdum
 check 3 "$out"
 if [ -x "$build/report/logdump-report" ]; then
   promtool check metrics < "$case_dir/metrics/logdump.prom" || fail "promtool refuses $case_dir/metrics/logdump.prom"
-  grep -q '^logdump_disk_verdict{host="alpha",controller="0",device="0",serial=' "$case_dir/metrics/logdump.prom" ||
+  grep -q '^logdump_disk_verdict{host="alpha",controller="0",target="0",serial=' "$case_dir/metrics/logdump.prom" ||
     fail "logdump.prom has no verdict of alpha's disk: $(cat "$case_dir/metrics/logdump.prom")"
 fi
 # A stale record of the same day is replaced, not kept.
@@ -232,7 +232,7 @@ grep -q '<polyline' "$out5/report-$date.html" || fail "run 6: no line of the gro
 # And in its metrics: alpha's disk a WARN, its read errors growing.
 prom6=$case_dir/metrics6/logdump.prom
 promtool check metrics < "$prom6" || fail "run 6: promtool refuses $prom6"
-grep -Eq '^logdump_disk_verdict\{host="alpha",controller="0",device="0",.*\} 1$' "$prom6" &&
+grep -Eq '^logdump_disk_verdict\{host="alpha",controller="0",target="0",.*,verdict="WARN"\} 1$' "$prom6" &&
   grep -Eq '^logdump_disk_growth_per_second\{host="alpha",.*,counter="read_uncorrected"\} [0-9.e-]+$' "$prom6" ||
   fail "run 6: no WARN or growth of alpha's disk in $prom6: $(cat "$prom6")"
 

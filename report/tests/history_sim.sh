@@ -42,7 +42,7 @@ grep -q '<polyline' "$w/three.html" || fail "no line of the growth in the web pa
 # The metrics: promtool accepts them; the disk whose read errors grew fastest
 # FAILs, with its growth.
 promtool check metrics < "$w/three.prom" || fail "promtool refuses the metrics of three collections"
-grep -Eq '^logdump_disk_verdict\{host="health",.*serial="S0M1H000000000000006".*\} 2$' "$w/three.prom" &&
+grep -Eq '^logdump_disk_verdict\{host="health",.*serial="S0M1H000000000000006",verdict="FAIL"\} 1$' "$w/three.prom" &&
   grep -Eq '^logdump_disk_growth_per_second\{host="health",.*serial="S0M1H000000000000006".*,counter="read_uncorrected"\} [0-9.e-]+$' \
     "$w/three.prom" || fail "no FAIL or growth of S0M1H000000000000006 in the metrics: $(cat "$w/three.prom")"
 python3 - "$w" <<'PY' || fail "see above"

@@ -42,6 +42,9 @@ status=0
 [ "$status" = 2 ] || fail "logdump-report ended with $status, not 2 (some disk FAILs): $(cat "$w/report.txt")"
 promtool check metrics < "$w/textfile/logdump.prom" > "$w/promtool.txt" 2>&1 ||
   fail "promtool refuses the metrics: $(cat "$w/promtool.txt")"
+# A second report's file in the same directory: its own series, no collision.
+mkdir "$w/empty"
+"$report" --metrics "$w/textfile/other.prom" "$w/empty" > /dev/null 2>&1 || true
 
 # A free port: the kernel picks one; should another program take it before
 # the exporter does, the exporter fails and the next try picks again.
@@ -64,15 +67,22 @@ done
 
 grep -qx 'node_textfile_scrape_error 0' "$w/metrics.txt" ||
   fail "scrape error: $(grep -E 'node_textfile_scrape_error|level=error' "$w/metrics.txt" "$w/exporter.log")"
-# The health system's disks by device: healthy, hot, predicted failure,
-# failed self-tests (FAIL 2), phy errors, read errors (WARN 1).
-expected=(0 2 2 2 1 1)
+# The health system's disks by target: healthy, hot, predicted failure,
+# failed self-tests, phy errors, read errors. The verdict is a state set:
+# 1 for the disk's verdict, 0 for the other three.
+expected=(OK FAIL FAIL FAIL WARN WARN)
 for dev in "${!expected[@]}"; do
-  line=$(grep "^logdump_disk_verdict{.*device=\"$dev\"" "$w/metrics.txt" || true)
-  [ -n "$line" ] || fail "no verdict of device $dev served"
-  [ "${line##* }" = "${expected[$dev]}" ] || fail "device $dev: $line, not ${expected[$dev]}"
-  case $line in *'host="KESTRA"'*'protocol="SCSI"'*'serial="'?*'"'*) ;; *) fail "labels missing: $line" ;; esac
+  line=$(grep "^logdump_disk_verdict{.*target=\"$dev\".*} 1\$" "$w/metrics.txt" || true)
+  [ -n "$line" ] || fail "no verdict of target $dev served"
+  case $line in *'verdict="'"${expected[$dev]}"'"'*) ;; *) fail "target $dev: $line, not ${expected[$dev]}" ;; esac
+  case $line in *'host="KESTRA"'*'serial="'?*'"'*) ;; *) fail "labels missing: $line" ;; esac
+  # (node_exporter serves the labels sorted by name.)
+  grep "^logdump_disk_info{.*target=\"$dev\".*} 1\$" "$w/metrics.txt" | grep -q 'protocol="SCSI"' ||
+    fail "no info series of target $dev"
 done
-[ "$(grep -c '^logdump_disk_verdict{' "$w/metrics.txt")" = "${#expected[@]}" ] || fail "not one verdict per disk"
-grep -qx 'logdump_report_success 1' "$w/metrics.txt" || fail "the report's success is not served"
+[ "$(grep -c '^logdump_disk_verdict{' "$w/metrics.txt")" = "$((4 * ${#expected[@]}))" ] ||
+  fail "not four verdict states per disk"
+grep -qx 'logdump_report_success{file="logdump.prom"} 1' "$w/metrics.txt" || fail "the report's success is not served"
+grep -qx 'logdump_report_success{file="other.prom"} 1' "$w/metrics.txt" ||
+  fail "the second report's success is not served"
 echo "node_exporter: served ${#expected[@]} disks' verdicts from port $port with no scrape error"

@@ -287,39 +287,45 @@ TEST(Program, Metrics) {
         int status;
         std::vector<std::string> lines;  // in the metrics file
     };
-    const std::string labels = "host=\"srv01\",controller=\"0\",device=\"0\",serial=\"";
-    const std::string scsi = "\",model=\"ACMEDRV DK600SA0006\",protocol=\"SCSI\"}";
+    const std::string labels = "host=\"srv01\",controller=\"0\",target=\"0\",serial=\"";
+    auto verdict = [&](const std::string& serial, const char* v) {
+        return "logdump_disk_verdict{" + labels + serial + "\",verdict=\"" + v + "\"} 1";
+    };
+    const std::string scsi = "\"}";
     const std::vector<Row> rows = {
         {"healthy",
          {{"MA0000.log", disk("S1", "24")}},
          "",
          0,
-         {"logdump_report_success 1", "logdump_collection_timestamp_seconds{host=\"srv01\"} 1700000000",
-          "logdump_disk_verdict{" + labels + "S1" + scsi + " 0",
+         {"logdump_report_success{file=\"logdump.prom\"} 1",
+          "logdump_collection_timestamp_seconds{host=\"srv01\"} 1700000000",
+          "logdump_disk_info{" + labels +
+              "S1\",model=\"ACMEDRV DK600SA0006\",firmware=\"0004\",protocol=\"SCSI\",family=\"\"} 1",
+          verdict("S1", "OK"), "logdump_disk_verdict{" + labels + "S1\",verdict=\"FAIL\"} 0",
           "logdump_disk_temperature_celsius{" + labels + "S1" + scsi + " 36",
           "logdump_disk_read_uncorrected{" + labels + "S1" + scsi + " 0",
-          "logdump_findings{" + labels + "S1\",model=\"ACMEDRV DK600SA0006\",protocol=\"SCSI\",severity=\"FAIL\"} 0"}},
-        {"hot", {{"MA0000.log", disk("S1", "44")}}, "", 2, {"logdump_disk_verdict{" + labels + "S1" + scsi + " 2"}},
+          "logdump_findings{" + labels + "S1\",severity=\"FAIL\"} 0"}},
+        {"hot", {{"MA0000.log", disk("S1", "44")}}, "", 2, {verdict("S1", "FAIL")}},
         {"cannot be judged",
          {{"MA0000.log", disk("S1", "24").substr(0, disk("S1", "24").find("<Page03>"))}},
          "",
          1,
-         {"logdump_disk_verdict{" + labels + "S1" + scsi + " 3"}},
+         {verdict("S1", "UNKNOWN")}},
         {"quote and backslash in the serial",
          {{"MA0000.log", disk("S\"1\\", "24")}},
          "",
          0,
-         {"logdump_disk_verdict{" + labels + "S\\\"1\\\\" + scsi + " 0"}},
+         {verdict("S\\\"1\\\\", "OK")}},
         {"bytes that are not UTF-8",
          {{"MA0000.log", disk("S\xff\xc3", "24")}},
          "",
          0,
-         {"logdump_disk_verdict{" + labels + "S\xef\xbf\xbd\xef\xbf\xbd" + scsi + " 0"}},
+         {verdict("S\xef\xbf\xbd\xef\xbf\xbd", "OK")}},
         {"an input that cannot be read",
          {{"MA0000.log", disk("S1", "24")}},
          "missing",
          3,
-         {"logdump_report_success 0", "logdump_disk_verdict{" + labels + "S1" + scsi + " 0"}},
+         {"logdump_report_success{file=\"logdump.prom\"} 0", verdict("S1", "OK")}},
     };
     for (auto& r : rows) {
         SCOPED_TRACE(r.name);
