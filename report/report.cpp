@@ -74,12 +74,19 @@ Collection collect(const Host& h, const DriveDb* db) {
         h.error.empty())
         add(Rule::EmptyInput, "neither drive logs nor an error log: not a log directory");
 
+    // The controllers' own logs; what keeps a part of one from being read
+    // is said with its file and line.
+    c.controllers = read_controllers(h.files);
+    for (auto& ctl : c.controllers)
+        for (auto& p : ctl.problems) add(Rule::ControllerLogUnrecognised, p.text);
+
     // Each drive log is judged once, with what is attached to it; the
     // records go to the first drive log of their name.
     std::set<std::string> judged;
     for (auto& f : h.files) {
         if (!f.loaded || &f == errlog || &f == run_json || &f == console) continue;
         if (!errlog && (!c.collected || f.mtime > *c.collected)) c.collected = f.mtime;
+        if (controller_log(f.name)) continue;
         Attached a = attached[f.name];
         if (!judged.insert(f.name).second) a.records.clear();
         c.disks.push_back(build_disk(h.host, f.name, f.data, a, db));

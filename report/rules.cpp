@@ -12,7 +12,7 @@ constexpr Weight fixed(Severity s, Severity other) { return {s, other, {}}; }
 constexpr Weight limited(Limit l) { return {S::Info, {}, l}; }
 constexpr Weight limited(Limit l, Severity other) { return {other, other, l}; }
 
-constexpr Kind kHealth = Kind::Health, kCollection = Kind::Collection;
+constexpr Kind kHealth = Kind::Health, kCollection = Kind::Collection, kController = Kind::Controller;
 
 // The catalogue, in the order of Rule.
 constexpr RuleDef kRules[] = {
@@ -206,6 +206,10 @@ constexpr RuleDef kRules[] = {
      "a disk of the host's previous collection is in no newest collection, and no new disk took its slot"},
     {Rule::DiskReplaced, "disk-replaced", kHealth, fixed(S::Info),
      "a new serial number in the slot of a disk that is gone"},
+
+    {Rule::ControllerLogUnrecognised, "controller-log-unrecognised", kController, fixed(S::Info),
+     "a line of a controller log that is not the vendor CLI's text of its kind, a value not of its form, binary "
+     "data, or an exit code other than 0x00"},
 };
 
 // The thresholds of the report: one table, also printed in logdump-report(1).

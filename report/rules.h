@@ -122,6 +122,8 @@ enum class Rule : uint8_t {
     CounterWentDown,
     DiskGone,
     DiskReplaced,
+    // The controller's view.
+    ControllerLogUnrecognised,
     kCount
 };
 
