@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 
+#include "controller_judge.h"
 #include "health.h"
 #include "history.h"
 #include "run_facts.h"
@@ -91,6 +92,10 @@ Collection collect(const Host& h, const DriveDb* db) {
         if (!judged.insert(f.name).second) a.records.clear();
         c.disks.push_back(build_disk(h.host, f.name, f.data, a, db));
     }
+
+    // The controllers' view, judged once the collection's time is known.
+    for (auto& ctl : c.controllers)
+        for (auto& f : judge_controller(ctl, c.collected)) c.findings.push_back(std::move(f));
 
     for (auto& r : c.errors) {
         if (r.disk_finding) {

@@ -124,6 +124,21 @@ enum class Rule : uint8_t {
     DiskReplaced,
     // The controller's view.
     ControllerLogUnrecognised,
+    ControllerMismatch,
+    VirtualDriveState,
+    VirtualDriveBadBlocks,
+    VirtualDriveWriteThrough,
+    DriveState,
+    DriveForeign,
+    DrivePredictiveFailure,
+    DriveSmartAlert,
+    DriveMediaErrors,
+    DriveOtherErrors,
+    DriveLinkSlow,
+    MemoryUncorrectable,
+    MemoryCorrectable,
+    ControllerEvent,
+    ControllerEventOld,
     kCount
 };
 
@@ -153,6 +168,8 @@ enum class Limit : uint8_t {
     AtaOfflineUncorrectable,
     AtaCrc,
     CounterGrowth,
+    DriveMediaErrors,
+    DriveOtherErrors,
     kCount
 };
 
