@@ -11,9 +11,10 @@ namespace rpt {
 // not be judged: it weighs more than INFO and less than a WARN.
 enum class Severity : uint8_t { Info, Unknown, Warn, Fail };
 
-// A finding is about the disk's health, or about how well it was collected
-// and read (cut files, failed commands, damaged blocks).
-enum class Kind : uint8_t { Health, Collection };
+// A finding is about the disk's health, about how well it was collected
+// and read (cut files, failed commands, damaged blocks), or comes from the
+// RAID controller's own view (its logs: arrays, drive states, events).
+enum class Kind : uint8_t { Health, Collection, Controller };
 
 inline const char* severity_name(Severity s) {
     switch (s) {
@@ -28,6 +29,7 @@ inline const char* severity_name(Severity s) {
 inline const char* kind_name(Kind k) {
     switch (k) {
     case Kind::Health: return "health";
+    case Kind::Controller: return "controller";
     case Kind::Collection: break;
     }
     return "collection";

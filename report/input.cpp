@@ -13,6 +13,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "controller.h"
+
 namespace rpt {
 namespace {
 
@@ -152,6 +154,7 @@ void read_archive(Host& h) {
 
 bool wanted(std::string_view name) {
     if (name == "logdperr.txt" || name == kRunJson || name == kConsoleTxt) return true;
+    if (controller_log(name)) return true;
     if (name.size() < 10 || name.substr(0, 2) != "MA" || !name.ends_with(".log")) return false;
     for (char c : name.substr(2, name.size() - 6))
         if (!isxdigit(static_cast<unsigned char>(c))) return false;

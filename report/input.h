@@ -13,7 +13,7 @@ struct InputFile {
     std::string name;       // file name without directories
     std::string_view data;  // contents (kept alive by the host)
     time_t mtime = 0;
-    bool loaded = false;  // contents read (drive logs and the error log)
+    bool loaded = false;  // contents read (drive logs, the error log, the run's record, controller logs)
 };
 
 struct Host {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "ata_format.h"
+#include "controller.h"
 #include "counters.h"
 #include "drivelog.h"
 #include "errlog.h"
@@ -177,7 +178,8 @@ struct Collection {
     Findings findings;                // about the directory as a whole
     std::vector<Disk> disks;
     std::vector<ErrRecord> errors;
-    std::optional<RunFacts> run;  // the run's own record, where the fleet role wrote one
+    std::optional<RunFacts> run;          // the run's own record, where the fleet role wrote one
+    std::vector<Controller> controllers;  // the RAID controllers' own logs, by index
 };
 
 // Exit statuses of logdump-report.

@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 
+#include "controller_judge.h"
 #include "health.h"
 #include "history.h"
 #include "run_facts.h"
@@ -74,12 +75,19 @@ Collection collect(const Host& h, const DriveDb* db) {
         h.error.empty())
         add(Rule::EmptyInput, "neither drive logs nor an error log: not a log directory");
 
+    // The controllers' own logs; what keeps a part of one from being read
+    // is said with its file and line.
+    c.controllers = read_controllers(h.files);
+    for (auto& ctl : c.controllers)
+        for (auto& p : ctl.problems) add(Rule::ControllerLogUnrecognised, p.text);
+
     // Each drive log is judged once, with what is attached to it; the
     // records go to the first drive log of their name.
     std::set<std::string> judged;
     for (auto& f : h.files) {
         if (!f.loaded || &f == errlog || &f == run_json || &f == console) continue;
         if (!errlog && (!c.collected || f.mtime > *c.collected)) c.collected = f.mtime;
+        if (controller_log(f.name)) continue;
         Attached a = attached[f.name];
         if (!judged.insert(f.name).second) a.records.clear();
         c.disks.push_back(build_disk(h.host, f.name, f.data, a, db));
@@ -97,6 +105,10 @@ Collection collect(const Host& h, const DriveDb* db) {
                 d->findings.push_back(finding(Rule::DuplicateSerial, "serial number " + serial + " is also that of " +
                                                                          std::to_string(disks.size() - 1) +
                                                                          " other disk(s) of this collection"));
+
+    // The controllers' view, judged once the collection's time is known.
+    for (auto& ctl : c.controllers)
+        for (auto& f : judge_controller(ctl, c.collected)) c.findings.push_back(std::move(f));
 
     for (auto& r : c.errors) {
         if (r.disk_finding) {

@@ -12,7 +12,7 @@ constexpr Weight fixed(Severity s, Severity other) { return {s, other, {}}; }
 constexpr Weight limited(Limit l) { return {S::Info, {}, l}; }
 constexpr Weight limited(Limit l, Severity other) { return {other, other, l}; }
 
-constexpr Kind kHealth = Kind::Health, kCollection = Kind::Collection;
+constexpr Kind kHealth = Kind::Health, kCollection = Kind::Collection, kController = Kind::Controller;
 
 // The catalogue, in the order of Rule.
 constexpr RuleDef kRules[] = {
@@ -210,6 +210,43 @@ constexpr RuleDef kRules[] = {
      "a disk of the host's previous collection is in no newest collection, and no new disk took its slot"},
     {Rule::DiskReplaced, "disk-replaced", kHealth, fixed(S::Info),
      "a new serial number in the slot of a disk that is gone"},
+
+    {Rule::ControllerLogUnrecognised, "controller-log-unrecognised", kController, fixed(S::Info),
+     "a line of a controller log that is not the vendor CLI's text of its kind, a value not of its form, binary "
+     "data, or an exit code other than 0x00"},
+    {Rule::ControllerMismatch, "controller-mismatch", kController, fixed(S::Info),
+     "the adapter's counts of degraded or offline virtual drives or of critical or failed disks, or the configuration "
+     "log's states, disagree with the virtual drive log and the drive list"},
+    {Rule::VirtualDriveState, "virtual-drive-state", kController, fixed(S::Warn, S::Fail),
+     "a virtual drive not Optimal (Partially Degraded, or another state, quoted); FAIL for Degraded or Offline, naming "
+     "the members not Online"},
+    {Rule::VirtualDriveBadBlocks, "virtual-drive-bad-blocks", kController, fixed(S::Warn),
+     "the controller says bad blocks exist on a virtual drive"},
+    {Rule::VirtualDriveWriteThrough, "virtual-drive-write-through", kController, fixed(S::Warn),
+     "a virtual drive writes through where its default is write back: the controller turned its write cache off"},
+    {Rule::DriveState, "drive-state", kController, fixed(S::Warn, S::Fail),
+     "a drive rebuilding or copying back (with its progress), or in a state of no other name; FAIL for Failed, "
+     "Offline, Unconfigured(bad) and Missing"},
+    {Rule::DriveForeign, "drive-foreign", kController, fixed(S::Warn), "a drive holds a foreign configuration"},
+    {Rule::DrivePredictiveFailure, "drive-predictive-failure", kController, fixed(S::Warn),
+     "the controller counts predictive failures of a drive"},
+    {Rule::DriveSmartAlert, "drive-smart-alert", kController, fixed(S::Fail),
+     "the drive has flagged a S.M.A.R.T alert to the controller"},
+    {Rule::DriveMediaErrors, "drive-media-errors", kController, limited(Limit::DriveMediaErrors),
+     "the controller's media error count of a drive"},
+    {Rule::DriveOtherErrors, "drive-other-errors", kController, limited(Limit::DriveOtherErrors),
+     "the controller's other error count of a drive"},
+    {Rule::DriveLinkSlow, "drive-link-slow", kController, fixed(S::Info),
+     "a drive's link runs slower than the drive can"},
+    {Rule::MemoryUncorrectable, "memory-uncorrectable", kController, fixed(S::Fail),
+     "the controller's memory had uncorrectable errors"},
+    {Rule::MemoryCorrectable, "memory-correctable", kController, fixed(S::Info),
+     "the controller's memory had correctable errors"},
+    {Rule::ControllerEvent, "controller-event", kController, fixed(S::Warn, S::Fail),
+     "warning, critical, fatal or dead events of one kind (on one drive) within 30 days before the controller's clock "
+     "(else the collection), with count, first and last time; FAIL for fatal and dead"},
+    {Rule::ControllerEventOld, "controller-event-old", kController, fixed(S::Info),
+     "warning and worse events of one kind (on one drive) older than 30 days"},
 };
 
 // The thresholds of the report: one table, also printed in logdump-report(1).
@@ -242,6 +279,8 @@ constexpr Threshold kThresholds[] = {
     {Limit::AtaCrc, "interface CRC errors: cable or backplane (ATA attribute 199)", kNever, 1, kNever},
     {Limit::CounterGrowth, "growth of a count of defects or uncorrected errors between the two newest collections",
      kNever, 1, 10},
+    {Limit::DriveMediaErrors, "media errors the controller counts of a drive (drive list)", kNever, 1, 100},
+    {Limit::DriveOtherErrors, "other errors the controller counts of a drive (drive list)", 1, 100, kNever},
 };
 
 // Both tables are indexed by their enumerations: each row must stand in

@@ -124,6 +124,23 @@ enum class Rule : uint8_t {
     CounterWentDown,
     DiskGone,
     DiskReplaced,
+    // The controller's view.
+    ControllerLogUnrecognised,
+    ControllerMismatch,
+    VirtualDriveState,
+    VirtualDriveBadBlocks,
+    VirtualDriveWriteThrough,
+    DriveState,
+    DriveForeign,
+    DrivePredictiveFailure,
+    DriveSmartAlert,
+    DriveMediaErrors,
+    DriveOtherErrors,
+    DriveLinkSlow,
+    MemoryUncorrectable,
+    MemoryCorrectable,
+    ControllerEvent,
+    ControllerEventOld,
     kCount
 };
 
@@ -153,6 +170,8 @@ enum class Limit : uint8_t {
     AtaOfflineUncorrectable,
     AtaCrc,
     CounterGrowth,
+    DriveMediaErrors,
+    DriveOtherErrors,
     kCount
 };
 

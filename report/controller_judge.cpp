@@ -1,0 +1,209 @@
+// The controller's view judged. Findings about a virtual drive name it by
+// its number, those about a drive by enclosure:slot, target and serial, so
+// that an engineer finds the drive to pull.
+#include "controller_judge.h"
+
+#include <algorithm>
+#include <map>
+#include <tuple>
+
+#include "helpers.h"
+#include "rules.h"
+
+namespace rpt {
+namespace {
+
+std::string opt(const std::optional<unsigned>& v) { return v ? std::to_string(*v) : "?"; }
+
+// "32:4 (target 14, serial Z1X2Y3W4)"
+std::string drive_name(const PhysicalDrive& d) {
+    std::string s = opt(d.enclosure) + ":" + opt(d.slot) + " (target " + opt(d.device_id);
+    return d.serial.empty() ? s + ")" : s + ", serial " + d.serial + ")";
+}
+
+// The drive list's entry of a virtual drive's member: by target, else by place.
+const PhysicalDrive* listed(const Controller& c, const PhysicalDrive& m) {
+    for (auto& d : c.physical_drives)
+        if ((m.device_id && d.device_id == m.device_id) ||
+            (!m.device_id && m.enclosure && d.enclosure == m.enclosure && d.slot == m.slot))
+            return &d;
+    return nullptr;
+}
+
+bool has(const Controller& c, ControllerLog kind) {
+    return std::any_of(c.files.begin(), c.files.end(),
+                       [&](const ControllerFile& f) { return f.kind == kind && f.read; });
+}
+
+class Judge {
+public:
+    Judge(const Controller& c, std::optional<time_t> collected) : c_(c), collected_(collected) {
+        prefix_ = "controller " + std::to_string(c.index) + ": ";
+    }
+    Findings run() {
+        for (auto& vd : c_.virtual_drives) virtual_drive(vd);
+        for (auto& d : c_.physical_drives) drive(d);
+        adapter();
+        events();
+        return std::move(out_);
+    }
+
+private:
+    void add(Rule r, const std::string& text, Case k = Case::Usual) { out_.push_back(finding(r, prefix_ + text, k)); }
+
+    void virtual_drive(const VirtualDrive& vd) {
+        const std::string name =
+            "virtual drive " + opt(vd.id) + (vd.raid_level.empty() ? "" : " (" + vd.raid_level + ")");
+        switch (vd.state_kind) {
+        case VirtualDriveState::Unknown:
+        case VirtualDriveState::Optimal: break;
+        case VirtualDriveState::PartiallyDegraded: add(Rule::VirtualDriveState, name + " is Partially Degraded"); break;
+        case VirtualDriveState::Degraded:
+        case VirtualDriveState::Offline: {
+            std::string down;
+            for (auto& m : vd.members) {
+                const PhysicalDrive* d = listed(c_, m);
+                const DriveState st = d && d->state != DriveState::Unknown ? d->state : m.state;
+                if (st == DriveState::Online) continue;
+                PhysicalDrive named = d ? *d : m;
+                down += (down.empty() ? "" : ", ") + drive_name(named) + " " +
+                        (st == DriveState::Unknown ? "not listed" : drive_state_name(st));
+            }
+            add(Rule::VirtualDriveState,
+                name + " is " + vd.state + (down.empty() ? "" : "; members not Online: " + down), Case::Other);
+            break;
+        }
+        case VirtualDriveState::Other: add(Rule::VirtualDriveState, name + " is in state \"" + vd.state + "\""); break;
+        }
+        if (vd.bad_blocks == true) add(Rule::VirtualDriveBadBlocks, name + ": Bad Blocks Exist: Yes");
+        auto first = [](const std::string& policy) { return trim(policy.substr(0, policy.find(','))); };
+        if (first(vd.cache_default) == "WriteBack" && first(vd.cache_current) == "WriteThrough")
+            add(Rule::VirtualDriveWriteThrough,
+                name + ": the controller turned its write cache off (battery or cache module)");
+    }
+
+    void drive(const PhysicalDrive& d) {
+        const std::string name = "drive " + drive_name(d);
+        switch (d.state) {
+        case DriveState::Rebuild:
+        case DriveState::Copyback:
+            add(Rule::DriveState, name + " is in " + drive_state_name(d.state) +
+                                      (d.progress ? ", " + std::to_string(*d.progress) + "% done" : ""));
+            break;
+        case DriveState::Failed:
+        case DriveState::Offline:
+        case DriveState::UnconfiguredBad:
+        case DriveState::Missing: add(Rule::DriveState, name + " is " + drive_state_name(d.state), Case::Other); break;
+        case DriveState::Other: add(Rule::DriveState, name + " is in state \"" + d.firmware_state + "\""); break;
+        default: break;
+        }
+        if (d.foreign_state == "Foreign") add(Rule::DriveForeign, name + " holds a foreign configuration");
+        if (d.predictive_failures.value_or(0) > 0)
+            add(Rule::DrivePredictiveFailure,
+                name + ": predictive failure count " + std::to_string(*d.predictive_failures));
+        if (d.smart_alert == true) add(Rule::DriveSmartAlert, name + " has flagged a S.M.A.R.T alert");
+        if (d.media_errors)
+            judge(out_, Limit::DriveMediaErrors, static_cast<int64_t>(*d.media_errors),
+                  prefix_ + name + ": media error count " + std::to_string(*d.media_errors), "");
+        if (d.other_errors)
+            judge(out_, Limit::DriveOtherErrors, static_cast<int64_t>(*d.other_errors),
+                  prefix_ + name + ": other error count " + std::to_string(*d.other_errors), "");
+        if (d.device_gbps && d.link_gbps && *d.link_gbps < *d.device_gbps)
+            add(Rule::DriveLinkSlow,
+                name + ": link speed " + d.link_speed + " below the device speed " + d.device_speed);
+    }
+
+    void adapter() {
+        const AdapterInfo& a = c_.adapter;
+        if (a.memory_uncorrectable.value_or(0) > 0)
+            add(Rule::MemoryUncorrectable, "memory uncorrectable errors: " + std::to_string(*a.memory_uncorrectable));
+        if (a.memory_correctable.value_or(0) > 0)
+            add(Rule::MemoryCorrectable, "memory correctable errors: " + std::to_string(*a.memory_correctable));
+        auto count = [&](const char* what, std::optional<unsigned> said, size_t seen, const char* where) {
+            if (said && *said != seen)
+                add(Rule::ControllerMismatch, std::string("the adapter counts ") + std::to_string(*said) + " " + what +
+                                                  ", the " + where + " " + std::to_string(seen));
+        };
+        if (a.read && has(c_, ControllerLog::VirtualDrives)) {
+            auto vds = [&](auto pred) {
+                return size_t(std::count_if(c_.virtual_drives.begin(), c_.virtual_drives.end(), pred));
+            };
+            count("degraded virtual drives", a.degraded, vds([](auto& v) {
+                      return v.state_kind == VirtualDriveState::Degraded ||
+                             v.state_kind == VirtualDriveState::PartiallyDegraded;
+                  }),
+                  "virtual drive log");
+            count("offline virtual drives", a.offline,
+                  vds([](auto& v) { return v.state_kind == VirtualDriveState::Offline; }), "virtual drive log");
+        }
+        if (a.read && has(c_, ControllerLog::Drives)) {
+            auto pds = [&](auto pred) {
+                return size_t(std::count_if(c_.physical_drives.begin(), c_.physical_drives.end(), pred));
+            };
+            count("critical disks", a.critical_disks,
+                  pds([](auto& d) { return d.predictive_failures.value_or(0) > 0 || d.smart_alert == true; }),
+                  "drive list");
+            count("failed disks", a.failed_disks, pds([](auto& d) {
+                      return d.state == DriveState::Failed || d.state == DriveState::Offline ||
+                             d.state == DriveState::UnconfiguredBad || d.state == DriveState::Missing;
+                  }),
+                  "drive list");
+        }
+        for (auto& cfg : c_.configuration)
+            for (auto& vd : c_.virtual_drives)
+                if (vd.listed && vd.id == cfg.id && !cfg.state.empty() && !vd.state.empty() && cfg.state != vd.state)
+                    add(Rule::ControllerMismatch, "virtual drive " + opt(vd.id) + " is " + vd.state +
+                                                      " in the virtual drive log, " + cfg.state +
+                                                      " in the configuration log");
+    }
+
+    // Warning and worse events grouped by code and drive: one finding each
+    // for the recent and the older ones, with count, first and last time.
+    void events() {
+        const std::optional<int64_t> now = c_.adapter.clock ? c_.adapter.clock : collected_;
+        struct Group {
+            const ControllerEvent *first = nullptr, *last = nullptr;
+            size_t count = 0;
+            int worst = 1;
+        };
+        std::map<std::tuple<bool, uint32_t, unsigned, std::string>, Group> groups;
+        for (auto& e : c_.events) {
+            if (!e.cls || *e.cls < 1) continue;
+            // An event dated only by the time since boot cannot be shown old.
+            const bool old = e.time && now && *now - *e.time > kRecentEventDays * 86400;
+            const auto key = std::tuple(old, e.code.value_or(0), e.device_id.value_or(~0u),
+                                        e.device_id ? std::string() : e.description);
+            Group& g = groups[key];
+            if (!g.first) g.first = &e;
+            g.last = &e;
+            ++g.count;
+            g.worst = std::max(g.worst, *e.cls);
+        }
+        for (auto& [key, g] : groups) {
+            const ControllerEvent& e = *g.last;
+            std::string text = std::string(event_class_name(g.worst)) + " event" +
+                               (e.code ? " 0x" + hex(*e.code, 8) : "") +
+                               (e.device_id ? " on target " + std::to_string(*e.device_id) : "") + ": " + e.description;
+            if (g.count > 1)
+                text += " (" + std::to_string(g.count) + " times, first " + g.first->time_text + ", last " +
+                        e.time_text + ")";
+            else
+                text += " (" + e.time_text + ")";
+            if (std::get<0>(key))
+                add(Rule::ControllerEventOld, text);
+            else
+                add(Rule::ControllerEvent, text, g.worst >= 3 ? Case::Other : Case::Usual);
+        }
+    }
+
+    const Controller& c_;
+    std::optional<time_t> collected_;
+    std::string prefix_;
+    Findings out_;
+};
+
+}  // namespace
+
+Findings judge_controller(const Controller& c, std::optional<time_t> collected) { return Judge(c, collected).run(); }
+
+}  // namespace rpt

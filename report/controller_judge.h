@@ -1,0 +1,20 @@
+// The controller's view judged: its virtual drives, its drives, the adapter
+// and its event log, each finding made from its row of the rules table.
+#pragma once
+#include <ctime>
+#include <optional>
+
+#include "controller.h"
+#include "finding.h"
+
+namespace rpt {
+
+// Events are judged by their age before the controller's clock when its
+// adapter log gives it, else before `collected`: within this many days
+// a warning or worse is a WARN (FAIL for fatal and dead), older an INFO.
+constexpr int64_t kRecentEventDays = 30;
+
+// Every finding of controller `c`, each text starting "controller N: ".
+Findings judge_controller(const Controller& c, std::optional<time_t> collected);
+
+}  // namespace rpt

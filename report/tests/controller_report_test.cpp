@@ -1,0 +1,239 @@
+// The controller logs in a report: loaded with the other logs, read into
+// the collection, and what cannot be read of them said with file and line.
+#include <gtest/gtest.h>
+
+#include "controller_texts.h"
+#include "report.h"
+
+namespace {
+
+using namespace rpt;
+using namespace rpt::test;
+
+constexpr time_t kCollected = 1718892309;  // 2024-06-20 14:05:09
+
+Collection collect(const std::vector<std::pair<std::string, std::string>>& files) {
+    Host h{"srv01", "srv01", {}, {}, {}};
+    for (auto& [name, text] : files) h.files.push_back({name, text, kCollected, wanted(name)});
+    Report r = build_report({h});
+    return r.collections.at(0);
+}
+
+std::vector<std::string> texts(const Findings& f, const char* code) {
+    std::vector<std::string> out;
+    for (auto& x : f)
+        if (std::string(x.code()) == code) out.push_back(severity_name(x.severity) + std::string(" ") + x.text);
+    return out;
+}
+
+TEST(ControllerReport, LogsAreReadIntoTheCollection) {
+    const std::vector<std::pair<std::string, std::string>> all = {
+        {"Controller_0_adpallinfo.log", kAdapter},   {"Controller_0_pdlist.log", kDriveList},
+        {"Controller_0_ldinfo.log", kVirtualDrives}, {"Controller_0_ldpdinfo.log", kMembers},
+        {"controller_0_Flashrom.log", kEvents},      {"Controller_0_cfgdsply.log", kConfiguration},
+    };
+    struct Row {
+        const char* name;
+        std::vector<std::pair<std::string, std::string>> files;
+        size_t drives, virtual_drives, events;
+        std::vector<std::string> unrecognised;
+    } rows[] = {
+        {"a directory of controller logs alone is read, none of them taken for a drive log", all, 2, 2, 3, {}},
+        {"a drive list that is not the CLI's text is said with its file and line",
+         {{"Controller_0_pdlist.log", "<html>\n<body>\n"}},
+         0,
+         0,
+         0,
+         {"INFO Controller_0_pdlist.log, line 1: not the CLI's text of this log"}},
+        {"a bad value is said, the rest of the file read",
+         {{"Controller_0_pdlist.log", std::string(kDriveList).replace(kDriveList.find("Count: 22"), 9, "Count: x")}},
+         2,
+         0,
+         0,
+         {"INFO Controller_0_pdlist.log, line 9: Media Error Count is \"x\", not a value of its form"}},
+    };
+    for (auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        const Collection c = collect(r.files);
+        EXPECT_TRUE(c.disks.empty());
+        ASSERT_EQ(c.controllers.size(), 1u);
+        EXPECT_EQ(c.controllers[0].physical_drives.size(), r.drives);
+        EXPECT_EQ(c.controllers[0].virtual_drives.size(), r.virtual_drives);
+        EXPECT_EQ(c.controllers[0].events.size(), r.events);
+        EXPECT_EQ(texts(c.findings, "controller-log-unrecognised"), r.unrecognised);
+        EXPECT_TRUE(texts(c.findings, "empty-input").empty());
+    }
+}
+
+}  // namespace
+
+namespace {
+
+std::string replaced(std::string s, const std::string& from, const std::string& to) {
+    const size_t at = s.find(from);
+    if (at != std::string::npos) s.replace(at, from.size(), to);
+    return s;
+}
+
+// The sample (a degraded RAID-1, its member at 32:4 offline, one drive
+// rebuilding) with one text changed: the findings of one code.
+TEST(ControllerReport, EachRuleJudgesTheControllersView) {
+    struct Row {
+        const char* name;
+        const char* code;
+        std::string log, from, to;  // in the log of this kind: `from` becomes `to`
+        std::vector<std::string> want;
+    } rows[] = {
+        {"a degraded RAID-1 fails naming its offline member by place and serial",
+         "virtual-drive-state",
+         "",
+         "",
+         "",
+         {"FAIL controller 0: virtual drive 0 (RAID 1) is Degraded; members not Online: 32:4 (target 14, serial "
+          "Z1X2Y3W4) Offline"}},
+        {"partially degraded warns",
+         "virtual-drive-state",
+         "ldinfo",
+         "State               : Degraded",
+         "State               : Partially Degraded",
+         {"WARN controller 0: virtual drive 0 (RAID 1) is Partially Degraded"}},
+        {"optimal is OK",
+         "virtual-drive-state",
+         "ldinfo",
+         "State               : Degraded",
+         "State               : Optimal",
+         {}},
+        {"another state warns, quoted",
+         "virtual-drive-state",
+         "ldinfo",
+         "State               : Degraded",
+         "State               : Resizing",
+         {"WARN controller 0: virtual drive 0 (RAID 1) is in state \"Resizing\""}},
+        {"bad blocks warn",
+         "virtual-drive-bad-blocks",
+         "",
+         "",
+         "",
+         {"WARN controller 0: virtual drive 0 (RAID 1): Bad Blocks Exist: Yes"}},
+        {"write back as configured is OK",
+         "virtual-drive-write-through",
+         "ldinfo",
+         "Current Cache Policy: WriteThrough",
+         "Current Cache Policy: WriteBack",
+         {}},
+        {"an offline drive fails",
+         "drive-state",
+         "pdlist",
+         "Firmware state: Rebuild",
+         "Firmware state: Online",
+         {"FAIL controller 0: drive 32:4 (target 14, serial Z1X2Y3W4) is Offline"}},
+        {"a bad unconfigured drive fails, a rebuild warns with its progress",
+         "drive-state",
+         "pdlist",
+         "Firmware state: Offline",
+         "Firmware state: Unconfigured(bad)",
+         {"FAIL controller 0: drive 32:4 (target 14, serial Z1X2Y3W4) is Unconfigured(bad)",
+          "WARN controller 0: drive 32:5 (target 15, serial Z9P4Q1RX) is in Rebuild, 45% done"}},
+        {"a foreign drive warns",
+         "drive-foreign",
+         "",
+         "",
+         "",
+         {"WARN controller 0: drive 32:5 (target 15, serial Z9P4Q1RX) holds a foreign configuration"}},
+        {"no predictive failure is OK",
+         "drive-predictive-failure",
+         "pdlist",
+         "Predictive Failure Count: 1",
+         "Predictive Failure Count: 0",
+         {}},
+        {"no S.M.A.R.T alert is OK",
+         "drive-smart-alert",
+         "pdlist",
+         "S.M.A.R.T alert : Yes",
+         "S.M.A.R.T alert : No",
+         {}},
+        {"100 media errors fail",
+         "drive-media-errors",
+         "pdlist",
+         "Media Error Count: 22",
+         "Media Error Count: 100",
+         {"FAIL controller 0: drive 32:4 (target 14, serial Z1X2Y3W4): media error count 100"}},
+        {"100 other errors warn",
+         "drive-other-errors",
+         "pdlist",
+         "Other Error Count: 3",
+         "Other Error Count: 100",
+         {"WARN controller 0: drive 32:4 (target 14, serial Z1X2Y3W4): other error count 100"}},
+        {"a link as fast as the drive is OK",
+         "drive-link-slow",
+         "pdlist",
+         "Link Speed: 6.0Gb/s \nMedia Type: Hard",
+         "Link Speed: 12.0Gb/s \nMedia Type: Hard",
+         {}},
+        {"no uncorrectable memory errors is OK",
+         "memory-uncorrectable",
+         "adpallinfo",
+         "Memory Uncorrectable Errors : 1",
+         "Memory Uncorrectable Errors : 0",
+         {}},
+        {"the adapter counting two failed disks disagrees with the drive list",
+         "controller-mismatch",
+         "adpallinfo",
+         "Failed Disks    : 1",
+         "Failed Disks    : 2",
+         {"INFO controller 0: the adapter counts 2 failed disks, the drive list 1",
+          "INFO controller 0: virtual drive 0 is Degraded in the virtual drive log, Optimal in the configuration log"}},
+        {"a warning 15 days before the controller's clock warns",
+         "controller-event",
+         "Flashrom",
+         "Class: 0",
+         "Class: 1",
+         {"WARN controller 0: warning event 0x00000071 on target 14: Unexpected sense: PD 0e(e0x20/s4) Path "
+          "5000c500a1b2c3d5, CDB: 28 00 0a 1b 2c 30 00 00 08 00, Sense: 3/11/00 (Wed Jun  5 22:41:07 2024)",
+          "WARN controller 0: critical event 0x00000072 on target 5: State change on PD 05(e0x06/s1) from ONLINE(18) "
+          "to OFFLINE(10) (Boot + 23 seconds)"}},
+        {"a fatal event fails",
+         "controller-event",
+         "Flashrom",
+         "Class: 2",
+         "Class: 3",
+         {"FAIL controller 0: fatal event 0x00000072 on target 5: State change on PD 05(e0x06/s1) from ONLINE(18) to "
+          "OFFLINE(10) (Boot + 23 seconds)"}},
+        {"a warning older than 30 days is an INFO",
+         "controller-event-old",
+         "Flashrom",
+         "Time: Wed Jun  5 22:41:07 2024\n\nCode: 0x00000071\nClass: 0",
+         "Time: Mon Apr  1 22:41:07 2024\n\nCode: 0x00000071\nClass: 1",
+         {"INFO controller 0: warning event 0x00000071 on target 14: Unexpected sense: PD 0e(e0x20/s4) Path "
+          "5000c500a1b2c3d5, CDB: 28 00 0a 1b 2c 30 00 00 08 00, Sense: 3/11/00 (Mon Apr  1 22:41:07 2024)"}},
+        {"repeated events of one kind on one drive are one finding",
+         "controller-event",
+         "Flashrom",
+         "Class: 2\nLocale: 0x02\nEvent Description: State change on PD 05(e0x06/s1) from ONLINE(18) to OFFLINE(10)"
+         "\nEvent Data:\n===========\nNone\n",
+         "Class: 2\nLocale: 0x02\nEvent Description: State change on PD 05(e0x06/s1) from ONLINE(18) to OFFLINE(10)"
+         "\nEvent Data:\n===========\nNone\n\n\nseqNum: 0x00001e2d\nTime: Boot + 40 seconds\n\nCode: 0x00000072\n"
+         "Class: 2\nLocale: 0x02\nEvent Description: State change on PD 05(e0x06/s1) from ONLINE(18) to OFFLINE(10)"
+         "\nEvent Data:\n===========\nNone\n",
+         {"WARN controller 0: critical event 0x00000072 on target 5: State change on PD 05(e0x06/s1) from ONLINE(18) "
+          "to OFFLINE(10) (2 times, first Boot + 23 seconds, last Boot + 40 seconds)"}},
+    };
+    for (auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        std::vector<std::pair<std::string, std::string>> files = {
+            {"Controller_0_adpallinfo.log", kAdapter},   {"Controller_0_pdlist.log", kDriveList},
+            {"Controller_0_ldinfo.log", kVirtualDrives}, {"Controller_0_ldpdinfo.log", kMembers},
+            {"controller_0_Flashrom.log", kEvents},      {"Controller_0_cfgdsply.log", kConfiguration}};
+        for (auto& [name, text] : files)
+            if (!r.log.empty() && name.find("_" + r.log) != std::string::npos) {
+                ASSERT_NE(text.find(r.from), std::string::npos) << r.from;
+                text = replaced(text, r.from, r.to);
+            }
+        std::vector<std::string> got;
+        for (auto& f : collect(files).findings)
+            if (std::string(f.code()) == r.code) got.push_back(std::string(severity_name(f.severity)) + " " + f.text);
+        EXPECT_EQ(got, r.want);
+    }
+}
+
+}  // namespace
