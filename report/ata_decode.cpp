@@ -482,7 +482,9 @@ void apply_drivedb(AtaInfo& a, const DriveDb* db) {
     const DriveSettings& s = use.lookup(a.model, a.firmware);
     if (s.entry) {
         a.family = s.family;
+        // One line: the database breaks its warnings where its source does.
         a.database_warning = trim(s.warning);
+        std::replace(a.database_warning.begin(), a.database_warning.end(), '\n', ' ');
     }
     for (auto& x : a.attributes) {
         const AttributeFormat& f = s.attributes[x.id];
