@@ -82,7 +82,14 @@ private:
                 name + ": the controller turned its write cache off (battery or cache module)");
     }
 
+    // Each finding about drive `d` says so, for the join with its drive log.
     void drive(const PhysicalDrive& d) {
+        const size_t before = out_.size();
+        drive_rules(d);
+        for (size_t i = before; i < out_.size(); ++i) out_[i].target = d.device_id;
+    }
+
+    void drive_rules(const PhysicalDrive& d) {
         const std::string name = "drive " + drive_name(d);
         switch (d.state) {
         case DriveState::Rebuild:
@@ -193,6 +200,7 @@ private:
                 add(Rule::ControllerEventOld, text);
             else
                 add(Rule::ControllerEvent, text, g.worst >= 3 ? Case::Other : Case::Usual);
+            out_.back().target = e.device_id;
         }
     }
 

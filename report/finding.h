@@ -48,6 +48,7 @@ struct Finding {
     std::string page;                         // where the value comes from ("15h", "0dh/01h", "ATA SMART"), "" for none
     std::optional<uint64_t> parameter;        // parameter code, attribute id, phy, ...
     std::optional<int64_t> value, threshold;  // the value judged and the limit it reached
+    std::optional<unsigned> target;           // a controller's finding about one drive: the drive's target
 
     const char* code() const;  // the stable identifier, e.g. "page-length"
     Kind kind() const;

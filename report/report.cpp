@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 
+#include "cli_text.h"
 #include "controller_judge.h"
 #include "health.h"
 #include "history.h"
@@ -11,6 +12,44 @@
 
 namespace rpt {
 namespace {
+
+// One serial number as the controller's inquiry data and the drive give
+// it: the CLI may pad it, or print more of it.
+bool same_serial(const std::string& a, const std::string& b) {
+    const std::string x = trim(a), y = trim(b);
+    return !x.empty() && !y.empty() && (x.find(y) != std::string::npos || y.find(x) != std::string::npos);
+}
+
+// Each drive the controller lists is joined with its drive log by target,
+// confirmed by the serial number; its findings go to that disk. Findings
+// about the arrays, the adapter, and drives without a drive log (a failed
+// drive no longer answers; a classic run skips SATA drives) stay with the
+// collection, naming the drive.
+void join_controller(Collection& c, const Controller& ctl, Findings fs) {
+    std::map<unsigned, size_t> joined;  // target -> index in c.disks
+    for (auto& pd : ctl.physical_drives) {
+        if (!pd.device_id) continue;
+        const unsigned t = *pd.device_id;
+        auto it = std::find_if(c.disks.begin(), c.disks.end(),
+                               [&](const Disk& d) { return d.controller == ctl.index && d.device == t; });
+        if (it == c.disks.end()) continue;
+        if (it->serial.empty() || pd.serial.empty() || same_serial(it->serial, pd.serial)) {
+            joined[t] = static_cast<size_t>(it - c.disks.begin());
+        } else {
+            c.findings.push_back(finding(Rule::ControllerDriveMismatch,
+                                         "controller " + std::to_string(ctl.index) + " lists serial " +
+                                             trim(pd.serial) + " at target " + std::to_string(t) + ", the drive log " +
+                                             it->file + " serial " + it->serial + ": not joined"));
+        }
+    }
+    for (auto& f : fs) {
+        auto j = f.target ? joined.find(*f.target) : joined.end();
+        if (j != joined.end())
+            c.disks[j->second].findings.push_back(std::move(f));
+        else
+            c.findings.push_back(std::move(f));
+    }
+}
 
 Collection collect(const Host& h, const DriveDb* db) {
     Collection c;
@@ -106,9 +145,9 @@ Collection collect(const Host& h, const DriveDb* db) {
                                                                          std::to_string(disks.size() - 1) +
                                                                          " other disk(s) of this collection"));
 
-    // The controllers' view, judged once the collection's time is known.
-    for (auto& ctl : c.controllers)
-        for (auto& f : judge_controller(ctl, c.collected)) c.findings.push_back(std::move(f));
+    // The controllers' view, judged once the collection's time is known,
+    // then joined with the drives' own logs.
+    for (auto& ctl : c.controllers) join_controller(c, ctl, judge_controller(ctl, c.collected));
 
     for (auto& r : c.errors) {
         if (r.disk_finding) {

@@ -195,6 +195,8 @@ constexpr RuleDef kRules[] = {
      "neither drive logs nor an error log: not a log directory"},
     {Rule::StaleFile, "stale-file", kCollection, fixed(S::Warn),
      "a file older than the run's start (run.json), else than the error log: left from an earlier run"},
+    {Rule::ControllerDriveMismatch, "controller-drive-mismatch", kController, fixed(S::Info),
+     "the controller lists another serial number at a drive log's target: the two are not joined"},
     {Rule::DuplicateSerial, "duplicate-serial", kCollection, fixed(S::Warn),
      "two disks of one collection give the same serial number"},
     {Rule::RunRecordUnreadable, "run-record-unreadable", kCollection, fixed(S::Info),
@@ -328,7 +330,7 @@ Rule rule_of(Limit l) { return kRuleOfLimit[static_cast<size_t>(l)]; }
 
 Finding finding(Rule rule, std::string text, Case c) {
     const Weight& w = rule_def(rule).weight;
-    return {c == Case::Other && w.other ? *w.other : w.usual, rule, std::move(text), {}, {}, {}, {}};
+    return {c == Case::Other && w.other ? *w.other : w.usual, rule, std::move(text), {}, {}, {}, {}, {}};
 }
 
 Finding finding(Rule rule, std::string text, std::string page, std::optional<uint64_t> parameter, Case c) {

@@ -116,6 +116,7 @@ enum class Rule : uint8_t {
     NoErrorLog,
     EmptyInput,
     StaleFile,
+    ControllerDriveMismatch,
     DuplicateSerial,
     RunRecordUnreadable,
     ConsoleError,

@@ -2,6 +2,8 @@
 // the collection, and what cannot be read of them said with file and line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "controller_texts.h"
 #include "report.h"
 
@@ -230,9 +232,60 @@ TEST(ControllerReport, EachRuleJudgesTheControllersView) {
                 text = replaced(text, r.from, r.to);
             }
         std::vector<std::string> got;
-        for (auto& f : collect(files).findings)
+        const Collection c = collect(files);
+        Findings all = c.findings;
+        for (auto& d : c.disks) all.insert(all.end(), d.findings.begin(), d.findings.end());
+        for (auto& f : all)
             if (std::string(f.code()) == r.code) got.push_back(std::string(severity_name(f.severity)) + " " + f.text);
-        EXPECT_EQ(got, r.want);
+        // (The join moves a drive's findings to its disk: compared as sets.)
+        std::vector<std::string> want = r.want;
+        std::sort(got.begin(), got.end());
+        std::sort(want.begin(), want.end());
+        EXPECT_EQ(got, want);
+    }
+}
+
+// Each listed drive joined with its drive log by target, confirmed by its
+// serial number: the controller's findings of the drive go to its disk.
+TEST(ControllerReport, DrivesJoinTheirDriveLogs) {
+    // What the sample drive list says of target 14.
+    const std::string kDrive14[] = {"drive-state",        "drive-predictive-failure", "drive-smart-alert",
+                                    "drive-media-errors", "drive-other-errors",       "drive-link-slow"};
+    auto drive_log = [](const std::string& serial) {
+        return "Device code   : OKAPIHD KZA1200TX       A440\r\nSerial number : " + serial + "\r\n";
+    };
+    struct Row {
+        const char* name;
+        std::string serial;               // of the drive log at target 14 (MA000e.log); "" for none
+        std::vector<std::string> disk14;  // codes of the disk at target 14
+        std::vector<std::string> host;    // codes of the collection's own findings of that drive
+    } rows[] = {
+        {"the same serial: joined",
+         "Z1X2Y3W4",
+         {"no-health", kDrive14[0], kDrive14[1], kDrive14[2], kDrive14[3], kDrive14[4], kDrive14[5]},
+         {}},
+        {"another serial: not joined",
+         "OTHER123",
+         {"no-health"},
+         {"controller-drive-mismatch", kDrive14[0], kDrive14[1], kDrive14[2], kDrive14[3], kDrive14[4], kDrive14[5]}},
+        {"no drive log: the findings stay with the collection",
+         "",
+         {},
+         {kDrive14[0], kDrive14[1], kDrive14[2], kDrive14[3], kDrive14[4], kDrive14[5]}},
+    };
+    for (auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        std::vector<std::pair<std::string, std::string>> files = {{"Controller_0_pdlist.log", kDriveList}};
+        if (!r.serial.empty()) files.push_back({"MA000e.log", drive_log(r.serial)});
+        const Collection c = collect(files);
+        std::vector<std::string> disk14, host;
+        for (auto& d : c.disks)
+            if (d.device == 14u)
+                for (auto& f : d.findings) disk14.push_back(f.code());
+        for (auto& f : c.findings)
+            if (f.target == 14u || f.rule == Rule::ControllerDriveMismatch) host.push_back(f.code());
+        EXPECT_EQ(disk14, r.disk14);
+        EXPECT_EQ(host, r.host);
     }
 }
 

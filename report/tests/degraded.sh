@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# The degraded system collected by logdump64, then judged by logdump-report
+# from the controller's logs and the drives' own: the FAIL on the degraded
+# RAID-1 names its offline member by enclosure:slot and serial, and so does
+# the FAIL of that drive, which wrote no drive log; the rebuilding drive's
+# WARN goes to its own disk.
+# Usage: degraded.sh REPORT E2E_COLLECT SOURCE_DIR
+set -euo pipefail
+report=$1 collect=$2 src=$3
+fail() { echo "degraded: FAILED: $*" >&2; exit 1; }
+w=$(mktemp -d)
+trap 'rm -rf "$w"' EXIT
+"$collect" "$w" "$src/sim/scenarios/degraded.scn" > "$w/collect.txt" 2>&1 ||
+  fail "logdump64 on degraded: $(tail -5 "$w/collect.txt")"
+s=0
+"$report" --json "$w/otmp/TMP/KESTRA" > "$w/report.json" || s=$?
+[ "$s" = 2 ] || fail "status $s, not 2"
+python3 - "$w/report.json" <<'PY' || fail "see above"
+import json, sys
+r = json.load(open(sys.argv[1]))
+host = [f for f in r["hosts"][0]["findings"] if f["code"] == "virtual-drive-state" and f["severity"] == "FAIL"]
+named = [f for f in host if "252:1 (target 1, serial S0M000001K) Offline" in f["text"]]
+offline = [f for f in r["hosts"][0]["findings"] if f["code"] == "drive-state" and f["severity"] == "FAIL"
+           and "252:1 (target 1, serial S0M000001K) is Offline" in f["text"]]
+disk = [d for d in r["disks"] if d["device"] == 4]
+bad = []
+if not named:
+    bad.append(f"no FAIL naming the offline member: {host}")
+if not offline:
+    bad.append("no FAIL of the offline drive")
+if len(disk) != 1 or disk[0]["verdict"] != "WARN" or not any(
+        f["code"] == "drive-state" and f["kind"] == "controller" for f in disk[0]["findings"]):
+    bad.append(f"target 4 (rebuilding) has no controller finding of its own: {disk}")
+print("\n".join(bad))
+sys.exit(1 if bad else 0)
+PY
+echo "degraded: the array's FAIL names its offline member; the rebuilding drive's WARN is on its disk"
