@@ -182,9 +182,11 @@ for page in "$root"/usr/share/man/man1/*.1.gz; do
 done
 
 # The simulator's page names every sample scenario it ships.
+# (A hyphen in a name is written \- there.)
+sim_page=$(zcat "$root/usr/share/man/man1/raidcli_sim.1.gz")
 for scn in "$root"/usr/share/logdump-sim/scenarios/*.scn; do
-  zgrep -q "^\.I $(basename "$scn")" "$root/usr/share/man/man1/raidcli_sim.1.gz" ||
-    fail "raidcli_sim(1) does not list $(basename "$scn")"
+  name=$(basename "$scn")
+  grep -qxF -e ".I $name" -e ".I ${name//-/\\-}" <<<"$sim_page" || fail "raidcli_sim(1) does not list $name"
 done
 
 # A rehearsal from the unpacked packages: the simulated components copied
