@@ -139,7 +139,8 @@ Collection collect(const Host& h, const DriveDb* db) {
         if (!d.serial.empty()) by_serial[d.serial].push_back(&d);
     // (An archive may hold one drive log twice: that is one disk.)
     for (auto& [serial, disks] : by_serial)
-        if (std::any_of(disks.begin(), disks.end(), [&](const Disk* x) { return x->file != disks.front()->file; }))
+        if (const std::string& first = disks.front()->file;
+            std::any_of(disks.begin(), disks.end(), [&](const Disk* x) { return x->file != first; }))
             for (Disk* d : disks)
                 d->findings.push_back(finding(Rule::DuplicateSerial, "serial number " + serial + " is also that of " +
                                                                          std::to_string(disks.size() - 1) +
