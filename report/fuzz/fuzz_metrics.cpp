@@ -91,8 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // The model is trimmed of blanks and zero bytes at either end.
         if (labels.count("model") && labels["model"] != expected(rpt::trim(bytes))) abort();
     }
-    // Success, collection time, verdict and four findings for the host and
-    // for the disk.
-    if (samples != 11) abort();
+    // Success, collection time, the disk's info, its four verdict states,
+    // and four findings for the host and for the disk.
+    if (samples != 15) abort();
     return 0;
 }
