@@ -115,12 +115,7 @@ void self_test_execution(Disk& d, const AtaInfo& a) {
                     "ATA SMART", code));
         break;
     case O::Failed: {
-        const SelfTest* newest = nullptr;
-        for (auto& t : d.self_tests)
-            if (t.outcome != O::Running) {
-                newest = &t;
-                break;
-            }
+        const SelfTest* newest = newest_ended(d.self_tests);
         if (!newest || newest->outcome != O::Failed || newest->status_code != code)
             d.findings.push_back(
                 finding(Rule::SelfTest, "the newest self-test failed (SMART data): " + status, "ATA SMART", code));

@@ -228,6 +228,12 @@ void judge_endurance(Disk& d, uint64_t percent, const std::string& page, std::op
     count(d, Counter::EnduranceUsedPercent, percent, str(percent) + " % of the rated endurance used", page, parameter);
 }
 
+const SelfTest* newest_ended(const std::vector<SelfTest>& tests) {
+    for (auto& t : tests)
+        if (t.outcome != SelfTest::Outcome::Running) return &t;
+    return nullptr;
+}
+
 void judge_self_tests(Disk& d, const std::string& page, bool log_read) {
     using O = SelfTest::Outcome;
     auto describe = [](const SelfTest& t) {
@@ -240,13 +246,7 @@ void judge_self_tests(Disk& d, const std::string& page, bool log_read) {
             s += ", sense " + hex(*t.sense_key) + "/" + hex(t.asc.value_or(0)) + "/" + hex(t.ascq.value_or(0));
         return s;
     };
-    // The newest test that has ended decides; a running test is no result.
-    const SelfTest* newest = nullptr;
-    for (auto& t : d.self_tests)
-        if (t.outcome != O::Running) {
-            newest = &t;
-            break;
-        }
+    const SelfTest* newest = newest_ended(d.self_tests);
     uint64_t failed = 0;
     const SelfTest *older = nullptr, *incomplete = nullptr;
     size_t older_count = 0, incomplete_count = 0;

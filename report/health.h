@@ -28,6 +28,10 @@ SelfTest::Outcome self_test_outcome(unsigned code, unsigned last_failure);
 
 // The rules both protocols share.
 void judge_temperature(Disk& d, const std::string& page);
+// The newest self-test that has ended (newest first): it decides, a running
+// test is no result. Null when there is none.
+const SelfTest* newest_ended(const std::vector<SelfTest>& tests);
+
 // `log_read`: a self-test log was read; without one no failure count is known.
 void judge_self_tests(Disk& d, const std::string& page, bool log_read = true);
 void judge_endurance(Disk& d, uint64_t percent, const std::string& page, std::optional<uint64_t> parameter);
