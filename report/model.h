@@ -148,8 +148,16 @@ struct Growth {
     std::string key() const { return counter_key(counter, phy); }
 };
 
+// The RAID controller's view of a disk: its entry in the controller's drive
+// list, the virtual drives it is a member of, and the events about it.
+struct ControllerView {
+    PhysicalDrive drive;
+    std::vector<unsigned> virtual_drives;  // their ids, in the controller's order
+    std::vector<ControllerEvent> events;   // in the event log's order
+};
+
 struct Disk {
-    std::string host, file;
+    std::string host, file;  // file: "" for a drive that left no drive log
     std::optional<unsigned> controller, device;
     Protocol protocol = Protocol::Scsi;
     std::string vendor, product, revision, serial;
@@ -167,6 +175,11 @@ struct Disk {
     // newest (`growth`) and from the oldest to the newest (`growth_all`).
     std::vector<HistoryEntry> history;
     std::vector<Growth> growth, growth_all;
+    // Where a controller's drive list names the disk (joined by target,
+    // confirmed by serial). A drive it lists that left no drive log is a disk
+    // of the controller's view alone: `logged` false, no file.
+    std::optional<ControllerView> view;
+    bool logged = true;
 
     std::optional<uint64_t> counter(Counter c) const;  // of the disk as a whole, not of a phy
 };

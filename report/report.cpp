@@ -1,6 +1,7 @@
 #include "report.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <set>
 
@@ -20,27 +21,84 @@ bool same_serial(const std::string& a, const std::string& b) {
     return !x.empty() && !y.empty() && (x.find(y) != std::string::npos || y.find(x) != std::string::npos);
 }
 
+// The drive log a drive at controller `ctl`, target `t` is written to.
+std::string drive_log_name(unsigned ctl, unsigned t) {
+    char s[24];
+    snprintf(s, sizeof s, "MA%02x%02x.log", ctl, t);
+    return s;
+}
+
+// A drive the controller lists that left no drive log: a row of the
+// controller's view alone. Its own health is unknown where the run collects
+// such a drive (a failed drive no longer answers); a classic run skips SATA
+// drives, so one of those is judged by the controller's view alone, lest
+// every such drive be a false alarm. The error log's records of its drive
+// log go to it.
+Disk controller_only_disk(const Collection& c, const Controller& ctl, const PhysicalDrive& pd, bool sata_collected,
+                          const std::map<std::string, Attached>& attached) {
+    Disk d;
+    d.host = c.host;
+    d.logged = false;
+    d.controller = ctl.index;
+    d.device = pd.device_id;
+    d.protocol = cli::key_is(pd.pd_type, "SATA") ? Protocol::Ata : Protocol::Scsi;
+    d.vendor = trim(pd.vendor);
+    d.product = trim(pd.product);
+    d.revision = trim(pd.revision);
+    d.serial = trim(pd.serial);
+    if (d.protocol == Protocol::Scsi || sata_collected)
+        d.findings.push_back(finding(Rule::DriveLogMissing, "controller " + std::to_string(ctl.index) +
+                                                                " lists this drive, but it left no drive log " +
+                                                                drive_log_name(ctl.index, *pd.device_id) +
+                                                                ": its own health is unknown"));
+    if (auto a = attached.find(drive_log_name(ctl.index, *pd.device_id)); a != attached.end())
+        for (const ErrRecord* r : a->second.records) d.findings.push_back(*r->disk_finding);
+    return d;
+}
+
 // Each drive the controller lists is joined with its drive log by target,
-// confirmed by the serial number; its findings go to that disk. Findings
-// about the arrays, the adapter, and drives without a drive log (a failed
-// drive no longer answers; a classic run skips SATA drives) stay with the
-// collection, naming the drive.
-void join_controller(Collection& c, const Controller& ctl, Findings fs) {
+// confirmed by the serial number: the disk gets the controller's view and
+// its findings. A listed drive with no drive log gets a row of its own
+// (controller_only_disk). Findings about the arrays and the adapter stay
+// with the collection. Returns the drive log names of the rows it added.
+std::set<std::string> join_controller(Collection& c, const Controller& ctl, Findings fs,
+                                      const std::map<std::string, Attached>& attached) {
+    const bool sata_collected =
+        std::any_of(c.disks.begin(), c.disks.end(), [](const Disk& d) { return d.logged && d.ata; });
+    std::set<std::string> rows;
     std::map<unsigned, size_t> joined;  // target -> index in c.disks
     for (auto& pd : ctl.physical_drives) {
         if (!pd.device_id) continue;
         const unsigned t = *pd.device_id;
         auto it = std::find_if(c.disks.begin(), c.disks.end(),
                                [&](const Disk& d) { return d.controller == ctl.index && d.device == t; });
-        if (it == c.disks.end()) continue;
-        if (it->serial.empty() || pd.serial.empty() || same_serial(it->serial, pd.serial)) {
-            joined[t] = static_cast<size_t>(it - c.disks.begin());
-        } else {
+        if (it == c.disks.end()) {
+            c.disks.push_back(controller_only_disk(c, ctl, pd, sata_collected, attached));
+            rows.insert(drive_log_name(ctl.index, t));
+            it = c.disks.end() - 1;
+        } else if (!it->serial.empty() && !pd.serial.empty() && !same_serial(it->serial, pd.serial)) {
             c.findings.push_back(finding(Rule::ControllerDriveMismatch,
                                          "controller " + std::to_string(ctl.index) + " lists serial " +
                                              trim(pd.serial) + " at target " + std::to_string(t) + ", the drive log " +
                                              it->file + " serial " + it->serial + ": not joined"));
+            continue;
         }
+        if (it->view) continue;  // listed twice: the first entry holds
+        const size_t at = static_cast<size_t>(it - c.disks.begin());
+        joined[t] = at;
+        ControllerView v;
+        v.drive = pd;
+        for (auto& vd : ctl.virtual_drives)
+            if (vd.id && std::any_of(vd.members.begin(), vd.members.end(), [&](const PhysicalDrive& m) {
+                    return m.device_id ? *m.device_id == t
+                                       : m.enclosure && m.slot && m.enclosure == pd.enclosure && m.slot == pd.slot;
+                }))
+                v.virtual_drives.push_back(*vd.id);
+        for (auto& e : ctl.events)
+            if (e.device_id ? *e.device_id == t
+                            : e.enclosure && e.slot && e.enclosure == pd.enclosure && e.slot == pd.slot)
+                v.events.push_back(e);
+        c.disks[at].view = std::move(v);
     }
     for (auto& f : fs) {
         auto j = f.target ? joined.find(*f.target) : joined.end();
@@ -49,6 +107,7 @@ void join_controller(Collection& c, const Controller& ctl, Findings fs) {
         else
             c.findings.push_back(std::move(f));
     }
+    return rows;
 }
 
 Collection collect(const Host& h, const DriveDb* db) {
@@ -148,11 +207,12 @@ Collection collect(const Host& h, const DriveDb* db) {
 
     // The controllers' view, judged once the collection's time is known,
     // then joined with the drives' own logs.
-    for (auto& ctl : c.controllers) join_controller(c, ctl, judge_controller(ctl, c.collected));
+    std::set<std::string> rows;  // drive logs that a listed drive did not leave
+    for (auto& ctl : c.controllers) rows.merge(join_controller(c, ctl, judge_controller(ctl, c.collected), attached));
 
     for (auto& r : c.errors) {
         if (r.disk_finding) {
-            if (!judged.count(r.disk) && r.disk_finding->severity > Severity::Info) {
+            if (!judged.count(r.disk) && !rows.count(r.disk) && r.disk_finding->severity > Severity::Info) {
                 Finding f = *r.disk_finding;
                 f.text = r.disk + ": " + f.text;
                 c.findings.push_back(std::move(f));

@@ -117,6 +117,7 @@ enum class Rule : uint8_t {
     EmptyInput,
     StaleFile,
     ControllerDriveMismatch,
+    DriveLogMissing,
     DuplicateSerial,
     RunRecordUnreadable,
     ConsoleError,

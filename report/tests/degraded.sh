@@ -2,8 +2,8 @@
 # The degraded system collected by logdump64, then judged by logdump-report
 # from the controller's logs and the drives' own: the FAIL on the degraded
 # RAID-1 names its offline member by enclosure:slot and serial, and so does
-# the FAIL of that drive, which wrote no drive log; the rebuilding drive's
-# WARN goes to its own disk.
+# the FAIL on that drive's row, which wrote no drive log (its own health is
+# unknown); the rebuilding drive's WARN goes to its own disk.
 # Usage: degraded.sh REPORT E2E_COLLECT SOURCE_DIR
 set -euo pipefail
 report=$1 collect=$2 src=$3
@@ -20,14 +20,17 @@ import json, sys
 r = json.load(open(sys.argv[1]))
 host = [f for f in r["hosts"][0]["findings"] if f["code"] == "virtual-drive-state" and f["severity"] == "FAIL"]
 named = [f for f in host if "252:1 (target 1, serial S0M000001K) Offline" in f["text"]]
-offline = [f for f in r["hosts"][0]["findings"] if f["code"] == "drive-state" and f["severity"] == "FAIL"
+row = [d for d in r["disks"] if d["device"] == 1]
+offline = [f for d in row for f in d["findings"] if f["code"] == "drive-state" and f["severity"] == "FAIL"
            and "252:1 (target 1, serial S0M000001K) is Offline" in f["text"]]
 disk = [d for d in r["disks"] if d["device"] == 4]
 bad = []
 if not named:
     bad.append(f"no FAIL naming the offline member: {host}")
 if not offline:
-    bad.append("no FAIL of the offline drive")
+    bad.append(f"no FAIL on the row of the offline drive: {row}")
+elif row[0]["verdict"] != "FAIL" or not any(f["code"] == "drive-log-missing" for f in row[0]["findings"]):
+    bad.append(f"the offline drive's row is not FAIL with its own health unknown: {row}")
 if len(disk) != 1 or disk[0]["verdict"] != "WARN" or not any(
         f["code"] == "drive-state" and f["kind"] == "controller" for f in disk[0]["findings"]):
     bad.append(f"target 4 (rebuilding) has no controller finding of its own: {disk}")

@@ -19,7 +19,7 @@ unshare -m /bin/sh -c 'mount --make-rprivate / && mount -t tmpfs tmpfs /tmp && m
   "$1/scripts/demo.sh" --prebuilt "$2"' sh "$src" "$build" > "$out" 2>&1 || status=$?
 fail() { cat "$out"; echo "demo_test: FAILED: $*" >&2; exit 1; }
 [ "$status" = 0 ] || fail "scripts/demo.sh ended with $status"
-summary='logdump-report: 6 disk(s): 4 OK, 0 WARN, 1 FAIL, 1 UNKNOWN'
+summary='logdump-report: 7 disk(s): 5 OK, 0 WARN, 1 FAIL, 1 UNKNOWN'
 grep -qxF "$summary" "$out" || fail "the demo did not show the report's summary \"$summary\""
 grep -q '^demo: logdump-report ended with status 2 ' "$out" || fail "the report's status is not 2 (a FAIL)"
 echo "demo_test: the demo showed the report: $summary"

