@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "rules.h"
+#include "sense.h"
 #include "textmatch.h"
 
 namespace rpt {
@@ -154,13 +155,7 @@ std::string opcode_name(uint8_t op) {
 std::optional<Sense> decode_sense(const std::array<uint8_t, 20>& sense) {
     struct sg_scsi_sense_hdr h {};
     if (!sg_scsi_normalize_sense(sense.data(), static_cast<int>(sense.size()), &h)) return std::nullopt;
-    char k[80] = {}, a[160] = {};
-    sg_get_sense_key_str(h.sense_key, sizeof k, k);
-    sg_get_asc_ascq_str(h.asc, h.ascq, sizeof a, a);
-    std::string name = a;
-    constexpr std::string_view kPrefix = "Additional sense: ";
-    if (name.starts_with(kPrefix)) name.erase(0, kPrefix.size());
-    return Sense{h.sense_key, h.asc, h.ascq, k, name};
+    return Sense{h.sense_key, h.asc, h.ascq, sense_key_name(h.sense_key), asc_name(h.asc, h.ascq)};
 }
 
 // What a failed command means for its disk, by the sense key of the drive's
