@@ -21,12 +21,10 @@ std::string drive_name(const PhysicalDrive& d) {
     return d.serial.empty() ? s + ")" : s + ", serial " + d.serial + ")";
 }
 
-// The drive list's entry of a virtual drive's member: by target, else by place.
+// The drive list's entry of a virtual drive's member.
 const PhysicalDrive* listed(const Controller& c, const PhysicalDrive& m) {
     for (auto& d : c.physical_drives)
-        if ((m.device_id && d.device_id == m.device_id) ||
-            (!m.device_id && m.enclosure && d.enclosure == m.enclosure && d.slot == m.slot))
-            return &d;
+        if (same_drive(m, d)) return &d;
     return nullptr;
 }
 
@@ -213,5 +211,35 @@ private:
 }  // namespace
 
 Findings judge_controller(const Controller& c, std::optional<time_t> collected) { return Judge(c, collected).run(); }
+
+// As the judge above weighs the states (a test holds the two together).
+std::optional<Severity> state_severity(VirtualDriveState s) {
+    switch (s) {
+    case VirtualDriveState::Unknown:
+    case VirtualDriveState::Optimal: return {};
+    case VirtualDriveState::PartiallyDegraded:
+    case VirtualDriveState::Other: return finding(Rule::VirtualDriveState, "").severity;
+    case VirtualDriveState::Degraded:
+    case VirtualDriveState::Offline: return finding(Rule::VirtualDriveState, "", Case::Other).severity;
+    }
+    return {};
+}
+
+std::optional<Severity> state_severity(DriveState s) {
+    switch (s) {
+    case DriveState::Rebuild:
+    case DriveState::Copyback:
+    case DriveState::Other: return finding(Rule::DriveState, "").severity;
+    case DriveState::Failed:
+    case DriveState::Offline:
+    case DriveState::UnconfiguredBad:
+    case DriveState::Missing: return finding(Rule::DriveState, "", Case::Other).severity;
+    default: return {};
+    }
+}
+
+bool same_drive(const PhysicalDrive& m, const PhysicalDrive& d) {
+    return m.device_id ? d.device_id == m.device_id : m.enclosure && d.enclosure == m.enclosure && d.slot == m.slot;
+}
 
 }  // namespace rpt

@@ -17,4 +17,13 @@ constexpr int64_t kRecentEventDays = 30;
 // Every finding of controller `c`, each text starting "controller N: ".
 Findings judge_controller(const Controller& c, std::optional<time_t> collected);
 
+// The weight the rules give a state, for showing it: none for a state that
+// is well (Optimal; Online, Hotspare, JBOD, Unconfigured(good)) or not given.
+std::optional<Severity> state_severity(VirtualDriveState s);
+std::optional<Severity> state_severity(DriveState s);
+
+// Whether a virtual drive's member is this entry of the drive list: by
+// target, else by enclosure and slot.
+bool same_drive(const PhysicalDrive& member, const PhysicalDrive& listed);
+
 }  // namespace rpt

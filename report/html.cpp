@@ -4,6 +4,7 @@
 #include "html.h"
 
 #include "history.h"
+#include "html_parts.h"
 #include "report.h"
 #include "rules.h"
 
@@ -14,13 +15,10 @@
 #include <string_view>
 
 namespace rpt {
-namespace {
 
-// ---------------------------------------------------------------- writing
-
-// Text for an element or an attribute value. C0 controls other than
-// whitespace are not allowed in HTML and could hide parts of a line.
-std::string esc(std::string_view s) {
+// C0 controls other than whitespace are not allowed in HTML and could hide
+// parts of a line.
+std::string html::esc(std::string_view s) {
     std::string out;
     out.reserve(s.size() + 16);
     for (char c : s) {
@@ -43,15 +41,28 @@ std::string esc(std::string_view s) {
     return out;
 }
 
-// Class suffix of a verdict or severity; anything unexpected is "unknown",
-// so the class attribute never carries input text.
-std::string level(const std::string& v) {
+std::string html::level(const std::string& v) {
     if (v == "OK") return "ok";
     if (v == "INFO") return "info";
     if (v == "WARN") return "warn";
     if (v == "FAIL") return "fail";
     return "unknown";
 }
+
+std::string html::disk_id(size_t collection, size_t disk) {
+    return "disk-" + std::to_string(collection) + "-" + std::to_string(disk);
+}
+
+std::string html::controller_id(size_t collection, unsigned controller) {
+    return "controller-" + std::to_string(collection) + "-" + std::to_string(controller);
+}
+
+namespace {
+
+// ---------------------------------------------------------------- writing
+
+using html::esc;
+using html::level;
 
 std::string fmt(double v) {
     char b[32];
@@ -129,6 +140,9 @@ std::string finding_list(const Findings& findings) {
 struct DiskRef {
     const Disk* d;
     std::string label;  // file, with the host in front in a fleet view
+    std::string id;     // of its entry among the findings
+    const Collection* c;
+    size_t collection;  // c's index in the report
 };
 
 std::string summary(const Report& r, bool fleet) {
@@ -153,7 +167,8 @@ std::string disk_table(const std::vector<DiskRef>& disks, bool fleet) {
     std::string out = "<table class=\"disks\">\n<thead><tr>";
     if (fleet) out += "<th>Host</th>";
     out +=
-        "<th>Controller</th><th>Device</th><th>Protocol</th><th>Vendor</th><th>Product</th><th>Revision</th>"
+        "<th>Drive "
+        "log</th><th>Controller</th><th>Device</th><th>Protocol</th><th>Vendor</th><th>Product</th><th>Revision</th>"
         "<th>Serial</th><th>Temp. &deg;C</th><th>Ref. &deg;C</th><th>Power-on h</th><th>Findings</th>"
         "<th>Verdict</th></tr></thead>\n<tbody>\n";
     for (const DiskRef& ref : disks) {
@@ -161,6 +176,8 @@ std::string disk_table(const std::vector<DiskRef>& disks, bool fleet) {
         const std::string v = verdict_name(d.verdict);
         out += "<tr class=\"disk v-" + level(v) + "\">";
         if (fleet) out += cell(d.host);
+        // A drive that left no drive log still links to its entry.
+        out += "<td><a href=\"#" + ref.id + "\">" + (d.logged ? esc(d.file) : "<i>none</i>") + "</a></td>";
         out += cell(d.controller) + cell(d.device) + cell(protocol_name(d.protocol)) + cell(d.vendor) +
                cell(d.product) + cell(d.revision) + cell(d.serial, "mono") + cell(d.temperature) +
                cell(d.reference_temperature) + cell(d.power_on_hours) + "<td class=\"num\">" +
@@ -317,10 +334,11 @@ std::string findings(const std::vector<DiskRef>& disks) {
         const Disk& d = *r.d;
         const std::string v = verdict_name(d.verdict);
         auto num = [](const std::optional<unsigned>& x) { return x ? std::to_string(*x) : std::string("-"); };
-        out += "<section class=\"disk\"><h3><span class=\"badge b-" + level(v) + "\">" + esc(v) + "</span> " +
-               esc(r.label) + " &mdash; " + esc(d.vendor) + " " + esc(d.product) + ", serial " + esc(d.serial) +
-               " <span class=\"muted\">(" + protocol_name(d.protocol) + ", controller " + num(d.controller) +
-               ", device " + num(d.device) + ")</span></h3>\n";
+        out += "<section class=\"disk\" id=\"" + r.id + "\"><h3><span class=\"badge b-" + level(v) + "\">" + esc(v) +
+               "</span> " + esc(r.label) + " &mdash; " + esc(d.vendor) + " " + esc(d.product) + ", serial " +
+               esc(d.serial) + " <span class=\"muted\">(" + protocol_name(d.protocol) + ", controller " +
+               num(d.controller) + ", device " + num(d.device) + ")</span></h3>\n";
+        out += html::disk_view(*r.c, r.collection, d);
         Findings sorted = d.findings;
         std::stable_sort(sorted.begin(), sorted.end(), [](auto& a, auto& b) { return a.severity > b.severity; });
         out += sorted.empty() ? "<p class=\"muted\">No findings.</p>\n" : finding_list(sorted);
@@ -352,17 +370,27 @@ std::string render_html(const Report& r) {
     const bool fleet = r.collections.size() > 1;
     std::vector<DiskRef> disks;
     // Worst first, as in the text.
-    for (const Collection& c : r.collections)
-        for (const Disk& d : c.disks) disks.push_back({&d, fleet ? d.host + ": " + d.file : d.file});
+    for (size_t ci = 0; ci < r.collections.size(); ++ci) {
+        const Collection& c = r.collections[ci];
+        for (size_t di = 0; di < c.disks.size(); ++di) {
+            const Disk& d = c.disks[di];
+            // A drive that left no drive log is named by its place.
+            std::string label = d.logged ? d.file
+                                         : "ctl " + (d.controller ? std::to_string(*d.controller) : "?") + " target " +
+                                               (d.device ? std::to_string(*d.device) : "?") + " (no log)";
+            disks.push_back({&d, fleet ? d.host + ": " + label : label, html::disk_id(ci, di), &c, ci});
+        }
+    }
     std::stable_sort(disks.begin(), disks.end(), [](auto& a, auto& b) { return a.d->verdict > b.d->verdict; });
 
     std::string out =
         "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
         "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
         "<title>Disk health report</title>\n<style>" +
-        std::string(kStyle) + "</style>\n</head>\n<body>\n<h1>Disk health report</h1>\n";
+        std::string(kStyle) + html::kControllerStyle + "</style>\n</head>\n<body>\n<h1>Disk health report</h1>\n";
     out += summary(r, fleet);
     out += "<h2>Disks</h2>\n" + disk_table(disks, fleet);
+    out += html::controllers(r, fleet);
     out += "<h2>Charts</h2>\n<div class=\"charts\">\n" + temperature_chart(disks) + error_chart(disks) + "</div>\n";
     out += "<h2>Findings</h2>\n" + findings(disks);
     out += "<h2>Error log</h2>\n" + error_log(r, fleet);

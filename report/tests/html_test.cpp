@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
+#include "controller_judge.h"
+#include "history.h"
 #include "html.h"
 #include "report.h"
 #include "rules.h"
@@ -155,6 +158,162 @@ TEST(Html, FiguresNotReadShowAsDashes) {
     std::string page = render_html(report({d}));
     EXPECT_EQ(count(page, "<td class=\"num\">&ndash;</td>"), 5u);
     EXPECT_NE(page.find("</html>"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// A controller of a degraded RAID-1 (target 0 Online with its drive log,
+// target 1 Offline with none), a hot spare in no virtual drive, and its
+// events; drawn as the panel, the timeline and the disks' entries.
+Report controller_report() {
+    Controller ctl;
+    ctl.adapter.read = true;
+    ctl.adapter.product = "ACME RAID 8i";
+    ctl.adapter.serial = "AR0001";
+    ctl.adapter.firmware = "2.1.0";
+    auto drive = [](unsigned slot, DriveState st, const char* state) {
+        PhysicalDrive d;
+        d.enclosure = 252;
+        d.slot = d.device_id = slot;
+        d.state = st;
+        d.firmware_state = state;
+        d.serial = "S0M" + std::to_string(slot);
+        return d;
+    };
+    ctl.physical_drives = {drive(0, DriveState::Online, "Online, Spun Up"), drive(1, DriveState::Offline, "Offline"),
+                           drive(2, DriveState::Hotspare, "Hotspare")};
+    VirtualDrive vd;
+    vd.id = 0;
+    vd.name = "sys";
+    vd.raid_level = "RAID 1";
+    vd.state = "Degraded";
+    vd.state_kind = VirtualDriveState::Degraded;
+    vd.members = {ctl.physical_drives[0], ctl.physical_drives[1]};
+    ctl.virtual_drives = {vd};
+    auto event = [](int64_t time, int cls, const char* text) {
+        ControllerEvent e;
+        e.time = time;
+        e.time_text = utc(static_cast<time_t>(time), "%a %b %e %H:%M:%S %Y");
+        e.cls = cls;
+        e.code = 0x72;
+        e.description = text;
+        e.device_id = e.slot = 1;
+        e.enclosure = 252;
+        return e;
+    };
+    ctl.events = {event(1717627200, 0, "info only"), event(1717627300, 1, "Predictive failure"),
+                  event(1717627923, 2, "State change to OFFLINE")};
+    Disk logged = disk("srv1", "MA0000.log", Severity::Info);
+    logged.device = 0;
+    logged.view = ControllerView{ctl.physical_drives[0], {0}, {}};
+    Disk gone = disk("srv1", "", Severity::Fail);
+    gone.logged = false;
+    gone.view = ControllerView{ctl.physical_drives[1], {0}, ctl.events};
+    Report r = report({logged, gone});
+    r.collections[0].controllers = {ctl};
+    return r;
+}
+
+TEST(Html, ControllerPanelsAndTimeline) {
+    struct Row {
+        const char* name;
+        void (*change)(Report&);
+        std::vector<std::string> want, not_want;
+    } rows[] = {
+        {"the panel: members linked to their entries, states not well coloured, spare drives, tooltips",
+         [](Report&) {},
+         {"<section class=\"controller\" id=\"controller-0-0\">", "Controller 0 &mdash; ACME RAID 8i",
+          "<tr class=\"vd v-fail\">", "<span class=\"st st-fail\">Degraded</span>",
+          "<li><a href=\"#disk-0-0\">252:0</a>, target 0, Online, Spun Up</li>",
+          "<li><a href=\"#disk-0-1\">252:1</a>, target 1, <span class=\"st st-fail\">Offline</span></li>",
+          "<tr><td>252:2</td><td class=\"num\">2</td><td>Hotspare</td>",
+          "<title>Wed Jun  5 22:52:03 2024 \u00b7 critical (2) \u00b7 code 0x00000072 \u00b7 State change to OFFLINE "
+          "\u00b7 drive 252:1, target 1</title>",
+          "2 drawn as 2 mark(s)</figcaption>",
+          // The drive with no drive log: its table row and its entry.
+          "<td><a href=\"#disk-0-1\"><i>none</i></a></td>", "<section class=\"disk\" id=\"disk-0-1\">",
+          "<a href=\"#controller-0-0\">Controller 0</a>: 252:1, <span class=\"st st-fail\">Offline</span>",
+          "3 event(s), 2 of them warning or worse. It left no drive log"},
+         {"info only"}},
+        {"well states keep the text's colour",
+         [](Report& r) {
+             auto& ctl = r.collections[0].controllers[0];
+             ctl.virtual_drives[0].state = "Optimal";
+             ctl.virtual_drives[0].state_kind = VirtualDriveState::Optimal;
+             ctl.physical_drives[1].state = DriveState::Online;
+             ctl.physical_drives[1].firmware_state = "Online";
+         },
+         {"<tr class=\"vd\">", "<td>Optimal</td>", "252:1</a>, target 1, Online</li>"},
+         {}},
+        {"a member not joined with a disk has no link",
+         [](Report& r) { r.collections[0].disks[0].view.reset(); },
+         {"<li>252:0, target 0"},
+         {"href=\"#disk-0-0\">252:0"}},
+        {"10,000 events: one mark per column and class, the merged ones counted",
+         [](Report& r) {
+             auto& events = r.collections[0].controllers[0].events;
+             const ControllerEvent e = events[1];
+             events.assign(10000, e);
+             for (size_t i = 0; i < events.size(); ++i) *events[i].time += static_cast<int64_t>(i * 3600 / 10000);
+         },
+         {"10000 drawn as 910 mark(s) (9090 merged", "<title>11 events from "},
+         {}},
+        {"an event dated only since boot is listed, not drawn",
+         [](Report& r) {
+             auto& e = r.collections[0].controllers[0].events[2];
+             e.time.reset();
+             e.boot_seconds = 30;
+             e.time_text = "Boot + 30 seconds";
+             r.collections[0].controllers[0].events.push_back(e);
+         },
+         {"1 drawn as 1 mark(s)</figcaption>", "2 dated only by the time since the controller booted",
+          "<li>Boot + 30 seconds \u00b7 critical (2)"},
+         {}},
+        {"input text is escaped",
+         [](Report& r) {
+             auto& ctl = r.collections[0].controllers[0];
+             ctl.adapter.product = ctl.virtual_drives[0].name = ctl.events[2].description =
+                 "<script>alert('x')</script>";
+         },
+         {"&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt;"},
+         {"<script"}},
+        {"no controller log: no section", [](Report& r) { r.collections[0].controllers.clear(); }, {}, {"Controllers"}},
+    };
+    for (const Row& row : rows) {
+        Report r = controller_report();
+        row.change(r);
+        const std::string page = render_html(r);
+        for (auto& w : row.want) EXPECT_NE(page.find(w), std::string::npos) << row.name << ": " << w;
+        for (auto& w : row.not_want) EXPECT_EQ(page.find(w), std::string::npos) << row.name << ": " << w;
+    }
+}
+
+// The page colours a state as the rules weigh it.
+TEST(Html, StateColoursFollowTheRules) {
+    for (int s = 0; s <= static_cast<int>(DriveState::Other); ++s) {
+        Controller c;
+        PhysicalDrive d;
+        d.device_id = 1;
+        d.state = static_cast<DriveState>(s);
+        c.physical_drives = {d};
+        std::optional<Severity> judged;
+        for (const Finding& f : judge_controller(c, {}))
+            if (f.rule == Rule::DriveState) judged = f.severity;
+        EXPECT_EQ(state_severity(d.state), judged) << drive_state_name(d.state);
+    }
+    for (int s = 0; s <= static_cast<int>(VirtualDriveState::Other); ++s) {
+        Controller c;
+        VirtualDrive vd;
+        vd.id = 0;
+        vd.state_kind = static_cast<VirtualDriveState>(s);
+        c.virtual_drives = {vd};
+        std::optional<Severity> judged;
+        for (const Finding& f : judge_controller(c, {}))
+            if (f.rule == Rule::VirtualDriveState) judged = f.severity;
+        EXPECT_EQ(state_severity(vd.state_kind), judged) << virtual_drive_state_name(vd.state_kind);
+    }
 }
 
 }  // namespace
