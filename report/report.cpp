@@ -209,6 +209,13 @@ Collection collect(const Host& h, const DriveDb* db) {
     // then joined with the drives' own logs.
     std::set<std::string> rows;  // drive logs that a listed drive did not leave
     for (auto& ctl : c.controllers) rows.merge(join_controller(c, ctl, judge_controller(ctl, c.collected), attached));
+    // The rows of drives without a drive log take their places among the
+    // others, by controller and target.
+    if (!rows.empty())
+        std::stable_sort(c.disks.begin(), c.disks.end(), [](const Disk& a, const Disk& b) {
+            return std::pair(a.controller.value_or(~0u), a.device.value_or(~0u)) <
+                   std::pair(b.controller.value_or(~0u), b.device.value_or(~0u));
+        });
 
     for (auto& r : c.errors) {
         if (r.disk_finding) {
