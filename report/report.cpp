@@ -81,6 +81,7 @@ std::set<std::string> join_controller(Collection& c, const Controller& ctl, Find
                                          "controller " + std::to_string(ctl.index) + " lists serial " +
                                              trim(pd.serial) + " at target " + std::to_string(t) + ", the drive log " +
                                              it->file + " serial " + it->serial + ": not joined"));
+            c.findings.back().controller = ctl.index;
             continue;
         }
         if (it->view) continue;  // listed twice: the first entry holds
@@ -177,7 +178,10 @@ Collection collect(const Host& h, const DriveDb* db) {
     // is said with its file and line.
     c.controllers = read_controllers(h.files);
     for (auto& ctl : c.controllers)
-        for (auto& p : ctl.problems) add(Rule::ControllerLogUnrecognised, p.text);
+        for (auto& p : ctl.problems) {
+            add(Rule::ControllerLogUnrecognised, p.text);
+            c.findings.back().controller = ctl.index;
+        }
 
     // Each drive log is judged once, with what is attached to it; the
     // records go to the first drive log of their name.
@@ -261,7 +265,8 @@ std::vector<const Disk*> find_disks(const Report& r, const std::string& key) {
     std::vector<const Disk*> out;
     for (auto& c : r.collections)
         for (auto& d : c.disks)
-            if (key == d.serial || key == d.file || key == d.host + "/" + d.file) out.push_back(&d);
+            // (A drive that left no drive log has no file to be named by.)
+            if (key == d.serial || (d.logged && (key == d.file || key == d.host + "/" + d.file))) out.push_back(&d);
     return out;
 }
 
