@@ -118,6 +118,34 @@ void read_controller_log(ControllerLog kind, std::string_view text, const std::s
     own.insert(own.end(), problems.begin(), problems.end());
 }
 
+bool same_drive(const PhysicalDrive& m, const PhysicalDrive& d) {
+    return m.device_id ? d.device_id == m.device_id : m.enclosure && d.enclosure == m.enclosure && d.slot == m.slot;
+}
+
+const PhysicalDrive* listed_drive(const Controller& c, const PhysicalDrive& m) {
+    for (auto& d : c.physical_drives)
+        if (same_drive(m, d)) return &d;
+    return nullptr;
+}
+
+bool has_log(const Controller& c, ControllerLog kind) {
+    return std::any_of(c.files.begin(), c.files.end(),
+                       [&](const ControllerFile& f) { return f.kind == kind && f.read; });
+}
+
+std::string drive_place(const PhysicalDrive& d) {
+    auto part = [](const std::optional<unsigned>& v) { return v ? std::to_string(*v) : std::string("?"); };
+    return part(d.enclosure) + ":" + part(d.slot);
+}
+
+std::string drive_state_text(const PhysicalDrive& d) {
+    switch (d.state) {
+    case DriveState::Unknown: return "";
+    case DriveState::Other: return d.firmware_state;
+    default: return drive_state_name(d.state);
+    }
+}
+
 std::vector<Controller> read_controllers(std::span<const InputFile> files) {
     std::map<unsigned, Controller> into;
     for (const InputFile& f : files) {

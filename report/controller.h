@@ -170,6 +170,23 @@ std::optional<std::pair<ControllerLog, unsigned>> controller_log(std::string_vie
 // ("Adapter #1" inside Controller_0_pdlist.log) go to that adapter.
 std::vector<Controller> read_controllers(std::span<const InputFile> files);
 
+// Whether a virtual drive's member is this entry of the drive list: by
+// target, else by enclosure and slot.
+bool same_drive(const PhysicalDrive& member, const PhysicalDrive& listed);
+// A virtual drive's member as the drive list gives it; null when the list
+// does not hold it.
+const PhysicalDrive* listed_drive(const Controller& c, const PhysicalDrive& member);
+
+// A log of this kind was found for controller `c` and read.
+bool has_log(const Controller& c, ControllerLog kind);
+
+// "32:4": a drive's enclosure and slot, "?" for one not given.
+std::string drive_place(const PhysicalDrive& d);
+
+// A drive's state by its name ("Offline"), as printed for one of no other
+// name, "" when not given.
+std::string drive_state_text(const PhysicalDrive& d);
+
 // One log's text, into the controllers by index (a file's own index first).
 void read_controller_log(ControllerLog kind, std::string_view text, const std::string& file, unsigned index,
                          std::map<unsigned, Controller>& into);

@@ -17,20 +17,8 @@ std::string opt(const std::optional<unsigned>& v) { return v ? std::to_string(*v
 
 // "32:4 (target 14, serial Z1X2Y3W4)"
 std::string drive_name(const PhysicalDrive& d) {
-    std::string s = opt(d.enclosure) + ":" + opt(d.slot) + " (target " + opt(d.device_id);
+    std::string s = drive_place(d) + " (target " + opt(d.device_id);
     return d.serial.empty() ? s + ")" : s + ", serial " + d.serial + ")";
-}
-
-// The drive list's entry of a virtual drive's member.
-const PhysicalDrive* listed(const Controller& c, const PhysicalDrive& m) {
-    for (auto& d : c.physical_drives)
-        if (same_drive(m, d)) return &d;
-    return nullptr;
-}
-
-bool has(const Controller& c, ControllerLog kind) {
-    return std::any_of(c.files.begin(), c.files.end(),
-                       [&](const ControllerFile& f) { return f.kind == kind && f.read; });
 }
 
 class Judge {
@@ -43,6 +31,7 @@ public:
         for (auto& d : c_.physical_drives) drive(d);
         adapter();
         events();
+        for (auto& f : out_) f.controller = c_.index;
         return std::move(out_);
     }
 
@@ -60,7 +49,7 @@ private:
         case VirtualDriveState::Offline: {
             std::string down;
             for (auto& m : vd.members) {
-                const PhysicalDrive* d = listed(c_, m);
+                const PhysicalDrive* d = listed_drive(c_, m);
                 const DriveState st = d && d->state != DriveState::Unknown ? d->state : m.state;
                 if (st == DriveState::Online) continue;
                 PhysicalDrive named = d ? *d : m;
@@ -129,7 +118,7 @@ private:
                 add(Rule::ControllerMismatch, std::string("the adapter counts ") + std::to_string(*said) + " " + what +
                                                   ", the " + where + " " + std::to_string(seen));
         };
-        if (a.read && has(c_, ControllerLog::VirtualDrives)) {
+        if (a.read && has_log(c_, ControllerLog::VirtualDrives)) {
             auto vds = [&](auto pred) {
                 return size_t(std::count_if(c_.virtual_drives.begin(), c_.virtual_drives.end(), pred));
             };
@@ -141,7 +130,7 @@ private:
             count("offline virtual drives", a.offline,
                   vds([](auto& v) { return v.state_kind == VirtualDriveState::Offline; }), "virtual drive log");
         }
-        if (a.read && has(c_, ControllerLog::Drives)) {
+        if (a.read && has_log(c_, ControllerLog::Drives)) {
             auto pds = [&](auto pred) {
                 return size_t(std::count_if(c_.physical_drives.begin(), c_.physical_drives.end(), pred));
             };
@@ -236,10 +225,6 @@ std::optional<Severity> state_severity(DriveState s) {
     case DriveState::Missing: return finding(Rule::DriveState, "", Case::Other).severity;
     default: return {};
     }
-}
-
-bool same_drive(const PhysicalDrive& m, const PhysicalDrive& d) {
-    return m.device_id ? d.device_id == m.device_id : m.enclosure && d.enclosure == m.enclosure && d.slot == m.slot;
 }
 
 }  // namespace rpt

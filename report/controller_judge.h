@@ -22,8 +22,4 @@ Findings judge_controller(const Controller& c, std::optional<time_t> collected);
 std::optional<Severity> state_severity(VirtualDriveState s);
 std::optional<Severity> state_severity(DriveState s);
 
-// Whether a virtual drive's member is this entry of the drive list: by
-// target, else by enclosure and slot.
-bool same_drive(const PhysicalDrive& member, const PhysicalDrive& listed);
-
 }  // namespace rpt

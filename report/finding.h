@@ -49,6 +49,7 @@ struct Finding {
     std::optional<uint64_t> parameter;        // parameter code, attribute id, phy, ...
     std::optional<int64_t> value, threshold;  // the value judged and the limit it reached
     std::optional<unsigned> target;           // a controller's finding about one drive: the drive's target
+    std::optional<unsigned> controller;       // a controller's finding: the controller's index
 
     const char* code() const;  // the stable identifier, e.g. "page-length"
     Kind kind() const;

@@ -46,12 +46,6 @@ std::string linked(const Collection& c, size_t ci, unsigned ctl, const std::opti
     return text;
 }
 
-const PhysicalDrive* listed(const Controller& ctl, const PhysicalDrive& member) {
-    for (const PhysicalDrive& d : ctl.physical_drives)
-        if (same_drive(member, d)) return &d;
-    return nullptr;
-}
-
 std::string heading(const Controller& ctl, const Collection& c, bool fleet) {
     const AdapterInfo& a = ctl.adapter;
     std::string out = "<h3>" + (fleet ? esc(c.host) + ": " : std::string()) + "Controller " +
@@ -84,7 +78,7 @@ std::string virtual_drives(const Controller& ctl, const Collection& c, size_t ci
             out += " <span class=\"muted\">(default " + esc(vd.cache_default) + ")</span>";
         out += "</td><td><ul class=\"members\">";
         for (const PhysicalDrive& m : vd.members) {
-            const PhysicalDrive* d = listed(ctl, m);
+            const PhysicalDrive* d = listed_drive(ctl, m);
             const PhysicalDrive& shown = d && d->state != DriveState::Unknown ? *d : m;
             const auto target = d && d->device_id ? d->device_id : m.device_id;
             out += "<li>" + linked(c, ci, ctl.index, target, place(d ? *d : m)) + ", target " + opt(target) + ", " +

@@ -289,6 +289,119 @@ void history(Writer& w, const Disk& d) {
     }
 }
 
+// A drive as the controller's drive list gives it; `log` is the drive log
+// of the disk it was joined with, null for none (the keys of a disk's
+// controller view stop before it).
+void physical_drive(Writer& w, const PhysicalDrive& p) {
+    w.key("enclosure").opt(p.enclosure).key("slot").opt(p.slot).key("target").opt(p.device_id);
+    w.key("state").opt_str(drive_state_text(p)).key("media_errors").opt(p.media_errors);
+    w.key("other_errors").opt(p.other_errors).key("predictive_failures").opt(p.predictive_failures);
+    w.key("smart_alert");
+    if (p.smart_alert)
+        w.flag(*p.smart_alert);
+    else
+        w.null();
+    w.key("sas_addresses").open('[');
+    for (uint64_t a : p.sas_addresses) w.str(hex(a, 16));
+    w.close(']').key("vendor").opt_str(trim(p.vendor)).key("product").opt_str(trim(p.product));
+    w.key("serial").opt_str(trim(p.serial)).key("device_speed").opt_str(trim(p.device_speed));
+    w.key("link_speed").opt_str(trim(p.link_speed)).key("temperature").opt(p.temperature);
+}
+
+// An event of the controller's log. Its time is the controller's clock,
+// which names no time zone: ISO 8601 without one, or the CLI's own words
+// when it gives only the time since boot.
+void event(Writer& w, const ControllerEvent& e) {
+    w.open('{').key("seq").opt(e.seq).key("time");
+    if (e.time)
+        w.str(utc(static_cast<time_t>(*e.time), "%Y-%m-%dT%H:%M:%S"));
+    else
+        w.opt_str(trim(e.time_text));
+    w.key("code").opt(e.code).key("class");
+    if (!e.cls)
+        w.null();
+    else if (*event_class_name(*e.cls))
+        w.str(event_class_name(*e.cls));
+    else
+        w.str(std::to_string(*e.cls));
+    w.key("description").str(e.description).key("target").opt(e.device_id).key("sense");
+    if (e.sense) {
+        const EventSense& s = *e.sense;
+        w.open('{').key("cdb").str(hex_bytes(s.cdb.data(), s.cdb.size())).key("operation").opt_str(s.operation);
+        w.key("lba").opt(s.lba).key("key").opt(s.key).key("asc").opt(s.asc).key("ascq").opt(s.ascq);
+        w.key("key_name").opt_str(s.key_name).key("asc_name").opt_str(s.asc_name).close('}');
+    } else {
+        w.null();
+    }
+    w.close('}');
+}
+
+// The controller's view of a disk, null when no controller lists it.
+void controller_view(Writer& w, const std::optional<ControllerView>& v) {
+    if (!v) {
+        w.null();
+        return;
+    }
+    w.open('{');
+    physical_drive(w, v->drive);
+    w.key("virtual_drives").open('[');
+    for (unsigned id : v->virtual_drives) w.num(id);
+    w.close(']').key("events").open('[');
+    for (auto& e : v->events) event(w, e);
+    w.close(']').close('}');
+}
+
+// A controller of collection `c`: its adapter, arrays, drives (each with
+// the drive log it was joined with), events and the findings that stay
+// with the collection.
+void controller(Writer& w, const Collection& c, const Controller& ctl) {
+    const AdapterInfo& a = ctl.adapter;
+    w.open('{').key("host").str(c.host).key("controller").num(ctl.index);
+    w.key("product").opt_str(trim(a.product)).key("serial").opt_str(trim(a.serial)).key("firmware");
+    if (a.package.empty() && a.firmware.empty())
+        w.null();
+    else
+        w.open('{').key("package").opt_str(trim(a.package)).key("version").opt_str(trim(a.firmware)).close('}');
+    w.key("virtual_drives").open('[');
+    for (auto& vd : ctl.virtual_drives) {
+        w.open('{').key("id").opt(vd.id).key("target").opt(vd.target).key("name").opt_str(trim(vd.name));
+        w.key("raid_level").opt_str(vd.raid_level).key("size").opt_str(trim(vd.size)).key("state");
+        w.opt_str(trim(vd.state)).key("cache_default").opt_str(trim(vd.cache_default));
+        w.key("cache_current").opt_str(trim(vd.cache_current)).key("members").open('[');
+        for (auto& m : vd.members)
+            w.open('{')
+                .key("enclosure")
+                .opt(m.enclosure)
+                .key("slot")
+                .opt(m.slot)
+                .key("target")
+                .opt(m.device_id)
+                .close('}');
+        w.close(']').close('}');
+    }
+    w.close(']').key("physical_drives").open('[');
+    for (auto& p : ctl.physical_drives) {
+        w.open('{');
+        physical_drive(w, p);
+        auto joined = std::find_if(c.disks.begin(), c.disks.end(), [&](const Disk& d) {
+            return d.logged && d.view && d.controller == ctl.index && d.device == p.device_id;
+        });
+        w.key("drive_log");
+        if (joined != c.disks.end())
+            w.str(joined->file);
+        else
+            w.null();
+        w.close('}');
+    }
+    w.close(']').key("events").open('[');
+    for (auto& e : ctl.events) event(w, e);
+    Findings own;
+    for (auto& f : c.findings)
+        if (f.kind() == Kind::Controller && f.controller == ctl.index) own.push_back(f);
+    findings(w.close(']').key("findings"), own);
+    w.close('}');
+}
+
 void disk(Writer& w, const Disk& d) {
     w.open('{').key("host").str(d.host).key("file").str(d.file).key("controller").opt(d.controller);
     w.key("device").opt(d.device).key("protocol").str(protocol_name(d.protocol)).key("vendor").str(d.vendor);
@@ -333,6 +446,8 @@ void disk(Writer& w, const Disk& d) {
             .close('}');
     w.close(']');
     history(w, d);
+    w.key("logged").flag(d.logged);
+    controller_view(w.key("controller_view"), d.view);
     w.close('}');
 }
 
@@ -399,7 +514,10 @@ void write_json(const Report& r, FILE* f) {
         }
     w.close(']').key("summary").open('{').key("disks").num(uint64_t{r.disks}).key("ok").num(uint64_t{r.ok});
     w.key("warn").num(uint64_t{r.warn}).key("fail").num(uint64_t{r.fail}).key("unknown").num(uint64_t{r.unknown});
-    w.close('}').key("exit_status").num(int64_t{r.exit_status}).close('}');
+    w.close('}').key("exit_status").num(int64_t{r.exit_status}).key("controllers").open('[');
+    for (auto& c : r.collections)
+        for (auto& ctl : c.controllers) controller(w, c, ctl);
+    w.close(']').close('}');
     out += '\n';
 }
 

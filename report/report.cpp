@@ -81,6 +81,7 @@ std::set<std::string> join_controller(Collection& c, const Controller& ctl, Find
                                          "controller " + std::to_string(ctl.index) + " lists serial " +
                                              trim(pd.serial) + " at target " + std::to_string(t) + ", the drive log " +
                                              it->file + " serial " + it->serial + ": not joined"));
+            c.findings.back().controller = ctl.index;
             continue;
         }
         if (it->view) continue;  // listed twice: the first entry holds
@@ -89,10 +90,8 @@ std::set<std::string> join_controller(Collection& c, const Controller& ctl, Find
         ControllerView v;
         v.drive = pd;
         for (auto& vd : ctl.virtual_drives)
-            if (vd.id && std::any_of(vd.members.begin(), vd.members.end(), [&](const PhysicalDrive& m) {
-                    return m.device_id ? *m.device_id == t
-                                       : m.enclosure && m.slot && m.enclosure == pd.enclosure && m.slot == pd.slot;
-                }))
+            if (vd.id && std::any_of(vd.members.begin(), vd.members.end(),
+                                     [&](const PhysicalDrive& m) { return same_drive(m, pd); }))
                 v.virtual_drives.push_back(*vd.id);
         for (auto& e : ctl.events)
             if (e.device_id ? *e.device_id == t
@@ -177,7 +176,10 @@ Collection collect(const Host& h, const DriveDb* db) {
     // is said with its file and line.
     c.controllers = read_controllers(h.files);
     for (auto& ctl : c.controllers)
-        for (auto& p : ctl.problems) add(Rule::ControllerLogUnrecognised, p.text);
+        for (auto& p : ctl.problems) {
+            add(Rule::ControllerLogUnrecognised, p.text);
+            c.findings.back().controller = ctl.index;
+        }
 
     // Each drive log is judged once, with what is attached to it; the
     // records go to the first drive log of their name.
@@ -268,7 +270,8 @@ std::vector<const Disk*> find_disks(const Report& r, const std::string& key) {
     std::vector<const Disk*> out;
     for (auto& c : r.collections)
         for (auto& d : c.disks)
-            if (key == d.serial || key == d.file || key == d.host + "/" + d.file) out.push_back(&d);
+            // (A drive that left no drive log has no file to be named by.)
+            if (key == d.serial || (d.logged && (key == d.file || key == d.host + "/" + d.file))) out.push_back(&d);
     return out;
 }
 

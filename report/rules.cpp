@@ -332,7 +332,7 @@ Rule rule_of(Limit l) { return kRuleOfLimit[static_cast<size_t>(l)]; }
 
 Finding finding(Rule rule, std::string text, Case c) {
     const Weight& w = rule_def(rule).weight;
-    return {c == Case::Other && w.other ? *w.other : w.usual, rule, std::move(text), {}, {}, {}, {}, {}};
+    return {c == Case::Other && w.other ? *w.other : w.usual, rule, std::move(text), {}, {}, {}, {}, {}, {}};
 }
 
 Finding finding(Rule rule, std::string text, std::string page, std::optional<uint64_t> parameter, Case c) {

@@ -6,9 +6,9 @@
 #include "ata.h"
 #include "health.h"
 #include "report.h"
+#include "text.h"
 
 namespace rpt {
-namespace {
 
 std::string pad(std::string s, size_t w) {
     if (s.size() < w) s.append(w - s.size(), ' ');
@@ -31,10 +31,7 @@ std::string format_table(const std::vector<std::vector<std::string>>& rows, cons
     return out;
 }
 
-template <class T>
-std::string num(const std::optional<T>& v, const char* unit = "") {
-    return v ? std::to_string(*v) + unit : "-";
-}
+namespace {
 
 // "srv01 controller 0 device 3 serial S0M1...": where a finding is.
 std::string place(const Collection& c, const Disk* d) {
@@ -158,19 +155,25 @@ std::string render_text(const Report& r) {
         out += "  " + pad(severity_name(f.finding->severity), 8) + place(*f.collection, f.disk) + ": " +
                f.finding->code() + ": " + f.finding->text + "\n";
 
+    // Where the controllers' logs were read, a LOG column says which drive
+    // log each row comes from: a drive the controller lists may have left none.
+    const bool logs = std::any_of(r.collections.begin(), r.collections.end(),
+                                  [](const Collection& c) { return !c.controllers.empty(); });
     std::vector<std::vector<std::string>> rows;
-    auto row = [&](std::vector<std::string> cells, const std::string& host) {
+    auto row = [&](std::vector<std::string> cells, const std::string& host, const std::string& log) {
         if (many) cells.insert(cells.begin(), host);
+        if (logs) cells.insert(cells.end() - 1, log);
         rows.push_back(std::move(cells));
     };
-    row({"CTRL", "DEV", "PROTO", "VENDOR", "PRODUCT", "SERIAL", "REV", "TEMP", "HOURS", "VERDICT"}, "HOST");
+    row({"CTRL", "DEV", "PROTO", "VENDOR", "PRODUCT", "SERIAL", "REV", "TEMP", "HOURS", "VERDICT"}, "HOST", "LOG");
     for (auto& c : r.collections)
         for (auto& d : c.disks)
             row({d.controller ? std::to_string(*d.controller) : d.file, num(d.device), protocol_name(d.protocol),
                  d.vendor, d.product, d.serial, d.revision, num(d.temperature, " C"), num(d.power_on_hours),
                  verdict_name(d.verdict)},
-                c.host);
+                c.host, d.logged ? d.file : "no drive log");
     out += "\nDisks:\n" + format_table(rows, "  ");
+    out += controllers_text(r);
 
     // The run's own record, where the fleet role wrote one.
     std::string runs;
@@ -192,10 +195,16 @@ std::string render_text(const Report& r) {
 }
 
 std::string render_disk(const Disk& d) {
-    std::string out = d.host + "/" + d.file + ": " + d.vendor + " " + d.product + " rev " + d.revision + ", serial " +
-                      d.serial + ", " + protocol_name(d.protocol) + ", verdict " + verdict_name(d.verdict) + "\n";
-    out += "  temperature " + num(d.temperature, " C") + ", reference " + num(d.reference_temperature, " C") +
-           ", power-on hours " + num(d.power_on_hours) + "\n";
+    // A drive that left no drive log is named by its place on the controller.
+    const std::string where =
+        d.logged ? d.host + "/" + d.file : d.host + " controller " + num(d.controller) + " device " + num(d.device);
+    std::string out = where + ": " + d.vendor + " " + d.product + " rev " + d.revision + ", serial " + d.serial + ", " +
+                      protocol_name(d.protocol) + ", verdict " + verdict_name(d.verdict) + "\n";
+    if (d.logged)
+        out += "  temperature " + num(d.temperature, " C") + ", reference " + num(d.reference_temperature, " C") +
+               ", power-on hours " + num(d.power_on_hours) + "\n";
+    else
+        out += "  no drive log: what follows is the controller's view alone\n";
     Findings sorted = d.findings;
     std::stable_sort(sorted.begin(), sorted.end(), [](auto& a, auto& b) { return a.severity > b.severity; });
     out += "\nFindings:\n";
@@ -203,6 +212,7 @@ std::string render_disk(const Disk& d) {
     for (auto& f : sorted)
         out +=
             "  " + pad(severity_name(f.severity), 8) + pad(kind_name(f.kind()), 11) + f.code() + ": " + f.text + "\n";
+    out += controller_view_text(d);
     if (!d.phys.empty()) out += "\nPhys:\n";
     for (auto& p : d.phys)
         out += "  port " + std::to_string(p.port) + " phy " + std::to_string(p.id) + ": " +

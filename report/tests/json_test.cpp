@@ -1,9 +1,12 @@
 // The JSON document's values of decoded fields: a value that means "none"
 // (an LBA of all ones, a temperature not available) is null, not a number.
+// The controllers' view: each controller with its own findings, each drive
+// with the drive log it was joined with.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
+#include "controller_texts.h"
 #include "health.h"
 #include "report.h"
 #include "util.h"
@@ -37,6 +40,90 @@ TEST(Json, FieldsThatMeanNoneAreNull) {
                                       std::string(tag) + test::dump(r.bytes));
         const auto j = nlohmann::json::parse(json_text(d));
         EXPECT_EQ(j["pages"][0]["parameters"][0]["fields"][r.field].dump(), r.value) << j["pages"][0];
+    }
+}
+
+// The sample controller logs (a degraded RAID-1, its member at target 14
+// offline) with one change each; values read at JSON pointers ("absent":
+// no such key or element).
+TEST(Json, ControllersAndTheirDrives) {
+    using Files = std::vector<std::pair<std::string, std::string>>;
+    const Files sample = {{"Controller_0_adpallinfo.log", test::kAdapter},
+                          {"Controller_0_ldinfo.log", test::kVirtualDrives},
+                          {"Controller_0_ldpdinfo.log", test::kMembers},
+                          {"Controller_0_pdlist.log", test::kDriveList},
+                          {"controller_0_Flashrom.log", test::kEvents}};
+    auto drive_log = [](const std::string& serial) {
+        return "Device code   : OKAPIHD KZA1200TX       A440\r\nSerial number : " + serial + "\r\n";
+    };
+    std::string adapter1 = test::kAdapter;
+    adapter1.replace(adapter1.find("Adapter #0"), 10, "Adapter #1");
+    struct Row {
+        const char* name;
+        Files files;
+        std::vector<std::pair<std::string, std::string>> want;  // pointer, value as JSON
+    } rows[] = {
+        {"the sample: the offline drive left no drive log",
+         sample,
+         {{"/controllers/0/firmware", R"({"package":"24.21.0-0097","version":"4.680.00-8527"})"},
+          {"/controllers/0/virtual_drives/0/members/1", R"({"enclosure":32,"slot":4,"target":14})"},
+          {"/controllers/0/virtual_drives/1/name", "null"},
+          {"/controllers/0/physical_drives/0/state", R"("Offline")"},
+          {"/controllers/0/physical_drives/0/drive_log", "null"},
+          {"/controllers/0/physical_drives/1/vendor", "null"},
+          {"/controllers/0/events/0/time", R"("2024-06-05T22:41:07")"},
+          {"/controllers/0/events/0/sense/asc_name", R"("Unrecovered read error")"},
+          {"/controllers/0/events/1/time", R"("Boot + 23 seconds")"},
+          {"/controllers/0/events/1/class", R"("critical")"},
+          {"/controllers/0/findings/0/code", R"("virtual-drive-state")"},
+          {"/disks/0/logged", "false"},
+          {"/disks/0/controller_view/virtual_drives", "[0]"},
+          {"/disks/0/controller_view/events/0/seq", "7722"}}},
+        {"its drive log of the same serial: joined",
+         [&] {
+             Files f = sample;
+             f.push_back({"MA000e.log", drive_log("Z1X2Y3W4")});
+             return f;
+         }(),
+         {{"/controllers/0/physical_drives/0/drive_log", R"("MA000e.log")"},
+          {"/disks/0/logged", "true"},
+          {"/disks/0/controller_view/state", R"("Offline")"}}},
+        {"a drive log of another serial: not joined",
+         [&] {
+             Files f = sample;
+             f.push_back({"MA000e.log", drive_log("OTHER123")});
+             return f;
+         }(),
+         {{"/controllers/0/physical_drives/0/drive_log", "null"}, {"/disks/0/controller_view", "null"}}},
+        {"no adapter log: product, serial and firmware unknown",
+         Files(sample.begin() + 1, sample.end()),
+         {{"/controllers/0/product", "null"}, {"/controllers/0/serial", "null"}, {"/controllers/0/firmware", "null"}}},
+        {"a second controller's findings are its own",
+         [&] {
+             Files f = sample;
+             f.push_back({"Controller_1_adpallinfo.log", adapter1});
+             return f;
+         }(),
+         {{"/controllers/1/controller", "1"},
+          {"/controllers/1/findings/0/text", R"("controller 1: memory uncorrectable errors: 1")"},
+          {"/controllers/1/findings/1/code", R"("memory-correctable")"},
+          {"/controllers/1/findings/2", "absent"}}},
+    };
+    for (auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        Host h{"srv01", "srv01", {}, {}, {}};
+        for (auto& [name, text] : r.files) h.files.push_back({name, text, 1718892309, wanted(name)});
+        char* buf = nullptr;
+        size_t size = 0;
+        FILE* f = open_memstream(&buf, &size);
+        write_json(build_report({h}), f);
+        fclose(f);
+        const auto j = nlohmann::json::parse(std::string(buf, size));
+        free(buf);
+        for (auto& [pointer, value] : r.want) {
+            const nlohmann::json::json_pointer at(pointer);
+            EXPECT_EQ(j.contains(at) ? j[at].dump() : "absent", value) << pointer;
+        }
     }
 }
 

@@ -1,0 +1,30 @@
+// What the text's two parts share: its table layout, figures not read shown
+// as "-", and the controllers' view (text_controller.cpp).
+#pragma once
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "report.h"
+
+namespace rpt {
+
+std::string pad(std::string s, size_t w);
+
+// Rows as columns aligned to their widest cell, each line after `indent`.
+std::string format_table(const std::vector<std::vector<std::string>>& rows, const std::string& indent);
+
+template <class T>
+std::string num(const std::optional<T>& v, const char* unit = "") {
+    return v ? std::to_string(*v) + unit : "-";
+}
+
+// The "Controllers" section: per controller its adapter, its virtual drives
+// with their members, and the drives in none. "" when no collection has
+// controller logs.
+std::string controllers_text(const Report& report);
+
+// A disk's controller view and its events, for --disk; "" for none.
+std::string controller_view_text(const Disk& disk);
+
+}  // namespace rpt
