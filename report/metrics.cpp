@@ -263,8 +263,9 @@ void controller_samples(const Report& r, std::string& out) {
     Family memory{"logdump_controller_memory_uncorrectable_errors", "gauge",
                   "Uncorrectable errors of the controller's memory", ""};
     Family events{"logdump_controller_events", "gauge",
-                  "Events of each class in the controller's event log within 30 days before the controller's clock "
-                  "(else the collection time); 0 for warning, critical, fatal and dead when there are none",
+                  "Events of each class in the controller's event log within " + std::to_string(kRecentEventDays) +
+                      " days before the controller's clock (else the collection time); 0 for warning, critical, "
+                      "fatal and dead when there are none",
                   ""};
     // As for disks: the first of two with the same labels is kept, for a
     // duplicate series would make the file unreadable.
