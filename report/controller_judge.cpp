@@ -154,7 +154,7 @@ private:
     // Warning and worse events grouped by code and drive: one finding each
     // for the recent and the older ones, with count, first and last time.
     void events() {
-        const std::optional<int64_t> now = c_.adapter.clock ? c_.adapter.clock : collected_;
+        const std::optional<int64_t> now = event_clock(c_, collected_);
         struct Group {
             const ControllerEvent *first = nullptr, *last = nullptr;
             size_t count = 0;
@@ -163,8 +163,7 @@ private:
         std::map<std::tuple<bool, uint32_t, unsigned, std::string>, Group> groups;
         for (auto& e : c_.events) {
             if (!e.cls || *e.cls < 1) continue;
-            // An event dated only by the time since boot cannot be shown old.
-            const bool old = e.time && now && *now - *e.time > kRecentEventDays * 86400;
+            const bool old = !recent_event(e, now);
             const auto key = std::tuple(old, e.code.value_or(0), e.device_id.value_or(~0u),
                                         e.device_id ? std::string() : e.description);
             Group& g = groups[key];
@@ -198,6 +197,16 @@ private:
 };
 
 }  // namespace
+
+std::optional<int64_t> event_clock(const Controller& c, std::optional<time_t> collected) {
+    if (c.adapter.clock) return c.adapter.clock;
+    if (collected) return static_cast<int64_t>(*collected);
+    return std::nullopt;
+}
+
+bool recent_event(const ControllerEvent& e, std::optional<int64_t> now) {
+    return !e.time || !now || *now - *e.time <= kRecentEventDays * 86400;
+}
 
 Findings judge_controller(const Controller& c, std::optional<time_t> collected) { return Judge(c, collected).run(); }
 

@@ -14,6 +14,15 @@ namespace rpt {
 // a warning or worse is a WARN (FAIL for fatal and dead), older an INFO.
 constexpr int64_t kRecentEventDays = 30;
 
+// The time controller `c`'s events are judged against: its adapter's clock
+// when the adapter log gives it, else `collected`.
+std::optional<int64_t> event_clock(const Controller& c, std::optional<time_t> collected);
+
+// Whether event `e` is within kRecentEventDays before `now`. An event dated
+// only by the time since boot, or with no clock to hold it against, cannot
+// be shown old and counts as recent.
+bool recent_event(const ControllerEvent& e, std::optional<int64_t> now);
+
 // Every finding of controller `c`, each text starting "controller N: ".
 Findings judge_controller(const Controller& c, std::optional<time_t> collected);
 

@@ -11,7 +11,10 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <map>
 #include <set>
+
+#include "controller_judge.h"
 
 namespace rpt {
 namespace {
@@ -78,6 +81,10 @@ std::string info_labels(const Disk& d) {
 // A SMART attribute's samples: the normalized value, worst and threshold,
 // and the raw value as its format reads it (none when it is no number).
 void attribute_samples(Family& f, const std::string& labels, const AtaAttribute& x);
+
+// The controller's view: its virtual drives and drives by state, the
+// drives' error counts, the adapter's memory errors and its recent events.
+void controller_samples(const Report& r, std::string& out);
 
 // What a counter counts, without the source when both protocols carry it.
 std::string counter_help(const CounterDef& def) {
@@ -211,10 +218,95 @@ std::string render_metrics(const Report& r, const std::string& file) {
     for (auto& c : r.collections) count(label("host", c.host), c.findings);
     for (auto& [d, labels] : disks) count(labels, d->findings);
     findings.write(out);
+    controller_samples(r, out);
     return out;
 }
 
 namespace {
+
+// A state by the name the CLI's newer texts give it, so that older
+// spellings ("Hot Spare") give the same series; a state of no known name as
+// printed; "" when the CLI gave none.
+std::string state_label(const VirtualDrive& v) {
+    if (v.state_kind == VirtualDriveState::Unknown) return "";
+    return v.state_kind == VirtualDriveState::Other ? trim(v.state) : virtual_drive_state_name(v.state_kind);
+}
+std::string state_label(const PhysicalDrive& d) {
+    if (d.state == DriveState::Unknown) return "";
+    return d.state == DriveState::Other ? trim(d.firmware_state.substr(0, d.firmware_state.find(',')))
+                                        : drive_state_name(d.state);
+}
+
+bool log_read(const Controller& c, ControllerLog kind) {
+    for (auto& f : c.files)
+        if (f.kind == kind && f.read) return true;
+    return false;
+}
+
+void controller_samples(const Report& r, std::string& out) {
+    Family vd_state{"logdump_virtual_drive_state", "gauge",
+                    "State of the controller's virtual drive (Optimal, Partially Degraded, Degraded, Offline, or as "
+                    "the controller prints it); always 1",
+                    ""};
+    Family pd_state{"logdump_physical_drive_state", "gauge",
+                    "Firmware state of a drive the controller lists (Online, Hotspare, Rebuild, Failed, Offline, ...); "
+                    "always 1",
+                    ""};
+    Family media{"logdump_physical_drive_media_errors", "gauge", "Media error count the controller gives the drive",
+                 ""};
+    Family other{"logdump_physical_drive_other_errors", "gauge", "Other error count the controller gives the drive",
+                 ""};
+    Family predictive{"logdump_physical_drive_predictive_failures", "gauge",
+                      "Predictive failure count the controller gives the drive", ""};
+    Family smart_alert{"logdump_physical_drive_smart_alert", "gauge",
+                       "1 when the drive has flagged a S.M.A.R.T alert to the controller, 0 when not", ""};
+    Family memory{"logdump_controller_memory_uncorrectable_errors", "gauge",
+                  "Uncorrectable errors of the controller's memory", ""};
+    Family events{"logdump_controller_events", "gauge",
+                  "Events of each class in the controller's event log within " + std::to_string(kRecentEventDays) +
+                      " days before the controller's clock (else the collection time); 0 for warning, critical, "
+                      "fatal and dead when there are none",
+                  ""};
+    // As for disks: the first of two with the same labels is kept, for a
+    // duplicate series would make the file unreadable.
+    std::set<std::string> seen;
+    for (auto& c : r.collections)
+        for (auto& ctl : c.controllers) {
+            const std::string labels = label("host", c.host) + ',' + label("controller", std::to_string(ctl.index));
+            if (!seen.insert(labels).second) continue;
+            for (auto& v : ctl.virtual_drives) {
+                const std::string l = labels + ',' + label("virtual_drive", optional_number(v.id));
+                const std::string state = state_label(v);
+                if (!state.empty() && seen.insert(l).second)
+                    vd_state.add(l + ',' + label("raid_level", v.raid_level) + ',' + label("state", state), "1");
+            }
+            for (auto& d : ctl.physical_drives) {
+                const std::string l = labels + ',' + label("enclosure", optional_number(d.enclosure)) + ',' +
+                                      label("slot", optional_number(d.slot)) + ',' +
+                                      label("target", optional_number(d.device_id)) + ',' + label("serial", d.serial);
+                if (!seen.insert(l).second) continue;
+                if (const std::string state = state_label(d); !state.empty())
+                    pd_state.add(l + ',' + label("state", state), "1");
+                if (d.media_errors) media.add(l, std::to_string(*d.media_errors));
+                if (d.other_errors) other.add(l, std::to_string(*d.other_errors));
+                if (d.predictive_failures) predictive.add(l, std::to_string(*d.predictive_failures));
+                if (d.smart_alert) smart_alert.add(l, *d.smart_alert ? "1" : "0");
+            }
+            if (ctl.adapter.memory_uncorrectable) memory.add(labels, std::to_string(*ctl.adapter.memory_uncorrectable));
+            // Only an event log that was read says how many events there were.
+            if (!log_read(ctl, ControllerLog::Events)) continue;
+            const std::optional<int64_t> now = event_clock(ctl, c.collected);
+            std::map<std::string, size_t> n{{"warning", 0}, {"critical", 0}, {"fatal", 0}, {"dead", 0}};
+            for (auto& e : ctl.events)
+                if (e.cls && recent_event(e, now)) {
+                    const std::string name = event_class_name(*e.cls);
+                    ++n[name.empty() ? std::to_string(*e.cls) : name];
+                }
+            for (auto& [cls, count] : n) events.add(labels + ',' + label("class", cls), std::to_string(count));
+        }
+    for (const Family* f : {&vd_state, &pd_state, &media, &other, &predictive, &smart_alert, &memory, &events})
+        f->write(out);
+}
 
 void attribute_samples(Family& f, const std::string& labels, const AtaAttribute& x) {
     const std::string l = labels + ',' + label("id", std::to_string(x.id)) + ',' + label("name", x.name) + ',';

@@ -11,7 +11,9 @@ namespace rpt {
 // Every family of the report, each with its HELP and TYPE lines: the
 // report's own success, the time of each host's newest collection and, for
 // each disk of it, the verdict, temperature, power-on time, health counters
-// and findings by severity. Samples carry no timestamp (the textfile
+// and findings by severity; for each RAID controller, its virtual drives'
+// and drives' states, the drives' error counts, its memory errors and its
+// recent events by class. Samples carry no timestamp (the textfile
 // collector refuses them).
 // `file` (the metrics file's base name) labels the report's own series, so
 // that two reports in one textfile directory never give the same series.

@@ -1,5 +1,5 @@
 // libFuzzer target: any bytes as a disk's serial, model and host in the
-// metrics. Every line written must read back with a parser of the text
+// metrics, and as a controller's drive serial and virtual drive RAID level. Every line written must read back with a parser of the text
 // format (below), the labels must come back as given (bytes that are not
 // UTF-8 as U+FFFD), and a line feed must never end a sample early.
 #include <cstddef>
@@ -74,6 +74,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     d.controller = 0;
     d.device = 1;
     c.disks.push_back(d);
+    rpt::Controller& ctl = c.controllers.emplace_back();
+    rpt::VirtualDrive vd;
+    vd.id = 0;
+    vd.raid_level = bytes;
+    vd.state_kind = rpt::VirtualDriveState::Degraded;
+    ctl.virtual_drives.push_back(vd);
+    rpt::PhysicalDrive pd;
+    pd.serial = bytes;
+    pd.state = rpt::DriveState::Offline;
+    pd.media_errors = 22;
+    ctl.physical_drives.push_back(pd);
 
     const std::string text = rpt::render_metrics(report);
     size_t samples = 0;
@@ -88,11 +99,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ++samples;
         if (labels.count("serial") && (labels["serial"] != expected(bytes) || labels["host"] != expected(bytes)))
             abort();
+        if (labels.count("raid_level") && labels["raid_level"] != expected(bytes)) abort();
         // The model is trimmed of blanks and zero bytes at either end.
         if (labels.count("model") && labels["model"] != expected(rpt::trim(bytes))) abort();
     }
     // Success, collection time, the disk's info, its four verdict states,
-    // and four findings for the host and for the disk.
-    if (samples != 15) abort();
+    // and four findings for the host and for the disk; the virtual drive's
+    // state, the drive's state and its media errors.
+    if (samples != 18) abort();
     return 0;
 }

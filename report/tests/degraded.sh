@@ -3,7 +3,8 @@
 # from the controller's logs and the drives' own: the FAIL on the degraded
 # RAID-1 names its offline member by enclosure:slot and serial, and so does
 # the FAIL on that drive's row, which wrote no drive log (its own health is
-# unknown); the rebuilding drive's WARN goes to its own disk.
+# unknown); the rebuilding drive's WARN goes to its own disk. Its metrics
+# give the series the man page's alert rules fire on (alert_rules.sh).
 # Usage: degraded.sh REPORT E2E_COLLECT SOURCE_DIR
 set -euo pipefail
 report=$1 collect=$2 src=$3
@@ -13,8 +14,16 @@ trap 'rm -rf "$w"' EXIT
 "$collect" "$w" "$src/sim/scenarios/degraded.scn" > "$w/collect.txt" 2>&1 ||
   fail "logdump64 on degraded: $(tail -5 "$w/collect.txt")"
 s=0
-"$report" --json "$w/otmp/TMP/KESTRA" > "$w/report.json" || s=$?
+"$report" --json --metrics "$w/m.prom" "$w/otmp/TMP/KESTRA" > "$w/report.json" || s=$?
 [ "$s" = 2 ] || fail "status $s, not 2"
+for l in 'logdump_virtual_drive_state{host="KESTRA",controller="0",virtual_drive="0",raid_level="RAID 1",state="Degraded"} 1' \
+  'logdump_physical_drive_state{host="KESTRA",controller="0",enclosure="252",slot="1",target="1",serial="S0M000001K",state="Offline"} 1' \
+  'logdump_physical_drive_media_errors{host="KESTRA",controller="0",enclosure="252",slot="1",target="1",serial="S0M000001K"} 22'; do
+  grep -qxF "$l" "$w/m.prom" || fail "no $l in the metrics"
+done
+if command -v promtool > /dev/null; then
+  promtool check metrics < "$w/m.prom" > "$w/promtool.txt" 2>&1 || fail "promtool refuses the metrics: $(cat "$w/promtool.txt")"
+fi
 python3 - "$w/report.json" <<'PY' || fail "see above"
 import json, sys
 r = json.load(open(sys.argv[1]))
@@ -37,4 +46,4 @@ if len(disk) != 1 or disk[0]["verdict"] != "WARN" or not any(
 print("\n".join(bad))
 sys.exit(1 if bad else 0)
 PY
-echo "degraded: the array's FAIL names its offline member; the rebuilding drive's WARN is on its disk"
+echo "degraded: the array's FAIL names its offline member; the rebuilding drive's WARN is on its disk; the metrics hold both"
