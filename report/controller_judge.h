@@ -3,6 +3,7 @@
 #pragma once
 #include <ctime>
 #include <optional>
+#include <string>
 
 #include "controller.h"
 #include "finding.h"
@@ -13,6 +14,11 @@ namespace rpt {
 // adapter log gives it, else before `collected`: within this many days
 // a warning or worse is a WARN (FAIL for fatal and dead), older an INFO.
 constexpr int64_t kRecentEventDays = 30;
+
+// How findings name a drive, "32:4 (target 14, serial Z1X2Y3W4)", and a
+// virtual drive, "virtual drive 0 (RAID 1)".
+std::string drive_name(const PhysicalDrive& d);
+std::string virtual_drive_name(const VirtualDrive& vd);
 
 // Every finding of controller `c`, each text starting "controller N: ".
 Findings judge_controller(const Controller& c, std::optional<time_t> collected);
