@@ -15,12 +15,6 @@ namespace {
 
 std::string opt(const std::optional<unsigned>& v) { return v ? std::to_string(*v) : "?"; }
 
-// "32:4 (target 14, serial Z1X2Y3W4)"
-std::string drive_name(const PhysicalDrive& d) {
-    std::string s = drive_place(d) + " (target " + opt(d.device_id);
-    return d.serial.empty() ? s + ")" : s + ", serial " + d.serial + ")";
-}
-
 class Judge {
 public:
     Judge(const Controller& c, std::optional<time_t> collected) : c_(c), collected_(collected) {
@@ -39,8 +33,7 @@ private:
     void add(Rule r, const std::string& text, Case k = Case::Usual) { out_.push_back(finding(r, prefix_ + text, k)); }
 
     void virtual_drive(const VirtualDrive& vd) {
-        const std::string name =
-            "virtual drive " + opt(vd.id) + (vd.raid_level.empty() ? "" : " (" + vd.raid_level + ")");
+        const std::string name = virtual_drive_name(vd);
         switch (vd.state_kind) {
         case VirtualDriveState::Unknown:
         case VirtualDriveState::Optimal: break;
@@ -206,6 +199,15 @@ std::optional<int64_t> event_clock(const Controller& c, std::optional<time_t> co
 
 bool recent_event(const ControllerEvent& e, std::optional<int64_t> now) {
     return !e.time || !now || *now - *e.time <= kRecentEventDays * 86400;
+}
+
+std::string drive_name(const PhysicalDrive& d) {
+    std::string s = drive_place(d) + " (target " + opt(d.device_id);
+    return d.serial.empty() ? s + ")" : s + ", serial " + d.serial + ")";
+}
+
+std::string virtual_drive_name(const VirtualDrive& vd) {
+    return "virtual drive " + opt(vd.id) + (vd.raid_level.empty() ? "" : " (" + vd.raid_level + ")");
 }
 
 Findings judge_controller(const Controller& c, std::optional<time_t> collected) { return Judge(c, collected).run(); }

@@ -3,6 +3,7 @@
 #pragma once
 #include <ctime>
 #include <optional>
+#include <string>
 
 #include "controller.h"
 #include "finding.h"
@@ -22,6 +23,11 @@ std::optional<int64_t> event_clock(const Controller& c, std::optional<time_t> co
 // only by the time since boot, or with no clock to hold it against, cannot
 // be shown old and counts as recent.
 bool recent_event(const ControllerEvent& e, std::optional<int64_t> now);
+
+// How findings name a drive, "32:4 (target 14, serial Z1X2Y3W4)", and a
+// virtual drive, "virtual drive 0 (RAID 1)".
+std::string drive_name(const PhysicalDrive& d);
+std::string virtual_drive_name(const VirtualDrive& vd);
 
 // Every finding of controller `c`, each text starting "controller N: ".
 Findings judge_controller(const Controller& c, std::optional<time_t> collected);

@@ -7,6 +7,7 @@ using F = Followed;
 using G = ChartGroup;
 
 constexpr const char* kDeviceStatistics = "device statistics";
+constexpr const char* kDriveList = "drive list";
 
 // One row per counter, in the order of Counter.
 constexpr CounterDef kCounters[] = {
@@ -110,6 +111,10 @@ constexpr CounterDef kCounters[] = {
      F::Listed,
      G::None,
      {}},
+    // The RAID controller's count for a drive of either protocol, judged by
+    // the controller's view; kept here so that a history follows it.
+    {Counter::ControllerMediaErrors, "controller_media_errors", "media errors the controller counts", kDriveList,
+     kDriveList, false, F::Judged, G::None, Limit::DriveMediaErrors},
     {Counter::PhyInvalidDword, "phy_invalid_dword", "invalid dwords", "page 18h", nullptr, true, F::Listed, G::Link,
      Limit::PhyInvalidDword},
     {Counter::PhyDisparity, "phy_disparity", "running disparity errors", "page 18h", nullptr, true, F::Listed, G::Link,

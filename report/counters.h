@@ -41,6 +41,7 @@ enum class Counter : uint8_t {
     AtaReportedUncorrectableErrors,
     AtaResetsDuringCommands,
     AtaInterfaceCrcErrors,
+    ControllerMediaErrors,
     PhyInvalidDword,
     PhyDisparity,
     PhyLossOfSync,

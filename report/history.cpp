@@ -4,8 +4,10 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <tuple>
 
+#include "controller_judge.h"
 #include "health.h"
 
 namespace rpt {
@@ -62,6 +64,59 @@ void judge_growth(Disk& d) {
             f.parameter = g.phy;
             f.value = g.change();
             d.findings.push_back(std::move(f));
+        }
+    }
+}
+
+// A state as the controller's logs give it: its name, or the CLI's own
+// words for a state of no other name; "" when the logs give none. Only the
+// state is compared, not what the CLI prints beside it ("Online, Spun Up").
+std::string drive_state(const Disk& d) {
+    if (!d.view || d.view->drive.state == DriveState::Unknown) return "";
+    const PhysicalDrive& pd = d.view->drive;
+    return pd.state == DriveState::Other ? trim(pd.firmware_state.substr(0, pd.firmware_state.find(',')))
+                                         : drive_state_name(pd.state);
+}
+
+std::string virtual_drive_state(const VirtualDrive& vd) {
+    if (vd.state_kind == VirtualDriveState::Unknown) return "";
+    return vd.state_kind == VirtualDriveState::Other ? trim(vd.state) : virtual_drive_state_name(vd.state_kind);
+}
+
+std::string controller_prefix(std::optional<unsigned> index) {
+    return "controller " + (index ? std::to_string(*index) : std::string("?")) + ": ";
+}
+
+// A drive whose state differs between its two newest collections: an INFO
+// of the disk, so that the engineer sees when a drive left the array.
+void drive_state_change(const Seen& newer, const Seen& older, Findings& out) {
+    const std::string now = drive_state(*newer.d), was = drive_state(*older.d);
+    if (now.empty() || was.empty() || now == was) return;
+    const PhysicalDrive& pd = newer.d->view->drive;
+    Finding f = finding(Rule::ControllerStateChanged, controller_prefix(newer.d->controller) + "drive " +
+                                                          drive_name(pd) + " was " + was + " on " +
+                                                          utc(older.c->newest, "%Y-%m-%d") + ", now " + now);
+    f.target = pd.device_id;
+    out.push_back(std::move(f));
+}
+
+// The virtual drives of the host's newest collection whose state differs
+// from the collection before: INFOs of the collection. A virtual drive is
+// the same one by its controller and number.
+void virtual_drive_changes(const Collection& now, const Collection& before, Findings& out) {
+    for (auto& ctl : now.controllers) {
+        auto old = std::find_if(before.controllers.begin(), before.controllers.end(),
+                                [&](const Controller& o) { return o.index == ctl.index; });
+        if (old == before.controllers.end()) continue;
+        for (auto& vd : ctl.virtual_drives) {
+            auto o = std::find_if(old->virtual_drives.begin(), old->virtual_drives.end(),
+                                  [&](const VirtualDrive& x) { return vd.id && x.id == vd.id; });
+            if (o == old->virtual_drives.end()) continue;
+            const std::string is = virtual_drive_state(vd), was = virtual_drive_state(*o);
+            if (is.empty() || was.empty() || is == was) continue;
+            out.push_back(finding(Rule::ControllerStateChanged, controller_prefix(ctl.index) + virtual_drive_name(vd) +
+                                                                    " was " + was + " on " +
+                                                                    utc(before.newest, "%Y-%m-%d") + ", now " + is));
         }
     }
 }
@@ -130,6 +185,7 @@ void apply_history(std::vector<Collection>& all) {
             for (auto& x : s)
                 r.history.push_back({x.c->newest, x.c->host, x.d->controller, x.d->device, x.d->counters});
             r.growth = changes(s[0], s[1]);
+            drive_state_change(s[0], s[1], r.findings);
             r.growth_all = changes(s[0], s.back());
         }
         if (by_host[h].size() < 2) continue;
@@ -137,6 +193,7 @@ void apply_history(std::vector<Collection>& all) {
         // Disks of the host's previous collection: gone, or replaced by a
         // new serial in their slot.
         const Collection& before = all[by_host[h][1]];
+        virtual_drive_changes(now, before, host_findings[&now]);
         for (auto& old : before.disks) {
             if (old.serial.empty()) continue;
             bool still = false;

@@ -1,7 +1,8 @@
 // History across collections: the same disks collected again later. The
 // newest collection of each host is the one judged; the older ones (of any
 // host) give the disks their history, the growth of their counters and the
-// findings of that growth, and tell which disks are gone or replaced.
+// findings of that growth, tell which disks are gone or replaced, and which
+// virtual drives and drives the controller now gives another state.
 #pragma once
 #include <string>
 #include <vector>

@@ -97,6 +97,9 @@ std::set<std::string> join_controller(Collection& c, const Controller& ctl, Find
             if (e.device_id ? *e.device_id == t
                             : e.enclosure && e.slot && e.enclosure == pd.enclosure && e.slot == pd.slot)
                 v.events.push_back(e);
+        // The controller's count joins the disk's counters, so that a history
+        // follows it; the controller's judge has weighed it already.
+        if (pd.media_errors) set_counter(c.disks[at], Counter::ControllerMediaErrors, *pd.media_errors);
         c.disks[at].view = std::move(v);
     }
     for (auto& f : fs) {

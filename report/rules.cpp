@@ -251,6 +251,8 @@ constexpr RuleDef kRules[] = {
      "(else the collection), with count, first and last time; FAIL for fatal and dead"},
     {Rule::ControllerEventOld, "controller-event-old", kController, fixed(S::Info),
      "warning and worse events of one kind (on one drive) older than 30 days"},
+    {Rule::ControllerStateChanged, "controller-state-changed", kController, fixed(S::Info),
+     "a virtual drive's or a drive's state differs from the collection before (\"was Optimal, now Degraded\")"},
 };
 
 // The thresholds of the report: one table, also printed in logdump-report(1).

@@ -143,6 +143,7 @@ enum class Rule : uint8_t {
     MemoryCorrectable,
     ControllerEvent,
     ControllerEventOld,
+    ControllerStateChanged,
     kCount
 };
 

@@ -7,6 +7,14 @@
 # it is; afterwards the log directory is listed and logdump-report's text
 # report of it is shown.
 #
+# Then a second system, sim/scenarios/degraded.scn, whose arrays lost their
+# redundancy (a RAID-1 with an offline member, a RAID-5 rebuilding), is
+# collected the same way and its report shown: the controller's view of its
+# arrays and drives. logdump64 writes only to /o_tmp/TMP/KESTRA, so this run
+# has a mount namespace of its own with an empty /o_tmp (root, as the rest):
+# its logs do not mix with the first system's, and are kept with their
+# times in build-demo/demo/degraded/.
+#
 #   scripts/demo.sh                    set up, build into build-demo/, run
 #   scripts/demo.sh --prebuilt DIR     run the programs of the build in DIR (no set-up, no build)
 #
@@ -87,4 +95,38 @@ rstatus=0
 echo
 echo "demo: logdump-report ended with status $rstatus (0 all OK, 1 WARN or UNKNOWN, 2 FAIL, 3 unreadable input)"
 ((rstatus <= 2)) || exit 1
+
+# The second system: arrays that lost their redundancy.
+degraded="$demo/degraded"
+rm -rf "$degraded"
+mkdir -p "$degraded"
+dtrace="$demo/sim-trace-degraded.txt"
+: > "$dtrace"
+echo
+echo "demo: a second system, whose arrays lost their redundancy: sim/scenarios/degraded.scn"
+echo "demo: running $bdir/logdump64 in $demo, with a /o_tmp of its own"
+echo
+dstatus=0
+unshare -m /bin/sh -c 'mount --make-rprivate / && mount -t tmpfs tmpfs /o_tmp && mkdir -p /o_tmp/TMP/KESTRA &&
+  cd "$1" || exit 125
+  s=0
+  LOGDUMP_SIM_SCENARIO="$2" LOGDUMP_SIM_TRACE="$3" "$4" || s=$?
+  cp -a /o_tmp/TMP/KESTRA/. "$5/" || exit 125
+  exit "$s"' sh "$demo" "$repo/sim/scenarios/degraded.scn" "$dtrace" "$bdir/logdump64" "$degraded" || dstatus=$?
+if ((dstatus == 125)); then
+  echo "demo: the second system needs a mount namespace of its own (root, unshare): it could not be run" >&2
+  exit 1
+fi
+echo
+echo "demo: logdump64 ended with status $dstatus; the logs are kept in $degraded:"
+ls -l "$degraded"
+echo
+echo "demo: $report $degraded"
+echo
+dreport=0
+"$report" "$degraded" || dreport=$?
+echo
+echo "demo: logdump-report on the degraded system ended with status $dreport (2: the arrays' FAIL)"
+((dreport <= 2)) || exit 1
+((status != 0)) || status=$dstatus
 exit "$status"

@@ -185,4 +185,92 @@ TEST(History, AcrossCollections) {
     }
 }
 
+// The controller's view across two collections of a host: its states and
+// its media error count, from the controller logs alone (the drive left no
+// drive log, so its row is the controller's).
+struct View {
+    std::string virtual_drive, drive;  // states; "" leaves the line out
+    uint32_t media_errors;
+};
+
+std::vector<InputFile> controller_logs(const View& v, time_t at, std::deque<std::string>& texts) {
+    std::string drives = "Adapter #0\r\n\r\nEnclosure Device ID: 252\r\nSlot Number: 1\r\nDevice Id: 1\r\n";
+    drives += "Media Error Count: " + std::to_string(v.media_errors) + "\r\nPD Type: SAS\r\n";
+    if (!v.drive.empty()) drives += "Firmware state: " + v.drive + "\r\n";
+    drives += "Inquiry Data: ACMEDRV DK600SA0006     0004S0M000001K\r\n\r\nExit Code: 0x00\r\n";
+    std::string vds = "Adapter 0 -- Virtual Drive Information:\r\nVirtual Drive: 1 (Target Id: 1)\r\n";
+    vds += "RAID Level          : Primary-5, Secondary-0, RAID Level Qualifier-3\r\n";
+    if (!v.virtual_drive.empty()) vds += "State               : " + v.virtual_drive + "\r\n";
+    vds += "\r\nExit Code: 0x00\r\n";
+    return {{"Controller_0_pdlist.log", texts.emplace_back(drives), at, true},
+            {"Controller_0_ldinfo.log", texts.emplace_back(vds), at, true}};
+}
+
+TEST(History, ControllerView) {
+    struct Row {
+        const char* name;
+        View before, now;
+        std::string growth;  // the media error count "from>to"
+        std::string disk;    // the disk's history finding: "code: text", "" none
+        std::string host;    // the same of the host
+    };
+    const View v{"Optimal", "Online, Spun Up", 0};
+    auto with = [&](std::string vd, std::string drive, uint32_t n) { return View{vd, drive, n}; };
+    const std::vector<Row> rows = {
+        {"unchanged", v, v, "0>0", "", ""},
+        {"only the words beside the state changed", v, with("Optimal", "Online, Spun down", 0), "0>0", "", ""},
+        {"a drive went offline", v, with("Optimal", "Offline", 0), "0>0",
+         "controller-state-changed: controller 0: drive 252:1 (target 1, serial S0M000001K) was Online on "
+         "2026-01-01, now Offline",
+         ""},
+        {"a virtual drive degraded", v, with("Degraded", "Online, Spun Up", 0), "0>0", "",
+         "controller-state-changed: controller 0: virtual drive 1 (RAID 5) was Optimal on 2026-01-01, now Degraded"},
+        {"no state given before", with("", "", 0), with("Degraded", "Offline", 0), "0>0", "", ""},
+        {"media errors grew", v, with("Optimal", "Online, Spun Up", 22), "0>22",
+         "counter-growth: media errors the controller counts (drive list) grew by 22 in 31 days, from 0 to 22 "
+         "(21.3 per 30 days)",
+         ""},
+        {"media errors went down", with("Optimal", "Online, Spun Up", 22), with("Optimal", "Online, Spun Up", 3),
+         "22>3",
+         "counter-went-down: media errors the controller counts (drive list) went down from 22 to 3 in 31 days: "
+         "the counter was reset",
+         ""},
+    };
+    auto said = [](const Findings& fs) {
+        std::string out;
+        for (auto& f : fs)
+            if (f.rule == Rule::ControllerStateChanged || f.rule == Rule::CounterGrowth ||
+                f.rule == Rule::CounterWentDown)
+                out += (out.empty() ? "" : "; ") + std::string(f.code()) + ": " + f.text;
+        return out;
+    };
+    for (auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        std::deque<std::string> texts;
+        std::vector<Host> hosts;
+        for (auto [day, view] : {std::pair{0, r.before}, std::pair{31, r.now}}) {
+            Host h{"srv01", "srv01-" + std::to_string(day), {}, {}, {}};
+            h.files = controller_logs(view, 1767225600 + day * 86400, texts);
+            hosts.push_back(std::move(h));
+        }
+        const Report rep = build_report(hosts);
+        ASSERT_EQ(rep.collections.size(), 1u);
+        const Disk* d = find_disk(rep, "S0M000001K");
+        ASSERT_TRUE(d);
+        std::string growth;
+        for (auto& g : d->growth)
+            if (g.counter == Counter::ControllerMediaErrors)
+                growth = std::to_string(g.from) + ">" + std::to_string(g.to);
+        EXPECT_EQ(growth, r.growth);
+        EXPECT_EQ(said(d->findings), r.disk);
+        EXPECT_EQ(said(rep.collections[0].findings), r.host);
+        for (auto& f : d->findings)
+            if (f.rule == Rule::ControllerStateChanged) {
+                EXPECT_EQ(f.severity, Severity::Info);
+                EXPECT_EQ(f.kind(), Kind::Controller);
+                EXPECT_EQ(f.target, 1u);
+            }
+    }
+}
+
 }  // namespace

@@ -30,8 +30,8 @@ TEST(Text, ControllersSectionAndDiskView) {
          sample,
          "",
          {"  CTRL  DEV  PROTO  VENDOR   PRODUCT    SERIAL    REV   TEMP  HOURS  LOG           VERDICT\n"
-          "  0     15   SCSI   OKAPIHD  KZA1200TX  Z9P4Q1RX  A440  -     -      MA000f.log    WARN\n"
           "  0     14   SCSI   OKAPIHD  KZA1200TX  Z1X2Y3W4  A440  -     -      no drive log  FAIL\n"
+          "  0     15   SCSI   OKAPIHD  KZA1200TX  Z9P4Q1RX  A440  -     -      MA000f.log    WARN\n"
           "\nControllers:\n"
           "  controller 0: OKAPI RAID 8i, serial SV52027000, firmware package 24.21.0-0097, version 4.680.00-8527\n"
           "    virtual drive 0 (target 0, \"sys\"): RAID 1, 1.090 TB, Degraded\n"
