@@ -171,10 +171,13 @@ std::string render_metrics(const Report& r, const std::string& file) {
     // One family per health counter, by its stable name, those of SAS disks
     // first; a percentage is given as a ratio, and a phy's counter with the
     // phy as a label.
+    // (The controller's media error count is served once, by its drive list's
+    // family logdump_physical_drive_media_errors.)
     std::vector<const CounterDef*> defs;
     for (bool scsi : {true, false})
         for (auto& def : counter_defs())
-            if (carried_by(def, Protocol::Scsi) == scsi) defs.push_back(&def);
+            if (carried_by(def, Protocol::Scsi) == scsi && def.id != Counter::ControllerMediaErrors)
+                defs.push_back(&def);
     for (const CounterDef* p : defs) {
         const CounterDef& def = *p;
         std::string name = std::string("logdump_disk_") + def.name;
