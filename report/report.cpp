@@ -56,8 +56,39 @@ Disk controller_only_disk(const Collection& c, const Controller& ctl, const Phys
     return d;
 }
 
+// Whether a drive log is of the drive the controller lists at its target:
+// the same serial number, or a SAS address of the drive list among the
+// drive's own ports (page 18h). Where neither can be compared nothing
+// speaks against the target.
+bool confirmed(const Disk& d, const PhysicalDrive& pd) {
+    const bool serials = !d.serial.empty() && !trim(pd.serial).empty();
+    bool addresses = false, same_address = false;
+    for (uint64_t a : pd.sas_addresses)
+        for (auto& ph : d.phys)
+            if (a && ph.sas_address) {
+                addresses = true;
+                same_address |= a == ph.sas_address;
+            }
+    if (!serials && !addresses) return true;
+    return (serials && same_serial(d.serial, pd.serial)) || same_address;
+}
+
+// What differs between a drive log and the drive the controller lists at
+// its target: "serial X at target T, the drive log F serial Y".
+std::string mismatch(const Disk& d, const PhysicalDrive& pd, unsigned t) {
+    const std::string at = " at target " + std::to_string(t) + ", the drive log " + d.file;
+    if (!d.serial.empty() && !trim(pd.serial).empty()) return "serial " + trim(pd.serial) + at + " serial " + d.serial;
+    auto first = [](auto& all, auto get) -> std::string {
+        for (auto& x : all)
+            if (get(x)) return "0x" + hex(get(x), 16);
+        return "-";
+    };
+    return "SAS address " + first(pd.sas_addresses, [](uint64_t a) { return a; }) + at + " SAS address " +
+           first(d.phys, [](const Phy& p) { return p.sas_address; });
+}
+
 // Each drive the controller lists is joined with its drive log by target,
-// confirmed by the serial number: the disk gets the controller's view and
+// confirmed by serial number or SAS address: the disk gets the controller's view and
 // its findings. A listed drive with no drive log gets a row of its own
 // (controller_only_disk). Findings about the arrays and the adapter stay
 // with the collection. Returns the drive log names of the rows it added.
@@ -76,12 +107,10 @@ std::set<std::string> join_controller(Collection& c, const Controller& ctl, Find
             c.disks.push_back(controller_only_disk(c, ctl, pd, sata_collected, attached));
             rows.insert(drive_log_name(ctl.index, t));
             it = c.disks.end() - 1;
-        } else if (!it->serial.empty() && !pd.serial.empty() && !same_serial(it->serial, pd.serial)) {
-            c.findings.push_back(finding(Rule::ControllerDriveMismatch,
-                                         "controller " + std::to_string(ctl.index) + " lists serial " +
-                                             trim(pd.serial) + " at target " + std::to_string(t) + ", the drive log " +
-                                             it->file + " serial " + it->serial + ": not joined"));
-            c.findings.back().controller = ctl.index;
+        } else if (!confirmed(*it, pd)) {
+            c.findings.push_back(
+                finding(Rule::ControllerDriveMismatch,
+                        "controller " + std::to_string(ctl.index) + " lists " + mismatch(*it, pd, t) + ": not joined"));
             continue;
         }
         if (it->view) continue;  // listed twice: the first entry holds

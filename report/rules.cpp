@@ -196,7 +196,9 @@ constexpr RuleDef kRules[] = {
     {Rule::StaleFile, "stale-file", kCollection, fixed(S::Warn),
      "a file older than the run's start (run.json), else than the error log: left from an earlier run"},
     {Rule::ControllerDriveMismatch, "controller-drive-mismatch", kController, fixed(S::Info),
-     "the controller lists another serial number at a drive log's target: the two are not joined"},
+     "the controller lists another serial number (or, without one, SAS address) at a drive log's target: the two are "
+     "not "
+     "joined"},
     {Rule::DriveLogMissing, "drive-log-missing", kCollection, fixed(S::Unknown),
      "the controller lists a drive the run collects, but there is no drive log of it: its own health is unknown"},
     {Rule::DuplicateSerial, "duplicate-serial", kCollection, fixed(S::Warn),

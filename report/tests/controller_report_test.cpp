@@ -6,6 +6,7 @@
 
 #include "controller_texts.h"
 #include "report.h"
+#include "util.h"
 
 namespace {
 
@@ -259,14 +260,19 @@ TEST(ControllerReport, DrivesJoinTheirDriveLogs) {
     // What the sample drive list says of target 14.
     const std::string kDrive14[] = {"drive-state",        "drive-predictive-failure", "drive-smart-alert",
                                     "drive-media-errors", "drive-other-errors",       "drive-link-slow"};
+    // A drive log with its serial number, else with its ports (page 18h).
     auto drive_log = [](const std::string& serial) {
-        return "Device code   : OKAPIHD KZA1200TX       A440\r\nSerial number : " + serial + "\r\n";
+        std::string log = "Device code   : OKAPIHD KZA1200TX       A440\r\nSerial number : " +
+                          (serial == "-" ? std::string() : serial) + "\r\n";
+        if (serial == "-") log += "<Page18>\r\n" + dump(read_dump(std::string(LOGPAGES_DIR) + "/page_18_phys.hex"));
+        return log;
     };
     struct Row {
         const char* name;
-        std::string serial;               // of the drive log at target 14 (MA000e.log); "" for none
+        std::string serial;               // of the drive log at target 14 (MA000e.log); "" for none, "-": only ports
         std::vector<std::string> disk14;  // codes of the disk at target 14
         std::vector<std::string> host;    // codes of the collection's own findings of that drive
+        std::string address = {};         // the drive list's SAS address of target 14, where not the sample's
     } rows[] = {
         {"the same serial: joined",
          "Z1X2Y3W4",
@@ -276,6 +282,16 @@ TEST(ControllerReport, DrivesJoinTheirDriveLogs) {
          "OTHER123",
          {"no-health"},
          {"controller-drive-mismatch", kDrive14[0], kDrive14[1], kDrive14[2], kDrive14[3], kDrive14[4], kDrive14[5]}},
+        {"no serial number, the listed SAS address among the drive's ports: joined",
+         "-",
+         {"phy-invalid-dword", "phy-reset-problem", "no-health", kDrive14[0], kDrive14[1], kDrive14[2], kDrive14[3],
+          kDrive14[4], kDrive14[5]},
+         {},
+         "0x5000c50000000001"},
+        {"no serial number, another SAS address: not joined",
+         "-",
+         {"phy-invalid-dword", "phy-reset-problem", "no-health"},
+         {"controller-drive-mismatch", kDrive14[0], kDrive14[1], kDrive14[2], kDrive14[3], kDrive14[4], kDrive14[5]}},
         {"no drive log: a row of the controller's view, its own health unknown",
          "",
          {"drive-log-missing", kDrive14[0], kDrive14[1], kDrive14[2], kDrive14[3], kDrive14[4], kDrive14[5]},
@@ -283,7 +299,9 @@ TEST(ControllerReport, DrivesJoinTheirDriveLogs) {
     };
     for (auto& r : rows) {
         SCOPED_TRACE(r.name);
-        std::vector<std::pair<std::string, std::string>> files = {{"Controller_0_pdlist.log", kDriveList}};
+        std::string list(kDriveList);
+        if (!r.address.empty()) list.replace(list.find("0x5000c500a1b2c3d5"), 18, r.address);
+        std::vector<std::pair<std::string, std::string>> files = {{"Controller_0_pdlist.log", list}};
         if (!r.serial.empty()) files.push_back({"MA000e.log", drive_log(r.serial)});
         const Collection c = collect(files);
         std::vector<std::string> disk14, host;
