@@ -65,6 +65,7 @@ public:
         return v ? num(static_cast<std::conditional_t<std::is_signed_v<T>, int64_t, uint64_t>>(*v)) : null();
     }
     Writer& opt_str(const std::string& s) { return s.empty() ? null() : str(s); }
+    Writer& opt_flag(const std::optional<bool>& v) { return v ? flag(*v) : null(); }
 
     // The fields of an error-log record's detail, null when it has none.
     Writer& detail(const RecordDetail& d) {
@@ -201,16 +202,9 @@ void ata(Writer& w, const AtaInfo& a, const std::vector<SelfTest>& tests) {
     else
         w.null();
     w.key("rotation_rate").opt(a.rotation_rate).key("solid_state");
-    if (a.rotation_rate)
-        w.flag(*a.rotation_rate == 1);
-    else
-        w.null();
+    w.opt_flag(a.rotation_rate ? std::optional<bool>(*a.rotation_rate == 1) : std::nullopt);
     w.key("ata_version").opt_str(a.ata_version).key("general_purpose_logging").flag(a.gpl);
-    w.key("database");
-    if (a.database)
-        w.str(*a.database);
-    else
-        w.null();
+    w.key("database").opt_str(a.database.value_or(""));
     w.key("family").opt_str(a.family).key("database_warning").opt_str(a.database_warning);
     w.key("self_test_execution");
     if (a.self_test_status)
@@ -296,11 +290,7 @@ void physical_drive(Writer& w, const PhysicalDrive& p) {
     w.key("enclosure").opt(p.enclosure).key("slot").opt(p.slot).key("target").opt(p.device_id);
     w.key("state").opt_str(drive_state_text(p)).key("media_errors").opt(p.media_errors);
     w.key("other_errors").opt(p.other_errors).key("predictive_failures").opt(p.predictive_failures);
-    w.key("smart_alert");
-    if (p.smart_alert)
-        w.flag(*p.smart_alert);
-    else
-        w.null();
+    w.key("smart_alert").opt_flag(p.smart_alert);
     w.key("sas_addresses").open('[');
     for (uint64_t a : p.sas_addresses) w.str(hex(a, 16));
     w.close(']').key("vendor").opt_str(trim(p.vendor)).key("product").opt_str(trim(p.product));

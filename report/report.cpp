@@ -98,6 +98,15 @@ std::set<std::string> join_controller(Collection& c, const Controller& ctl, Find
         std::any_of(c.disks.begin(), c.disks.end(), [](const Disk& d) { return d.logged && d.ata; });
     std::set<std::string> rows;
     std::map<unsigned, size_t> joined;  // target -> index in c.disks
+    // The events by the drive they name: by target, else by enclosure and
+    // slot (an event log holds tens of thousands; each is looked at once).
+    std::map<unsigned, std::vector<const ControllerEvent*>> events;
+    std::map<std::pair<unsigned, unsigned>, std::vector<const ControllerEvent*>> events_by_place;
+    for (auto& e : ctl.events)
+        if (e.device_id)
+            events[*e.device_id].push_back(&e);
+        else if (e.enclosure && e.slot)
+            events_by_place[{*e.enclosure, *e.slot}].push_back(&e);
     for (auto& pd : ctl.physical_drives) {
         if (!pd.device_id) continue;
         const unsigned t = *pd.device_id;
@@ -122,10 +131,13 @@ std::set<std::string> join_controller(Collection& c, const Controller& ctl, Find
             if (vd.id && std::any_of(vd.members.begin(), vd.members.end(),
                                      [&](const PhysicalDrive& m) { return same_drive(m, pd); }))
                 v.virtual_drives.push_back(*vd.id);
-        for (auto& e : ctl.events)
-            if (e.device_id ? *e.device_id == t
-                            : e.enclosure && e.slot && e.enclosure == pd.enclosure && e.slot == pd.slot)
-                v.events.push_back(e);
+        std::vector<const ControllerEvent*> mine = events[t];
+        if (pd.enclosure && pd.slot) {
+            auto& more = events_by_place[{*pd.enclosure, *pd.slot}];
+            mine.insert(mine.end(), more.begin(), more.end());
+            std::sort(mine.begin(), mine.end());  // in the log's order
+        }
+        for (const ControllerEvent* e : mine) v.events.push_back(*e);
         // The controller's count joins the disk's counters, so that a history
         // follows it; the controller's judge has weighed it already.
         if (pd.media_errors) set_counter(c.disks[at], Counter::ControllerMediaErrors, *pd.media_errors);

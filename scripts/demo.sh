@@ -86,15 +86,20 @@ fi
 echo
 echo "demo: every call the simulator received is in $trace"
 
+# The report of a log directory, shown with its status; SAY names the status.
+show_report() {
+  local dir=$1 say=$2 s=0
+  echo
+  echo "demo: $report $dir"
+  echo
+  "$report" "$dir" || s=$?
+  echo
+  echo "demo: logdump-report $say $s$3"
+  ((s <= 2)) || exit 1
+}
+
 # The diagnosis of the same log directory.
-echo
-echo "demo: $report $logdir"
-echo
-rstatus=0
-"$report" "$logdir" || rstatus=$?
-echo
-echo "demo: logdump-report ended with status $rstatus (0 all OK, 1 WARN or UNKNOWN, 2 FAIL, 3 unreadable input)"
-((rstatus <= 2)) || exit 1
+show_report "$logdir" "ended with status" " (0 all OK, 1 WARN or UNKNOWN, 2 FAIL, 3 unreadable input)"
 
 # The second system: arrays that lost their redundancy.
 degraded="$demo/degraded"
@@ -120,13 +125,6 @@ fi
 echo
 echo "demo: logdump64 ended with status $dstatus; the logs are kept in $degraded:"
 ls -l "$degraded"
-echo
-echo "demo: $report $degraded"
-echo
-dreport=0
-"$report" "$degraded" || dreport=$?
-echo
-echo "demo: logdump-report on the degraded system ended with status $dreport (2: the arrays' FAIL)"
-((dreport <= 2)) || exit 1
+show_report "$degraded" "on the degraded system ended with status" " (2: the arrays' FAIL)"
 ((status != 0)) || status=$dstatus
 exit "$status"
