@@ -6,6 +6,7 @@
 
 #include "controller.h"
 #include "controller_read.h"
+#include "helpers.h"
 #include "textmatch.h"
 
 namespace rpt {
@@ -131,6 +132,17 @@ const PhysicalDrive* listed_drive(const Controller& c, const PhysicalDrive& m) {
 bool has_log(const Controller& c, ControllerLog kind) {
     return std::any_of(c.files.begin(), c.files.end(),
                        [&](const ControllerFile& f) { return f.kind == kind && f.read; });
+}
+
+std::string state_label(const PhysicalDrive& d) {
+    if (d.state == DriveState::Unknown) return "";
+    return d.state == DriveState::Other ? trim(d.firmware_state.substr(0, d.firmware_state.find(',')))
+                                        : drive_state_name(d.state);
+}
+
+std::string state_label(const VirtualDrive& v) {
+    if (v.state_kind == VirtualDriveState::Unknown) return "";
+    return v.state_kind == VirtualDriveState::Other ? trim(v.state) : virtual_drive_state_name(v.state_kind);
 }
 
 std::string drive_place(const PhysicalDrive& d) {

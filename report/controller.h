@@ -177,6 +177,12 @@ bool same_drive(const PhysicalDrive& member, const PhysicalDrive& listed);
 // does not hold it.
 const PhysicalDrive* listed_drive(const Controller& c, const PhysicalDrive& member);
 
+// A state by the name the CLI's newer texts give it, so that older
+// spellings ("Hot Spare") name the same state; a state of no known name as
+// printed, without what the CLI adds after a comma; "" when the CLI gave none.
+std::string state_label(const PhysicalDrive& d);
+std::string state_label(const VirtualDrive& v);
+
 // A log of this kind was found for controller `c` and read.
 bool has_log(const Controller& c, ControllerLog kind);
 

@@ -68,20 +68,9 @@ void judge_growth(Disk& d) {
     }
 }
 
-// A state as the controller's logs give it: its name, or the CLI's own
-// words for a state of no other name; "" when the logs give none. Only the
-// state is compared, not what the CLI prints beside it ("Online, Spun Up").
-std::string drive_state(const Disk& d) {
-    if (!d.view || d.view->drive.state == DriveState::Unknown) return "";
-    const PhysicalDrive& pd = d.view->drive;
-    return pd.state == DriveState::Other ? trim(pd.firmware_state.substr(0, pd.firmware_state.find(',')))
-                                         : drive_state_name(pd.state);
-}
-
-std::string virtual_drive_state(const VirtualDrive& vd) {
-    if (vd.state_kind == VirtualDriveState::Unknown) return "";
-    return vd.state_kind == VirtualDriveState::Other ? trim(vd.state) : virtual_drive_state_name(vd.state_kind);
-}
+// Only the state is compared, not what the CLI prints beside it ("Online,
+// Spun Up").
+std::string drive_state(const Disk& d) { return d.view ? state_label(d.view->drive) : ""; }
 
 std::string controller_prefix(std::optional<unsigned> index) {
     return "controller " + (index ? std::to_string(*index) : std::string("?")) + ": ";
@@ -97,6 +86,7 @@ void drive_state_change(const Seen& newer, const Seen& older, Findings& out) {
                                                           drive_name(pd) + " was " + was + " on " +
                                                           utc(older.c->newest, "%Y-%m-%d") + ", now " + now);
     f.target = pd.device_id;
+    f.controller = newer.d->controller;
     out.push_back(std::move(f));
 }
 
@@ -112,11 +102,13 @@ void virtual_drive_changes(const Collection& now, const Collection& before, Find
             auto o = std::find_if(old->virtual_drives.begin(), old->virtual_drives.end(),
                                   [&](const VirtualDrive& x) { return vd.id && x.id == vd.id; });
             if (o == old->virtual_drives.end()) continue;
-            const std::string is = virtual_drive_state(vd), was = virtual_drive_state(*o);
+            const std::string is = state_label(vd), was = state_label(*o);
             if (is.empty() || was.empty() || is == was) continue;
-            out.push_back(finding(Rule::ControllerStateChanged, controller_prefix(ctl.index) + virtual_drive_name(vd) +
-                                                                    " was " + was + " on " +
-                                                                    utc(before.newest, "%Y-%m-%d") + ", now " + is));
+            Finding f = finding(Rule::ControllerStateChanged, controller_prefix(ctl.index) + virtual_drive_name(vd) +
+                                                                  " was " + was + " on " +
+                                                                  utc(before.newest, "%Y-%m-%d") + ", now " + is);
+            f.controller = ctl.index;
+            out.push_back(std::move(f));
         }
     }
 }

@@ -17,9 +17,6 @@ constexpr const char* kNone = "&ndash;";
 
 std::string opt(const std::optional<unsigned>& v) { return v ? std::to_string(*v) : "?"; }
 
-// Where an engineer finds the drive: "252:1".
-std::string place(const PhysicalDrive& d) { return opt(d.enclosure) + ":" + opt(d.slot); }
-
 // A state as printed, in the colour of its weight; a state that is well
 // keeps the text's colour, so that only what needs a look stands out.
 std::string state_text(const std::string& text, std::optional<Severity> weight) {
@@ -81,8 +78,9 @@ std::string virtual_drives(const Controller& ctl, const Collection& c, size_t ci
             const PhysicalDrive* d = listed_drive(ctl, m);
             const PhysicalDrive& shown = d && d->state != DriveState::Unknown ? *d : m;
             const auto target = d && d->device_id ? d->device_id : m.device_id;
-            out += "<li>" + linked(c, ci, ctl.index, target, place(d ? *d : m)) + ", target " + opt(target) + ", " +
-                   (shown.state == DriveState::Unknown ? std::string("not listed") : drive_state(shown)) + "</li>";
+            out += "<li>" + linked(c, ci, ctl.index, target, drive_place(d ? *d : m)) + ", target " + opt(target) +
+                   ", " + (shown.state == DriveState::Unknown ? std::string("not listed") : drive_state(shown)) +
+                   "</li>";
         }
         out += "</ul></td></tr>\n";
     }
@@ -96,7 +94,7 @@ std::string spare_drives(const Controller& ctl, const Collection& c, size_t ci) 
             return std::any_of(vd.members.begin(), vd.members.end(), [&](auto& m) { return same_drive(m, d); });
         });
         if (member) continue;
-        rows += "<tr><td>" + linked(c, ci, ctl.index, d.device_id, place(d)) + "</td><td class=\"num\">" +
+        rows += "<tr><td>" + linked(c, ci, ctl.index, d.device_id, drive_place(d)) + "</td><td class=\"num\">" +
                 opt(d.device_id) + "</td><td>" + drive_state(d) + "</td><td>" + esc(d.pd_type) + "</td><td>" +
                 esc(trim(d.vendor + " " + d.product)) + "</td><td class=\"mono\">" + esc(d.serial) + "</td></tr>\n";
     }
@@ -259,7 +257,7 @@ std::string disk_view(const Collection& c, size_t ci, const Disk& d) {
     if (!d.view || !d.controller) return "";
     const PhysicalDrive& pd = d.view->drive;
     std::string out = "<p class=\"view\"><a href=\"#" + controller_id(ci, *d.controller) + "\">Controller " +
-                      std::to_string(*d.controller) + "</a>: " + esc(place(pd)) + ", " + drive_state(pd);
+                      std::to_string(*d.controller) + "</a>: " + esc(drive_place(pd)) + ", " + drive_state(pd);
     std::string counts;
     auto count = [&](const char* name, const std::string& v) {
         if (!v.empty()) counts += (counts.empty() ? "; " : ", ") + (name + (" " + v));

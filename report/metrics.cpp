@@ -227,25 +227,6 @@ std::string render_metrics(const Report& r, const std::string& file) {
 
 namespace {
 
-// A state by the name the CLI's newer texts give it, so that older
-// spellings ("Hot Spare") give the same series; a state of no known name as
-// printed; "" when the CLI gave none.
-std::string state_label(const VirtualDrive& v) {
-    if (v.state_kind == VirtualDriveState::Unknown) return "";
-    return v.state_kind == VirtualDriveState::Other ? trim(v.state) : virtual_drive_state_name(v.state_kind);
-}
-std::string state_label(const PhysicalDrive& d) {
-    if (d.state == DriveState::Unknown) return "";
-    return d.state == DriveState::Other ? trim(d.firmware_state.substr(0, d.firmware_state.find(',')))
-                                        : drive_state_name(d.state);
-}
-
-bool log_read(const Controller& c, ControllerLog kind) {
-    for (auto& f : c.files)
-        if (f.kind == kind && f.read) return true;
-    return false;
-}
-
 void controller_samples(const Report& r, std::string& out) {
     Family vd_state{"logdump_virtual_drive_state", "gauge",
                     "State of the controller's virtual drive (Optimal, Partially Degraded, Degraded, Offline, or as "
@@ -297,7 +278,7 @@ void controller_samples(const Report& r, std::string& out) {
             }
             if (ctl.adapter.memory_uncorrectable) memory.add(labels, std::to_string(*ctl.adapter.memory_uncorrectable));
             // Only an event log that was read says how many events there were.
-            if (!log_read(ctl, ControllerLog::Events)) continue;
+            if (!has_log(ctl, ControllerLog::Events)) continue;
             const std::optional<int64_t> now = event_clock(ctl, c.collected);
             std::map<std::string, size_t> n{{"warning", 0}, {"critical", 0}, {"fatal", 0}, {"dead", 0}};
             for (auto& e : ctl.events)
