@@ -342,8 +342,7 @@ void controller_view(Writer& w, const std::optional<ControllerView>& v) {
 }
 
 // A controller of collection `c`: its adapter, arrays, drives (each with
-// the drive log it was joined with), events and the findings that stay
-// with the collection.
+// the drive log it was joined with), events and findings.
 void controller(Writer& w, const Collection& c, const Controller& ctl) {
     const AdapterInfo& a = ctl.adapter;
     w.open('{').key("host").str(c.host).key("controller").num(ctl.index);
@@ -385,9 +384,14 @@ void controller(Writer& w, const Collection& c, const Controller& ctl) {
     }
     w.close(']').key("events").open('[');
     for (auto& e : ctl.events) event(w, e);
+    // Every finding of the controller's view, those that went to a disk too.
     Findings own;
-    for (auto& f : c.findings)
-        if (f.kind() == Kind::Controller && f.controller == ctl.index) own.push_back(f);
+    auto take = [&](const Findings& fs) {
+        for (auto& f : fs)
+            if (f.kind() == Kind::Controller && f.controller == ctl.index) own.push_back(f);
+    };
+    take(c.findings);
+    for (auto& d : c.disks) take(d.findings);
     findings(w.close(']').key("findings"), own);
     w.close('}');
 }
