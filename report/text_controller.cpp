@@ -15,7 +15,10 @@ std::string target(const std::optional<unsigned>& t) { return t ? "target " + st
 
 // A drive's state with the progress of a rebuild or copyback ("Rebuild 45%").
 std::string state_text(const PhysicalDrive& d) {
-    return drive_state_text(d) + (d.progress ? " " + std::to_string(*d.progress) + "%" : "");
+    // (Appended: GCC 12 warns falsely of "literal" + std::string&& in Release.)
+    std::string s = drive_state_text(d);
+    if (d.progress) s.append(" ").append(std::to_string(*d.progress)).append("%");
+    return s;
 }
 
 // "OKAPI RAID 8i, serial SV52027000, firmware package 24.21.0-0097, version 4.680.00-8527"
