@@ -145,9 +145,19 @@ std::string state_label(const VirtualDrive& v) {
     return v.state_kind == VirtualDriveState::Other ? trim(v.state) : virtual_drive_state_name(v.state_kind);
 }
 
-std::string drive_place(const PhysicalDrive& d) {
-    auto part = [](const std::optional<unsigned>& v) { return v ? std::to_string(*v) : std::string("?"); };
-    return part(d.enclosure) + ":" + part(d.slot);
+namespace {
+std::string or_unknown(const std::optional<unsigned>& v) { return v ? std::to_string(*v) : std::string("?"); }
+}  // namespace
+
+std::string drive_place(const PhysicalDrive& d) { return or_unknown(d.enclosure) + ":" + or_unknown(d.slot); }
+
+std::string drive_name(const PhysicalDrive& d) {
+    std::string s = drive_place(d) + " (target " + or_unknown(d.device_id);
+    return d.serial.empty() ? s + ")" : s + ", serial " + d.serial + ")";
+}
+
+std::string virtual_drive_name(const VirtualDrive& vd) {
+    return "virtual drive " + or_unknown(vd.id) + (vd.raid_level.empty() ? "" : " (" + vd.raid_level + ")");
 }
 
 std::string drive_state_text(const PhysicalDrive& d) {

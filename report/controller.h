@@ -189,6 +189,11 @@ bool has_log(const Controller& c, ControllerLog kind);
 // "32:4": a drive's enclosure and slot, "?" for one not given.
 std::string drive_place(const PhysicalDrive& d);
 
+// How findings name a drive, "32:4 (target 14, serial Z1X2Y3W4)", and a
+// virtual drive, "virtual drive 0 (RAID 1)".
+std::string drive_name(const PhysicalDrive& d);
+std::string virtual_drive_name(const VirtualDrive& vd);
+
 // A drive's state by its name ("Offline"), as printed for one of no other
 // name, "" when not given.
 std::string drive_state_text(const PhysicalDrive& d);

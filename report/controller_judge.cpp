@@ -201,15 +201,6 @@ bool recent_event(const ControllerEvent& e, std::optional<int64_t> now) {
     return !e.time || !now || *now - *e.time <= kRecentEventDays * 86400;
 }
 
-std::string drive_name(const PhysicalDrive& d) {
-    std::string s = drive_place(d) + " (target " + opt(d.device_id);
-    return d.serial.empty() ? s + ")" : s + ", serial " + d.serial + ")";
-}
-
-std::string virtual_drive_name(const VirtualDrive& vd) {
-    return "virtual drive " + opt(vd.id) + (vd.raid_level.empty() ? "" : " (" + vd.raid_level + ")");
-}
-
 Findings judge_controller(const Controller& c, std::optional<time_t> collected) { return Judge(c, collected).run(); }
 
 // As the judge above weighs the states (a test holds the two together).

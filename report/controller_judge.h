@@ -24,11 +24,6 @@ std::optional<int64_t> event_clock(const Controller& c, std::optional<time_t> co
 // be shown old and counts as recent.
 bool recent_event(const ControllerEvent& e, std::optional<int64_t> now);
 
-// How findings name a drive, "32:4 (target 14, serial Z1X2Y3W4)", and a
-// virtual drive, "virtual drive 0 (RAID 1)".
-std::string drive_name(const PhysicalDrive& d);
-std::string virtual_drive_name(const VirtualDrive& vd);
-
 // Every finding of controller `c`, each text starting "controller N: ".
 Findings judge_controller(const Controller& c, std::optional<time_t> collected);
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <tuple>
 
-#include "controller_judge.h"
+#include "controller.h"
 #include "health.h"
 
 namespace rpt {
