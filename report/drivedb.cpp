@@ -30,8 +30,19 @@ constexpr const char* kBuiltinDefaults =
 // A database is a few hundred kilobytes; anything far larger is not one.
 constexpr size_t kMaxFile = 16u << 20;
 // An expression that glibc would expand into more states than this (bounded
-// repetitions copy what they repeat) is refused rather than compiled.
+// repetitions and '+' copy what they repeat) is refused rather than compiled.
 constexpr uint64_t kMaxExpansion = 1u << 16;
+// Nor one with more places a match may branch or skip ('|', '?', '*', '+'
+// and optional copies, once expanded): glibc keeps, for each state, the
+// states reachable without a byte, so its memory grows with their square
+// ("a?" 2000 times takes 67 MB, 30000 times 14 GB). Debian's largest
+// expression has about 210.
+constexpr uint64_t kMaxSkips = 2048;
+// Counts saturate here rather than overflow.
+constexpr uint64_t kCountCap = uint64_t{1} << 40;
+
+uint64_t sat_add(uint64_t a, uint64_t b) { return std::min(a + b, kCountCap); }
+uint64_t sat_mul(uint64_t a, uint64_t b) { return a && b > kCountCap / a ? kCountCap : std::min(a * b, kCountCap); }
 
 struct Token {
     enum Kind : uint8_t { String, Open, Close, Comma, End, Error } kind = End;
@@ -153,7 +164,8 @@ private:
 struct Shape {
     std::bitset<256> first;  // bytes a non-empty match can begin with
     bool nullable = true;    // it matches the empty string too
-    uint64_t states = 0;     // size once bounded repetitions are copied out
+    uint64_t states = 0;     // size once repetitions are copied out
+    uint64_t skips = 0;      // places a match branches or skips, likewise
 };
 
 class ShapeReader {
@@ -163,6 +175,8 @@ public:
     Shape read(std::string& error) {
         Shape s = alternation();
         if (error_.empty() && i_ < re_.size()) error_ = "unbalanced parentheses";
+        if (error_.empty() && s.states > kMaxExpansion) error_ = "the expression expands too far";
+        if (error_.empty() && s.skips > kMaxSkips) error_ = "too many alternatives and optional parts";
         error = error_;
         return s;
     }
@@ -179,7 +193,8 @@ private:
             const Shape b = branch();
             s.first |= b.first;
             s.nullable = s.nullable || b.nullable;
-            s.states = grow(s.states, b.states);
+            s.states = sat_add(s.states, b.states);
+            s.skips = sat_add(s.skips, sat_add(b.skips, 1));
         }
         return s;
     }
@@ -190,7 +205,8 @@ private:
             const Shape p = piece();
             if (s.nullable) s.first |= p.first;
             s.nullable = s.nullable && p.nullable;
-            s.states = grow(s.states, p.states);
+            s.states = sat_add(s.states, p.states);
+            s.skips = sat_add(s.skips, p.skips);
         }
         return s;
     }
@@ -199,12 +215,17 @@ private:
         Shape s = atom();
         while (error_.empty() && i_ < re_.size()) {
             const char c = re_[i_];
-            if (c == '*' || c == '?')
+            if (c == '*' || c == '?') {
                 s.nullable = true;
-            else if (c == '{' && !bound(s))
+                s.skips = sat_add(s.skips, 1);
+            } else if (c == '+') {
+                // glibc copies the atom once ("a+" is "aa*"), so a run of
+                // them doubles it each time.
+                s.states = sat_mul(s.states, 2);
+                s.skips = sat_add(sat_mul(s.skips, 2), 1);
+            } else if (c != '{' || !bound(s)) {
                 break;
-            else if (c != '+' && c != '{')
-                break;
+            }
             ++i_;
         }
         return s;
@@ -219,7 +240,7 @@ private:
         for (; j < re_.size() && re_[j] != '}'; ++j) {
             uint64_t& x = comma ? m : n;
             if (re_[j] >= '0' && re_[j] <= '9') {
-                x = std::min<uint64_t>(x * 10 + static_cast<uint64_t>(re_[j] - '0'), kMaxExpansion);
+                x = std::min<uint64_t>(x * 10 + static_cast<uint64_t>(re_[j] - '0'), kCountCap);
                 digits = true;
             } else if (re_[j] == ',' && !comma) {
                 comma = true;
@@ -229,8 +250,10 @@ private:
         }
         if (j == re_.size() || !digits) return false;
         const uint64_t copies = comma ? (m ? std::max(n, m) : n + 1) : n;
+        const uint64_t optional = comma ? (m ? (m > n ? m - n : 0) : 1) : 0;
         if (n == 0) s.nullable = true;
-        s.states = std::min(s.states * std::max<uint64_t>(copies, 1), kMaxExpansion + 1);
+        s.states = sat_mul(s.states, std::max<uint64_t>(copies, 1));
+        s.skips = sat_add(sat_mul(s.skips, std::max<uint64_t>(copies, 1)), optional);
         if (s.states > kMaxExpansion) error_ = "bounded repetitions expand too far";
         i_ = j;
         return true;
@@ -249,7 +272,7 @@ private:
             --depth_;
             if (error_.empty() && !at(')')) error_ = "unbalanced parentheses";
             ++i_;
-            s.states = grow(s.states, 1);
+            s.states = sat_add(s.states, 1);
         } else if (c == '^' || c == '$') {
             // An anchor matches no byte.
         } else if (c == '\\') {
@@ -310,8 +333,6 @@ private:
         s.first = vague ? std::bitset<256>().set() : negate ? ~set : set;
     }
 
-    static uint64_t grow(uint64_t a, uint64_t b) { return std::min(a + b, kMaxExpansion + 1); }
-
     std::string_view re_;
     size_t i_ = 0, depth_ = 0;
     std::string error_;
@@ -345,9 +366,16 @@ struct RawEntry {
 
 }  // namespace
 
-std::unique_ptr<WholeMatch> WholeMatch::compile(const std::string& expression, std::string& error) {
+std::unique_ptr<WholeMatch> WholeMatch::compile(const std::string& expression, std::string& error, Budget& budget) {
     const Shape shape = ShapeReader(expression).read(error);
     if (!error.empty()) return nullptr;
+    const uint64_t skips_squared = shape.skips * shape.skips;  // both at most kMaxSkips here
+    if (shape.states > budget.states || skips_squared > budget.skips_squared) {
+        error = "the database's expressions together expand too far";
+        return nullptr;
+    }
+    budget.states -= shape.states;
+    budget.skips_squared -= skips_squared;
     std::unique_ptr<WholeMatch> m(new WholeMatch);
     m->first_ = shape.first;
     // Anchored, so glibc tries the start of the string only.
@@ -440,6 +468,7 @@ DriveDb parse_drivedb(std::string_view text, std::string source) {
     std::vector<RawEntry> raw = read_entries(text, db.source, db.error);
     db.entries.reserve(raw.size());
     bool have_defaults = false;
+    WholeMatch::Budget budget;
     for (auto& r : raw) {
         DriveEntry e;
         e.line = r.line;
@@ -465,9 +494,9 @@ DriveDb parse_drivedb(std::string_view text, std::string source) {
         std::string why;
         if (e.model.empty())
             why = "model expression: empty";
-        else if (!(e.model_re = WholeMatch::compile(e.model, why)))
+        else if (!(e.model_re = WholeMatch::compile(e.model, why, budget)))
             why = "model expression: " + why;
-        else if (!e.firmware.empty() && !(e.firmware_re = WholeMatch::compile(e.firmware, why)))
+        else if (!e.firmware.empty() && !(e.firmware_re = WholeMatch::compile(e.firmware, why, budget)))
             why = "firmware expression: " + why;
         else
             why.clear();

@@ -17,6 +17,7 @@
 
 #include <bitset>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -42,8 +43,21 @@ std::string pick_drivedb(const std::string& given, const std::vector<std::string
 // expressions are never needed.
 class WholeMatch {
 public:
-    // Null with `error` set when the expression is refused or does not compile.
-    static std::unique_ptr<WholeMatch> compile(const std::string& expression, std::string& error);
+    // What the expressions of one database may cost together, taken from as
+    // each compiles: compiled expressions are kept, and a file of many large
+    // ones would otherwise hold gigabytes. Debian's database uses a
+    // twentieth of the states and a thirtieth of the squared skips.
+    struct Budget {
+        uint64_t states = uint64_t{1} << 19;
+        uint64_t skips_squared = uint64_t{1} << 22;
+    };
+    // Null with `error` set when the expression is refused, does not
+    // compile or would overdraw `budget`.
+    static std::unique_ptr<WholeMatch> compile(const std::string& expression, std::string& error, Budget& budget);
+    static std::unique_ptr<WholeMatch> compile(const std::string& expression, std::string& error) {
+        Budget alone;
+        return compile(expression, error, alone);
+    }
     bool matches(const std::string& s) const;
     ~WholeMatch();
     WholeMatch(const WholeMatch&) = delete;

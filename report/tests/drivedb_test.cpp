@@ -132,10 +132,15 @@ TEST(DriveDb, AFaultyFileSaysWhereAndTheBuiltInDefaultsApply) {
 TEST(DriveDb, ExpressionsMatchWholeStrings) {
     struct Row {
         const char* name;
-        const char* expression;
+        std::string expression;
         const char* text;
         bool match;
         const char* refused = "";
+    };
+    auto times = [](const std::string& s, size_t n) {
+        std::string out;
+        while (n--) out += s;
+        return out;
     };
     const Row rows[] = {
         {"an alternative in a group", "(A|B)x", "Bx", true},
@@ -160,6 +165,11 @@ TEST(DriveDb, ExpressionsMatchWholeStrings) {
          "))))))))))))))))))))))))))))))))))))))))))",
          "a", false, "groups nested too deeply"},
         {"glibc's own refusal", "[z-a]", "a", false, "Invalid range end"},
+        // Shapes whose compiled form would take gigabytes.
+        {"a run of '+' doubles its atom each time", "a" + std::string(20, '+'), "a", false,
+         "the expression expands too far"},
+        {"optional parts past the limit", times("a?", 3000), "a", false, "too many alternatives and optional parts"},
+        {"alternatives repeated past the limit", "(|a){3000}", "a", false, "too many alternatives and optional parts"},
     };
     for (auto& r : rows) {
         std::string error;
@@ -167,6 +177,17 @@ TEST(DriveDb, ExpressionsMatchWholeStrings) {
         EXPECT_EQ(error, r.refused) << r.name;
         EXPECT_EQ(m && m->matches(r.text), r.match) << r.name;
     }
+}
+
+TEST(DriveDb, ADatabasesExpressionsShareOneBudget) {
+    // Each within the limits, three together are more than a database may hold.
+    std::string text = "{\"DEFAULT\", \"-\", \"-\", \"\", \"\"}";
+    for (int i = 0; i < 3; ++i) text += ",\n{\"Family\", \"(a?){1200}\", \"\", \"\", \"\"}";
+    const DriveDb db = parse_drivedb(text, "t");
+    EXPECT_EQ(db.entries.size(), 2u);
+    ASSERT_EQ(db.skipped.size(), 1u);
+    EXPECT_EQ(db.skipped[0].line, 4u);
+    EXPECT_EQ(db.skipped[0].reason, "model expression: the database's expressions together expand too far");
 }
 
 TEST(DriveDb, TheOptionElseTheNewestFile) {
