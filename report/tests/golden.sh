@@ -9,7 +9,8 @@
 #
 # BUILD_DIR needs the targets logdump-report and e2e-collect built.
 #
-# The inputs, each judged by one run (two with --json) of the report:
+# The inputs, each judged by two runs of the report (the text with --html
+# and --metrics, then --json):
 #   - every sim/scenarios/*.scn collected by logdump64 -e through the
 #     end-to-end harness (big.scn with -n, a drive-log-only run: its
 #     internal logs alone would be 13 GB); demo.scn also without -e
@@ -26,13 +27,14 @@
 # What varies between two collections of one scenario is fixed: every file
 # is dated by the script, the report runs in the work directory on relative
 # paths (the host is the directory's name), with the test drive database
-# (the installed one differs between machines). The collector writes no
-# time into its files, and the report reads no clock: it judges by the
-# files' times and the controller's own clock.
+# (the installed one differs between machines). Neither the collector nor
+# the simulated CLI writes the time of the run into a file, and the report
+# reads no clock: it judges by the files' times and the controller's own.
 #
 # big.scn keeps its text and metrics; its JSON and web page (about 800 KB)
 # only their SHA-256 (big.sha256). runs.txt holds each run's exit status
-# and standard error.
+# and standard error. The web pages are NAME.html.txt: kept as text, and
+# taken so by the duplicate finder (which would pair every two pages).
 #
 # Exit status 77 (skipped) when not root (the collections need a private
 # mount namespace).
@@ -84,13 +86,13 @@ collect() {
 run() {
   local name=$1 s=0
   shift
-  (cd "$in" && "$report" --drivedb drivedb.h --html "$out/$name.html" --metrics "$name.prom" "$@") \
+  (cd "$in" && "$report" --drivedb drivedb.h --html "$out/$name.html.txt" --metrics "$name.prom" "$@") \
     > "$out/$name.txt" 2> "$w/err" || s=$?
   mv "$in/$name.prom" "$out/"
   { echo "$name: $* -> status $s"; sed 's/^/  /' "$w/err"; } >> "$out/runs.txt"
   (cd "$in" && "$report" --drivedb drivedb.h --json "$@") > "$out/$name.json" 2> /dev/null || true
   if [ "${BIG:-}" = 1 ]; then
-    (cd "$out" && sha256sum "$name.json" "$name.html" > "$name.sha256" && rm "$name.json" "$name.html")
+    (cd "$out" && sha256sum "$name.json" "$name.html.txt" > "$name.sha256" && rm "$name.json" "$name.html.txt")
   fi
 }
 
