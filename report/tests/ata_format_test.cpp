@@ -30,6 +30,7 @@ TEST(AtaFormat, EachFormatReadsItsRawValue) {
         {"a 48-bit count", "-v 5,raw48", entry("010200000000"), "513 | 513 count"},
         {"six bytes", "-v 1,raw8", entry("010203040506"), "6 5 4 3 2 1 | -"},
         {"three words", "-v 1,raw16", entry("010002000300"), "3 2 1 | -"},
+        {"three bytes: a byte and a word", "-v 1,raw16:210", entry("010203000000"), "3 513 | -"},
         {"twelve hex digits", "-v 1,hex48", entry("010203040506"), "0x060504030201 | -"},
         {"the reserved byte on top", "-v 1,raw56", entry("010000000000", 7),
          "1970324836974593 | 1970324836974593 count"},

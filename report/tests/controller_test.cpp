@@ -83,6 +83,8 @@ TEST(ControllerLogs, EachReaderReadsItsFields) {
              EXPECT_FALSE(d.temperature.has_value());
              EXPECT_FALSE(d.arm.has_value());
          }},
+        {"a rebuild at its end", "Controller_0_pdlist.log", replaced(kDriveList, "Completed 45%", "Completed 100%"),
+         [](const auto& cs) { EXPECT_EQ(cs[0].physical_drives.at(1).progress, 100u); }},
         {"the virtual drive log gives level, state, cache policies and bad blocks", "Controller_0_ldinfo.log",
          kVirtualDrives,
          [](const auto& cs) {

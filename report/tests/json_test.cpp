@@ -1,7 +1,8 @@
-// The JSON document's values of decoded fields: a value that means "none"
-// (an LBA of all ones, a temperature not available) is null, not a number.
-// The controllers' view: each controller with its own findings, each drive
-// with the drive log it was joined with.
+// The JSON document's strings, escaped as any JSON reader takes them; its
+// values of decoded fields: a value that means "none" (an LBA of all ones,
+// a temperature not available) is null, not a number. The controllers'
+// view: each controller with its own findings, each drive with the drive
+// log it was joined with.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -40,6 +41,30 @@ TEST(Json, FieldsThatMeanNoneAreNull) {
                                       std::string(tag) + test::dump(r.bytes));
         const auto j = nlohmann::json::parse(json_text(d));
         EXPECT_EQ(j["pages"][0]["parameters"][0]["fields"][r.field].dump(), r.value) << j["pages"][0];
+    }
+}
+
+// Strings as any JSON reader takes them: every control character escaped,
+// bytes that are no UTF-8 replaced.
+TEST(Json, StringsAreEscaped) {
+    struct Row {
+        const char* name;
+        std::string text, json;
+    };
+    const std::vector<Row> rows = {
+        {"quote and backslash", "a\"b\\c", R"("a\"b\\c")"},
+        {"line ends and tab", "\r\n\t", R"("\r\n\t")"},
+        {"the lowest control character", "\x01", R"("\u0001")"},
+        {"the highest control character", "\x1f", R"("\u001f")"},
+        {"a byte that is no UTF-8", "\xff", R"("\ufffd")"},
+    };
+    for (auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        Disk d;
+        d.serial = r.text;
+        const std::string text = json_text(d);
+        EXPECT_NE(text.find("\"serial\": " + r.json + ","), std::string::npos) << text;
+        EXPECT_TRUE(nlohmann::json::accept(text));
     }
 }
 
