@@ -103,13 +103,8 @@ constexpr SignalDef kSignals[] = {
     count(S::ReportedUncorrect, Counter::AtaReportedUncorrect, P::Ata, "", first(kFiveAttributes)),
 };
 
-constexpr bool in_place() {
-    for (size_t i = 0; i < std::size(kSignals); ++i)
-        if (static_cast<size_t>(kSignals[i].signal) != i) return false;
-    return true;
-}
-static_assert(std::size(kSignals) == static_cast<size_t>(Signal::kCount));
-static_assert(in_place(), "a row of the table of signals stands out of its enumerator's place");
+static_assert(indexed_by(kSignals, &SignalDef::signal),
+              "a row of the table of signals stands out of its enumerator's place");
 
 const SignalDef& def(Signal s) { return kSignals[static_cast<size_t>(s)]; }
 
