@@ -6,7 +6,7 @@
 namespace rpt {
 
 CsvReader::CsvReader(ByteSource source, size_t longest)
-    : source_(std::move(source)), longest_(longest), buf_(longest + (1 << 20)) {}
+    : source_(std::move(source)), longest_(longest), buf_(longest + std::max(longest, size_t{64} << 10)) {}
 
 bool CsvReader::fill() {
     if (at_end_) return false;
