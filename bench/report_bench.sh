@@ -27,12 +27,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 runs=${BENCH_RUNS:-3}
-report=""
-for p in "$build/logdump-report" "$build/report/logdump-report"; do
-  [ -x "$p" ] && { report=$p; break; }
-done
+. bench/fastest.sh
+report=$(report_program "$build") || exit 2
 gen=$build/bench/report_gen
-[ -n "$report" ] || { echo "report_bench.sh: logdump-report not built in $build" >&2; exit 2; }
 [ -x "$gen" ] || { echo "report_bench.sh: $gen not built (cmake --build $build --target report_gen)" >&2; exit 2; }
 dbbench=$build/bench/drivedb_bench
 [ -x "$dbbench" ] || { echo "report_bench.sh: $dbbench not built (cmake --build $build --target drivedb_bench)" >&2; exit 2; }
@@ -63,7 +60,6 @@ echo "generating $disks drive logs, $family with four sections of $big bytes ...
 "$gen" "$work/small" $disks $family $small
 bytes=$(du -sb "$work/big" | cut -f1)
 
-. bench/fastest.sh
 cat_dir() { cat "$1"/* ; }
 
 cat_dir "$work/big" > /dev/null  # into the page cache

@@ -14,11 +14,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 runs=${BENCH_RUNS:-3}
-report=""
-for p in "$build/logdump-report" "$build/report/logdump-report"; do
-  [ -x "$p" ] && { report=$p; break; }
-done
-[ -n "$report" ] || { echo "risk_check_bench.sh: logdump-report not built in $build" >&2; exit 2; }
+. bench/fastest.sh
+report=$(report_program "$build") || exit 2
 work=$(mktemp -d "${BENCH_DIR:-/var/tmp}/risk-check-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
@@ -61,19 +58,20 @@ rows=$(($(wc -l < "$work/stats.csv") - 1))
 bytes=$(stat -c %s "$work/stats.csv")
 gz_bytes=$(stat -c %s "$work/stats.csv.gz")
 
-. bench/fastest.sh
 t_wc=$(fastest wc -l "$work/stats.csv")
 t_plain=$(fastest "$report" --risk-check "$work/stats.csv")
 t_gzip=$(fastest "$report" --risk-check "$work/stats.csv.gz")
 /usr/bin/time -v -o "$work/time.txt" "$report" --risk-check "$work/stats.csv" > "$work/out.txt" || true
 rss=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt")
+cpu=$(awk -F': ' '/User time|System time/ {s += $2} END {printf "%d", s * 1000}' "$work/time.txt")
 
 awk -v r="$rows" -v b="$bytes" -v g="$gz_bytes" -v w="$t_wc" -v p="$t_plain" -v z="$t_gzip" -v runs="$runs" \
-    -v m="${rss:-0}" -v d=$drives 'BEGIN {
+    -v m="${rss:-0}" -v c="${cpu:-0}" -v d=$drives -v l="$(cut -d' ' -f1-3 /proc/loadavg)" 'BEGIN {
   printf "--risk-check on %d rows of %d drives (%.0f MB plain, %.0f MB gzip); fastest of %d runs, page cache warm\n", r, d, b / 1e6, g / 1e6, runs
   printf "  wc -l of the plain file      %6d ms\n", w
   printf "  plain                        %6d ms  (%.1f x wc -l) goal: 1 million rows under 2 s: %s\n", p, p / (w ? w : 1), (p * 1e6 / r < 2000 ? "met" : "MISSED")
   printf "  gzip                         %6d ms\n", z
+  printf "  processor time (plain, once) %6d ms; load average %s\n", c, l
   printf "  peak resident set (plain)    %6d kB\n", m
 }'
 head -n 9 "$work/out.txt"
