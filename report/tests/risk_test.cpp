@@ -5,6 +5,7 @@
 #include "drivedb.h"
 #include "health.h"
 #include "risk.h"
+#include "risk_check.h"
 #include "util.h"
 
 namespace {
@@ -273,6 +274,17 @@ TEST(Risk, SignalsOfBuiltDisks) {
         EXPECT_STREQ(band_name(k.band), band_name(r.band));
         EXPECT_EQ(k.signal, r.signal);
     }
+}
+
+// logdump-report(1) lists every signal of the table, row for row, and every
+// column of the drive-stats layout that gives one.
+TEST(Risk, ManPageListsTheSignals) {
+    const std::string man = test::man_section("RISK");
+    size_t rows = 0;
+    for (size_t at = 0; (at = man.find("\tT{\n", at)) != std::string::npos; ++at) ++rows;
+    EXPECT_EQ(rows, signal_defs().size());
+    for (auto& d : signal_defs()) EXPECT_NE(man.find(std::string("\n") + signal_name(d.signal) + "\tT{\n"), man.npos);
+    for (auto& c : drive_stats_columns()) EXPECT_NE(man.find(c.name), man.npos) << c.name;
 }
 
 }  // namespace
