@@ -46,7 +46,8 @@ enum class Signal : uint8_t {
 const char* signal_name(Signal s);  // its stable name: "ata_reallocated_sectors", "self_assessment_failed"
 
 // What a disk gives of each signal: none where it was not read (a count of
-// 0 is a count read). A prediction is the number of findings that make it.
+// 0 is a count read). A prediction is the number of findings that make it
+// (of a drive-stats file: its column's count).
 struct Signals {
     Protocol protocol = Protocol::Ata;
     std::array<std::optional<uint64_t>, static_cast<size_t>(Signal::kCount)> value{};
@@ -72,7 +73,7 @@ struct Risk {
     std::optional<unsigned> horizon_days;  // of the figure; none where the source gives none
     std::string source;                    // the study and its population
     std::string statement;                 // all of it in words, for people
-    std::optional<RiskGrowth> grew;        // raised the band by one
+    std::optional<RiskGrowth> grew;        // the first count that grew, by the table's order
 };
 
 // The band alone, as cheaply as it can be had (for millions of rows), and
