@@ -1,6 +1,16 @@
 # Sourced by the report benchmarks: `fastest CMD...` prints the fastest of
 # $runs runs of CMD in milliseconds; a report's status 1 or 2 (WARN, FAIL)
-# is a normal result, any other ends the benchmark.
+# is a normal result, any other ends the benchmark. `report_program
+# BUILD_DIR` prints where that build has logdump-report (at its top or in
+# report/), and fails, saying so, where it has none.
+report_program() {
+  local p
+  for p in "$1/logdump-report" "$1/report/logdump-report"; do
+    [ -x "$p" ] && { echo "$p"; return 0; }
+  done
+  echo "$(basename "$0"): logdump-report not built in $1" >&2
+  return 2
+}
 fastest() {
   local best=0 t0 t1 d s
   for ((i = 0; i < runs; i++)); do

@@ -23,12 +23,9 @@ cd "$(dirname "$0")/.."
 build=${1:-build}
 runs=${BENCH_RUNS:-3}
 len=${SECTION_LEN:-16777218}
-report=""
-for p in "$build/logdump-report" "$build/report/logdump-report"; do
-  [ -x "$p" ] && { report=$p; break; }
-done
+. bench/fastest.sh
+report=$(report_program "$build") || exit 2
 gen=$build/bench/report_gen
-[ -n "$report" ] || { echo "history_bench.sh: logdump-report not built in $build" >&2; exit 2; }
 [ -x "$gen" ] || { echo "history_bench.sh: $gen not built (cmake --build $build --target report_gen)" >&2; exit 2; }
 
 disks=200 family=50 months=12
@@ -54,7 +51,6 @@ newest=${dirs[-1]}
 expect=0
 for ((i = family; i < disks; i++)); do ((i % 10)) || expect=$((expect + 1)); done
 
-. bench/fastest.sh
 cat_dir() { cat "$1"/*; }
 
 # Every collection into the page cache: the linked files once.

@@ -22,17 +22,14 @@
 # Last, what the field's drive database adds to such a run: loading
 # BENCH_DRIVEDB (default Debian's /usr/share/smartmontools/drivedb.h) and
 # looking up 200 disks of distinct models, half of them in it
-# (drivedb_bench; target: under 50 ms).
+# (drivedb_bench; target: under 50 ms). Then bench/risk_check_bench.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 runs=${BENCH_RUNS:-3}
-report=""
-for p in "$build/logdump-report" "$build/report/logdump-report"; do
-  [ -x "$p" ] && { report=$p; break; }
-done
+. bench/fastest.sh
+report=$(report_program "$build") || exit 2
 gen=$build/bench/report_gen
-[ -n "$report" ] || { echo "report_bench.sh: logdump-report not built in $build" >&2; exit 2; }
 [ -x "$gen" ] || { echo "report_bench.sh: $gen not built (cmake --build $build --target report_gen)" >&2; exit 2; }
 dbbench=$build/bench/drivedb_bench
 [ -x "$dbbench" ] || { echo "report_bench.sh: $dbbench not built (cmake --build $build --target drivedb_bench)" >&2; exit 2; }
@@ -63,7 +60,6 @@ echo "generating $disks drive logs, $family with four sections of $big bytes ...
 "$gen" "$work/small" $disks $family $small
 bytes=$(du -sb "$work/big" | cut -f1)
 
-. bench/fastest.sh
 cat_dir() { cat "$1"/* ; }
 
 cat_dir "$work/big" > /dev/null  # into the page cache
@@ -111,3 +107,7 @@ if [ -r "$drivedb" ]; then
 else
   echo "drive database: $drivedb missing (Debian package smartmontools): not measured"
 fi
+
+# Last, --risk-check on a generated drive-stats file of 1 million rows
+# (goal: under 2 s).
+bench/risk_check_bench.sh "$build"

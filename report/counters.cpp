@@ -1,5 +1,7 @@
 #include "counters.h"
 
+#include "helpers.h"
+
 namespace rpt {
 namespace {
 
@@ -125,13 +127,8 @@ constexpr CounterDef kCounters[] = {
      Limit::PhyResetProblem},
 };
 
-constexpr bool in_place() {
-    for (size_t i = 0; i < std::size(kCounters); ++i)
-        if (static_cast<size_t>(kCounters[i].id) != i) return false;
-    return true;
-}
-static_assert(std::size(kCounters) == static_cast<size_t>(Counter::kCount));
-static_assert(in_place(), "a row of the counter registry stands out of its enumerator's place");
+static_assert(indexed_by(kCounters, &CounterDef::id),
+              "a row of the counter registry stands out of its enumerator's place");
 
 }  // namespace
 

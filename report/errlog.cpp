@@ -70,12 +70,7 @@ constexpr KindDef kKinds[] = {
     {K::SataCommandError, "sata_command_error", Rule::CommandError},
 };
 
-constexpr bool in_place() {
-    for (size_t i = 0; i < std::size(kKinds); ++i)
-        if (static_cast<size_t>(kKinds[i].kind) != i) return false;
-    return true;
-}
-static_assert(std::size(kKinds) == static_cast<size_t>(K::kCount) && in_place());
+static_assert(indexed_by(kKinds, &KindDef::kind));
 
 const KindDef& kind_def(RecordKind k) { return kKinds[static_cast<size_t>(k)]; }
 

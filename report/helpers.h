@@ -23,6 +23,16 @@ inline uint64_t le_value(const uint8_t* p, size_t n) {
     return v;
 }
 
+// True when a table indexed by an enumeration has one row per enumerator,
+// each in its enumerator's place (`key` names the row's enumerator).
+template <class E, class Row, size_t N>
+constexpr bool indexed_by(const Row (&rows)[N], E Row::*key) {
+    if (N != static_cast<size_t>(E::kCount)) return false;
+    for (size_t i = 0; i < N; ++i)
+        if (static_cast<size_t>(rows[i].*key) != i) return false;
+    return true;
+}
+
 // Bytes as lower-case hexadecimal digits, two a byte.
 std::string hex_bytes(const uint8_t* p, size_t n);
 

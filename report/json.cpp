@@ -8,6 +8,7 @@
 #include "ata.h"
 #include "history.h"
 #include "report.h"
+#include "risk_check.h"
 
 namespace rpt {
 namespace {
@@ -58,6 +59,11 @@ public:
     Writer& num(int64_t v) { return token(std::to_string(v)); }
     Writer& num(unsigned v) { return num(uint64_t{v}); }
     Writer& real(double v) { return token(short_number(v)); }
+    Writer& fraction(double v) {  // a share of 0-1, to six significant digits
+        char b[32];
+        snprintf(b, sizeof b, "%.6g", v);
+        return token(b);
+    }
     Writer& flag(bool v) { return token(v ? "true" : "false"); }
     Writer& null() { return token("null"); }
     template <class T>
@@ -512,6 +518,29 @@ void write_json(const Report& r, FILE* f) {
     for (auto& c : r.collections)
         for (auto& ctl : c.controllers) controller(w, c, ctl);
     w.close(']').close('}');
+    out += '\n';
+}
+
+void write_risk_check_json(const RiskCheck& c, FILE* f) {
+    std::string out;
+    Writer w(out, f);
+    w.open('{').key("rows").num(c.rows).key("drives").num(c.drives).key("failed").num(c.failed).key("bands").open('[');
+    for (size_t b = 0; b < c.bands.size(); ++b)
+        w.open('{')
+            .key("band")
+            .str(band_name(static_cast<RiskBand>(b)))
+            .key("drives")
+            .num(c.bands[b].drives)
+            .key("failed")
+            .num(c.bands[b].failed)
+            .close('}');
+    w.close(']').key("recall");
+    c.recall ? w.fraction(*c.recall) : w.null();
+    w.key("flagged_working");
+    c.flagged_working ? w.fraction(*c.flagged_working) : w.null();
+    w.key("malformed").open('{').key("rows").num(c.malformed).key("lines").open('[');
+    for (auto& m : c.malformed_lines) w.open('{').key("line").num(m.line).key("reason").str(m.reason).close('}');
+    w.close(']').close('}').close('}');
     out += '\n';
 }
 

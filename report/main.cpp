@@ -12,13 +12,14 @@
 #include "input.h"
 #include "metrics.h"
 #include "report.h"
+#include "risk_check.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"logdump-report: per-disk health from logdump's log directories"};
     std::vector<std::string> inputs;
     bool as_json = false;
-    std::string html, disk, metrics, drivedb;
-    app.add_option("inputs", inputs, "log directories or .tar/.tar.gz archives of them")->required();
+    std::string html, disk, metrics, drivedb, risk_check;
+    auto* positional = app.add_option("inputs", inputs, "log directories or .tar/.tar.gz archives of them");
     app.add_flag("--json", as_json, "print the report as one JSON document");
     app.add_option("--html", html, "also write the report as a web page to FILE");
     app.add_option("--metrics", metrics, "also write the report as metrics for Prometheus to FILE (atomically)");
@@ -27,6 +28,14 @@ int main(int argc, char** argv) {
                    "read SATA drives' attributes by this drive database (smartmontools' drivedb.h format); "
                    "default: the newer of /usr/share/smartmontools/drivedb.h and "
                    "/var/lib/smartmontools/drivedb/drivedb.h");
+    app.add_option("--risk-check", risk_check,
+                   "hold the risk bands against a CSV file of the public drive-stats layout (plain or gzip) "
+                   "instead of reading log directories")
+        ->excludes(positional)
+        ->excludes("--html")
+        ->excludes("--metrics")
+        ->excludes("--disk")
+        ->excludes("--drivedb");
     // The release of the collector it belongs to (its title's version).
     app.set_version_flag("--version", "logdump-report Ver01-10-00");
     try {
@@ -34,6 +43,22 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         int rc = app.exit(e);
         return rc == 0 ? 0 : rpt::kUnreadable;
+    }
+    if (!risk_check.empty()) {
+        const rpt::RiskCheck c = rpt::risk_check(risk_check);
+        if (!c.error.empty()) {
+            std::cerr << "logdump-report: " << c.error << "\n";
+        } else if (as_json) {
+            rpt::write_risk_check_json(c, stdout);
+        } else {
+            const std::string text = rpt::render_risk_check(c, risk_check);
+            fwrite(text.data(), 1, text.size(), stdout);
+        }
+        return rpt::risk_check_status(c);
+    }
+    if (inputs.empty()) {
+        std::cerr << "logdump-report: no input: name log directories or archives (or --risk-check FILE)\n";
+        return rpt::kUnreadable;
     }
 
     std::vector<rpt::Host> hosts;

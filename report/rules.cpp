@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "helpers.h"
+
 namespace rpt {
 namespace {
 
@@ -293,16 +295,8 @@ constexpr Threshold kThresholds[] = {
 
 // Both tables are indexed by their enumerations: each row must stand in
 // its enumerator's place, and every limit must weigh exactly one rule.
-constexpr bool in_place() {
-    for (size_t i = 0; i < std::size(kRules); ++i)
-        if (static_cast<size_t>(kRules[i].rule) != i) return false;
-    for (size_t i = 0; i < std::size(kThresholds); ++i)
-        if (static_cast<size_t>(kThresholds[i].limit) != i) return false;
-    return true;
-}
-static_assert(std::size(kRules) == static_cast<size_t>(Rule::kCount));
-static_assert(std::size(kThresholds) == static_cast<size_t>(Limit::kCount));
-static_assert(in_place(), "a row of the rules or thresholds table stands out of its enumerator's place");
+static_assert(indexed_by(kRules, &RuleDef::rule) && indexed_by(kThresholds, &Threshold::limit),
+              "a row of the rules or thresholds table stands out of its enumerator's place");
 
 constexpr auto kRuleOfLimit = [] {
     std::array<Rule, static_cast<size_t>(Limit::kCount)> out{};

@@ -21,7 +21,7 @@ for f in ../*.cpp; do
   common+=("$o")
 done
 link() { clang++ "${flags[@]}" -fsanitize=fuzzer "$@" "${common[@]}" -lsgutils2 -larchive; }
-targets=(drivelog errlog metrics drivedb run_facts)
+targets=(drivelog errlog metrics drivedb run_facts drive_stats)
 for t in "${targets[@]}"; do link "fuzz_$t.cpp" -o "$out/fuzz_$t"; done
 # One target per controller log reader: its corpus is corpus/controller_NAME.
 controller_logs=(pdlist:Drives ldinfo:VirtualDrives ldpdinfo:Members cfgdsply:Configuration adpallinfo:Adapter

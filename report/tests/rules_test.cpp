@@ -8,14 +8,7 @@
 namespace {
 
 using namespace rpt;
-
-// The man page's section `name`, with its escaped hyphens plain.
-std::string man_section(const std::string& name) {
-    std::string man = test::slurp(std::string(REPORT_SOURCE_DIR) + "/../man/logdump-report.1");
-    for (size_t at; (at = man.find("\\-")) != std::string::npos;) man.replace(at, 2, "-");
-    const size_t from = man.find("\n.SH " + name + "\n");
-    return from == std::string::npos ? "" : man.substr(from, man.find("\n.SH ", from + 1) + 1 - from);
-}
+using test::man_section;
 
 size_t count(const std::string& s, const std::string& what) {
     size_t n = 0;

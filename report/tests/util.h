@@ -21,6 +21,14 @@ inline std::string slurp(const std::string& path) {
     return s.str();
 }
 
+// The section `name` of logdump-report(1), with its escaped hyphens plain.
+inline std::string man_section(const std::string& name) {
+    std::string man = slurp(std::string(REPORT_SOURCE_DIR) + "/../man/logdump-report.1");
+    for (size_t at; (at = man.find("\\-")) != std::string::npos;) man.replace(at, 2, "-");
+    const size_t from = man.find("\n.SH " + name + "\n");
+    return from == std::string::npos ? "" : man.substr(from, man.find("\n.SH ", from + 1) + 1 - from);
+}
+
 // Bytes of hex text ("0d00000c...", blanks allowed): the harness's reader.
 inline std::vector<uint8_t> unhex(const std::string& h) { return testbytes::bytes_of(h); }
 
