@@ -4,13 +4,38 @@
 # 60 RAID-5s of four drives each (two degraded, a drive offline, one
 # rebuilding), and 10,000 events per controller besides those of its start
 # (4,000 unrecovered-read sense events on 40 drives, 6,000 patrol-read
-# progress events).
+# progress events). Given a SCENARIO, writes instead the logs of each
+# controller that it declares (bench/fleet_report_bench.sh).
 #
-#   bench/controller_logs.sh BUILD_DIR DIR
+#   bench/controller_logs.sh BUILD_DIR DIR [SCENARIO]
 set -euo pipefail
 build=$1 dir=$2
 cli=$build/raidcli_sim
 [ -x "$cli" ] || { echo "controller_logs.sh: $cli not built (cmake --build $build --target raidcli_sim)" >&2; exit 2; }
+
+# save_logs SCENARIO: the seven logs of each of its controllers, as
+# logdump saves them.
+save_logs() {
+  local c
+  while read -r c; do
+    LOGDUMP_SIM_SCENARIO=$1 save_controller "$c"
+  done < <(awk '$1 == "controller" { print $2 }' "$1")
+}
+save_controller() {
+  local c=$1
+  "$cli" -fwtermlog -dsply -a"$c" > "$dir/Controller_${c}_fwtermlog.log"
+  "$cli" -cfgdsply -a"$c" > "$dir/Controller_${c}_cfgdsply.log"
+  "$cli" -adpallinfo -a"$c" > "$dir/Controller_${c}_adpallinfo.log"
+  "$cli" -pdlist -a"$c" > "$dir/Controller_${c}_pdlist.log"
+  "$cli" -ldinfo -Lall -a"$c" > "$dir/Controller_${c}_ldinfo.log"
+  "$cli" -ldpdinfo -a"$c" > "$dir/Controller_${c}_ldpdinfo.log"
+  "$cli" -adpeventlog -getevents -f "$dir/controller_${c}_Flashrom.log" -a"$c" > /dev/null
+}
+
+if [ -n "${3:-}" ]; then
+  save_logs "$3"
+  exit 0
+fi
 scenario=$dir/.controllers.scn
 for c in 0 1 2 3; do
   echo "controller $c"
@@ -27,14 +52,5 @@ for c in 0 1 2 3; do
   done
   echo "event $c 2024-05-01T00:00:00 pd 0 class -1 text \"Patrol Read progress on {pd} is 50%\" repeat 6000 every 300"
 done > "$scenario"
-export LOGDUMP_SIM_SCENARIO=$scenario
-for c in 0 1 2 3; do
-  "$cli" -fwtermlog -dsply -a$c > "$dir/Controller_${c}_fwtermlog.log"
-  "$cli" -cfgdsply -a$c > "$dir/Controller_${c}_cfgdsply.log"
-  "$cli" -adpallinfo -a$c > "$dir/Controller_${c}_adpallinfo.log"
-  "$cli" -pdlist -a$c > "$dir/Controller_${c}_pdlist.log"
-  "$cli" -ldinfo -Lall -a$c > "$dir/Controller_${c}_ldinfo.log"
-  "$cli" -ldpdinfo -a$c > "$dir/Controller_${c}_ldpdinfo.log"
-  "$cli" -adpeventlog -getevents -f "$dir/controller_${c}_Flashrom.log" -a$c > /dev/null
-done
+save_logs "$scenario"
 rm -f "$scenario"

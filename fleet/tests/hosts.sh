@@ -31,9 +31,18 @@ INV
 
 # make_host host width scenario-extra has-library [time-limit [inventory-width]]
 # An inventory width of "" leaves logdump_width unset. Lines a caller
-# appends to the inventory right after it belong to this host.
+# appends to the inventory right after it belong to this host. With
+# host_cpu=yes, each module run on the host appends the processor time it
+# took (the shell's "times": its own, then its children's) to
+# $case_dir/<host>/cpu.txt; a module's detached job (an async run) is not
+# its child and is not counted.
 make_host() {
   local h=$1 width=$2 extra=$3 lib=$4 limit=${5:-120} dir="$case_dir/$1"
+  # The wrapper's own words, written into it as they are.
+  # shellcheck disable=SC2016
+  local python='exec /usr/bin/python3 "$@"'
+  # shellcheck disable=SC2016
+  [ "${host_cpu:-}" != yes ] || python='/usr/bin/python3 "$@"; s=$?; times >> "$0/cpu.txt"; exit $s'
   mkdir -p "$dir/vendor" "$dir/tmp" "$dir/otmp/TMP/KESTRA" "$dir/archive"
   printf '%s\n%s\n' "$fleet_scenario" "$extra" > "$dir/scenario.scn"
   if [ "$width" = 64 ]; then
@@ -48,7 +57,7 @@ make_host() {
 # This host's own /o_tmp and /tmp, for every module run on it; Debian's
 # Python, from a directory that the mounts leave in place.
 cd /
-exec unshare -m sh -c 'mount --bind "\$0/otmp" /o_tmp && mount --bind "\$0/tmp" /tmp && exec /usr/bin/python3 "\$@"' '$dir' "\$@"
+exec unshare -m sh -c 'mount --bind "\$0/otmp" /o_tmp && mount --bind "\$0/tmp" /tmp || exit; $python' '$dir' "\$@"
 WRAP
   chmod 0755 "$dir/python"
   local inv_width=${6-$width}
