@@ -221,7 +221,7 @@ Collection collect(const Host& h, const DriveDb* db) {
     c.controllers = read_controllers(h.files);
     for (auto& ctl : c.controllers)
         for (auto& p : ctl.problems) {
-            add(Rule::ControllerLogUnrecognised, p.text);
+            add(p.code == "truncated" ? Rule::ControllerLogTruncated : Rule::ControllerLogUnrecognised, p.text);
             c.findings.back().controller = ctl.index;
         }
 

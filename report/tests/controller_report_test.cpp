@@ -41,7 +41,13 @@ TEST(ControllerReport, LogsAreReadIntoTheCollection) {
         size_t drives, virtual_drives, events;
         std::vector<std::string> unrecognised;
     } rows[] = {
-        {"a directory of controller logs alone is read, none of them taken for a drive log", all, 2, 2, 3, {}},
+        {"a directory of controller logs alone is read, none of them taken for a drive log; the member only the "
+         "members log lists is a drive too",
+         all,
+         3,
+         2,
+         3,
+         {}},
         {"a drive list that is not the CLI's text is said with its file and line",
          {{"Controller_0_pdlist.log", "<html>\n<body>\n"}},
          0,
@@ -193,7 +199,9 @@ TEST(ControllerReport, EachRuleJudgesTheControllersView) {
          "Failed Disks    : 1",
          "Failed Disks    : 2",
          {"INFO controller 0: the adapter counts 2 failed disks, the drive list 1",
-          "INFO controller 0: virtual drive 0 is Degraded in the virtual drive log, Optimal in the configuration log"}},
+          "INFO controller 0: virtual drive 0 is Degraded in the virtual drive log, Optimal in the configuration log",
+          "INFO controller 0: drive 32:4 (target 14, serial Z1X2Y3W4) is Offline in the drive list, Online in the "
+          "configuration log"}},
         {"a warning 15 days before the controller's clock warns",
          "controller-event",
          "Flashrom",

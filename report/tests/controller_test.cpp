@@ -107,7 +107,7 @@ TEST(ControllerLogs, EachReaderReadsItsFields) {
              EXPECT_EQ(m[1].slot, 4u);
              EXPECT_EQ(m[1].device_id, 14u);
              EXPECT_EQ(m[1].state, DriveState::Offline);
-             EXPECT_FALSE(cs[0].virtual_drives[0].listed);
+             EXPECT_EQ(cs[0].virtual_drives[0].source, "Controller_0_ldpdinfo.log");
          }},
         {"the adapter log gives identity, counts, memory errors, battery, alarm and clock",
          "Controller_0_adpallinfo.log", kAdapter,
@@ -151,13 +151,17 @@ TEST(ControllerLogs, EachReaderReadsItsFields) {
              EXPECT_EQ(cs[0].events[1].slot, 1u);
              EXPECT_STREQ(event_class_name(*cs[0].events[2].cls), "progress");
          }},
-        {"the configuration log's states are kept apart for a cross-check", "Controller_0_cfgdsply.log", kConfiguration,
+        {"the configuration log gives its disk groups' virtual drives and their drives", "Controller_0_cfgdsply.log",
+         kConfiguration,
          [](const auto& cs) {
-             EXPECT_TRUE(cs[0].virtual_drives.empty());
-             ASSERT_EQ(cs[0].configuration.size(), 1u);
-             EXPECT_EQ(cs[0].configuration[0].state_kind, VirtualDriveState::Optimal);
-             ASSERT_EQ(cs[0].configuration[0].members.size(), 2u);
-             EXPECT_EQ(cs[0].configuration[0].members[1].state, DriveState::Online);
+             ASSERT_EQ(cs[0].virtual_drives.size(), 1u);
+             EXPECT_EQ(cs[0].virtual_drives[0].state_kind, VirtualDriveState::Optimal);
+             ASSERT_EQ(cs[0].virtual_drives[0].members.size(), 2u);
+             EXPECT_EQ(cs[0].virtual_drives[0].members[1].state, DriveState::Online);
+             EXPECT_EQ(cs[0].virtual_drives[0].members[1].disk_group, 0u);
+             EXPECT_EQ(cs[0].virtual_drives[0].members[1].arm, 1u);
+             ASSERT_EQ(cs[0].physical_drives.size(), 2u);
+             EXPECT_EQ(cs[0].physical_drives[1].source, "Controller_0_cfgdsply.log");
          }},
     });
 }
@@ -215,7 +219,7 @@ TEST(ControllerLogs, VirtualDriveLogAndMembersLogJoinWhicheverComesFirst) {
         if (members_first) std::swap(files[0], files[1]);
         const auto cs = read_controllers(files);
         ASSERT_EQ(cs.at(0).virtual_drives.size(), 2u) << members_first;
-        EXPECT_TRUE(cs[0].virtual_drives[0].listed);
+        EXPECT_EQ(cs[0].virtual_drives[0].source, "Controller_0_ldinfo.log");
         EXPECT_EQ(cs[0].virtual_drives[0].cache_default.substr(0, 9), "WriteBack");
         EXPECT_EQ(cs[0].virtual_drives[0].members.size(), 2u) << members_first;
         EXPECT_TRUE(cs[0].virtual_drives[1].members.empty());

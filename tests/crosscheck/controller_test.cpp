@@ -201,6 +201,7 @@ std::map<unsigned, rpt::Controller> read_back(const sim::Scenario& sc) {
         for (const auto& [kind, write] : logs)
             rpt::read_controller_log(kind, write(sc, index), "log " + std::to_string(static_cast<int>(kind)), index,
                                      into);
+    for (auto& [index, c] : into) rpt::put_together(c);
     return into;
 }
 
@@ -228,11 +229,12 @@ void cross_check(const sim::Scenario& sc) {
         // drive 0 over every disk when none is declared).
         const auto groups =
             config.declared ? config.virtualDrives : std::vector{sim::cli::standing_mirror(config.disks, 0)};
-        ASSERT_EQ(r.configuration.size(), groups.size()) << where;
+        const auto& listed = r.listed.configuration;
+        ASSERT_EQ(listed.size(), groups.size()) << where;
         for (size_t i = 0; i < groups.size(); ++i) {
-            expect_virtual_drive(groups[i], r.configuration[i], where + " configuration");
+            expect_virtual_drive(groups[i], listed[i], where + " configuration");
             for (size_t m = 0; m < groups[i].members.size(); ++m)
-                expect_drive(*groups[i].members[m], config, r.configuration[i].members.at(m), where + " configuration");
+                expect_drive(*groups[i].members[m], config, listed[i].members.at(m), where + " configuration");
         }
 
         const sim::AdapterView& a = c.adapter;
