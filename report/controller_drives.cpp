@@ -425,14 +425,21 @@ private:
         r_.problems.push_back({"truncated", r_.file, line, r_.file + " is cut short: " + what});
     }
 
+    // The disk group of `vd`: its heading's, else that of a member's
+    // position.
+    std::optional<unsigned> group_of(const VirtualDrive& vd) const {
+        std::optional<unsigned> group = group_;
+        for (const auto& m : vd.members)
+            if (!group) group = m.disk_group;
+        return group;
+    }
+
     // The arms of span `span` of `vd` that `want` names and no block fills.
     void fill_arms(VirtualDrive& vd, std::optional<unsigned> span, uint64_t want, size_t line) {
         std::vector<bool> taken(want, false);
-        std::optional<unsigned> group = group_;
-        for (const auto& m : vd.members) {
-            if (!group) group = m.disk_group;
+        const std::optional<unsigned> group = group_of(vd);
+        for (const auto& m : vd.members)
             if ((m.span == span || !m.span) && m.arm && *m.arm < want && !empty_slot(m)) taken[*m.arm] = true;
-        }
         bool added = false;
         for (unsigned arm = 0; arm < want; ++arm) {
             if (taken[arm]) continue;
@@ -470,6 +477,9 @@ private:
                                              std::to_string(s.blocks) + " follow");
             fill_arms(out_[s.vd], s.number, *s.drives, s.line);
         }
+        // An empty block is of the disk group its span is in.
+        for (auto& m : out_[s.vd].members)
+            if (empty_slot(m) && !m.disk_group) m.disk_group = group_of(out_[s.vd]);
         // The configuration log: the drives of a span are those of every
         // virtual drive it lists.
         if (spans_first_)

@@ -112,6 +112,9 @@ private:
             if (d.other_errors.value_or(0) > 0) by_count[*d.other_errors].push_back(&d);
         for (auto& [count, drives] : by_count) {
             if (drives.size() < kSharedOtherErrors) continue;
+            std::sort(drives.begin(), drives.end(), [](const PhysicalDrive* a, const PhysicalDrive* b) {
+                return a->device_id.value_or(~0u) < b->device_id.value_or(~0u);
+            });
             std::string places, targets;
             for (const PhysicalDrive* d : drives) {
                 places += (places.empty() ? "" : ", ") + drive_place(*d);
