@@ -337,6 +337,7 @@ public:
                 span_.adapter = r_.adapter;
                 span_.number = place_number(c[0]);
                 span_.first_vd = out_.size();
+                span_seen_ = true;
                 if (!spans_first_ && out_.size() > first_) span_.vd = out_.size() - 1;
                 if (c.size() > 1) span_drives(l, c[1]);
             }
@@ -386,8 +387,7 @@ public:
         if (!spans_first_ && out_.size() > first_ && !span_seen_) single_span(out_.back(), cut);
         for (auto& [adapter, n] : counts_)
             if (n.read < n.announced)
-                cut_short(n.line, "it announces " + std::to_string(n.announced) + " " + n.what + ", " +
-                                      std::to_string(n.read) + " follow");
+                cut_short(n.line, "it announces " + std::to_string(n.announced) + " " + n.what + ", " + follow(n.read));
     }
 
 private:
@@ -418,7 +418,6 @@ private:
         if (!n || *n > kMostArms) return r_.bad_value(l);
         span_.drives = n;
         span_.line = l.number;
-        span_seen_ = true;
     }
 
     void cut_short(size_t line, const std::string& what) {
@@ -474,7 +473,7 @@ private:
             if (cut)
                 return cut_short(s.line, "span " + num(s.number) + " of virtual drive " + num(out_[s.vd].id) +
                                              " announces " + std::to_string(*s.drives) + " drives, " +
-                                             std::to_string(s.blocks) + " follow");
+                                             follow(s.blocks));
             fill_arms(out_[s.vd], s.number, *s.drives, s.line);
         }
         // An empty block is of the disk group its span is in.
@@ -498,6 +497,7 @@ private:
     }
 
     static std::string num(const std::optional<unsigned>& v) { return v ? std::to_string(*v) : "?"; }
+    static std::string follow(size_t n) { return std::to_string(n) + (n == 1 ? " follows" : " follow"); }
 
     std::vector<VirtualDrive>& out_;
     Reader& r_;

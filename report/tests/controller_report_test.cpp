@@ -267,7 +267,7 @@ TEST(ControllerReport, EachRuleJudgesTheControllersView) {
          "ldpdinfo",
          "Number of Virtual Disks: 1",
          "Number of Virtual Disks: 2",
-         {"INFO Controller_0_ldpdinfo.log is cut short: it announces 2 virtual drives, 1 follow"}},
+         {"INFO Controller_0_ldpdinfo.log is cut short: it announces 2 virtual drives, 1 follows"}},
         {"a link as fast as the drive is OK",
          "drive-link-slow",
          "pdlist",

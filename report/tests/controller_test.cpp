@@ -395,12 +395,12 @@ TEST(ControllerLogs, ListingsPutTogether) {
          {log("ldpdinfo", replaced(kMembers, "Number of Virtual Disks: 1", "Number of Virtual Disks: 2"))},
          "13 32:3 Online - ldpdinfo; 14 32:4 Offline - ldpdinfo",
          "0 Degraded ldpdinfo: 32:3 32:4",
-         "truncated@4 Controller_0_ldpdinfo.log is cut short: it announces 2 virtual drives, 1 follow"},
+         "truncated@4 Controller_0_ldpdinfo.log is cut short: it announces 2 virtual drives, 1 follows"},
         {"a listing cut in a span: what follows is not made up",
          {log("ldpdinfo", kMembers.substr(0, kMembers.find("\nPD: 1")))},
          "13 32:3 Online - ldpdinfo",
          "0 Degraded ldpdinfo: 32:3",
-         "truncated@12 Controller_0_ldpdinfo.log is cut short: span 0 of virtual drive 0 announces 2 drives, 1 follow"},
+         "truncated@12 Controller_0_ldpdinfo.log is cut short: span 0 of virtual drive 0 announces 2 drives, 1 follows"},
         {"a span short of a drive in a whole listing: that arm has no drive",
          {log("ldpdinfo", replaced(kMembers,
                                    "\nPD: 1 Information\nEnclosure Device ID: 32\nSlot Number: 4\n"
@@ -414,7 +414,7 @@ TEST(ControllerLogs, ListingsPutTogether) {
          {log("cfgdsply", replaced(kConfiguration, "Number of DISK GROUPS: 1", "Number of DISK GROUPS: 3"))},
          "? 32:3 Online - cfgdsply; ? 32:4 Online - cfgdsply",
          "0 Optimal cfgdsply: 32:3 32:4",
-         "truncated@8 Controller_0_cfgdsply.log is cut short: it announces 3 disk groups, 1 follow"},
+         "truncated@8 Controller_0_cfgdsply.log is cut short: it announces 3 disk groups, 1 follows"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
