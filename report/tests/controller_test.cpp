@@ -217,8 +217,11 @@ TEST(ControllerLogs, ReadOtherVersionsAndTransfersOfTheText) {
 // sample log with one text changed, and what is read of it (with the
 // problems said, "[]" for none).
 TEST(ControllerLogs, ReadTheFormatsMetInTheField) {
-    const std::map<std::string, std::string> sample = {
-        {"pdlist", kDriveList}, {"ldinfo", kVirtualDrives}, {"ldpdinfo", kMembers}, {"cfgdsply", kConfiguration}};
+    const std::map<std::string, std::string> sample = {{"pdlist", kDriveList},
+                                                       {"ldinfo", kVirtualDrives},
+                                                       {"ldpdinfo", kMembers},
+                                                       {"cfgdsply", kConfiguration},
+                                                       {"adpallinfo", kAdapter}};
     auto drive = [](size_t i, auto get) {
         return [=](const Controller& c) { return i < c.physical_drives.size() ? get(c.physical_drives[i]) : "none"; };
     };
@@ -293,6 +296,8 @@ TEST(ControllerLogs, ReadTheFormatsMetInTheField) {
          "0 Optimal"},
         {"a tab before the colon", "pdlist", "Device Id: 14", "Device Id\t: 14",
          drive(0, [&](const PhysicalDrive& d) { return n(d.device_id); }), "14"},
+        {"... in the adapter log", "adpallinfo", "Serial No       : ", "Controller Id\t: 0000\nSerial No\t: ",
+         [](const Controller& c) { return c.adapter.serial; }, "SV52027000"},
         {"an echoed shell command first", "pdlist", "", "[root@srv01 ~]# ./RaidCli64 -PDList -aALL\n",
          drive(1, [&](const PhysicalDrive& d) { return n(d.slot); }), "5"},
         {"a stray exit code first", "ldpdinfo", "", "Exit Code: 0x00\n", members, "32:3 (target 13), 32:4 (target 14)"},
@@ -400,7 +405,8 @@ TEST(ControllerLogs, ListingsPutTogether) {
          {log("ldpdinfo", kMembers.substr(0, kMembers.find("\nPD: 1")))},
          "13 32:3 Online - ldpdinfo",
          "0 Degraded ldpdinfo: 32:3",
-         "truncated@12 Controller_0_ldpdinfo.log is cut short: span 0 of virtual drive 0 announces 2 drives, 1 follows"},
+         "truncated@12 Controller_0_ldpdinfo.log is cut short: span 0 of virtual drive 0 announces 2 drives, 1 "
+         "follows"},
         {"a span short of a drive in a whole listing: that arm has no drive",
          {log("ldpdinfo", replaced(kMembers,
                                    "\nPD: 1 Information\nEnclosure Device ID: 32\nSlot Number: 4\n"
@@ -462,6 +468,8 @@ TEST(ControllerLogs, SayWhatTheyCannotReadWithFileAndLine) {
          replaced(kVirtualDrives, "Span Depth          : 3", std::string("\x01\x02\xff\x00\x7f", 5)), "not-text@26"},
         {"the CLI's own failure is its exit code", "Controller_0_ldinfo.log",
          "\nInvalid input: -Lall needs an adapter\n\nExit Code: 0x01\n", "cli-exit@4"},
+        {"a file that is only the CLI's refusal", "Controller_0_pdlist.log",
+         "Invalid input at or near token -PdLst\nExit Code: 0x01\n", "cli-exit@2"},
         {"an event log whose time is of no known form", "controller_0_Flashrom.log",
          replaced(kEvents, "Boot + 23 seconds", "yesterday"), "bad-value@18"},
     };
