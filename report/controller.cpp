@@ -303,7 +303,8 @@ std::string or_unknown(const std::optional<unsigned>& v) { return v ? std::to_st
 std::string drive_place(const PhysicalDrive& d) { return or_unknown(d.enclosure) + ":" + or_unknown(d.slot); }
 
 bool empty_slot(const PhysicalDrive& m) {
-    return !m.device_id && !m.slot && m.inquiry.empty() && m.sas_addresses.empty();
+    return !m.device_id && !m.enclosure && !m.slot && m.inquiry.empty() && m.sas_addresses.empty() &&
+           m.firmware_state.empty();
 }
 
 std::string empty_slot_text(const PhysicalDrive& m) {

@@ -233,8 +233,9 @@ bool has_log(const Controller& c, ControllerLog kind);
 // "32:4": a drive's enclosure and slot, "?" for one not given.
 std::string drive_place(const PhysicalDrive& d);
 
-// Whether a member entry names no drive: an empty block of the listing, or
-// an arm its span needs that no block fills.
+// Whether a member entry names no drive: an empty block of the listing
+// (no device id, enclosure, slot, inquiry, SAS address or state), or an
+// arm its span needs that no block fills.
 bool empty_slot(const PhysicalDrive& m);
 // Such an entry as findings and tables name it: "span 1, arm 0: no drive
 // (disk group 0)".
