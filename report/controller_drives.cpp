@@ -188,7 +188,10 @@ void split_inquiry(PhysicalDrive& d) {
     cli::words(v, [&](std::string_view w) { words.push_back(w); });
     auto joined = [&](size_t from, size_t to) {
         std::string s;
-        for (size_t i = from; i < to; ++i) s += (s.empty() ? "" : " ") + std::string(words[i]);
+        for (size_t i = from; i < to; ++i) {
+            if (!s.empty()) s += ' ';
+            s.append(words[i]);
+        }
         return s;
     };
     const size_t n = words.size();
