@@ -221,6 +221,7 @@ bool common_line(const Line& l, Reader& r) {
     static const KeyIndex exit_code("Exit Code");
     if (exit_code.find(l) >= 0) {
         r.recognised = true;
+        r.exit_line = l.number;
         if (auto code = hexadecimal(l.value); !code || *code != 0)
             r.problems.push_back(
                 {"cli-exit", r.file, l.number, r.file + ": the CLI ended with exit code " + trim(l.value)});

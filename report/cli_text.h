@@ -161,6 +161,7 @@ struct Reader {
     std::vector<ControllerProblem> problems;
     bool recognised = false;   // a line of the format was seen
     size_t first_foreign = 0;  // the first line that is not of the format
+    size_t exit_line = 0;      // the last "Exit Code" line
     bool not_text = false;
 
     void bad_value(const Line& l);

@@ -1,9 +1,12 @@
 // A collection's controller logs: which file is which, each read by its
-// reader, the records sorted to their controllers, and the virtual drives
-// of the virtual drive log joined with their members from the members log.
+// reader, the records sorted to their controllers, and each controller's
+// drives and virtual drives put together from the logs that list them.
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <type_traits>
 
+#include "cli_text.h"
 #include "controller.h"
 #include "controller_read.h"
 #include "helpers.h"
@@ -15,15 +18,16 @@ namespace {
 struct LogName {
     ControllerLog kind;
     const char* pattern;  // in lower case; the name is compared in lower case
+    const char* title;    // what findings call it
 };
 constexpr LogName kLogNames[] = {
-    {ControllerLog::TermLog, "controller_%u_fwtermlog.log"},
-    {ControllerLog::Configuration, "controller_%u_cfgdsply.log"},
-    {ControllerLog::Adapter, "controller_%u_adpallinfo.log"},
-    {ControllerLog::Drives, "controller_%u_pdlist.log"},
-    {ControllerLog::VirtualDrives, "controller_%u_ldinfo.log"},
-    {ControllerLog::Members, "controller_%u_ldpdinfo.log"},
-    {ControllerLog::Events, "controller_%u_flashrom.log"},
+    {ControllerLog::TermLog, "controller_%u_fwtermlog.log", "terminal log"},
+    {ControllerLog::Configuration, "controller_%u_cfgdsply.log", "configuration log"},
+    {ControllerLog::Adapter, "controller_%u_adpallinfo.log", "adapter log"},
+    {ControllerLog::Drives, "controller_%u_pdlist.log", "drive list"},
+    {ControllerLog::VirtualDrives, "controller_%u_ldinfo.log", "virtual drive log"},
+    {ControllerLog::Members, "controller_%u_ldpdinfo.log", "members log"},
+    {ControllerLog::Events, "controller_%u_flashrom.log", "event log"},
 };
 
 Controller& controller(std::map<unsigned, Controller>& into, unsigned index) {
@@ -35,35 +39,181 @@ Controller& controller(std::map<unsigned, Controller>& into, unsigned index) {
 // Records to the controller of their adapter; the whole list at once when
 // it is all of one adapter and that controller has none yet (the usual
 // case, and thousands of events).
-template <class T>
-void sort_to(std::map<unsigned, Controller>& into, std::vector<T> Controller::*list, std::vector<T>&& records) {
+template <class T, class List>
+void sort_to(std::map<unsigned, Controller>& into, List list, std::vector<T>&& records) {
     const bool one =
         std::all_of(records.begin(), records.end(), [&](const T& x) { return x.adapter == records.front().adapter; });
-    if (!records.empty() && one && (controller(into, records.front().adapter).*list).empty()) {
-        controller(into, records.front().adapter).*list = std::move(records);
+    if (!records.empty() && one && list(controller(into, records.front().adapter)).empty()) {
+        list(controller(into, records.front().adapter)) = std::move(records);
         return;
     }
-    for (auto& x : records) (controller(into, x.adapter).*list).push_back(std::move(x));
+    for (auto& x : records) list(controller(into, x.adapter)).push_back(std::move(x));
 }
 
-// The virtual drive log gives a virtual drive's fields, the members log its
-// members, whichever is read first.
-void merge(std::vector<VirtualDrive>& into, VirtualDrive vd, bool listed) {
-    auto same = std::find_if(into.begin(), into.end(), [&](const VirtualDrive& x) { return x.id == vd.id; });
-    if (same == into.end()) {
-        vd.listed = listed;
-        into.push_back(std::move(vd));
-    } else if (listed) {
-        std::vector<PhysicalDrive> members = std::move(same->members);
-        *same = std::move(vd);
-        same->members = std::move(members);
-        same->listed = true;
-    } else {
-        same->members = std::move(vd.members);
+std::vector<VirtualDrive>& listing_of(Listings& l, ControllerLog kind) {
+    return kind == ControllerLog::VirtualDrives ? l.virtual_drives
+           : kind == ControllerLog::Members     ? l.members
+                                                : l.configuration;
+}
+
+// ---------------------------------------------------------------- putting the listings together
+
+template <class V>
+bool unset(const std::optional<V>& v) {
+    return !v;
+}
+bool unset(const std::string& v) { return v.empty(); }
+template <class V>
+bool unset(const std::vector<V>& v) {
+    return v.empty();
+}
+
+// The fields First, More... of `from` where `to` lacks First (the others
+// belong with it: a state with its words, a size with its sectors).
+template <auto First, auto... More>
+void take(cli::owner_t<First>& to, const cli::owner_t<First>& from) {
+    if (!unset(to.*First) || unset(from.*First)) return;
+    to.*First = from.*First;
+    ((to.*More = from.*More), ...);
+}
+
+using D = PhysicalDrive;
+constexpr void (*kDriveFields[])(D&, const D&) = {
+    take<&D::enclosure>,
+    take<&D::slot>,
+    take<&D::device_id>,
+    take<&D::disk_group, &D::span, &D::arm>,
+    take<&D::media_errors>,
+    take<&D::other_errors>,
+    take<&D::predictive_failures>,
+    take<&D::pd_type>,
+    take<&D::raw_size, &D::raw_sectors>,
+    take<&D::firmware_state, &D::state, &D::progress>,
+    take<&D::sas_addresses>,
+    take<&D::inquiry, &D::vendor, &D::product, &D::revision, &D::serial>,
+    take<&D::foreign_state>,
+    take<&D::device_speed, &D::device_gbps>,
+    take<&D::link_speed, &D::link_gbps>,
+    take<&D::media_type>,
+    take<&D::temperature>,
+    take<&D::smart_alert>,
+};
+
+using V = VirtualDrive;
+constexpr void (*kVirtualDriveFields[])(V&, const V&) = {
+    take<&V::target>,
+    take<&V::name>,
+    take<&V::primary, &V::secondary, &V::qualifier, &V::raid_level>,
+    take<&V::size>,
+    take<&V::state, &V::state_kind>,
+    take<&V::drives, &V::drives_per_span>,
+    take<&V::span_depth>,
+    take<&V::cache_default>,
+    take<&V::cache_current>,
+    take<&V::bad_blocks>,
+    take<&V::members>,
+};
+
+template <auto M>
+std::string count_of(const PhysicalDrive& d) {
+    return d.*M ? std::to_string(*(d.*M)) : "";
+}
+
+// What two logs may give otherwise, compared where both give it: the state
+// (`what` null) and the counts.
+template <class T>
+struct Compared {
+    const char* what;
+    std::string (*value)(const T&);  // "" when not given
+};
+constexpr Compared<PhysicalDrive> kDriveCompared[] = {
+    {nullptr, [](const PhysicalDrive& d) { return state_label(d); }},
+    {"media error count", count_of<&D::media_errors>},
+    {"other error count", count_of<&D::other_errors>},
+    {"predictive failure count", count_of<&D::predictive_failures>},
+};
+constexpr Compared<VirtualDrive> kVirtualDriveCompared[] = {
+    {nullptr, [](const VirtualDrive& v) { return state_label(v); }},
+};
+
+// One row being put together: the entry and, for each compared value, the
+// log that gave it.
+template <class T, size_t N>
+struct Row {
+    T entry;
+    std::array<ControllerLog, N> from{};
+};
+
+// Adds `x`, listed by log `kind`, to the rows: a new row, or the fields the
+// row lacks, and a disagreement where both give a compared value.
+template <class T, size_t N>
+void add_to(std::vector<Row<T, N>>& rows, const T& x, ControllerLog kind,
+            std::type_identity_t<bool (*)(const T&, const T&)> same,
+            std::type_identity_t<std::span<void (*const)(T&, const T&)>> fields, const Compared<T> (&compared)[N],
+            std::type_identity_t<std::string (*)(const T&)> subject, std::optional<unsigned> target,
+            std::vector<Disagreement>& out) {
+    auto row = std::find_if(rows.begin(), rows.end(), [&](const Row<T, N>& r) { return same(r.entry, x); });
+    if (row == rows.end()) {
+        rows.push_back({x, {}});
+        rows.back().from.fill(kind);
+        return;
     }
+    for (size_t i = 0; i < N; ++i) {
+        const std::string kept = compared[i].value(row->entry), other = compared[i].value(x);
+        if (kept.empty()) row->from[i] = kind;
+        if (kept.empty() || other.empty() || kept == other) continue;
+        const std::string in =
+            " in the " + std::string(log_title(row->from[i])) + ", " + other + " in the " + log_title(kind);
+        out.push_back({target, compared[i].what ? subject(row->entry) + ": " + compared[i].what + " " + kept + in
+                                                : subject(row->entry) + " is " + kept + in});
+    }
+    for (auto take_field : fields) take_field(row->entry, x);
+}
+
+// One drive in two logs: the same device id, else (where either lacks it)
+// the same enclosure and slot.
+bool same_row(const PhysicalDrive& a, const PhysicalDrive& b) {
+    if (a.device_id && b.device_id) return a.device_id == b.device_id;
+    return a.enclosure && a.slot && a.enclosure == b.enclosure && a.slot == b.slot;
+}
+bool same_number(const VirtualDrive& a, const VirtualDrive& b) { return a.id && a.id == b.id; }
+
+std::string drive_subject(const PhysicalDrive& d) { return "drive " + drive_name(d); }
+std::string virtual_drive_subject(const VirtualDrive& v) {
+    return "virtual drive " + (v.id ? std::to_string(*v.id) : std::string("?"));
 }
 
 }  // namespace
+
+const char* log_title(ControllerLog kind) {
+    for (const auto& n : kLogNames)
+        if (n.kind == kind) return n.title;
+    return "";
+}
+
+void put_together(Controller& c) {
+    c.disagreements.clear();
+    constexpr ControllerLog kListings[] = {ControllerLog::VirtualDrives, ControllerLog::Members,
+                                           ControllerLog::Configuration};
+    std::vector<Row<VirtualDrive, std::size(kVirtualDriveCompared)>> vds;
+    std::vector<Row<PhysicalDrive, std::size(kDriveCompared)>> drives;
+    for (const auto& d : c.listed.drives)
+        add_to(drives, d, ControllerLog::Drives, same_row, kDriveFields, kDriveCompared, drive_subject, d.device_id,
+               c.disagreements);
+    for (ControllerLog kind : kListings)
+        for (const auto& vd : listing_of(c.listed, kind)) {
+            add_to(vds, vd, kind, same_number, kVirtualDriveFields, kVirtualDriveCompared, virtual_drive_subject,
+                   std::nullopt, c.disagreements);
+            for (const auto& m : vd.members)
+                if (!empty_slot(m))
+                    add_to(drives, m, kind, same_row, kDriveFields, kDriveCompared, drive_subject, m.device_id,
+                           c.disagreements);
+        }
+    c.virtual_drives.clear();
+    for (auto& r : vds) c.virtual_drives.push_back(std::move(r.entry));
+    c.physical_drives.clear();
+    for (auto& r : drives) c.physical_drives.push_back(std::move(r.entry));
+}
 
 std::optional<std::pair<ControllerLog, unsigned>> controller_log(std::string_view name) {
     std::string lower(name);
@@ -86,13 +236,11 @@ void read_controller_log(ControllerLog kind, std::string_view text, const std::s
     case ControllerLog::VirtualDrives:
     case ControllerLog::Members: {
         std::vector<VirtualDrive> vds;
-        problems = read_virtual_drives(text, r, vds);
+        problems = read_virtual_drives(text, r, vds, kind == ControllerLog::Configuration);
         for (auto& vd : vds) {
-            Controller& c = controller(into, vd.adapter);
-            if (kind == ControllerLog::Configuration)
-                c.configuration.push_back(std::move(vd));
-            else
-                merge(c.virtual_drives, std::move(vd), kind == ControllerLog::VirtualDrives);
+            vd.source = file;
+            for (auto& m : vd.members) m.source = file;
+            listing_of(controller(into, vd.adapter).listed, kind).push_back(std::move(vd));
         }
         break;
     }
@@ -105,13 +253,16 @@ void read_controller_log(ControllerLog kind, std::string_view text, const std::s
     case ControllerLog::Drives: {
         std::vector<PhysicalDrive> drives;
         problems = read_drive_list(text, r, drives);
-        sort_to(into, &Controller::physical_drives, std::move(drives));
+        for (auto& d : drives) d.source = file;
+        sort_to(
+            into, [](Controller & c) -> auto& { return c.listed.drives; }, std::move(drives));
         break;
     }
     case ControllerLog::Events: {
         std::vector<ControllerEvent> events;
         problems = read_events(text, r, events);
-        sort_to(into, &Controller::events, std::move(events));
+        sort_to(
+            into, [](Controller & c) -> auto& { return c.events; }, std::move(events));
         break;
     }
     }
@@ -151,6 +302,16 @@ std::string or_unknown(const std::optional<unsigned>& v) { return v ? std::to_st
 
 std::string drive_place(const PhysicalDrive& d) { return or_unknown(d.enclosure) + ":" + or_unknown(d.slot); }
 
+bool empty_slot(const PhysicalDrive& m) {
+    return !m.device_id && !m.enclosure && !m.slot && m.inquiry.empty() && m.sas_addresses.empty() &&
+           m.firmware_state.empty();
+}
+
+std::string empty_slot_text(const PhysicalDrive& m) {
+    return "span " + or_unknown(m.span) + ", arm " + or_unknown(m.arm) + ": no drive" +
+           (m.disk_group ? " (disk group " + std::to_string(*m.disk_group) + ")" : "");
+}
+
 std::string drive_name(const PhysicalDrive& d) {
     std::string s = drive_place(d) + " (target " + or_unknown(d.device_id);
     return d.serial.empty() ? s + ")" : s + ", serial " + d.serial + ")";
@@ -178,7 +339,10 @@ std::vector<Controller> read_controllers(std::span<const InputFile> files) {
         if (f.loaded) read_controller_log(kind, f.data, f.name, index, into);
     }
     std::vector<Controller> out;
-    for (auto& [index, c] : into) out.push_back(std::move(c));
+    for (auto& [index, c] : into) {
+        put_together(c);
+        out.push_back(std::move(c));
+    }
     return out;
 }
 

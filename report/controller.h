@@ -7,6 +7,12 @@
 // The readers take the CLI's text as it comes: leading blanks, CR LF,
 // missing and extra fields, field names of older CLI versions, blocks per
 // adapter. A field the CLI leaves out stays unset; nothing is guessed.
+//
+// Drives are listed by three logs (the drive list, and under their virtual
+// drives the members and configuration logs) and virtual drives by three
+// (the virtual drive, members and configuration logs). Each log's listing is
+// kept as read; put_together makes one row of each drive and virtual drive
+// of them, whichever logs were saved.
 #pragma once
 #include <cstdint>
 #include <map>
@@ -36,6 +42,8 @@ enum class ControllerLog : uint8_t {
 //   bad-value     a field the reader knows holds a value not of its form
 //   not-text      a line holds control characters (binary data)
 //   cli-exit      the CLI's closing "Exit Code" is not 0x00
+//   truncated     the listing announces more virtual drives, spans or drives
+//                 than follow (line: the announcing line)
 struct ControllerProblem {
     std::string code;
     std::string file;
@@ -62,14 +70,15 @@ const char* drive_state_name(DriveState s);
 
 struct PhysicalDrive {
     unsigned adapter = 0;
-    size_t line = 0;  // of the block's first field
+    size_t line = 0;     // of the block's first field
+    std::string source;  // the log it comes from (the first that lists it): its file name
     std::optional<unsigned> enclosure, slot, device_id;
     std::optional<unsigned> disk_group, span, arm;  // its place in a virtual drive
     std::optional<uint64_t> media_errors, other_errors, predictive_failures;
     std::string pd_type;
-    std::string raw_size;  // "558.912 GB"
-    std::optional<uint64_t> raw_sectors;
-    std::string firmware_state;  // as printed: "Online, Spun Up"
+    std::string raw_size;                 // "558.912 GB", as printed
+    std::optional<uint64_t> raw_sectors;  // none where the CLI gives no real capacity (0, all ones)
+    std::string firmware_state;           // as printed: "Online, Spun Up"
     DriveState state = DriveState::Unknown;
     std::optional<unsigned> progress;     // of a rebuild or copyback, in percent
     std::vector<uint64_t> sas_addresses;  // in the order printed, zeros included
@@ -89,6 +98,7 @@ const char* virtual_drive_state_name(VirtualDriveState s);
 struct VirtualDrive {
     unsigned adapter = 0;
     size_t line = 0;
+    std::string source;  // the log it comes from (the first that lists it): its file name
     std::optional<unsigned> id, target;
     std::string name;
     std::optional<unsigned> primary, secondary, qualifier;
@@ -97,10 +107,13 @@ struct VirtualDrive {
     std::string state;  // as printed
     VirtualDriveState state_kind = VirtualDriveState::Unknown;
     std::optional<unsigned> drives, span_depth;
+    bool drives_per_span = false;              // `drives` counts those of one span ("Number Of Drives per span")
     std::string cache_default, cache_current;  // as printed
     std::optional<bool> bad_blocks;
-    std::vector<PhysicalDrive> members;  // from the members log (or the configuration)
-    bool listed = false;                 // in the virtual drive log, not only in the members log
+    // From the members log, else the configuration log, in the order
+    // listed; an arm the listing leaves empty is an entry that names no
+    // drive, only its place (empty_slot).
+    std::vector<PhysicalDrive> members;
 };
 
 struct AdapterInfo {
@@ -150,15 +163,32 @@ struct ControllerFile {
     bool read = false;  // its contents were at hand
 };
 
+// Two logs that give one drive or virtual drive another state or count: the
+// first log's (drive list, virtual drive log, members log, configuration
+// log) holds.
+struct Disagreement {
+    std::optional<unsigned> target;  // of a drive
+    std::string text;                // "drive 32:4 (target 14) is Offline in the drive list, Online in the ..."
+};
+
+// Each log's own listing, as read.
+struct Listings {
+    std::vector<PhysicalDrive> drives;  // the drive list
+    std::vector<VirtualDrive> virtual_drives, members, configuration;
+};
+
 struct Controller {
     unsigned index = 0;
     std::vector<ControllerFile> files;
     AdapterInfo adapter;
-    std::vector<VirtualDrive> virtual_drives;    // members joined from the members log
-    std::vector<PhysicalDrive> physical_drives;  // the drive list
+    // Put together from the listings (put_together): each virtual drive
+    // once, with its members; each drive once, the drive list's first, then
+    // those only the members or the configuration log list.
+    std::vector<VirtualDrive> virtual_drives;
+    std::vector<PhysicalDrive> physical_drives;
+    std::vector<Disagreement> disagreements;
     std::vector<ControllerEvent> events;
-    // What the configuration log repeats, for a cross-check against the rest.
-    std::vector<VirtualDrive> configuration;
+    Listings listed;
     std::vector<ControllerProblem> problems;
 };
 
@@ -166,9 +196,23 @@ struct Controller {
 std::optional<std::pair<ControllerLog, unsigned>> controller_log(std::string_view name);
 
 // Reads every controller log among the files into one Controller per
-// controller index, in index order. A file's blocks for another adapter
-// ("Adapter #1" inside Controller_0_pdlist.log) go to that adapter.
+// controller index, in index order, each put together. A file's blocks for
+// another adapter ("Adapter #1" inside Controller_0_pdlist.log) go to that
+// adapter.
 std::vector<Controller> read_controllers(std::span<const InputFile> files);
+
+// The drives and virtual drives of controller `c` from its listings. A drive
+// is one row by its device id (else enclosure and slot), a virtual drive by
+// its number: a field one log leaves out is taken from the next, and where
+// two give another state or count the first holds (a Disagreement).
+// Drives come from the drive list, then the members log, then the
+// configuration log; virtual drives from the virtual drive log, then the
+// members log, then the configuration log, their members from the members
+// log, else the configuration log.
+void put_together(Controller& c);
+
+// What findings call a log: "drive list", "members log", ...
+const char* log_title(ControllerLog kind);
 
 // Whether a virtual drive's member is this entry of the drive list: by
 // target, else by enclosure and slot.
@@ -188,6 +232,14 @@ bool has_log(const Controller& c, ControllerLog kind);
 
 // "32:4": a drive's enclosure and slot, "?" for one not given.
 std::string drive_place(const PhysicalDrive& d);
+
+// Whether a member entry names no drive: an empty block of the listing
+// (no device id, enclosure, slot, inquiry, SAS address or state), or an
+// arm its span needs that no block fills.
+bool empty_slot(const PhysicalDrive& m);
+// Such an entry as findings and tables name it: "span 1, arm 0: no drive
+// (disk group 0)".
+std::string empty_slot_text(const PhysicalDrive& m);
 
 // How findings name a drive, "32:4 (target 14, serial Z1X2Y3W4)", and a
 // virtual drive, "virtual drive 0 (RAID 1)".

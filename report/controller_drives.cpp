@@ -2,7 +2,10 @@
 // drives in the members and configuration logs) and its virtual drive
 // blocks (the virtual drive, members and configuration logs), each a table
 // of fields.
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
+#include <map>
 
 #include "cli_text.h"
 #include "controller_read.h"
@@ -62,24 +65,37 @@ const char* label_of(std::span<const StateName<State>> table, State state) {
 
 // ---------------------------------------------------------------- drive fields
 
+// A number of a place (disk group, span, arm, virtual drive): at most 65535.
+std::optional<unsigned> place_number(std::string_view v) {
+    auto n = cli::decimal(v);
+    return n && *n <= 0xFFFF ? std::optional<unsigned>(static_cast<unsigned>(*n)) : std::nullopt;
+}
+
 bool position(PhysicalDrive& d, std::string_view v) {
     Caps c;
     if (!match("DiskGroup: %u, Span: %u, Arm: %u", v, c)) return false;
-    d.disk_group = static_cast<unsigned>(*cli::decimal(c[0]) & 0xFFFF);
-    d.span = static_cast<unsigned>(*cli::decimal(c[1]) & 0xFFFF);
-    d.arm = static_cast<unsigned>(*cli::decimal(c[2]) & 0xFFFF);
-    return true;
+    d.disk_group = place_number(c[0]);
+    d.span = place_number(c[1]);
+    d.arm = place_number(c[2]);
+    return d.disk_group && d.span && d.arm;
 }
 
-// "558.912 GB [0x45dd2fb0 Sectors]"
+// A capacity the CLI gives for a drive it cannot read: none, or all ones
+// but the low bits (a non-coerced size of "7.999 ZB [0xfffffffffff00000
+// Sectors]"). No drive has 2^48 sectors.
+constexpr uint64_t kMostSectors = uint64_t{1} << 48;
+
+// "558.912 GB [0x45dd2fb0 Sectors]"; "0 KB [0x0 Sectors]" is no capacity.
 bool raw_size(PhysicalDrive& d, std::string_view v) {
     const size_t open = v.find('[');
     d.raw_size = trim(v.substr(0, open));
     if (open == std::string_view::npos) return true;
     Caps c;
     if (!match("[0x%x Sectors]", v.substr(open), c)) return false;
-    d.raw_sectors = cli::hexadecimal(c[0]);
-    return d.raw_sectors.has_value();
+    auto sectors = cli::hexadecimal(c[0]);
+    if (!sectors) return false;
+    if (*sectors > 0 && *sectors < kMostSectors) d.raw_sectors = sectors;
+    return true;
 }
 
 bool firmware_state(PhysicalDrive& d, std::string_view v) {
@@ -130,7 +146,7 @@ bool temperature(PhysicalDrive& d, std::string_view v) {
 constexpr Field<PhysicalDrive> kDriveFields[] = {
     {"Enclosure Device ID", cli::number<&PhysicalDrive::enclosure>},
     {"Slot Number", cli::number<&PhysicalDrive::slot>},
-    {"Drive's position", position},
+    {"Drive's position|Drive's postion", position},
     {"Device Id", cli::number<&PhysicalDrive::device_id>},
     {"Media Error Count", cli::number<&PhysicalDrive::media_errors>},
     {"Other Error Count", cli::number<&PhysicalDrive::other_errors>},
@@ -161,25 +177,39 @@ bool progress_line(const Line& l, std::vector<PhysicalDrive>& drives) {
 }
 
 // The inquiry data as the CLI prints it: a SAS drive's vendor (8), product
-// (16), revision (4) and serial; a SATA drive's serial, model and firmware,
-// blank separated (unless it starts with the "ATA" vendor of a translated
-// INQUIRY).
+// (16), revision (4) and serial in columns, as is a SATA drive's translated
+// INQUIRY ("ATA" padded to 8); a SATA drive's serial, model and firmware,
+// blank separated; and a drive the controller no longer reads as "ATA",
+// model, revision and serial, blank separated.
 void split_inquiry(PhysicalDrive& d) {
     const std::string_view v = d.inquiry;
     if (v.empty()) return;
-    if (cli::key_is(d.pd_type, "SATA") && !v.starts_with("ATA ")) {
-        std::vector<std::string_view> words;
-        cli::words(v, [&](std::string_view w) { words.push_back(w); });
-        if (words.empty()) return;
-        d.serial = std::string(words[0]);
-        if (words.size() >= 3) d.revision = std::string(words.back());
-        for (size_t i = 1; i + (words.size() >= 3 ? 1 : 0) < words.size(); ++i) {
-            if (!d.product.empty()) d.product += ' ';
-            d.product += words[i];
+    std::vector<std::string_view> words;
+    cli::words(v, [&](std::string_view w) { words.push_back(w); });
+    auto joined = [&](size_t from, size_t to) {
+        std::string s;
+        for (size_t i = from; i < to; ++i) {
+            if (!s.empty()) s += ' ';
+            s.append(words[i]);
         }
+        return s;
+    };
+    const size_t n = words.size();
+    if (v.starts_with("ATA ") && !v.starts_with("ATA     ") && n >= 4) {
+        d.vendor = "ATA";
+        d.product = joined(1, n - 2);
+        d.revision = std::string(words[n - 2]);
+        d.serial = std::string(words[n - 1]);
         return;
     }
-    auto part = [&](size_t at, size_t n) { return at < v.size() ? trim(v.substr(at, n)) : std::string(); };
+    if (cli::key_is(d.pd_type, "SATA") && !v.starts_with("ATA ")) {
+        if (n == 0) return;
+        d.serial = std::string(words[0]);
+        if (n >= 3) d.revision = std::string(words[n - 1]);
+        d.product = joined(1, n >= 3 ? n - 1 : n);
+        return;
+    }
+    auto part = [&](size_t at, size_t len) { return at < v.size() ? trim(v.substr(at, len)) : std::string(); };
     d.vendor = part(0, 8);
     d.product = part(8, 16);
     d.revision = part(24, 4);
@@ -188,14 +218,15 @@ void split_inquiry(PhysicalDrive& d) {
 
 // ---------------------------------------------------------------- virtual drive fields
 
+// "0 (Target Id: 0)", older "0 (target id: 0)"
 bool virtual_drive_id(VirtualDrive& vd, std::string_view v) {
     Caps c;
-    if (match("%u (Target Id: %u)", v, c) || match("%u", v, c)) {
-        vd.id = static_cast<unsigned>(*cli::decimal(c[0]) & 0xFFFF);
-        if (c.size() > 1) vd.target = static_cast<unsigned>(*cli::decimal(c[1]) & 0xFFFF);
-        return true;
-    }
-    return false;
+    std::string lower(v);
+    for (char& ch : lower) ch = static_cast<char>(tolower(static_cast<unsigned char>(ch)));
+    if (!match("%u (target id: %u)", lower, c) && !match("%u", lower, c)) return false;
+    vd.id = place_number(c[0]);
+    if (c.size() > 1) vd.target = place_number(c[1]);
+    return vd.id && (c.size() == 1 || vd.target);
 }
 
 // "Primary-1, Secondary-0, RAID Level Qualifier-0"
@@ -221,13 +252,19 @@ bool virtual_drive_state(VirtualDrive& vd, std::string_view v) {
     return true;
 }
 
+bool drives_per_span(VirtualDrive& vd, std::string_view v) {
+    vd.drives_per_span = true;
+    return cli::number<&VirtualDrive::drives>(vd, v);
+}
+
 constexpr Field<VirtualDrive> kVirtualDriveFields[] = {
     {"Virtual Drive|Virtual Disk", virtual_drive_id},
     {"Name", cli::text<&VirtualDrive::name>},
     {"RAID Level", raid_level},
     {"Size", cli::text<&VirtualDrive::size>},
     {"State", virtual_drive_state},
-    {"Number Of Drives|Number Of Drives per span", cli::number<&VirtualDrive::drives>},
+    {"Number Of Drives", cli::number<&VirtualDrive::drives>},
+    {"Number Of Drives per span", drives_per_span},
     {"Span Depth", cli::number<&VirtualDrive::span_depth>},
     {"Default Cache Policy", cli::text<&VirtualDrive::cache_default>},
     {"Current Cache Policy", cli::text<&VirtualDrive::cache_current>},
@@ -247,11 +284,234 @@ std::string level_name(const VirtualDrive& vd) {
     return "Primary-" + std::to_string(*vd.primary);
 }
 
-// The lines of the members and configuration logs around the blocks.
-constexpr std::string_view kStructure =
-    "Number of Virtual Disks|Number of Virtual Drives|Number of Spans|Span|DISK GROUP|Number of DISK GROUPS|SPAN|"
-    "Span Reference|Number of PDs|Number of VDs|Number of dedicated Hotspares|Virtual Drive Information|"
-    "Physical Disk Information|Product Name|Memory|BBU|Serial No";
+// The lines of the members and configuration logs around the blocks: the
+// counts they announce, the disk group and span they open, and others.
+enum class Heading : uint8_t { VirtualDrives, DiskGroups, DiskGroup, Span, SpanDrives, Other };
+constexpr std::string_view kHeadingKeys[] = {
+    "Number of Virtual Disks|Number of Virtual Drives",
+    "Number of DISK GROUPS",
+    "DISK GROUP|DISK GROUPS",
+    "Span",  // "Span: 0 - Number of PDs: 2"; "SPAN: 0" (the configuration log)
+    "Number of PDs",
+    "Number of Spans|Span Reference|Number of VDs|Number of dedicated Hotspares|Virtual Drive Information|"
+    "Virtual Disk Information|Physical Disk Information|Product Name|Memory|BBU|Serial No",
+};
+
+// No span holds more arms than this; a count above it is not a count.
+constexpr uint64_t kMostArms = 256;
+
+// A listing of virtual drives with the drive blocks under them, as it is
+// read: where its headings stand (disk group, span), which arm each block
+// fills, and what the headings announce. An arm that a span announces and
+// no block fills gets an entry of its own (empty_slot); a listing that
+// ends before what it announced is said to be cut short, and nothing is
+// made up for what is missing there.
+class Listing {
+public:
+    // `spans_first`: the configuration log, whose span headings stand
+    // before the virtual drive they repeat; the members log lists a
+    // virtual drive, then its spans.
+    Listing(std::vector<VirtualDrive>& out, Reader& r, bool spans_first)
+        : out_(out), r_(r), first_(out.size()), spans_first_(spans_first) {}
+
+    // A heading's line; false for a line that is none.
+    bool heading(const Line& l) {
+        static const cli::KeyIndex index(kHeadingKeys);
+        const int h = l.key.empty() ? -1 : index.find(l);
+        if (h < 0) return false;
+        Caps c;
+        switch (static_cast<Heading>(h)) {
+        case Heading::VirtualDrives:
+            if (!spans_first_) announce(l, "virtual drives");
+            break;
+        case Heading::DiskGroups:
+            if (spans_first_) announce(l, "disk groups");
+            break;
+        case Heading::DiskGroup:
+            close_span(false);
+            group_ = place_number(l.value);
+            if (spans_first_ && counts_.count(r_.adapter)) ++counts_[r_.adapter].read;
+            break;
+        case Heading::Span:
+            close_span(false);
+            if (match("%u - Number of PDs: %u", l.value, c) || match("%u", l.value, c)) {
+                span_ = Span{};
+                span_.open = true;
+                span_.adapter = r_.adapter;
+                span_.number = place_number(c[0]);
+                span_.first_vd = out_.size();
+                span_seen_ = true;
+                if (!spans_first_ && out_.size() > first_) span_.vd = out_.size() - 1;
+                if (c.size() > 1) span_drives(l, c[1]);
+            }
+            break;
+        case Heading::SpanDrives:
+            if (span_.open) span_drives(l, l.value);
+            break;
+        case Heading::Other: break;
+        }
+        return true;
+    }
+
+    // A virtual drive block opened at this line.
+    void virtual_drive_opened() {
+        if (spans_first_) return;
+        close_span(false);
+        if (out_.size() >= first_ + 2 && !span_seen_) single_span(out_[out_.size() - 2], false);
+        span_seen_ = false;
+        if (counts_.count(r_.adapter)) ++counts_[r_.adapter].read;
+    }
+
+    // A drive block opened under virtual drive out[vd]: its place by the
+    // headings (its own "Drive's position" later overrides it).
+    void block_opened(size_t vd) {
+        PhysicalDrive& m = out_[vd].members.back();
+        if (span_.open && span_.adapter == r_.adapter) {
+            if (span_.vd == kNone) span_.vd = vd;
+            m.span = span_.number;
+            m.arm = static_cast<unsigned>(span_.blocks++);
+        } else {
+            m.arm = static_cast<unsigned>(out_[vd].members.size() - 1);
+        }
+        if (group_) m.disk_group = group_;
+    }
+
+    // Before each line: blocks of another adapter end the open span.
+    void next_line() {
+        if (span_.open && span_.adapter != r_.adapter) close_span(false);
+    }
+    // A line that was of the listing.
+    void content(const Line& l) { last_ = l.number; }
+
+    // At the end: the last span, and the counts announced against those read.
+    void end() {
+        const bool cut = r_.exit_line <= last_;  // no closing exit code after the last content
+        close_span(cut);
+        if (!spans_first_ && out_.size() > first_ && !span_seen_) single_span(out_.back(), cut);
+        for (auto& [adapter, n] : counts_)
+            if (n.read < n.announced)
+                cut_short(n.line, "it announces " + std::to_string(n.announced) + " " + n.what + ", " + follow(n.read));
+    }
+
+private:
+    static constexpr size_t kNone = ~size_t{0};
+    struct Span {
+        bool open = false;
+        unsigned adapter = 0;
+        std::optional<unsigned> number;
+        std::optional<uint64_t> drives;  // announced
+        size_t line = 0;                 // of the line that announces them
+        size_t first_vd = kNone, vd = kNone;
+        size_t blocks = 0;
+    };
+    struct Count {
+        uint64_t announced = 0;
+        size_t line = 0, read = 0;
+        const char* what = "";
+    };
+
+    void announce(const Line& l, const char* what) {
+        auto n = cli::decimal(l.value);
+        if (!n) return r_.bad_value(l);
+        counts_[r_.adapter] = {*n, l.number, 0, what};
+    }
+
+    void span_drives(const Line& l, std::string_view v) {
+        auto n = cli::decimal(v);
+        if (!n || *n > kMostArms) return r_.bad_value(l);
+        span_.drives = n;
+        span_.line = l.number;
+    }
+
+    void cut_short(size_t line, const std::string& what) {
+        r_.problems.push_back({"truncated", r_.file, line, r_.file + " is cut short: " + what});
+    }
+
+    // The disk group of `vd`: its heading's, else that of a member's
+    // position.
+    std::optional<unsigned> group_of(const VirtualDrive& vd) const {
+        std::optional<unsigned> group = group_;
+        for (const auto& m : vd.members)
+            if (!group) group = m.disk_group;
+        return group;
+    }
+
+    // The arms of span `span` of `vd` that `want` names and no block fills.
+    void fill_arms(VirtualDrive& vd, std::optional<unsigned> span, uint64_t want, size_t line) {
+        std::vector<bool> taken(want, false);
+        const std::optional<unsigned> group = group_of(vd);
+        for (const auto& m : vd.members)
+            if ((m.span == span || !m.span) && m.arm && *m.arm < want && !empty_slot(m)) taken[*m.arm] = true;
+        bool added = false;
+        for (unsigned arm = 0; arm < want; ++arm) {
+            if (taken[arm]) continue;
+            // An empty block of that arm stands for it already.
+            if (std::any_of(vd.members.begin(), vd.members.end(),
+                            [&](const PhysicalDrive& m) { return m.span == span && m.arm == arm; }))
+                continue;
+            PhysicalDrive slot;
+            slot.adapter = vd.adapter;
+            slot.line = line;
+            slot.source = r_.file;
+            slot.disk_group = group;
+            slot.span = span;
+            slot.arm = arm;
+            vd.members.push_back(std::move(slot));
+            added = true;
+        }
+        if (added)
+            std::stable_sort(vd.members.begin(), vd.members.end(), [](const PhysicalDrive& a, const PhysicalDrive& b) {
+                return std::pair(a.span.value_or(~0u), a.arm.value_or(~0u)) <
+                       std::pair(b.span.value_or(~0u), b.arm.value_or(~0u));
+            });
+    }
+
+    void close_span(bool cut) {
+        if (!span_.open) return;
+        Span s = span_;
+        span_ = Span{};
+        if (s.vd == kNone) s.vd = out_.size() > first_ ? out_.size() - 1 : kNone;
+        if (s.vd == kNone || s.vd < first_) return;
+        if (s.drives && s.blocks < *s.drives) {
+            if (cut)
+                return cut_short(s.line, "span " + num(s.number) + " of virtual drive " + num(out_[s.vd].id) +
+                                             " announces " + std::to_string(*s.drives) + " drives, " +
+                                             follow(s.blocks));
+            fill_arms(out_[s.vd], s.number, *s.drives, s.line);
+        }
+        // An empty block is of the disk group its span is in.
+        for (auto& m : out_[s.vd].members)
+            if (empty_slot(m) && !m.disk_group) m.disk_group = group_of(out_[s.vd]);
+        // The configuration log: the drives of a span are those of every
+        // virtual drive it lists.
+        if (spans_first_)
+            for (size_t i = s.first_vd; i < s.vd && i < out_.size(); ++i)
+                for (const auto& m : out_[s.vd].members)
+                    if (m.span == s.number) out_[i].members.push_back(m);
+    }
+
+    // A virtual drive of one span listed with its drives but without span
+    // headings: the arms its number of drives names.
+    void single_span(VirtualDrive& vd, bool cut) {
+        if (cut || vd.members.empty() || !vd.drives || *vd.drives > kMostArms || vd.span_depth.value_or(1) != 1 ||
+            vd.members.size() >= *vd.drives)
+            return;
+        fill_arms(vd, 0u, *vd.drives, vd.line);
+    }
+
+    static std::string num(const std::optional<unsigned>& v) { return v ? std::to_string(*v) : "?"; }
+    static std::string follow(size_t n) { return std::to_string(n) + (n == 1 ? " follows" : " follow"); }
+
+    std::vector<VirtualDrive>& out_;
+    Reader& r_;
+    const size_t first_;
+    const bool spans_first_;
+    std::optional<unsigned> group_;
+    Span span_;
+    bool span_seen_ = false;
+    std::map<unsigned, Count> counts_;  // by adapter
+    size_t last_ = 0;
+};
 
 }  // namespace
 
@@ -270,9 +530,11 @@ std::vector<ControllerProblem> read_drive_list(std::string_view text, Reader& r,
     return problems;
 }
 
-std::vector<ControllerProblem> read_virtual_drives(std::string_view text, Reader& r, std::vector<VirtualDrive>& out) {
+std::vector<ControllerProblem> read_virtual_drives(std::string_view text, Reader& r, std::vector<VirtualDrive>& out,
+                                                   bool spans_first) {
     cli::Blocks<VirtualDrive> vds(&out);
     cli::Blocks<PhysicalDrive> members;
+    Listing listing(out, r, spans_first);
     bool in_member = false;
     const size_t first = out.size();
     auto member_of_open = [&](const Line& l) {
@@ -281,25 +543,44 @@ std::vector<ControllerProblem> read_virtual_drives(std::string_view text, Reader
         members.seen.reset();
         in_member = true;
     };
-    auto problems = cli::walk(text, r, [&](const Line& l) {
+    // A line applied to the open drive block, which may open a new one.
+    auto to_member = [&](const Line& l) {
+        const size_t before = members.out->size();
+        if (!members.apply(kDriveFields, r, l)) return progress_line(l, *members.out);
+        if (members.out->size() > before) listing.block_opened(out.size() - 1);
+        return true;
+    };
+    auto line = [&](const Line& l) {
         Caps c;
         if (match("PD: %u Information", l.text, c) || match("Physical Disk: %u", l.text, c)) {
             member_of_open(l);
             members.open(r, l);
+            listing.block_opened(out.size() - 1);
             return true;
         }
-        if (in_member && (members.apply(kDriveFields, r, l) || progress_line(l, *members.out))) return true;
+        if (in_member && to_member(l)) return true;
+        const size_t before = out.size();
         if (vds.apply(kVirtualDriveFields, r, l)) {
+            if (out.size() > before) listing.virtual_drive_opened();
             in_member = false;
             return true;
         }
         if (!in_member && out.size() > first && cli::find_field<PhysicalDrive>(kDriveFields, l) >= 0) {
             member_of_open(l);
-            return members.apply(kDriveFields, r, l);
+            return to_member(l);
         }
-        static const cli::KeyIndex structure(std::span<const std::string_view>(&kStructure, 1));
-        return (!l.key.empty() && structure.find(l) >= 0) || cli::separator(l.text);
+        return listing.heading(l) || cli::separator(l.text);
+    };
+    auto problems = cli::walk(text, r, [&](const Line& l) {
+        listing.next_line();
+        const bool of_listing = line(l);
+        if (of_listing) listing.content(l);
+        return of_listing;
     });
+    // What the end says (a listing cut short) joins what the lines said.
+    r.problems.clear();
+    listing.end();
+    if (r.recognised) problems.insert(problems.end(), r.problems.begin(), r.problems.end());
     // The configuration log lists a virtual drive again for each of its spans.
     for (size_t i = first; i < out.size(); ++i) {
         for (size_t j = i + 1; j < out.size();) {

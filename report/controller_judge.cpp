@@ -21,9 +21,18 @@ public:
         prefix_ = "controller " + std::to_string(c.index) + ": ";
     }
     Findings run() {
-        for (auto& vd : c_.virtual_drives) virtual_drive(vd);
+        // The drives first: a virtual drive's findings name its members that fail.
         for (auto& d : c_.physical_drives) drive(d);
+        shared_other_errors();
+        Findings drives = std::move(out_);
+        out_.clear();
+        for (auto& vd : c_.virtual_drives) virtual_drive(vd);
+        out_.insert(out_.end(), std::make_move_iterator(drives.begin()), std::make_move_iterator(drives.end()));
         adapter();
+        for (auto& d : c_.disagreements) {
+            add(Rule::ControllerMismatch, d.text);
+            out_.back().target = d.target;
+        }
         events();
         for (auto& f : out_) f.controller = c_.index;
         return std::move(out_);
@@ -35,19 +44,23 @@ private:
     void virtual_drive(const VirtualDrive& vd) {
         const std::string name = virtual_drive_name(vd);
         switch (vd.state_kind) {
-        case VirtualDriveState::Unknown:
-        case VirtualDriveState::Optimal: break;
+        case VirtualDriveState::Unknown: break;
+        case VirtualDriveState::Optimal: at_risk(vd, name); break;
         case VirtualDriveState::PartiallyDegraded: add(Rule::VirtualDriveState, name + " is Partially Degraded"); break;
         case VirtualDriveState::Degraded:
         case VirtualDriveState::Offline: {
             std::string down;
             for (auto& m : vd.members) {
+                const std::string sep = down.empty() ? "" : ", ";
+                if (empty_slot(m)) {
+                    down += sep + empty_slot_text(m);
+                    continue;
+                }
                 const PhysicalDrive* d = listed_drive(c_, m);
                 const DriveState st = d && d->state != DriveState::Unknown ? d->state : m.state;
                 if (st == DriveState::Online) continue;
-                PhysicalDrive named = d ? *d : m;
-                down += (down.empty() ? "" : ", ") + drive_name(named) + " " +
-                        (st == DriveState::Unknown ? "not listed" : drive_state_name(st));
+                down += sep + drive_name(d ? *d : m) + " " +
+                        (st == DriveState::Unknown ? "(no state given)" : drive_state_name(st));
             }
             add(Rule::VirtualDriveState,
                 name + " is " + vd.state + (down.empty() ? "" : "; members not Online: " + down), Case::Other);
@@ -62,11 +75,63 @@ private:
                 name + ": the controller turned its write cache off (battery or cache module)");
     }
 
+    // An Optimal virtual drive whose members the rules FAIL: the next
+    // failure costs its redundancy (RAID 0: its data).
+    void at_risk(const VirtualDrive& vd, const std::string& name) {
+        std::vector<std::string> failing;
+        for (auto& m : vd.members)
+            if (const PhysicalDrive* d = listed_drive(c_, m); d && worst_[d] == Severity::Fail)
+                failing.push_back(drive_name(*d));
+        if (failing.empty()) return;
+        std::string list;
+        for (auto& f : failing) list += (list.empty() ? "" : ", ") + f;
+        const std::string members = (failing.size() == 1 ? "member " + list + " fails" : "members " + list + " fail");
+        add(Rule::VirtualDriveAtRisk,
+            name + (vd.primary == 0u ? ": data at risk, no redundancy: " : ": redundancy at risk: ") + members);
+    }
+
     // Each finding about drive `d` says so, for the join with its drive log.
     void drive(const PhysicalDrive& d) {
         const size_t before = out_.size();
         drive_rules(d);
-        for (size_t i = before; i < out_.size(); ++i) out_[i].target = d.device_id;
+        Severity worst = Severity::Info;
+        for (size_t i = before; i < out_.size(); ++i) {
+            out_[i].target = d.device_id;
+            worst = std::max(worst, out_[i].severity);
+            if (out_[i].rule == Rule::DriveOtherErrors) other_errors_[&d] = i;
+        }
+        worst_[&d] = worst;
+    }
+
+    // Three or more drives with the same other error count: one cause
+    // counted on each (a link, expander, backplane or controller reset), so
+    // one finding of the controller, and each drive's own an INFO.
+    void shared_other_errors() {
+        std::map<uint64_t, std::vector<const PhysicalDrive*>> by_count;
+        for (auto& d : c_.physical_drives)
+            if (d.other_errors.value_or(0) > 0) by_count[*d.other_errors].push_back(&d);
+        for (auto& [count, drives] : by_count) {
+            if (drives.size() < kSharedOtherErrors) continue;
+            std::sort(drives.begin(), drives.end(), [](const PhysicalDrive* a, const PhysicalDrive* b) {
+                return a->device_id.value_or(~0u) < b->device_id.value_or(~0u);
+            });
+            std::string places, targets;
+            for (const PhysicalDrive* d : drives) {
+                places += (places.empty() ? "" : ", ") + drive_place(*d);
+                targets += (targets.empty() ? "" : ", ") + opt(d->device_id);
+                if (auto f = other_errors_.find(d); f != other_errors_.end()) {
+                    Finding& own = out_[f->second];
+                    own.severity = Severity::Info;
+                    own.threshold = threshold(Limit::DriveOtherErrors).info;
+                    own.text += " (as " + std::to_string(drives.size() - 1) +
+                                " other drives of this controller: one cause, drive-other-errors-shared)";
+                }
+            }
+            add(Rule::DriveOtherErrorsShared,
+                std::to_string(drives.size()) + " drives show the same other error count " + std::to_string(count) +
+                    ": " + places + " (targets " + targets +
+                    "); one cause rather than the drives, usually a link, expander, backplane or controller reset");
+        }
     }
 
     void drive_rules(const PhysicalDrive& d) {
@@ -87,7 +152,7 @@ private:
         if (d.foreign_state == "Foreign") add(Rule::DriveForeign, name + " holds a foreign configuration");
         if (d.predictive_failures.value_or(0) > 0)
             add(Rule::DrivePredictiveFailure,
-                name + ": predictive failure count " + std::to_string(*d.predictive_failures));
+                name + " predicts its own failure: predictive failure count " + std::to_string(*d.predictive_failures));
         if (d.smart_alert == true) add(Rule::DriveSmartAlert, name + " has flagged a S.M.A.R.T alert");
         if (d.media_errors)
             judge(out_, Limit::DriveMediaErrors, static_cast<int64_t>(*d.media_errors),
@@ -111,7 +176,12 @@ private:
                 add(Rule::ControllerMismatch, std::string("the adapter counts ") + std::to_string(*said) + " " + what +
                                                   ", the " + where + " " + std::to_string(seen));
         };
-        if (a.read && has_log(c_, ControllerLog::VirtualDrives)) {
+        // The virtual drives' log: the first of those that list them.
+        const char* vd_log = has_log(c_, ControllerLog::VirtualDrives)   ? "virtual drive log"
+                             : has_log(c_, ControllerLog::Members)       ? "members log"
+                             : has_log(c_, ControllerLog::Configuration) ? "configuration log"
+                                                                         : nullptr;
+        if (a.read && vd_log) {
             auto vds = [&](auto pred) {
                 return size_t(std::count_if(c_.virtual_drives.begin(), c_.virtual_drives.end(), pred));
             };
@@ -119,9 +189,9 @@ private:
                       return v.state_kind == VirtualDriveState::Degraded ||
                              v.state_kind == VirtualDriveState::PartiallyDegraded;
                   }),
-                  "virtual drive log");
+                  vd_log);
             count("offline virtual drives", a.offline,
-                  vds([](auto& v) { return v.state_kind == VirtualDriveState::Offline; }), "virtual drive log");
+                  vds([](auto& v) { return v.state_kind == VirtualDriveState::Offline; }), vd_log);
         }
         if (a.read && has_log(c_, ControllerLog::Drives)) {
             auto pds = [&](auto pred) {
@@ -136,12 +206,6 @@ private:
                   }),
                   "drive list");
         }
-        for (auto& cfg : c_.configuration)
-            for (auto& vd : c_.virtual_drives)
-                if (vd.listed && vd.id == cfg.id && !cfg.state.empty() && !vd.state.empty() && cfg.state != vd.state)
-                    add(Rule::ControllerMismatch, "virtual drive " + opt(vd.id) + " is " + vd.state +
-                                                      " in the virtual drive log, " + cfg.state +
-                                                      " in the configuration log");
     }
 
     // Warning and worse events grouped by code and drive: one finding each
@@ -187,6 +251,8 @@ private:
     std::optional<time_t> collected_;
     std::string prefix_;
     Findings out_;
+    std::map<const PhysicalDrive*, Severity> worst_;       // of each drive's findings
+    std::map<const PhysicalDrive*, size_t> other_errors_;  // its other error finding in out_
 };
 
 }  // namespace

@@ -24,6 +24,10 @@ std::optional<int64_t> event_clock(const Controller& c, std::optional<time_t> co
 // be shown old and counts as recent.
 bool recent_event(const ControllerEvent& e, std::optional<int64_t> now);
 
+// Drives of one controller with the same other error count that make one
+// finding of the controller (drive-other-errors-shared).
+constexpr size_t kSharedOtherErrors = 3;
+
 // Every finding of controller `c`, each text starting "controller N: ".
 Findings judge_controller(const Controller& c, std::optional<time_t> collected);
 

@@ -75,11 +75,15 @@ std::string virtual_drives(const Controller& ctl, const Collection& c, size_t ci
             out += " <span class=\"muted\">(default " + esc(vd.cache_default) + ")</span>";
         out += "</td><td><ul class=\"members\">";
         for (const PhysicalDrive& m : vd.members) {
+            if (empty_slot(m)) {
+                out += "<li>" + esc(empty_slot_text(m)) + "</li>";
+                continue;
+            }
             const PhysicalDrive* d = listed_drive(ctl, m);
             const PhysicalDrive& shown = d && d->state != DriveState::Unknown ? *d : m;
             const auto target = d && d->device_id ? d->device_id : m.device_id;
             out += "<li>" + linked(c, ci, ctl.index, target, drive_place(d ? *d : m)) + ", target " + opt(target) +
-                   ", " + (shown.state == DriveState::Unknown ? std::string("not listed") : drive_state(shown)) +
+                   ", " + (shown.state == DriveState::Unknown ? std::string("no state given") : drive_state(shown)) +
                    "</li>";
         }
         out += "</ul></td></tr>\n";
@@ -283,6 +287,7 @@ std::string disk_view(const Collection& c, size_t ci, const Disk& d) {
                                        [](const ControllerEvent& e) { return e.cls && *e.cls >= 1; });
     out += "; " + std::to_string(d.view->events.size()) + " event(s), " + std::to_string(worse) +
            " of them warning or worse.";
+    if (!pd.source.empty()) out += " Listed in " + esc(pd.source) + ".";
     if (!d.logged) out += " It left no drive log: this entry is the controller's view alone.";
     return out + "</p>\n";
 }

@@ -289,9 +289,9 @@ void history(Writer& w, const Disk& d) {
     }
 }
 
-// A drive as the controller's drive list gives it; `log` is the drive log
-// of the disk it was joined with, null for none (the keys of a disk's
-// controller view stop before it).
+// A drive as the controller's logs give it, with the log it comes from
+// (`source`); the keys of a disk's controller view stop before the drive log
+// it was joined with.
 void physical_drive(Writer& w, const PhysicalDrive& p) {
     w.key("enclosure").opt(p.enclosure).key("slot").opt(p.slot).key("target").opt(p.device_id);
     w.key("state").opt_str(drive_state_text(p)).key("media_errors").opt(p.media_errors);
@@ -302,6 +302,7 @@ void physical_drive(Writer& w, const PhysicalDrive& p) {
     w.close(']').key("vendor").opt_str(trim(p.vendor)).key("product").opt_str(trim(p.product));
     w.key("serial").opt_str(trim(p.serial)).key("device_speed").opt_str(trim(p.device_speed));
     w.key("link_speed").opt_str(trim(p.link_speed)).key("temperature").opt(p.temperature);
+    w.key("raw_size").opt_str(p.raw_size).key("raw_sectors").opt(p.raw_sectors).key("source").opt_str(p.source);
 }
 
 // An event of the controller's log. Its time is the controller's clock,
@@ -363,15 +364,10 @@ void controller(Writer& w, const Collection& c, const Controller& ctl) {
         w.key("raid_level").opt_str(vd.raid_level).key("size").opt_str(trim(vd.size)).key("state");
         w.opt_str(trim(vd.state)).key("cache_default").opt_str(trim(vd.cache_default));
         w.key("cache_current").opt_str(trim(vd.cache_current)).key("members").open('[');
-        for (auto& m : vd.members)
-            w.open('{')
-                .key("enclosure")
-                .opt(m.enclosure)
-                .key("slot")
-                .opt(m.slot)
-                .key("target")
-                .opt(m.device_id)
-                .close('}');
+        for (auto& m : vd.members) {
+            w.open('{').key("enclosure").opt(m.enclosure).key("slot").opt(m.slot).key("target").opt(m.device_id);
+            w.key("span").opt(m.span).key("arm").opt(m.arm).key("no_drive").flag(empty_slot(m)).close('}');
+        }
         w.close(']').close('}');
     }
     w.close(']').key("physical_drives").open('[');

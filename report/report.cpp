@@ -137,6 +137,7 @@ std::set<std::string> join_controller(Collection& c, const Controller& ctl, Find
             mine.insert(mine.end(), more.begin(), more.end());
             std::sort(mine.begin(), mine.end());  // in the log's order
         }
+        v.events.reserve(mine.size());
         for (const ControllerEvent* e : mine) v.events.push_back(*e);
         // The controller's count joins the disk's counters, so that a history
         // follows it; the controller's judge has weighed it already.
@@ -221,7 +222,7 @@ Collection collect(const Host& h, const DriveDb* db) {
     c.controllers = read_controllers(h.files);
     for (auto& ctl : c.controllers)
         for (auto& p : ctl.problems) {
-            add(Rule::ControllerLogUnrecognised, p.text);
+            add(p.code == "truncated" ? Rule::ControllerLogTruncated : Rule::ControllerLogUnrecognised, p.text);
             c.findings.back().controller = ctl.index;
         }
 

@@ -222,28 +222,39 @@ constexpr RuleDef kRules[] = {
     {Rule::ControllerLogUnrecognised, "controller-log-unrecognised", kController, fixed(S::Info),
      "a line of a controller log that is not the vendor CLI's text of its kind, a value not of its form, binary "
      "data, or an exit code other than 0x00"},
+    {Rule::ControllerLogTruncated, "controller-log-truncated", kController, fixed(S::Info),
+     "a controller log announces more virtual drives, disk groups or drives of a span than follow: it was cut short; "
+     "what it holds is judged, nothing made up for the rest"},
     {Rule::ControllerMismatch, "controller-mismatch", kController, fixed(S::Info),
-     "the adapter's counts of degraded or offline virtual drives or of critical or failed disks, or the configuration "
-     "log's states, disagree with the virtual drive log and the drive list"},
+     "the adapter's counts of degraded or offline virtual drives or of critical or failed disks disagree with the "
+     "virtual drives and the drive list, or two logs give a drive or a virtual drive another state or count (the drive "
+     "list's holds, then the virtual drive log's, the members log's, the configuration log's)"},
     {Rule::VirtualDriveState, "virtual-drive-state", kController, fixed(S::Warn, S::Fail),
      "a virtual drive not Optimal (Partially Degraded, or another state, quoted); FAIL for Degraded or Offline, naming "
-     "the members not Online"},
+     "the members not Online (an arm no drive fills as \"span S, arm A: no drive\")"},
     {Rule::VirtualDriveBadBlocks, "virtual-drive-bad-blocks", kController, fixed(S::Warn),
      "the controller says bad blocks exist on a virtual drive"},
     {Rule::VirtualDriveWriteThrough, "virtual-drive-write-through", kController, fixed(S::Warn),
      "a virtual drive writes through where its default is write back: the controller turned its write cache off"},
+    {Rule::VirtualDriveAtRisk, "virtual-drive-at-risk", kController, fixed(S::Warn),
+     "an Optimal virtual drive has a member that the rules FAIL: its redundancy is at risk (RAID 0: its data), the "
+     "member named"},
     {Rule::DriveState, "drive-state", kController, fixed(S::Warn, S::Fail),
      "a drive rebuilding or copying back (with its progress), or in a state of no other name; FAIL for Failed, "
      "Offline, Unconfigured(bad) and Missing"},
     {Rule::DriveForeign, "drive-foreign", kController, fixed(S::Warn), "a drive holds a foreign configuration"},
-    {Rule::DrivePredictiveFailure, "drive-predictive-failure", kController, fixed(S::Warn),
-     "the controller counts predictive failures of a drive"},
+    {Rule::DrivePredictiveFailure, "drive-predictive-failure", kController, fixed(S::Fail),
+     "the drive predicts its own failure: the controller counts predictive failures of it"},
     {Rule::DriveSmartAlert, "drive-smart-alert", kController, fixed(S::Fail),
      "the drive has flagged a S.M.A.R.T alert to the controller"},
     {Rule::DriveMediaErrors, "drive-media-errors", kController, limited(Limit::DriveMediaErrors),
      "the controller's media error count of a drive"},
-    {Rule::DriveOtherErrors, "drive-other-errors", kController, limited(Limit::DriveOtherErrors),
-     "the controller's other error count of a drive"},
+    {Rule::DriveOtherErrors, "drive-other-errors", kController, limited(Limit::DriveOtherErrors, S::Info),
+     "the controller's other error count of a drive; INFO where three or more drives of the controller show the same "
+     "count (drive-other-errors-shared)"},
+    {Rule::DriveOtherErrorsShared, "drive-other-errors-shared", kController, fixed(S::Warn),
+     "three or more drives of one controller show the same other error count: one cause rather than the drives, "
+     "usually a link, expander, backplane or controller reset; the drives and the count named"},
     {Rule::DriveLinkSlow, "drive-link-slow", kController, fixed(S::Info),
      "a drive's link runs slower than the drive can"},
     {Rule::MemoryUncorrectable, "memory-uncorrectable", kController, fixed(S::Fail),
@@ -289,8 +300,10 @@ constexpr Threshold kThresholds[] = {
     {Limit::AtaCrc, "interface CRC errors: cable or backplane (ATA attribute 199)", kNever, 1, kNever},
     {Limit::CounterGrowth, "growth of a count of defects or uncorrected errors between the two newest collections",
      kNever, 1, 10},
-    {Limit::DriveMediaErrors, "media errors the controller counts of a drive (drive list)", kNever, 1, 100},
-    {Limit::DriveOtherErrors, "other errors the controller counts of a drive (drive list)", 1, 100, kNever},
+    {Limit::DriveMediaErrors,
+     "media errors the controller counts of a drive (drive list, members or configuration log)", kNever, 1, 100},
+    {Limit::DriveOtherErrors,
+     "other errors the controller counts of a drive (drive list, members or configuration log)", 1, 100, kNever},
 };
 
 // Both tables are indexed by their enumerations: each row must stand in

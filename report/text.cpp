@@ -16,9 +16,11 @@ std::string pad(std::string s, size_t w) {
 }
 
 std::string format_table(const std::vector<std::vector<std::string>>& rows, const std::string& indent) {
+    // A row's last cell is not padded, so it does not widen its column (a
+    // row of one cell runs across the others).
     std::vector<size_t> w;
     for (auto& r : rows)
-        for (size_t i = 0; i < r.size(); ++i) {
+        for (size_t i = 0; i + 1 < r.size(); ++i) {
             if (w.size() <= i) w.push_back(0);
             w[i] = std::max(w[i], r[i].size());
         }

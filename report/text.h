@@ -11,7 +11,8 @@ namespace rpt {
 
 std::string pad(std::string s, size_t w);
 
-// Rows as columns aligned to their widest cell, each line after `indent`.
+// Rows as columns aligned to their widest cell, each line after `indent`; a
+// row's last cell is not padded and does not widen its column.
 std::string format_table(const std::vector<std::vector<std::string>>& rows, const std::string& indent);
 
 template <class T>

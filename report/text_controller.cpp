@@ -38,14 +38,14 @@ std::string virtual_drive_line(const VirtualDrive& vd) {
     return s + "): " + or_dash(vd.raid_level) + ", " + or_dash(trim(vd.size)) + ", " + or_dash(trim(vd.state));
 }
 
-// A drive's row: where it is, its target, state and serial. A member that
-// the drive list does not hold shows what the members log says of it.
+// A drive's row: where it is, its target, state and serial, as the
+// controller's drives give it; an arm that no drive fills says so.
 std::vector<std::string> drive_row(const PhysicalDrive& d, const PhysicalDrive* listed) {
+    if (empty_slot(d)) return {empty_slot_text(d)};
     const PhysicalDrive& shown = listed ? *listed : d;
     std::string state = state_text(shown);
     if (state.empty() && listed) state = state_text(d);
-    return {drive_place(shown), target(shown.device_id), or_dash(state),
-            listed ? or_dash(trim(listed->serial)) : "not in the drive list"};
+    return {drive_place(shown), target(shown.device_id), or_dash(state), or_dash(trim(shown.serial))};
 }
 
 std::string controller_lines(const Controller& c, const std::string& host) {
@@ -122,6 +122,9 @@ std::string controller_view_text(const Disk& d) {
            ", temperature " + num(p.temperature, " C") + "\n";
     out += "  inquiry " + or_dash(trim(p.vendor)) + " " + or_dash(trim(p.product)) + " rev " +
            or_dash(trim(p.revision)) + ", serial " + or_dash(trim(p.serial)) + "\n";
+    // The size as printed; one that is no capacity (0, all ones) says so.
+    if (!p.raw_size.empty()) out += "  raw size " + p.raw_size + (p.raw_sectors ? "" : " (no capacity given)") + "\n";
+    out += "  listed in " + or_dash(p.source) + "\n";
 
     out += "\nController events:\n";
     if (d.view->events.empty()) out += "  none\n";

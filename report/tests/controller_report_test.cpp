@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 
 #include "controller_texts.h"
 #include "report.h"
@@ -41,7 +42,13 @@ TEST(ControllerReport, LogsAreReadIntoTheCollection) {
         size_t drives, virtual_drives, events;
         std::vector<std::string> unrecognised;
     } rows[] = {
-        {"a directory of controller logs alone is read, none of them taken for a drive log", all, 2, 2, 3, {}},
+        {"a directory of controller logs alone is read, none of them taken for a drive log; the member only the "
+         "members log lists is a drive too",
+         all,
+         3,
+         2,
+         3,
+         {}},
         {"a drive list that is not the CLI's text is said with its file and line",
          {{"Controller_0_pdlist.log", "<html>\n<body>\n"}},
          0,
@@ -94,7 +101,41 @@ TEST(ControllerReport, EachRuleJudgesTheControllersView) {
         const char* code;
         std::string log, from, to;  // in the log of this kind: `from` becomes `to`
         std::vector<std::string> want;
+        std::vector<std::array<std::string, 3>> more = {};  // more changes: log, from, to
     } rows[] = {
+        {"an empty member block is an arm with no drive",
+         "virtual-drive-state",
+         "ldpdinfo",
+         "PD: 0 Information\nEnclosure Device ID: 32\nSlot Number: 3\nDrive's position: DiskGroup: 0, Span: 0, Arm: "
+         "0\nDevice Id: 13\nFirmware state: Online, Spun Up\n",
+         "PD: 0 Information\n",
+         {"FAIL controller 0: virtual drive 0 (RAID 1) is Degraded; members not Online: span 0, arm 0: no drive (disk "
+          "group 0), 32:4 (target 14, serial Z1X2Y3W4) Offline"}},
+        {"an Optimal array with a member that fails: its redundancy at risk",
+         "virtual-drive-at-risk",
+         "ldinfo",
+         "State               : Degraded",
+         "State               : Optimal",
+         {"WARN controller 0: virtual drive 0 (RAID 1): redundancy at risk: member 32:4 (target 14, serial Z1X2Y3W4) "
+          "fails"}},
+        {"... RAID 0: its data",
+         "virtual-drive-at-risk",
+         "ldinfo",
+         "State               : Degraded",
+         "State               : Optimal",
+         {"WARN controller 0: virtual drive 0 (RAID 0): data at risk, no redundancy: member 32:4 (target 14, serial "
+          "Z1X2Y3W4) fails"},
+         {{"ldinfo", "Primary-1, Secondary-0", "Primary-0, Secondary-0"}}},
+        {"... whose members are well: OK",
+         "virtual-drive-at-risk",
+         "ldinfo",
+         "State               : Degraded",
+         "State               : Optimal",
+         {},
+         {{"pdlist", "Firmware state: Offline", "Firmware state: Online"},
+          {"pdlist", "Media Error Count: 22", "Media Error Count: 2"},
+          {"pdlist", "Predictive Failure Count: 1", "Predictive Failure Count: 0"},
+          {"pdlist", "S.M.A.R.T alert : Yes", "S.M.A.R.T alert : No"}}},
         {"a degraded RAID-1 fails naming its offline member by place and serial",
          "virtual-drive-state",
          "",
@@ -151,6 +192,20 @@ TEST(ControllerReport, EachRuleJudgesTheControllersView) {
          "",
          "",
          {"WARN controller 0: drive 32:5 (target 15, serial Z9P4Q1RX) holds a foreign configuration"}},
+        {"a predictive failure fails: the drive predicts its own failure",
+         "drive-predictive-failure",
+         "",
+         "",
+         "",
+         {"FAIL controller 0: drive 32:4 (target 14, serial Z1X2Y3W4) predicts its own failure: predictive failure "
+          "count "
+          "1"}},
+        {"a JBOD drive is OK",
+         "drive-state",
+         "pdlist",
+         "Firmware state: Rebuild",
+         "Firmware state: JBOD",
+         {"FAIL controller 0: drive 32:4 (target 14, serial Z1X2Y3W4) is Offline"}},
         {"no predictive failure is OK",
          "drive-predictive-failure",
          "pdlist",
@@ -175,6 +230,44 @@ TEST(ControllerReport, EachRuleJudgesTheControllersView) {
          "Other Error Count: 3",
          "Other Error Count: 100",
          {"WARN controller 0: drive 32:4 (target 14, serial Z1X2Y3W4): other error count 100"}},
+        {"three drives with the same other error count: one cause, one finding",
+         "drive-other-errors-shared",
+         "pdlist",
+         "Other Error Count: 3",
+         "Other Error Count: 120",
+         {"WARN controller 0: 3 drives show the same other error count 120: 32:3, 32:4, 32:5 (targets 13, 14, 15); one "
+          "cause rather than the drives, usually a link, expander, backplane or controller reset"},
+         {{"pdlist", "Other Error Count: 0", "Other Error Count: 120"},
+          {"ldpdinfo", "Device Id: 13", "Device Id: 13\nOther Error Count: 120"}}},
+        {"... each drive's own an INFO",
+         "drive-other-errors",
+         "pdlist",
+         "Other Error Count: 3",
+         "Other Error Count: 120",
+         {"INFO controller 0: drive 32:3 (target 13): other error count 120 (as 2 other drives of this controller: one "
+          "cause, drive-other-errors-shared)",
+          "INFO controller 0: drive 32:4 (target 14, serial Z1X2Y3W4): other error count 120 (as 2 other drives of "
+          "this "
+          "controller: one cause, drive-other-errors-shared)",
+          "INFO controller 0: drive 32:5 (target 15, serial Z9P4Q1RX): other error count 120 (as 2 other drives of "
+          "this "
+          "controller: one cause, drive-other-errors-shared)"},
+         {{"pdlist", "Other Error Count: 0", "Other Error Count: 120"},
+          {"ldpdinfo", "Device Id: 13", "Device Id: 13\nOther Error Count: 120"}}},
+        {"two drives with the same count are judged each",
+         "drive-other-errors",
+         "pdlist",
+         "Other Error Count: 3",
+         "Other Error Count: 120",
+         {"WARN controller 0: drive 32:4 (target 14, serial Z1X2Y3W4): other error count 120",
+          "WARN controller 0: drive 32:5 (target 15, serial Z9P4Q1RX): other error count 120"},
+         {{"pdlist", "Other Error Count: 0", "Other Error Count: 120"}}},
+        {"a members log cut short is said, what it holds judged",
+         "controller-log-truncated",
+         "ldpdinfo",
+         "Number of Virtual Disks: 1",
+         "Number of Virtual Disks: 2",
+         {"INFO Controller_0_ldpdinfo.log is cut short: it announces 2 virtual drives, 1 follows"}},
         {"a link as fast as the drive is OK",
          "drive-link-slow",
          "pdlist",
@@ -193,7 +286,9 @@ TEST(ControllerReport, EachRuleJudgesTheControllersView) {
          "Failed Disks    : 1",
          "Failed Disks    : 2",
          {"INFO controller 0: the adapter counts 2 failed disks, the drive list 1",
-          "INFO controller 0: virtual drive 0 is Degraded in the virtual drive log, Optimal in the configuration log"}},
+          "INFO controller 0: virtual drive 0 is Degraded in the virtual drive log, Optimal in the configuration log",
+          "INFO controller 0: drive 32:4 (target 14, serial Z1X2Y3W4) is Offline in the drive list, Online in the "
+          "configuration log"}},
         {"a warning 15 days before the controller's clock warns",
          "controller-event",
          "Flashrom",
@@ -235,11 +330,14 @@ TEST(ControllerReport, EachRuleJudgesTheControllersView) {
             {"Controller_0_adpallinfo.log", kAdapter},   {"Controller_0_pdlist.log", kDriveList},
             {"Controller_0_ldinfo.log", kVirtualDrives}, {"Controller_0_ldpdinfo.log", kMembers},
             {"controller_0_Flashrom.log", kEvents},      {"Controller_0_cfgdsply.log", kConfiguration}};
-        for (auto& [name, text] : files)
-            if (!r.log.empty() && name.find("_" + r.log) != std::string::npos) {
-                ASSERT_NE(text.find(r.from), std::string::npos) << r.from;
-                text = replaced(text, r.from, r.to);
-            }
+        std::vector<std::array<std::string, 3>> changes = r.more;
+        if (!r.log.empty()) changes.insert(changes.begin(), {r.log, r.from, r.to});
+        for (auto& [log, from, to] : changes)
+            for (auto& [name, text] : files)
+                if (name.find("_" + log) != std::string::npos) {
+                    ASSERT_NE(text.find(from), std::string::npos) << from;
+                    text = replaced(text, from, to);
+                }
         std::vector<std::string> got;
         const Collection c = collect(files);
         Findings all = c.findings;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 
 #include "controller.h"
 #include "controller_texts.h"
@@ -109,7 +110,7 @@ TEST(ControllerLogs, EachReaderReadsItsFields) {
              EXPECT_EQ(m[1].slot, 4u);
              EXPECT_EQ(m[1].device_id, 14u);
              EXPECT_EQ(m[1].state, DriveState::Offline);
-             EXPECT_FALSE(cs[0].virtual_drives[0].listed);
+             EXPECT_EQ(cs[0].virtual_drives[0].source, "Controller_0_ldpdinfo.log");
          }},
         {"the adapter log gives identity, counts, memory errors, battery, alarm and clock",
          "Controller_0_adpallinfo.log", kAdapter,
@@ -153,13 +154,17 @@ TEST(ControllerLogs, EachReaderReadsItsFields) {
              EXPECT_EQ(cs[0].events[1].slot, 1u);
              EXPECT_STREQ(event_class_name(*cs[0].events[2].cls), "progress");
          }},
-        {"the configuration log's states are kept apart for a cross-check", "Controller_0_cfgdsply.log", kConfiguration,
+        {"the configuration log gives its disk groups' virtual drives and their drives", "Controller_0_cfgdsply.log",
+         kConfiguration,
          [](const auto& cs) {
-             EXPECT_TRUE(cs[0].virtual_drives.empty());
-             ASSERT_EQ(cs[0].configuration.size(), 1u);
-             EXPECT_EQ(cs[0].configuration[0].state_kind, VirtualDriveState::Optimal);
-             ASSERT_EQ(cs[0].configuration[0].members.size(), 2u);
-             EXPECT_EQ(cs[0].configuration[0].members[1].state, DriveState::Online);
+             ASSERT_EQ(cs[0].virtual_drives.size(), 1u);
+             EXPECT_EQ(cs[0].virtual_drives[0].state_kind, VirtualDriveState::Optimal);
+             ASSERT_EQ(cs[0].virtual_drives[0].members.size(), 2u);
+             EXPECT_EQ(cs[0].virtual_drives[0].members[1].state, DriveState::Online);
+             EXPECT_EQ(cs[0].virtual_drives[0].members[1].disk_group, 0u);
+             EXPECT_EQ(cs[0].virtual_drives[0].members[1].arm, 1u);
+             ASSERT_EQ(cs[0].physical_drives.size(), 2u);
+             EXPECT_EQ(cs[0].physical_drives[1].source, "Controller_0_cfgdsply.log");
          }},
     });
 }
@@ -210,6 +215,227 @@ TEST(ControllerLogs, ReadOtherVersionsAndTransfersOfTheText) {
     });
 }
 
+// The CLI's text as versions met in the field print it: each row the
+// sample log with one text changed, and what is read of it (with the
+// problems said, "[]" for none).
+TEST(ControllerLogs, ReadTheFormatsMetInTheField) {
+    const std::map<std::string, std::string> sample = {{"pdlist", kDriveList},
+                                                       {"ldinfo", kVirtualDrives},
+                                                       {"ldpdinfo", kMembers},
+                                                       {"cfgdsply", kConfiguration},
+                                                       {"adpallinfo", kAdapter}};
+    auto drive = [](size_t i, auto get) {
+        return [=](const Controller& c) { return i < c.physical_drives.size() ? get(c.physical_drives[i]) : "none"; };
+    };
+    auto vd = [](size_t i, auto get) {
+        return [=](const Controller& c) { return i < c.virtual_drives.size() ? get(c.virtual_drives[i]) : "none"; };
+    };
+    auto n = [](const auto& v) { return v ? std::to_string(*v) : std::string("-"); };
+    auto members = [](const Controller& c) {
+        std::string s;
+        for (auto& v : c.virtual_drives)
+            for (auto& m : v.members)
+                s += (s.empty() ? "" : ", ") + (empty_slot(m) ? empty_slot_text(m) : drive_name(m));
+        return s;
+    };
+    const std::string kBlank36(36, ' ');
+    const struct {
+        const char* name;
+        std::string log, from, to;  // in the sample of this log; `from` "" puts `to` in front
+        std::function<std::string(const Controller&)> got;
+        std::string want;
+    } rows[] = {
+        {"a state without \", Spun Up\" (older firmware)", "ldpdinfo", "Online, Spun Up", "Online",
+         [&](const Controller& c) { return state_label(c.virtual_drives.at(0).members.at(0)); }, "Online"},
+        {"\"Drive's postion\", as older firmware spells it", "pdlist", "Drive's position", "Drive's postion",
+         drive(0, [&](const PhysicalDrive& d) { return n(d.arm); }), "1"},
+        {"a temperature of N/A", "pdlist", ":38C (100.40 F)", " : N/A",
+         drive(0, [&](const PhysicalDrive& d) { return n(d.temperature); }), "-"},
+        {"an empty WWN", "pdlist", "Device Id: 14", "WWN:\nDevice Id: 14",
+         drive(0, [&](const PhysicalDrive& d) { return n(d.device_id); }), "14"},
+        {"a sector size of 0", "pdlist", "Sector Size:  512", "Sector Size:  0",
+         drive(0, [&](const PhysicalDrive& d) { return n(d.raw_sectors); }), "2344225968"},
+        {"a failed drive's inquiry as ATA, model, revision and serial", "pdlist",
+         "Inquiry Data:      Z9P4Q1RX        ACME DSK1000SB                      SB04    ",
+         "Inquiry Data: ATA ACME DSK1000SB SB04 Z9P4Q1RX",
+         drive(1,
+               [](const PhysicalDrive& d) { return d.vendor + "|" + d.product + "|" + d.revision + "|" + d.serial; }),
+         "ATA|ACME DSK1000SB|SB04|Z9P4Q1RX"},
+        {"a raw size of 0 is no capacity", "pdlist", "1.090 TB [0x8bba0cb0 Sectors]", "0 KB [0x0 Sectors]",
+         drive(0, [&](const PhysicalDrive& d) { return d.raw_size + "/" + n(d.raw_sectors); }), "0 KB/-"},
+        {"a raw size of all ones is none either", "pdlist", "1.090 TB [0x8bba0cb0 Sectors]",
+         "7.999 ZB [0xfffffffffff00000 Sectors]",
+         drive(0, [&](const PhysicalDrive& d) { return d.raw_size + "/" + n(d.raw_sectors); }), "7.999 ZB/-"},
+        {"a non-coerced size of all ones and \"Drive:  Not Supported\" are passed over", "pdlist", "Sector Size:  512",
+         "Non Coerced Size: 7.999 ZB [0xfffffffffff00000 Sectors]\nDrive:  Not Supported\nSector Size:  512",
+         drive(0, [&](const PhysicalDrive& d) { return n(d.raw_sectors); }), "2344225968"},
+        {"RAID 10 as Primary-1, Secondary-0 over 5 spans of 2 drives", "ldinfo",
+         "Primary-1, Secondary-3, RAID Level Qualifier-0", "Primary-1, Secondary-0, RAID Level Qualifier-0",
+         vd(1,
+            [&](const VirtualDrive& v) {
+                return v.raid_level + ", " + n(v.drives) + (v.drives_per_span ? " per span" : "") + ", depth " +
+                       n(v.span_depth);
+            }),
+         "RAID 10, 2 per span, depth 3"},
+        {"\"Span Depth : 5\"", "ldinfo", "Span Depth          : 3", "Span Depth : 5",
+         vd(1, [&](const VirtualDrive& v) { return n(v.span_depth); }), "5"},
+        {"\"Virtual Disk: 0 (target id: 0)\" in lower case", "ldinfo", "Virtual Drive: 0 (Target Id: 0)",
+         "Virtual Disk: 0 (target id: 0)", vd(0, [&](const VirtualDrive& v) { return n(v.id) + "/" + n(v.target); }),
+         "0/0"},
+        {"a size without blanks", "ldinfo", "Size                : 1.090 TB", "Size:696960MB",
+         vd(0, [](const VirtualDrive& v) { return v.size; }), "696960MB"},
+        {"\"Is VD Cached: Yes\" is passed over", "ldinfo", "Bad Blocks Exist: Yes",
+         "Bad Blocks Exist: Yes\nIs VD Cached: Yes", vd(0, [&](const VirtualDrive& v) { return n(v.bad_blocks); }),
+         "1"},
+        {"an empty PD block is an arm with no drive", "ldpdinfo",
+         "PD: 0 Information\nEnclosure Device ID: 32\nSlot Number: 3\nDrive's position: DiskGroup: 0, Span: 0, Arm: "
+         "0\nDevice Id: 13\nFirmware state: Online, Spun Up\n",
+         "PD: 0 Information\n", members, "span 0, arm 0: no drive (disk group 0), 32:4 (target 14)"},
+        {"an older configuration log's \"DISK GROUPS: 0\" and \"Virtual Disk Information:\"", "cfgdsply",
+         "DISK GROUP: 0\n", "DISK GROUPS: 0\n", members, "32:3 (target ?), 32:4 (target ?)"},
+        {"... with \"Virtual Disk Information:\"", "cfgdsply", "Virtual Drive Information:",
+         "Virtual Disk Information:", vd(0, [&](const VirtualDrive& v) { return n(v.id) + " " + v.state; }),
+         "0 Optimal"},
+        {"a tab before the colon", "pdlist", "Device Id: 14", "Device Id\t: 14",
+         drive(0, [&](const PhysicalDrive& d) { return n(d.device_id); }), "14"},
+        {"... in the adapter log", "adpallinfo", "Serial No       : ", "Controller Id\t: 0000\nSerial No\t: ",
+         [](const Controller& c) { return c.adapter.serial; }, "SV52027000"},
+        {"an echoed shell command first", "pdlist", "", "[root@srv01 ~]# ./RaidCli64 -PDList -aALL\n",
+         drive(1, [&](const PhysicalDrive& d) { return n(d.slot); }), "5"},
+        {"a stray exit code first", "ldpdinfo", "", "Exit Code: 0x00\n", members, "32:3 (target 13), 32:4 (target 14)"},
+        {"a stray exit code in the middle", "ldpdinfo", "\nPD: 1 Information", "Exit Code: 0x00\n\nPD: 1 Information",
+         members, "32:3 (target 13), 32:4 (target 14)"},
+        {"no leading line", "pdlist", "\nAdapter #0", "Adapter #0",
+         drive(1, [&](const PhysicalDrive& d) { return n(d.slot); }), "5"},
+        {"a leading line of 36 blanks", "pdlist", "", kBlank36 + "\r",
+         drive(1, [&](const PhysicalDrive& d) { return n(d.slot); }), "5"},
+        {"a leading line of 37 blanks", "pdlist", "", kBlank36 + " \r",
+         drive(1, [&](const PhysicalDrive& d) { return n(d.slot); }), "5"},
+        {"a last line from another command", "pdlist", "Exit Code: 0x00\n", "Exit Code: 0x00\nController Count: 1.\n",
+         drive(1, [&](const PhysicalDrive& d) { return n(d.slot); }), "5"},
+    };
+    for (const auto& row : rows) {
+        std::string text = sample.at(row.log);
+        ASSERT_NE(text.find(row.from), std::string::npos) << row.name;
+        text = row.from.empty() ? row.to + text : replaced(text, row.from, row.to);
+        const auto cs = read_one("Controller_0_" + row.log + ".log", text);
+        ASSERT_EQ(cs.size(), 1u) << row.name;
+        EXPECT_EQ(row.got(cs[0]) + " [" + codes(cs[0]) + "]", row.want + " []") << row.name;
+    }
+}
+
+// Drives and virtual drives from whichever logs were saved: each one row,
+// a field one log leaves out taken from the next, where two disagree the
+// first holding (a disagreement); a listing cut short said, and nothing
+// made up for what is missing there.
+TEST(ControllerLogs, ListingsPutTogether) {
+    using Files = std::vector<std::pair<std::string, std::string>>;
+    auto log = [](const std::string& kind, const std::string& text) {
+        return std::pair("Controller_0_" + kind + ".log", text);
+    };
+    const std::string kPd0 =
+        "PD: 0 Information\nEnclosure Device ID: 32\nSlot Number: 3\nDrive's position: DiskGroup: 0, Span: 0, Arm: "
+        "0\nDevice Id: 13\nFirmware state: Online, Spun Up\n";
+    const std::string kPd1Tail = "Device Id: 14\nFirmware state: Offline\n";
+    // Each drive: target, place, state, media errors, source log.
+    auto drives = [](const Controller& c) {
+        std::string s;
+        for (auto& d : c.physical_drives)
+            s += (s.empty() ? "" : "; ") + (d.device_id ? std::to_string(*d.device_id) : "?") + " " + drive_place(d) +
+                 " " + state_label(d) + " " + (d.media_errors ? std::to_string(*d.media_errors) : "-") + " " +
+                 d.source.substr(13, d.source.size() - 17);
+        return s;
+    };
+    auto vds = [](const Controller& c) {
+        std::string s;
+        for (auto& v : c.virtual_drives) {
+            s += (s.empty() ? "" : "; ") + std::to_string(v.id.value_or(99)) + " " + state_label(v) + " " +
+                 v.source.substr(13, v.source.size() - 17) + ":";
+            for (auto& m : v.members) s += " " + (empty_slot(m) ? empty_slot_text(m) : drive_place(m));
+        }
+        return s;
+    };
+    auto said = [](const Controller& c) {
+        std::string s;
+        for (auto& d : c.disagreements) s += (s.empty() ? "" : "; ") + d.text;
+        for (auto& p : c.problems) s += (s.empty() ? "" : "; ") + p.code + "@" + std::to_string(p.line) + " " + p.text;
+        return s;
+    };
+    const struct {
+        const char* name;
+        Files files;
+        std::string drives, vds, said;
+    } rows[] = {
+        {"a member only the members log lists is a drive of its own",
+         {log("pdlist", kDriveList), log("ldpdinfo", kMembers)},
+         "14 32:4 Offline 22 pdlist; 15 32:5 Rebuild 0 pdlist; 13 32:3 Online - ldpdinfo",
+         "0 Degraded ldpdinfo: 32:3 32:4",
+         ""},
+        {"a field the drive list leaves out comes from the members log",
+         {log("pdlist", replaced(kDriveList, "Media Error Count: 22\n", "")),
+          log("ldpdinfo", replaced(kMembers, kPd1Tail, "Media Error Count: 5\n" + kPd1Tail))},
+         "14 32:4 Offline 5 pdlist; 15 32:5 Rebuild 0 pdlist; 13 32:3 Online - ldpdinfo",
+         "0 Degraded ldpdinfo: 32:3 32:4",
+         ""},
+        {"where the two give another count the drive list holds",
+         {log("pdlist", kDriveList),
+          log("ldpdinfo", replaced(kMembers, kPd1Tail, "Media Error Count: 5\n" + kPd1Tail))},
+         "14 32:4 Offline 22 pdlist; 15 32:5 Rebuild 0 pdlist; 13 32:3 Online - ldpdinfo",
+         "0 Degraded ldpdinfo: 32:3 32:4",
+         "drive 32:4 (target 14, serial Z1X2Y3W4): media error count 22 in the drive list, 5 in the members log"},
+        {"the configuration log alone: drives by enclosure and slot",
+         {log("cfgdsply", kConfiguration)},
+         "? 32:3 Online - cfgdsply; ? 32:4 Online - cfgdsply",
+         "0 Optimal cfgdsply: 32:3 32:4",
+         ""},
+        {"the virtual drive log's state holds over the configuration's, its members from the configuration",
+         {log("ldinfo", kVirtualDrives), log("cfgdsply", kConfiguration)},
+         "? 32:3 Online - cfgdsply; ? 32:4 Online - cfgdsply",
+         "0 Degraded ldinfo: 32:3 32:4; 1 Optimal ldinfo:",
+         "virtual drive 0 is Degraded in the virtual drive log, Optimal in the configuration log"},
+        {"\"No Virtual Drive Configured\": no virtual drive, nothing to say",
+         {log("ldinfo", "\nAdapter 0: No Virtual Drive Configured.\n\nExit Code: 0x00\n")},
+         "",
+         "",
+         ""},
+        {"a listing that announces more virtual drives than follow",
+         {log("ldpdinfo", replaced(kMembers, "Number of Virtual Disks: 1", "Number of Virtual Disks: 2"))},
+         "13 32:3 Online - ldpdinfo; 14 32:4 Offline - ldpdinfo",
+         "0 Degraded ldpdinfo: 32:3 32:4",
+         "truncated@4 Controller_0_ldpdinfo.log is cut short: it announces 2 virtual drives, 1 follows"},
+        {"a listing cut in a span: what follows is not made up",
+         {log("ldpdinfo", kMembers.substr(0, kMembers.find("\nPD: 1")))},
+         "13 32:3 Online - ldpdinfo",
+         "0 Degraded ldpdinfo: 32:3",
+         "truncated@12 Controller_0_ldpdinfo.log is cut short: span 0 of virtual drive 0 announces 2 drives, 1 "
+         "follows"},
+        {"a span short of a drive in a whole listing: that arm has no drive",
+         {log("ldpdinfo", replaced(kMembers,
+                                   "\nPD: 1 Information\nEnclosure Device ID: 32\nSlot Number: 4\n"
+                                   "Drive's position: DiskGroup: 0, Span: 0, Arm: 1\n" +
+                                       kPd1Tail,
+                                   ""))},
+         "13 32:3 Online - ldpdinfo",
+         "0 Degraded ldpdinfo: 32:3 span 0, arm 1: no drive (disk group 0)",
+         ""},
+        {"a configuration log that announces more disk groups than follow",
+         {log("cfgdsply", replaced(kConfiguration, "Number of DISK GROUPS: 1", "Number of DISK GROUPS: 3"))},
+         "? 32:3 Online - cfgdsply; ? 32:4 Online - cfgdsply",
+         "0 Optimal cfgdsply: 32:3 32:4",
+         "truncated@8 Controller_0_cfgdsply.log is cut short: it announces 3 disk groups, 1 follows"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<InputFile> files;
+        for (auto& [name, text] : row.files) files.push_back({name, text, 0, true});
+        const auto cs = read_controllers(files);
+        ASSERT_EQ(cs.size(), 1u);
+        EXPECT_EQ(drives(cs[0]), row.drives);
+        EXPECT_EQ(vds(cs[0]), row.vds);
+        EXPECT_EQ(said(cs[0]), row.said);
+    }
+}
+
 TEST(ControllerLogs, VirtualDriveLogAndMembersLogJoinWhicheverComesFirst) {
     for (bool members_first : {false, true}) {
         std::vector<InputFile> files = {{"Controller_0_ldinfo.log", kVirtualDrives, 0, true},
@@ -217,7 +443,7 @@ TEST(ControllerLogs, VirtualDriveLogAndMembersLogJoinWhicheverComesFirst) {
         if (members_first) std::swap(files[0], files[1]);
         const auto cs = read_controllers(files);
         ASSERT_EQ(cs.at(0).virtual_drives.size(), 2u) << members_first;
-        EXPECT_TRUE(cs[0].virtual_drives[0].listed);
+        EXPECT_EQ(cs[0].virtual_drives[0].source, "Controller_0_ldinfo.log");
         EXPECT_EQ(cs[0].virtual_drives[0].cache_default.substr(0, 9), "WriteBack");
         EXPECT_EQ(cs[0].virtual_drives[0].members.size(), 2u) << members_first;
         EXPECT_TRUE(cs[0].virtual_drives[1].members.empty());
@@ -244,6 +470,8 @@ TEST(ControllerLogs, SayWhatTheyCannotReadWithFileAndLine) {
          replaced(kVirtualDrives, "Span Depth          : 3", std::string("\x01\x02\xff\x00\x7f", 5)), "not-text@26"},
         {"the CLI's own failure is its exit code", "Controller_0_ldinfo.log",
          "\nInvalid input: -Lall needs an adapter\n\nExit Code: 0x01\n", "cli-exit@4"},
+        {"a file that is only the CLI's refusal", "Controller_0_pdlist.log",
+         "Invalid input at or near token -PdLst\nExit Code: 0x01\n", "cli-exit@2"},
         {"an event log whose time is of no known form", "controller_0_Flashrom.log",
          replaced(kEvents, "Boot + 23 seconds", "yesterday"), "bad-value@18"},
     };
@@ -286,6 +514,8 @@ TEST(ControllerLogs, RaidLevelsFromPrimarySecondaryAndSpans) {
         {"Primary-5, Secondary-3, RAID Level Qualifier-3", "2", "RAID 50"},
         {"Primary-6, Secondary-0, RAID Level Qualifier-3", "1", "RAID 6"},
         {"Primary-6, Secondary-3, RAID Level Qualifier-3", "2", "RAID 60"},
+        {"Primary-1, Secondary-3, RAID Level Qualifier-0", "1", "RAID 10"},  // older firmware
+        {"Primary-1, Secondary-0, RAID Level Qualifier-0", "5", "RAID 10"},
         {"Primary-17, Secondary-0, RAID Level Qualifier-0", "1", "Primary-17"},
     };
     for (const auto& row : rows) {

@@ -279,6 +279,19 @@ TEST(Html, ControllerPanelsAndTimeline) {
          },
          {"&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt;"},
          {"<script"}},
+        {"an arm no drive fills is named by its place",
+         [](Report& r) {
+             PhysicalDrive slot;
+             slot.span = slot.disk_group = 0;
+             slot.arm = 2;
+             r.collections[0].controllers[0].virtual_drives[0].members.push_back(slot);
+         },
+         {"<li>span 0, arm 2: no drive (disk group 0)</li>"},
+         {}},
+        {"a drive's entry names the log that lists it",
+         [](Report& r) { r.collections[0].disks[1].view->drive.source = "Controller_0_ldpdinfo.log"; },
+         {"warning or worse. Listed in Controller_0_ldpdinfo.log. It left no drive log"},
+         {}},
         {"no controller log: no section", [](Report& r) { r.collections[0].controllers.clear(); }, {}, {"Controllers"}},
     };
     for (const Row& row : rows) {

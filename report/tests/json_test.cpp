@@ -91,19 +91,26 @@ TEST(Json, ControllersAndTheirDrives) {
         {"the sample: the offline drive left no drive log",
          sample,
          {{"/controllers/0/firmware", R"({"package":"24.21.0-0097","version":"4.680.00-8527"})"},
-          {"/controllers/0/virtual_drives/0/members/1", R"({"enclosure":32,"slot":4,"target":14})"},
+          {"/controllers/0/virtual_drives/0/members/1",
+           R"({"arm":1,"enclosure":32,"no_drive":false,"slot":4,"span":0,"target":14})"},
           {"/controllers/0/virtual_drives/1/name", "null"},
           {"/controllers/0/physical_drives/0/state", R"("Offline")"},
           {"/controllers/0/physical_drives/0/drive_log", "null"},
+          {"/controllers/0/physical_drives/0/source", R"("Controller_0_pdlist.log")"},
+          {"/controllers/0/physical_drives/0/raw_sectors", "2344225968"},
           {"/controllers/0/physical_drives/1/vendor", "null"},
+          // Target 13 is in no drive list, only among the members.
+          {"/controllers/0/physical_drives/2/target", "13"},
+          {"/controllers/0/physical_drives/2/source", R"("Controller_0_ldpdinfo.log")"},
           {"/controllers/0/events/0/time", R"("2024-06-05T22:41:07")"},
           {"/controllers/0/events/0/sense/asc_name", R"("Unrecovered read error")"},
           {"/controllers/0/events/1/time", R"("Boot + 23 seconds")"},
           {"/controllers/0/events/1/class", R"("critical")"},
           {"/controllers/0/findings/0/code", R"("virtual-drive-state")"},
-          {"/disks/0/logged", "false"},
-          {"/disks/0/controller_view/virtual_drives", "[0]"},
-          {"/disks/0/controller_view/events/0/seq", "7722"}}},
+          {"/disks/0/device", "13"},
+          {"/disks/1/logged", "false"},
+          {"/disks/1/controller_view/virtual_drives", "[0]"},
+          {"/disks/1/controller_view/events/0/seq", "7722"}}},
         {"its drive log of the same serial: joined",
          [&] {
              Files f = sample;
@@ -111,15 +118,15 @@ TEST(Json, ControllersAndTheirDrives) {
              return f;
          }(),
          {{"/controllers/0/physical_drives/0/drive_log", R"("MA000e.log")"},
-          {"/disks/0/logged", "true"},
-          {"/disks/0/controller_view/state", R"("Offline")"}}},
+          {"/disks/1/logged", "true"},
+          {"/disks/1/controller_view/state", R"("Offline")"}}},
         {"a drive log of another serial: not joined",
          [&] {
              Files f = sample;
              f.push_back({"MA000e.log", drive_log("OTHER123")});
              return f;
          }(),
-         {{"/controllers/0/physical_drives/0/drive_log", "null"}, {"/disks/0/controller_view", "null"}}},
+         {{"/controllers/0/physical_drives/0/drive_log", "null"}, {"/disks/1/controller_view", "null"}}},
         {"no adapter log: product, serial and firmware unknown",
          Files(sample.begin() + 1, sample.end()),
          {{"/controllers/0/product", "null"}, {"/controllers/0/serial", "null"}, {"/controllers/0/firmware", "null"}}},

@@ -26,16 +26,18 @@ TEST(Text, ControllersSectionAndDiskView) {
         std::string disk;  // --disk of this key; "": the whole text
         std::vector<std::string> want, absent;
     } rows[] = {
-        {"the sample: each virtual drive with its members, the drive in none not known to be in none",
+        {"the sample: each virtual drive with its members, the drive in none not known to be in none; the member "
+         "only the members log lists has a row",
          sample,
          "",
          {"  CTRL  DEV  PROTO  VENDOR   PRODUCT    SERIAL    REV   TEMP  HOURS  LOG           VERDICT\n"
+          "  0     13   SCSI                                       -     -      no drive log  UNKNOWN\n"
           "  0     14   SCSI   OKAPIHD  KZA1200TX  Z1X2Y3W4  A440  -     -      no drive log  FAIL\n"
           "  0     15   SCSI   OKAPIHD  KZA1200TX  Z9P4Q1RX  A440  -     -      MA000f.log    WARN\n"
           "\nControllers:\n"
           "  controller 0: OKAPI RAID 8i, serial SV52027000, firmware package 24.21.0-0097, version 4.680.00-8527\n"
           "    virtual drive 0 (target 0, \"sys\"): RAID 1, 1.090 TB, Degraded\n"
-          "      32:3  target 13  Online   not in the drive list\n"
+          "      32:3  target 13  Online   -\n"
           "      32:4  target 14  Offline  Z1X2Y3W4\n"
           "    virtual drive 1 (target 1): RAID 10, 3.271 TB, Optimal\n"
           "      members not listed\n"
@@ -59,7 +61,9 @@ TEST(Text, ControllersSectionAndDiskView) {
           "  no drive log: what follows is the controller's view alone\n",
           "\nController view (controller 0):\n  32:4, target 14, Offline; virtual drive(s) 0\n"
           "  media errors 22, other errors 3, predictive failures 1, S.M.A.R.T alert yes\n"
-          "  device speed 12.0Gb/s, link speed 6.0Gb/s, temperature 38 C\n",
+          "  device speed 12.0Gb/s, link speed 6.0Gb/s, temperature 38 C\n"
+          "  inquiry OKAPIHD KZA1200TX rev A440, serial Z1X2Y3W4\n  raw size 1.090 TB\n"
+          "  listed in Controller_0_pdlist.log\n",
           "\nController events:\n  Wed Jun  5 22:41:07 2024  info  0x00000071  Unexpected sense: PD 0e(e0x20/s4)",
           "  Read(10) LBA 0xa1b2c30, sense 03/11/00: Medium Error, Unrecovered read error\n"},
          {"temperature -"}},

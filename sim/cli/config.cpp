@@ -26,7 +26,7 @@ bool starts_with(const std::string& s, const char* prefix) { return s.rfind(pref
 std::vector<const Device*> disks(const Scenario& sc, unsigned ctrl) {
     std::vector<const Device*> out;
     for (const Device* d : sc.devices_of(ctrl))
-        if (d->kind != DeviceKind::Silent && d->ptype == 0) out.push_back(d);
+        if (d->kind != DeviceKind::Silent && d->ptype == 0 && d->view.listed) out.push_back(d);
     return out;
 }
 

@@ -34,7 +34,7 @@ struct ShownConfig {
 };
 
 // The drives the CLI lists: every device that answers as a block device or
-// is a disk the controller still knows.
+// is a disk the controller still knows (not one pulled from its slot).
 std::vector<const Device*> disks(const Scenario& sc, unsigned ctrl);
 
 ShownConfig shown_config(const Scenario& sc, unsigned ctrl);

@@ -19,4 +19,8 @@ std::string ldinfo(const Scenario& sc, unsigned ctrl);
 std::string ldpdinfo(const Scenario& sc, unsigned ctrl);
 std::string eventlog(const Scenario& sc, unsigned ctrl);
 
+// A log's text of controller `ctrl` as the variants the scenario asks for
+// print it ("cli text"); `command_line` is what the shell's echo shows.
+std::string with_variants(const Scenario& sc, unsigned ctrl, std::string text, const std::string& command_line);
+
 }  // namespace sim::cli

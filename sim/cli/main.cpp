@@ -33,6 +33,14 @@ void record_invocation(int argc, char** argv) {
     sim::append_line(path, line);
 }
 
+// The command line as a shell echoes it: the program's own name, then its
+// arguments.
+std::string command_line(const std::vector<std::string>& args) {
+    std::string s = "./" + args[0].substr(args[0].rfind('/') + 1);
+    for (size_t i = 1; i < args.size(); ++i) s += " " + args[i];
+    return s;
+}
+
 int invalid(const std::string& why) {
     fprintf(stderr, "\nInvalid input: %s\n\nExit Code: 0x01\n", why.c_str());
     return 1;
@@ -150,7 +158,8 @@ int run(const std::vector<std::string>& args, const Scenario& sc) {
                     sc.controllers.size());
             return 1;
         }
-        out += text(sc, c);
+        // The variants change what the CLI prints, not the event log's file.
+        out += event_file.empty() ? sim::cli::with_variants(sc, c, text(sc, c), command_line(args)) : text(sc, c);
     }
     if (event_file.empty()) {
         fputs(out.c_str(), stdout);

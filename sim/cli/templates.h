@@ -24,7 +24,7 @@ constexpr std::string_view kDrive = R"(Enclosure Device ID: {enclosure}
 Slot Number: {slot}
 {position}Enclosure position: 1
 Device Id: {id}
-WWN: 5000C500{wwn}5A
+WWN: {wwn}
 Sequence Number: {sequence}
 Media Error Count: {media_errors}
 Other Error Count: {other_errors}
@@ -35,7 +35,7 @@ PD Type: {type}
 Raw Size: {raw_size}
 Non Coerced Size: {non_coerced_size}
 Coerced Size: {coerced_size}
-Sector Size:  512
+{drive_support}Sector Size:  {sector_size}
 Firmware state: {firmware_state}
 {progress}Device Firmware Level: {rev}
 Shield Counter: 0
@@ -60,6 +60,12 @@ Port status: Active
 Port's Linkspeed: {link_speed}{ }
 Drive has flagged a S.M.A.R.T alert : {smart_alert}
 )";
+
+// A drive whose details the controller lost (a failed drive): its sizes,
+// its support line and a SATA drive's inquiry.
+constexpr std::string_view kNoSize = "0 KB [0x0 Sectors]";
+constexpr std::string_view kAllOnesSize = "7.999 ZB [0xfffffffffff00000 Sectors]";
+constexpr std::string_view kNotSupported = "Drive:  Not Supported\n";
 
 // The lines of a drive block that depend on its place and state.
 constexpr std::string_view kPosition = "Drive's position: DiskGroup: {group}, Span: {span}, Arm: {arm}\n";

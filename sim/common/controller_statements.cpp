@@ -125,6 +125,8 @@ const Key<DriveView> kDriveViewKeys[] = {
     {"enclosure", [](DriveView& d, const std::string& v) { d.enclosure = parse_as<unsigned>(v, 0, 255, "enclosure"); }},
     {"slot", [](DriveView& d, const std::string& v) { d.slot = parse_as<unsigned>(v, 0, 65535, "slot"); }},
     {"answers", [](DriveView& d, const std::string& v) { d.answers = yes_no(v, "answers"); }},
+    {"listed", [](DriveView& d, const std::string& v) { d.listed = yes_no(v, "listed"); }},
+    {"vanished", [](DriveView& d, const std::string& v) { d.vanished = yes_no(v, "vanished"); }},
 };
 
 // ---------------------------------------------------------------- adapter
@@ -232,6 +234,7 @@ void read_drive_view(ParseState& ps, const Tokens& t, const Statement& st) {
     read_keys<DriveView>(d.view, t, 3, kDriveViewKeys, st, "pd ");
     if (d.view.progress && d.view.state != "Rebuild" && d.view.state != "Copyback")
         fail("progress is for a drive in Rebuild or Copyback");
+    if (!d.view.listed) d.view.answers = false;  // a drive pulled from its slot answers nothing
 }
 
 void read_adapter(ParseState& ps, const Tokens& t, const Statement& st) {

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "cli_variants.h"
 #include "parser.h"
 #include "util.h"
 
@@ -76,12 +77,22 @@ void read_cli_rule(ParseState& ps, const Tokens& t, const Statement&) {
     ps.sc.cliRules.push_back(r);
 }
 
+// "cli text c|* VARIANT...".
+void read_cli_text(ParseState& ps, const Tokens& t, const Statement&) {
+    const int ctrl = t[2] == "*" ? kAny : static_cast<int>(ctrl_index(t[2]));
+    for (size_t i = 3; i < t.size(); ++i) {
+        if (!cli_text_variant(t[i])) fail("unknown CLI text variant '" + t[i] + "' (" + cli_text_variants() + ")");
+        ps.sc.cliTexts.push_back({ctrl, t[i]});
+    }
+}
+
 // The second token of a "cli" statement names what it sets.
 const Statement kCliStatements[] = {
     {"count", "cli count N", 3, false, read_cli_count},
     {"count-line", "cli count-line \"TEXT\"", 3, false, read_cli_count_line},
     {"exit", "cli exit CMD c|* STATUS", 5, false, read_cli_rule},
     {"sleep", "cli sleep CMD c|* MS", 5, false, read_cli_rule},
+    {"text", "cli text c|* VARIANT...", 4, true, read_cli_text},
 };
 
 void read_cli(ParseState& ps, const Tokens& t, const Statement&) {
@@ -254,7 +265,9 @@ void read_ata_log(ParseState& ps, const Tokens& t, const Statement& st) {
 const Statement kStatements[] = {
     {"controller", "controller c [count N] [lds N]", 2, true, read_controller},
     {"controller-info-error", "controller-info-error c CODE", 3, false, read_controller_info_error},
-    {"cli", "cli count N | cli count-line TEXT | cli exit CMD c|* STATUS | cli sleep CMD c|* MS", 2, true, read_cli},
+    {"cli",
+     "cli count N | cli count-line TEXT | cli exit CMD c|* STATUS | cli sleep CMD c|* MS | cli text c|* VARIANT...", 2,
+     true, read_cli},
     {"device", "device c id KIND [key value]...", 4, true, read_device},
     {"page", "page c id CODE HEX", 5, false, read_page},
     {"page-file", "page-file c id CODE FILE", 5, false, read_page},
@@ -280,7 +293,8 @@ const Statement kStatements[] = {
      3, true, read_virtual_drive},
     {"pd",
      "pd c id [state S] [progress N] [foreign yes|no] [media-errors N] [other-errors N] [predictive-failures N] "
-     "[smart-alert yes|no] [device-speed T] [link-speed T] [temperature N] [enclosure N] [slot N] [answers yes|no]",
+     "[smart-alert yes|no] [device-speed T] [link-speed T] [temperature N] [enclosure N] [slot N] [answers yes|no] "
+     "[listed yes|no] [vanished yes|no]",
      3, true, read_drive_view},
     {"adapter",
      "adapter c [memory-correctable N] [memory-uncorrectable N] [bbu present|absent] [alarm present|absent] "

@@ -89,6 +89,12 @@ unsigned Scenario::device_id_count(unsigned ctrl) const {
     return std::min(n, 255u);
 }
 
+bool Scenario::cli_text(unsigned ctrl, std::string_view variant) const {
+    for (const auto& t : cliTexts)
+        if ((t.ctrl == kAny || t.ctrl == static_cast<int>(ctrl)) && t.variant == variant) return true;
+    return false;
+}
+
 std::vector<const Device*> Scenario::devices_of(unsigned ctrl) const {
     std::vector<const Device*> out;
     for (const auto& [key, d] : devices)

@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -55,7 +56,9 @@ struct DriveView {
     std::string deviceSpeed, linkSpeed;  // empty: the protocol's
     std::optional<int> temperature;      // empty: one made from the id
     std::optional<unsigned> enclosure, slot;
-    bool answers = true;  // false: listed by the controller, silent to the library (a failed drive)
+    bool answers = true;    // false: listed by the controller, silent to the library (a failed drive)
+    bool listed = true;     // false: pulled; no list shows it, its virtual drive an empty block at its arm
+    bool vanished = false;  // the controller lost its details (a failed drive): no size, temperature, WWN
 };
 
 // An internal-log section: generated on request, never stored.
@@ -188,6 +191,13 @@ struct CliRule {
     int value = 0;  // exit status or milliseconds
 };
 
+// "cli text c|* VARIANT": the CLI prints its logs of controller c (kAny:
+// every controller) as the variant says (cli/variants.h lists them).
+struct CliText {
+    int ctrl = kAny;
+    std::string variant;
+};
+
 struct Scenario {
     std::map<unsigned, Controller> controllers;
     std::map<std::pair<unsigned, uint16_t>, Device> devices;
@@ -195,6 +205,10 @@ struct Scenario {
     std::optional<long> cliCount;
     std::vector<std::string> countLines;
     std::vector<CliRule> cliRules;
+    std::vector<CliText> cliTexts;
+
+    // Whether the CLI prints the logs of `ctrl` in `variant`.
+    bool cli_text(unsigned ctrl, std::string_view variant) const;
 
     // One controller without devices.
     static Scenario standard();

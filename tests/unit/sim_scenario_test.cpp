@@ -85,6 +85,9 @@ TEST(SimScenario, RefusesWhatItDoesNotUnderstandNamingTheLine) {
         {"cli sleep pdlist x 5", "bad controller index"},
         {"cli count-line", "too few tokens"},
         {"cli reboot", "unknown cli statement"},
+        {"cli text 0 shouty", "unknown CLI text variant 'shouty'"},
+        {"cli text 0", "too few tokens"},
+        {"pd 0 1 listed maybe", "yes or no"},
         {"device 0 2 sas serial \"unterminated", "unterminated quote"},
         {"device 0 2 sas serial ab\"cd\"", "quote inside a token"},
         {"vd 0 0 raid 1", "missing drives"},
@@ -215,6 +218,8 @@ pd 0 2 state rebuild progress 40 media-errors 7 foreign yes link-speed 6.0Gb/s t
 adapter 0 memory-uncorrectable 2 failed-disks 3 alarm present
 event 0 "2024-06-05 22:41:07" pd 2 cdb "28 00 0a 1b 2c 30 00 00 08 00" sense 3/11/00 repeat 3 every 95
 event 0 2024-06-05T23:00:00 text "Battery relearn" class -1 locale 0x08
+pd 0 3 listed no vanished yes
+cli text * postion old-cfg
 )SCN",
                                       ".");
     const sim::Controller& c = sc.controllers.at(0);
@@ -234,6 +239,10 @@ event 0 2024-06-05T23:00:00 text "Battery relearn" class -1 locale 0x08
     EXPECT_EQ(*v.slot, 9u);
     EXPECT_TRUE(sc.device(0, 2)->silent());  // a failed drive: listed, but silent to the library
     EXPECT_FALSE(sc.device(0, 1)->silent());
+    EXPECT_TRUE(sc.device(0, 3)->silent());  // pulled: no list names it, nothing answers
+    EXPECT_TRUE(sc.device(0, 3)->view.vanished);
+    EXPECT_TRUE(sc.cli_text(0, "old-cfg"));
+    EXPECT_FALSE(sc.cli_text(0, "bare-states"));
     EXPECT_EQ(c.adapter.memoryUncorrectable, 2u);
     EXPECT_EQ(*c.adapter.failed, 3u);
     EXPECT_TRUE(c.adapter.alarm);
@@ -269,7 +278,8 @@ TEST(SimScenario, ShippedScenariosParse) {
     ASSERT_NE(demo.device(0, 1), nullptr);
     EXPECT_NE(demo.device(0, 1)->page(0x02), nullptr);  // from its page file
 
-    for (const char* name : {"failures.scn", "nocontroller.scn", "health.scn", "mixed.scn", "degraded.scn"})
+    for (const char* name : {"failures.scn", "nocontroller.scn", "health.scn", "mixed.scn", "degraded.scn",
+                             "pdlist-fails.scn", "old-firmware.scn"})
         EXPECT_NO_THROW(sim::read_scenario_file(dir + name));
 
     sim::Scenario big = sim::read_scenario_file(dir + "big.scn");
