@@ -5,7 +5,7 @@
 #include <array>
 #include <map>
 
-#include "ata.h"
+#include "ata_decode.h"
 
 #include "drivedb.h"
 #include "rules.h"
@@ -227,6 +227,24 @@ constexpr Named kPhyEvents[] = {
     {0x012, "R_ERR response for host-to-device non-data FIS due to CRC errors"},
     {0x013, "R_ERR response for host-to-device non-data FIS due to non-CRC errors"},
 };
+
+// A self-test status code (log entry, SMART data byte 363).
+constexpr const char* kSelfTestStatuses[] = {"completed without error",
+                                             "aborted by the host",
+                                             "interrupted by a host reset",
+                                             "fatal or unknown error: could not complete",
+                                             "completed with an unknown failing element",
+                                             "failed in its electrical element",
+                                             "failed in its servo or seek element",
+                                             "failed in its read element",
+                                             "failed: handling damage",
+                                             nullptr,
+                                             nullptr,
+                                             nullptr,
+                                             nullptr,
+                                             nullptr,
+                                             nullptr,
+                                             "in progress"};
 
 constexpr const char* kMajorVersions[] = {nullptr,       nullptr,       nullptr,       nullptr,    "ATA/ATAPI-4",
                                           "ATA/ATAPI-5", "ATA/ATAPI-6", "ATA/ATAPI-7", "ATA8-ACS", "ACS-2",
@@ -502,6 +520,8 @@ AtaInfo decode_ata(const DriveLog& log, const DriveDb* db) {
     apply_drivedb(a, db);
     return a;
 }
+
+std::string self_test_status_text(unsigned code) { return word(kSelfTestStatuses, code); }
 
 const AtaStatistic* statistic(const AtaInfo& a, std::string_view key) {
     for (auto& s : a.statistics)

@@ -8,17 +8,21 @@ seconds=${1:-20}
 out=$(realpath -m "${2:-$here/../../build-fuzz-report}")
 cd "$here"
 mkdir -p "$out/obj"
-flags=(-std=c++20 -O1 -g -fsanitize=address,undefined -fno-sanitize-recover=undefined -I..)
+flags=(-std=c++20 -O1 -g -fsanitize=address,undefined -fno-sanitize-recover=undefined)
+# Each stage of the report is a folder of its headers.
+stages=(base read decode judge write)
+for s in "${stages[@]}"; do flags+=(-I"../$s"); done
 # Every source of the report but its main(), compiled once for all targets.
 common=()
-for f in ../*.cpp; do
-  [ "$f" = ../main.cpp ] && continue
-  o="$out/obj/$(basename "${f%.cpp}").o"
-  # Kept from an earlier run when newer than its source and every header.
-  if [ ! "$o" -nt "$f" ] || [ -n "$(find .. -maxdepth 1 -name '*.h' -newer "$o")" ]; then
-    clang++ "${flags[@]}" -fsanitize=fuzzer-no-link -c "$f" -o "$o"
-  fi
-  common+=("$o")
+for s in "${stages[@]}"; do
+  for f in ../$s/*.cpp; do
+    o="$out/obj/$s-$(basename "${f%.cpp}").o"
+    # Kept from an earlier run when newer than its source and every header.
+    if [ ! "$o" -nt "$f" ] || [ -n "$(find .. -path ../tests -prune -o -name '*.h' -newer "$o" -print)" ]; then
+      clang++ "${flags[@]}" -fsanitize=fuzzer-no-link -c "$f" -o "$o"
+    fi
+    common+=("$o")
+  done
 done
 link() { clang++ "${flags[@]}" -fsanitize=fuzzer "$@" "${common[@]}" -lsgutils2 -larchive; }
 targets=(drivelog errlog metrics drivedb run_facts drive_stats)

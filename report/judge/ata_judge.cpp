@@ -1,7 +1,7 @@
 // SATA drives judged from their decoded blocks (ata.h): SMART status,
 // attributes at their thresholds, the counting attributes, temperature,
 // power-on time, device statistics, self-tests and the error count.
-#include "ata.h"
+#include "ata_decode.h"
 #include "health.h"
 
 namespace rpt {
@@ -39,23 +39,6 @@ constexpr CountStatistic kCountStatistics[] = {
     {"interface_crc_errors", Counter::AtaInterfaceCrcErrors},
 };
 
-constexpr const char* kSelfTestStatuses[] = {"completed without error",
-                                             "aborted by the host",
-                                             "interrupted by a host reset",
-                                             "fatal or unknown error: could not complete",
-                                             "completed with an unknown failing element",
-                                             "failed in its electrical element",
-                                             "failed in its servo or seek element",
-                                             "failed in its read element",
-                                             "failed: handling damage",
-                                             nullptr,
-                                             nullptr,
-                                             nullptr,
-                                             nullptr,
-                                             nullptr,
-                                             nullptr,
-                                             "in progress"};
-
 std::string test_type(uint64_t t) {
     struct Type {
         uint8_t code;
@@ -80,7 +63,7 @@ void self_tests(Disk& d, const AtaInfo& a) {
         t.slot = static_cast<unsigned>(i + 1);
         t.type = test_type(field(e, "type").value_or(0));
         t.status_code = static_cast<unsigned>(field(e, "status").value_or(0));
-        t.status = word(kSelfTestStatuses, t.status_code);
+        t.status = self_test_status_text(t.status_code);
         t.remaining_percent = static_cast<unsigned>(field(e, "remaining").value_or(0)) * 10u;
         t.hours = field(e, "hours").value_or(0);
         t.outcome = self_test_outcome(t.status_code, 8);
@@ -126,8 +109,6 @@ void self_test_execution(Disk& d, const AtaInfo& a) {
 }
 
 }  // namespace
-
-std::string self_test_status_text(unsigned code) { return word(kSelfTestStatuses, code); }
 
 bool judge_ata(Disk& d) {
     const AtaInfo& a = *d.ata;

@@ -5,7 +5,7 @@
 #include <map>
 #include <set>
 
-#include "ata.h"
+#include "ata_decode.h"
 #include "health.h"
 
 namespace rpt {

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "ata.h"
+#include "ata_decode.h"
 #include "history.h"
 #include "report.h"
 #include "risk_check.h"

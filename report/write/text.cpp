@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "ata.h"
+#include "ata_decode.h"
 #include "health.h"
 #include "report.h"
-#include "text.h"
+#include "text_parts.h"
 
 namespace rpt {
 

@@ -4,7 +4,7 @@
 // controller's events about it.
 #include <algorithm>
 
-#include "text.h"
+#include "text_parts.h"
 
 namespace rpt {
 namespace {
