@@ -36,12 +36,19 @@ const std::string& sense_key_name(uint8_t key) {
     });
 }
 
-const std::string& asc_name(uint8_t asc, uint8_t ascq) {
+const std::string& asc_sentence(uint8_t asc, uint8_t ascq) {
     static std::map<uint16_t, std::string> names;
     return cached(names, static_cast<uint16_t>(asc << 8 | ascq), [&] {
         char b[160] = {};
         sg_get_asc_ascq_str(asc, ascq, sizeof b, b);
-        std::string name = b;
+        return std::string(b);
+    });
+}
+
+const std::string& asc_name(uint8_t asc, uint8_t ascq) {
+    static std::map<uint16_t, std::string> names;
+    return cached(names, static_cast<uint16_t>(asc << 8 | ascq), [&] {
+        std::string name = asc_sentence(asc, ascq);
         constexpr std::string_view kPrefix = "Additional sense: ";
         if (name.starts_with(kPrefix)) name.erase(0, kPrefix.size());
         return name;

@@ -15,5 +15,7 @@ const std::string& sense_key_name(uint8_t key);
 
 // "Unrecovered read error" for 11h/00h.
 const std::string& asc_name(uint8_t asc, uint8_t ascq);
+// The same as sg3-utils words it: "Additional sense: Unrecovered read error".
+const std::string& asc_sentence(uint8_t asc, uint8_t ascq);
 
 }  // namespace rpt

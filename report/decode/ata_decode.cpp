@@ -6,7 +6,7 @@
 #include <map>
 
 #include "ata_decode.h"
-
+#include "ata_fields.h"
 #include "drivedb.h"
 #include "rules.h"
 
@@ -76,13 +76,6 @@ struct SelfTestLog {
     Entries entries;
     Field lba;
 };
-constexpr Field kSelfTest[] = {
-    {"type", "Self-test type", 0, 1},
-    {"status", "Self-test execution status", 1, 1, 4, 4},
-    {"remaining", "Percent remaining, in tens", 1, 1, 0, 4},
-    {"hours", "Life timestamp, hours", 2, 2},
-    {"checkpoint", "Checkpoint", 4, 1},
-};
 constexpr SelfTestLog kSmartSelfTestLog{
     {"index", "Self-test index", 508, 1}, {2, 24, 21}, {"lba", "Failing LBA", 5, 4, 0, 0, Format::Lba}};
 constexpr SelfTestLog kExtSelfTestLog{
@@ -102,58 +95,6 @@ constexpr Field kStatistic[] = {
     {"supported", "Device statistic supported", 0, 8, 63, 1},
     {"valid", "Valid value", 0, 8, 62, 1},
     {"value", "Value", 0, 8, 0, 48},
-};
-
-struct StatisticDef {
-    uint8_t page;
-    uint16_t offset;
-    const char* key;
-    const char* name;
-    bool is_signed = false;  // one byte, two's complement (degrees)
-};
-constexpr StatisticDef kStatistics[] = {
-    {1, 0x08, "lifetime_power_on_resets", "Lifetime power-on resets"},
-    {1, 0x10, "power_on_hours", "Power-on hours"},
-    {1, 0x18, "logical_sectors_written", "Logical sectors written"},
-    {1, 0x20, "write_commands", "Number of write commands"},
-    {1, 0x28, "logical_sectors_read", "Logical sectors read"},
-    {1, 0x30, "read_commands", "Number of read commands"},
-    {1, 0x38, "date_and_time", "Date and time timestamp"},
-    {1, 0x40, "pending_error_count", "Pending error count"},
-    {1, 0x48, "workload_utilization", "Workload utilization"},
-    {1, 0x50, "utilization_usage_rate", "Utilization usage rate"},
-    {1, 0x58, "resource_availability", "Resource availability"},
-    {1, 0x60, "random_write_resources_used", "Random write resources used"},
-    {2, 0x08, "free_fall_events", "Number of free-fall events detected"},
-    {2, 0x10, "overlimit_shock_events", "Overlimit shock events"},
-    {3, 0x08, "spindle_motor_power_on_hours", "Spindle motor power-on hours"},
-    {3, 0x10, "head_flying_hours", "Head flying hours"},
-    {3, 0x18, "head_load_events", "Head load events"},
-    {3, 0x20, "reallocated_logical_sectors", "Number of reallocated logical sectors"},
-    {3, 0x28, "read_recovery_attempts", "Read recovery attempts"},
-    {3, 0x30, "mechanical_start_failures", "Number of mechanical start failures"},
-    {3, 0x38, "reallocation_candidates", "Number of reallocation candidate logical sectors"},
-    {3, 0x40, "high_priority_unloads", "Number of high priority unload events"},
-    {4, 0x08, "reported_uncorrectable_errors", "Number of reported uncorrectable errors"},
-    {4, 0x10, "resets_during_commands", "Number of resets between command acceptance and command completion"},
-    {4, 0x18, "physical_element_status_changed", "Physical element status changed"},
-    {5, 0x08, "current_temperature", "Current temperature", true},
-    {5, 0x10, "average_short_term_temperature", "Average short term temperature", true},
-    {5, 0x18, "average_long_term_temperature", "Average long term temperature", true},
-    {5, 0x20, "highest_temperature", "Highest temperature", true},
-    {5, 0x28, "lowest_temperature", "Lowest temperature", true},
-    {5, 0x30, "highest_average_short_term_temperature", "Highest average short term temperature", true},
-    {5, 0x38, "lowest_average_short_term_temperature", "Lowest average short term temperature", true},
-    {5, 0x40, "highest_average_long_term_temperature", "Highest average long term temperature", true},
-    {5, 0x48, "lowest_average_long_term_temperature", "Lowest average long term temperature", true},
-    {5, 0x50, "time_over_temperature", "Time in over-temperature"},
-    {5, 0x58, "specified_maximum_temperature", "Specified maximum operating temperature", true},
-    {5, 0x60, "time_under_temperature", "Time in under-temperature"},
-    {5, 0x68, "specified_minimum_temperature", "Specified minimum operating temperature", true},
-    {6, 0x08, "hardware_resets", "Number of hardware resets"},
-    {6, 0x10, "asr_events", "Number of ASR events"},
-    {6, 0x18, "interface_crc_errors", "Number of interface CRC errors"},
-    {7, 0x08, "percentage_used_endurance", "Percentage used endurance indicator"},
 };
 
 // SATA phy event counters (log 11h): after a 4-byte header, counters of an
@@ -264,7 +205,7 @@ uint64_t value(std::span<const uint8_t> data, const Field& f) {
     return v.empty() ? 0 : v[0].value;
 }
 std::span<const uint8_t> sector(const uint8_t* p) { return {p, kSector}; }
-uint64_t value(const FieldValues& fv, std::string_view key) { return field(fv, key).value_or(0); }
+uint64_t value(const FieldValues& fv, FieldKey key) { return field(fv, key).value_or(0); }
 std::string text(const uint8_t* p, const TextField& f) { return ata_string(p + f.offset, f.len); }
 
 // A block that can be decoded: read whole and of its size.
@@ -319,28 +260,29 @@ private:
         }
         const uint8_t* id = b->bytes.data();
         const FieldValues& f = a_.identify = read_fields(kIdentify, b->bytes, ByteOrder::Little);
-        if (value(f, "signature") == 0xa5) checksum("IDENTIFY DEVICE", id);
+        if (value(f, {kIdentify, "signature"}) == 0xa5) checksum("IDENTIFY DEVICE", id);
         a_.serial = text(id, kSerial);
         a_.firmware = text(id, kFirmware);
         a_.model = text(id, kModel);
         // A word of feature bits counts when its top bits are 01b.
-        auto valid = [&](std::string_view key) { return (value(f, key) & 0xc000) == 0x4000; };
-        a_.sectors = valid("supported_83") && (value(f, "supported_83") & 0x0400) ? value(f, "sectors_48")
-                                                                                  : value(f, "sectors_28");
-        if (valid("sector_size") && (value(f, "sector_size") & 0x1000))
-            a_.logical_sector_size = static_cast<unsigned>(value(f, "logical_sector_words")) * 2;
-        if (auto rpm = value(f, "rotation_rate")) a_.rotation_rate = static_cast<unsigned>(rpm);
-        const uint64_t major = value(f, "major_version");
+        auto valid = [&](FieldKey key) { return (value(f, key) & 0xc000) == 0x4000; };
+        a_.sectors = valid({kIdentify, "supported_83"}) && (value(f, {kIdentify, "supported_83"}) & 0x0400)
+                         ? value(f, {kIdentify, "sectors_48"})
+                         : value(f, {kIdentify, "sectors_28"});
+        if (valid({kIdentify, "sector_size"}) && (value(f, {kIdentify, "sector_size"}) & 0x1000))
+            a_.logical_sector_size = static_cast<unsigned>(value(f, {kIdentify, "logical_sector_words"})) * 2;
+        if (auto rpm = value(f, {kIdentify, "rotation_rate"})) a_.rotation_rate = static_cast<unsigned>(rpm);
+        const uint64_t major = value(f, {kIdentify, "major_version"});
         if (major && major != 0xffff)
             for (size_t bit = std::size(kMajorVersions); bit-- > 0;)
                 if ((major >> bit & 1) && kMajorVersions[bit]) {
                     a_.ata_version = kMajorVersions[bit];
                     break;
                 }
-        a_.gpl = (valid("supported_84") && (value(f, "supported_84") & 0x20)) ||
-                 (valid("enabled_87") && (value(f, "enabled_87") & 0x20));
-        a_.smart_supported = valid("supported_83") && (value(f, "supported_82") & 1);
-        a_.smart_enabled = valid("supported_83") && (value(f, "enabled_85") & 1);
+        a_.gpl = (valid({kIdentify, "supported_84"}) && (value(f, {kIdentify, "supported_84"}) & 0x20)) ||
+                 (valid({kIdentify, "enabled_87"}) && (value(f, {kIdentify, "enabled_87"}) & 0x20));
+        a_.smart_supported = valid({kIdentify, "supported_83"}) && (value(f, {kIdentify, "supported_82"}) & 1);
+        a_.smart_enabled = valid({kIdentify, "supported_83"}) && (value(f, {kIdentify, "enabled_85"}) & 1);
         // The identity lines must name the drive IDENTIFY describes. IDENTIFY
         // pads a short serial number with leading blanks, and the collector
         // writes it as it came: compare without the padding.
@@ -357,26 +299,26 @@ private:
         checksum("SMART READ DATA", data->bytes.data());
         if (thr) checksum("SMART READ THRESHOLDS", thr->bytes.data());
         a_.smart_data = read_fields(kSmartData, data->bytes, ByteOrder::Little);
-        a_.self_test_status = static_cast<unsigned>(value(a_.smart_data, "self_test_status"));
-        a_.self_test_remaining = static_cast<unsigned>(value(a_.smart_data, "self_test_remaining")) * 10u;
+        a_.self_test_status = static_cast<unsigned>(value(a_.smart_data, {kSmartData, "self_test_status"}));
+        a_.self_test_remaining = static_cast<unsigned>(value(a_.smart_data, {kSmartData, "self_test_remaining"})) * 10u;
         // The thresholds by attribute ID (the last entry of an ID counts).
         std::array<std::optional<uint8_t>, 256> thresholds{};
         for (size_t k = 0; thr && k < kAttributeEntries.count; ++k) {
             const auto t = read_fields(kThreshold, {kAttributeEntries.at(thr->bytes.data(), k), 2}, ByteOrder::Little);
-            thresholds[value(t, "id")] = static_cast<uint8_t>(value(t, "threshold"));
+            thresholds[value(t, {kThreshold, "id"})] = static_cast<uint8_t>(value(t, {kThreshold, "threshold"}));
         }
         for (size_t i = 0; i < kAttributeEntries.count; ++i) {
             const uint8_t* e = kAttributeEntries.at(data->bytes.data(), i);
             const FieldValues f = read_fields(kAttribute, {e, kAttributeEntries.size}, ByteOrder::Little);
             AtaAttribute at;
-            at.id = static_cast<uint8_t>(value(f, "id"));
+            at.id = static_cast<uint8_t>(value(f, {kAttribute, "id"}));
             if (!at.id) continue;
             std::copy(e, e + at.entry.size(), at.entry.begin());
-            at.flags = static_cast<uint16_t>(value(f, "flags"));
+            at.flags = static_cast<uint16_t>(value(f, {kAttribute, "flags"}));
             at.prefailure = at.flags & 1;
-            at.value = static_cast<uint8_t>(value(f, "value"));
-            at.worst = static_cast<uint8_t>(value(f, "worst"));
-            at.raw = value(f, "raw");
+            at.value = static_cast<uint8_t>(value(f, {kAttribute, "value"}));
+            at.worst = static_cast<uint8_t>(value(f, {kAttribute, "worst"}));
+            at.raw = value(f, {kAttribute, "raw"});
             at.name = name_of(kAttributeNames, at.id, std::to_string(at.id));
             at.threshold = thresholds[at.id];
             if (at.threshold && *at.threshold) {
@@ -395,7 +337,7 @@ private:
         auto ext = gpl_pages(log_, 0x07);
         auto add = [&](const SelfTestLog& l, const uint8_t* e) {
             if (!e[0] && !e[1] && !e[2] && !e[3]) return false;
-            FieldValues f = read_fields(kSelfTest, {e, l.entries.size}, ByteOrder::Little);
+            FieldValues f = read_fields(kAtaSelfTest, {e, l.entries.size}, ByteOrder::Little);
             f.push_back({&l.lba, value({e, l.entries.size}, l.lba)});
             a_.self_test_log.push_back(std::move(f));
             return true;
@@ -426,15 +368,15 @@ private:
         for (auto& [page, p] : gpl_pages(log_, 0x04)) {
             // The list of pages, or a sector that is not the page it should be.
             if (page == 0 || value(sector(p), kStatisticsPage) != page) continue;
-            for (auto& s : kStatistics) {
+            for (auto& s : kAtaStatistics) {
                 if (s.page != page) continue;
                 const FieldValues f = read_fields(kStatistic, {p + s.offset, 8}, ByteOrder::Little);
-                if (!value(f, "supported")) continue;
-                const uint64_t v = value(f, "value");
+                if (!value(f, {kStatistic, "supported"})) continue;
+                const uint64_t v = value(f, {kStatistic, "value"});
                 a_.statistics.push_back(
                     {s.page, s.offset, s.key, s.name,
                      s.is_signed ? static_cast<uint64_t>(static_cast<int64_t>(static_cast<int8_t>(v & 0xff))) : v,
-                     value(f, "valid") != 0});
+                     value(f, {kStatistic, "valid"}) != 0});
             }
         }
     }
@@ -446,10 +388,10 @@ private:
         checksum("SATA phy event counters", p->second);
         for (size_t o = kPhyEventsFirst; o + 2 <= kPhyEventsEnd;) {
             const FieldValues f = read_fields(kPhyEvent, {p->second + o, 2}, ByteOrder::Little);
-            const size_t len = 2 * value(f, "words");
+            const size_t len = 2 * value(f, {kPhyEvent, "words"});
             if (!len || o + 2 + len > kPhyEventsEnd) break;
             AtaPhyEvent e;
-            e.id = static_cast<uint16_t>(value(f, "id"));
+            e.id = static_cast<uint16_t>(value(f, {kPhyEvent, "id"}));
             e.value = le_value(p->second + o + 2, len);
             e.name = name_of(kPhyEvents, e.id, "Phy event " + hex(e.id, 3));
             a_.phy_events.push_back(std::move(e));
@@ -523,9 +465,9 @@ AtaInfo decode_ata(const DriveLog& log, const DriveDb* db) {
 
 std::string self_test_status_text(unsigned code) { return word(kSelfTestStatuses, code); }
 
-const AtaStatistic* statistic(const AtaInfo& a, std::string_view key) {
+const AtaStatistic* statistic(const AtaInfo& a, StatisticKey key) {
     for (auto& s : a.statistics)
-        if (s.key == key && s.valid) return &s;
+        if (s.key == key.row->key && s.valid) return &s;
     return nullptr;
 }
 

@@ -1,7 +1,8 @@
 // SATA drives: their blocks (IDENTIFY DEVICE, SMART data and thresholds,
 // the RETURN STATUS line, the SMART and general-purpose logs) decoded from
 // field tables by the generic reader of pages.h, little-endian; then judged
-// (health.h, judge_ata), as SCSI pages are decoded and then assessed.
+// (ata_judge.h), as a SAS disk's pages are decoded (scsi_decode.h) and then
+// judged.
 #pragma once
 #include <array>
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "ata_fields.h"
 #include "ata_format.h"
 #include "drivelog.h"
 #include "pages.h"
@@ -88,7 +90,7 @@ AtaInfo decode_ata(const DriveLog& log, const DriveDb* db = nullptr);
 std::string self_test_status_text(unsigned code);
 
 // A decoded field by its key, for the judge.
-const AtaStatistic* statistic(const AtaInfo& a, std::string_view key);  // only a valid one
+const AtaStatistic* statistic(const AtaInfo& a, StatisticKey key);  // only a valid one
 const AtaAttribute* attribute(const AtaInfo& a, uint8_t id);
 
 }  // namespace rpt

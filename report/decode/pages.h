@@ -107,13 +107,28 @@ std::string page_name(uint8_t page, uint8_t subpage);
 // none (an LBA of all ones, a temperature not available).
 std::string field_text(const Field& f, uint64_t v);
 
-// The value of the field `key`, or nothing.
-std::optional<uint64_t> field(const FieldValues& fv, std::string_view key);
+// A key of a table whose rows have a `key` (fields, statistics), checked
+// against that table when the program is compiled: a misspelt key does not
+// compile, where a string would silently find nothing.
+template <class Row>
+struct TableKey {
+    const Row* row = nullptr;
+    template <size_t N>
+    consteval TableKey(const Row (&table)[N], std::string_view name) {
+        for (auto& r : table)
+            if (name == r.key) {
+                row = &r;
+                return;
+            }
+        throw "the key is not one of its table";  // no constant: does not compile
+    }
+};
+using FieldKey = TableKey<Field>;
+
+// The value of the field, or nothing.
+std::optional<uint64_t> field(const FieldValues& fv, FieldKey key);
 
 // The word of an enumeration, or "reserved [0x..]".
 std::string word(std::span<const char* const> words, uint64_t v);
-
-// Words of the SAS phy fields, shared with the health rules and renderers.
-extern const std::span<const char*const> kLinkRates, kAttachedDeviceTypes, kPhyReasons;
 
 }  // namespace rpt

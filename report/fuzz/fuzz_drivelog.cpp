@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "health.h"
+#include "disk.h"
 #include "report.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

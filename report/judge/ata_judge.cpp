@@ -1,7 +1,7 @@
-// SATA drives judged from their decoded blocks (ata.h): SMART status,
-// attributes at their thresholds, the counting attributes, temperature,
-// power-on time, device statistics, self-tests and the error count.
-#include "ata_decode.h"
+// A SATA drive judged from its decoded blocks: each rule from its row of
+// the catalogue, each limit from the thresholds table (health.h).
+#include "ata_judge.h"
+
 #include "health.h"
 
 namespace rpt {
@@ -24,19 +24,22 @@ constexpr CountAttribute kCountAttributes[] = {
 
 constexpr uint64_t kMostPowerOnHours = 100000;
 
+// Where the findings of the SMART data and status are.
+constexpr const char* kSmart = "ATA SMART";
+
 // The device statistics that count towards health.
 struct CountStatistic {
-    const char* key;
+    StatisticKey key;
     Counter counter;
 };
 constexpr CountStatistic kCountStatistics[] = {
-    {"pending_error_count", Counter::AtaPendingErrors},
-    {"reallocated_logical_sectors", Counter::AtaReallocatedLogicalSectors},
-    {"mechanical_start_failures", Counter::AtaMechanicalStartFailures},
-    {"reallocation_candidates", Counter::AtaReallocationCandidates},
-    {"reported_uncorrectable_errors", Counter::AtaReportedUncorrectableErrors},
-    {"resets_during_commands", Counter::AtaResetsDuringCommands},
-    {"interface_crc_errors", Counter::AtaInterfaceCrcErrors},
+    {{kAtaStatistics, "pending_error_count"}, Counter::AtaPendingErrors},
+    {{kAtaStatistics, "reallocated_logical_sectors"}, Counter::AtaReallocatedLogicalSectors},
+    {{kAtaStatistics, "mechanical_start_failures"}, Counter::AtaMechanicalStartFailures},
+    {{kAtaStatistics, "reallocation_candidates"}, Counter::AtaReallocationCandidates},
+    {{kAtaStatistics, "reported_uncorrectable_errors"}, Counter::AtaReportedUncorrectableErrors},
+    {{kAtaStatistics, "resets_during_commands"}, Counter::AtaResetsDuringCommands},
+    {{kAtaStatistics, "interface_crc_errors"}, Counter::AtaInterfaceCrcErrors},
 };
 
 std::string test_type(uint64_t t) {
@@ -61,11 +64,11 @@ void self_tests(Disk& d, const AtaInfo& a) {
         const FieldValues& e = a.self_test_log[i];
         SelfTest t;
         t.slot = static_cast<unsigned>(i + 1);
-        t.type = test_type(field(e, "type").value_or(0));
-        t.status_code = static_cast<unsigned>(field(e, "status").value_or(0));
+        t.type = test_type(field(e, {kAtaSelfTest, "type"}).value_or(0));
+        t.status_code = static_cast<unsigned>(field(e, {kAtaSelfTest, "status"}).value_or(0));
         t.status = self_test_status_text(t.status_code);
-        t.remaining_percent = static_cast<unsigned>(field(e, "remaining").value_or(0)) * 10u;
-        t.hours = field(e, "hours").value_or(0);
+        t.remaining_percent = static_cast<unsigned>(field(e, {kAtaSelfTest, "remaining"}).value_or(0)) * 10u;
+        t.hours = field(e, {kAtaSelfTest, "hours"}).value_or(0);
         t.outcome = self_test_outcome(t.status_code, 8);
         for (auto& f : e)
             if (f.def->format == Format::Lba && t.outcome == SelfTest::Outcome::Failed &&
@@ -95,35 +98,28 @@ void self_test_execution(Disk& d, const AtaInfo& a) {
             finding(Rule::SelfTestExecution,
                     "self-test " + status +
                         (code == 15 ? ", " + std::to_string(a.self_test_remaining.value_or(0)) + "% remaining" : ""),
-                    "ATA SMART", code));
+                    kSmart, code));
         break;
     case O::Failed: {
         const SelfTest* newest = newest_ended(d.self_tests);
         if (!newest || newest->outcome != O::Failed || newest->status_code != code)
             d.findings.push_back(
-                finding(Rule::SelfTest, "the newest self-test failed (SMART data): " + status, "ATA SMART", code));
+                finding(Rule::SelfTest, "the newest self-test failed (SMART data): " + status, kSmart, code));
         break;
     }
     default: break;
     }
 }
 
-}  // namespace
-
-bool judge_ata(Disk& d) {
-    const AtaInfo& a = *d.ata;
-    d.vendor = "ATA";
-    d.product = a.model;
-    d.revision = a.firmware;
-    d.serial = a.serial;
-
-    const std::string smart = "ATA SMART";
+// The SMART status, the drive database's warning and the attributes at or
+// below their thresholds.
+void smart(Disk& d, const AtaInfo& a) {
     if (!a.database_warning.empty())
         d.findings.push_back(finding(Rule::AtaDatabaseWarning,
-                                     "the drive database warns of " + a.family + ": " + a.database_warning, smart));
+                                     "the drive database warns of " + a.family + ": " + a.database_warning, kSmart));
     if (a.smart_passed == false)
-        d.findings.push_back(finding(Rule::AtaSmartFailed,
-                                     "SMART RETURN STATUS: threshold exceeded, the drive predicts its failure", smart));
+        d.findings.push_back(finding(
+            Rule::AtaSmartFailed, "SMART RETURN STATUS: threshold exceeded, the drive predicts its failure", kSmart));
     for (auto& x : a.attributes) {
         if (x.failing.empty()) continue;
         // A normalized value is no count and no temperature: the raw value
@@ -135,11 +131,14 @@ bool judge_ata(Disk& d) {
                         x.name + ": normalized value " +
                         (now ? std::to_string(x.value) + " is at" : "fell to " + std::to_string(x.worst) + ",") +
                         " or below its threshold " + std::to_string(*x.threshold) + " (raw " + x.raw_text + ")",
-                    smart, x.id),
+                    kSmart, x.id),
             now ? x.value : x.worst);
         f.threshold = *x.threshold;
         d.findings.push_back(std::move(f));
     }
+}
+
+void count_attributes(Disk& d, const AtaInfo& a) {
     for (auto& c : kCountAttributes) {
         const AtaAttribute* x = attribute(a, c.id);
         // A format the report does not know, or one that gives no count:
@@ -153,17 +152,18 @@ bool judge_ata(Disk& d) {
                                              x->raw_text + " (0x" + hex(x->raw, 12) +
                                              ") holds other data: more than the drive's " + std::to_string(*a.sectors) +
                                              " sectors",
-                                         smart, c.id));
+                                         kSmart, c.id));
             continue;
         }
-        count(d, c.counter, n, std::to_string(n) + " " + c.what, smart, c.id);
+        count(d, c.counter, n, std::to_string(n) + " " + c.what, kSmart, c.id);
     }
+}
 
-    // Temperature and its limit from the device statistics, else from the
-    // attributes (the low byte of the raw value).
-    // A temperature outside 1-99 C is none the drive measured (an unused
-    // attribute reads 0).
-    const AtaStatistic* now = statistic(a, "current_temperature");
+// Temperature and its limit from the device statistics, else from the
+// attributes (the low byte of the raw value). A temperature outside 1-99 C
+// is none the drive measured (an unused attribute reads 0).
+void temperature(Disk& d, const AtaInfo& a) {
+    const AtaStatistic* now = statistic(a, {kAtaStatistics, "current_temperature"});
     auto celsius = [&](uint8_t id) -> const AtaAttribute* {
         const AtaAttribute* x = attribute(a, id);
         return x && x->raw_value && x->unit == Unit::Celsius ? x : nullptr;
@@ -175,11 +175,14 @@ bool judge_ata(Disk& d) {
     else if (auto* y = celsius(190))
         d.temperature = static_cast<int64_t>(*y->raw_value);
     if (d.temperature && (*d.temperature < 1 || *d.temperature > 99)) d.temperature.reset();
-    if (auto* m = statistic(a, "specified_maximum_temperature"))
+    if (auto* m = statistic(a, {kAtaStatistics, "specified_maximum_temperature"}))
         d.reference_temperature = static_cast<int64_t>(m->value);
-    judge_temperature(d, now ? "ATA statistics 05h" : smart);
+    judge_temperature(d, now ? "ATA statistics 05h" : kSmart);
+}
 
-    if (auto* h = statistic(a, "power_on_hours"))
+// Power-on hours from the device statistics, else from attribute 9.
+void power_on(Disk& d, const AtaInfo& a) {
+    if (auto* h = statistic(a, {kAtaStatistics, "power_on_hours"}))
         d.power_on_hours = static_cast<int64_t>(h->value);
     else if (auto* x = attribute(a, 9); x && x->raw_value && (x->unit == Unit::Hours || x->unit == Unit::Count)) {
         // More than 100,000 hours (11.4 years) is a count in a unit the
@@ -191,17 +194,30 @@ bool judge_ata(Disk& d) {
                 with_value(finding(Rule::AtaPowerOnUnit,
                                    "attribute 9 " + x->name + " reads " + x->raw_text + " (raw 0x" + hex(x->raw, 12) +
                                        "): more than 100000 hours, so in a unit unknown for this drive",
-                                   smart, 9),
+                                   kSmart, 9),
                            static_cast<int64_t>(*x->raw_value)));
     }
     if (d.power_on_hours)
         judge(d.findings, Limit::PowerOnHours, *d.power_on_hours,
-              std::to_string(*d.power_on_hours) + " hours powered on", smart);
+              std::to_string(*d.power_on_hours) + " hours powered on", kSmart);
+}
 
+}  // namespace
+
+bool judge_ata(Disk& d) {
+    const AtaInfo& a = *d.ata;
+    d.vendor = "ATA";
+    d.product = a.model;
+    d.revision = a.firmware;
+    d.serial = a.serial;
+    smart(d, a);
+    count_attributes(d, a);
+    temperature(d, a);
+    power_on(d, a);
     for (auto& s : kCountStatistics)
         if (auto* st = statistic(a, s.key)) set_counter(d, s.counter, st->value);
-    if (auto* e = statistic(a, "percentage_used_endurance")) judge_endurance(d, e->value, "ATA statistics 07h", 0x08);
-
+    if (auto* e = statistic(a, {kAtaStatistics, "percentage_used_endurance"}))
+        judge_endurance(d, e->value, "ATA statistics 07h", 0x08);
     self_tests(d, a);
     judge_self_tests(d, "ATA self-test log", a.self_test_log_read);
     self_test_execution(d, a);

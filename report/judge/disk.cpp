@@ -5,8 +5,13 @@
 #include <map>
 #include <set>
 
+#include "disk.h"
+
 #include "ata_decode.h"
-#include "health.h"
+#include "ata_judge.h"
+#include "rules.h"
+#include "scsi_decode.h"
+#include "scsi_judge.h"
 
 namespace rpt {
 namespace {
@@ -53,6 +58,27 @@ std::map<const ErrRecord*, std::string> unread_blocks(Disk& d, const DriveLog& l
     return commands;
 }
 
+// The disk's figures and findings by its protocol; true when any of them
+// tells about its health.
+bool decode_and_judge(Disk& d, const DriveLog& log, const DriveDb* db) {
+    if (log.ata()) {
+        d.protocol = Protocol::Ata;
+        d.ata = decode_ata(log, db);
+        d.findings.insert(d.findings.end(), d.ata->findings.begin(), d.ata->findings.end());
+        return judge_ata(d);
+    }
+    ScsiInfo s = decode_scsi(log);
+    d.vendor = s.vendor;
+    d.product = s.product;
+    d.revision = s.revision;
+    d.serial = s.serial;
+    d.findings.insert(d.findings.end(), s.findings.begin(), s.findings.end());
+    d.phys = s.phys;
+    const bool judged = judge_scsi(d, s);
+    d.pages = std::move(s.pages);
+    return judged;
+}
+
 }  // namespace
 
 std::optional<uint64_t> Disk::counter(Counter id) const {
@@ -67,51 +93,14 @@ Disk build_disk(const std::string& host, const std::string& file, std::string_vi
     Disk d;
     d.host = host;
     d.file = file;
-    unsigned c = 0, dev = 0;
-    if (file.size() == 10 && sscanf(file.c_str(), "MA%2x%2x.log", &c, &dev) == 2) {
-        d.controller = c;
-        d.device = dev;
+    if (auto place = drive_log_place(file)) {
+        d.controller = place->first;
+        d.device = place->second;
     }
     d.findings = log.findings;
     const auto commands = unread_blocks(d, log, attached);
     d.sections = log.sections;
-    bool judged = false;
-    if (log.ata()) {
-        d.protocol = Protocol::Ata;
-        d.ata = decode_ata(log, db);
-        d.findings.insert(d.findings.end(), d.ata->findings.begin(), d.ata->findings.end());
-        judged = judge_ata(d);
-    } else {
-        std::string_view code = log.device_code;
-        auto part = [&](size_t at, size_t n) { return at < code.size() ? trim(code.substr(at, n)) : std::string(); };
-        d.vendor = part(0, 8);
-        d.product = part(8, 16);
-        d.revision = part(24, 4);
-        d.serial = trim(log.serial);
-        for (auto& b : log.blocks) {
-            if (b.kind != BlockKind::ScsiPage) continue;
-            PageRecord r;
-            r.listed_as = b.tag.substr(b.tag[0] == 'P' ? 4 : 7);
-            r.bytes = b.bytes.size();
-            r.trusted = !b.damaged && !b.bytes.empty();
-            if (b.bytes.empty()) {
-                r.page.page = b.page & 0x3f;
-                r.page.subpage = b.subpage;
-                r.page.name = page_name(r.page.page, r.page.subpage);
-            } else {
-                r.page = decode_page(b.bytes);
-            }
-            if (b.bytes.size() >= 4)
-                for (auto& f : r.page.findings) {
-                    Finding x = f;
-                    x.text = "page " + r.listed_as + ": " + f.text;
-                    x.page = page_ref(r.page.page, r.page.subpage);
-                    d.findings.push_back(std::move(x));
-                }
-            d.pages.push_back(std::move(r));
-        }
-        judged = assess_scsi(d, log);
-    }
+    const bool judged = decode_and_judge(d, log, db);
     if (!judged)
         d.findings.push_back(
             finding(Rule::NoHealth, "no health page or block was read whole: the disk's health cannot be judged"));

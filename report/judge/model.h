@@ -22,6 +22,7 @@
 #include "helpers.h"
 #include "pages.h"
 #include "run_facts.h"
+#include "scsi_decode.h"
 
 namespace rpt {
 
@@ -30,16 +31,6 @@ struct CounterValue {
     Counter id{};
     uint64_t value = 0;
     std::optional<unsigned> phy;
-};
-
-// One SAS phy of a disk (page 18h).
-struct Phy {
-    unsigned port = 0;  // relative target port
-    unsigned id = 0;    // phy identifier
-    uint64_t sas_address = 0, attached_sas_address = 0;
-    unsigned attached_phy = 0;
-    uint8_t attached_device_type = 0, attached_reason = 0, reason = 0, link_rate = 0;
-    std::optional<uint64_t> invalid_dword, disparity, loss_of_sync, reset_problem;
 };
 
 // A self-test of either protocol, as its log gives it.
@@ -53,14 +44,6 @@ struct SelfTest {
     std::optional<unsigned> segment;            // SCSI: self-test number
     std::optional<uint64_t> hours, lba;         // lba: none when all ones
     std::optional<uint8_t> sense_key, asc, ascq;
-};
-
-// A SCSI page as read: the block it came from and its decode.
-struct PageRecord {
-    std::string listed_as;  // the tag's code ("0d", "15.01")
-    size_t bytes = 0;
-    bool trusted = false;
-    Page page;
 };
 
 // One collection of a disk, as its history lists it.

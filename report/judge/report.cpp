@@ -7,6 +7,7 @@
 
 #include "cli_text.h"
 #include "controller_judge.h"
+#include "disk.h"
 #include "health.h"
 #include "history.h"
 #include "run_facts.h"

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "input.h"
 #include "rules.h"
 #include "sense.h"
 #include "textmatch.h"
@@ -140,12 +141,6 @@ std::string disk_of(const RecordDetail& detail) {
     return disk;
 }
 
-std::string opcode_name(uint8_t op) {
-    char b[80] = {};
-    sg_get_opcode_name(op, 0 /* direct-access block device */, sizeof b, b);
-    return b;
-}
-
 // The sense data's key and codes, or none when they are not sense data.
 std::optional<Sense> decode_sense(const std::array<uint8_t, 20>& sense) {
     struct sg_scsi_sense_hdr h {};
@@ -215,7 +210,7 @@ bool command_error(std::string_view line, ErrRecord& r) {
     if (tail && tail->empty()) {
         const uint8_t op = scsi.cdb[0];
         scsi.result = hx(rc[0]);
-        scsi.opcode_name = opcode_name(op);
+        scsi.opcode_name = operation_name(op);
         scsi.decoded = decode_sense(scsi.sense);
         std::string what = op == 0x4d ? "LOG SENSE of page " + page_ref(*scsi.page(), *scsi.subpage())
                                       : scsi.opcode_name + " (" + hex_bytes(&op, 1) + ")";
@@ -283,12 +278,6 @@ std::string sata_registers(const SataDetail& s) {
 
 std::optional<uint8_t> SataDetail::status() const { return fis[0] == 0x34 ? std::optional(fis[2]) : std::nullopt; }
 std::optional<uint8_t> SataDetail::error() const { return fis[0] == 0x34 ? std::optional(fis[3]) : std::nullopt; }
-
-std::string drive_log_name(unsigned controller, unsigned device) {
-    char b[40];
-    snprintf(b, sizeof b, "MA%02x%02x.log", controller, device);
-    return b;
-}
 
 std::vector<ErrRecord> read_error_log(std::string_view text) {
     std::vector<std::string_view> lines;

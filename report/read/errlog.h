@@ -1,4 +1,4 @@
-// Reader of the error log (logdperr.txt): every record recognised by its
+// Reader of the error log (logdperr.txt, kErrorLog of input.h): every record recognised by its
 // pattern, SCSI and SATA detail lines decoded, anything else kept as it
 // stands. Each record's fields are typed by the record's shape; the JSON
 // renderer writes them.
@@ -243,9 +243,5 @@ void each_field(const RecordDetail& detail, F&& f) {
 }
 
 std::vector<ErrRecord> read_error_log(std::string_view text);
-
-// Drive log file name of a controller index and device id, as the collector
-// names it.
-std::string drive_log_name(unsigned controller, unsigned device);
 
 }  // namespace rpt

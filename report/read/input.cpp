@@ -152,10 +152,22 @@ void read_archive(Host& h) {
 
 }  // namespace
 
+std::string drive_log_name(unsigned controller, unsigned device) {
+    char b[40];
+    snprintf(b, sizeof b, "MA%02x%02x.log", controller, device);
+    return b;
+}
+
+std::optional<std::pair<unsigned, unsigned>> drive_log_place(const std::string& name) {
+    unsigned c = 0, d = 0;
+    if (name.size() == 10 && sscanf(name.c_str(), "MA%2x%2x.log", &c, &d) == 2) return std::pair(c, d);
+    return std::nullopt;
+}
+
 bool wanted(std::string_view name) {
-    if (name == "logdperr.txt" || name == kRunJson || name == kConsoleTxt) return true;
+    if (name == kErrorLog || name == kRunJson || name == kConsoleTxt) return true;
     if (controller_log(name)) return true;
-    if (name.size() < 10 || name.substr(0, 2) != "MA" || !name.ends_with(".log")) return false;
+    if (name.size() < 10 || !name.starts_with(kDriveLogPrefix) || !name.ends_with(".log")) return false;
     for (char c : name.substr(2, name.size() - 6))
         if (!isxdigit(static_cast<unsigned char>(c))) return false;
     return true;

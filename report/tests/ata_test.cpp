@@ -7,8 +7,8 @@
 #include <map>
 #include <nlohmann/json.hpp>
 
+#include "disk.h"
 #include "drivedb.h"
-#include "health.h"
 #include "report.h"
 #include "util.h"
 
@@ -288,7 +288,11 @@ TEST(Ata, TablesReachEveryFieldTheRulesRead) {
     };
     const std::string kIdentify = "ATA IDENTIFY DEVICE";
     auto in = [](FieldValues AtaInfo::*fields, const char* key) {
-        return [=](const AtaInfo& a) { return field(a.*fields, key).value_or(~uint64_t{0}); };
+        return [=](const AtaInfo& a) {
+            for (auto& f : a.*fields)
+                if (std::string_view(f.def->key) == key) return f.value;
+            return ~uint64_t{0};
+        };
     };
     const std::vector<Row> rows = {
         {"48-bit capacity (words 100-103)", {}, in(&AtaInfo::identify, "sectors_48"), 7814037168u},

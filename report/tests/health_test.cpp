@@ -3,7 +3,7 @@
 
 #include <map>
 
-#include "health.h"
+#include "disk.h"
 #include "util.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "controller_texts.h"
-#include "health.h"
+#include "disk.h"
 #include "report.h"
 #include "util.h"
 

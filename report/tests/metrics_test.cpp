@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "controller_texts.h"
-#include "health.h"
+#include "disk.h"
 #include "metrics.h"
 #include "util.h"
 

@@ -4,8 +4,8 @@
 
 #include <sstream>
 
+#include "disk.h"
 #include "drivedb.h"
-#include "health.h"
 #include "risk.h"
 #include "risk_check.h"
 #include "util.h"

@@ -14,7 +14,7 @@
 #include <map>
 #include <regex>
 
-#include "health.h"
+#include "disk.h"
 #include "util.h"
 
 namespace {

@@ -9,6 +9,7 @@
 #include "history.h"
 #include "report.h"
 #include "risk_check.h"
+#include "scsi_fields.h"
 
 namespace rpt {
 namespace {

@@ -4,8 +4,9 @@
 #include <cstdio>
 
 #include "ata_decode.h"
-#include "health.h"
+#include "disk.h"
 #include "report.h"
+#include "scsi_fields.h"
 #include "text_parts.h"
 
 namespace rpt {
