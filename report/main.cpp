@@ -10,9 +10,11 @@
 #include "drivedb.h"
 #include "html.h"
 #include "input.h"
+#include "json.h"
 #include "metrics.h"
 #include "report.h"
 #include "risk_check.h"
+#include "text.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"logdump-report: per-disk health from logdump's log directories"};

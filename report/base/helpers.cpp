@@ -1,6 +1,7 @@
 #include "helpers.h"
 
 #include <cstdio>
+#include <ctime>
 
 namespace rpt {
 
@@ -55,6 +56,21 @@ std::string hex(uint64_t v, int digits) {
     char b[24];
     snprintf(b, sizeof b, "%0*llx", digits, static_cast<unsigned long long>(v));
     return b;
+}
+
+std::string utc(time_t t, const char* format) {
+    struct tm tm {};
+    gmtime_r(&t, &tm);
+    char b[64];
+    return std::string(b, strftime(b, sizeof b, format, &tm));
+}
+
+std::string short_number(double v) {
+    char b[48];
+    snprintf(b, sizeof b, "%.1f", v);
+    std::string s = b;
+    if (s.ends_with(".0")) s.resize(s.size() - 2);
+    return s == "-0" ? "0" : s;
 }
 
 }  // namespace rpt

@@ -1,9 +1,11 @@
 // Small helpers of bytes and text that the readers and the renderers share:
 // values of 1..8 bytes in either byte order, hexadecimal, the page a finding
-// names, trimming, UTF-8.
+// names, trimming, UTF-8, values not read, times and short numbers.
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -51,5 +53,26 @@ std::string trim(std::string_view s);
 
 // Length of the valid UTF-8 sequence at s[i], or 0.
 size_t utf8_length(std::string_view s, size_t i);
+
+// A value that was not read, as each output writes it: a figure in the
+// text "-", on the web page a dash entity, a part of a name ("32:?",
+// "target ?") "?", a metrics label value "" (JSON writes null).
+inline constexpr std::string_view kMissingText = "-", kMissingHtml = "&ndash;", kMissingPart = "?", kMissingLabel = "";
+
+// The number (with `unit` after it), or `missing`.
+template <class T>
+std::string shown(const std::optional<T>& v, std::string_view missing, std::string_view unit = "") {
+    return v ? std::to_string(*v) + std::string(unit) : std::string(missing);
+}
+// The text, or `missing` for an empty one.
+inline std::string shown(const std::string& s, std::string_view missing) {
+    return s.empty() ? std::string(missing) : s;
+}
+
+// A time in UTC, by a strftime format ("%Y-%m-%d": the day).
+std::string utc(time_t t, const char* format);
+
+// A number of days or a rate without needless decimals: "31", "2.5".
+std::string short_number(double v);
 
 }  // namespace rpt

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "risk_check.h"
+#include "text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;

@@ -5,7 +5,9 @@
 #include <string_view>
 
 #include "disk.h"
+#include "json.h"
 #include "report.h"
+#include "text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const rpt::Disk d =

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "layout.h"
 #include "run_facts.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

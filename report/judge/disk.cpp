@@ -87,6 +87,10 @@ std::optional<uint64_t> Disk::counter(Counter id) const {
     return std::nullopt;
 }
 
+std::string disk_place(const Disk& d) {
+    return "controller " + shown(d.controller, kMissingText) + " device " + shown(d.device, kMissingText);
+}
+
 Disk build_disk(const std::string& host, const std::string& file, std::string_view text, const Attached& attached,
                 const DriveDb* db) {
     DriveLog log = read_drive_log(text);

@@ -41,11 +41,6 @@ std::vector<Growth> changes(const Seen& newer, const Seen& older) {
     return out;
 }
 
-std::string slot(const Disk& d) {
-    return "controller " + (d.controller ? std::to_string(*d.controller) : "-") + " device " +
-           (d.device ? std::to_string(*d.device) : "-");
-}
-
 bool same_slot(const Disk& a, const Disk& b) {
     return a.controller && a.device && a.controller == b.controller && a.device == b.device;
 }
@@ -114,21 +109,6 @@ void virtual_drive_changes(const Collection& now, const Collection& before, Find
 }
 
 }  // namespace
-
-std::string utc(time_t t, const char* format) {
-    struct tm tm {};
-    gmtime_r(&t, &tm);
-    char b[64];
-    return std::string(b, strftime(b, sizeof b, format, &tm));
-}
-
-std::string short_number(double v) {
-    char b[48];
-    snprintf(b, sizeof b, "%.1f", v);
-    std::string s = b;
-    if (s.ends_with(".0")) s.resize(s.size() - 2);
-    return s == "-0" ? "0" : s;
-}
 
 void apply_history(std::vector<Collection>& all) {
     // The collections of each host, newest first (input order among equals).
@@ -199,7 +179,7 @@ void apply_history(std::vector<Collection>& all) {
                                             "), in this slot on " + utc(before.newest, "%Y-%m-%d")));
             } else {
                 host_findings[&now].push_back(finding(
-                    Rule::DiskGone, slot(old) + " serial " + old.serial + " (" + old.vendor + " " + old.product +
+                    Rule::DiskGone, disk_place(old) + " serial " + old.serial + " (" + old.vendor + " " + old.product +
                                         "), present on " + utc(before.newest, "%Y-%m-%d") + ", is missing"));
             }
         }

@@ -16,10 +16,4 @@ namespace rpt {
 // history of their disks.
 void apply_history(std::vector<Collection>& collections);
 
-// A time in UTC, by a strftime format ("%Y-%m-%d": the day).
-std::string utc(time_t t, const char* format);
-
-// A number of days or a rate without needless decimals: "31", "2.5".
-std::string short_number(double v);
-
 }  // namespace rpt

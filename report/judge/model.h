@@ -103,6 +103,10 @@ struct Disk {
     std::optional<uint64_t> counter(Counter c) const;  // of the disk as a whole, not of a phy
 };
 
+// Where a disk is: "controller 0 device 3", kMissingText for a number not
+// read (the web page's labels are shorter: html.cpp).
+std::string disk_place(const Disk& d);
+
 struct Collection {
     std::string host, source;
     std::optional<time_t> collected;  // the error log's time, else the newest drive log's

@@ -54,18 +54,6 @@ std::optional<uint32_t> date_of(std::string_view d) {
 }
 
 // The drives with a band of elevated or worse: failed and working.
-struct Flagged {
-    uint64_t failed = 0, working = 0;
-};
-Flagged flagged(const RiskCheck& c) {
-    Flagged f;
-    for (size_t b = static_cast<size_t>(RiskBand::Elevated); b < c.bands.size(); ++b) {
-        f.failed += c.bands[b].failed;
-        f.working += c.bands[b].drives - c.bands[b].failed;
-    }
-    return f;
-}
-
 struct Drive {
     uint32_t date = 0;
     RiskBand band = RiskBand::Unknown;
@@ -128,7 +116,7 @@ public:
             out_.failed += d.failed;
         }
         out_.drives = drives_.size();
-        const Flagged f = flagged(out_);
+        const RiskCheck::Flagged f = flagged(out_);
         const uint64_t working = out_.drives - out_.failed;
         if (out_.failed) out_.recall = static_cast<double>(f.failed) / static_cast<double>(out_.failed);
         if (working) out_.flagged_working = static_cast<double>(f.working) / static_cast<double>(working);
@@ -177,16 +165,18 @@ private:
     std::unordered_map<std::string, Drive, Hash, Equal> drives_;
 };
 
-std::string percent(uint64_t part, uint64_t whole) {
-    if (!whole) return "-";
-    char s[16];
-    snprintf(s, sizeof s, "%.2f%%", 100.0 * static_cast<double>(part) / static_cast<double>(whole));
-    return s;
-}
-
 }  // namespace
 
 std::span<const StatsColumn> drive_stats_columns() { return kColumns; }
+
+RiskCheck::Flagged flagged(const RiskCheck& c) {
+    RiskCheck::Flagged f;
+    for (size_t b = static_cast<size_t>(RiskBand::Elevated); b < c.bands.size(); ++b) {
+        f.failed += c.bands[b].failed;
+        f.working += c.bands[b].drives - c.bands[b].failed;
+    }
+    return f;
+}
 
 RiskCheck risk_check(ByteSource source, size_t longest) {
     RiskCheck out;
@@ -235,32 +225,6 @@ RiskCheck risk_check(const std::string& path) {
     });
     if (!out.error.empty() && !out.error.starts_with("cannot read ")) out.error = path + ": " + out.error;
     return out;
-}
-
-std::string render_risk_check(const RiskCheck& c, const std::string& file) {
-    char line[160];
-    std::string t = file + ": " + std::to_string(c.rows) + " rows, " + std::to_string(c.drives) + " drives, " +
-                    std::to_string(c.failed) + " failed, " + std::to_string(c.malformed) + " malformed rows\n";
-    snprintf(line, sizeof line, "%-9s %10s %8s %13s %18s\n", "BAND", "DRIVES", "FAILED", "FAILED SHARE",
-             "SHARE OF FAILURES");
-    t += line;
-    for (size_t b = 0; b < c.bands.size(); ++b) {
-        const auto& x = c.bands[b];
-        snprintf(line, sizeof line, "%-9s %10llu %8llu %13s %18s\n", band_name(static_cast<RiskBand>(b)),
-                 static_cast<unsigned long long>(x.drives), static_cast<unsigned long long>(x.failed),
-                 percent(x.failed, x.drives).c_str(), percent(x.failed, c.failed).c_str());
-        t += line;
-    }
-    const Flagged f = flagged(c);
-    const uint64_t working = c.drives - c.failed;
-    t += "recall: " + percent(f.failed, c.failed) + " of the failed drives were elevated or worse (" +
-         std::to_string(f.failed) + " of " + std::to_string(c.failed) + ")\n";
-    t += "working drives flagged elevated or worse: " + percent(f.working, working) + " (" + std::to_string(f.working) +
-         " of " + std::to_string(working) + ")\n";
-    for (auto& m : c.malformed_lines) t += "malformed: line " + std::to_string(m.line) + ": " + m.reason + "\n";
-    if (c.malformed > c.malformed_lines.size())
-        t += "malformed: " + std::to_string(c.malformed - c.malformed_lines.size()) + " more rows not listed\n";
-    return t;
 }
 
 int risk_check_status(const RiskCheck& c) { return !c.error.empty() ? kUnreadable : c.malformed ? kAnyWarn : kAllOk; }

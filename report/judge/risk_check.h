@@ -36,6 +36,9 @@ struct RiskCheck {
     struct Band {
         uint64_t drives = 0, failed = 0;
     };
+    struct Flagged {  // drives of band elevated or worse
+        uint64_t failed = 0, working = 0;
+    };
     struct Malformed {
         uint64_t line = 0;
         std::string reason;
@@ -58,11 +61,8 @@ RiskCheck risk_check(const std::string& path);
 // Reads a stream; `longest` bounds a record (tests and fuzzing).
 RiskCheck risk_check(ByteSource source, size_t longest = CsvReader::kLongestRecord);
 
-// The result for people: per band the drives, the failed ones, their share
-// and the share of all failures; the recall and the working drives flagged.
-std::string render_risk_check(const RiskCheck& c, const std::string& file);
-// As one JSON object (json.cpp).
-void write_risk_check_json(const RiskCheck& c, FILE* f);
+// The failed and the working drives of band elevated or worse.
+RiskCheck::Flagged flagged(const RiskCheck& c);
 
 // Exit status: 0, 1 with malformed rows, 3 when the file could not be read.
 int risk_check_status(const RiskCheck& c);

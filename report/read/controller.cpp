@@ -296,11 +296,11 @@ std::string state_label(const VirtualDrive& v) {
     return v.state_kind == VirtualDriveState::Other ? trim(v.state) : virtual_drive_state_name(v.state_kind);
 }
 
-namespace {
-std::string or_unknown(const std::optional<unsigned>& v) { return v ? std::to_string(*v) : std::string("?"); }
-}  // namespace
+namespace {}  // namespace
 
-std::string drive_place(const PhysicalDrive& d) { return or_unknown(d.enclosure) + ":" + or_unknown(d.slot); }
+std::string drive_place(const PhysicalDrive& d) {
+    return shown(d.enclosure, kMissingPart) + ":" + shown(d.slot, kMissingPart);
+}
 
 bool empty_slot(const PhysicalDrive& m) {
     return !m.device_id && !m.enclosure && !m.slot && m.inquiry.empty() && m.sas_addresses.empty() &&
@@ -308,17 +308,17 @@ bool empty_slot(const PhysicalDrive& m) {
 }
 
 std::string empty_slot_text(const PhysicalDrive& m) {
-    return "span " + or_unknown(m.span) + ", arm " + or_unknown(m.arm) + ": no drive" +
+    return "span " + shown(m.span, kMissingPart) + ", arm " + shown(m.arm, kMissingPart) + ": no drive" +
            (m.disk_group ? " (disk group " + std::to_string(*m.disk_group) + ")" : "");
 }
 
 std::string drive_name(const PhysicalDrive& d) {
-    std::string s = drive_place(d) + " (target " + or_unknown(d.device_id);
+    std::string s = drive_place(d) + " (target " + shown(d.device_id, kMissingPart);
     return d.serial.empty() ? s + ")" : s + ", serial " + d.serial + ")";
 }
 
 std::string virtual_drive_name(const VirtualDrive& vd) {
-    return "virtual drive " + or_unknown(vd.id) + (vd.raid_level.empty() ? "" : " (" + vd.raid_level + ")");
+    return "virtual drive " + shown(vd.id, kMissingPart) + (vd.raid_level.empty() ? "" : " (" + vd.raid_level + ")");
 }
 
 std::string drive_state_text(const PhysicalDrive& d) {

@@ -474,9 +474,9 @@ private:
         if (s.vd == kNone || s.vd < first_) return;
         if (s.drives && s.blocks < *s.drives) {
             if (cut)
-                return cut_short(s.line, "span " + num(s.number) + " of virtual drive " + num(out_[s.vd].id) +
-                                             " announces " + std::to_string(*s.drives) + " drives, " +
-                                             follow(s.blocks));
+                return cut_short(s.line, "span " + shown(s.number, kMissingPart) + " of virtual drive " +
+                                             shown(out_[s.vd].id, kMissingPart) + " announces " +
+                                             std::to_string(*s.drives) + " drives, " + follow(s.blocks));
             fill_arms(out_[s.vd], s.number, *s.drives, s.line);
         }
         // An empty block is of the disk group its span is in.
@@ -499,7 +499,6 @@ private:
         fill_arms(vd, 0u, *vd.drives, vd.line);
     }
 
-    static std::string num(const std::optional<unsigned>& v) { return v ? std::to_string(*v) : "?"; }
     static std::string follow(size_t n) { return std::to_string(n) + (n == 1 ? " follows" : " follow"); }
 
     std::vector<VirtualDrive>& out_;

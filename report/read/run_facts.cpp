@@ -52,19 +52,6 @@ std::optional<time_t> parse_utc(std::string_view s) {
     return timegm(&t);
 }
 
-std::string run_summary(const RunFacts& r) {
-    std::string s = r.program.empty() ? "the program" : r.program;
-    if (!r.version.empty()) s += " " + r.version;
-    if (r.width) s += " (" + std::to_string(*r.width) + "-bit)";
-    s += ", arguments:";
-    if (r.arguments.empty()) s += " none";
-    for (auto& a : r.arguments) s += " " + a;
-    s += ", exit status " + (r.exit_status ? std::to_string(*r.exit_status) : std::string("unknown"));
-    if (r.time_limit_exceeded) s += " (stopped at its time limit)";
-    if (!r.start.empty()) s += ", " + r.start + " to " + (r.end.empty() ? std::string("?") : r.end);
-    return s;
-}
-
 std::optional<RunFacts> read_run_facts(std::string_view run_json, std::string_view console, std::string& error) {
     if (run_json.size() > kMaxRunJson) {
         error = "run.json is larger than 1 MiB";

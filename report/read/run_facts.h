@@ -26,9 +26,6 @@ struct RunFacts {
 // could not be: `error` is then set and nothing is returned.
 std::optional<RunFacts> read_run_facts(std::string_view run_json, std::string_view console, std::string& error);
 
-// One line for people: program, version and width, arguments, exit status, times.
-std::string run_summary(const RunFacts& r);
-
 // "2026-12-09T04:49:52+00:00" (or with "Z") as seconds since the epoch.
 std::optional<time_t> parse_utc(std::string_view text);
 

@@ -9,6 +9,7 @@
 
 #include "disk.h"
 #include "drivedb.h"
+#include "json.h"
 #include "report.h"
 #include "util.h"
 

@@ -6,7 +6,9 @@
 #include <nlohmann/json.hpp>
 
 #include "errlog.h"
+#include "queries.h"
 #include "report.h"
+#include "text.h"
 
 namespace {
 
@@ -86,8 +88,7 @@ TEST(ErrorLog, EveryRecordRecognised) {
             EXPECT_EQ(std::string(severity_name(f.severity)) + " " + kind_name(f.kind()) + " " + f.code(), r.finding);
         }
         if (!r.key.empty()) {
-            EXPECT_EQ(nlohmann::json::parse(detail_json(recs[0].detail)).value(r.key, nlohmann::json()).dump(),
-                      r.value);
+            EXPECT_EQ(decoded_json(recs[0].detail).value(r.key, nlohmann::json()).dump(), r.value);
         }
         const std::string stripped = r.text.substr(0, r.text.find_first_of("\r\n"));
         EXPECT_EQ(recs[0].text, stripped);

@@ -5,6 +5,7 @@
 #include <deque>
 #include <set>
 
+#include "queries.h"
 #include "report.h"
 #include "util.h"
 

@@ -9,6 +9,7 @@
 #include "controller_judge.h"
 #include "history.h"
 #include "html.h"
+#include "json.h"
 #include "report.h"
 #include "rules.h"
 

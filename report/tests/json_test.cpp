@@ -9,6 +9,7 @@
 
 #include "controller_texts.h"
 #include "disk.h"
+#include "json.h"
 #include "report.h"
 #include "util.h"
 

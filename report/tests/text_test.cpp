@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "controller_texts.h"
+#include "queries.h"
 #include "report.h"
+#include "text.h"
 
 namespace {
 

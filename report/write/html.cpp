@@ -5,8 +5,9 @@
 
 #include "history.h"
 #include "html_parts.h"
-#include "report.h"
+#include "layout.h"
 #include "rules.h"
+#include "text.h"
 
 #include <algorithm>
 #include <cmath>
@@ -70,18 +71,6 @@ std::string fmt(double v) {
     return b;
 }
 
-// Shown for a value that is null: the disk did not report it.
-constexpr const char* kNone = "&ndash;";
-
-template <class T>
-std::string cell(const std::optional<T>& v, const char* cls = "num") {
-    return std::string("<td class=\"") + cls + "\">" + (v ? esc(std::to_string(*v)) : std::string(kNone)) + "</td>";
-}
-
-std::string cell(const std::string& v, const char* cls = nullptr) {
-    return (cls ? std::string("<td class=\"") + cls + "\">" : std::string("<td>")) + esc(v) + "</td>";
-}
-
 const char* kStyle = R"(
 :root { --ok:#1e7d32; --warn:#b26a00; --fail:#c62828; --info:#1565c0; --unknown:#616161; --line:#d0d4d9; }
 * { box-sizing: border-box; }
@@ -127,9 +116,10 @@ td.record { white-space: pre-wrap; font-family: "DejaVu Sans Mono", monospace; f
 
 // ---------------------------------------------------------------- parts
 
-std::string finding_list(const Findings& findings) {
+std::string finding_list(const std::vector<const Finding*>& findings) {
     std::string out = "<ul class=\"findings\">\n";
-    for (const Finding& x : findings) {
+    for (const Finding* f : findings) {
+        const Finding& x = *f;
         const std::string sev = severity_name(x.severity);
         out += "<li class=\"sev-" + level(sev) + "\"><span class=\"sev sev-" + level(sev) + "\">" + esc(sev) +
                "</span> <code>" + esc(x.code()) + "</code> " + esc(x.text) + "</li>\n";
@@ -158,30 +148,42 @@ std::string summary(const Report& r, bool fleet) {
         out +=
             "<p class=\"muted\">" + (fleet ? "<b>" + esc(c.host) + "</b>: " : std::string()) + esc(c.source) + "</p>\n";
         if (c.run) out += "<p class=\"muted\">Run: " + esc(run_summary(*c.run)) + "</p>\n";
-        if (!c.findings.empty()) out += finding_list(c.findings);
+        if (!c.findings.empty()) {
+            // In the order found (a disk's entry lists its findings by weight).
+            std::vector<const Finding*> found;
+            for (const Finding& f : c.findings) found.push_back(&f);
+            out += finding_list(found);
+        }
     }
     return out;
 }
 
+// A cell of the disks table by its column's value and class; a drive log
+// links to the disk's entry, even for a drive that left none.
+std::string disk_cell(DiskColumn c, const DiskRef& ref) {
+    const DiskColumnDef& def = disk_column(c);
+    const Disk& d = *ref.d;
+    if (c == DiskColumn::File)
+        return "<td><a href=\"#" + ref.id + "\">" + (d.logged ? esc(d.file) : "<i>none</i>") + "</a></td>";
+    const ColumnValue v = def.value(d);
+    const std::string shown_value = std::holds_alternative<std::string>(v)
+                                        ? esc(std::get<std::string>(v))
+                                        : shown(std::get<std::optional<int64_t>>(v), kMissingHtml);
+    return (def.html_class ? std::string("<td class=\"") + def.html_class + "\">" : std::string("<td>")) + shown_value +
+           "</td>";
+}
+
 std::string disk_table(const std::vector<DiskRef>& disks, bool fleet) {
+    std::vector<DiskColumn> columns;
+    for (DiskColumn c : html_columns())
+        if (c != DiskColumn::Host || fleet) columns.push_back(c);
     std::string out = "<table class=\"disks\">\n<thead><tr>";
-    if (fleet) out += "<th>Host</th>";
-    out +=
-        "<th>Drive "
-        "log</th><th>Controller</th><th>Device</th><th>Protocol</th><th>Vendor</th><th>Product</th><th>Revision</th>"
-        "<th>Serial</th><th>Temp. &deg;C</th><th>Ref. &deg;C</th><th>Power-on h</th><th>Findings</th>"
-        "<th>Verdict</th></tr></thead>\n<tbody>\n";
+    for (DiskColumn c : columns) out += std::string("<th>") + disk_column(c).html + "</th>";
+    out += "</tr></thead>\n<tbody>\n";
     for (const DiskRef& ref : disks) {
-        const Disk& d = *ref.d;
-        const std::string v = verdict_name(d.verdict);
-        out += "<tr class=\"disk v-" + level(v) + "\">";
-        if (fleet) out += cell(d.host);
-        // A drive that left no drive log still links to its entry.
-        out += "<td><a href=\"#" + ref.id + "\">" + (d.logged ? esc(d.file) : "<i>none</i>") + "</a></td>";
-        out += cell(d.controller) + cell(d.device) + cell(protocol_name(d.protocol)) + cell(d.vendor) +
-               cell(d.product) + cell(d.revision) + cell(d.serial, "mono") + cell(d.temperature) +
-               cell(d.reference_temperature) + cell(d.power_on_hours) + "<td class=\"num\">" +
-               std::to_string(d.findings.size()) + "</td><td class=\"verdict\">" + esc(v) + "</td></tr>\n";
+        out += "<tr class=\"disk v-" + level(verdict_name(ref.d->verdict)) + "\">";
+        for (DiskColumn c : columns) out += disk_cell(c, ref);
+        out += "</tr>\n";
     }
     return out + "</tbody>\n</table>\n";
 }
@@ -333,15 +335,12 @@ std::string findings(const std::vector<DiskRef>& disks) {
     for (const DiskRef& r : disks) {
         const Disk& d = *r.d;
         const std::string v = verdict_name(d.verdict);
-        auto num = [](const std::optional<unsigned>& x) { return x ? std::to_string(*x) : std::string("-"); };
         out += "<section class=\"disk\" id=\"" + r.id + "\"><h3><span class=\"badge b-" + level(v) + "\">" + esc(v) +
                "</span> " + esc(r.label) + " &mdash; " + esc(d.vendor) + " " + esc(d.product) + ", serial " +
                esc(d.serial) + " <span class=\"muted\">(" + protocol_name(d.protocol) + ", controller " +
-               num(d.controller) + ", device " + num(d.device) + ")</span></h3>\n";
+               shown(d.controller, kMissingText) + ", device " + shown(d.device, kMissingText) + ")</span></h3>\n";
         out += html::disk_view(*r.c, r.collection, d);
-        Findings sorted = d.findings;
-        std::stable_sort(sorted.begin(), sorted.end(), [](auto& a, auto& b) { return a.severity > b.severity; });
-        out += sorted.empty() ? "<p class=\"muted\">No findings.</p>\n" : finding_list(sorted);
+        out += d.findings.empty() ? "<p class=\"muted\">No findings.</p>\n" : finding_list(by_weight(d.findings));
         out += growth_lines(d);
         out += "</section>\n";
     }

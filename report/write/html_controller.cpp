@@ -13,14 +13,10 @@
 namespace rpt::html {
 namespace {
 
-constexpr const char* kNone = "&ndash;";
-
-std::string opt(const std::optional<unsigned>& v) { return v ? std::to_string(*v) : "?"; }
-
 // A state as printed, in the colour of its weight; a state that is well
 // keeps the text's colour, so that only what needs a look stands out.
 std::string state_text(const std::string& text, std::optional<Severity> weight) {
-    if (text.empty()) return kNone;
+    if (text.empty()) return std::string(kMissingHtml);
     if (!weight) return esc(text);
     return "<span class=\"st st-" + level(severity_name(*weight)) + "\">" + esc(text) + "</span>";
 }
@@ -68,8 +64,8 @@ std::string virtual_drives(const Controller& ctl, const Collection& c, size_t ci
     for (const VirtualDrive& vd : ctl.virtual_drives) {
         const auto weight = state_severity(vd.state_kind);
         out += "<tr class=\"vd" + (weight ? " v-" + level(severity_name(*weight)) : std::string()) +
-               "\"><td class=\"num\">" + (vd.id ? std::to_string(*vd.id) : kNone) + "</td><td>" + esc(vd.name) +
-               "</td><td>" + esc(vd.raid_level) + "</td><td class=\"num\">" + esc(vd.size) + "</td><td>" +
+               "\"><td class=\"num\">" + shown(vd.id, kMissingHtml) + "</td><td>" + esc(vd.name) + "</td><td>" +
+               esc(vd.raid_level) + "</td><td class=\"num\">" + esc(vd.size) + "</td><td>" +
                state_text(vd.state, weight) + "</td><td>" + esc(vd.cache_current);
         if (!vd.cache_default.empty() && vd.cache_default != vd.cache_current)
             out += " <span class=\"muted\">(default " + esc(vd.cache_default) + ")</span>";
@@ -80,10 +76,11 @@ std::string virtual_drives(const Controller& ctl, const Collection& c, size_t ci
                 continue;
             }
             const PhysicalDrive* d = listed_drive(ctl, m);
-            const PhysicalDrive& shown = d && d->state != DriveState::Unknown ? *d : m;
+            const PhysicalDrive& stated = d && d->state != DriveState::Unknown ? *d : m;
             const auto target = d && d->device_id ? d->device_id : m.device_id;
-            out += "<li>" + linked(c, ci, ctl.index, target, drive_place(d ? *d : m)) + ", target " + opt(target) +
-                   ", " + (shown.state == DriveState::Unknown ? std::string("no state given") : drive_state(shown)) +
+            out += "<li>" + linked(c, ci, ctl.index, target, drive_place(d ? *d : m)) + ", target " +
+                   shown(target, kMissingPart) + ", " +
+                   (stated.state == DriveState::Unknown ? std::string("no state given") : drive_state(stated)) +
                    "</li>";
         }
         out += "</ul></td></tr>\n";
@@ -99,8 +96,9 @@ std::string spare_drives(const Controller& ctl, const Collection& c, size_t ci) 
         });
         if (member) continue;
         rows += "<tr><td>" + linked(c, ci, ctl.index, d.device_id, drive_place(d)) + "</td><td class=\"num\">" +
-                opt(d.device_id) + "</td><td>" + drive_state(d) + "</td><td>" + esc(d.pd_type) + "</td><td>" +
-                esc(trim(d.vendor + " " + d.product)) + "</td><td class=\"mono\">" + esc(d.serial) + "</td></tr>\n";
+                shown(d.device_id, kMissingPart) + "</td><td>" + drive_state(d) + "</td><td>" + esc(d.pd_type) +
+                "</td><td>" + esc(trim(d.vendor + " " + d.product)) + "</td><td class=\"mono\">" + esc(d.serial) +
+                "</td></tr>\n";
     }
     if (rows.empty()) return "";
     return "<h4>Drives in no virtual drive</h4>\n<table class=\"spare-drives\">\n<thead><tr><th>Enclosure:slot</th>"
@@ -129,10 +127,10 @@ std::string event_line(const ControllerEvent& e) {
     if (e.code) s += " \u00b7 code 0x" + hex(*e.code, 8);
     s += " \u00b7 " + e.description;
     if (e.enclosure || e.slot)
-        s += " \u00b7 drive " + opt(e.enclosure) + ":" + opt(e.slot) +
-             (e.device_id ? ", target " + opt(e.device_id) : "");
+        s += " \u00b7 drive " + shown(e.enclosure, kMissingPart) + ":" + shown(e.slot, kMissingPart) +
+             (e.device_id ? ", target " + shown(e.device_id, kMissingPart) : "");
     else if (e.device_id)
-        s += " \u00b7 target " + opt(e.device_id);
+        s += " \u00b7 target " + shown(e.device_id, kMissingPart);
     return s;
 }
 
@@ -266,10 +264,9 @@ std::string disk_view(const Collection& c, size_t ci, const Disk& d) {
     auto count = [&](const char* name, const std::string& v) {
         if (!v.empty()) counts += (counts.empty() ? "; " : ", ") + (name + (" " + v));
     };
-    auto num = [](const std::optional<uint64_t>& v) { return v ? std::to_string(*v) : std::string(); };
-    count("media errors", num(pd.media_errors));
-    count("other errors", num(pd.other_errors));
-    count("predictive failures", num(pd.predictive_failures));
+    count("media errors", shown(pd.media_errors, ""));
+    count("other errors", shown(pd.other_errors, ""));
+    count("predictive failures", shown(pd.predictive_failures, ""));
     if (pd.smart_alert) count("S.M.A.R.T alert", *pd.smart_alert ? "yes" : "no");
     out += counts;
     const Controller* ctl = nullptr;

@@ -6,8 +6,8 @@
 #include <ctime>
 
 #include "ata_decode.h"
-#include "history.h"
-#include "report.h"
+#include "json.h"
+#include "layout.h"
 #include "risk_check.h"
 #include "scsi_fields.h"
 
@@ -19,10 +19,8 @@ namespace {
 class Writer {
 public:
     // Into `out`; with a `sink`, `out` is a buffer written to it whenever it
-    // fills, so that a large document is never held whole. A compact writer
-    // puts everything on one line, without blanks.
-    explicit Writer(std::string& out, FILE* sink = nullptr, bool compact = false)
-        : out_(out), sink_(sink), compact_(compact) {
+    // fills, so that a large document is never held whole.
+    explicit Writer(std::string& out, FILE* sink = nullptr) : out_(out), sink_(sink) {
         if (sink_) out_.reserve(kBuffer + 4096);
     }
     ~Writer() { flush(); }
@@ -47,7 +45,7 @@ public:
     Writer& key(std::string_view k) {
         item();
         string(k);
-        out_ += compact_ ? ":" : ": ";
+        out_ += ": ";
         keyed_ = true;
         return *this;
     }
@@ -95,7 +93,6 @@ private:
         return *this;
     }
     void newline() {
-        if (compact_) return;
         out_ += '\n';
         out_.append(2 * first_.size(), ' ');
     }
@@ -142,7 +139,6 @@ private:
     static constexpr size_t kBuffer = 1 << 16;
     std::string& out_;
     FILE* sink_;
-    bool compact_;
     std::vector<bool> first_;  // per open object or array: nothing written in it yet
     bool keyed_ = false;       // a key was written, its value follows on the same line
 };
@@ -254,11 +250,8 @@ void finding(Writer& w, const Finding& f) {
 
 // In the text's order: by weight, FAIL first, and as found within one.
 void findings(Writer& w, const Findings& fs) {
-    std::vector<const Finding*> order;
-    for (auto& f : fs) order.push_back(&f);
-    std::stable_sort(order.begin(), order.end(), [](auto* a, auto* b) { return a->severity > b->severity; });
     w.open('[');
-    for (auto* f : order) finding(w, *f);
+    for (const Finding* f : by_weight(fs)) finding(w, *f);
     w.close(']');
 }
 
@@ -400,11 +393,15 @@ void controller(Writer& w, const Collection& c, const Controller& ctl) {
 }
 
 void disk(Writer& w, const Disk& d) {
-    w.open('{').key("host").str(d.host).key("file").str(d.file).key("controller").opt(d.controller);
-    w.key("device").opt(d.device).key("protocol").str(protocol_name(d.protocol)).key("vendor").str(d.vendor);
-    w.key("product").str(d.product).key("revision").str(d.revision).key("serial").str(d.serial);
-    w.key("verdict").str(verdict_name(d.verdict)).key("temperature").opt(d.temperature);
-    w.key("reference_temperature").opt(d.reference_temperature).key("power_on_hours").opt(d.power_on_hours);
+    w.open('{');
+    for (const DiskColumnDef& c : disk_columns()) {
+        if (!c.key) continue;
+        const ColumnValue v = c.value(d);
+        if (auto* s = std::get_if<std::string>(&v))
+            w.key(c.key).str(*s);
+        else
+            w.key(c.key).opt(std::get<std::optional<int64_t>>(v));
+    }
     w.key("counters").open('{');
     for (auto& c : counter_defs())
         if (carried_by(c, d.protocol) && !c.per_phy) w.key(c.name).opt(d.counter(c.id));
@@ -475,12 +472,6 @@ std::string json_text(const Disk& d) {
     Writer w(out);
     disk(w, d);
     out += '\n';
-    return out;
-}
-
-std::string detail_json(const RecordDetail& detail) {
-    std::string out;
-    Writer(out, nullptr, true).detail(detail);
     return out;
 }
 

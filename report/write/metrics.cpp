@@ -62,13 +62,11 @@ std::string label(std::string_view name, std::string_view value) {
     return std::string(name) + "=\"" + label_value(value) + '"';
 }
 
-std::string optional_number(const std::optional<unsigned>& v) { return v ? std::to_string(*v) : ""; }
-
 // The labels that name a disk; what describes it is on its info series
 // alone, joined through group_left as exporters of this field do.
 std::string disk_labels(const Disk& d) {
-    return label("host", d.host) + ',' + label("controller", optional_number(d.controller)) + ',' +
-           label("target", optional_number(d.device)) + ',' + label("serial", d.serial);
+    return label("host", d.host) + ',' + label("controller", shown(d.controller, kMissingLabel)) + ',' +
+           label("target", shown(d.device, kMissingLabel)) + ',' + label("serial", d.serial);
 }
 
 std::string info_labels(const Disk& d) {
@@ -259,15 +257,16 @@ void controller_samples(const Report& r, std::string& out) {
             const std::string labels = label("host", c.host) + ',' + label("controller", std::to_string(ctl.index));
             if (!seen.insert(labels).second) continue;
             for (auto& v : ctl.virtual_drives) {
-                const std::string l = labels + ',' + label("virtual_drive", optional_number(v.id));
+                const std::string l = labels + ',' + label("virtual_drive", shown(v.id, kMissingLabel));
                 const std::string state = state_label(v);
                 if (!state.empty() && seen.insert(l).second)
                     vd_state.add(l + ',' + label("raid_level", v.raid_level) + ',' + label("state", state), "1");
             }
             for (auto& d : ctl.physical_drives) {
-                const std::string l = labels + ',' + label("enclosure", optional_number(d.enclosure)) + ',' +
-                                      label("slot", optional_number(d.slot)) + ',' +
-                                      label("target", optional_number(d.device_id)) + ',' + label("serial", d.serial);
+                const std::string l = labels + ',' + label("enclosure", shown(d.enclosure, kMissingLabel)) + ',' +
+                                      label("slot", shown(d.slot, kMissingLabel)) + ',' +
+                                      label("target", shown(d.device_id, kMissingLabel)) + ',' +
+                                      label("serial", d.serial);
                 if (!seen.insert(l).second) continue;
                 if (const std::string state = state_label(d); !state.empty())
                     pd_state.add(l + ',' + label("state", state), "1");

@@ -4,9 +4,9 @@
 #include <cstdio>
 
 #include "ata_decode.h"
-#include "disk.h"
-#include "report.h"
+#include "layout.h"
 #include "scsi_fields.h"
+#include "text.h"
 #include "text_parts.h"
 
 namespace rpt {
@@ -39,11 +39,8 @@ namespace {
 // "srv01 controller 0 device 3 serial S0M1...": where a finding is.
 std::string place(const Collection& c, const Disk* d) {
     if (!d) return c.host;
-    std::string s = c.host + " ";
-    s += d->controller && d->device
-             ? "controller " + std::to_string(*d->controller) + " device " + std::to_string(*d->device)
-             : d->file;
-    return s + " serial " + (d->serial.empty() ? "-" : d->serial);
+    return c.host + " " + (d->controller && d->device ? disk_place(*d) : d->file) + " serial " +
+           shown(d->serial, kMissingText);
 }
 
 std::string self_test_line(const SelfTest& t) {
@@ -162,19 +159,16 @@ std::string render_text(const Report& r) {
     // log each row comes from: a drive the controller lists may have left none.
     const bool logs = std::any_of(r.collections.begin(), r.collections.end(),
                                   [](const Collection& c) { return !c.controllers.empty(); });
-    std::vector<std::vector<std::string>> rows;
-    auto row = [&](std::vector<std::string> cells, const std::string& host, const std::string& log) {
-        if (many) cells.insert(cells.begin(), host);
-        if (logs) cells.insert(cells.end() - 1, log);
-        rows.push_back(std::move(cells));
-    };
-    row({"CTRL", "DEV", "PROTO", "VENDOR", "PRODUCT", "SERIAL", "REV", "TEMP", "HOURS", "VERDICT"}, "HOST", "LOG");
+    std::vector<DiskColumn> columns;
+    for (DiskColumn c : text_columns())
+        if ((c != DiskColumn::Host || many) && (c != DiskColumn::File || logs)) columns.push_back(c);
+    std::vector<std::vector<std::string>> rows(1);
+    for (DiskColumn c : columns) rows[0].push_back(disk_column(c).text);
     for (auto& c : r.collections)
-        for (auto& d : c.disks)
-            row({d.controller ? std::to_string(*d.controller) : d.file, num(d.device), protocol_name(d.protocol),
-                 d.vendor, d.product, d.serial, d.revision, num(d.temperature, " C"), num(d.power_on_hours),
-                 verdict_name(d.verdict)},
-                c.host, d.logged ? d.file : "no drive log");
+        for (auto& d : c.disks) {
+            auto& cells = rows.emplace_back();
+            for (DiskColumn col : columns) cells.push_back(text_cell(col, d));
+        }
     out += "\nDisks:\n" + format_table(rows, "  ");
     out += controllers_text(r);
 
@@ -199,22 +193,20 @@ std::string render_text(const Report& r) {
 
 std::string render_disk(const Disk& d) {
     // A drive that left no drive log is named by its place on the controller.
-    const std::string where =
-        d.logged ? d.host + "/" + d.file : d.host + " controller " + num(d.controller) + " device " + num(d.device);
+    const std::string where = d.logged ? d.host + "/" + d.file : d.host + " " + disk_place(d);
     std::string out = where + ": " + d.vendor + " " + d.product + " rev " + d.revision + ", serial " + d.serial + ", " +
                       protocol_name(d.protocol) + ", verdict " + verdict_name(d.verdict) + "\n";
     if (d.logged)
-        out += "  temperature " + num(d.temperature, " C") + ", reference " + num(d.reference_temperature, " C") +
-               ", power-on hours " + num(d.power_on_hours) + "\n";
+        out += "  temperature " + shown(d.temperature, kMissingText, " C") + ", reference " +
+               shown(d.reference_temperature, kMissingText, " C") + ", power-on hours " +
+               shown(d.power_on_hours, kMissingText) + "\n";
     else
         out += "  no drive log: what follows is the controller's view alone\n";
-    Findings sorted = d.findings;
-    std::stable_sort(sorted.begin(), sorted.end(), [](auto& a, auto& b) { return a.severity > b.severity; });
     out += "\nFindings:\n";
-    if (sorted.empty()) out += "  none\n";
-    for (auto& f : sorted)
-        out +=
-            "  " + pad(severity_name(f.severity), 8) + pad(kind_name(f.kind()), 11) + f.code() + ": " + f.text + "\n";
+    if (d.findings.empty()) out += "  none\n";
+    for (const Finding* f : by_weight(d.findings))
+        out += "  " + pad(severity_name(f->severity), 8) + pad(kind_name(f->kind()), 11) + f->code() + ": " + f->text +
+               "\n";
     out += controller_view_text(d);
     if (!d.phys.empty()) out += "\nPhys:\n";
     for (auto& p : d.phys)

@@ -9,8 +9,6 @@
 namespace rpt {
 namespace {
 
-std::string or_dash(const std::string& s) { return s.empty() ? "-" : s; }
-
 std::string target(const std::optional<unsigned>& t) { return t ? "target " + std::to_string(*t) : "target ?"; }
 
 // A drive's state with the progress of a rebuild or copyback ("Rebuild 45%").
@@ -24,28 +22,30 @@ std::string state_text(const PhysicalDrive& d) {
 // "OKAPI RAID 8i, serial SV52027000, firmware package 24.21.0-0097, version 4.680.00-8527"
 std::string adapter_line(const AdapterInfo& a) {
     if (!a.read) return "no adapter log";
-    std::string s = or_dash(trim(a.product));
+    std::string s = shown(trim(a.product), kMissingText);
     if (!a.serial.empty()) s += ", serial " + trim(a.serial);
     if (!a.package.empty() || !a.firmware.empty())
-        s += ", firmware package " + or_dash(trim(a.package)) + ", version " + or_dash(trim(a.firmware));
+        s += ", firmware package " + shown(trim(a.package), kMissingText) + ", version " +
+             shown(trim(a.firmware), kMissingText);
     return s;
 }
 
 // "virtual drive 0 (target 0, "sys"): RAID 1, 1.090 TB, Degraded"
 std::string virtual_drive_line(const VirtualDrive& vd) {
-    std::string s = "virtual drive " + num(vd.id) + " (" + target(vd.target);
+    std::string s = "virtual drive " + shown(vd.id, kMissingText) + " (" + target(vd.target);
     if (!trim(vd.name).empty()) s += ", \"" + trim(vd.name) + "\"";
-    return s + "): " + or_dash(vd.raid_level) + ", " + or_dash(trim(vd.size)) + ", " + or_dash(trim(vd.state));
+    return s + "): " + shown(vd.raid_level, kMissingText) + ", " + shown(trim(vd.size), kMissingText) + ", " +
+           shown(trim(vd.state), kMissingText);
 }
 
 // A drive's row: where it is, its target, state and serial, as the
 // controller's drives give it; an arm that no drive fills says so.
 std::vector<std::string> drive_row(const PhysicalDrive& d, const PhysicalDrive* listed) {
     if (empty_slot(d)) return {empty_slot_text(d)};
-    const PhysicalDrive& shown = listed ? *listed : d;
-    std::string state = state_text(shown);
+    const PhysicalDrive& row = listed ? *listed : d;
+    std::string state = state_text(row);
     if (state.empty() && listed) state = state_text(d);
-    return {drive_place(shown), target(shown.device_id), or_dash(state), or_dash(trim(shown.serial))};
+    return {drive_place(row), target(row.device_id), shown(state, kMissingText), shown(trim(row.serial), kMissingText)};
 }
 
 std::string controller_lines(const Controller& c, const std::string& host) {
@@ -106,32 +106,36 @@ std::string controller_view_text(const Disk& d) {
     const PhysicalDrive& p = d.view->drive;
     std::string vds;
     for (unsigned id : d.view->virtual_drives) vds += (vds.empty() ? "" : ", ") + std::to_string(id);
-    std::string out = "\nController view (controller " + num(d.controller) + "):\n";
+    std::string out = "\nController view (controller " + shown(d.controller, kMissingText) + "):\n";
     // The state as printed where it says more than its name ("Online, Spun Up").
     const std::string state = state_text(p), printed = trim(p.firmware_state);
-    out += "  " + drive_place(p) + ", " + target(p.device_id) + ", " + or_dash(state) +
+    out += "  " + drive_place(p) + ", " + target(p.device_id) + ", " + shown(state, kMissingText) +
            (printed.empty() || printed == drive_state_text(p) ? "" : " (\"" + printed + "\")") + "; virtual drive(s) " +
            (vds.empty() ? "none" : vds) + "\n";
-    out += "  media errors " + num(p.media_errors) + ", other errors " + num(p.other_errors) +
-           ", predictive failures " + num(p.predictive_failures) + ", S.M.A.R.T alert " +
+    out += "  media errors " + shown(p.media_errors, kMissingText) + ", other errors " +
+           shown(p.other_errors, kMissingText) + ", predictive failures " + shown(p.predictive_failures, kMissingText) +
+           ", S.M.A.R.T alert " +
            (!p.smart_alert   ? "-"
             : *p.smart_alert ? "yes"
                              : "no") +
            "\n";
-    out += "  device speed " + or_dash(trim(p.device_speed)) + ", link speed " + or_dash(trim(p.link_speed)) +
-           ", temperature " + num(p.temperature, " C") + "\n";
-    out += "  inquiry " + or_dash(trim(p.vendor)) + " " + or_dash(trim(p.product)) + " rev " +
-           or_dash(trim(p.revision)) + ", serial " + or_dash(trim(p.serial)) + "\n";
+    out += "  device speed " + shown(trim(p.device_speed), kMissingText) + ", link speed " +
+           shown(trim(p.link_speed), kMissingText) + ", temperature " + shown(p.temperature, kMissingText, " C") + "\n";
+    out += "  inquiry " + shown(trim(p.vendor), kMissingText) + " " + shown(trim(p.product), kMissingText) + " rev " +
+           shown(trim(p.revision), kMissingText) + ", serial " + shown(trim(p.serial), kMissingText) + "\n";
     // The size as printed; one that is no capacity (0, all ones) says so.
     if (!p.raw_size.empty()) out += "  raw size " + p.raw_size + (p.raw_sectors ? "" : " (no capacity given)") + "\n";
-    out += "  listed in " + or_dash(p.source) + "\n";
+    out += "  listed in " + shown(p.source, kMissingText) + "\n";
 
     out += "\nController events:\n";
     if (d.view->events.empty()) out += "  none\n";
     std::vector<std::vector<std::string>> rows;
     for (auto& e : d.view->events) {
-        const std::string cls = !e.cls ? "-" : *event_class_name(*e.cls) ? event_class_name(*e.cls) : num(e.cls);
-        rows.push_back({or_dash(trim(e.time_text)), cls, e.code ? "0x" + hex(*e.code, 8) : "-", e.description});
+        const std::string cls = !e.cls                      ? "-"
+                                : *event_class_name(*e.cls) ? event_class_name(*e.cls)
+                                                            : shown(e.cls, kMissingText);
+        rows.push_back(
+            {shown(trim(e.time_text), kMissingText), cls, e.code ? "0x" + hex(*e.code, 8) : "-", e.description});
         // The decoded sense under its event's description.
         if (e.sense) rows.push_back({"", "", "", "  " + sense_text(*e.sense)});
     }

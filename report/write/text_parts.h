@@ -1,11 +1,11 @@
-// What the text's two parts share: its table layout, figures not read shown
-// as "-", and the controllers' view (text_controller.cpp).
+// What the text's two parts share: its table layout and the controllers'
+// view (text_controller.cpp).
 #pragma once
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "report.h"
+#include "model.h"
 
 namespace rpt {
 
@@ -14,11 +14,6 @@ std::string pad(std::string s, size_t w);
 // Rows as columns aligned to their widest cell, each line after `indent`; a
 // row's last cell is not padded and does not widen its column.
 std::string format_table(const std::vector<std::vector<std::string>>& rows, const std::string& indent);
-
-template <class T>
-std::string num(const std::optional<T>& v, const char* unit = "") {
-    return v ? std::to_string(*v) + unit : "-";
-}
 
 // The "Controllers" section: per controller its adapter, its virtual drives
 // with their members, and the drives in none. "" when no collection has
