@@ -25,22 +25,34 @@ namespace rpt::cli {
 // index in parentheses as "(*)": their compared form, at most this long.
 constexpr size_t kMaxKey = 80;
 
+// A compared form as whole words of eight characters (little-endian, the
+// last one padded with zeros), compared a word at a time.
+struct Form {
+    static constexpr size_t kWords = kMaxKey / 8 + 1;
+    std::array<uint64_t, kWords> words{};
+    size_t size = 0;  // 0: none
+
+    bool operator==(const Form& o) const {
+        if (size != o.size) return false;
+        for (size_t i = 0; i * 8 < size; ++i)
+            if (words[i] != o.words[i]) return false;
+        return true;
+    }
+};
+
 struct Line {
     size_t number = 0;            // 1-based
     std::string_view text;        // without the line end and the blanks at either end
     std::string_view key, value;  // around the first ':', each trimmed; key empty: no ':'
-
     // The key's compared form, made once for all the look-ups of the line
-    // (empty for a key longer than kMaxKey).
-    std::string_view form() const { return {form_.data(), form_size_}; }
-
-private:
-    friend class Lines;
-    std::array<char, kMaxKey> form_{};
-    size_t form_size_ = 0;
+    // (none for a key longer than kMaxKey).
+    Form form;
+    bool control = false;  // the text holds control characters (a tab is none): binary data
 };
 
-// Cuts text into lines at LF, dropping the CR of a CR LF.
+// Cuts text into lines at LF, dropping the CR of a CR LF. Each line's
+// bytes are looked at once, for its end, its first ':' and control
+// characters together.
 class Lines {
 public:
     explicit Lines(std::string_view text) : rest_(text) {}
@@ -58,15 +70,21 @@ bool key_is(std::string_view printed, std::string_view names);
 bool key_is(const Line& l, std::string_view names);
 
 // The same comparison against many entries at once, each a `names` string:
-// for the keys of a table, looked up on every line.
+// for the keys of a table, looked up on every line, by a hash of the
+// form's first word and size.
 class KeyIndex {
 public:
     explicit KeyIndex(std::span<const std::string_view> entries);
     explicit KeyIndex(std::string_view names) : KeyIndex(std::span<const std::string_view>(&names, 1)) {}
-    int find(const Line& l) const;  // the entry of the line's key, or -1
+    int find(const Line& l) const;             // the entry of the line's key, or -1
+    int find(std::string_view printed) const;  // the same of a printed key or value
 
 private:
-    std::vector<std::pair<std::string, int>> names_;  // compared forms
+    int find(const Form& f) const;
+
+    std::vector<std::pair<Form, int>> names_;
+    std::vector<int> slots_;  // open addressing: an index in names_, -1 for none
+    size_t mask_ = 0;
 };
 
 // The value of a field, or false when it is not of the field's form.
@@ -221,8 +239,11 @@ struct Blocks {
 
     // Applies the line to the open block when its key is in the table.
     bool apply(std::span<const Field<T>> table, Reader& r, const Line& l) {
-        if (l.key.empty()) return false;
-        const int i = find_field(table, l);
+        return !l.key.empty() && apply(table, r, l, find_field(table, l));
+    }
+    // The same with the line's field of the table looked up already (-1:
+    // none).
+    bool apply(std::span<const Field<T>> table, Reader& r, const Line& l, int i) {
         if (i < 0) return false;
         const Field<T>& f = table[static_cast<size_t>(i)];
         const bool opens = i == 0 ? seen.any() : (seen[static_cast<size_t>(i)] && !f.repeats);
