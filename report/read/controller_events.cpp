@@ -27,9 +27,19 @@ bool event_time(ControllerEvent& e, std::string_view v) {
         e.boot_seconds = cli::decimal(c[0]);
         return e.boot_seconds.has_value();
     }
-    std::string_view w[6];  // weekday, month, day, hh:mm:ss, year
+    std::string_view w[5];  // weekday, month, day, hh:mm:ss, year
     size_t n = 0;
-    cli::words(v, [&](std::string_view word) { w[std::min<size_t>(n++, 5)] = word; });
+    for (size_t i = 0; i < v.size();) {  // the blank-separated words, as cli::words
+        if (v[i] == ' ') {
+            ++i;
+            continue;
+        }
+        size_t end = i;
+        while (end < v.size() && v[end] != ' ') ++end;
+        if (n == 5) return false;
+        w[n++] = v.substr(i, end - i);
+        i = end;
+    }
     if (n != 5 || w[1].size() != 3) return false;
     static constexpr std::string_view kMonths = "janfebmaraprmayjunjulaugsepoctnovdec";
     const char name[3] = {static_cast<char>(tolower(static_cast<unsigned char>(w[1][0]))),
@@ -130,6 +140,7 @@ void sense_of_description(ControllerEvent& e) {
     if (d.find("Unexpected sense") == std::string_view::npos) return;
     EventSense s;
     if (size_t at = d.find("CDB:"); at != std::string_view::npos) {
+        s.cdb.reserve(16);
         std::string_view rest = d.substr(at + 4);
         while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
         while (s.cdb.size() < 32 && rest.size() >= 2 && is_hex(rest[0]) && is_hex(rest[1]) &&
@@ -177,22 +188,36 @@ std::vector<ControllerProblem> read_events(std::string_view text, cli::Reader& r
     cli::Blocks<ControllerEvent> events(&out);
     const size_t first = out.size();
     out.reserve(first + text.size() / 200);  // an event takes some 250 bytes of text
+    // An event's fields and the line that opens its data, looked up once
+    // per line.
+    constexpr size_t kData = std::size(kEventFields);
+    static const cli::KeyIndex keys = [] {
+        std::array<std::string_view, kData + 1> k;
+        for (size_t i = 0; i < kData; ++i) k[i] = kEventFields[i].key;
+        k[kData] = "Event Data";
+        return cli::KeyIndex(k);
+    }();
     bool in_data = false;
     auto problems = cli::walk(text, r, [&](const Line& l) {
-        static const cli::KeyIndex seq(kEventFields[0].key), data("Event Data");
-        if (seq.find(l) >= 0) in_data = false;
+        const int k = l.key.empty() ? -1 : keys.find(l);
+        if (k == 0) in_data = false;  // seqNum: the next event
         if (!in_data) {
-            if (data.find(l) >= 0 && out.size() > first) {
+            if (k == static_cast<int>(kData)) {
+                if (out.size() == first) return false;
                 in_data = true;
                 return true;
             }
-            return events.apply(kEventFields, r, l);
+            return events.apply(kEventFields, r, l, k);
         }
         if (cli::separator(l.text)) return true;
         ControllerEvent& e = out.back();
-        if (!e.data.empty()) e.data += '\n';
+        if (e.data.empty()) {
+            e.data.reserve(64);  // a few lines, mostly
+        } else {
+            e.data += '\n';
+        }
         e.data += l.text;
-        if (const int i = cli::find_field<ControllerEvent>(kEventDataFields, l); i >= 0)
+        if (const int i = l.key.empty() ? -1 : cli::find_field<ControllerEvent>(kEventDataFields, l); i >= 0)
             if (!kEventDataFields[i].read(e, l.value)) r.bad_value(l);
         return true;
     });
