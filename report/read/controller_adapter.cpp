@@ -1,5 +1,7 @@
 // The adapter's information log: identity, the counts of devices present,
 // the memory error counters, battery, alarm and the controller's clock.
+#include <vector>
+
 #include "cli_text.h"
 #include "controller_read.h"
 #include "textmatch.h"
@@ -63,15 +65,21 @@ std::vector<ControllerProblem> read_adapters(std::string_view text, cli::Reader&
         }
         if (l.key.empty() || l.value.empty()) heading = l.text;  // "Versions", "Image Versions in Flash:"
         if (l.key.empty()) return false;
-        for (const auto& f : kAdapterFields) {
-            if (!cli::key_is(l, f.field.key) || (f.section && !cli::key_is(section, f.section))) continue;
-            if (out.empty() || out.back().first != r.adapter) out.push_back({r.adapter, AdapterInfo{}});
-            AdapterInfo& a = out.back().second;
-            a.read = true;
-            if (!f.field.read(a, l.value)) r.bad_value(l);
-            return true;
-        }
-        return false;
+        // Each key is the table's once.
+        static const cli::KeyIndex keys = [] {
+            std::vector<std::string_view> k;
+            for (const auto& f : kAdapterFields) k.push_back(f.field.key);
+            return cli::KeyIndex(k);
+        }();
+        const int i = keys.find(l);
+        if (i < 0) return false;
+        const AdapterField& f = kAdapterFields[i];
+        if (f.section && !cli::key_is(section, f.section)) return false;
+        if (out.empty() || out.back().first != r.adapter) out.push_back({r.adapter, AdapterInfo{}});
+        AdapterInfo& a = out.back().second;
+        a.read = true;
+        if (!f.field.read(a, l.value)) r.bad_value(l);
+        return true;
     });
 }
 

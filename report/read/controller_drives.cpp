@@ -48,12 +48,17 @@ constexpr StateName<VirtualDriveState> kVirtualDriveStates[] = {
     {"Offline", VirtualDriveState::Offline, "Offline"},
 };
 
-// The state a word names; Other for a word of no state.
+// The state a word names; Other for a word of no state. (One table per
+// kind of state: its index is made on the first use.)
 template <class State>
 State state_of(std::span<const StateName<State>> table, std::string_view word) {
-    for (const auto& s : table)
-        if (cli::key_is(word, s.names)) return s.state;
-    return State::Other;
+    static const cli::KeyIndex index = [&] {
+        std::vector<std::string_view> names;
+        for (const auto& s : table) names.push_back(s.names);
+        return cli::KeyIndex(names);
+    }();
+    const int i = index.find(word);
+    return i < 0 ? State::Other : table[static_cast<size_t>(i)].state;
 }
 
 template <class State>
@@ -73,6 +78,7 @@ std::optional<unsigned> place_number(std::string_view v) {
 
 bool position(PhysicalDrive& d, std::string_view v) {
     Caps c;
+    c.reserve(3);
     if (!match("DiskGroup: %u, Span: %u, Arm: %u", v, c)) return false;
     d.disk_group = place_number(c[0]);
     d.span = place_number(c[1]);
@@ -117,7 +123,8 @@ std::optional<double> gbps(std::string_view v, bool& ok) {
     const std::string s(v);
     char* end = nullptr;
     const double g = strtod(s.c_str(), &end);
-    ok = end != s.c_str() && cli::key_is(trim(std::string_view(end)), "Gb/s") && g >= 0 && g < 1000;
+    static const cli::KeyIndex unit("Gb/s");
+    ok = end != s.c_str() && unit.find(trim(std::string_view(end))) >= 0 && g >= 0 && g < 1000;
     return ok ? std::optional<double>(g) : std::nullopt;
 }
 bool device_speed(PhysicalDrive& d, std::string_view v) {
@@ -185,6 +192,7 @@ void split_inquiry(PhysicalDrive& d) {
     const std::string_view v = d.inquiry;
     if (v.empty()) return;
     std::vector<std::string_view> words;
+    words.reserve(8);
     cli::words(v, [&](std::string_view w) { words.push_back(w); });
     auto joined = [&](size_t from, size_t to) {
         std::string s;
@@ -202,7 +210,8 @@ void split_inquiry(PhysicalDrive& d) {
         d.serial = std::string(words[n - 1]);
         return;
     }
-    if (cli::key_is(d.pd_type, "SATA") && !v.starts_with("ATA ")) {
+    static const cli::KeyIndex sata("SATA");
+    if (sata.find(d.pd_type) >= 0 && !v.starts_with("ATA ")) {
         if (n == 0) return;
         d.serial = std::string(words[0]);
         if (n >= 3) d.revision = std::string(words[n - 1]);
@@ -551,7 +560,8 @@ std::vector<ControllerProblem> read_virtual_drives(std::string_view text, Reader
     };
     auto line = [&](const Line& l) {
         Caps c;
-        if (match("PD: %u Information", l.text, c) || match("Physical Disk: %u", l.text, c)) {
+        if ((l.text.starts_with("PD: ") && match("PD: %u Information", l.text, c)) ||
+            (l.text.starts_with("Physical Disk: ") && match("Physical Disk: %u", l.text, c))) {
             member_of_open(l);
             members.open(r, l);
             listing.block_opened(out.size() - 1);
