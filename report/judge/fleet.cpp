@@ -1,0 +1,163 @@
+#include "fleet.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <set>
+#include <tuple>
+
+#include "rules.h"
+
+namespace rpt {
+namespace {
+
+constexpr double kSecondsPerYear = 365.25 * 86400;
+
+bool unreadable(const Collection& c) {
+    return std::any_of(c.findings.begin(), c.findings.end(), [](auto& f) { return f.rule == Rule::Unreadable; });
+}
+
+bool same_slot(const Disk& a, const Disk& b) {
+    return a.controller && a.device && a.controller == b.controller && a.device == b.device;
+}
+
+const Disk* by_serial(const Collection& c, const std::string& serial) {
+    for (auto& d : c.disks)
+        if (d.serial == serial) return &d;
+    return nullptr;
+}
+
+// What became of the drives of `before` by `after`, the host's next
+// collection.
+void turns_between(const Collection& before, const Collection& after, std::vector<Turn>& out) {
+    for (const Disk& old : before.disks) {
+        if (old.serial.empty()) continue;
+        Turn t;
+        t.host = before.host;
+        t.serial = old.serial;
+        t.model = fleet_model(old);
+        t.firmware = old.revision;
+        t.controller = old.controller;
+        t.device = old.device;
+        t.last_seen = before.newest;
+        t.next_collection = after.newest;
+        if (const Disk* now = by_serial(after, old.serial)) {
+            if (same_slot(*now, old) || !now->controller || !now->device || !old.controller || !old.device)
+                continue;  // still in its slot, or a slot not known on one side
+            t.kind = Turn::Kind::Moved;
+            t.to_controller = now->controller;
+            t.to_device = now->device;
+        } else {
+            for (const Disk& n : after.disks)
+                if (same_slot(n, old) && !n.serial.empty() && !by_serial(before, n.serial)) {
+                    t.kind = Turn::Kind::Replaced;
+                    t.successor = n.serial;
+                }
+        }
+        out.push_back(std::move(t));
+    }
+}
+
+// P(a, x), the regularised lower incomplete gamma function: by its series
+// below a + 1, by its continued fraction above (Lentz's method).
+double lower_gamma(double a, double x) {
+    if (x <= 0) return 0;
+    const double front = std::exp(a * std::log(x) - x - std::lgamma(a));
+    if (x < a + 1) {
+        double term = 1 / a, sum = term;
+        for (int n = 1; n < 1000 && std::fabs(term) > std::fabs(sum) * 1e-15; ++n) sum += term *= x / (a + n);
+        return sum * front;
+    }
+    constexpr double kTiny = 1e-300;
+    double b = x + 1 - a, c = 1 / kTiny, d = 1 / b, h = d;
+    for (int i = 1; i < 1000; ++i) {
+        const double an = -i * (i - a);
+        b += 2;
+        d = an * d + b;
+        if (std::fabs(d) < kTiny) d = kTiny;
+        c = b + an / c;
+        if (std::fabs(c) < kTiny) c = kTiny;
+        d = 1 / d;
+        const double step = d * c;
+        h *= step;
+        if (std::fabs(step - 1) < 1e-15) break;
+    }
+    return 1 - front * h;
+}
+
+// The x where P(a, x) = p, by bisection (P rises with x).
+double gamma_quantile(double a, double p) {
+    double lo = 0, hi = a + 10;
+    while (lower_gamma(a, hi) < p) hi *= 2;
+    for (int i = 0; i < 200 && hi - lo > 1e-12 * hi; ++i) {
+        const double mid = (lo + hi) / 2;
+        (lower_gamma(a, mid) < p ? lo : hi) = mid;
+    }
+    return (lo + hi) / 2;
+}
+
+}  // namespace
+
+const char* turn_name(Turn::Kind k) {
+    switch (k) {
+    case Turn::Kind::Replaced: return "replaced";
+    case Turn::Kind::Moved: return "moved";
+    case Turn::Kind::Removed: return "removed";
+    }
+    return "";
+}
+
+std::string fleet_model(const Disk& d) {
+    if (d.vendor.empty() || d.vendor == "ATA") return d.product;
+    return d.product.empty() ? d.vendor : d.vendor + " " + d.product;
+}
+
+Turnover fleet_turnover(const std::vector<Collection>& all) {
+    // Each host's readable collections, oldest first (input order among equals).
+    std::map<std::string, std::vector<const Collection*>> hosts;
+    for (auto& c : all)
+        if (!unreadable(c)) hosts[c.host].push_back(&c);
+    Turnover out;
+    std::map<std::pair<std::string, std::string>, Exposure> exposure;
+    for (auto& [host, cs] : hosts) {
+        std::stable_sort(cs.begin(), cs.end(), [](auto* a, auto* b) { return a->newest < b->newest; });
+        for (size_t i = 0; i + 1 < cs.size(); ++i) {
+            const Collection &before = *cs[i], &after = *cs[i + 1];
+            if (after.newest <= before.newest) continue;  // the same collection, read twice
+            const double years = static_cast<double>(after.newest - before.newest) / kSecondsPerYear;
+            const size_t first = out.turns.size();
+            turns_between(before, after, out.turns);
+            std::sort(out.turns.begin() + static_cast<std::ptrdiff_t>(first), out.turns.end(),
+                      [](const Turn& a, const Turn& b) { return a.serial < b.serial; });
+            std::set<std::string> seen;  // a serial listed twice is one drive
+            for (const Disk& d : before.disks) {
+                if (d.serial.empty() || !seen.insert(d.serial).second) continue;
+                Exposure& e = exposure[{fleet_model(d), d.revision}];
+                e.drive_years += years;
+            }
+            for (size_t t = first; t < out.turns.size(); ++t)
+                if (out.turns[t].kind == Turn::Kind::Replaced)
+                    ++exposure[{out.turns[t].model, out.turns[t].firmware}].replacements;
+        }
+    }
+    for (auto& [key, e] : exposure) {
+        e.model = key.first;
+        e.firmware = key.second;
+        out.exposure.push_back(e);
+    }
+    return out;
+}
+
+Interval poisson_interval(uint64_t events, double confidence) {
+    const double alpha = 1 - confidence, k = static_cast<double>(events);
+    return {events == 0 ? 0 : gamma_quantile(k, alpha / 2), gamma_quantile(k + 1, 1 - alpha / 2)};
+}
+
+std::optional<AnnualRate> annual_rate(const Exposure& e, double confidence) {
+    if (e.drive_years <= 0) return std::nullopt;
+    const Interval i = poisson_interval(e.replacements, confidence);
+    const double per = 100 / e.drive_years;
+    return AnnualRate{static_cast<double>(e.replacements) * per, {i.low * per, i.high * per}};
+}
+
+}  // namespace rpt

@@ -1,0 +1,119 @@
+// The fleet's turnover between collections of a host, and the rate of
+// replacements with its interval.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "fleet.h"
+#include "rules.h"
+
+namespace {
+
+using namespace rpt;
+
+struct Slot {
+    const char* serial;
+    unsigned device;
+};
+Collection taken(const char* host, int day, std::vector<Slot> slots) {
+    Collection c;
+    c.host = host;
+    c.newest = 1767225600 + static_cast<time_t>(day) * 86400;
+    for (auto& s : slots) {
+        Disk d;
+        d.host = host;
+        d.vendor = "ACME";
+        d.product = "DK600";
+        d.revision = "0004";
+        d.serial = s.serial;
+        d.controller = 0;
+        d.device = s.device;
+        c.disks.push_back(d);
+    }
+    return c;
+}
+
+TEST(Fleet, TurnoverBetweenCollections) {
+    struct Row {
+        const char* name;
+        std::vector<Collection> inputs;
+        std::string turns;  // "kind serial>successor" in order, ';'-separated
+        double drive_years;
+        uint64_t replacements;
+    };
+    const double y = 365.0 / 365.25;  // a year of 365 days
+    Collection bad = taken("h", 400, {});
+    bad.findings.push_back(finding(Rule::Unreadable, "x"));
+    const Row rows[] = {
+        {"the same drives", {taken("h", 0, {{"A", 1}, {"B", 2}}), taken("h", 365, {{"A", 1}, {"B", 2}})}, "", 2 * y, 0},
+        {"another serial in a slot: replaced",
+         {taken("h", 0, {{"A", 1}, {"B", 2}}), taken("h", 365, {{"A", 1}, {"C", 2}})},
+         "replaced B>C",
+         2 * y,
+         1},
+        {"input order does not count", {taken("h", 365, {{"A", 1}}), taken("h", 0, {{"B", 1}})}, "replaced B>A", y, 1},
+        {"a drive in another slot: moved, its slot's new drive no replacement",
+         {taken("h", 0, {{"A", 1}, {"B", 2}}), taken("h", 365, {{"A", 3}, {"C", 1}, {"B", 2}})},
+         "moved A>",
+         2 * y,
+         0},
+        {"gone, its slot empty: removed",
+         {taken("h", 0, {{"A", 1}, {"B", 2}}), taken("h", 365, {{"A", 1}})},
+         "removed B>",
+         2 * y,
+         0},
+        {"gone, its slot taken by a drive of the host: removed",
+         {taken("h", 0, {{"A", 1}, {"B", 2}}), taken("h", 365, {{"A", 2}})},
+         "moved A>;removed B>",
+         2 * y,
+         0},
+        {"three collections, an unreadable one and another host",
+         {taken("h", 0, {{"A", 1}}), taken("h", 365, {{"B", 1}}), bad, taken("h", 730, {{"C", 1}}),
+          taken("g", 0, {{"A", 1}})},
+         "replaced A>B;replaced B>C",
+         2 * y,
+         2},
+        {"one collection: nothing watched", {taken("h", 0, {{"A", 1}})}, "", 0, 0},
+    };
+    for (const Row& r : rows) {
+        const Turnover t = fleet_turnover(r.inputs);
+        std::string turns;
+        for (auto& x : t.turns)
+            turns += std::string(turns.empty() ? "" : ";") + turn_name(x.kind) + " " + x.serial + ">" + x.successor;
+        EXPECT_EQ(turns, r.turns) << r.name;
+        double years = 0;
+        uint64_t replaced = 0;
+        for (auto& e : t.exposure) {
+            EXPECT_EQ(e.model + "/" + e.firmware, "ACME DK600/0004") << r.name;
+            years += e.drive_years;
+            replaced += e.replacements;
+        }
+        EXPECT_NEAR(years, r.drive_years, 1e-9) << r.name;
+        EXPECT_EQ(replaced, r.replacements) << r.name;
+    }
+}
+
+TEST(Fleet, ExactPoissonInterval) {
+    // Garwood's interval: where the Poisson distribution's tail at the count is 2.5%.
+    const struct {
+        uint64_t events;
+        double low, high;
+    } rows[] = {{0, 0, 3.68888},
+                {1, 0.02532, 5.57164},
+                {2, 0.24221, 7.22469},
+                {10, 4.79539, 18.39036},
+                {100, 81.36399, 121.62679}};
+    for (auto& r : rows) {
+        const Interval i = poisson_interval(r.events);
+        EXPECT_NEAR(i.low, r.low, 1e-4) << r.events;
+        EXPECT_NEAR(i.high, r.high, 1e-4) << r.events;
+    }
+    const auto rate = annual_rate({"m", "f", 50, 1});
+    ASSERT_TRUE(rate);
+    EXPECT_NEAR(rate->percent, 2.0, 1e-9);
+    EXPECT_NEAR(rate->interval.low, 0.02532 * 2, 1e-4);
+    EXPECT_NEAR(rate->interval.high, 5.57164 * 2, 1e-4);
+    EXPECT_FALSE(annual_rate({"m", "f", 0, 0}));
+}
+
+}  // namespace
