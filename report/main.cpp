@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "drive_stats.h"
 #include "drivedb.h"
 #include "html.h"
 #include "input.h"
@@ -20,11 +21,14 @@ int main(int argc, char** argv) {
     CLI::App app{"logdump-report: per-disk health from logdump's log directories"};
     std::vector<std::string> inputs;
     bool as_json = false;
-    std::string html, disk, metrics, drivedb, risk_check;
+    std::string html, disk, metrics, drivedb, risk_check, drive_stats;
     auto* positional = app.add_option("inputs", inputs, "log directories or .tar/.tar.gz archives of them");
     app.add_flag("--json", as_json, "print the report as one JSON document");
     app.add_option("--html", html, "also write the report as a web page to FILE");
     app.add_option("--metrics", metrics, "also write the report as metrics for Prometheus to FILE (atomically)");
+    app.add_option("--drive-stats", drive_stats,
+                   "also write every disk of every collection as a row of the public drive-stats layout to FILE "
+                   "(CSV, atomically)");
     app.add_option("--disk", disk, "print the full decode of one disk (serial number or drive log file name)");
     app.add_option("--drivedb", drivedb,
                    "read SATA drives' attributes by this drive database (smartmontools' drivedb.h format); "
@@ -36,6 +40,7 @@ int main(int argc, char** argv) {
         ->excludes(positional)
         ->excludes("--html")
         ->excludes("--metrics")
+        ->excludes("--drive-stats")
         ->excludes("--disk")
         ->excludes("--drivedb");
     // The release of the collector it belongs to (its title's version).
@@ -76,8 +81,17 @@ int main(int argc, char** argv) {
         std::cerr << "logdump-report: " << db.error << "\n";
         return rpt::kUnreadable;
     }
-    const rpt::Report report = rpt::build_report(hosts, &db);
+    std::vector<rpt::DiskDay> days;
+    const rpt::Report report = rpt::build_report(hosts, &db, drive_stats.empty() ? nullptr : &days);
     int status = report.exit_status;
+    if (!drive_stats.empty()) {
+        const std::string error = rpt::write_atomically(drive_stats, rpt::render_drive_stats(days));
+        days = {};
+        if (!error.empty()) {
+            std::cerr << "logdump-report: " << error << "\n";
+            status = rpt::kUnreadable;
+        }
+    }
 
     if (!html.empty()) {
         std::ofstream f(html, std::ios::binary);

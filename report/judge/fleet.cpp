@@ -96,7 +96,89 @@ double gamma_quantile(double a, double p) {
     return (lo + hi) / 2;
 }
 
+// The counts of a row, in the order of DayCount: their column's name and
+// the counter they read (none: not a counter of the disk).
+struct DayCountDef {
+    const char* name;
+    std::optional<Counter> counter;
+};
+constexpr DayCountDef kDayCounts[] = {
+    {"grown_defects", Counter::GrownDefects},
+    {"uncorrected_read_errors", Counter::ReadUncorrected},
+    {"uncorrected_write_errors", Counter::WriteUncorrected},
+    {"uncorrected_verify_errors", Counter::VerifyUncorrected},
+    {"non_medium_errors", Counter::NonMedium},
+    {"background_scan_medium_errors", Counter::BmsMediumErrors},
+    {"failed_self_tests", Counter::SelftestFailures},
+    {"power_on_hours", {}},
+    {"controller_media_errors", Counter::ControllerMediaErrors},
+    {"controller_predictive_failures", {}},
+    {"failure_predicted", {}},
+};
+static_assert(std::size(kDayCounts) == static_cast<size_t>(DayCount::kCount));
+
+DiskDay day_of(const Collection& c, const Disk& d) {
+    DiskDay day;
+    day.date = c.newest;
+    day.host = c.host;
+    day.serial = d.serial;
+    day.model = fleet_model(d);
+    day.controller = d.controller;
+    day.target = d.device;
+    day.verdict = worst(d.findings);
+    const Signals signals = risk_signals(d);
+    day.band = classify_risk(signals).band;
+    for (size_t i = 0; i < std::size(kDayCounts); ++i)
+        if (kDayCounts[i].counter) day.counts[i] = d.counter(*kDayCounts[i].counter);
+    auto at = [&](DayCount k) -> auto& { return day.counts[static_cast<size_t>(k)]; };
+    if (d.power_on_hours && *d.power_on_hours >= 0)
+        at(DayCount::PowerOnHours) = static_cast<uint64_t>(*d.power_on_hours);
+    uint64_t predicted = 0;
+    for (Signal s :
+         {Signal::SelfAssessmentFailed, Signal::PrefailThreshold, Signal::SmartAlert, Signal::InformationalException})
+        predicted += signals[s].value_or(0);
+    at(DayCount::FailurePredicted) = predicted;
+    if (d.view) {
+        at(DayCount::ControllerPredictiveFailures) = d.view->drive.predictive_failures;
+        if (!at(DayCount::ControllerMediaErrors)) at(DayCount::ControllerMediaErrors) = d.view->drive.media_errors;
+        if (d.view->drive.raw_sectors) day.capacity_bytes = *d.view->drive.raw_sectors * 512;
+    }
+    if (d.ata) {
+        if (d.ata->sectors) day.capacity_bytes = *d.ata->sectors * d.ata->logical_sector_size;
+        for (const AtaAttribute& a : d.ata->attributes) {
+            // The public layout's raw value is the whole raw field; where the
+            // drive database reads it as a count, the count (which the
+            // signals take too).
+            const bool count = a.raw_value && a.unit == Unit::Count;
+            day.attributes.push_back({a.id, a.value, count ? *a.raw_value : a.raw});
+        }
+        std::sort(day.attributes.begin(), day.attributes.end(), [](auto& x, auto& y) { return x.id < y.id; });
+    }
+    return day;
+}
+
 }  // namespace
+
+const char* day_count_name(DayCount c) { return kDayCounts[static_cast<size_t>(c)].name; }
+
+std::vector<DiskDay> disk_days(const std::vector<Collection>& all, const Turnover& turnover) {
+    std::set<std::tuple<std::string, std::string, time_t>> replaced;  // host, serial, last seen
+    for (const Turn& t : turnover.turns)
+        if (t.kind == Turn::Kind::Replaced) replaced.insert({t.host, t.serial, t.last_seen});
+    std::vector<DiskDay> out;
+    for (const Collection& c : all) {
+        if (unreadable(c)) continue;
+        for (const Disk& d : c.disks) {
+            if (d.serial.empty()) continue;
+            out.push_back(day_of(c, d));
+            out.back().failure = replaced.count({c.host, d.serial, c.newest}) > 0;
+        }
+    }
+    std::stable_sort(out.begin(), out.end(), [](const DiskDay& a, const DiskDay& b) {
+        return std::tie(a.date, a.host, a.serial) < std::tie(b.date, b.host, b.serial);
+    });
+    return out;
+}
 
 const char* turn_name(Turn::Kind k) {
     switch (k) {

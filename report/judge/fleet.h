@@ -10,42 +10,56 @@
 #include <vector>
 
 #include "model.h"
+#include "risk.h"
 
 namespace rpt {
 
-// A drive that left its slot between two collections of a host.
-struct Turn {
-    enum class Kind : uint8_t {
-        Replaced,  // another serial, new to the host, took its slot
-        Moved,     // still on the host, in another slot
-        Removed,   // gone, and no new serial in its slot
-    };
-    Kind kind = Kind::Removed;
-    std::string host, serial, model, firmware;
-    std::optional<unsigned> controller, device;        // its slot before
-    std::optional<unsigned> to_controller, to_device;  // Moved: its slot after
-    std::string successor;                             // Replaced: the serial in its slot after
-    time_t last_seen = 0, next_collection = 0;
-};
 const char* turn_name(Turn::Kind k);  // "replaced", "moved", "removed"
-
-// The watch of one model and firmware: drive-years between collections, and
-// the replacements among them.
-struct Exposure {
-    std::string model, firmware;
-    double drive_years = 0;
-    uint64_t replacements = 0;
-};
-
-struct Turnover {
-    std::vector<Turn> turns;         // by host, then time, then serial
-    std::vector<Exposure> exposure;  // by model, then firmware
-};
 
 // The turnover of every host with two collections or more. A drive of a
 // collection counts the time to the host's next collection, whether or not
 // it is still there then (when it left is not known).
 Turnover fleet_turnover(const std::vector<Collection>& all);
+
+// The columns of the drive-stats file that this program adds to the
+// public layout, after the SMART attributes: a disk's counts (their names
+// are those --risk-check reads) and where and how it was judged.
+enum class DayCount : uint8_t {
+    GrownDefects,
+    ReadUncorrected,
+    WriteUncorrected,
+    VerifyUncorrected,
+    NonMedium,
+    ScanMediumErrors,
+    FailedSelfTests,
+    PowerOnHours,
+    ControllerMediaErrors,
+    ControllerPredictiveFailures,
+    FailurePredicted,  // findings of the drive's own prediction but the controller's count
+    kCount
+};
+const char* day_count_name(DayCount c);  // "grown_defects", ...
+
+// One disk of one collection, as a row of the drive-stats file keeps it.
+struct DiskDay {
+    time_t date = 0;  // its collection's
+    std::string host, serial, model;
+    std::optional<uint64_t> capacity_bytes;
+    std::optional<unsigned> controller, target;
+    bool failure = false;               // its last collection before another serial took its slot
+    Severity verdict = Severity::Info;  // of that collection's own findings
+    RiskBand band = RiskBand::Unknown;
+    struct Attribute {
+        uint8_t id = 0, normalized = 0;
+        uint64_t raw = 0;
+    };
+    std::vector<Attribute> attributes;  // by id
+    std::array<std::optional<uint64_t>, static_cast<size_t>(DayCount::kCount)> counts{};
+};
+
+// Every disk with a serial of every readable collection, before the history
+// keeps only the newest of each host; `failure` from the turnover.
+std::vector<DiskDay> disk_days(const std::vector<Collection>& all, const Turnover& turnover);
 
 // The model as the field's statistics name it: the product, after the
 // vendor where the vendor is not the ATA placeholder.

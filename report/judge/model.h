@@ -118,6 +118,34 @@ struct Collection {
     std::vector<Controller> controllers;  // the RAID controllers' own logs, by index
 };
 
+// A drive that left its slot between two collections of a host.
+struct Turn {
+    enum class Kind : uint8_t {
+        Replaced,  // another serial, new to the host, took its slot
+        Moved,     // still on the host, in another slot
+        Removed,   // gone, and no new serial in its slot
+    };
+    Kind kind = Kind::Removed;
+    std::string host, serial, model, firmware;
+    std::optional<unsigned> controller, device;        // its slot before
+    std::optional<unsigned> to_controller, to_device;  // Moved: its slot after
+    std::string successor;                             // Replaced: the serial in its slot after
+    time_t last_seen = 0, next_collection = 0;
+};
+
+// The watch of one model and firmware: drive-years between collections, and
+// the replacements among them.
+struct Exposure {
+    std::string model, firmware;
+    double drive_years = 0;
+    uint64_t replacements = 0;
+};
+
+struct Turnover {
+    std::vector<Turn> turns;         // by host, then time, then serial
+    std::vector<Exposure> exposure;  // by model, then firmware
+};
+
 // Exit statuses of logdump-report.
 enum Status { kAllOk = 0, kAnyWarn = 1, kAnyFail = 2, kUnreadable = 3 };
 
@@ -125,6 +153,7 @@ struct Report {
     std::vector<Collection> collections;
     size_t disks = 0, ok = 0, warn = 0, fail = 0, unknown = 0;
     int exit_status = kAllOk;
+    Turnover turnover;  // of the hosts with two collections or more (fleet.h)
 };
 
 }  // namespace rpt

@@ -180,7 +180,7 @@ Collection collect(const Host& h, const DriveDb* db) {
 
 }  // namespace
 
-Report build_report(const std::vector<Host>& hosts, const DriveDb* db) {
+Report build_report(const std::vector<Host>& hosts, const DriveDb* db, std::vector<DiskDay>* days) {
     Report r;
     Severity all = Severity::Info;
     bool unreadable = false;
@@ -188,6 +188,10 @@ Report build_report(const std::vector<Host>& hosts, const DriveDb* db) {
         r.collections.push_back(collect(h, db));
         unreadable |= !h.error.empty();
     }
+    // The fleet's turnover and rows need every collection: the history
+    // keeps only the newest of each host.
+    r.turnover = fleet_turnover(r.collections);
+    if (days) *days = disk_days(r.collections, r.turnover);
     apply_history(r.collections);
     for (auto& c : r.collections) {
         for (auto& d : c.disks) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "fleet.h"
 #include "input.h"
 #include "model.h"
 
@@ -17,8 +18,9 @@ constexpr long kStaleSlackSeconds = 600;
 
 class DriveDb;
 
-// `db` reads SATA drives' attributes; null: the built-in defaults.
-Report build_report(const std::vector<Host>& hosts, const DriveDb* db = nullptr);
+// `db` reads SATA drives' attributes; null: the built-in defaults. With
+// `days`, every disk of every collection as a row of the drive-stats file.
+Report build_report(const std::vector<Host>& hosts, const DriveDb* db = nullptr, std::vector<DiskDay>* days = nullptr);
 
 // The disks whose serial number or file name (or host/file) is `key`.
 std::vector<const Disk*> find_disks(const Report& report, const std::string& key);

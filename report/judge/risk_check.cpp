@@ -28,6 +28,9 @@ constexpr StatsColumn kColumns[] = {
     {"power_on_hours", {}, 64},
     {"controller_media_errors", S::ControllerMediaErrors, 64},
     {"controller_predictive_failures", S::PredictiveFailure, 64},
+    // The drive's own prediction of its failure (--drive-stats): imminent
+    // from 1, as the prediction it counts.
+    {"failure_predicted", S::SelfAssessmentFailed, 64},
 };
 constexpr const char* kRequired[] = {"date", "serial_number", "failure"};
 

@@ -35,7 +35,7 @@ s=0
 "$report" --json "$w/health-2026-10-01" "$w/health-2026-10-31" > "$w/two.json" || s=$?
 [ "$s" -le 2 ] || fail "two collections: status $s"
 s=0
-"$report" --json --html "$w/three.html" --metrics "$w/three.prom" "$w/health-2026-10-31" "$w/health-2026-11-30" "$w/health-2026-10-01" \
+"$report" --json --html "$w/three.html" --metrics "$w/three.prom" --drive-stats "$w/three.csv" "$w/health-2026-10-31" "$w/health-2026-11-30" "$w/health-2026-10-01" \
   > "$w/three.json" || s=$?
 [ "$s" -le 2 ] || fail "three collections: status $s"
 grep -q '<polyline' "$w/three.html" || fail "no line of the growth in the web page"
@@ -74,6 +74,41 @@ for name, disks in rows.items():
             errors.append(f"{name} {d['serial']}: history {got}, growth {d['growth']}, across {d['growth_all']}, {found}")
         if d["growth"]["read_uncorrected"]["days"] not in (30, 31):
             errors.append(f"{name} {d['serial']}: {d['growth']}")
+for e in errors:
+    print("history_sim:", e)
+sys.exit(1 if errors else 0)
+PY
+# The drive-stats file: read by Python's csv module, its own columns as the
+# man page lists them, one row per disk and collection in order; read back
+# by --risk-check, every drive in the band of its last row.
+s=0
+"$report" --risk-check "$w/three.csv" --json > "$w/check.json" || s=$?
+[ "$s" = 0 ] || fail "--risk-check of the drive-stats file: status $s"
+python3 - "$w" "$src/man/logdump-report.1" <<'PY' || fail "see above"
+import csv, json, re, sys
+w, man = sys.argv[1], open(sys.argv[2]).read()
+section = man[man.index(".SS The drive\\-stats file"):man.index(".SH READING")]
+listed = re.findall(r"^\.TP\n\.I (\w+)$", section, re.M)
+rows = list(csv.DictReader(open(f"{w}/three.csv", newline="")))
+header = list(rows[0].keys())
+fixed = ["date", "serial_number", "model", "capacity_bytes", "failure"]
+smart = [c for c in header if re.fullmatch(r"smart_\d+_(normalized|raw)", c)]
+errors = []
+if header[:5] != fixed or header[5 + len(smart):] != listed:
+    errors.append(f"columns {header}, the man page lists {listed}")
+keys = [(r["date"], r["host"], r["serial_number"]) for r in rows]
+if keys != sorted(keys) or len(rows) != 21 or {r["date"] for r in rows} != {"2026-10-01", "2026-10-31", "2026-11-30"}:
+    errors.append(f"rows {keys}")
+if any(r["failure"] != "0" for r in rows) or any(r["verdict"] not in ("OK", "WARN", "FAIL", "UNKNOWN") for r in rows):
+    errors.append("failure or verdict")
+last = {r["serial_number"]: r["risk_band"] for r in rows}
+bands = {b: 0 for b in ("unknown", "base", "elevated", "high", "imminent")}
+for b in last.values():
+    bands[b] += 1
+check = json.load(open(f"{w}/check.json"))
+got = {b["band"]: b["drives"] for b in check["bands"]}
+if got != bands or check["rows"] != 21 or check["malformed"]["rows"] != 0:
+    errors.append(f"--risk-check bands {got}, the file's {bands}; {check}")
 for e in errors:
     print("history_sim:", e)
 sys.exit(1 if errors else 0)
