@@ -36,8 +36,10 @@ struct KindDef {
     RecordKind kind;
     const char* name;
     Rule rule;
-    const char* disk_text = nullptr;
+    const char* disk_text = nullptr;  // its drive log's finding: null for none
 };
+// A drive log's finding that says what its rule's description says.
+constexpr char kRuleText[] = "";
 constexpr KindDef kKinds[] = {
     {K::Unrecognised, "unrecognised", Rule::ErrlogUnrecognised},
     {K::FileOpenError, "file_open_error", Rule::ErrlogFileOpenError},
@@ -50,15 +52,11 @@ constexpr KindDef kKinds[] = {
     {K::LibraryLoadError, "library_load_error", Rule::ErrlogLibraryLoadError},
     {K::ControllerInfoError, "controller_info_error", Rule::ErrlogControllerInfoError},
     {K::PhysicalInfoError, "physical_info_error", Rule::ErrlogPhysicalInfoError},
-    {K::InconsistentAnswer, "inconsistent_answer", Rule::ErrlogInconsistentAnswer,
-     "the drive answered a page inconsistently; the page in the file is not to be trusted"},
-    {K::ShortTransfer, "short_transfer", Rule::ErrlogShortTransfer,
-     "the drive sent fewer bytes than asked; the file holds a short block"},
-    {K::LengthCapped, "length_capped", Rule::ErrlogLengthCapped,
-     "a block was longer than the collector could ask for and was read in part"},
+    {K::InconsistentAnswer, "inconsistent_answer", Rule::ErrlogInconsistentAnswer, kRuleText},
+    {K::ShortTransfer, "short_transfer", Rule::ErrlogShortTransfer, kRuleText},
+    {K::LengthCapped, "length_capped", Rule::ErrlogLengthCapped, kRuleText},
     {K::EmptyLog, "empty_log", Rule::ErrlogEmptyLog},
-    {K::SpaceReserveSkipped, "space_reserve_skipped", Rule::ErrlogSpaceReserveSkipped,
-     "the drive log was not written, to keep the disk's space reserve free"},
+    {K::SpaceReserveSkipped, "space_reserve_skipped", Rule::ErrlogSpaceReserveSkipped, kRuleText},
     {K::SpaceReserve, "space_reserve", Rule::ErrlogSpaceReserve,
      "the drive log is short: a part was not written to keep the disk's space reserve free"},
     {K::ControllerCountTooLarge, "controller_count_too_large", Rule::ErrlogControllerCountTooLarge},
