@@ -15,13 +15,8 @@
 namespace {
 
 using namespace rpt;
+using test::count;
 using test::man_section;
-
-size_t count(const std::string& s, const std::string& what) {
-    size_t n = 0;
-    for (size_t at = 0; (at = s.find(what, at)) != std::string::npos; ++at) ++n;
-    return n;
-}
 
 // The part of `s` from `from` up to the first `to` after it.
 std::string between(const std::string& s, const std::string& from, const std::string& to) {
