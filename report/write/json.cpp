@@ -266,10 +266,28 @@ void controller(Writer& w, const Collection& c, const Controller& ctl) {
     w.close('}');
 }
 
+// A disk's risk, with null members where they do not apply: no signal in
+// the bands base and unknown, no figure of unknown, no horizon where the
+// source gives none, no growth without a history.
+void risk(Writer& w, const Risk& r) {
+    w.open('{').key("band").str(band_name(r.band)).key("signal");
+    r.signal ? w.str(signal_name(*r.signal)) : w.null();
+    w.key("value").opt(r.value).key("figure").opt_str(r.figure).key("horizon_days").opt(r.horizon_days);
+    w.key("source").opt_str(r.source).key("statement").str(r.statement).key("grew");
+    if (const auto& g = r.grew) {
+        w.open('{').key("signal").str(signal_name(g->signal)).key("from").num(g->from).key("to").num(g->to);
+        w.key("days").real(g->days).key("raised").flag(g->raised).close('}');
+    } else {
+        w.null();
+    }
+    w.close('}');
+}
+
 void disk(Writer& w, const Disk& d) {
     w.open('{');
     for (const DiskColumnDef& c : disk_columns()) {
-        if (!c.key) continue;
+        if (c.column == DiskColumn::Risk) risk(w.key(c.key), d.risk);
+        if (!c.key || c.column == DiskColumn::Risk) continue;
         const ColumnValue v = c.value(d);
         if (auto* s = std::get_if<std::string>(&v))
             w.key(c.key).str(*s);
