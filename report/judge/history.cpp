@@ -108,26 +108,34 @@ void virtual_drive_changes(const Collection& now, const Collection& before, Find
     }
 }
 
-}  // namespace
+// The inputs by host: each host's collections newest first (input order
+// among equals), the hosts in the order of their first input, and the
+// inputs that could not be read (kept as they are, so that the report
+// says so).
+struct Hosts {
+    std::map<std::string, std::vector<size_t>> collections;
+    std::vector<std::string> order;
+    std::vector<size_t> unreadable;
+};
 
-void apply_history(std::vector<Collection>& all) {
-    // The collections of each host, newest first (input order among equals).
-    std::map<std::string, std::vector<size_t>> by_host;
-    std::vector<std::string> hosts;
-    std::vector<size_t> unreadable;  // kept as they are, so that the report says so
+Hosts group_by_host(const std::vector<Collection>& all) {
+    Hosts h;
     for (size_t i = 0; i < all.size(); ++i) {
         if (std::any_of(all[i].findings.begin(), all[i].findings.end(),
                         [](auto& f) { return f.rule == Rule::Unreadable; })) {
-            unreadable.push_back(i);
+            h.unreadable.push_back(i);
             continue;
         }
-        if (!by_host.count(all[i].host)) hosts.push_back(all[i].host);
-        by_host[all[i].host].push_back(i);
+        if (!h.collections.count(all[i].host)) h.order.push_back(all[i].host);
+        h.collections[all[i].host].push_back(i);
     }
-    for (auto& [h, v] : by_host)
+    for (auto& [host, v] : h.collections)
         std::stable_sort(v.begin(), v.end(), [&](size_t a, size_t b) { return all[a].newest > all[b].newest; });
+    return h;
+}
 
-    // Every collection a disk is in, by serial number and protocol.
+// Every collection a disk is in, by serial number and protocol.
+std::map<Key, std::vector<Seen>> by_serial(const std::vector<Collection>& all) {
     std::map<Key, std::vector<Seen>> seen;
     for (auto& c : all)
         for (auto& d : c.disks)
@@ -135,71 +143,100 @@ void apply_history(std::vector<Collection>& all) {
                 auto& s = seen[{d.protocol, d.serial}];
                 if (std::none_of(s.begin(), s.end(), [&](const Seen& x) { return x.c == &c; })) s.push_back({&c, &d});
             }
+    return seen;
+}
 
-    struct Result {
-        std::vector<HistoryEntry> history;
-        std::vector<Growth> growth, growth_all;
-        Findings findings;
-    };
-    std::map<const Disk*, Result> results;
-    std::map<const Collection*, Findings> host_findings;
-    for (auto& h : hosts) {
-        const Collection& now = all[by_host[h][0]];
-        for (auto& d : now.disks) {
-            if (d.serial.empty()) continue;
-            std::vector<Seen> s = seen[{d.protocol, d.serial}];
-            std::stable_sort(s.begin(), s.end(), [&](const Seen& a, const Seen& b) {
-                return std::tuple(-a.c->newest, a.c != &now) < std::tuple(-b.c->newest, b.c != &now);
-            });
-            // Seen once, or seen later on another host: no history here.
-            if (s.size() < 2 || s[0].c != &now) continue;
-            Result& r = results[&d];
-            for (auto& x : s)
-                r.history.push_back({x.c->newest, x.c->host, x.d->controller, x.d->device, x.d->counters});
-            r.growth = changes(s[0], s[1]);
-            drive_state_change(s[0], s[1], r.findings);
-            r.growth_all = changes(s[0], s.back());
-        }
-        if (by_host[h].size() < 2) continue;
+// What the history gives a disk of a host's newest collection, until it is
+// moved onto the disk; and the findings about each collection.
+struct Result {
+    std::vector<HistoryEntry> history;
+    std::vector<Growth> growth, growth_all;
+    Findings findings;
+};
+struct Results {
+    std::map<const Disk*, Result> disks;
+    std::map<const Collection*, Findings> collections;
+};
 
-        // Disks of the host's previous collection: gone, or replaced by a
-        // new serial in their slot.
-        const Collection& before = all[by_host[h][1]];
-        virtual_drive_changes(now, before, host_findings[&now]);
-        for (auto& old : before.disks) {
-            if (old.serial.empty()) continue;
-            bool still = false;
-            for (auto& x : seen[{old.protocol, old.serial}]) still |= by_host[x.c->host][0] == size_t(x.c - all.data());
-            if (still) continue;
-            auto in_slot = std::find_if(now.disks.begin(), now.disks.end(),
-                                        [&](const Disk& n) { return same_slot(n, old) && n.serial != old.serial; });
-            if (in_slot != now.disks.end()) {
-                results[&*in_slot].findings.push_back(finding(
-                    Rule::DiskReplaced, "replaces serial " + old.serial + " (" + old.vendor + " " + old.product +
-                                            "), in this slot on " + utc(before.newest, "%Y-%m-%d")));
-            } else {
-                host_findings[&now].push_back(finding(
-                    Rule::DiskGone, disk_place(old) + " serial " + old.serial + " (" + old.vendor + " " + old.product +
-                                        "), present on " + utc(before.newest, "%Y-%m-%d") + ", is missing"));
-            }
+// The history of each disk of `now`, the newest collection of its host.
+void disk_histories(const Collection& now, std::map<Key, std::vector<Seen>>& seen, Results& out) {
+    for (auto& d : now.disks) {
+        if (d.serial.empty()) continue;
+        std::vector<Seen> s = seen[{d.protocol, d.serial}];
+        std::stable_sort(s.begin(), s.end(), [&](const Seen& a, const Seen& b) {
+            return std::tuple(-a.c->newest, a.c != &now) < std::tuple(-b.c->newest, b.c != &now);
+        });
+        // Seen once, or seen later on another host: no history here.
+        if (s.size() < 2 || s[0].c != &now) continue;
+        Result& r = out.disks[&d];
+        for (auto& x : s) r.history.push_back({x.c->newest, x.c->host, x.d->controller, x.d->device, x.d->counters});
+        r.growth = changes(s[0], s[1]);
+        drive_state_change(s[0], s[1], r.findings);
+        r.growth_all = changes(s[0], s.back());
+    }
+}
+
+// Disks of the host's previous collection that are in no host's newest
+// collection: gone, or replaced by a new serial in their slot.
+void gone_or_replaced(const std::vector<Collection>& all, const Hosts& hosts, const Collection& now,
+                      const Collection& before, std::map<Key, std::vector<Seen>>& seen, Results& out) {
+    for (auto& old : before.disks) {
+        if (old.serial.empty()) continue;
+        bool still = false;
+        for (auto& x : seen[{old.protocol, old.serial}])
+            still |= hosts.collections.at(x.c->host)[0] == size_t(x.c - all.data());
+        if (still) continue;
+        auto in_slot = std::find_if(now.disks.begin(), now.disks.end(),
+                                    [&](const Disk& n) { return same_slot(n, old) && n.serial != old.serial; });
+        if (in_slot != now.disks.end()) {
+            out.disks[&*in_slot].findings.push_back(
+                finding(Rule::DiskReplaced, "replaces serial " + old.serial + " (" + old.vendor + " " + old.product +
+                                                "), in this slot on " + utc(before.newest, "%Y-%m-%d")));
+        } else {
+            out.collections[&now].push_back(finding(
+                Rule::DiskGone, disk_place(old) + " serial " + old.serial + " (" + old.vendor + " " + old.product +
+                                    "), present on " + utc(before.newest, "%Y-%m-%d") + ", is missing"));
         }
     }
+}
 
+// A newest collection with what its history gave it.
+void take_results(Collection& c, Results& results) {
+    auto hf = results.collections.find(&c);
+    if (hf != results.collections.end()) c.findings.insert(c.findings.end(), hf->second.begin(), hf->second.end());
+    for (auto& d : c.disks) {
+        auto r = results.disks.find(&d);
+        if (r == results.disks.end()) continue;
+        d.history = std::move(r->second.history);
+        d.growth = std::move(r->second.growth);
+        d.growth_all = std::move(r->second.growth_all);
+        d.findings.insert(d.findings.end(), r->second.findings.begin(), r->second.findings.end());
+        judge_growth(d);
+    }
+}
+
+}  // namespace
+
+void apply_history(std::vector<Collection>& all) {
+    const Hosts hosts = group_by_host(all);
+    std::map<Key, std::vector<Seen>> seen = by_serial(all);
+    Results results;
+    for (auto& h : hosts.order) {
+        const std::vector<size_t>& of_host = hosts.collections.at(h);
+        const Collection& now = all[of_host[0]];
+        disk_histories(now, seen, results);
+        if (of_host.size() < 2) continue;
+        const Collection& before = all[of_host[1]];
+        virtual_drive_changes(now, before, results.collections[&now]);
+        gone_or_replaced(all, hosts, now, before, seen, results);
+    }
+    // Results are keyed by where the collections are in `all`: taken before
+    // the newest collections move.
     std::vector<Collection> kept;
-    for (size_t i : unreadable) kept.push_back(std::move(all[i]));
-    for (auto& h : hosts) {
-        Collection& c = all[by_host[h][0]];
-        auto hf = host_findings.find(&c);
-        if (hf != host_findings.end()) c.findings.insert(c.findings.end(), hf->second.begin(), hf->second.end());
-        for (auto& d : c.disks) {
-            auto r = results.find(&d);
-            if (r == results.end()) continue;
-            d.history = std::move(r->second.history);
-            d.growth = std::move(r->second.growth);
-            d.growth_all = std::move(r->second.growth_all);
-            d.findings.insert(d.findings.end(), r->second.findings.begin(), r->second.findings.end());
-            judge_growth(d);
-        }
+    for (size_t i : hosts.unreadable) kept.push_back(std::move(all[i]));
+    for (auto& h : hosts.order) {
+        Collection& c = all[hosts.collections.at(h)[0]];
+        take_results(c, results);
         kept.push_back(std::move(c));
     }
     all = std::move(kept);

@@ -21,6 +21,7 @@
 #include "finding.h"
 #include "helpers.h"
 #include "pages.h"
+#include "risk_types.h"
 #include "run_facts.h"
 #include "scsi_decode.h"
 
@@ -81,6 +82,7 @@ struct Disk {
     Protocol protocol = Protocol::Scsi;
     std::string vendor, product, revision, serial;
     Severity verdict = Severity::Info;  // its worst finding, set once the report is built
+    Risk risk;                          // beside the verdict, never changing it; set with it
     std::optional<int64_t> temperature, reference_temperature, power_on_hours;
     std::vector<CounterValue> counters;
     std::vector<Phy> phys;

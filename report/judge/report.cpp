@@ -9,6 +9,7 @@
 #include "disk.h"
 #include "history.h"
 #include "join.h"
+#include "risk.h"
 #include "run_facts.h"
 
 namespace rpt {
@@ -194,6 +195,7 @@ Report build_report(const std::vector<Host>& hosts, const DriveDb* db, std::vect
     for (auto& c : r.collections) {
         for (auto& d : c.disks) {
             d.verdict = worst(d.findings);
+            d.risk = disk_risk(d);  // after the history, whose growth raises it
             ++r.disks;
             r.ok += d.verdict == Severity::Info;
             r.warn += d.verdict == Severity::Warn;

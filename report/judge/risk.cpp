@@ -67,12 +67,14 @@ constexpr const char* kScanErrors = "scan errors";
 
 // A count of the disk; `stands_for` where the SATA studies hold by analogy.
 constexpr SignalDef count(S s, Counter c, std::optional<P> p, const char* stands_for, std::array<RiskStep, 3> steps) {
-    return {s, "", c, {}, Severity::Fail, p, stands_for, steps};
+    return {s, "", c, {}, Severity::Fail, nullptr, p, stands_for, steps};
 }
 // The disk's own prediction of its failure: its findings of a rule, at
-// least of a weight; imminent from the first.
-constexpr SignalDef own(S s, const char* name, Rule r, Severity at, std::optional<P> p, const Evidence& e) {
-    return {s, name, {}, r, at, p, "", {{{1, B::Imminent, &e}, {}, {}}}};
+// least of a weight (or the drive list's count of them); imminent from the
+// first.
+constexpr SignalDef own(S s, const char* name, Rule r, Severity at, std::optional<P> p, const Evidence& e,
+                        std::optional<uint64_t> PhysicalDrive::*listed = nullptr) {
+    return {s, name, {}, r, at, listed, p, "", {{{1, B::Imminent, &e}, {}, {}}}};
 }
 
 // The table of signals, in the order of Signal: where two signals reach the
@@ -85,7 +87,8 @@ constexpr SignalDef kSignals[] = {
     own(S::SmartAlert, "smart_alert", Rule::DriveSmartAlert, Severity::Fail, {}, kSmartAlert),
     // A FAIL only for a failure prediction (ASC 5Dh).
     own(S::InformationalException, "informational_exception", Rule::Exception, Severity::Fail, P::Scsi, kException),
-    own(S::PredictiveFailure, "predictive_failure", Rule::DrivePredictiveFailure, Severity::Warn, {}, kPredictive),
+    own(S::PredictiveFailure, "predictive_failure", Rule::DrivePredictiveFailure, Severity::Warn, {}, kPredictive,
+        &PhysicalDrive::predictive_failures),
     count(S::ScanMediumErrors, Counter::BmsMediumErrors, P::Scsi, kScanErrors, first(kScanFirst)),
     count(S::FailedSelfTests, Counter::SelftestFailures, P::Scsi, kScanErrors, first(kScanFirst)),
     count(S::OfflineUncorrectable, Counter::AtaOfflineUncorrectable, P::Ata, "", first(kOfflineFirst)),
@@ -290,11 +293,20 @@ Signals risk_signals(const Disk& disk) {
         if (!d.rule) continue;
         uint64_t n = 0;
         for (auto& f : disk.findings) n += f.rule == *d.rule && f.severity >= d.at;
+        // The drive list's own count, where it gives one, is the value.
+        const std::optional<uint64_t>* listed = d.listed && disk.view ? &(disk.view->drive.*d.listed) : nullptr;
+        if (n && listed && listed->value_or(0) > 0) n = **listed;
         if (n) s[d.signal] = n;
     }
     return s;
 }
 
-Risk disk_risk(const Disk& d) { return assess_risk(risk_signals(d)); }
+Risk disk_risk(const Disk& d) {
+    const Signals now = risk_signals(d);
+    // The history is newest first: the collection judged, then the one before.
+    if (d.history.size() < 2) return assess_risk(now);
+    const Signals before = counter_signals(d.protocol, d.history[1].counters);
+    return assess_risk(now, &before, double(d.history[0].collected - d.history[1].collected) / 86400.0);
+}
 
 }  // namespace rpt

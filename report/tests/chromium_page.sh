@@ -72,8 +72,11 @@ size=$(od -An -tu1 -j16 -N8 "$w/page.png" | awk '{print $1*16777216+$2*65536+$3*
 grep -q '</html>' "$w/dom.html" || fail "the DOM dump is incomplete"
 rows=$(grep -o '<tr class="disk ' "$w/dom.html" | wc -l)
 [ "$rows" = "$disks" ] || fail "$rows disk rows in the rendered page for the report's $disks disks"
-# The demo's disk with only a start-stop page cannot be judged: UNKNOWN.
-grep -q '<tr class="disk v-unknown">' "$w/dom.html" || fail "no disk of the demo shows the verdict UNKNOWN"
+# The demo's disk with only a start-stop page cannot be judged: UNKNOWN;
+# every row has the risk's band beside its verdict.
+grep -q '<tr class="disk v-unknown r-' "$w/dom.html" || fail "no disk of the demo shows the verdict UNKNOWN"
+bands=$(grep -Eo '<td class="risk">(unknown|base|elevated|high|imminent)</td>' "$w/dom.html" | wc -l)
+[ "$bands" = "$disks" ] || fail "$bands risk bands in the rendered page for the report's $disks disks"
 
 [ -z "$png_out" ] || cp "$w/page.png" "$png_out"
 echo "chromium_page: rendered $disks disk rows at 1366x900 without errors"

@@ -3,7 +3,7 @@
 # namespace (its own /tmp and /o_tmp): the demo must end with logdump-report's
 # text report of the log directory it wrote, with the verdicts an engineer
 # expects of sim/scenarios/demo.scn (controller 1's members judged without
-# its drive list), and then show the degraded system
+# its drive list) and the RISK column, and then show the degraded system
 # (sim/scenarios/degraded.scn): its RAID-1's FAIL naming the offline member.
 #
 #   report/tests/demo_test.sh SOURCE_DIR BUILD_DIR
@@ -24,6 +24,8 @@ fail() { cat "$out"; echo "demo_test: FAILED: $*" >&2; exit 1; }
 summary='logdump-report: 7 disk(s): 5 OK, 0 WARN, 1 FAIL, 1 UNKNOWN'
 grep -qxF "$summary" "$out" || fail "the demo did not show the report's summary \"$summary\""
 grep -q '^demo: logdump-report ended with status 2 ' "$out" || fail "the report's status is not 2 (a FAIL)"
+# Every disk's failure risk in the disks table, beside its verdict.
+grep -q '^  CTRL .* VERDICT  RISK$' "$out" || fail "the report's disks table has no RISK column beside VERDICT"
 # Controller 1's drive list fails to save: its members come from its
 # members listing, each with its state and serial.
 member='      252:0  target 0  Online  S402B1C50000E713'

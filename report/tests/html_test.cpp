@@ -80,7 +80,8 @@ TEST(Html, OneRowPerDiskWithItsVerdictClass) {
     std::string page = render_html(report(disks));
     EXPECT_EQ(count(page, "<td>ATA</td>"), 1u) << "the SATA drive's protocol";
     EXPECT_EQ(count(page, "<tr class=\"disk "), std::size(rows));
-    for (const Row& r : rows) EXPECT_EQ(count(page, std::string("<tr class=\"disk ") + r.cls + "\">"), 1u) << r.cls;
+    for (const Row& r : rows)
+        EXPECT_EQ(count(page, std::string("<tr class=\"disk ") + r.cls + " r-unknown\">"), 1u) << r.cls;
     EXPECT_LT(page.find("v-fail"), page.find("v-ok")) << "the worst disks first";
     EXPECT_EQ(count(page, "<th>Host</th>"), 0u) << "one host: no host column";
     EXPECT_EQ(page.find("http"), page.find("http://www.w3.org/2000/svg")) << "nothing but the SVG namespace is a URL";
@@ -101,6 +102,35 @@ TEST(Html, OneRowPerDiskWithItsVerdictClass) {
         {disk("srv1", "MA0000.log", Severity::Info), disk("srv2", "MA0000.log", Severity::Fail)}, {"srv1", "srv2"}));
     EXPECT_EQ(count(fleet, "<th>Host</th>"), 2u) << "host column in the disk table and the error log";
     EXPECT_EQ(count(fleet, "<tr class=\"disk "), 2u);
+}
+
+// The riskiest disks first: by verdict, then band, then a count that grew;
+// the band beside the verdict, the statement on the disk's entry.
+TEST(Html, RiskiestDisksFirst) {
+    struct Row {
+        Severity verdict;
+        RiskBand band;
+        bool grew;
+    };
+    const Row rows[] = {{Severity::Warn, RiskBand::Base, false},
+                        {Severity::Warn, RiskBand::Elevated, false},
+                        {Severity::Info, RiskBand::Imminent, false},
+                        {Severity::Warn, RiskBand::Elevated, true},
+                        {Severity::Warn, RiskBand::High, false}};
+    std::vector<Disk> disks;
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        disks.push_back(disk("srv1", "MA000" + std::to_string(i) + ".log", rows[i].verdict));
+        disks.back().risk.band = rows[i].band;
+        disks.back().risk.statement = "statement " + std::to_string(i);
+        if (rows[i].grew) disks.back().risk.grew = RiskGrowth{};
+    }
+    const std::string page = render_html(report(disks));
+    std::string order;
+    for (size_t at = 0; (at = page.find("<tr class=\"disk ", at)) != std::string::npos; ++at)
+        order += page[page.find(".log", at) - 1];
+    EXPECT_EQ(order, "43102");
+    EXPECT_EQ(count(page, "<td class=\"risk\">elevated</td>"), 2u);
+    EXPECT_NE(page.find("<b>Risk: high.</b> statement 4</p>"), std::string::npos);
 }
 
 TEST(Html, TemperatureBarsTakeTheDisksColour) {

@@ -146,9 +146,11 @@ TEST(Risk, SignalsOfBuiltDisks) {
     }
 
     // Disks as the report builds them: a finding of the disk's own
-    // prediction only at its weight, counters only of their protocol and of
-    // the disk as a whole.
-    auto disk = [](Protocol p, std::vector<CounterValue> counters, std::vector<std::pair<Rule, Severity>> found) {
+    // prediction only at its weight (with the drive list's count of it,
+    // where it gives one), counters only of their protocol and of the disk
+    // as a whole, growth from the previous collection of its history.
+    auto disk = [](Protocol p, std::vector<CounterValue> counters, std::vector<std::pair<Rule, Severity>> found,
+                   std::optional<uint64_t> predictive = {}, std::vector<CounterValue> before = {}) {
         Disk d;
         d.protocol = p;
         d.counters = std::move(counters);
@@ -156,6 +158,8 @@ TEST(Risk, SignalsOfBuiltDisks) {
             d.findings.push_back(finding(rule, "x"));
             d.findings.back().severity = severity;
         }
+        if (predictive) d.view.emplace().drive.predictive_failures = predictive;
+        if (!before.empty()) d.history = {{86400 * 40, "h", {}, {}, d.counters}, {86400 * 26, "h", {}, {}, before}};
         return d;
     };
     struct DiskRow {
@@ -163,22 +167,55 @@ TEST(Risk, SignalsOfBuiltDisks) {
         Disk disk;
         B band;
         std::optional<Signal> signal;
+        std::optional<uint64_t> value;
+        std::optional<double> grew_days;
     };
     const DiskRow disks[] = {
-        {"SAS disk", disk(Protocol::Scsi, {{Counter::GrownDefects, 50, {}}, {Counter::SelftestFailures, 0, {}}}, {}),
-         B::High, S::GrownDefects},
+        {"SAS disk",
+         disk(Protocol::Scsi, {{Counter::GrownDefects, 50, {}}, {Counter::SelftestFailures, 0, {}}}, {}),
+         B::High,
+         S::GrownDefects,
+         50,
+         {}},
         {"an exception that predicts nothing",
          disk(Protocol::Scsi, {{Counter::GrownDefects, 0, {}}}, {{Rule::Exception, Severity::Warn}}),
          B::Base,
+         {},
+         {},
          {}},
         {"a failure prediction",
-         disk(Protocol::Scsi, {{Counter::GrownDefects, 0, {}}}, {{Rule::Exception, Severity::Fail}}), B::Imminent,
-         S::InformationalException},
+         disk(Protocol::Scsi, {{Counter::GrownDefects, 0, {}}}, {{Rule::Exception, Severity::Fail}}),
+         B::Imminent,
+         S::InformationalException,
+         1,
+         {}},
         {"the controller's predictive failure of a drive it alone lists",
-         disk(Protocol::Ata, {}, {{Rule::DrivePredictiveFailure, Severity::Warn}}), B::Imminent, S::PredictiveFailure},
+         disk(Protocol::Ata, {}, {{Rule::DrivePredictiveFailure, Severity::Warn}}),
+         B::Imminent,
+         S::PredictiveFailure,
+         1,
+         {}},
+        {"the drive list's count of predictive failures is the value",
+         disk(Protocol::Ata, {}, {{Rule::DrivePredictiveFailure, Severity::Warn}}, 3),
+         B::Imminent,
+         S::PredictiveFailure,
+         3,
+         {}},
+        {"a count the rules do not weigh is no prediction", disk(Protocol::Ata, {}, {}, 3), B::Unknown, {}, {}, {}},
         {"a SATA drive's self-tests and a phy's count are no signal",
          disk(Protocol::Ata, {{Counter::SelftestFailures, 2, {}}, {Counter::ControllerMediaErrors, 4, 1u}}, {}),
          B::Unknown,
+         {},
+         {},
+         {}},
+        {"grown defects that grew since the previous collection",
+         disk(Protocol::Scsi, {{Counter::GrownDefects, 5, {}}}, {}, {}, {{Counter::GrownDefects, 2, {}}}), B::High,
+         S::GrownDefects, 5, 14},
+        {"the same count in the previous collection",
+         disk(Protocol::Scsi, {{Counter::GrownDefects, 5, {}}}, {}, {}, {{Counter::GrownDefects, 5, {}}}),
+         B::Elevated,
+         S::GrownDefects,
+         5,
          {}},
     };
     for (auto& r : disks) {
@@ -186,6 +223,8 @@ TEST(Risk, SignalsOfBuiltDisks) {
         const Risk k = disk_risk(r.disk);
         EXPECT_STREQ(band_name(k.band), band_name(r.band));
         EXPECT_EQ(k.signal, r.signal);
+        EXPECT_EQ(k.value, r.value);
+        EXPECT_EQ(k.grew ? std::optional(k.grew->days) : std::nullopt, r.grew_days);
     }
 }
 

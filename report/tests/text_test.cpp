@@ -32,10 +32,10 @@ TEST(Text, ControllersSectionAndDiskView) {
          "only the members log lists has a row",
          sample,
          "",
-         {"  CTRL  DEV  PROTO  VENDOR   PRODUCT    SERIAL    REV   TEMP  HOURS  LOG           VERDICT\n"
-          "  0     13   SCSI                                       -     -      no drive log  UNKNOWN\n"
-          "  0     14   SCSI   OKAPIHD  KZA1200TX  Z1X2Y3W4  A440  -     -      no drive log  FAIL\n"
-          "  0     15   SCSI   OKAPIHD  KZA1200TX  Z9P4Q1RX  A440  -     -      MA000f.log    WARN\n"
+         {"  CTRL  DEV  PROTO  VENDOR   PRODUCT    SERIAL    REV   TEMP  HOURS  LOG           VERDICT  RISK\n"
+          "  0     13   SCSI                                       -     -      no drive log  UNKNOWN  unknown\n"
+          "  0     14   SCSI   OKAPIHD  KZA1200TX  Z1X2Y3W4  A440  -     -      no drive log  FAIL     imminent\n"
+          "  0     15   SCSI   OKAPIHD  KZA1200TX  Z9P4Q1RX  A440  -     -      MA000f.log    WARN     base\n"
           "\nControllers:\n"
           "  controller 0: OKAPI RAID 8i, serial SV52027000, firmware package 24.21.0-0097, version 4.680.00-8527\n"
           "    virtual drive 0 (target 0, \"sys\"): RAID 1, 1.090 TB, Degraded\n"
@@ -54,13 +54,14 @@ TEST(Text, ControllersSectionAndDiskView) {
         {"no controller logs: neither a LOG column nor a Controllers section",
          {{"MA000f.log", kLog}},
          "",
-         {"  CTRL  DEV  PROTO  VENDOR   PRODUCT    SERIAL    REV   TEMP  HOURS  VERDICT\n"},
+         {"  CTRL  DEV  PROTO  VENDOR   PRODUCT    SERIAL    REV   TEMP  HOURS  VERDICT  RISK\n"},
          {"LOG", "Controllers:"}},
         {"--disk of a drive that left no drive log: its view and its events, the sense decoded",
          sample,
          "Z1X2Y3W4",
          {"srv01 controller 0 device 14: OKAPIHD KZA1200TX rev A440, serial Z1X2Y3W4, SCSI, verdict FAIL\n"
-          "  no drive log: what follows is the controller's view alone\n",
+          "  no drive log: what follows is the controller's view alone\n"
+          "  risk imminent: The disk's own health says it fails: the drive flagged a S.M.A.R.T alert",
           "\nController view (controller 0):\n  32:4, target 14, Offline; virtual drive(s) 0\n"
           "  media errors 22, other errors 3, predictive failures 1, S.M.A.R.T alert yes\n"
           "  device speed 12.0Gb/s, link speed 6.0Gb/s, temperature 38 C\n"

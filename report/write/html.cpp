@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <optional>
 #include <string_view>
+#include <tuple>
 
 namespace rpt {
 
@@ -94,6 +95,9 @@ tr.v-warn td.verdict { color: var(--warn); font-weight: bold; }
 tr.v-ok td.verdict { color: var(--ok); font-weight: bold; }
 tr.v-unknown td.verdict { color: var(--unknown); font-weight: bold; }
 tr.v-fail { background: #fdecea; } tr.v-warn { background: #fff6e5; }
+tr.r-imminent td.risk, tr.r-high td.risk { color: var(--fail); font-weight: bold; }
+tr.r-elevated td.risk { color: var(--warn); font-weight: bold; }
+p.risk { margin: 4px 0; }
 .charts { display: flex; flex-wrap: wrap; gap: 24px; }
 .chart { flex: 1 1 520px; min-width: 0; margin: 0; }
 .chart svg { width: 100%; height: auto; }
@@ -181,7 +185,8 @@ std::string disk_table(const std::vector<DiskRef>& disks, bool fleet) {
     for (DiskColumn c : columns) out += std::string("<th>") + disk_column(c).html + "</th>";
     out += "</tr></thead>\n<tbody>\n";
     for (const DiskRef& ref : disks) {
-        out += "<tr class=\"disk v-" + level(verdict_name(ref.d->verdict)) + "\">";
+        out +=
+            "<tr class=\"disk v-" + level(verdict_name(ref.d->verdict)) + " r-" + band_name(ref.d->risk.band) + "\">";
         for (DiskColumn c : columns) out += disk_cell(c, ref);
         out += "</tr>\n";
     }
@@ -339,6 +344,8 @@ std::string findings(const std::vector<DiskRef>& disks) {
                "</span> " + esc(r.label) + " &mdash; " + esc(d.vendor) + " " + esc(d.product) + ", serial " +
                esc(d.serial) + " <span class=\"muted\">(" + protocol_name(d.protocol) + ", controller " +
                shown(d.controller, kMissingText) + ", device " + shown(d.device, kMissingText) + ")</span></h3>\n";
+        out += "<p class=\"risk\"><b>Risk: " + std::string(band_name(d.risk.band)) + ".</b> " + esc(d.risk.statement) +
+               "</p>\n";
         out += html::disk_view(*r.c, r.collection, d);
         out += d.findings.empty() ? "<p class=\"muted\">No findings.</p>\n" : finding_list(by_weight(d.findings));
         out += growth_lines(d);
@@ -368,7 +375,6 @@ std::string error_log(const Report& r, bool fleet) {
 std::string render_html(const Report& r) {
     const bool fleet = r.collections.size() > 1;
     std::vector<DiskRef> disks;
-    // Worst first, as in the text.
     for (size_t ci = 0; ci < r.collections.size(); ++ci) {
         const Collection& c = r.collections[ci];
         for (size_t di = 0; di < c.disks.size(); ++di) {
@@ -380,7 +386,11 @@ std::string render_html(const Report& r) {
             disks.push_back({&d, fleet ? d.host + ": " + label : label, html::disk_id(ci, di), &c, ci});
         }
     }
-    std::stable_sort(disks.begin(), disks.end(), [](auto& a, auto& b) { return a.d->verdict > b.d->verdict; });
+    // The riskiest first: by verdict, then by band, then those whose count grew.
+    std::stable_sort(disks.begin(), disks.end(), [](auto& a, auto& b) {
+        return std::tuple(a.d->verdict, a.d->risk.band, a.d->risk.grew.has_value()) >
+               std::tuple(b.d->verdict, b.d->risk.band, b.d->risk.grew.has_value());
+    });
 
     std::string out =
         "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"

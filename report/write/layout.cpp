@@ -33,6 +33,9 @@ constexpr DiskColumnDef kColumns[] = {
     {C::Serial, "serial", "SERIAL", "Serial", "mono", [](const Disk& d) -> ColumnValue { return d.serial; }},
     {C::Verdict, "verdict", "VERDICT", "Verdict", "verdict",
      [](const Disk& d) -> ColumnValue { return std::string(verdict_name(d.verdict)); }},
+    // Its band alone; the JSON document's is the whole risk, an object.
+    {C::Risk, "risk", "RISK", "Risk", "risk",
+     [](const Disk& d) -> ColumnValue { return std::string(band_name(d.risk.band)); }},
     {C::Temperature, "temperature", "TEMP", "Temp. &deg;C", "num",
      [](const Disk& d) -> ColumnValue { return d.temperature; }, " C"},
     {C::ReferenceTemperature, "reference_temperature", nullptr, "Ref. &deg;C", "num",
@@ -46,8 +49,9 @@ static_assert(indexed_by(kColumns, &DiskColumnDef::column));
 
 // The text's table: HOST only for several hosts, LOG only where
 // controllers' logs were read (the writer leaves them out otherwise).
-constexpr DiskColumn kText[] = {C::Host,   C::Controller, C::Device,      C::Protocol,     C::Vendor, C::Product,
-                                C::Serial, C::Revision,   C::Temperature, C::PowerOnHours, C::File,   C::Verdict};
+constexpr DiskColumn kText[] = {C::Host,    C::Controller, C::Device,   C::Protocol,    C::Vendor,
+                                C::Product, C::Serial,     C::Revision, C::Temperature, C::PowerOnHours,
+                                C::File,    C::Verdict,    C::Risk};
 // The web page's table: Host only for several hosts.
 constexpr DiskColumn kHtml[] = {C::Host,
                                 C::File,
@@ -62,7 +66,8 @@ constexpr DiskColumn kHtml[] = {C::Host,
                                 C::ReferenceTemperature,
                                 C::PowerOnHours,
                                 C::FindingCount,
-                                C::Verdict};
+                                C::Verdict,
+                                C::Risk};
 
 }  // namespace
 

@@ -28,6 +28,7 @@ enum class DiskColumn : uint8_t {
     Revision,
     Serial,
     Verdict,
+    Risk,
     Temperature,
     ReferenceTemperature,
     PowerOnHours,

@@ -202,6 +202,8 @@ std::string render_disk(const Disk& d) {
                shown(d.power_on_hours, kMissingText) + "\n";
     else
         out += "  no drive log: what follows is the controller's view alone\n";
+    // The risk beside the verdict, never changing it.
+    out += "  risk " + std::string(band_name(d.risk.band)) + ": " + d.risk.statement + "\n";
     out += "\nFindings:\n";
     if (d.findings.empty()) out += "  none\n";
     for (const Finding* f : by_weight(d.findings))
