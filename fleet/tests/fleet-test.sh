@@ -176,6 +176,16 @@ elif collected and not (os.path.isfile(page) and all(f"{h}-{date}" in open(page)
     errors.append(f"report {page} does not cover {sorted(collected)}")
 elif not collected and os.path.exists(page):
     errors.append("report written without archives")
+# Of more than one host, the day's text has the fleet section: a row per
+# host collected, with its worst verdict and whether it was collected whole.
+text = os.path.join(out, f"report-{date}.txt")
+if len(collected) > 1 and os.path.isfile(text):
+    t = open(text).read()
+    part = t[t.find("\nFleet: "):]
+    part = part[part.find("  Hosts:"):part.find("  Riskiest disks")]
+    rows = dict(re.findall(r"^    (\S+) +(?:OK|WARN|FAIL|UNKNOWN) .* (yes|no)$", part, re.M))
+    if not set(collected) <= set(rows) or rows.get("delta", "no") != "no":
+        errors.append(f"fleet section of {text} lists hosts {rows} (delta not whole), collected {sorted(collected)}")
 for e in errors:
     print("fleet-test:", e)
 sys.exit(1 if errors else 0)

@@ -242,4 +242,59 @@ std::optional<AnnualRate> annual_rate(const Exposure& e, double confidence) {
     return AnnualRate{static_cast<double>(e.replacements) * per, {i.low * per, i.high * per}};
 }
 
+namespace {
+
+size_t slot(Severity s) { return static_cast<size_t>(s); }
+
+FleetHost host_of(const Collection& c) {
+    FleetHost h;
+    h.host = c.host;
+    h.last = c.newest;
+    for (auto& d : c.disks) {
+        ++h.verdicts[slot(d.verdict)];
+        h.worst = std::max(h.worst, d.verdict);
+    }
+    for (auto& f : c.findings) {
+        if (f.rule != Rule::Unreadable) h.worst = std::max(h.worst, f.severity);
+        if (f.kind() == Kind::Collection && f.severity >= Severity::Warn) h.complete = false;
+    }
+    if (c.run && (c.run->time_limit_exceeded || (c.run->exit_status && *c.run->exit_status != 0))) h.complete = false;
+    return h;
+}
+
+}  // namespace
+
+std::optional<FleetView> fleet_view(const Report& r) {
+    std::set<std::string> names;
+    for (auto& c : r.collections) names.insert(c.host);
+    if (names.size() < 2) return std::nullopt;
+    FleetView v;
+    std::map<std::pair<std::string, std::string>, FleetModel> models;
+    for (auto& c : r.collections) {
+        v.hosts.push_back(host_of(c));
+        for (auto& d : c.disks) {
+            v.riskiest.push_back(&d);
+            FleetModel& m = models[{fleet_model(d), d.revision}];
+            ++m.drives;
+            ++m.verdicts[slot(d.verdict)];
+            ++m.bands[static_cast<size_t>(d.risk.band)];
+        }
+    }
+    for (const Exposure& e : r.turnover.exposure) models[{e.model, e.firmware}].exposure = e;
+    for (auto& [key, m] : models) {
+        m.model = key.first;
+        m.firmware = key.second;
+        m.rate = annual_rate(m.exposure);
+        v.models.push_back(std::move(m));
+    }
+    std::stable_sort(v.riskiest.begin(), v.riskiest.end(),
+                     [](const Disk* a, const Disk* b) { return riskier(*a, *b); });
+    return v;
+}
+
+bool riskier(const Disk& a, const Disk& b) {
+    return std::tuple(a.verdict, a.risk.band, a.risk.grew.has_value()) >
+           std::tuple(b.verdict, b.risk.band, b.risk.grew.has_value());
+}
+
 }  // namespace rpt

@@ -3,6 +3,7 @@
 // the drive-years each model and firmware was watched for, and the rate of
 // replacements that gives, with its exact Poisson interval.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <ctime>
 #include <optional>
@@ -79,5 +80,35 @@ struct AnnualRate {
     Interval interval;  // in percent
 };
 std::optional<AnnualRate> annual_rate(const Exposure& e, double confidence = 0.95);
+
+// The fleet section: per model and firmware, per host, and the disks
+// riskiest first. Only where the report holds more than one host.
+struct FleetModel {
+    std::string model, firmware;
+    uint64_t drives = 0;                 // in the newest collections
+    std::array<uint64_t, 4> verdicts{};  // by Severity: OK, UNKNOWN, WARN, FAIL
+    std::array<uint64_t, static_cast<size_t>(RiskBand::kCount)> bands{};
+    Exposure exposure;  // its turnover, where a host was collected twice or more
+    std::optional<AnnualRate> rate;
+};
+struct FleetHost {
+    std::string host;
+    Severity worst = Severity::Info;  // of its disks and its own findings
+    std::array<uint64_t, 4> verdicts{};
+    time_t last = 0;  // its newest collection's time
+    // Collected whole: no finding of the collection of weight WARN or more,
+    // and the run's own record (where there is one) ended well in time.
+    bool complete = true;
+};
+struct FleetView {
+    std::vector<FleetModel> models;     // by model, then firmware
+    std::vector<FleetHost> hosts;       // in input order
+    std::vector<const Disk*> riskiest;  // every disk: by verdict, then band, then growth
+};
+std::optional<FleetView> fleet_view(const Report& r);
+
+// The order of disks riskiest first: by verdict, then by band, then those
+// whose count grew.
+bool riskier(const Disk& a, const Disk& b);
 
 }  // namespace rpt

@@ -116,4 +116,33 @@ TEST(Fleet, ExactPoissonInterval) {
     EXPECT_FALSE(annual_rate({"m", "f", 0, 0}));
 }
 
+TEST(Fleet, SectionPerModelAndHost) {
+    Report r;
+    r.collections = {taken("a", 0, {{"A", 1}, {"B", 2}}), taken("b", 1, {{"C", 1}})};
+    r.collections[0].disks[1].verdict = Severity::Warn;
+    r.collections[0].disks[1].risk.band = RiskBand::High;
+    r.collections[1].disks[0].risk.band = RiskBand::Elevated;
+    r.collections[1].findings.push_back(finding(Rule::Unreadable, "x"));  // not whole, and no verdict of its own
+    r.turnover.exposure = {{"ACME DK600", "0004", 2, 1}};
+    ASSERT_TRUE(fleet_view(r));
+    const FleetView v = *fleet_view(r);
+    ASSERT_EQ(v.models.size(), 1u);
+    EXPECT_EQ(v.models[0].drives, 3u);
+    EXPECT_EQ(v.models[0].verdicts[static_cast<size_t>(Severity::Warn)], 1u);
+    EXPECT_EQ(v.models[0].bands[static_cast<size_t>(RiskBand::High)], 1u);
+    ASSERT_TRUE(v.models[0].rate);
+    EXPECT_NEAR(v.models[0].rate->percent, 50, 1e-9);
+    ASSERT_EQ(v.hosts.size(), 2u);
+    EXPECT_EQ(v.hosts[0].worst, Severity::Warn);
+    EXPECT_TRUE(v.hosts[0].complete);
+    EXPECT_EQ(v.hosts[1].worst, Severity::Info);
+    EXPECT_FALSE(v.hosts[1].complete);
+    // Riskiest first: the WARN, then the elevated OK, then the rest.
+    std::string order;
+    for (const Disk* d : v.riskiest) order += d->serial;
+    EXPECT_EQ(order, "BCA");
+    r.collections.pop_back();
+    EXPECT_FALSE(fleet_view(r)) << "one host: no fleet section";
+}
+
 }  // namespace

@@ -3,6 +3,7 @@
 // same typed report as the text and the JSON document.
 #include "html.h"
 
+#include "fleet_section.h"
 #include "history.h"
 #include "html_parts.h"
 #include "layout.h"
@@ -387,10 +388,7 @@ std::string render_html(const Report& r) {
         }
     }
     // The riskiest first: by verdict, then by band, then those whose count grew.
-    std::stable_sort(disks.begin(), disks.end(), [](auto& a, auto& b) {
-        return std::tuple(a.d->verdict, a.d->risk.band, a.d->risk.grew.has_value()) >
-               std::tuple(b.d->verdict, b.d->risk.band, b.d->risk.grew.has_value());
-    });
+    std::stable_sort(disks.begin(), disks.end(), [](auto& a, auto& b) { return riskier(*a.d, *b.d); });
 
     std::string out =
         "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
@@ -400,6 +398,7 @@ std::string render_html(const Report& r) {
     out += summary(r, fleet);
     out += "<h2>Disks</h2>\n" + disk_table(disks, fleet);
     out += html::controllers(r, fleet);
+    if (auto view = fleet_view(r)) out += fleet_html(*view, r.turnover);
     out += "<h2>Charts</h2>\n<div class=\"charts\">\n" + temperature_chart(disks) + error_chart(disks) + "</div>\n";
     out += "<h2>Findings</h2>\n" + findings(disks);
     out += "<h2>Error log</h2>\n" + error_log(r, fleet);

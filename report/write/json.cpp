@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "ata_decode.h"
+#include "fleet_section.h"
 #include "json.h"
 #include "json_writer.h"
 #include "layout.h"
@@ -397,7 +398,9 @@ void write_json(const Report& r, FILE* f) {
     w.close('}').key("exit_status").num(int64_t{r.exit_status}).key("controllers").open('[');
     for (auto& c : r.collections)
         for (auto& ctl : c.controllers) controller(w, c, ctl);
-    w.close(']').close('}');
+    w.close(']');
+    if (auto fleet = fleet_view(r)) fleet_json(w.key("fleet"), *fleet, r.turnover);
+    w.close('}');
     out += '\n';
 }
 

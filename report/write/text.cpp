@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "ata_decode.h"
+#include "fleet_section.h"
 #include "layout.h"
 #include "scsi_fields.h"
 #include "text.h"
@@ -171,6 +172,7 @@ std::string render_text(const Report& r) {
         }
     out += "\nDisks:\n" + format_table(rows, "  ");
     out += controllers_text(r);
+    if (auto fleet = fleet_view(r)) out += fleet_text(*fleet, r.turnover);
 
     // The run's own record, where the fleet role wrote one.
     std::string runs;
