@@ -16,21 +16,25 @@
 #include "risk_check.h"
 #include "text.h"
 
-int main(int argc, char** argv) {
-    CLI::App app{"logdump-report: per-disk health from logdump's log directories"};
+namespace {
+
+struct Options {
     std::vector<std::string> inputs;
     bool as_json = false;
     std::string html, disk, metrics, drivedb, risk_check;
-    auto* positional = app.add_option("inputs", inputs, "log directories or .tar/.tar.gz archives of them");
-    app.add_flag("--json", as_json, "print the report as one JSON document");
-    app.add_option("--html", html, "also write the report as a web page to FILE");
-    app.add_option("--metrics", metrics, "also write the report as metrics for Prometheus to FILE (atomically)");
-    app.add_option("--disk", disk, "print the full decode of one disk (serial number or drive log file name)");
-    app.add_option("--drivedb", drivedb,
+};
+
+void describe(CLI::App& app, Options& o) {
+    auto* positional = app.add_option("inputs", o.inputs, "log directories or .tar/.tar.gz archives of them");
+    app.add_flag("--json", o.as_json, "print the report as one JSON document");
+    app.add_option("--html", o.html, "also write the report as a web page to FILE");
+    app.add_option("--metrics", o.metrics, "also write the report as metrics for Prometheus to FILE (atomically)");
+    app.add_option("--disk", o.disk, "print the full decode of one disk (serial number or drive log file name)");
+    app.add_option("--drivedb", o.drivedb,
                    "read SATA drives' attributes by this drive database (smartmontools' drivedb.h format); "
                    "default: the newer of /usr/share/smartmontools/drivedb.h and "
                    "/var/lib/smartmontools/drivedb/drivedb.h");
-    app.add_option("--risk-check", risk_check,
+    app.add_option("--risk-check", o.risk_check,
                    "hold the risk bands against a CSV file of the public drive-stats layout (plain or gzip) "
                    "instead of reading log directories")
         ->excludes(positional)
@@ -40,85 +44,103 @@ int main(int argc, char** argv) {
         ->excludes("--drivedb");
     // The release of the collector it belongs to (its title's version).
     app.set_version_flag("--version", "logdump-report Ver01-10-00");
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
-        int rc = app.exit(e);
-        return rc == 0 ? 0 : rpt::kUnreadable;
-    }
-    if (!risk_check.empty()) {
-        const rpt::RiskCheck c = rpt::risk_check(risk_check);
-        if (!c.error.empty()) {
-            std::cerr << "logdump-report: " << c.error << "\n";
-        } else if (as_json) {
-            rpt::write_risk_check_json(c, stdout);
-        } else {
-            const std::string text = rpt::render_risk_check(c, risk_check);
-            fwrite(text.data(), 1, text.size(), stdout);
+}
+
+void print(const std::string& text) { fwrite(text.data(), 1, text.size(), stdout); }
+
+int run_risk_check(const Options& o) {
+    const rpt::RiskCheck c = rpt::risk_check(o.risk_check);
+    if (!c.error.empty())
+        std::cerr << "logdump-report: " << c.error << "\n";
+    else if (o.as_json)
+        rpt::write_risk_check_json(c, stdout);
+    else
+        print(rpt::render_risk_check(c, o.risk_check));
+    return rpt::risk_check_status(c);
+}
+
+// The web page and the metrics, where they were asked for; false when one
+// could not be written.
+bool write_files(const rpt::Report& report, const Options& o) {
+    bool ok = true;
+    if (!o.html.empty()) {
+        std::ofstream f(o.html, std::ios::binary);
+        f << rpt::render_html(report);
+        f.close();
+        if (!f) {
+            std::cerr << "logdump-report: cannot write " << o.html << "\n";
+            ok = false;
         }
-        return rpt::risk_check_status(c);
     }
-    if (inputs.empty()) {
-        std::cerr << "logdump-report: no input: name log directories or archives (or --risk-check FILE)\n";
+    if (!o.metrics.empty()) {
+        const std::string error = rpt::write_atomically(
+            o.metrics, rpt::render_metrics(report, std::filesystem::path(o.metrics).filename().string()));
+        if (!error.empty()) {
+            std::cerr << "logdump-report: " << error << "\n";
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+// The full decode of the one disk --disk names; never one of several
+// picked silently: they are all named.
+int print_disk(const rpt::Report& report, const Options& o, int status) {
+    const auto found = rpt::find_disks(report, o.disk);
+    if (found.empty()) {
+        std::cerr << "logdump-report: no disk " << o.disk << " in the report\n";
         return rpt::kUnreadable;
     }
+    if (found.size() > 1) {
+        std::cerr << "logdump-report: " << found.size() << " disks match " << o.disk << "; name one by host/file:\n";
+        for (const rpt::Disk* x : found)
+            std::cerr << "  " << x->host << "/" << x->file << " serial " << x->serial << "\n";
+        return rpt::kUnreadable;
+    }
+    print(o.as_json ? rpt::json_text(*found.front()) : rpt::render_disk(*found.front()));
+    return status;
+}
 
+int run_report(const Options& o) {
     std::vector<rpt::Host> hosts;
-    for (auto& in : inputs) {
+    for (auto& in : o.inputs) {
         hosts.push_back(rpt::read_input(in));
         if (!hosts.back().error.empty()) std::cerr << "logdump-report: " << hosts.back().error << "\n";
     }
     // One database for the whole run. One named on the command line must be
     // read; the installed ones may be missing or damaged (the built-in
     // defaults apply, and each SATA drive says so).
-    const rpt::DriveDb db = rpt::load_drivedb(rpt::pick_drivedb(drivedb));
-    if (!drivedb.empty() && !db.error.empty()) {
+    const rpt::DriveDb db = rpt::load_drivedb(rpt::pick_drivedb(o.drivedb));
+    if (!o.drivedb.empty() && !db.error.empty()) {
         std::cerr << "logdump-report: " << db.error << "\n";
         return rpt::kUnreadable;
     }
     const rpt::Report report = rpt::build_report(hosts, &db);
-    int status = report.exit_status;
-
-    if (!html.empty()) {
-        std::ofstream f(html, std::ios::binary);
-        f << rpt::render_html(report);
-        f.close();
-        if (!f) {
-            std::cerr << "logdump-report: cannot write " << html << "\n";
-            status = rpt::kUnreadable;
-        }
-    }
-    if (!metrics.empty()) {
-        const std::string error = rpt::write_atomically(
-            metrics, rpt::render_metrics(report, std::filesystem::path(metrics).filename().string()));
-        if (!error.empty()) {
-            std::cerr << "logdump-report: " << error << "\n";
-            status = rpt::kUnreadable;
-        }
-    }
-    if (!disk.empty()) {
-        const auto found = rpt::find_disks(report, disk);
-        if (found.empty()) {
-            std::cerr << "logdump-report: no disk " << disk << " in the report\n";
-            return rpt::kUnreadable;
-        }
-        // Never pick one of several silently: name them all.
-        if (found.size() > 1) {
-            std::cerr << "logdump-report: " << found.size() << " disks match " << disk << "; name one by host/file:\n";
-            for (const rpt::Disk* x : found)
-                std::cerr << "  " << x->host << "/" << x->file << " serial " << x->serial << "\n";
-            return rpt::kUnreadable;
-        }
-        const rpt::Disk* d = found.front();
-        const std::string text = as_json ? rpt::json_text(*d) : rpt::render_disk(*d);
-        fwrite(text.data(), 1, text.size(), stdout);
-        return status;
-    }
-    if (as_json) {
+    const int status = write_files(report, o) ? report.exit_status : rpt::kUnreadable;
+    if (!o.disk.empty()) return print_disk(report, o, status);
+    if (o.as_json)
         rpt::write_json(report, stdout);
-    } else {
-        const std::string text = rpt::render_text(report);
-        fwrite(text.data(), 1, text.size(), stdout);
-    }
+    else
+        print(rpt::render_text(report));
     return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"logdump-report: per-disk health from logdump's log directories"};
+    Options o;
+    describe(app, o);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        int rc = app.exit(e);
+        return rc == 0 ? 0 : rpt::kUnreadable;
+    }
+    if (!o.risk_check.empty()) return run_risk_check(o);
+    if (o.inputs.empty()) {
+        std::cerr << "logdump-report: no input: name log directories or archives (or --risk-check FILE)\n";
+        return rpt::kUnreadable;
+    }
+    return run_report(o);
 }

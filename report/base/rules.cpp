@@ -341,8 +341,11 @@ std::span<const Threshold> thresholds() { return kThresholds; }
 const Threshold& threshold(Limit l) { return kThresholds[static_cast<size_t>(l)]; }
 Rule rule_of(Limit l) { return kRuleOfLimit[static_cast<size_t>(l)]; }
 
+Finding finding(Rule rule, Case c) { return finding(rule, "", c); }
+
 Finding finding(Rule rule, std::string text, Case c) {
     const Weight& w = rule_def(rule).weight;
+    if (text.empty()) text = rule_def(rule).doc;
     return {c == Case::Other && w.other ? *w.other : w.usual, rule, std::move(text), {}, {}, {}, {}, {}, {}};
 }
 

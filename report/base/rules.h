@@ -225,6 +225,8 @@ Rule rule_of(Limit l);
 enum class Case : uint8_t { Usual, Other };
 
 // A finding of `rule`, about `page` (and `parameter`) when they are given.
+// Without a text (or with "") it says what the rule's description says.
+Finding finding(Rule rule, Case c = Case::Usual);
 Finding finding(Rule rule, std::string text, Case c = Case::Usual);
 Finding finding(Rule rule, std::string text, std::string page, std::optional<uint64_t> parameter = {},
                 Case c = Case::Usual);

@@ -287,8 +287,7 @@ private:
         // pads a short serial number with leading blanks, and the collector
         // writes it as it came: compare without the padding.
         if (!trim(code).starts_with(a_.model) || !trim(log_.serial).starts_with(a_.serial))
-            a_.findings.push_back(finding(Rule::IdentityMismatch,
-                                          "the identity lines do not name the drive that IDENTIFY DEVICE describes"));
+            a_.findings.push_back(finding(Rule::IdentityMismatch));
     }
 
     void attributes() {

@@ -266,6 +266,24 @@ Presets parse_presets(std::string_view text) {
     return p;
 }
 
+namespace {
+
+// A power-on time: whole hours its value, the rest in its text. `tick`:
+// the seconds one count of the raw value stands for.
+void hours(AttributeValue& out, uint64_t v, RawFormat format, unsigned tick) {
+    if (format == RawFormat::Msec24Hour32) {
+        const uint64_t ms = (v >> 32) & 0xffffff;
+        out.value = v & 0xffffffff;
+        out.text = printed("%lluh+%02llum+%02llu.%03llus", *out.value, ms / 60000, ms / 1000 % 60, ms % 1000);
+        return;
+    }
+    const uint64_t per_hour = 3600 / tick, rest = v % per_hour * tick;  // seconds past the hour
+    out.value = v / per_hour;
+    out.text = printed("%lluh+%02llum", *out.value, rest / 60) + (tick == 1 ? printed("+%02llus", rest % 60, 0) : "");
+}
+
+}  // namespace
+
 AttributeValue decode_attribute(std::span<const uint8_t, 12> e, const AttributeFormat& f) {
     const FormatDef& d = def_of(f.format);
     const std::string_view order = f.byte_order.empty() ? std::string_view(d.order) : f.byte_order;
@@ -300,19 +318,8 @@ AttributeValue decode_attribute(std::span<const uint8_t, 12> e, const AttributeF
     case RawFormat::Raw24Raw32: out.text = num((v >> 32) & 0xffffff) + "/" + num(v & 0xffffffff); break;
     case RawFormat::Min2Hour:
     case RawFormat::Sec2Hour:
-    case RawFormat::HalfMin2Hour: {
-        const uint64_t per_hour = 3600 / d.tick, rest = v % per_hour * d.tick;  // seconds past the hour
-        out.value = v / per_hour;
-        out.text =
-            printed("%lluh+%02llum", *out.value, rest / 60) + (d.tick == 1 ? printed("+%02llus", rest % 60, 0) : "");
-        break;
-    }
-    case RawFormat::Msec24Hour32: {
-        const uint64_t ms = (v >> 32) & 0xffffff;
-        out.value = v & 0xffffffff;
-        out.text = printed("%lluh+%02llum+%02llu.%03llus", *out.value, ms / 60000, ms / 1000 % 60, ms % 1000);
-        break;
-    }
+    case RawFormat::HalfMin2Hour:
+    case RawFormat::Msec24Hour32: hours(out, v, f.format, d.tick); break;
     case RawFormat::TempMinMax: {
         const int t = static_cast<int8_t>(v & 0xff);
         if (t >= 0) out.value = static_cast<uint64_t>(t);

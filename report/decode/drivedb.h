@@ -13,8 +13,6 @@
 // (POSIX extended) adds its presets to them. An entry whose expression
 // does not compile is skipped and listed; the rest of the file still counts.
 #pragma once
-#include <regex.h>
-
 #include <bitset>
 #include <cstddef>
 #include <cstdint>
@@ -25,6 +23,7 @@
 #include <vector>
 
 #include "ata_format.h"
+#include "whole_match.h"
 
 namespace rpt {
 
@@ -36,40 +35,6 @@ inline const std::vector<std::string> kDriveDbPaths = {"/usr/share/smartmontools
 // most recently modified regular file of `candidates` (the later one on a
 // tie), else "": none, the built-in defaults apply.
 std::string pick_drivedb(const std::string& given, const std::vector<std::string>& candidates = kDriveDbPaths);
-
-// A POSIX extended expression that must match a whole string. It is
-// compiled once to be checked and again on first use: the first bytes a
-// match can begin with rule out most entries for a drive, and so most
-// expressions are never needed.
-class WholeMatch {
-public:
-    // What the expressions of one database may cost together, taken from as
-    // each compiles: compiled expressions are kept, and a file of many large
-    // ones would otherwise hold gigabytes. Debian's database uses a
-    // twentieth of the states and a thirtieth of the squared skips.
-    struct Budget {
-        uint64_t states = uint64_t{1} << 19;
-        uint64_t skips_squared = uint64_t{1} << 22;
-    };
-    // Null with `error` set when the expression is refused, does not
-    // compile or would overdraw `budget`.
-    static std::unique_ptr<WholeMatch> compile(const std::string& expression, std::string& error, Budget& budget);
-    static std::unique_ptr<WholeMatch> compile(const std::string& expression, std::string& error) {
-        Budget alone;
-        return compile(expression, error, alone);
-    }
-    bool matches(const std::string& s) const;
-    ~WholeMatch();
-    WholeMatch(const WholeMatch&) = delete;
-    WholeMatch& operator=(const WholeMatch&) = delete;
-
-private:
-    WholeMatch() = default;
-    std::string anchored_;    // "^(expression)$"
-    std::bitset<256> first_;  // the bytes a match can begin with
-    mutable regex_t re_{};
-    mutable bool compiled_ = false;
-};
 
 struct DriveEntry {
     size_t line = 0;  // of its opening brace

@@ -311,6 +311,24 @@ std::string page_name(uint8_t page, uint8_t subpage) {
     return subpage ? name + ", subpage " + hex(subpage) : name;
 }
 
+namespace {
+
+// A list of supported pages: page codes, or page and subpage pairs when the
+// list is of subpages, each as a parameter named by the page it lists.
+void list_pages(Page& out, std::span<const uint8_t> bytes) {
+    const size_t step = out.subpage == 0xff ? 2 : 1;
+    for (size_t i = 4; i + step <= bytes.size(); i += step) {
+        Param p;
+        p.code = step == 2 ? static_cast<uint16_t>(bytes[i] << 8 | bytes[i + 1]) : bytes[i];
+        p.name = page_name(bytes[i] & 0x3f, step == 2 ? bytes[i + 1] : 0);
+        p.raw.assign(bytes.begin() + static_cast<std::ptrdiff_t>(i),
+                     bytes.begin() + static_cast<std::ptrdiff_t>(i + step));
+        out.params.push_back(std::move(p));
+    }
+}
+
+}  // namespace
+
 Page decode_page(std::span<const uint8_t> bytes) {
     Page out;
     if (bytes.size() < 4) {
@@ -328,16 +346,7 @@ Page decode_page(std::span<const uint8_t> bytes) {
     if (end > bytes.size()) end = bytes.size();
 
     if (def && def->page_list) {
-        // Page codes, or page and subpage pairs when the list has subpages.
-        const size_t step = out.subpage == 0xff ? 2 : 1;
-        for (size_t i = 4; i + step <= end; i += step) {
-            Param p;
-            p.code = step == 2 ? static_cast<uint16_t>(bytes[i] << 8 | bytes[i + 1]) : bytes[i];
-            p.name = page_name(bytes[i] & 0x3f, step == 2 ? bytes[i + 1] : 0);
-            p.raw.assign(bytes.begin() + static_cast<std::ptrdiff_t>(i),
-                         bytes.begin() + static_cast<std::ptrdiff_t>(i + step));
-            out.params.push_back(std::move(p));
-        }
+        list_pages(out, bytes.first(end));
         return out;
     }
     size_t off = 4;

@@ -117,9 +117,7 @@ void smart(Disk& d, const AtaInfo& a) {
     if (!a.database_warning.empty())
         d.findings.push_back(finding(Rule::AtaDatabaseWarning,
                                      "the drive database warns of " + a.family + ": " + a.database_warning, kSmart));
-    if (a.smart_passed == false)
-        d.findings.push_back(finding(
-            Rule::AtaSmartFailed, "SMART RETURN STATUS: threshold exceeded, the drive predicts its failure", kSmart));
+    if (a.smart_passed == false) d.findings.push_back(finding(Rule::AtaSmartFailed, "", kSmart));
     for (auto& x : a.attributes) {
         if (x.failing.empty()) continue;
         // A normalized value is no count and no temperature: the raw value

@@ -105,9 +105,7 @@ Disk build_disk(const std::string& host, const std::string& file, std::string_vi
     const auto commands = unread_blocks(d, log, attached);
     d.sections = log.sections;
     const bool judged = decode_and_judge(d, log, db);
-    if (!judged)
-        d.findings.push_back(
-            finding(Rule::NoHealth, "no health page or block was read whole: the disk's health cannot be judged"));
+    if (!judged) d.findings.push_back(finding(Rule::NoHealth));
     if (attached.stale)
         d.findings.push_back(
             finding(Rule::StaleFile, "the drive log is older than the error log: left from an earlier run"));

@@ -14,7 +14,7 @@
 namespace rpt {
 namespace {
 
-void add(Collection& c, Rule rule, std::string text) { c.findings.push_back(finding(rule, std::move(text))); }
+void add(Collection& c, Rule rule, std::string text = "") { c.findings.push_back(finding(rule, std::move(text))); }
 
 // The files of a collection that are no drive log.
 struct Special {
@@ -33,9 +33,7 @@ struct Special {
 // The error log's records and the run's own record.
 void read_records(Collection& c, const Special& s) {
     if (s.errlog && s.errlog->loaded) c.errors = read_error_log(s.errlog->data);
-    if (!s.errlog)
-        add(c, Rule::NoErrorLog,
-            "no error log: the run was started with arguments, or this is not a whole log directory");
+    if (!s.errlog) add(c, Rule::NoErrorLog);
     if (s.run_json && s.run_json->loaded) {
         std::string why;
         c.run = read_run_facts(s.run_json->data, s.console && s.console->loaded ? s.console->data : std::string_view(),
@@ -169,7 +167,7 @@ Collection collect(const Host& h, const DriveDb* db) {
     console_errors(c);
     if (!s.errlog && h.error.empty() &&
         std::none_of(h.files.begin(), h.files.end(), [&](auto& f) { return f.loaded && !s.is(f); }))
-        add(c, Rule::EmptyInput, "neither drive logs nor an error log: not a log directory");
+        add(c, Rule::EmptyInput);
     read_controller_logs(c, h);
     const std::set<std::string> judged = judge_drive_logs(c, h, s, attached, db);
     duplicate_serials(c);

@@ -154,8 +154,7 @@ void grown_defects(Disk& d, const std::optional<DefectListHeader>& h) {
     // Descriptor size of each list format: short block 4 bytes, the others 8;
     // the vendor's format gives no count.
     if (h->format >= 6) {
-        d.findings.push_back(finding(Rule::GrownDefectsFormat, "the grown defect list is in a vendor format: no count",
-                                     "grown defects"));
+        d.findings.push_back(finding(Rule::GrownDefectsFormat, "", "grown defects"));
         return;
     }
     const uint64_t n = h->length / (h->format == 0 ? 4 : 8);

@@ -110,7 +110,7 @@ public:
 
     DriveLog run() {
         if (s_.empty()) {
-            add(Rule::EmptyFile, "the drive log is empty");
+            add(Rule::EmptyFile);
             return std::move(log_);
         }
         identity();
@@ -131,7 +131,7 @@ public:
     }
 
 private:
-    void add(Rule rule, std::string text) { log_.findings.push_back(finding(rule, std::move(text))); }
+    void add(Rule rule, std::string text = "") { log_.findings.push_back(finding(rule, std::move(text))); }
 
     // The next line, with its end checked: a torn last line (no line end)
     // means the file was cut while it was written.

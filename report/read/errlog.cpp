@@ -36,8 +36,10 @@ struct KindDef {
     RecordKind kind;
     const char* name;
     Rule rule;
-    const char* disk_text = nullptr;
+    const char* disk_text = nullptr;  // its drive log's finding: null for none
 };
+// A drive log's finding that says what its rule's description says.
+constexpr char kRuleText[] = "";
 constexpr KindDef kKinds[] = {
     {K::Unrecognised, "unrecognised", Rule::ErrlogUnrecognised},
     {K::FileOpenError, "file_open_error", Rule::ErrlogFileOpenError},
@@ -50,15 +52,11 @@ constexpr KindDef kKinds[] = {
     {K::LibraryLoadError, "library_load_error", Rule::ErrlogLibraryLoadError},
     {K::ControllerInfoError, "controller_info_error", Rule::ErrlogControllerInfoError},
     {K::PhysicalInfoError, "physical_info_error", Rule::ErrlogPhysicalInfoError},
-    {K::InconsistentAnswer, "inconsistent_answer", Rule::ErrlogInconsistentAnswer,
-     "the drive answered a page inconsistently; the page in the file is not to be trusted"},
-    {K::ShortTransfer, "short_transfer", Rule::ErrlogShortTransfer,
-     "the drive sent fewer bytes than asked; the file holds a short block"},
-    {K::LengthCapped, "length_capped", Rule::ErrlogLengthCapped,
-     "a block was longer than the collector could ask for and was read in part"},
+    {K::InconsistentAnswer, "inconsistent_answer", Rule::ErrlogInconsistentAnswer, kRuleText},
+    {K::ShortTransfer, "short_transfer", Rule::ErrlogShortTransfer, kRuleText},
+    {K::LengthCapped, "length_capped", Rule::ErrlogLengthCapped, kRuleText},
     {K::EmptyLog, "empty_log", Rule::ErrlogEmptyLog},
-    {K::SpaceReserveSkipped, "space_reserve_skipped", Rule::ErrlogSpaceReserveSkipped,
-     "the drive log was not written, to keep the disk's space reserve free"},
+    {K::SpaceReserveSkipped, "space_reserve_skipped", Rule::ErrlogSpaceReserveSkipped, kRuleText},
     {K::SpaceReserve, "space_reserve", Rule::ErrlogSpaceReserve,
      "the drive log is short: a part was not written to keep the disk's space reserve free"},
     {K::ControllerCountTooLarge, "controller_count_too_large", Rule::ErrlogControllerCountTooLarge},
@@ -177,6 +175,57 @@ constexpr ErrorBits kSataErrors[] = {
     {0xff, 0x04, Rule::CommandRejected, "the drive does not support a SATA command"},
 };
 
+// n bytes of two hex digits, each followed (or, for SATA, preceded) by a
+// blank; what is left of the line, or nothing when they do not fit.
+std::optional<std::string_view> spaced_bytes(std::string_view s, uint8_t* out, size_t n, bool lead) {
+    for (size_t i = 0; i < n; ++i) {
+        const size_t d = lead ? 1 : 0;
+        if (s.size() < 3 || s[lead ? 0 : 2] != ' ' || !is_hex(s[d]) || !is_hex(s[d + 1])) return std::nullopt;
+        out[i] = static_cast<uint8_t>(hx(s.substr(d, 2)));
+        s.remove_prefix(3);
+    }
+    return s;
+}
+
+// A failed SCSI command: what failed in words, its finding by the sense
+// key (`result`: the library's result, as printed).
+void scsi_error(ScsiDetail scsi, std::string_view result, ErrRecord& r) {
+    const uint8_t op = scsi.cdb[0];
+    scsi.result = hx(result);
+    scsi.opcode_name = operation_name(op);
+    scsi.decoded = decode_sense(scsi.sense);
+    std::string what = op == 0x4d ? "LOG SENSE of page " + page_ref(*scsi.page(), *scsi.subpage())
+                                  : scsi.opcode_name + " (" + hex_bytes(&op, 1) + ")";
+    if (const auto& d = scsi.decoded) {
+        char codes[16];
+        snprintf(codes, sizeof codes, " (%02x/%02x)", d->asc, d->ascq);
+        what += ": " + d->key_name + ", " + d->asc_ascq_name + codes;
+    }
+    scsi.summary = "target " + std::to_string(scsi.target) + " of controller " + std::to_string(scsi.controller) +
+                   ", " + what + ", result " + std::string(result);
+    r.disk_finding = finding(Rule::CommandError, "a command failed, the log is incomplete: " + what);
+    for (auto& k : kSenseRules)
+        if (scsi.decoded && scsi.decoded->key == k.key) r.disk_finding = finding(k.rule, k.words + what);
+    r.kind = K::ScsiCommandError;
+    r.detail = std::move(scsi);
+}
+
+// A failed SATA command: its finding by the error register. A FIS of zeros
+// means the library rejected the request.
+void sata_error(const SataDetail& sata, ErrRecord& r) {
+    const uint8_t err = sata.error().value_or(0);
+    const std::string regs = sata_registers(sata);
+    r.disk_finding = finding(Rule::CommandError,
+                             "a SATA command failed, the log is incomplete" + (sata.error() ? regs : std::string()));
+    for (auto& e : kSataErrors)
+        if ((err & e.mask) == e.value) {
+            r.disk_finding = finding(e.rule, e.words + regs);
+            break;
+        }
+    r.kind = K::SataCommandError;
+    r.detail = sata;
+}
+
 // "HhhTtt Command error , " followed by the SCSI part (10 CDB bytes, the
 // result, 20 sense bytes, each byte followed by a blank) or the SATA part
 // (20 bytes of the response FIS, each byte preceded by a blank).
@@ -187,61 +236,21 @@ bool command_error(std::string_view line, ErrRecord& r) {
     if (at == std::string_view::npos || !match("H%xT%x", line.substr(0, at), caps)) return false;
     const std::string_view rest = line.substr(at + marker.size());
     const unsigned ctrl = static_cast<unsigned>(hx(caps[0])), tgt = static_cast<unsigned>(hx(caps[1]));
-    // n bytes of two hex digits, each followed (or, for SATA, preceded) by
-    // a blank; what is left of the line, or nothing when they do not fit.
-    auto bytes = [](std::string_view s, uint8_t* out, size_t n, bool lead) -> std::optional<std::string_view> {
-        for (size_t i = 0; i < n; ++i) {
-            const size_t d = lead ? 1 : 0;
-            if (s.size() < 3 || s[lead ? 0 : 2] != ' ' || !is_hex(s[d]) || !is_hex(s[d + 1])) return std::nullopt;
-            out[i] = static_cast<uint8_t>(hx(s.substr(d, 2)));
-            s.remove_prefix(3);
-        }
-        return s;
-    };
     ScsiDetail scsi;
     SataDetail sata;
     scsi.controller = sata.controller = ctrl;
     scsi.target = sata.target = tgt;
-    auto s = bytes(rest, scsi.cdb.data(), scsi.cdb.size(), false);
+    auto s = spaced_bytes(rest, scsi.cdb.data(), scsi.cdb.size(), false);
     std::optional<std::string_view> tail;
     Caps rc;
     if (s && s->size() == 2 + 10 + 60 && s->substr(0, 2) == ", " && match("%x, ", s->substr(2, 10), rc))
-        tail = bytes(s->substr(12), scsi.sense.data(), scsi.sense.size(), false);
-    if (tail && tail->empty()) {
-        const uint8_t op = scsi.cdb[0];
-        scsi.result = hx(rc[0]);
-        scsi.opcode_name = operation_name(op);
-        scsi.decoded = decode_sense(scsi.sense);
-        std::string what = op == 0x4d ? "LOG SENSE of page " + page_ref(*scsi.page(), *scsi.subpage())
-                                      : scsi.opcode_name + " (" + hex_bytes(&op, 1) + ")";
-        if (const auto& d = scsi.decoded) {
-            char codes[16];
-            snprintf(codes, sizeof codes, " (%02x/%02x)", d->asc, d->ascq);
-            what += ": " + d->key_name + ", " + d->asc_ascq_name + codes;
-        }
-        scsi.summary = "target " + std::to_string(tgt) + " of controller " + std::to_string(ctrl) + ", " + what +
-                       ", result " + std::string(rc[0]);
-        r.disk_finding = finding(Rule::CommandError, "a command failed, the log is incomplete: " + what);
-        for (auto& k : kSenseRules)
-            if (scsi.decoded && scsi.decoded->key == k.key) r.disk_finding = finding(k.rule, k.words + what);
-        r.kind = K::ScsiCommandError;
-        r.detail = std::move(scsi);
-    } else if (auto t = bytes(rest, sata.fis.data(), sata.fis.size(), true); t && t->empty()) {
-        // A FIS of zeros means the library rejected the request.
-        const uint8_t err = sata.error().value_or(0);
-        const std::string regs = sata_registers(sata);
-        r.disk_finding = finding(
-            Rule::CommandError, "a SATA command failed, the log is incomplete" + (sata.error() ? regs : std::string()));
-        for (auto& e : kSataErrors)
-            if ((err & e.mask) == e.value) {
-                r.disk_finding = finding(e.rule, e.words + regs);
-                break;
-            }
-        r.kind = K::SataCommandError;
-        r.detail = sata;
-    } else {
+        tail = spaced_bytes(s->substr(12), scsi.sense.data(), scsi.sense.size(), false);
+    if (tail && tail->empty())
+        scsi_error(std::move(scsi), rc[0], r);
+    else if (auto t = spaced_bytes(rest, sata.fis.data(), sata.fis.size(), true); t && t->empty())
+        sata_error(sata, r);
+    else
         return false;
-    }
     r.disk = drive_log_name(ctrl, tgt);
     return true;
 }

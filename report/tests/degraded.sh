@@ -7,14 +7,10 @@
 # give the series the man page's alert rules fire on (alert_rules.sh).
 # Usage: degraded.sh REPORT E2E_COLLECT SOURCE_DIR
 set -euo pipefail
-report=$1 collect=$2 src=$3
-fail() { echo "degraded: FAILED: $*" >&2; exit 1; }
-w=$(mktemp -d)
-trap 'rm -rf "$w"' EXIT
-"$collect" "$w" "$src/sim/scenarios/degraded.scn" > "$w/collect.txt" 2>&1 ||
-  fail "logdump64 on degraded: $(tail -5 "$w/collect.txt")"
+. "$(dirname "$0")/scenario.sh" degraded "$@"
+collect_scenario degraded
 s=0
-"$report" --json --metrics "$w/m.prom" "$w/otmp/TMP/KESTRA" > "$w/report.json" || s=$?
+"$report" --json --metrics "$w/m.prom" "$logs" > "$w/report.json" || s=$?
 [ "$s" = 2 ] || fail "status $s, not 2"
 for l in 'logdump_virtual_drive_state{host="KESTRA",controller="0",virtual_drive="0",raid_level="RAID 1",state="Degraded"} 1' \
   'logdump_physical_drive_state{host="KESTRA",controller="0",enclosure="252",slot="1",target="1",serial="S0M000001K",state="Offline"} 1' \

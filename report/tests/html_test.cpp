@@ -12,10 +12,12 @@
 #include "json.h"
 #include "report.h"
 #include "rules.h"
+#include "util.h"
 
 namespace {
 
 using namespace rpt;
+using test::count;
 
 // A finding of any weight, as the page shows it.
 Finding weighed(Severity s, Rule rule, std::string text) {
@@ -60,12 +62,6 @@ Report report(std::vector<Disk> disks, std::vector<std::string> hosts = {"srv1"}
     r.disks = disks.size();
     r.exit_status = 2;
     return r;
-}
-
-size_t count(const std::string& s, const std::string& what) {
-    size_t n = 0;
-    for (size_t at = s.find(what); at != std::string::npos; at = s.find(what, at + 1)) ++n;
-    return n;
 }
 
 TEST(Html, OneRowPerDiskWithItsVerdictClass) {

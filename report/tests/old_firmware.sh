@@ -8,13 +8,8 @@
 # drive whose details the controller lost FAILs with no capacity; the JBOD
 # drive is OK. Usage: old_firmware.sh REPORT E2E_COLLECT SOURCE_DIR
 set -euo pipefail
-report=$1 collect=$2 src=$3
-fail() { echo "old_firmware: FAILED: $*" >&2; exit 1; }
-w=$(mktemp -d)
-trap 'rm -rf "$w"' EXIT
-"$collect" "$w" "$src/sim/scenarios/old-firmware.scn" > "$w/collect.txt" 2>&1 ||
-  fail "logdump64 on old-firmware: $(tail -5 "$w/collect.txt")"
-logs=$w/otmp/TMP/KESTRA
+. "$(dirname "$0")/scenario.sh" old_firmware "$@"
+collect_scenario old-firmware
 head -1 "$logs/Controller_0_pdlist.log" | grep -q '^\[root@localhost ~\]# ' || fail "the drive list does not start with the echoed command"
 s=0
 "$report" --json "$logs" > "$w/report.json" || s=$?

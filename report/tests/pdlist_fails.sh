@@ -7,14 +7,10 @@
 # log FAILs on a row of the controller's view alone. Its metrics hold both.
 # Usage: pdlist_fails.sh REPORT E2E_COLLECT SOURCE_DIR
 set -euo pipefail
-report=$1 collect=$2 src=$3
-fail() { echo "pdlist_fails: FAILED: $*" >&2; exit 1; }
-w=$(mktemp -d)
-trap 'rm -rf "$w"' EXIT
-"$collect" "$w" "$src/sim/scenarios/pdlist-fails.scn" > "$w/collect.txt" 2>&1 ||
-  fail "logdump64 on pdlist-fails: $(tail -5 "$w/collect.txt")"
+. "$(dirname "$0")/scenario.sh" pdlist_fails "$@"
+collect_scenario pdlist-fails
 s=0
-"$report" --json --metrics "$w/m.prom" "$w/otmp/TMP/KESTRA" > "$w/report.json" || s=$?
+"$report" --json --metrics "$w/m.prom" "$logs" > "$w/report.json" || s=$?
 [ "$s" = 2 ] || fail "status $s, not 2"
 for l in 'logdump_physical_drive_predictive_failures{host="KESTRA",controller="0",enclosure="252",slot="1",target="1",serial="S0M000001K"} 120' \
   'logdump_physical_drive_state{host="KESTRA",controller="0",enclosure="252",slot="4",target="4",serial="S0M000004K",state="Failed"} 1'; do

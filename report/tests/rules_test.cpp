@@ -8,13 +8,8 @@
 namespace {
 
 using namespace rpt;
+using test::count;
 using test::man_section;
-
-size_t count(const std::string& s, const std::string& what) {
-    size_t n = 0;
-    for (size_t at = 0; (at = s.find(what, at)) != std::string::npos; ++at) ++n;
-    return n;
-}
 
 TEST(Rules, ManPageShowsTheThresholds) {
     const std::string man = man_section("THRESHOLDS");

@@ -4,13 +4,8 @@
 # drive's verdict and the finding that makes it; the healthy drives alone
 # exit with status 0. Usage: sata_health.sh REPORT E2E_COLLECT SOURCE_DIR
 set -euo pipefail
-report=$1 collect=$2 src=$3
-fail() { echo "sata_health: FAILED: $*" >&2; exit 1; }
-w=$(mktemp -d)
-trap 'rm -rf "$w"' EXIT
-"$collect" "$w" "$src/sim/scenarios/sata-health.scn" -e > "$w/collect.txt" 2>&1 ||
-  fail "logdump64 -e on sata-health: $(tail -5 "$w/collect.txt")"
-logs=$w/otmp/TMP/KESTRA
+. "$(dirname "$0")/scenario.sh" sata_health "$@"
+collect_scenario sata-health -e
 s=0
 "$report" --json --drivedb "$src/report/tests/data/drivedb_test.txt" "$logs" > "$w/db.json" || s=$?
 [ "$s" = 2 ] || fail "with the test database: status $s, not 2"

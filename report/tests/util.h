@@ -21,6 +21,13 @@ inline std::string slurp(const std::string& path) {
     return s.str();
 }
 
+// How often `what` stands in `s` (overlaps counted).
+inline size_t count(const std::string& s, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = s.find(what); at != std::string::npos; at = s.find(what, at + 1)) ++n;
+    return n;
+}
+
 // The section `name` of logdump-report(1), with its escaped hyphens plain.
 inline std::string man_section(const std::string& name) {
     std::string man = slurp(std::string(REPORT_SOURCE_DIR) + "/../man/logdump-report.1");

@@ -1,12 +1,55 @@
 // The report as metrics for Prometheus (--metrics): the text exposition
 // format that node_exporter's textfile collector reads.
 #pragma once
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model.h"
 
 namespace rpt {
+
+// The metric families, in the order they are written.
+enum class Metric : uint8_t {
+    ReportSuccess,
+    CollectionTimestamp,
+    DiskInfo,
+    DiskVerdict,
+    DiskSmartPassed,
+    AtaAttribute,
+    DiskTemperature,
+    DiskPowerOn,
+    DiskCounter,  // one family per health counter
+    DiskGrowth,
+    FindingCounts,
+    VirtualDriveState,
+    PhysicalDriveState,
+    PhysicalDriveMediaErrors,
+    PhysicalDriveOtherErrors,
+    PhysicalDrivePredictiveFailures,
+    PhysicalDriveSmartAlert,
+    ControllerMemoryErrors,
+    ControllerEvents,
+    kCount
+};
+
+enum class MetricType : uint8_t { Gauge };
+const char* metric_type_name(MetricType t);  // as a TYPE line writes it
+
+struct MetricFamilyDef {
+    Metric id;
+    const char* name;  // DiskCounter: the prefix of each counter's stable name
+    std::string help;  // DiskCounter: what each counter counts
+    // Its own labels, after those of the disk, host or controller a sample
+    // is about, in the order they are written.
+    std::vector<const char*> labels;
+    MetricType type = MetricType::Gauge;
+};
+
+std::span<const MetricFamilyDef> metric_families();  // in the order of Metric
+const MetricFamilyDef& metric_family(Metric m);
 
 // Every family of the report, each with its HELP and TYPE lines: the
 // report's own success, the time of each host's newest collection and, for
