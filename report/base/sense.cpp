@@ -3,17 +3,26 @@
 #include <scsi/sg_lib.h>
 
 #include <map>
+#include <mutex>
 #include <string_view>
 
 namespace rpt {
 namespace {
 
-// One name per code, made on first use.
+// One name per code, made on first use. The controller logs are read on
+// several threads: the name is made outside the lock (asc_name's asks for
+// asc_sentence's), and a name once in the map stays where it is.
+std::mutex names_lock;
+
 template <class Key, class Make>
 const std::string& cached(std::map<Key, std::string>& names, const Key& key, Make make) {
-    auto it = names.find(key);
-    if (it == names.end()) it = names.emplace(key, make()).first;
-    return it->second;
+    {
+        std::lock_guard<std::mutex> hold(names_lock);
+        if (auto it = names.find(key); it != names.end()) return it->second;
+    }
+    std::string name = make();
+    std::lock_guard<std::mutex> hold(names_lock);
+    return names.emplace(key, std::move(name)).first->second;
 }
 
 }  // namespace

@@ -76,7 +76,7 @@ struct SignalDef {
     std::optional<Counter> counter;                  // a count of the disk,
     std::optional<Rule> rule;                        // or the findings of its own prediction, of this rule
     Severity at;                                     // and at least this weight,
-    std::optional<uint64_t> PhysicalDrive::*listed;  // counted by the controller's drive list, where it is
+    std::optional<uint64_t> PhysicalDrive::*listed;  // whose value is the drive list's count, where it gives one
     std::optional<Protocol> protocol;                // read for this protocol; none: for both (the controller's)
     const char* stands_for;         // by analogy: what of the SATA studies it stands for; "" read as they read it
     std::array<RiskStep, 3> steps;  // rising; an unused step has no evidence

@@ -96,10 +96,10 @@ struct Field {
 };
 
 // The field of a table whose key is printed, or -1. Each table's index is
-// made on its first use.
+// made on its first use, by each thread that reads logs.
 template <class T>
 int find_field(std::span<const Field<T>> table, const Line& l) {
-    static std::deque<std::pair<const Field<T>*, KeyIndex>> indexes;
+    static thread_local std::deque<std::pair<const Field<T>*, KeyIndex>> indexes;
     for (const auto& [t, index] : indexes)
         if (t == table.data()) return index.find(l);
     std::vector<std::string_view> keys;

@@ -3,7 +3,9 @@
 // drives and virtual drives put together from the logs that list them.
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cctype>
+#include <thread>
 #include <type_traits>
 
 #include "cli_text.h"
@@ -226,48 +228,74 @@ std::optional<std::pair<ControllerLog, unsigned>> controller_log(std::string_vie
     return std::nullopt;
 }
 
-void read_controller_log(ControllerLog kind, std::string_view text, const std::string& file, unsigned index,
-                         std::map<unsigned, Controller>& into) {
-    cli::Reader r(file, index);
+namespace {
+
+// What one log holds, read but not yet sorted to its controllers: reading
+// touches nothing shared, so the logs of a collection are read at once.
+struct LogRead {
+    std::vector<VirtualDrive> virtual_drives;
+    std::vector<std::pair<unsigned, AdapterInfo>> adapters;
+    std::vector<PhysicalDrive> drives;
+    std::vector<ControllerEvent> events;
     std::vector<ControllerProblem> problems;
+};
+
+LogRead read_log(ControllerLog kind, std::string_view text, const std::string& file, unsigned index) {
+    cli::Reader r(file, index);
+    LogRead out;
     switch (kind) {
     case ControllerLog::TermLog: break;  // only its presence and size count
     case ControllerLog::Configuration:
     case ControllerLog::VirtualDrives:
-    case ControllerLog::Members: {
-        std::vector<VirtualDrive> vds;
-        problems = read_virtual_drives(text, r, vds, kind == ControllerLog::Configuration);
-        for (auto& vd : vds) {
+    case ControllerLog::Members:
+        out.problems = read_virtual_drives(text, r, out.virtual_drives, kind == ControllerLog::Configuration);
+        for (auto& vd : out.virtual_drives) {
             vd.source = file;
             for (auto& m : vd.members) m.source = file;
-            listing_of(controller(into, vd.adapter).listed, kind).push_back(std::move(vd));
         }
         break;
-    }
-    case ControllerLog::Adapter: {
-        std::vector<std::pair<unsigned, AdapterInfo>> adapters;
-        problems = read_adapters(text, r, adapters);
-        for (auto& [adapter, info] : adapters) controller(into, adapter).adapter = std::move(info);
+    case ControllerLog::Adapter: out.problems = read_adapters(text, r, out.adapters); break;
+    case ControllerLog::Drives:
+        out.problems = read_drive_list(text, r, out.drives);
+        for (auto& d : out.drives) d.source = file;
         break;
+    case ControllerLog::Events: out.problems = read_events(text, r, out.events); break;
     }
-    case ControllerLog::Drives: {
-        std::vector<PhysicalDrive> drives;
-        problems = read_drive_list(text, r, drives);
-        for (auto& d : drives) d.source = file;
-        sort_to(
-            into, [](Controller & c) -> auto& { return c.listed.drives; }, std::move(drives));
-        break;
-    }
-    case ControllerLog::Events: {
-        std::vector<ControllerEvent> events;
-        problems = read_events(text, r, events);
-        sort_to(
-            into, [](Controller & c) -> auto& { return c.events; }, std::move(events));
-        break;
-    }
-    }
+    return out;
+}
+
+// A log's records into the controllers by index, in the order of the logs.
+void sort_log(ControllerLog kind, LogRead&& log, unsigned index, std::map<unsigned, Controller>& into) {
+    for (auto& vd : log.virtual_drives) listing_of(controller(into, vd.adapter).listed, kind).push_back(std::move(vd));
+    for (auto& [adapter, info] : log.adapters) controller(into, adapter).adapter = std::move(info);
+    sort_to(
+        into, [](Controller & c) -> auto& { return c.listed.drives; }, std::move(log.drives));
+    sort_to(
+        into, [](Controller & c) -> auto& { return c.events; }, std::move(log.events));
     auto& own = controller(into, index).problems;
-    own.insert(own.end(), problems.begin(), problems.end());
+    own.insert(own.end(), log.problems.begin(), log.problems.end());
+}
+
+// Calls read(i) for i below n, on as many threads as the processors allow
+// (a host's logs are megabytes: thousands of drives and events).
+template <class Read>
+void on_all_processors(size_t n, Read read) {
+    const size_t threads = std::min<size_t>(n, std::max(1u, std::thread::hardware_concurrency()));
+    std::atomic<size_t> next{0};
+    auto work = [&] {
+        for (size_t i; (i = next++) < n;) read(i);
+    };
+    std::vector<std::thread> others;
+    for (size_t t = 1; t < threads; ++t) others.emplace_back(work);
+    work();
+    for (auto& t : others) t.join();
+}
+
+}  // namespace
+
+void read_controller_log(ControllerLog kind, std::string_view text, const std::string& file, unsigned index,
+                         std::map<unsigned, Controller>& into) {
+    sort_log(kind, read_log(kind, text, file, index), index, into);
 }
 
 bool same_drive(const PhysicalDrive& m, const PhysicalDrive& d) {
@@ -295,8 +323,6 @@ std::string state_label(const VirtualDrive& v) {
     if (v.state_kind == VirtualDriveState::Unknown) return "";
     return v.state_kind == VirtualDriveState::Other ? trim(v.state) : virtual_drive_state_name(v.state_kind);
 }
-
-namespace {}  // namespace
 
 std::string drive_place(const PhysicalDrive& d) {
     return shown(d.enclosure, kMissingPart) + ":" + shown(d.slot, kMissingPart);
@@ -331,13 +357,24 @@ std::string drive_state_text(const PhysicalDrive& d) {
 
 std::vector<Controller> read_controllers(std::span<const InputFile> files) {
     std::map<unsigned, Controller> into;
+    struct Job {
+        const InputFile* file;
+        ControllerLog kind;
+        unsigned index;
+    };
+    std::vector<Job> jobs;
     for (const InputFile& f : files) {
         auto log = controller_log(f.name);
         if (!log) continue;
         const auto [kind, index] = *log;
         controller(into, index).files.push_back({kind, f.name, f.data.size(), f.loaded});
-        if (f.loaded) read_controller_log(kind, f.data, f.name, index, into);
+        if (f.loaded) jobs.push_back({&f, kind, index});
     }
+    std::vector<LogRead> read(jobs.size());
+    on_all_processors(jobs.size(), [&](size_t i) {
+        read[i] = read_log(jobs[i].kind, jobs[i].file->data, jobs[i].file->name, jobs[i].index);
+    });
+    for (size_t i = 0; i < jobs.size(); ++i) sort_log(jobs[i].kind, std::move(read[i]), jobs[i].index, into);
     std::vector<Controller> out;
     for (auto& [index, c] : into) {
         put_together(c);

@@ -44,6 +44,10 @@ const std::vector<MetricFamilyDef>& families_table() {
          "logdump_disk_verdict",
          "Verdict of the disk: 1 for its verdict, 0 for the others",
          {"verdict"}},
+        {M::DiskRisk,
+         "logdump_disk_risk",
+         "Failure risk band of the disk (unknown, base, elevated, high, imminent): 1 for its band, 0 for the others",
+         {"band"}},
         {M::DiskSmartPassed,
          "logdump_disk_smart_passed",
          "1 when the SATA drive's SMART status passed, 0 when it predicts its failure",
@@ -252,16 +256,20 @@ void attribute_samples(Family& f, const std::string& labels, const AtaAttribute&
     if (x.raw_value) f.add(labels, {id, x.name, "raw"}, std::to_string(*x.raw_value));
 }
 
-// What a disk is and how it stands: its info, verdict, SMART status and
-// attributes, temperature, power-on time, counters and their growth per
-// second (times 2592000 the growth per 30 days; none for two collections
-// of the same time), and its findings.
+// What a disk is and how it stands: its info, verdict, risk band, SMART
+// status and attributes, temperature, power-on time, counters and their
+// growth per second (times 2592000 the growth per 30 days; none for two
+// collections of the same time), and its findings.
 void disk_samples(Families& fs, const std::string& labels, const Disk& d) {
     const std::string model =
         d.protocol == Protocol::Ata ? trim(d.product) : trim(trim(d.vendor) + " " + trim(d.product));
     fs[M::DiskInfo].add(labels, {model, trim(d.revision), protocol_name(d.protocol), d.ata ? d.ata->family : ""}, "1");
     for (Severity s : {Severity::Info, Severity::Warn, Severity::Fail, Severity::Unknown})
         fs[M::DiskVerdict].add(labels, {verdict_name(s)}, d.verdict == s ? "1" : "0");
+    for (size_t i = 0; i < static_cast<size_t>(RiskBand::kCount); ++i) {
+        const auto b = static_cast<RiskBand>(i);
+        fs[M::DiskRisk].add(labels, {band_name(b)}, d.risk.band == b ? "1" : "0");
+    }
     if (d.ata && d.ata->smart_passed) fs[M::DiskSmartPassed].add(labels, *d.ata->smart_passed ? "1" : "0");
     if (d.ata)
         for (auto& x : d.ata->attributes) attribute_samples(fs[M::AtaAttribute], labels, x);

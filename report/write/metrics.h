@@ -17,6 +17,7 @@ enum class Metric : uint8_t {
     CollectionTimestamp,
     DiskInfo,
     DiskVerdict,
+    DiskRisk,
     DiskSmartPassed,
     AtaAttribute,
     DiskTemperature,
@@ -53,7 +54,7 @@ const MetricFamilyDef& metric_family(Metric m);
 
 // Every family of the report, each with its HELP and TYPE lines: the
 // report's own success, the time of each host's newest collection and, for
-// each disk of it, the verdict, temperature, power-on time, health counters
+// each disk of it, the verdict, failure risk, temperature, power-on time, health counters
 // and findings by severity; for each RAID controller, its virtual drives'
 // and drives' states, the drives' error counts, its memory errors and its
 // recent events by class. Samples carry no timestamp (the textfile
