@@ -25,10 +25,15 @@ struct Edit {
     size_t offset = 0;
     std::vector<uint8_t> bytes;
     std::string text;
+    bool keep_sum = true;
 };
 
 Edit put(const std::string& tag, size_t offset, std::vector<uint8_t> bytes) {
     return {tag, offset, std::move(bytes), ""};
+}
+// Bytes written with the sector's checksum left as it was.
+Edit unsummed(const std::string& tag, size_t offset, std::vector<uint8_t> bytes) {
+    return {tag, offset, std::move(bytes), "", false};
 }
 Edit line(const std::string& tag, const std::string& text) { return {tag, 0, {}, text}; }
 Edit failed(const std::string& tag) { return {tag, 0, {}, ""}; }
@@ -55,7 +60,7 @@ std::string edited(const std::string& log_text, const std::vector<Edit>& edits) 
             uint8_t sum = 0;
             for (size_t i = 0; i < 512; ++i) sum = static_cast<uint8_t>(sum + sector[i]);
             std::copy(e.bytes.begin(), e.bytes.end(), bytes.begin() + static_cast<ptrdiff_t>(e.offset));
-            if (sum == 0) {
+            if (sum == 0 && e.keep_sum) {
                 sector[511] = 0;
                 for (size_t i = 0; i < 511; ++i) sector[511] = static_cast<uint8_t>(sector[511] - sector[i]);
             }
@@ -137,6 +142,16 @@ TEST(Ata, OneChangeGivesItsFinding) {
          "WARN",
          {"WARN ata-reallocated"},
          {{Counter::AtaReallocatedSectors, 2}}},
+        {"a sector count of the drive's own size is a count",
+         "hdd",
+         {put(kData, kAttr197 + 5, {0xb0, 0xbe, 0xc0, 0xd1, 0x01})},
+         "FAIL",
+         {"FAIL ata-pending"}},
+        {"IDENTIFY's checksum off by one",
+         "hdd",
+         {unsummed("ATA IDENTIFY DEVICE", 500, {1})},
+         "OK",
+         {"INFO ata-checksum"}},
         {"a sector count larger than the drive holds other data",
          "hdd",
          {put(kData, kAttr197 + 5, {2, 0, 1, 0, 7})},

@@ -305,6 +305,15 @@ TEST(ControllerReport, EachRuleJudgesTheControllersView) {
          "Class: 3",
          {"FAIL controller 0: fatal event 0x00000072 on target 5: State change on PD 05(e0x06/s1) from ONLINE(18) to "
           "OFFLINE(10) (Boot + 23 seconds)"}},
+        {"a warning 30 days to the second before the controller's clock still warns",
+         "controller-event",
+         "Flashrom",
+         "Time: Wed Jun  5 22:41:07 2024\n\nCode: 0x00000071\nClass: 0",
+         "Time: Tue May 21 14:05:09 2024\n\nCode: 0x00000071\nClass: 1",
+         {"WARN controller 0: warning event 0x00000071 on target 14: Unexpected sense: PD 0e(e0x20/s4) Path "
+          "5000c500a1b2c3d5, CDB: 28 00 0a 1b 2c 30 00 00 08 00, Sense: 3/11/00 (Tue May 21 14:05:09 2024)",
+          "WARN controller 0: critical event 0x00000072 on target 5: State change on PD 05(e0x06/s1) from ONLINE(18) "
+          "to OFFLINE(10) (Boot + 23 seconds)"}},
         {"a warning older than 30 days is an INFO",
          "controller-event-old",
          "Flashrom",

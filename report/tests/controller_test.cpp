@@ -263,6 +263,8 @@ TEST(ControllerLogs, ReadTheFormatsMetInTheField) {
          "ATA|ACME DSK1000SB|SB04|Z9P4Q1RX"},
         {"a raw size of 0 is no capacity", "pdlist", "1.090 TB [0x8bba0cb0 Sectors]", "0 KB [0x0 Sectors]",
          drive(0, [&](const PhysicalDrive& d) { return d.raw_size + "/" + n(d.raw_sectors); }), "0 KB/-"},
+        {"a raw size past 32 bits", "pdlist", "1.090 TB [0x8bba0cb0 Sectors]", "14.552 TB [0x7470c0000 Sectors]",
+         drive(0, [&](const PhysicalDrive& d) { return n(d.raw_sectors); }), "31256739840"},
         {"a raw size of all ones is none either", "pdlist", "1.090 TB [0x8bba0cb0 Sectors]",
          "7.999 ZB [0xfffffffffff00000 Sectors]",
          drive(0, [&](const PhysicalDrive& d) { return d.raw_size + "/" + n(d.raw_sectors); }), "7.999 ZB/-"},
@@ -478,6 +480,8 @@ TEST(ControllerLogs, SayWhatTheyCannotReadWithFileAndLine) {
          "\nInvalid input: -Lall needs an adapter\n\nExit Code: 0x01\n", "cli-exit@4"},
         {"a file that is only the CLI's refusal", "Controller_0_pdlist.log",
          "Invalid input at or near token -PdLst\nExit Code: 0x01\n", "cli-exit@2"},
+        {"an event class of no name, up to 127, is read", "controller_0_Flashrom.log",
+         replaced(kEvents, "Class: 2", "Class: 127"), ""},
         {"an event log whose time is of no known form", "controller_0_Flashrom.log",
          replaced(kEvents, "Boot + 23 seconds", "yesterday"), "bad-value@18"},
     };

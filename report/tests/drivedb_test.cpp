@@ -144,6 +144,7 @@ TEST(DriveDb, ExpressionsMatchWholeStrings) {
     };
     const Row rows[] = {
         {"an alternative in a group", "(A|B)x", "Bx", true},
+        {"an empty alternative", "(a|)b", "b", true},
         {"an optional first atom", "a?b", "b", true},
         {"a bound from zero", "x{0,2}y", "y", true},
         {"a bracket opened by ']'", "[]a]b", "]b", true},

@@ -156,7 +156,7 @@ TEST(Html, TemperatureBarsTakeTheDisksColour) {
 }
 
 TEST(Html, EscapesEveryInputString) {
-    const std::string evil = "<script>alert('x')</script>&\"\x01";
+    const std::string evil = "<script>alert('x')</script>&\"\x01\x1f";
     // The same text in each place the page shows input.
     std::string Disk::*fields[] = {&Disk::file,   &Disk::vendor,   &Disk::product,
                                    &Disk::serial, &Disk::revision, &Disk::host};
@@ -173,7 +173,9 @@ TEST(Html, EscapesEveryInputString) {
         EXPECT_EQ(page.find("<script"), std::string::npos);
         EXPECT_EQ(page.find("alert('x')"), std::string::npos);
         EXPECT_EQ(page.find('\x01'), std::string::npos);
-        EXPECT_NE(page.find("&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt;&amp;&quot;&#xFFFD;"), std::string::npos);
+        EXPECT_EQ(page.find('\x1f'), std::string::npos);
+        EXPECT_NE(page.find("&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt;&amp;&quot;&#xFFFD;&#xFFFD;"),
+                  std::string::npos);
     }
 }
 

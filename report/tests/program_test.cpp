@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "harness.h"
+#include "run_facts.h"
 #include "util.h"
 
 namespace {
@@ -223,6 +224,20 @@ TEST(Program, StatusesAndFlags) {
             for (auto& f : j["hosts"][0]["findings"]) found |= f["code"] == r.code;
         EXPECT_TRUE(found) << res.out;
     }
+}
+
+// run.json's times: UTC in ISO 8601, a leap second allowed, nothing else.
+TEST(RunFacts, TimesAreUtc) {
+    const struct {
+        const char* text;
+        std::optional<time_t> at;
+    } rows[] = {
+        {"2023-11-14T22:13:17+00:00", 1699999997},
+        {"2023-11-14T22:13:60Z", 1700000040},
+        {"2023-11-14T22:13:61Z", std::nullopt},
+        {"2023-11-14T22:13:17+01:00", std::nullopt},
+    };
+    for (auto& r : rows) EXPECT_EQ(rpt::parse_utc(r.text), r.at) << r.text;
 }
 
 TEST(Program, ArchivesAndFleet) {

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "csv.h"
 #include "harness.h"
 #include "risk_check.h"
 
@@ -26,6 +27,24 @@ const std::string kRows =
     "2024-01-02,S2,ACME X,1000,1,250,100,\n"
     "2024-01-02,S3,ACME X,1000,0,,,\n"
     "2024-01-02,S4,ACME X,1000,0,0,100,0\n";
+
+// A quoted field's value: a doubled quote is one, a comma and a line end
+// are kept.
+TEST(Csv, QuotedFieldsAsTheyRead) {
+    const std::string text = "\"ACME \"\"X\"\", 2\",\"a\nb\"\n";
+    size_t at = 0;
+    CsvReader reader([&](char* into, size_t room, std::string&) -> long {
+        const size_t n = std::min(room, text.size() - at);
+        text.copy(into, n, at);
+        at += n;
+        return static_cast<long>(n);
+    });
+    CsvRecord r;
+    ASSERT_TRUE(reader.next(r));
+    ASSERT_EQ(r.fields.size(), 2u) << r.error;
+    EXPECT_EQ(r.fields[0], "ACME \"X\", 2");
+    EXPECT_EQ(r.fields[1], "a\nb");
+}
 
 TEST(RiskCheck, Files) {
     struct Row {
