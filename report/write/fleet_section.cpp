@@ -136,73 +136,73 @@ std::string fleet_html(const FleetView& v, const Turnover& t) {
     return out;
 }
 
+namespace {
+
+std::string iso(time_t t) { return utc(t, "%Y-%m-%dT%H:%M:%SZ"); }
+
+void verdicts_json(json::Writer& w, const std::array<uint64_t, 4>& n) {
+    w.key("verdicts").open('{');
+    for (size_t i = 0; i < std::size(kVerdicts); ++i) w.key(kVerdictKeys[i]).num(n[static_cast<size_t>(kVerdicts[i])]);
+    w.close('}');
+}
+
+void model_json(json::Writer& w, const FleetModel& m) {
+    w.open('{').key("model").str(m.model).key("firmware").str(m.firmware).key("drives").num(m.drives);
+    verdicts_json(w, m.verdicts);
+    w.key("bands").open('{');
+    for (size_t b = 0; b < m.bands.size(); ++b) w.key(band_name(static_cast<RiskBand>(b))).num(m.bands[b]);
+    w.close('}').key("replacements").num(m.exposure.replacements).key("drive_years").real(m.exposure.drive_years);
+    w.key("annual_rate");
+    if (m.rate) {
+        w.open('{').key("percent").real(m.rate->percent).key("low").real(m.rate->interval.low);
+        w.key("high").real(m.rate->interval.high).key("confidence").real(0.95).close('}');
+    } else {
+        w.null();
+    }
+    w.close('}');
+}
+
+void host_json(json::Writer& w, const FleetHost& h) {
+    w.open('{').key("host").str(h.host).key("verdict").str(verdict_name(h.worst));
+    verdicts_json(w, h.verdicts);
+    w.key("collected");
+    if (h.last)
+        w.str(iso(h.last));
+    else
+        w.null();
+    w.key("complete").flag(h.complete).close('}');
+}
+
+void riskiest_json(json::Writer& w, const Disk& d) {
+    w.open('{').key("host").str(d.host).key("controller").opt(d.controller).key("device").opt(d.device);
+    w.key("serial")
+        .opt_str(d.serial)
+        .key("verdict")
+        .str(verdict_name(d.verdict))
+        .key("band")
+        .str(band_name(d.risk.band));
+    w.key("grew").flag(d.risk.grew.has_value()).close('}');
+}
+
+void turn_json(json::Writer& w, const Turn& x) {
+    w.open('{').key("kind").str(turn_name(x.kind)).key("host").str(x.host).key("serial").str(x.serial);
+    w.key("model").str(x.model).key("firmware").str(x.firmware).key("controller").opt(x.controller);
+    w.key("device").opt(x.device).key("to_controller").opt(x.to_controller).key("to_device").opt(x.to_device);
+    w.key("successor").opt_str(x.successor).key("last_seen").str(iso(x.last_seen));
+    w.key("next_collection").str(iso(x.next_collection)).close('}');
+}
+
+}  // namespace
+
 void fleet_json(json::Writer& w, const FleetView& v, const Turnover& t) {
-    auto verdicts = [&](const std::array<uint64_t, 4>& n) {
-        w.key("verdicts").open('{');
-        for (size_t i = 0; i < std::size(kVerdicts); ++i)
-            w.key(kVerdictKeys[i]).num(n[static_cast<size_t>(kVerdicts[i])]);
-        w.close('}');
-    };
     w.open('{').key("base_rates").str(kBaseRates).key("models").open('[');
-    for (const FleetModel& m : v.models) {
-        w.open('{').key("model").str(m.model).key("firmware").str(m.firmware).key("drives").num(m.drives);
-        verdicts(m.verdicts);
-        w.key("bands").open('{');
-        for (size_t b = 0; b < m.bands.size(); ++b) w.key(band_name(static_cast<RiskBand>(b))).num(m.bands[b]);
-        w.close('}').key("replacements").num(m.exposure.replacements).key("drive_years").real(m.exposure.drive_years);
-        w.key("annual_rate");
-        if (m.rate)
-            w.open('{')
-                .key("percent")
-                .real(m.rate->percent)
-                .key("low")
-                .real(m.rate->interval.low)
-                .key("high")
-                .real(m.rate->interval.high)
-                .key("confidence")
-                .real(0.95)
-                .close('}');
-        else
-            w.null();
-        w.close('}');
-    }
+    for (const FleetModel& m : v.models) model_json(w, m);
     w.close(']').key("hosts").open('[');
-    for (const FleetHost& h : v.hosts) {
-        w.open('{').key("host").str(h.host).key("verdict").str(verdict_name(h.worst));
-        verdicts(h.verdicts);
-        w.key("collected");
-        if (h.last)
-            w.str(utc(h.last, "%Y-%m-%dT%H:%M:%SZ"));
-        else
-            w.null();
-        w.key("complete").flag(h.complete).close('}');
-    }
+    for (const FleetHost& h : v.hosts) host_json(w, h);
     w.close(']').key("riskiest").open('[');
-    for (const Disk* d : v.riskiest)
-        w.open('{')
-            .key("host")
-            .str(d->host)
-            .key("controller")
-            .opt(d->controller)
-            .key("device")
-            .opt(d->device)
-            .key("serial")
-            .opt_str(d->serial)
-            .key("verdict")
-            .str(verdict_name(d->verdict))
-            .key("band")
-            .str(band_name(d->risk.band))
-            .key("grew")
-            .flag(d->risk.grew.has_value())
-            .close('}');
+    for (const Disk* d : v.riskiest) riskiest_json(w, *d);
     w.close(']').key("turnover").open('[');
-    for (const Turn& x : t.turns) {
-        w.open('{').key("kind").str(turn_name(x.kind)).key("host").str(x.host).key("serial").str(x.serial);
-        w.key("model").str(x.model).key("firmware").str(x.firmware).key("controller").opt(x.controller);
-        w.key("device").opt(x.device).key("to_controller").opt(x.to_controller).key("to_device").opt(x.to_device);
-        w.key("successor").opt_str(x.successor).key("last_seen").str(utc(x.last_seen, "%Y-%m-%dT%H:%M:%SZ"));
-        w.key("next_collection").str(utc(x.next_collection, "%Y-%m-%dT%H:%M:%SZ")).close('}');
-    }
+    for (const Turn& x : t.turns) turn_json(w, x);
     w.close(']').close('}');
 }
 
