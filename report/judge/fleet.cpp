@@ -4,6 +4,7 @@
 #include <cmath>
 #include <map>
 #include <set>
+#include <string_view>
 #include <tuple>
 
 #include "rules.h"
@@ -21,15 +22,27 @@ bool same_slot(const Disk& a, const Disk& b) {
     return a.controller && a.device && a.controller == b.controller && a.device == b.device;
 }
 
-const Disk* by_serial(const Collection& c, const std::string& serial) {
-    for (auto& d : c.disks)
-        if (d.serial == serial) return &d;
-    return nullptr;
-}
+// A collection's disks by serial (the first of a serial listed twice) and
+// by slot: a host may hold a thousand drives.
+struct Index {
+    std::map<std::string_view, const Disk*> serial;
+    std::map<std::pair<unsigned, unsigned>, const Disk*> slot;
+    explicit Index(const Collection& c) {
+        for (auto& d : c.disks) {
+            if (!d.serial.empty()) serial.emplace(d.serial, &d);
+            if (d.controller && d.device) slot.emplace(std::pair(*d.controller, *d.device), &d);
+        }
+    }
+    const Disk* of_serial(const std::string& s) const {
+        auto it = serial.find(s);
+        return it == serial.end() ? nullptr : it->second;
+    }
+};
 
 // What became of the drives of `before` by `after`, the host's next
 // collection.
 void turns_between(const Collection& before, const Collection& after, std::vector<Turn>& out) {
+    const Index was(before), is(after);
     for (const Disk& old : before.disks) {
         if (old.serial.empty()) continue;
         Turn t;
@@ -41,18 +54,18 @@ void turns_between(const Collection& before, const Collection& after, std::vecto
         t.device = old.device;
         t.last_seen = before.newest;
         t.next_collection = after.newest;
-        if (const Disk* now = by_serial(after, old.serial)) {
+        if (const Disk* now = is.of_serial(old.serial)) {
             if (same_slot(*now, old) || !now->controller || !now->device || !old.controller || !old.device)
                 continue;  // still in its slot, or a slot not known on one side
             t.kind = Turn::Kind::Moved;
             t.to_controller = now->controller;
             t.to_device = now->device;
-        } else {
-            for (const Disk& n : after.disks)
-                if (same_slot(n, old) && !n.serial.empty() && !by_serial(before, n.serial)) {
-                    t.kind = Turn::Kind::Replaced;
-                    t.successor = n.serial;
-                }
+        } else if (old.controller && old.device) {
+            auto n = is.slot.find(std::pair(*old.controller, *old.device));
+            if (n != is.slot.end() && !n->second->serial.empty() && !was.of_serial(n->second->serial)) {
+                t.kind = Turn::Kind::Replaced;
+                t.successor = n->second->serial;
+            }
         }
         out.push_back(std::move(t));
     }
