@@ -53,11 +53,22 @@ std::string render_drive_stats(const std::vector<DiskDay>& days) {
     for (const DiskDay& d : days)
         for (auto& a : d.attributes) ids.insert(a.id);
     std::string out = "date,serial_number,model,capacity_bytes,failure";
-    for (uint8_t id : ids) out += ",smart_" + std::to_string(id) + "_normalized,smart_" + std::to_string(id) + "_raw";
-    for (const std::string& c : drive_stats_own_columns()) out += "," + c;
+    for (uint8_t id : ids) {
+        const std::string n = std::to_string(id);
+        out += ",smart_";
+        out += n;
+        out += "_normalized,smart_";
+        out += n;
+        out += "_raw";
+    }
+    for (const std::string& c : drive_stats_own_columns()) {
+        out += ',';
+        out += c;
+    }
     out += "\r\n";
     for (const DiskDay& d : days) {
-        out += date(d.date) + ",";
+        out += date(d.date);
+        out += ',';
         field(out, d.serial);
         out += ',';
         field(out, d.model);
@@ -67,10 +78,10 @@ std::string render_drive_stats(const std::vector<DiskDay>& days) {
         auto a = d.attributes.begin();
         for (uint8_t id : ids) {
             while (a != d.attributes.end() && a->id < id) ++a;
-            if (a != d.attributes.end() && a->id == id)
-                out += "," + std::to_string(a->normalized) + "," + std::to_string(a->raw);
-            else
-                out += ",,";
+            out += ',';
+            if (a != d.attributes.end() && a->id == id) number(out, std::optional<unsigned>(a->normalized));
+            out += ',';
+            if (a != d.attributes.end() && a->id == id) number(out, std::optional<uint64_t>(a->raw));
         }
         for (auto& n : d.counts) {
             out += ',';

@@ -149,7 +149,10 @@ public:
         std::string labels(base);
         size_t i = 0;
         for (auto& v : values)
-            if (const char* name = def_.labels[i++]; v) labels += (labels.empty() ? "" : ",") + label(name, *v);
+            if (const char* name = def_.labels[i++]; v) {
+                if (!labels.empty()) labels += ',';
+                labels += label(name, *v);
+            }
         samples_ += name_;
         if (!labels.empty()) samples_ += '{' + labels + '}';
         samples_ += ' ' + value + '\n';
