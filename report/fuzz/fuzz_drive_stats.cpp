@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "json.h"
 #include "risk_check.h"
 #include "text.h"
 
