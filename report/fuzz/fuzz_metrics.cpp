@@ -104,8 +104,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (labels.count("model") && labels["model"] != expected(rpt::trim(bytes))) abort();
     }
     // Success, collection time, the disk's info, its four verdict states,
-    // and four findings for the host and for the disk; the virtual drive's
-    // state, the drive's state and its media errors.
-    if (samples != 18) abort();
+    // its five risk bands, and four findings for the host and for the disk;
+    // the virtual drive's state, the drive's state and its media errors.
+    if (samples != 23) abort();
     return 0;
 }
