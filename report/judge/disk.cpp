@@ -87,8 +87,10 @@ std::optional<uint64_t> Disk::counter(Counter id) const {
     return std::nullopt;
 }
 
-std::string disk_place(const Disk& d) {
-    return "controller " + shown(d.controller, kMissingText) + " device " + shown(d.device, kMissingText);
+std::string disk_place(const Disk& d) { return disk_place(d.controller, d.device); }
+
+std::string disk_place(std::optional<unsigned> controller, std::optional<unsigned> device) {
+    return "controller " + shown(controller, kMissingText) + " device " + shown(device, kMissingText);
 }
 
 Disk build_disk(const std::string& host, const std::string& file, std::string_view text, const Attached& attached,

@@ -108,6 +108,7 @@ struct Disk {
 // Where a disk is: "controller 0 device 3", kMissingText for a number not
 // read (the web page's labels are shorter: html.cpp).
 std::string disk_place(const Disk& d);
+std::string disk_place(std::optional<unsigned> controller, std::optional<unsigned> device);
 
 struct Collection {
     std::string host, source;

@@ -8,27 +8,46 @@ namespace {
 
 constexpr const char* kPlace[] = {"host", "controller", "target", "verdict", "risk_band"};
 
-// A field as RFC 4180 writes it: in double quotes, doubled inside, where it
-// holds a comma, a quote, a line end or blanks at either end.
-void field(std::string& out, std::string_view v) {
-    const bool quoted =
-        v.find_first_of(",\"\r\n") != std::string_view::npos || (!v.empty() && (v.front() == ' ' || v.back() == ' '));
-    if (!quoted) {
-        out += v;
-        return;
-    }
-    out += '"';
-    for (char c : v) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    out += '"';
-}
+// One record of the file, its fields separated as they are added.
+class Record {
+public:
+    explicit Record(std::string& out) : out_(out) {}
+    ~Record() { out_ += "\r\n"; }
 
-template <class N>
-void number(std::string& out, const std::optional<N>& n) {
-    if (n) out += std::to_string(*n);
-}
+    // A field as RFC 4180 writes it: in double quotes, doubled inside,
+    // where it holds a comma, a quote, a line end or blanks at either end.
+    Record& text(std::string_view v) {
+        next();
+        const bool quoted = v.find_first_of(",\"\r\n") != std::string_view::npos ||
+                            (!v.empty() && (v.front() == ' ' || v.back() == ' '));
+        if (!quoted) {
+            out_ += v;
+            return *this;
+        }
+        out_ += '"';
+        for (char c : v) {
+            if (c == '"') out_ += '"';
+            out_ += c;
+        }
+        out_ += '"';
+        return *this;
+    }
+    // A number, or an empty field for one not read.
+    template <class N>
+    Record& number(const std::optional<N>& n) {
+        next();
+        if (n) out_ += std::to_string(*n);
+        return *this;
+    }
+
+private:
+    void next() {
+        if (!first_) out_ += ',';
+        first_ = false;
+    }
+    std::string& out_;
+    bool first_ = true;
+};
 
 std::string date(time_t t) {
     tm u{};
@@ -52,52 +71,28 @@ std::string render_drive_stats(const std::vector<DiskDay>& days) {
     std::set<uint8_t> ids;  // every attribute met, each a pair of columns
     for (const DiskDay& d : days)
         for (auto& a : d.attributes) ids.insert(a.id);
-    std::string out = "date,serial_number,model,capacity_bytes,failure";
-    for (uint8_t id : ids) {
-        const std::string n = std::to_string(id);
-        out += ",smart_";
-        out += n;
-        out += "_normalized,smart_";
-        out += n;
-        out += "_raw";
+    std::string out;
+    {
+        Record header(out);
+        for (const char* c : {"date", "serial_number", "model", "capacity_bytes", "failure"}) header.text(c);
+        for (uint8_t id : ids) {
+            const std::string n = std::to_string(id);
+            header.text("smart_" + n + "_normalized").text("smart_" + n + "_raw");
+        }
+        for (const std::string& c : drive_stats_own_columns()) header.text(c);
     }
-    for (const std::string& c : drive_stats_own_columns()) {
-        out += ',';
-        out += c;
-    }
-    out += "\r\n";
     for (const DiskDay& d : days) {
-        out += date(d.date);
-        out += ',';
-        field(out, d.serial);
-        out += ',';
-        field(out, d.model);
-        out += ',';
-        number(out, d.capacity_bytes);
-        out += d.failure ? ",1" : ",0";
+        Record r(out);
+        r.text(date(d.date)).text(d.serial).text(d.model).number(d.capacity_bytes).text(d.failure ? "1" : "0");
         auto a = d.attributes.begin();
         for (uint8_t id : ids) {
             while (a != d.attributes.end() && a->id < id) ++a;
-            out += ',';
-            if (a != d.attributes.end() && a->id == id) number(out, std::optional<unsigned>(a->normalized));
-            out += ',';
-            if (a != d.attributes.end() && a->id == id) number(out, std::optional<uint64_t>(a->raw));
+            const bool met = a != d.attributes.end() && a->id == id;
+            r.number(met ? std::optional<unsigned>(a->normalized) : std::nullopt);
+            r.number(met ? std::optional<uint64_t>(a->raw) : std::nullopt);
         }
-        for (auto& n : d.counts) {
-            out += ',';
-            number(out, n);
-        }
-        out += ',';
-        field(out, d.host);
-        out += ',';
-        number(out, d.controller);
-        out += ',';
-        number(out, d.target);
-        out += ',';
-        out += verdict_name(d.verdict);
-        out += ',';
-        out += band_name(d.band);
-        out += "\r\n";
+        for (auto& n : d.counts) r.number(n);
+        r.text(d.host).number(d.controller).number(d.target).text(verdict_name(d.verdict)).text(band_name(d.band));
     }
     return out;
 }

@@ -39,10 +39,6 @@ std::string years_text(double y) {
     return b;
 }
 
-std::string slot_text(const std::optional<unsigned>& c, const std::optional<unsigned>& d) {
-    return "controller " + shown(c, kMissingText) + " device " + shown(d, kMissingText);
-}
-
 // The rows of each table, with its heading first: one set of cells that the
 // text and the web page both lay out.
 using Rows = std::vector<std::vector<std::string>>;
@@ -87,10 +83,10 @@ Rows riskiest_rows(const FleetView& v) {
 Rows turn_rows(const Turnover& t) {
     Rows rows{{"HOST", "SERIAL", "MODEL", "LEFT", "WAS IN", "BETWEEN", "NOW"}};
     for (const Turn& x : t.turns)
-        rows.push_back({x.host, x.serial, x.model, turn_name(x.kind), slot_text(x.controller, x.device),
+        rows.push_back({x.host, x.serial, x.model, turn_name(x.kind), disk_place(x.controller, x.device),
                         utc(x.last_seen, "%Y-%m-%d") + " and " + utc(x.next_collection, "%Y-%m-%d"),
                         x.kind == Turn::Kind::Replaced ? "serial " + x.successor
-                        : x.kind == Turn::Kind::Moved  ? slot_text(x.to_controller, x.to_device)
+                        : x.kind == Turn::Kind::Moved  ? disk_place(x.to_controller, x.to_device)
                                                        : std::string(kMissingText)});
     return rows;
 }
@@ -138,7 +134,7 @@ std::string fleet_html(const FleetView& v, const Turnover& t) {
 
 namespace {
 
-std::string iso(time_t t) { return utc(t, "%Y-%m-%dT%H:%M:%SZ"); }
+using json::iso_time;
 
 void verdicts_json(json::Writer& w, const std::array<uint64_t, 4>& n) {
     w.key("verdicts").open('{');
@@ -167,7 +163,7 @@ void host_json(json::Writer& w, const FleetHost& h) {
     verdicts_json(w, h.verdicts);
     w.key("collected");
     if (h.last)
-        w.str(iso(h.last));
+        w.str(iso_time(h.last));
     else
         w.null();
     w.key("complete").flag(h.complete).close('}');
@@ -188,8 +184,8 @@ void turn_json(json::Writer& w, const Turn& x) {
     w.open('{').key("kind").str(turn_name(x.kind)).key("host").str(x.host).key("serial").str(x.serial);
     w.key("model").str(x.model).key("firmware").str(x.firmware).key("controller").opt(x.controller);
     w.key("device").opt(x.device).key("to_controller").opt(x.to_controller).key("to_device").opt(x.to_device);
-    w.key("successor").opt_str(x.successor).key("last_seen").str(iso(x.last_seen));
-    w.key("next_collection").str(iso(x.next_collection)).close('}');
+    w.key("successor").opt_str(x.successor).key("last_seen").str(iso_time(x.last_seen));
+    w.key("next_collection").str(iso_time(x.next_collection)).close('}');
 }
 
 }  // namespace

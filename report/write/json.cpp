@@ -16,6 +16,7 @@
 namespace rpt {
 namespace {
 
+using json::iso_time;
 using json::Writer;
 
 void fields(Writer& w, const FieldValues& fv) {
@@ -129,8 +130,6 @@ void findings(Writer& w, const Findings& fs) {
     for (const Finding* f : by_weight(fs)) finding(w, *f);
     w.close(']');
 }
-
-std::string iso_time(time_t t) { return utc(t, "%Y-%m-%dT%H:%M:%SZ"); }
 
 // Where the disk was collected and what it counted each time; the change
 // of every counter between the two newest collections and across all.

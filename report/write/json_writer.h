@@ -2,6 +2,7 @@
 // with two-blank indentation.
 #pragma once
 #include <cstdio>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -141,5 +142,8 @@ private:
     std::vector<bool> first_;  // per open object or array: nothing written in it yet
     bool keyed_ = false;       // a key was written, its value follows on the same line
 };
+
+// A time as the documents write it: UTC, ISO 8601.
+inline std::string iso_time(time_t t) { return utc(t, "%Y-%m-%dT%H:%M:%SZ"); }
 
 }  // namespace rpt::json
