@@ -2,10 +2,12 @@
 // written by logdump and says, disk by disk, what is wrong.
 #include <CLI/CLI.hpp>
 
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <thread>
 
 #include "drive_stats.h"
 #include "drivedb.h"
@@ -113,12 +115,32 @@ int print_disk(const rpt::Report& report, const Options& o, int status) {
     return status;
 }
 
+// The inputs' collections, a host at a time on each processor: its files
+// are let go once it is judged, and a fleet of thousands of hosts fits in
+// memory (rpt::Gathered).
+std::vector<rpt::Collection> collect_all(const Options& o, const rpt::DriveDb& db) {
+    const size_t n = o.inputs.size();
+    rpt::Gathered gathered(n, o.as_json || !o.disk.empty());
+    std::vector<std::string> errors(n);
+    std::atomic<size_t> next{0};
+    auto work = [&] {
+        for (size_t i; (i = next++) < n;) {
+            const rpt::Host h = rpt::read_input(o.inputs[i]);
+            errors[i] = h.error;
+            gathered.put(i, rpt::collect(h, &db));
+        }
+    };
+    std::vector<std::thread> others;
+    for (size_t t = 1; t < std::min<size_t>(n, std::max(1u, std::thread::hardware_concurrency())); ++t)
+        others.emplace_back(work);
+    work();
+    for (auto& t : others) t.join();
+    for (auto& e : errors)
+        if (!e.empty()) std::cerr << "logdump-report: " << e << "\n";
+    return gathered.take();
+}
+
 int run_report(const Options& o) {
-    std::vector<rpt::Host> hosts;
-    for (auto& in : o.inputs) {
-        hosts.push_back(rpt::read_input(in));
-        if (!hosts.back().error.empty()) std::cerr << "logdump-report: " << hosts.back().error << "\n";
-    }
     // One database for the whole run. One named on the command line must be
     // read; the installed ones may be missing or damaged (the built-in
     // defaults apply, and each SATA drive says so).
@@ -128,7 +150,7 @@ int run_report(const Options& o) {
         return rpt::kUnreadable;
     }
     std::vector<rpt::DiskDay> days;
-    const rpt::Report report = rpt::build_report(hosts, &db, o.drive_stats.empty() ? nullptr : &days);
+    const rpt::Report report = rpt::build_report(collect_all(o, db), o.drive_stats.empty() ? nullptr : &days);
     const int status = write_files(report, days, o) ? report.exit_status : rpt::kUnreadable;
     if (!o.disk.empty()) return print_disk(report, o, status);
     if (o.as_json)

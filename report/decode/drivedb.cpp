@@ -313,6 +313,7 @@ void DriveDb::finish() {
 const DriveSettings& DriveDb::lookup(std::string_view model_in, std::string_view firmware_in) const {
     const std::string model = trim(model_in), firmware = trim(firmware_in);
     std::string key = model + '\n' + firmware;
+    std::lock_guard<std::mutex> hold(*lookup_lock_);
     if (auto it = by_drive_.find(key); it != by_drive_.end()) return *it->second;
     const DriveSettings* found = base_.get();
     for (size_t i = 0; i < entries.size(); ++i) {

@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -75,7 +76,7 @@ public:
     // Model and firmware as the drive reports them (blanks at either end
     // are dropped). The answer lives as long as the database, moved or not;
     // it is made once per matching entry, and the entry found once per
-    // model and firmware (so not from two threads at once).
+    // model and firmware (under a lock: hosts are judged side by side).
     const DriveSettings& lookup(std::string_view model, std::string_view firmware) const;
 
     // Presets not understood, in the defaults and the drive entries.
@@ -90,6 +91,7 @@ private:
     std::unique_ptr<DriveSettings> base_;  // no entry matched; on the heap, as answers point to it
     mutable std::vector<std::unique_ptr<DriveSettings>> by_entry_;  // index of `entries`
     mutable std::unordered_map<std::string, const DriveSettings*> by_drive_;
+    std::shared_ptr<std::mutex> lookup_lock_ = std::make_shared<std::mutex>();  // shared: the database moves
 };
 
 // The database of a file's text; `source` names it in messages.

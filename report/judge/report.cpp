@@ -156,6 +156,8 @@ void record_findings(Collection& c, const std::set<std::string>& judged, const s
     }
 }
 
+}  // namespace
+
 Collection collect(const Host& h, const DriveDb* db) {
     Collection c;
     c.host = h.host;
@@ -177,16 +179,62 @@ Collection collect(const Host& h, const DriveDb* db) {
     return c;
 }
 
+namespace {
+
+void drop_detail(Collection& c) {
+    for (auto& d : c.disks) {
+        std::vector<PageRecord>().swap(d.pages);
+        std::vector<SectionBlock>().swap(d.sections);
+    }
+}
+
+// The history compares a superseded collection's disks (their counters,
+// slots and drive-list rows) and its virtual drives' states.
+void drop_superseded(Collection& c) {
+    drop_detail(c);
+    std::vector<ErrRecord>().swap(c.errors);
+    for (auto& ctl : c.controllers) {
+        std::vector<ControllerEvent>().swap(ctl.events);
+        std::vector<PhysicalDrive>().swap(ctl.physical_drives);
+        for (auto& vd : ctl.virtual_drives) std::vector<PhysicalDrive>().swap(vd.members);
+    }
+    for (auto& d : c.disks)
+        if (d.view) std::vector<ControllerEvent>().swap(d.view->events);
+}
+
+bool readable(const Collection& c) {
+    return std::none_of(c.findings.begin(), c.findings.end(), [](auto& f) { return f.rule == Rule::Unreadable; });
+}
+
 }  // namespace
 
+void Gathered::put(size_t input, Collection c) {
+    if (!detail_) drop_detail(c);
+    std::lock_guard<std::mutex> hold(lock_);
+    all_[input] = std::move(c);
+    if (!readable(all_[input])) return;
+    auto [at, first] = newest_.try_emplace(all_[input].host, input);
+    if (first) return;
+    size_t& kept = at->second;
+    const bool newer = std::pair(all_[input].newest, kept) > std::pair(all_[kept].newest, input);
+    drop_superseded(all_[newer ? kept : input]);
+    if (newer) kept = input;
+}
+
 Report build_report(const std::vector<Host>& hosts, const DriveDb* db, std::vector<DiskDay>* days) {
+    Gathered g(hosts.size(), true);
+    for (size_t i = 0; i < hosts.size(); ++i) g.put(i, collect(hosts[i], db));
+    return build_report(g.take(), days);
+}
+
+Report build_report(std::vector<Collection> collections, std::vector<DiskDay>* days) {
     Report r;
     Severity all = Severity::Info;
     bool unreadable = false;
-    for (auto& h : hosts) {
-        r.collections.push_back(collect(h, db));
-        unreadable |= !h.error.empty();
-    }
+    for (auto& c : collections)
+        unreadable |=
+            std::any_of(c.findings.begin(), c.findings.end(), [](auto& f) { return f.rule == Rule::Unreadable; });
+    r.collections = std::move(collections);
     // The fleet's turnover and rows need every collection: the history
     // keeps only the newest of each host.
     r.turnover = fleet_turnover(r.collections);

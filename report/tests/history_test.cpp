@@ -274,4 +274,44 @@ TEST(History, ControllerView) {
     }
 }
 
+// What a report keeps of each collection, whichever order they are put in
+// (several threads judge hosts side by side): the newest of a host (of
+// equal times the first input) whole; the others without the detail the
+// history does not read.
+TEST(History, SupersededCollectionsKeepWhatTheHistoryReads) {
+    struct Row {
+        std::vector<std::pair<std::string, int>> inputs;  // host and day
+        std::vector<size_t> order;                        // in which they are put
+        bool detail;
+        std::string whole;  // per input: '1' kept whole (its pages only with `detail`)
+    };
+    const Row rows[] = {
+        {{{"a", 1}, {"a", 3}, {"b", 1}}, {0, 1, 2}, true, "011"},
+        {{{"a", 1}, {"a", 3}, {"b", 1}}, {2, 1, 0}, true, "011"},
+        {{{"a", 3}, {"a", 3}, {"a", 1}}, {1, 2, 0}, true, "100"},
+        {{{"a", 3}, {"a", 1}}, {1, 0}, false, "10"},
+        {{{"a", 1}, {"x", 9}}, {1, 0}, true, "11"},  // "x" unreadable: kept as it is
+    };
+    for (auto& r : rows) {
+        Gathered g(r.inputs.size(), r.detail);
+        for (size_t i : r.order) {
+            Collection c;
+            c.host = r.inputs[i].first;
+            c.newest = r.inputs[i].second * 86400;
+            if (c.host == "x") c.findings.push_back(finding(Rule::Unreadable, "damaged"));
+            c.disks.emplace_back().pages.emplace_back();
+            c.controllers.emplace_back().events.emplace_back();
+            c.controllers.back().physical_drives.emplace_back();
+            g.put(i, std::move(c));
+        }
+        std::string whole;
+        for (auto& c : g.take()) {
+            const bool kept = !c.controllers.at(0).events.empty() && !c.controllers[0].physical_drives.empty();
+            whole += kept ? '1' : '0';
+            EXPECT_EQ(!c.disks.at(0).pages.empty(), r.detail && kept) << c.host << " " << c.newest;
+        }
+        EXPECT_EQ(whole, r.whole);
+    }
+}
+
 }  // namespace
