@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "drive_stats.h"
 #include "fleet.h"
 #include "rules.h"
 
@@ -74,6 +75,11 @@ TEST(Fleet, TurnoverBetweenCollections) {
          2 * y,
          2},
         {"one collection: nothing watched", {taken("h", 0, {{"A", 1}})}, "", 0, 0},
+        {"one collection read twice: nothing watched",
+         {taken("h", 0, {{"A", 1}}), taken("h", 0, {{"B", 1}})},
+         "",
+         0,
+         0},
     };
     for (const Row& r : rows) {
         const Turnover t = fleet_turnover(r.inputs);
@@ -123,6 +129,8 @@ TEST(Fleet, SectionPerModelAndHost) {
     r.collections[0].disks[1].risk.band = RiskBand::High;
     r.collections[1].disks[0].risk.band = RiskBand::Elevated;
     r.collections[1].findings.push_back(finding(Rule::Unreadable, "x"));  // not whole, and no verdict of its own
+    r.collections.push_back(taken("c", 2, {}));
+    r.collections[2].findings.push_back(finding(Rule::StaleFile, "x"));  // a WARN of the collection: not whole
     r.turnover.exposure = {{"ACME DK600", "0004", 2, 1}};
     ASSERT_TRUE(fleet_view(r));
     const FleetView v = *fleet_view(r);
@@ -132,7 +140,8 @@ TEST(Fleet, SectionPerModelAndHost) {
     EXPECT_EQ(v.models[0].bands[static_cast<size_t>(RiskBand::High)], 1u);
     ASSERT_TRUE(v.models[0].rate);
     EXPECT_NEAR(v.models[0].rate->percent, 50, 1e-9);
-    ASSERT_EQ(v.hosts.size(), 2u);
+    ASSERT_EQ(v.hosts.size(), 3u);
+    EXPECT_FALSE(v.hosts[2].complete);
     EXPECT_EQ(v.hosts[0].worst, Severity::Warn);
     EXPECT_TRUE(v.hosts[0].complete);
     EXPECT_EQ(v.hosts[1].worst, Severity::Info);
@@ -141,8 +150,24 @@ TEST(Fleet, SectionPerModelAndHost) {
     std::string order;
     for (const Disk* d : v.riskiest) order += d->serial;
     EXPECT_EQ(order, "BCA");
-    r.collections.pop_back();
+    r.collections.resize(1);
     EXPECT_FALSE(fleet_view(r)) << "one host: no fleet section";
+}
+
+// The drive-stats file's fields, quoted where a reader would split or trim
+// them (RFC 4180), and only there.
+TEST(Fleet, DriveStatsQuotesWhereNeeded) {
+    const std::pair<std::string, std::string> rows[] = {
+        {"S1", "S1"},       {"S 1", "S 1"},         {"S1 ", "\"S1 \""},   {" S1", "\" S1\""},
+        {"S,1", "\"S,1\""}, {"S\"1", "\"S\"\"1\""}, {"S\n1", "\"S\n1\""},
+    };
+    for (auto& [serial, field] : rows) {
+        DiskDay day;
+        day.serial = serial;
+        const std::string csv = render_drive_stats({day});
+        const std::string row = csv.substr(csv.find("\r\n") + 2);
+        EXPECT_TRUE(row.starts_with("1970-01-01," + field + ",,")) << row;
+    }
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The report's golden outputs: the text, JSON, web page and metrics of
-# logdump-report over fixed inputs, compared byte for byte with the files
-# of report/tests/golden/. With --update they are rewritten instead, after
+# The report's golden outputs: the text, JSON, web page, metrics and
+# drive-stats file of logdump-report over fixed inputs, compared byte for
+# byte with the files of report/tests/golden/. With --update they are rewritten instead, after
 # a change of output that was reviewed (git diff shows it).
 #
 #   report/tests/golden.sh [--update] BUILD_DIR
@@ -9,8 +9,8 @@
 #
 # BUILD_DIR needs the targets logdump-report and e2e-collect built.
 #
-# The inputs, each judged by two runs of the report (the text with --html
-# and --metrics, then --json):
+# The inputs, each judged by two runs of the report (the text with --html,
+# --metrics and --drive-stats, then --json):
 #   - every sim/scenarios/*.scn collected by logdump64 -e through the
 #     end-to-end harness (big.scn with -n, a drive-log-only run: its
 #     internal logs alone would be 13 GB); demo.scn also without -e
@@ -31,8 +31,8 @@
 # the simulated CLI writes the time of the run into a file, and the report
 # reads no clock: it judges by the files' times and the controller's own.
 #
-# big.scn keeps its text and metrics; its JSON and web page (about 800 KB)
-# only their SHA-256 (big.sha256). runs.txt holds each run's exit status
+# big.scn keeps its text and metrics, and no drive-stats file; its JSON
+# and web page (about 800 KB) only their SHA-256 (big.sha256). runs.txt holds each run's exit status
 # and standard error. The web pages are NAME.html.txt: kept as text, and
 # taken so by the duplicate finder (which would pair every two pages).
 #
@@ -81,12 +81,14 @@ collect() {
   stamp "$in/$name" "$at"
 }
 
-# run NAME [OPTION...] INPUT...: the text, web page and metrics of one run,
-# the JSON of another (BIG=1: their digests only).
+# run NAME [OPTION...] INPUT...: the text, web page, metrics and drive-stats
+# file of one run, the JSON of another (BIG=1: their digests only, and no
+# drive-stats file).
 run() {
-  local name=$1 s=0
+  local name=$1 s=0 csv=()
   shift
-  (cd "$in" && "$report" --drivedb drivedb.h --html "$out/$name.html.txt" --metrics "$name.prom" "$@") \
+  [ "${BIG:-}" = 1 ] || csv=(--drive-stats "$out/$name.csv")
+  (cd "$in" && "$report" --drivedb drivedb.h --html "$out/$name.html.txt" --metrics "$name.prom" "${csv[@]}" "$@") \
     > "$out/$name.txt" 2> "$w/err" || s=$?
   mv "$in/$name.prom" "$out/"
   { echo "$name: $* -> status $s"; sed 's/^/  /' "$w/err"; } >> "$out/runs.txt"
