@@ -312,6 +312,23 @@ private:
     size_t last_ = 0;
 };
 
+// The configuration log lists a virtual drive again for each of its spans:
+// one virtual drive from `first` on, its members in the order read.
+void one_per_virtual_drive(std::vector<VirtualDrive>& out, size_t first) {
+    for (size_t i = first; i < out.size(); ++i) {
+        for (size_t j = i + 1; j < out.size();) {
+            if (out[j].id && out[j].id == out[i].id && out[j].adapter == out[i].adapter) {
+                for (auto& m : out[j].members) out[i].members.push_back(std::move(m));
+                out.erase(out.begin() + static_cast<std::ptrdiff_t>(j));
+            } else {
+                ++j;
+            }
+        }
+        out[i].raid_level = level_name(out[i]);
+        for (auto& m : out[i].members) split_inquiry(m);
+    }
+}
+
 }  // namespace
 
 std::vector<ControllerProblem> read_virtual_drives(std::string_view text, Reader& r, std::vector<VirtualDrive>& out,
@@ -366,19 +383,7 @@ std::vector<ControllerProblem> read_virtual_drives(std::string_view text, Reader
     r.problems.clear();
     listing.end();
     if (r.recognised) problems.insert(problems.end(), r.problems.begin(), r.problems.end());
-    // The configuration log lists a virtual drive again for each of its spans.
-    for (size_t i = first; i < out.size(); ++i) {
-        for (size_t j = i + 1; j < out.size();) {
-            if (out[j].id && out[j].id == out[i].id && out[j].adapter == out[i].adapter) {
-                for (auto& m : out[j].members) out[i].members.push_back(std::move(m));
-                out.erase(out.begin() + static_cast<std::ptrdiff_t>(j));
-            } else {
-                ++j;
-            }
-        }
-        out[i].raid_level = level_name(out[i]);
-        for (auto& m : out[i].members) split_inquiry(m);
-    }
+    one_per_virtual_drive(out, first);
     return problems;
 }
 
