@@ -186,6 +186,7 @@ disk disk-degraded-S0M000001K.txt degraded S0M000001K
 disk disk-mixed-ZX0A1B2C3D.txt mixed ZX0A1B2C3D
 disk disk-history-S0M1H000000000000006.txt health-2026-10-31 S0M1H000000000000006
 disk disk-fixtures-GOLD0013.json pages GOLD0013 --json
+disk disk-fixtures-ZPH0000000000000960A.txt sata.tar.gz ZPH0000000000000960A
 
 if $update; then
   rm -rf "$golden"
