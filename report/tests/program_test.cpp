@@ -116,6 +116,11 @@ TEST(Program, StatusesAndFlags) {
          0,
          "",
          ""},
+        {"run.json over 1 MiB, though the role's",
+         {{"logdperr.txt", "", 0}, {"MA0000.log", ok, 0}, {"run.json", run_json("") + std::string(1 << 20, ' '), 0}},
+         0,
+         "",
+         "run-record-unreadable"},
         {"run.json that is not the role's",
          {{"logdperr.txt", "", 0}, {"MA0000.log", ok, 0}, {"run.json", "[1, 2", 0}},
          0,
@@ -202,7 +207,7 @@ TEST(Program, StatusesAndFlags) {
         json j = json::parse(res.out);
         EXPECT_EQ(j["exit_status"], r.status);
         const bool has_run = std::any_of(r.files.begin(), r.files.end(), [](auto& f) {
-            return std::get<0>(f) == "run.json" && std::get<1>(f)[0] == '{';
+            return std::get<0>(f) == "run.json" && std::get<1>(f)[0] == '{' && std::get<1>(f).size() <= 1u << 20;
         });
         EXPECT_EQ(j["hosts"][0]["run"].is_object(), has_run);
         for (auto& f : j["hosts"][0]["findings"]) EXPECT_TRUE(r.status || f["severity"] == "INFO") << f;
