@@ -14,10 +14,6 @@ namespace {
 
 constexpr double kSecondsPerYear = 365.25 * 86400;
 
-bool unreadable(const Collection& c) {
-    return std::any_of(c.findings.begin(), c.findings.end(), [](auto& f) { return f.rule == Rule::Unreadable; });
-}
-
 bool same_slot(const Disk& a, const Disk& b) {
     return a.controller && a.device && a.controller == b.controller && a.device == b.device;
 }

@@ -121,8 +121,7 @@ struct Hosts {
 Hosts group_by_host(const std::vector<Collection>& all) {
     Hosts h;
     for (size_t i = 0; i < all.size(); ++i) {
-        if (std::any_of(all[i].findings.begin(), all[i].findings.end(),
-                        [](auto& f) { return f.rule == Rule::Unreadable; })) {
+        if (unreadable(all[i])) {
             h.unreadable.push_back(i);
             continue;
         }

@@ -121,6 +121,14 @@ struct Collection {
     std::vector<Controller> controllers;  // the RAID controllers' own logs, by index
 };
 
+// An input that could not be read at all: no history, no fleet figures, and
+// the report's status says so.
+inline bool unreadable(const Collection& c) {
+    for (const auto& f : c.findings)
+        if (f.rule == Rule::Unreadable) return true;
+    return false;
+}
+
 // A drive that left its slot between two collections of a host.
 struct Turn {
     enum class Kind : uint8_t {

@@ -202,17 +202,13 @@ void drop_superseded(Collection& c) {
         if (d.view) std::vector<ControllerEvent>().swap(d.view->events);
 }
 
-bool readable(const Collection& c) {
-    return std::none_of(c.findings.begin(), c.findings.end(), [](auto& f) { return f.rule == Rule::Unreadable; });
-}
-
 }  // namespace
 
 void Gathered::put(size_t input, Collection c) {
     if (!detail_) drop_detail(c);
     std::lock_guard<std::mutex> hold(lock_);
     all_[input] = std::move(c);
-    if (!readable(all_[input])) return;
+    if (unreadable(all_[input])) return;
     auto [at, first] = newest_.try_emplace(all_[input].host, input);
     if (first) return;
     size_t& kept = at->second;
@@ -230,10 +226,8 @@ Report build_report(const std::vector<Host>& hosts, const DriveDb* db, std::vect
 Report build_report(std::vector<Collection> collections, std::vector<DiskDay>* days) {
     Report r;
     Severity all = Severity::Info;
-    bool unreadable = false;
-    for (auto& c : collections)
-        unreadable |=
-            std::any_of(c.findings.begin(), c.findings.end(), [](auto& f) { return f.rule == Rule::Unreadable; });
+    const bool any_unreadable =
+        std::any_of(collections.begin(), collections.end(), [](auto& c) { return unreadable(c); });
     r.collections = std::move(collections);
     // The fleet's turnover and rows need every collection: the history
     // keeps only the newest of each host.
@@ -254,7 +248,7 @@ Report build_report(std::vector<Collection> collections, std::vector<DiskDay>* d
         for (auto& f : c.findings)
             if (f.rule != Rule::Unreadable) all = std::max(all, f.severity);
     }
-    r.exit_status = unreadable              ? kUnreadable
+    r.exit_status = any_unreadable          ? kUnreadable
                     : all == Severity::Fail ? kAnyFail
                     : all == Severity::Info ? kAllOk
                                             : kAnyWarn;
