@@ -269,6 +269,19 @@ TEST(Ata, OneChangeGivesItsFinding) {
     ASSERT_EQ(d.ata->phy_events.size(), 3u);
     EXPECT_EQ(d.ata->phy_events[1].value, 3u);
 
+    // Without IDENTIFY the identity lines name the drive, firmware in full;
+    // phy events that fill the sector to its checksum are all read.
+    const std::string hdd = test::slurp(std::string(LOGPAGES_DIR) + "/sata_hdd.log");
+    const Disk bare = build_disk("h", "MA0000.log", edited(hdd, {failed("ATA IDENTIFY DEVICE")}));
+    EXPECT_EQ(bare.product + "|" + bare.revision + "|" + bare.serial,
+              "ACME DH4000SA-1000|AC01R007|AC1H0000000000004711");
+    std::vector<uint8_t> events;
+    for (uint8_t id = 1; id <= 125; ++id) events.insert(events.end(), {id, 0x10, 1, 0});  // one word each
+    events.insert(events.end(), {0x7e, 0x20, 2, 0, 0, 0});  // two words, ending at byte 510
+    const Disk full = build_disk("h", "MA0000.log", edited(hdd, {put("ATA GPL LOG 11 PAGE 0000", 4, events)}));
+    ASSERT_EQ(full.ata->phy_events.size(), 126u);
+    EXPECT_EQ(full.ata->phy_events.back().value, 2u);
+
     // The JSON of the worn drive: identity as IDENTIFY gives it, and the
     // attribute without a threshold entry, the packed raw value and the
     // endurance statistic as they are.
