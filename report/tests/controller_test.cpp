@@ -466,6 +466,8 @@ TEST(ControllerLogs, SayWhatTheyCannotReadWithFileAndLine) {
         {"a page of HTML is not the CLI's text", "Controller_0_pdlist.log",
          "<html>\n<body>Gateway Timeout</body>\n</html>\n", "unrecognised@1"},
         {"an empty file is not either", "Controller_0_adpallinfo.log", "", "unrecognised@0"},
+        {"nor one whose only adapter key belongs to a section it lacks", "Controller_0_adpallinfo.log",
+         "Alarm : Present\n", "unrecognised@1"},
         {"the drive list of another tool names its first line", "Controller_0_pdlist.log",
          "\n\nDisk /dev/sda: 558.9 GiB\nModel: OKAPIHD KZA4036TX\n", "unrecognised@3"},
         {"a count that is not a number is a bad value, the rest is read", "Controller_0_pdlist.log",
@@ -504,6 +506,8 @@ TEST(ControllerLogs, FileNamesSayKindAndController) {
         {"Controller_12_ldpdinfo.log", std::pair{ControllerLog::Members, 12u}},
         {"controller_1_Flashrom.log", std::pair{ControllerLog::Events, 1u}},
         {"Controller_1_fwtermlog.log", std::pair{ControllerLog::TermLog, 1u}},
+        {"Controller_99999_pdlist.log", std::pair{ControllerLog::Drives, 99999u}},  // five digits at most
+        {"Controller_123456_pdlist.log", std::nullopt},
         {"Controller_x_pdlist.log", std::nullopt},
         {"Controller_0_pdlist.log.bak", std::nullopt},
         {"MA0001.log", std::nullopt},

@@ -108,6 +108,7 @@ TEST(DriveDb, AFaultyFileSaysWhereAndTheBuiltInDefaultsApply) {
         {"four strings", "{\"a\", \"b\", \"c\", \"d\"}", "t:1: the entry has 4 strings, not 5"},
         {"six strings", "{\"a\", \"b\", \"c\", \"d\", \"e\",\n\"f\"}", "t:2: the entry has 6 strings, not 5"},
         {"an unknown escape", "{\"\\q\"", "t:1: unknown escape \\q"},
+        {"an escaped control character is not printed", "{\"\\\x1b\"", "t:1: unknown escape \\?"},
         {"a hex escape without digits", "{\"\\xg\"", "t:1: \\x without hex digits"},
         {"a NUL in a string", "{\"a\\0b\"", "t:1: a string holds a NUL character"},
         {"no comma between entries", ok + "\n" + ok, "t:2: expected ',' after the entry"},

@@ -68,6 +68,7 @@ TEST(Health, OneChangeGivesItsFinding) {
         const char* verdict;
         std::vector<std::string> findings;          // severity and code, in order
         std::map<Counter, uint64_t> counters = {};  // counters read exactly
+        std::string says = "";                      // in the last finding's text
     };
     auto with = [](auto f) {
         Pages p;
@@ -209,6 +210,17 @@ TEST(Health, OneChangeGivesItsFinding) {
          "WARN",
          {"WARN pending-defects"},
          {{Counter::PendingDefects, 1}}},
+        {"nine pending defects: eight LBAs named, the ninth counted",
+         with([&](Pages& p) {
+             std::vector<std::vector<uint8_t>> params = {param(0, "00000009")};
+             for (char i = 1; i <= 9; ++i)
+                 params.push_back(param(i, "00003039" + std::string(15, '0') + char('0' + i)));
+             p.extra = block("Subpage15.01", page(0x15, params, 1));
+         }),
+         "WARN",
+         {"WARN pending-defects"},
+         {{Counter::PendingDefects, 9}},
+         "LBA 0x1, 0x2, 0x3, 0x4, 0x5, 0x6, 0x7, 0x8 and 1 more"},
         {"grown defects",
          with([&](Pages& p) { p.extra = grown + " 00 0b 00 08\r\n"; }),
          "WARN",
@@ -242,6 +254,9 @@ TEST(Health, OneChangeGivesItsFinding) {
         EXPECT_EQ(findings, r.findings);
         EXPECT_STREQ(verdict_name(worst(d.findings)), r.verdict);
         for (auto& [k, v] : r.counters) EXPECT_EQ(d.counter(k), v) << counter_def(k).name;
+        if (!r.says.empty()) {
+            EXPECT_NE(d.findings.back().text.find(r.says), std::string::npos) << d.findings.back().text;
+        }
     }
     // The figures of the healthy disk, and its phys one by one.
     const Disk d = build_disk("h", "MA0000.log", log_of({}));
