@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "ata_decode.h"
+#include "boxed.h"
 #include "controller.h"
 #include "counters.h"
 #include "drivelog.h"
@@ -87,7 +88,7 @@ struct Disk {
     std::vector<CounterValue> counters;
     std::vector<Phy> phys;
     std::vector<SelfTest> self_tests;  // newest first, used slots only
-    std::optional<AtaInfo> ata;
+    Boxed<AtaInfo> ata;                // a SATA drive's: most disks of a fleet have none
     Findings findings;
     std::vector<PageRecord> pages;
     std::vector<SectionBlock> sections;

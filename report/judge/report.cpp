@@ -96,10 +96,13 @@ void read_controller_logs(Collection& c, const Host& h) {
 std::set<std::string> judge_drive_logs(Collection& c, const Host& h, const Special& s,
                                        std::map<std::string, Attached>& attached, const DriveDb* db) {
     std::set<std::string> judged;
+    const auto drive_log = [&](const InputFile& f) { return f.loaded && !s.is(f) && !controller_log(f.name); };
+    // Room for them all at once: a Disk is large, and a fleet's are many.
+    c.disks.reserve(static_cast<size_t>(std::count_if(h.files.begin(), h.files.end(), drive_log)));
     for (auto& f : h.files) {
         if (!f.loaded || s.is(f)) continue;
         if (!s.errlog && (!c.collected || f.mtime > *c.collected)) c.collected = f.mtime;
-        if (controller_log(f.name)) continue;
+        if (!drive_log(f)) continue;
         Attached a = attached[f.name];
         if (!judged.insert(f.name).second) a.records.clear();
         c.disks.push_back(build_disk(h.host, f.name, f.data, a, db));
@@ -185,6 +188,8 @@ void drop_detail(Collection& c) {
     for (auto& d : c.disks) {
         std::vector<PageRecord>().swap(d.pages);
         std::vector<SectionBlock>().swap(d.sections);
+        std::vector<Phy>().swap(d.phys);
+        std::vector<SelfTest>().swap(d.self_tests);
     }
 }
 

@@ -28,8 +28,8 @@ Collection collect(const Host& h, const DriveDb* db = nullptr);
 // The collections of a report's inputs, put in as each is judged (from
 // several threads at once), keeping of each only what the report shows,
 // so that memory grows with the disks and not with their logs: without
-// `detail`, no disk's full decode of pages and sections (only --disk and
-// JSON show it); and of a collection that a newer one of its host
+// `detail`, no disk's full decode of pages and sections, phys and
+// self-tests (only --disk and JSON show them); and of a collection that a newer one of its host
 // supersedes (the newer, and of equal times the first input, as the
 // history takes them), only what the history and the fleet's figures
 // read of it.

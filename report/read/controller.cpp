@@ -378,6 +378,7 @@ std::vector<Controller> read_controllers(std::span<const InputFile> files) {
     std::vector<Controller> out;
     for (auto& [index, c] : into) {
         put_together(c);
+        c.listed = {};  // all in the rows now; a fleet keeps thousands of controllers
         out.push_back(std::move(c));
     }
     return out;
