@@ -36,7 +36,8 @@ bool raid_level(VirtualDrive& vd, std::string_view v) {
         if (at == std::string_view::npos) return std::nullopt;
         std::string_view rest = v.substr(at + word.size());
         size_t n = 0;
-        while (n < rest.size() && n < 4 && rest[n] >= '0' && rest[n] <= '9') ++n;
+        while (n < rest.size() && rest[n] >= '0' && rest[n] <= '9') ++n;
+        if (n > 4) return std::nullopt;  // no level, and never cut to one
         auto d = cli::decimal(rest.substr(0, n));
         return d ? std::optional<unsigned>(static_cast<unsigned>(*d)) : std::nullopt;
     };

@@ -88,6 +88,7 @@ TEST(ControllerLogs, RaidLevelsFromPrimarySecondaryAndSpans) {
         {"Primary-1, Secondary-3, RAID Level Qualifier-0", "1", "RAID 10"},  // older firmware
         {"Primary-1, Secondary-0, RAID Level Qualifier-0", "5", "RAID 10"},
         {"Primary-17, Secondary-0, RAID Level Qualifier-0", "1", "Primary-17"},
+        {"Primary-12345, Secondary-0, RAID Level Qualifier-0", "1", ""},  // a bad value, never cut to 1234
     };
     for (const auto& row : rows) {
         const auto cs =

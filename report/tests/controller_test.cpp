@@ -381,6 +381,12 @@ TEST(ControllerLogs, ListingsPutTogether) {
          "? 32:3 Online - cfgdsply; ? 32:4 Online - cfgdsply",
          "0 Degraded ldinfo: 32:3 32:4; 1 Optimal ldinfo:",
          "virtual drive 0 is Degraded in the virtual drive log, Optimal in the configuration log"},
+        {"the members log's state holds over the configuration's",
+         {log("cfgdsply", kConfiguration), log("ldpdinfo", kMembers)},
+         "13 32:3 Online - ldpdinfo; 14 32:4 Offline - ldpdinfo",
+         "0 Degraded ldpdinfo: 32:3 32:4",
+         "virtual drive 0 is Degraded in the members log, Optimal in the configuration log; drive 32:4 (target 14) is "
+         "Offline in the members log, Online in the configuration log"},
         {"\"No Virtual Drive Configured\": no virtual drive, nothing to say",
          {log("ldinfo", "\nAdapter 0: No Virtual Drive Configured.\n\nExit Code: 0x00\n")},
          "",
