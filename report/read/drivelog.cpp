@@ -126,12 +126,21 @@ public:
                 add(Rule::JunkLine, "unexpected line at byte " + std::to_string(l.start));
             }
         }
+        if (junk_ > kJunkListed)
+            log_.findings.push_back(finding(
+                Rule::JunkLine, std::to_string(junk_ - kJunkListed) + " more line(s) of junk, not listed one by one"));
         if (lf_only_ > 0) add(Rule::LineEnds, std::to_string(lf_only_) + " line(s) end in LF alone instead of CR LF");
         return std::move(log_);
     }
 
 private:
-    void add(Rule rule, std::string text = "") { log_.findings.push_back(finding(rule, std::move(text))); }
+    // A damaged file can be megabytes of junk: the first lines of it are
+    // named, the rest counted, so that the report stays readable and small.
+    static constexpr size_t kJunkListed = 20;
+    void add(Rule rule, std::string text = "") {
+        if (rule == Rule::JunkLine && ++junk_ > kJunkListed) return;
+        log_.findings.push_back(finding(rule, std::move(text)));
+    }
 
     // The next line, with its end checked: a torn last line (no line end)
     // means the file was cut while it was written.
@@ -323,7 +332,7 @@ private:
 
     std::string_view s_;
     size_t pos_ = 0;
-    size_t lf_only_ = 0;
+    size_t lf_only_ = 0, junk_ = 0;
     DriveLog log_;
 };
 

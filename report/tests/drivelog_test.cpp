@@ -98,6 +98,16 @@ TEST(DriveLog, FaultsBecomeFindings) {
         // Judged with the error log's records of the disk, not by the reader.
         {"page that failed", replace(kValid, kPage0d, "<Page0d>\r\n"), {}, whole},
         {"junk line", replace(kValid, kPage0d, kPage0d + "garbage\r\n"), {"junk-line"}, whole},
+        {"thirty junk lines: twenty named, the rest counted in one",
+         replace(
+             kValid, kPage0d,
+             kPage0d +
+                 [] {
+                     std::string junk;
+                     for (int i = 0; i < 30; ++i) junk += "garbage\r\n";
+                     return junk;
+                 }()),
+         std::vector<std::string>(21, "junk-line"), whole},
         {"empty file", "", {"empty-file"}, {}},
     };
     for (auto& row : rows) {
