@@ -157,6 +157,11 @@ TEST(Ata, OneChangeGivesItsFinding) {
          {put(kData, kAttr197 + 5, {2, 0, 1, 0, 7})},
          "OK",
          {"INFO ata-raw-packed"}},
+        {"... of the off-line uncorrectable sectors too",
+         "hdd",
+         {put(kData, kAttr198 + 5, {2, 0, 1, 0, 7})},
+         "OK",
+         {"INFO ata-raw-packed"}},
         // Attribute 9 counts where the device statistics give no power-on hours.
         {"power-on time in a unit unknown for the drive",
          "hdd",

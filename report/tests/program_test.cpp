@@ -257,6 +257,12 @@ TEST(Program, ArchivesAndFleet) {
     Outcome dir = run("--json " + b.str()), tgz = run("--json " + archive);
     json jd = json::parse(dir.out), jt = json::parse(tgz.out);
     EXPECT_EQ(jd["disks"], jt["disks"]);
+    // Past 8 MiB a member is unpacked to a file of its own: the same disk.
+    Dir c("srv03");
+    c.put("MA0200.log", disk("S5", "26") + std::string(9 << 20, '\n'));
+    const std::string big = fs::path(c.str()).parent_path() / "srv03.tar.gz";
+    ASSERT_EQ(system(("tar -C " + fs::path(c.str()).parent_path().string() + " -czf " + big + " srv03").c_str()), 0);
+    EXPECT_EQ(json::parse(run("--json " + c.str()).out)["disks"], json::parse(run("--json " + big).out)["disks"]);
     EXPECT_EQ(jt["hosts"][0]["host"], "srv02");
 
     Outcome fleet = run(a.str() + " " + archive);
