@@ -199,7 +199,7 @@ void drop_superseded(Collection& c) {
         for (auto& vd : ctl.virtual_drives) std::vector<PhysicalDrive>().swap(vd.members);
     }
     for (auto& d : c.disks)
-        if (d.view) std::vector<ControllerEvent>().swap(d.view->events);
+        if (d.view) std::vector<const ControllerEvent*>().swap(d.view->events);
 }
 
 }  // namespace
