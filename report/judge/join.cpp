@@ -87,17 +87,14 @@ struct EventsByDrive {
                 by_place[{*e.enclosure, *e.slot}].push_back(&e);
     }
     // Those of a drive, in the log's order.
-    std::vector<ControllerEvent> of(const PhysicalDrive& pd) {
+    std::vector<const ControllerEvent*> of(const PhysicalDrive& pd) {
         std::vector<const ControllerEvent*> mine = by_target[*pd.device_id];
         if (pd.enclosure && pd.slot) {
             auto& more = by_place[{*pd.enclosure, *pd.slot}];
             mine.insert(mine.end(), more.begin(), more.end());
             std::sort(mine.begin(), mine.end());
         }
-        std::vector<ControllerEvent> out;
-        out.reserve(mine.size());
-        for (const ControllerEvent* e : mine) out.push_back(*e);
-        return out;
+        return mine;
     }
     std::map<unsigned, std::vector<const ControllerEvent*>> by_target;
     std::map<std::pair<unsigned, unsigned>, std::vector<const ControllerEvent*>> by_place;

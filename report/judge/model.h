@@ -71,10 +71,12 @@ struct Growth {
 
 // The RAID controller's view of a disk: its entry in the controller's drive
 // list, the virtual drives it is a member of, and the events about it.
+// The events are the controller's own (Collection::controllers), not
+// copies: a log holds tens of thousands, most of them about some drive.
 struct ControllerView {
     PhysicalDrive drive;
-    std::vector<unsigned> virtual_drives;  // their ids, in the controller's order
-    std::vector<ControllerEvent> events;   // in the event log's order
+    std::vector<unsigned> virtual_drives;        // their ids, in the controller's order
+    std::vector<const ControllerEvent*> events;  // in the event log's order
 };
 
 struct Disk {
@@ -111,7 +113,15 @@ struct Disk {
 std::string disk_place(const Disk& d);
 std::string disk_place(std::optional<unsigned> controller, std::optional<unsigned> device);
 
+// Moved, never copied: its disks' controller views point into its
+// controllers' events.
 struct Collection {
+    Collection() = default;
+    Collection(Collection&&) = default;
+    Collection& operator=(Collection&&) = default;
+    Collection(const Collection&) = delete;
+    Collection& operator=(const Collection&) = delete;
+
     std::string host, source;
     std::optional<time_t> collected;  // the error log's time, else the newest drive log's
     time_t newest = 0;                // the newest time of its files: its date in a history

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <future>
 #include <map>
 #include <set>
 
@@ -80,10 +81,10 @@ void console_errors(Collection& c) {
     }
 }
 
-// The controllers' own logs; what keeps a part of one from being read is
-// said with its file and line.
-void read_controller_logs(Collection& c, const Host& h) {
-    c.controllers = read_controllers(h.files);
+// The controllers' own logs, read; what keeps a part of one from being
+// read is said with its file and line.
+void add_controllers(Collection& c, std::vector<Controller> controllers) {
+    c.controllers = std::move(controllers);
     for (auto& ctl : c.controllers)
         for (auto& p : ctl.problems) {
             add(c, p.code == "truncated" ? Rule::ControllerLogTruncated : Rule::ControllerLogUnrecognised, p.text);
@@ -174,8 +175,13 @@ Collection collect(const Host& h, const DriveDb* db) {
     if (!s.errlog && h.error.empty() &&
         std::none_of(h.files.begin(), h.files.end(), [&](auto& f) { return f.loaded && !s.is(f); }))
         add(c, Rule::EmptyInput);
-    read_controller_logs(c, h);
+    // The controller logs are read while the drive logs are judged: neither
+    // needs the other, and a large host's controller logs are megabytes.
+    const bool any = std::any_of(h.files.begin(), h.files.end(), [](auto& f) { return controller_log(f.name); });
+    std::future<std::vector<Controller>> controllers =
+        std::async(any ? std::launch::async : std::launch::deferred, [&h] { return read_controllers(h.files); });
     const std::set<std::string> judged = judge_drive_logs(c, h, s, attached, db);
+    add_controllers(c, controllers.get());
     duplicate_serials(c);
     const std::set<std::string> rows = join_controllers(c, attached);
     record_findings(c, judged, rows);
@@ -204,7 +210,7 @@ void drop_superseded(Collection& c) {
         for (auto& vd : ctl.virtual_drives) std::vector<PhysicalDrive>().swap(vd.members);
     }
     for (auto& d : c.disks)
-        if (d.view) std::vector<ControllerEvent>().swap(d.view->events);
+        if (d.view) std::vector<const ControllerEvent*>().swap(d.view->events);
 }
 
 }  // namespace

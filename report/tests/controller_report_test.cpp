@@ -20,7 +20,7 @@ Collection collect(const std::vector<std::pair<std::string, std::string>>& files
     Host h{"srv01", "srv01", {}, {}, {}};
     for (auto& [name, text] : files) h.files.push_back({name, text, kCollected, wanted(name)});
     Report r = build_report({h});
-    return r.collections.at(0);
+    return std::move(r.collections.at(0));
 }
 
 std::vector<std::string> texts(const Findings& f, const char* code) {

@@ -16,13 +16,22 @@ struct Slot {
     const char* serial;
     unsigned device;
 };
-Collection taken(const char* host, int day, std::vector<Slot> slots) {
+// A collection of `host` taken on `day` with drives in `slots`; an
+// unreadable one has a finding that says so.
+struct Taken {
+    const char* host;
+    int day;
+    std::vector<Slot> slots;
+    bool unreadable = false;
+};
+Collection taken(const Taken& t) {
     Collection c;
-    c.host = host;
-    c.newest = 1767225600 + static_cast<time_t>(day) * 86400;
-    for (auto& s : slots) {
+    c.host = t.host;
+    c.newest = 1767225600 + static_cast<time_t>(t.day) * 86400;
+    if (t.unreadable) c.findings.push_back(finding(Rule::Unreadable, "x"));
+    for (auto& s : t.slots) {
         Disk d;
-        d.host = host;
+        d.host = t.host;
         d.vendor = "ACME";
         d.product = "DK600";
         d.revision = "0004";
@@ -37,52 +46,48 @@ Collection taken(const char* host, int day, std::vector<Slot> slots) {
 TEST(Fleet, TurnoverBetweenCollections) {
     struct Row {
         const char* name;
-        std::vector<Collection> inputs;
+        std::vector<Taken> inputs;
         std::string turns;  // "kind serial>successor" in order, ';'-separated
         double drive_years;
         uint64_t replacements;
     };
     const double y = 365.0 / 365.25;  // a year of 365 days
-    Collection bad = taken("h", 400, {});
-    bad.findings.push_back(finding(Rule::Unreadable, "x"));
+    const Taken bad{"h", 400, {}, true};
     const Row rows[] = {
-        {"the same drives", {taken("h", 0, {{"A", 1}, {"B", 2}}), taken("h", 365, {{"A", 1}, {"B", 2}})}, "", 2 * y, 0},
+        {"the same drives", {{"h", 0, {{"A", 1}, {"B", 2}}}, {"h", 365, {{"A", 1}, {"B", 2}}}}, "", 2 * y, 0},
         {"another serial in a slot: replaced",
-         {taken("h", 0, {{"A", 1}, {"B", 2}}), taken("h", 365, {{"A", 1}, {"C", 2}})},
+         {{"h", 0, {{"A", 1}, {"B", 2}}}, {"h", 365, {{"A", 1}, {"C", 2}}}},
          "replaced B>C",
          2 * y,
          1},
-        {"input order does not count", {taken("h", 365, {{"A", 1}}), taken("h", 0, {{"B", 1}})}, "replaced B>A", y, 1},
+        {"input order does not count", {{"h", 365, {{"A", 1}}}, {"h", 0, {{"B", 1}}}}, "replaced B>A", y, 1},
         {"a drive in another slot: moved, its slot's new drive no replacement",
-         {taken("h", 0, {{"A", 1}, {"B", 2}}), taken("h", 365, {{"A", 3}, {"C", 1}, {"B", 2}})},
+         {{"h", 0, {{"A", 1}, {"B", 2}}}, {"h", 365, {{"A", 3}, {"C", 1}, {"B", 2}}}},
          "moved A>",
          2 * y,
          0},
         {"gone, its slot empty: removed",
-         {taken("h", 0, {{"A", 1}, {"B", 2}}), taken("h", 365, {{"A", 1}})},
+         {{"h", 0, {{"A", 1}, {"B", 2}}}, {"h", 365, {{"A", 1}}}},
          "removed B>",
          2 * y,
          0},
         {"gone, its slot taken by a drive of the host: removed",
-         {taken("h", 0, {{"A", 1}, {"B", 2}}), taken("h", 365, {{"A", 2}})},
+         {{"h", 0, {{"A", 1}, {"B", 2}}}, {"h", 365, {{"A", 2}}}},
          "moved A>;removed B>",
          2 * y,
          0},
         {"three collections, an unreadable one and another host",
-         {taken("h", 0, {{"A", 1}}), taken("h", 365, {{"B", 1}}), bad, taken("h", 730, {{"C", 1}}),
-          taken("g", 0, {{"A", 1}})},
+         {{"h", 0, {{"A", 1}}}, {"h", 365, {{"B", 1}}}, bad, {"h", 730, {{"C", 1}}}, {"g", 0, {{"A", 1}}}},
          "replaced A>B;replaced B>C",
          2 * y,
          2},
-        {"one collection: nothing watched", {taken("h", 0, {{"A", 1}})}, "", 0, 0},
-        {"one collection read twice: nothing watched",
-         {taken("h", 0, {{"A", 1}}), taken("h", 0, {{"B", 1}})},
-         "",
-         0,
-         0},
+        {"one collection: nothing watched", {{"h", 0, {{"A", 1}}}}, "", 0, 0},
+        {"one collection read twice: nothing watched", {{"h", 0, {{"A", 1}}}, {"h", 0, {{"B", 1}}}}, "", 0, 0},
     };
     for (const Row& r : rows) {
-        const Turnover t = fleet_turnover(r.inputs);
+        std::vector<Collection> inputs;
+        for (auto& x : r.inputs) inputs.push_back(taken(x));
+        const Turnover t = fleet_turnover(inputs);
         std::string turns;
         for (auto& x : t.turns)
             turns += std::string(turns.empty() ? "" : ";") + turn_name(x.kind) + " " + x.serial + ">" + x.successor;
@@ -124,12 +129,13 @@ TEST(Fleet, ExactPoissonInterval) {
 
 TEST(Fleet, SectionPerModelAndHost) {
     Report r;
-    r.collections = {taken("a", 0, {{"A", 1}, {"B", 2}}), taken("b", 1, {{"C", 1}})};
+    r.collections.push_back(taken({"a", 0, {{"A", 1}, {"B", 2}}}));
+    r.collections.push_back(taken({"b", 1, {{"C", 1}}}));
     r.collections[0].disks[1].verdict = Severity::Warn;
     r.collections[0].disks[1].risk.band = RiskBand::High;
     r.collections[1].disks[0].risk.band = RiskBand::Elevated;
     r.collections[1].findings.push_back(finding(Rule::Unreadable, "x"));  // not whole, and no verdict of its own
-    r.collections.push_back(taken("c", 2, {}));
+    r.collections.push_back(taken({"c", 2, {}}));
     r.collections[2].findings.push_back(finding(Rule::StaleFile, "x"));  // a WARN of the collection: not whole
     r.turnover.exposure = {{"ACME DK600", "0004", 2, 1}};
     ASSERT_TRUE(fleet_view(r));

@@ -281,7 +281,7 @@ std::string disk_view(const Collection& c, size_t ci, const Disk& d) {
                            state_text(vd.state, state_severity(vd.state_kind)) + ")";
     }
     const size_t worse = std::count_if(d.view->events.begin(), d.view->events.end(),
-                                       [](const ControllerEvent& e) { return e.cls && *e.cls >= 1; });
+                                       [](const ControllerEvent* e) { return e->cls && *e->cls >= 1; });
     out += "; " + std::to_string(d.view->events.size()) + " event(s), " + std::to_string(worse) +
            " of them warning or worse.";
     if (!pd.source.empty()) out += " Listed in " + esc(pd.source) + ".";

@@ -212,7 +212,7 @@ void controller_view(Writer& w, const std::optional<ControllerView>& v) {
     w.key("virtual_drives").open('[');
     for (unsigned id : v->virtual_drives) w.num(id);
     w.close(']').key("events").open('[');
-    for (auto& e : v->events) event(w, e);
+    for (const ControllerEvent* e : v->events) event(w, *e);
     w.close(']').close('}');
 }
 

@@ -130,7 +130,8 @@ std::string controller_view_text(const Disk& d) {
     out += "\nController events:\n";
     if (d.view->events.empty()) out += "  none\n";
     std::vector<std::vector<std::string>> rows;
-    for (auto& e : d.view->events) {
+    for (const ControllerEvent* at : d.view->events) {
+        const ControllerEvent& e = *at;
         const std::string cls = !e.cls                      ? "-"
                                 : *event_class_name(*e.cls) ? event_class_name(*e.cls)
                                                             : shown(e.cls, kMissingText);
