@@ -22,6 +22,7 @@
 #include <string_view>
 #include <vector>
 
+#include "boxed.h"
 #include "input.h"
 
 namespace rpt {
@@ -150,7 +151,7 @@ struct ControllerEvent {
     std::string locale, description, data;
     // The drive the event is about: from its data, else from "PD 05(e0x06/s1)".
     std::optional<unsigned> device_id, enclosure, slot;
-    std::optional<EventSense> sense;
+    Boxed<EventSense> sense;  // few events carry it, and a log holds thousands
 };
 // "debug", "progress", "info", "warning", "critical", "fatal", "dead"; "" for others.
 const char* event_class_name(int cls);

@@ -116,7 +116,7 @@ TEST(ControllerLogs, SenseEventsDecodeTheCommandsBlockAddress) {
                                              "Path 5000c5000000015d, CDB: ") +
                                      row.cdb + ", Sense: 3/11/00\n");
         const auto& s = cs.at(0).events.at(0).sense;
-        ASSERT_TRUE(s.has_value()) << row.cdb;
+        ASSERT_TRUE(s) << row.cdb;
         EXPECT_EQ(s->operation, row.operation) << row.cdb;
         EXPECT_EQ(s->lba, row.lba) << row.cdb;
     }

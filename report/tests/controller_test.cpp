@@ -126,7 +126,7 @@ TEST(ControllerLogs, EachReaderReadsItsFields) {
              EXPECT_EQ(e.device_id, 14u);
              EXPECT_EQ(e.enclosure, 32u);
              EXPECT_EQ(e.slot, 4u);
-             ASSERT_TRUE(e.sense.has_value());
+             ASSERT_TRUE(e.sense);
              EXPECT_EQ(e.sense->operation, "Read(10)");
              EXPECT_EQ(e.sense->lba, 0x0a1b2c30u);
              EXPECT_EQ(e.sense->key_name, "Medium Error");
