@@ -29,6 +29,8 @@ TEST(ControllerLogs, SayWhatTheyCannotReadWithFileAndLine) {
          "\n\nDisk /dev/sda: 558.9 GiB\nModel: OKAPIHD KZA4036TX\n", "unrecognised@3"},
         {"a count that is not a number is a bad value, the rest is read", "Controller_0_pdlist.log",
          replaced(kDriveList, "Media Error Count: 22", "Media Error Count: many"), "bad-value@9"},
+        {"a temperature past 250C is a bad value", "Controller_0_pdlist.log",
+         replaced(kDriveList, ":38C (100.40 F)", ":251C (483.80 F)"), "bad-value@27"},
         {"a CR inside a line is not text", "Controller_0_pdlist.log",
          replaced(kDriveList, "Slot Number: 4", "Slot\rNumber: 4"), "not-text@5"},
         {"... nor a control character at the end of a long line", "Controller_0_pdlist.log",
@@ -101,22 +103,26 @@ TEST(ControllerLogs, RaidLevelsFromPrimarySecondaryAndSpans) {
 TEST(ControllerLogs, SenseEventsDecodeTheCommandsBlockAddress) {
     const struct {
         const char* cdb;
-        const char* operation;
+        const char* operation;  // null: the event carries no sense
         std::optional<uint64_t> lba;
+        const char* sense = ", Sense: 3/11/00";
     } rows[] = {
         {"28 00 0a 1b 2c 30 00 00 08 00", "Read(10)", 0x0a1b2c30},
         {"0a 1f ff ff 01 00", "Write(6)", 0x1fffff},
         {"88 00 00 00 00 01 00 00 00 10 00 00 00 08 00 00", "Read(16)", 0x100000010},
         {"12 00 00 00 60 00", "Inquiry", std::nullopt},
-        {"28 00 0a 1b", "Read(10)", std::nullopt},  // cut short: no address
+        {"28 00 0a 1b", "Read(10)", std::nullopt},                      // cut short: no address
+        {"28 00 0a 1b 2c 30 00 00 08 00", "Read(10)", 0x0a1b2c30, ""},  // the command without its sense
+        {"", nullptr, std::nullopt, ""},                                // neither
     };
     for (const auto& row : rows) {
         const auto cs = read_one("controller_0_Flashrom.log",
                                  std::string("seqNum: 0x1\nEvent Description: Unexpected sense: PD 01(e0xfc/s1) "
                                              "Path 5000c5000000015d, CDB: ") +
-                                     row.cdb + ", Sense: 3/11/00\n");
+                                     row.cdb + row.sense + "\n");
         const auto& s = cs.at(0).events.at(0).sense;
-        ASSERT_TRUE(s) << row.cdb;
+        ASSERT_EQ(bool(s), row.operation != nullptr) << row.cdb;
+        if (!s) continue;
         EXPECT_EQ(s->operation, row.operation) << row.cdb;
         EXPECT_EQ(s->lba, row.lba) << row.cdb;
     }

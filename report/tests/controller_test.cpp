@@ -4,9 +4,11 @@
 // cannot read).
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <functional>
 #include <map>
 
+#include "cli_text.h"
 #include "controller.h"
 #include "controller_read.h"
 #include "controller_texts.h"
@@ -155,6 +157,24 @@ TEST(ControllerLogs, EachReaderReadsItsFields) {
 
 // ---------------------------------------------------------------- variants of the text
 
+// The controller's clock as seconds since 1970, against glibc's timegm: the
+// first and last second of every month of a leap year and of others.
+TEST(ControllerLogs, ClockTimesOfEveryMonth) {
+    for (int year : {1970, 2023, 2024, 2100})
+        for (unsigned month = 1; month <= 12; ++month) {
+            tm first{};
+            first.tm_year = year - 1900;
+            first.tm_mon = static_cast<int>(month) - 1;
+            first.tm_mday = 1;
+            tm next = first;
+            ++next.tm_mon;
+            const int64_t start = timegm(&first), end = timegm(&next) - 1;
+            const auto last_day = static_cast<unsigned>((end - start) / 86400 + 1);
+            EXPECT_EQ(cli::civil_seconds(year, month, 1, 0, 0, 0), start) << year << "-" << month;
+            EXPECT_EQ(cli::civil_seconds(year, month, last_day, 23, 59, 59), end) << year << "-" << month;
+        }
+}
+
 TEST(ControllerLogs, ReadOtherVersionsAndTransfersOfTheText) {
     auto slot_of_second = [](const auto& cs) { return cs.at(0).physical_drives.at(1).slot; };
     run({
@@ -235,6 +255,8 @@ TEST(ControllerLogs, ReadTheFormatsMetInTheField) {
          drive(0, [&](const PhysicalDrive& d) { return n(d.arm); }), "1"},
         {"a temperature of N/A", "pdlist", ":38C (100.40 F)", " : N/A",
          drive(0, [&](const PhysicalDrive& d) { return n(d.temperature); }), "-"},
+        {"a temperature of 250C, the highest read", "pdlist", ":38C (100.40 F)", ":250C (482.00 F)",
+         drive(0, [&](const PhysicalDrive& d) { return n(d.temperature); }), "250"},
         {"an empty WWN", "pdlist", "Device Id: 14", "WWN:\nDevice Id: 14",
          drive(0, [&](const PhysicalDrive& d) { return n(d.device_id); }), "14"},
         {"a sector size of 0", "pdlist", "Sector Size:  512", "Sector Size:  0",

@@ -187,13 +187,15 @@ TEST(Health, OneChangeGivesItsFinding) {
          }),
          "OK",
          {}},
-        {"580 non-medium errors in 1000 hours",
+        {"10000 non-medium errors in 1000 hours",
          with([](Pages& p) {
              p.minutes = "0000ea60";
-             p.p06 = "0244";
+             p.p06 = "2710";
          }),
          "WARN",
-         {"WARN non-medium"}},
+         {"WARN non-medium"},
+         {},
+         ": 10000 per 1000 hours"},
         {"no health page", with([](Pages& p) { p.only_0e = true; }), "UNKNOWN", {"UNKNOWN no-health"}},
         {"health pages of a header alone",
          with([](Pages& p) {

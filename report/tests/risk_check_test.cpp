@@ -73,7 +73,8 @@ TEST(RiskCheck, Files) {
                                   "2024-01-02,,ACME X,1000,0,1,100,0\n"
                                   "2024-01-02,S7,ACME X,1000,0,-1,100,0\n"
                                   "2024-01-02,S7,ACME X,1000,0,281474976710656,100,0\n"
-                                  "2024-01-02,S7,ACME X,1000,0,1e3,100,0\n"
+                                  "2024-01-02,S7,ACME X,1000,0,1\x01"
+                                  "e3,100,0\n"
                                   "2024-01-02,S8,AC\"ME,1000,0,1,100,0\n"
                                   "2024-01-02,S8,\"ACME\"X,1000,0,1,100,0\n"
                                   "2024-01-02,S9," +
@@ -118,7 +119,7 @@ TEST(RiskCheck, Files) {
           {9, "no serial_number"},
           {10, "smart_5_raw \"-1\" is not a count of 48 bits"},
           {11, "smart_5_raw \"281474976710656\""},
-          {12, "smart_5_raw \"1e3\""},
+          {12, "smart_5_raw \"1?e3\""},  // a control byte shown as ?
           {13, "a quote inside unquoted field 3"},
           {14, "text after the closing quote of field 3"},
           {15, "longer than 1048576 bytes"},
