@@ -123,16 +123,18 @@ std::vector<rpt::Collection> collect_all(const Options& o, const rpt::DriveDb& d
     rpt::Gathered gathered(n, o.as_json || !o.disk.empty());
     std::vector<std::string> errors(n);
     std::atomic<size_t> next{0};
+    const size_t threads = std::min<size_t>(n, std::max(1u, std::thread::hardware_concurrency()));
+    // With a host on every processor, each reads its own controller logs.
+    const std::optional<unsigned> helpers = threads > 1 ? std::optional<unsigned>(0) : std::nullopt;
     auto work = [&] {
         for (size_t i; (i = next++) < n;) {
             const rpt::Host h = rpt::read_input(o.inputs[i]);
             errors[i] = h.error;
-            gathered.put(i, rpt::collect(h, &db));
+            gathered.put(i, rpt::collect(h, &db, helpers));
         }
     };
     std::vector<std::thread> others;
-    for (size_t t = 1; t < std::min<size_t>(n, std::max(1u, std::thread::hardware_concurrency())); ++t)
-        others.emplace_back(work);
+    for (size_t t = 1; t < threads; ++t) others.emplace_back(work);
     work();
     for (auto& t : others) t.join();
     for (auto& e : errors)

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <future>
 #include <map>
 #include <set>
+#include <thread>
 
 #include "controller_judge.h"
 #include "disk.h"
@@ -162,7 +162,7 @@ void record_findings(Collection& c, const std::set<std::string>& judged, const s
 
 }  // namespace
 
-Collection collect(const Host& h, const DriveDb* db) {
+Collection collect(const Host& h, const DriveDb* db, std::optional<unsigned> helpers) {
     Collection c;
     c.host = h.host;
     c.source = h.source;
@@ -175,13 +175,17 @@ Collection collect(const Host& h, const DriveDb* db) {
     if (!s.errlog && h.error.empty() &&
         std::none_of(h.files.begin(), h.files.end(), [&](auto& f) { return f.loaded && !s.is(f); }))
         add(c, Rule::EmptyInput);
-    // The controller logs are read while the drive logs are judged: neither
-    // needs the other, and a large host's controller logs are megabytes.
-    const bool any = std::any_of(h.files.begin(), h.files.end(), [](auto& f) { return controller_log(f.name); });
-    std::future<std::vector<Controller>> controllers =
-        std::async(any ? std::launch::async : std::launch::deferred, [&h] { return read_controllers(h.files); });
+    // The controller logs are read on the other processors while this one
+    // judges the drive logs (neither needs the other, and a large host's
+    // controller logs are megabytes), then on this one too.
+    ControllerReading reading(h.files);
+    std::vector<std::jthread> readers;
+    const unsigned n = helpers.value_or(std::max(2u, std::thread::hardware_concurrency()) - 1);
+    for (unsigned t = 0; reading.any() && t < n; ++t) readers.emplace_back([&] { reading.help(); });
     const std::set<std::string> judged = judge_drive_logs(c, h, s, attached, db);
-    add_controllers(c, controllers.get());
+    reading.help();
+    readers.clear();  // joined
+    add_controllers(c, reading.take());
     duplicate_serials(c);
     const std::set<std::string> rows = join_controllers(c, attached);
     record_findings(c, judged, rows);

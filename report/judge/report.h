@@ -1,8 +1,10 @@
 // The report of one or more hosts, built once as typed structures
 // (model.h); the writers (write/) render it.
 #pragma once
+
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,8 +24,11 @@ class DriveDb;
 
 // One input's collection, judged on its own: what the report needs of a
 // host once its files are gone. `db` reads SATA drives' attributes; null:
-// the built-in defaults.
-Collection collect(const Host& h, const DriveDb* db = nullptr);
+// the built-in defaults. `helpers` threads read the controller logs while
+// this one judges the drive logs (by default one fewer than the
+// processors, at least one); a run that judges a host on every processor
+// asks for none.
+Collection collect(const Host& h, const DriveDb* db = nullptr, std::optional<unsigned> helpers = std::nullopt);
 
 // The collections of a report's inputs, put in as each is judged (from
 // several threads at once), keeping of each only what the report shows,

@@ -5,6 +5,7 @@
 #include <array>
 #include <atomic>
 #include <cctype>
+#include <exception>
 #include <thread>
 #include <type_traits>
 
@@ -276,21 +277,6 @@ void sort_log(ControllerLog kind, LogRead&& log, unsigned index, std::map<unsign
     own.insert(own.end(), log.problems.begin(), log.problems.end());
 }
 
-// Calls read(i) for i below n, on as many threads as the processors allow
-// (a host's logs are megabytes: thousands of drives and events).
-template <class Read>
-void on_all_processors(size_t n, Read read) {
-    const size_t threads = std::min<size_t>(n, std::max(1u, std::thread::hardware_concurrency()));
-    std::atomic<size_t> next{0};
-    auto work = [&] {
-        for (size_t i; (i = next++) < n;) read(i);
-    };
-    std::vector<std::thread> others;
-    for (size_t t = 1; t < threads; ++t) others.emplace_back(work);
-    work();
-    for (auto& t : others) t.join();
-}
-
 }  // namespace
 
 void read_controller_log(ControllerLog kind, std::string_view text, const std::string& file, unsigned index,
@@ -355,33 +341,75 @@ std::string drive_state_text(const PhysicalDrive& d) {
     }
 }
 
-std::vector<Controller> read_controllers(std::span<const InputFile> files) {
-    std::map<unsigned, Controller> into;
+struct ControllerReading::State {
     struct Job {
         const InputFile* file;
         ControllerLog kind;
         unsigned index;
     };
+    std::map<unsigned, Controller> into;
     std::vector<Job> jobs;
+    std::vector<size_t> order;  // the largest logs first: the last to end is a small one
+    std::vector<LogRead> read;
+    std::atomic<size_t> next{0};
+    std::atomic<bool> failed{false};
+    std::exception_ptr error;  // the first a helper met
+};
+
+ControllerReading::ControllerReading(std::span<const InputFile> files) : s_(std::make_unique<State>()) {
     for (const InputFile& f : files) {
         auto log = controller_log(f.name);
         if (!log) continue;
         const auto [kind, index] = *log;
-        controller(into, index).files.push_back({kind, f.name, f.data.size(), f.loaded});
-        if (f.loaded) jobs.push_back({&f, kind, index});
+        controller(s_->into, index).files.push_back({kind, f.name, f.data.size(), f.loaded});
+        if (f.loaded) s_->jobs.push_back({&f, kind, index});
     }
-    std::vector<LogRead> read(jobs.size());
-    on_all_processors(jobs.size(), [&](size_t i) {
-        read[i] = read_log(jobs[i].kind, jobs[i].file->data, jobs[i].file->name, jobs[i].index);
-    });
-    for (size_t i = 0; i < jobs.size(); ++i) sort_log(jobs[i].kind, std::move(read[i]), jobs[i].index, into);
+    s_->read.resize(s_->jobs.size());
+    s_->order.resize(s_->jobs.size());
+    for (size_t i = 0; i < s_->order.size(); ++i) s_->order[i] = i;
+    std::stable_sort(s_->order.begin(), s_->order.end(),
+                     [&](size_t a, size_t b) { return s_->jobs[a].file->data.size() > s_->jobs[b].file->data.size(); });
+}
+
+ControllerReading::~ControllerReading() = default;
+
+bool ControllerReading::any() const { return !s_->jobs.empty(); }
+
+void ControllerReading::help() noexcept {
+    State& s = *s_;
+    for (size_t i; !s.failed && (i = s.next++) < s.jobs.size();) {
+        const State::Job& j = s.jobs[s.order[i]];
+        try {
+            s.read[s.order[i]] = read_log(j.kind, j.file->data, j.file->name, j.index);
+        } catch (...) {
+            if (!s.failed.exchange(true)) s.error = std::current_exception();
+        }
+    }
+}
+
+std::vector<Controller> ControllerReading::take() {
+    State& s = *s_;
+    if (s.failed) std::rethrow_exception(s.error);
+    for (size_t i = 0; i < s.jobs.size(); ++i) sort_log(s.jobs[i].kind, std::move(s.read[i]), s.jobs[i].index, s.into);
     std::vector<Controller> out;
-    for (auto& [index, c] : into) {
+    for (auto& [index, c] : s.into) {
         put_together(c);
         c.listed = {};  // all in the rows now; a fleet keeps thousands of controllers
         out.push_back(std::move(c));
     }
     return out;
+}
+
+// On as many threads as the processors allow: a host's logs are
+// megabytes, thousands of drives and events.
+std::vector<Controller> read_controllers(std::span<const InputFile> files) {
+    ControllerReading reading(files);
+    std::vector<std::jthread> others;
+    for (unsigned t = 1; reading.any() && t < std::thread::hardware_concurrency(); ++t)
+        others.emplace_back([&] { reading.help(); });
+    reading.help();
+    others.clear();  // joined
+    return reading.take();
 }
 
 }  // namespace rpt
