@@ -25,6 +25,8 @@ TEST(ControllerLogs, SayWhatTheyCannotReadWithFileAndLine) {
         {"an empty file is not either", "Controller_0_adpallinfo.log", "", "unrecognised@0"},
         {"nor one whose only adapter key belongs to a section it lacks", "Controller_0_adpallinfo.log",
          "Alarm : Present\n", "unrecognised@1"},
+        {"nor one of keys the adapter's table lacks", "Controller_0_adpallinfo.log", "Gateway Status : Down\n",
+         "unrecognised@1"},
         {"the drive list of another tool names its first line", "Controller_0_pdlist.log",
          "\n\nDisk /dev/sda: 558.9 GiB\nModel: OKAPIHD KZA4036TX\n", "unrecognised@3"},
         {"a count that is not a number is a bad value, the rest is read", "Controller_0_pdlist.log",
@@ -110,6 +112,7 @@ TEST(ControllerLogs, SenseEventsDecodeTheCommandsBlockAddress) {
         {"28 00 0a 1b 2c 30 00 00 08 00", "Read(10)", 0x0a1b2c30},
         {"0a 1f ff ff 01 00", "Write(6)", 0x1fffff},
         {"88 00 00 00 00 01 00 00 00 10 00 00 00 08 00 00", "Read(16)", 0x100000010},
+        {"41 00 0a 1b 2c 30 00 00 08 00", "Write same(10)", 0x0a1b2c30},
         {"12 00 00 00 60 00", "Inquiry", std::nullopt},
         {"28 00 0a 1b", "Read(10)", std::nullopt},                      // cut short: no address
         {"28 00 0a 1b 2c 30 00 00 08 00", "Read(10)", 0x0a1b2c30, ""},  // the command without its sense

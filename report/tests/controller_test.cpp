@@ -312,6 +312,15 @@ TEST(ControllerLogs, ReadTheFormatsMetInTheField) {
          [](const Controller& c) { return c.adapter.serial; }, "SV52027000"},
         {"an echoed shell command first", "pdlist", "", "[root@srv01 ~]# ./RaidCli64 -PDList -aALL\n",
          drive(1, [&](const PhysicalDrive& d) { return n(d.slot); }), "5"},
+        {"a member missing from the first of two virtual drives without spans", "ldpdinfo", kMembers,
+         "Adapter #0\nNumber of Virtual Disks: 2\nVirtual Drive: 0 (Target Id: 0)\nNumber Of Drives    : 2\n"
+         "Span Depth          : 1\n\nPD: 0 Information\nEnclosure Device ID: 32\nSlot Number: 3\n"
+         "Drive's position: DiskGroup: 0, Span: 0, Arm: 0\nDevice Id: 13\n\n"
+         "Virtual Drive: 1 (Target Id: 1)\nNumber Of Drives    : 1\nSpan Depth          : 1\n\n"
+         "PD: 0 Information\nEnclosure Device ID: 32\nSlot Number: 5\nDevice Id: 15\n\nExit Code: 0x00\n",
+         members, "32:3 (target 13), span 0, arm 1: no drive (disk group 0), 32:5 (target 15)"},
+        {"the adapter's clock in the year 9999", "adpallinfo", "6/20, 2024", "12/31, 9999",
+         [&](const Controller& c) { return n(c.adapter.clock); }, "253402265109"},  // 9999-12-31 14:05:09
         {"a stray exit code first", "ldpdinfo", "", "Exit Code: 0x00\n", members, "32:3 (target 13), 32:4 (target 14)"},
         {"a stray exit code in the middle", "ldpdinfo", "\nPD: 1 Information", "Exit Code: 0x00\n\nPD: 1 Information",
          members, "32:3 (target 13), 32:4 (target 14)"},

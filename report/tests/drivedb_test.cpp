@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "drivedb.h"
@@ -95,6 +96,8 @@ TEST(DriveDb, TheFirstMatchingEntryAddsToTheDefaults) {
 TEST(DriveDb, AFaultyFileSaysWhereAndTheBuiltInDefaultsApply) {
     const std::string ok = "{\"DEFAULT\", \"-\", \"-\", \"\", \"-v 9,minutes\"}";
     const std::string none = testing::TempDir() + "drivedb_none/x.h";  // never made
+    const std::string big = testing::TempDir() + "drivedb_big.h";      // a byte past the most read
+    std::ofstream(big, std::ios::binary) << std::string((16u << 20) + 1, ' ');
     struct Row {
         const char* name;
         std::string text;  // or a file to read, after '@'
@@ -119,6 +122,7 @@ TEST(DriveDb, AFaultyFileSaysWhereAndTheBuiltInDefaultsApply) {
         {"no file asked for", "@", ""},
         {"a missing file", "@" + none, "cannot read " + none + ": No such file or directory"},
         {"a directory", "@/", "cannot read /: Is a directory"},
+        {"a file past 16 MiB", "@" + big, "cannot read " + big + ": larger than 16 MiB"},
     };
     for (auto& r : rows) {
         const bool file = r.text.starts_with("@");

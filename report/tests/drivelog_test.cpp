@@ -1,6 +1,7 @@
 // The drive-log reader: a valid log, then the same log with one fault.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <functional>
 
 #include "drivelog.h"
@@ -128,6 +129,9 @@ TEST(DriveLog, FaultsBecomeFindings) {
     }
     EXPECT_TRUE(read_drive_log(replace(kValid, kPage0d, "<Page0d>\r\n")).blocks[1].unread);
     DriveLog v = read_drive_log(kValid);
+    std::string upper = test::dump(test::unhex("0d00000c000003020024000103020044"));  // the hex digits in capitals
+    for (char& c : upper) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    EXPECT_EQ(read_drive_log(replace(kValid, kPage0d, "<Page0d>\r\n" + upper)).blocks[1].bytes, v.blocks[1].bytes);
     EXPECT_EQ(v.device_code, "ACME    DSK KZA4072TX   A1B2");
     EXPECT_EQ(v.serial, "KZSER000000000000001");
     EXPECT_EQ(v.blocks[1].bytes, test::unhex("0d00000c000003020024000103020044"));

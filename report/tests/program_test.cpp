@@ -295,6 +295,8 @@ TEST(Program, ArchivesAndFleet) {
     EXPECT_EQ(j["disks"][0]["counters"]["read_uncorrected"], 0);
     EXPECT_TRUE(j["hosts"][0]["collected"].is_string());
     EXPECT_EQ(run("--version").out, "logdump-report Ver01-10-00\n");
+    EXPECT_EQ(run("--help").status, 0);
+    EXPECT_EQ(run("--no-such-option " + a.str()).status, 3);
 
     EXPECT_EQ(run("--disk S1 " + a.str()).status, 0);
     EXPECT_NE(run("--disk MA0000.log " + a.str()).out.find("0001 Reference temperature\n      Degrees Celsius = 68 C"),
