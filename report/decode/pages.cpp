@@ -259,6 +259,7 @@ void decode_param(const ParamDef* def, Param& p, Findings& findings) {
 
 FieldValues read_fields(std::span<const Field> fields, std::span<const uint8_t> data, ByteOrder order) {
     FieldValues out;
+    out.reserve(fields.size());  // once: a fleet decodes millions of parameters
     for (auto& f : fields) {
         if (size_t{f.offset} + f.len > data.size()) continue;
         const uint8_t* p = data.data() + f.offset;
