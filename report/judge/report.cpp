@@ -178,14 +178,10 @@ Collection collect(const Host& h, const DriveDb* db, std::optional<unsigned> hel
     // The controller logs are read on the other processors while this one
     // judges the drive logs (neither needs the other, and a large host's
     // controller logs are megabytes), then on this one too.
-    ControllerReading reading(h.files);
-    std::vector<std::jthread> readers;
-    const unsigned n = helpers.value_or(std::max(2u, std::thread::hardware_concurrency()) - 1);
-    for (unsigned t = 0; reading.any() && t < n; ++t) readers.emplace_back([&] { reading.help(); });
-    const std::set<std::string> judged = judge_drive_logs(c, h, s, attached, db);
-    reading.help();
-    readers.clear();  // joined
-    add_controllers(c, reading.take());
+    std::set<std::string> judged;
+    add_controllers(c,
+                    read_controllers(h.files, helpers.value_or(std::max(2u, std::thread::hardware_concurrency()) - 1),
+                                     [&] { judged = judge_drive_logs(c, h, s, attached, db); }));
     duplicate_serials(c);
     const std::set<std::string> rows = join_controllers(c, attached);
     record_findings(c, judged, rows);

@@ -341,75 +341,88 @@ std::string drive_state_text(const PhysicalDrive& d) {
     }
 }
 
-struct ControllerReading::State {
+namespace {
+
+// A host's controller logs as jobs that any thread may take, largest
+// first: the last to end is a small one.
+class SharedReading {
+public:
+    explicit SharedReading(std::span<const InputFile> files) {
+        for (const InputFile& f : files) {
+            auto log = controller_log(f.name);
+            if (!log) continue;
+            const auto [kind, index] = *log;
+            controller(into_, index).files.push_back({kind, f.name, f.data.size(), f.loaded});
+            if (f.loaded) jobs_.push_back({&f, kind, index});
+        }
+        read_.resize(jobs_.size());
+        order_.resize(jobs_.size());
+        for (size_t i = 0; i < order_.size(); ++i) order_[i] = i;
+        std::stable_sort(order_.begin(), order_.end(),
+                         [&](size_t a, size_t b) { return jobs_[a].file->data.size() > jobs_[b].file->data.size(); });
+    }
+
+    bool any() const { return !jobs_.empty(); }
+
+    // Reads logs until none is left unstarted; on any thread, at once.
+    void help() noexcept {
+        for (size_t i; !failed_ && (i = next_++) < jobs_.size();) {
+            const Job& j = jobs_[order_[i]];
+            try {
+                read_[order_[i]] = read_log(j.kind, j.file->data, j.file->name, j.index);
+            } catch (...) {
+                if (!failed_.exchange(true)) error_ = std::current_exception();
+            }
+        }
+    }
+
+    // Once every help() has returned.
+    std::vector<Controller> take() {
+        if (failed_) std::rethrow_exception(error_);
+        for (size_t i = 0; i < jobs_.size(); ++i) sort_log(jobs_[i].kind, std::move(read_[i]), jobs_[i].index, into_);
+        std::vector<Controller> out;
+        for (auto& [index, c] : into_) {
+            put_together(c);
+            c.listed = {};  // all in the rows now; a fleet keeps thousands of controllers
+            out.push_back(std::move(c));
+        }
+        return out;
+    }
+
+private:
     struct Job {
         const InputFile* file;
         ControllerLog kind;
         unsigned index;
     };
-    std::map<unsigned, Controller> into;
-    std::vector<Job> jobs;
-    std::vector<size_t> order;  // the largest logs first: the last to end is a small one
-    std::vector<LogRead> read;
-    std::atomic<size_t> next{0};
-    std::atomic<bool> failed{false};
-    std::exception_ptr error;  // the first a helper met
+    std::map<unsigned, Controller> into_;
+    std::vector<Job> jobs_;
+    std::vector<size_t> order_;
+    std::vector<LogRead> read_;
+    std::atomic<size_t> next_{0};
+    std::atomic<bool> failed_{false};
+    std::exception_ptr error_;  // the first a reader met
 };
 
-ControllerReading::ControllerReading(std::span<const InputFile> files) : s_(std::make_unique<State>()) {
-    for (const InputFile& f : files) {
-        auto log = controller_log(f.name);
-        if (!log) continue;
-        const auto [kind, index] = *log;
-        controller(s_->into, index).files.push_back({kind, f.name, f.data.size(), f.loaded});
-        if (f.loaded) s_->jobs.push_back({&f, kind, index});
+}  // namespace
+
+std::vector<Controller> read_controllers(std::span<const InputFile> files, unsigned helpers,
+                                         const std::function<void()>& beside) {
+    SharedReading reading(files);
+    {
+        std::vector<std::jthread> readers;  // joined when done, or when `beside` throws
+        for (unsigned t = 0; reading.any() && t < helpers; ++t) readers.emplace_back([&] { reading.help(); });
+        if (beside) beside();
+        reading.help();
     }
-    s_->read.resize(s_->jobs.size());
-    s_->order.resize(s_->jobs.size());
-    for (size_t i = 0; i < s_->order.size(); ++i) s_->order[i] = i;
-    std::stable_sort(s_->order.begin(), s_->order.end(),
-                     [&](size_t a, size_t b) { return s_->jobs[a].file->data.size() > s_->jobs[b].file->data.size(); });
-}
-
-ControllerReading::~ControllerReading() = default;
-
-bool ControllerReading::any() const { return !s_->jobs.empty(); }
-
-void ControllerReading::help() noexcept {
-    State& s = *s_;
-    for (size_t i; !s.failed && (i = s.next++) < s.jobs.size();) {
-        const State::Job& j = s.jobs[s.order[i]];
-        try {
-            s.read[s.order[i]] = read_log(j.kind, j.file->data, j.file->name, j.index);
-        } catch (...) {
-            if (!s.failed.exchange(true)) s.error = std::current_exception();
-        }
-    }
-}
-
-std::vector<Controller> ControllerReading::take() {
-    State& s = *s_;
-    if (s.failed) std::rethrow_exception(s.error);
-    for (size_t i = 0; i < s.jobs.size(); ++i) sort_log(s.jobs[i].kind, std::move(s.read[i]), s.jobs[i].index, s.into);
-    std::vector<Controller> out;
-    for (auto& [index, c] : s.into) {
-        put_together(c);
-        c.listed = {};  // all in the rows now; a fleet keeps thousands of controllers
-        out.push_back(std::move(c));
-    }
-    return out;
+    return reading.take();
 }
 
 // On as many threads as the processors allow: a host's logs are
 // megabytes, thousands of drives and events.
 std::vector<Controller> read_controllers(std::span<const InputFile> files) {
-    ControllerReading reading(files);
-    std::vector<std::jthread> others;
-    for (unsigned t = 1; reading.any() && t < std::thread::hardware_concurrency(); ++t)
-        others.emplace_back([&] { reading.help(); });
-    reading.help();
-    others.clear();  // joined
-    return reading.take();
+    const unsigned processors = std::thread::hardware_concurrency();
+    return read_controllers(files, processors > 0 ? processors - 1 : 0, {});
 }
 
 }  // namespace rpt

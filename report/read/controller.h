@@ -15,8 +15,8 @@
 // of them, whichever logs were saved.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <map>
-#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -203,28 +203,12 @@ std::optional<std::pair<ControllerLog, unsigned>> controller_log(std::string_vie
 // adapter.
 std::vector<Controller> read_controllers(std::span<const InputFile> files);
 
-// The same reading, shared by whichever threads call help(): a host's
-// drive logs are judged on one thread while others read its controller
-// logs, and that thread joins in once its drive logs are done, so no
-// processor waits while there is a log left to read.
-class ControllerReading {
-public:
-    explicit ControllerReading(std::span<const InputFile> files);
-    ~ControllerReading();
-    ControllerReading(const ControllerReading&) = delete;
-    ControllerReading& operator=(const ControllerReading&) = delete;
-
-    bool any() const;  // a controller log to read
-    // Reads logs until none is left unstarted; on any thread, at once.
-    void help() noexcept;
-    // What read_controllers returns, once every help() has returned; what
-    // a helper threw (out of memory) is thrown here.
-    std::vector<Controller> take();
-
-private:
-    struct State;
-    std::unique_ptr<State> s_;
-};
+// The same reading on `helpers` threads while this one does `beside`, then
+// on this one too: a host's drive logs are judged while its controller logs
+// are read, and no processor waits while a log is left to read. What a
+// reader threw (out of memory) is thrown here, once `beside` is done.
+std::vector<Controller> read_controllers(std::span<const InputFile> files, unsigned helpers,
+                                         const std::function<void()>& beside);
 
 // The drives and virtual drives of controller `c` from its listings. A drive
 // is one row by its device id (else enclosure and slot), a virtual drive by
