@@ -148,9 +148,9 @@ DiskDay day_of(const Collection& c, const Disk& d) {
         predicted += signals[s].value_or(0);
     at(DayCount::FailurePredicted) = predicted;
     if (d.view) {
-        at(DayCount::ControllerPredictiveFailures) = d.view->drive.predictive_failures;
-        if (!at(DayCount::ControllerMediaErrors)) at(DayCount::ControllerMediaErrors) = d.view->drive.media_errors;
-        if (d.view->drive.raw_sectors) day.capacity_bytes = *d.view->drive.raw_sectors * 512;
+        at(DayCount::ControllerPredictiveFailures) = d.view->drive->predictive_failures;
+        if (!at(DayCount::ControllerMediaErrors)) at(DayCount::ControllerMediaErrors) = d.view->drive->media_errors;
+        if (d.view->drive->raw_sectors) day.capacity_bytes = *d.view->drive->raw_sectors * 512;
     }
     if (d.ata) {
         if (d.ata->sectors) day.capacity_bytes = *d.ata->sectors * d.ata->logical_sector_size;

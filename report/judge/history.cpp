@@ -65,7 +65,7 @@ void judge_growth(Disk& d) {
 
 // Only the state is compared, not what the CLI prints beside it ("Online,
 // Spun Up").
-std::string drive_state(const Disk& d) { return d.view ? state_label(d.view->drive) : ""; }
+std::string drive_state(const Disk& d) { return d.view ? state_label(*d.view->drive) : ""; }
 
 std::string controller_prefix(std::optional<unsigned> index) {
     return "controller " + (index ? std::to_string(*index) : std::string("?")) + ": ";
@@ -76,7 +76,7 @@ std::string controller_prefix(std::optional<unsigned> index) {
 void drive_state_change(const Seen& newer, const Seen& older, Findings& out) {
     const std::string now = drive_state(*newer.d), was = drive_state(*older.d);
     if (now.empty() || was.empty() || now == was) return;
-    const PhysicalDrive& pd = newer.d->view->drive;
+    const PhysicalDrive& pd = *newer.d->view->drive;
     Finding f = finding(Rule::ControllerStateChanged, controller_prefix(newer.d->controller) + "drive " +
                                                           drive_name(pd) + " was " + was + " on " +
                                                           utc(older.c->newest, "%Y-%m-%d") + ", now " + now);

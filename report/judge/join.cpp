@@ -104,7 +104,7 @@ struct EventsByDrive {
 // and its events.
 ControllerView view_of(const Controller& ctl, const PhysicalDrive& pd, EventsByDrive& events) {
     ControllerView v;
-    v.drive = pd;
+    v.drive = &pd;
     for (auto& vd : ctl.virtual_drives)
         if (vd.id && std::any_of(vd.members.begin(), vd.members.end(),
                                  [&](const PhysicalDrive& m) { return same_drive(m, pd); }))

@@ -71,10 +71,12 @@ struct Growth {
 
 // The RAID controller's view of a disk: its entry in the controller's drive
 // list, the virtual drives it is a member of, and the events about it.
-// The events are the controller's own (Collection::controllers), not
-// copies: a log holds tens of thousands, most of them about some drive.
+// The entry and the events are the controller's own
+// (Collection::controllers), not copies: a log holds tens of thousands of
+// events, most of them about some drive, and a fleet's drive lists hold
+// every disk of it.
 struct ControllerView {
-    PhysicalDrive drive;
+    const PhysicalDrive* drive = nullptr;  // never null once joined
     std::vector<unsigned> virtual_drives;        // their ids, in the controller's order
     std::vector<const ControllerEvent*> events;  // in the event log's order
 };

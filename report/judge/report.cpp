@@ -85,11 +85,18 @@ void console_errors(Collection& c) {
 // read is said with its file and line.
 void add_controllers(Collection& c, std::vector<Controller> controllers) {
     c.controllers = std::move(controllers);
-    for (auto& ctl : c.controllers)
+    for (auto& ctl : c.controllers) {
+        // Kept until the report is written (a fleet's are every disk's), and
+        // before the disks' views point into them.
+        ctl.physical_drives.shrink_to_fit();
+        ctl.events.shrink_to_fit();
+        for (auto& vd : ctl.virtual_drives) vd.members.shrink_to_fit();
+        ctl.virtual_drives.shrink_to_fit();
         for (auto& p : ctl.problems) {
             add(c, p.code == "truncated" ? Rule::ControllerLogTruncated : Rule::ControllerLogUnrecognised, p.text);
             c.findings.back().controller = ctl.index;
         }
+    }
 }
 
 // Each drive log is judged once, with what is attached to it; the records
@@ -185,6 +192,12 @@ Collection collect(const Host& h, const DriveDb* db, std::optional<unsigned> hel
     duplicate_serials(c);
     const std::set<std::string> rows = join_controllers(c, attached);
     record_findings(c, judged, rows);
+    // Grown by doubling, kept until the report is written: a fleet holds
+    // hundreds of thousands.
+    for (auto& d : c.disks) {
+        d.counters.shrink_to_fit();
+        d.findings.shrink_to_fit();
+    }
     return c;
 }
 
@@ -200,13 +213,13 @@ void drop_detail(Collection& c) {
 }
 
 // The history compares a superseded collection's disks (their counters,
-// slots and drive-list rows) and its virtual drives' states.
+// slots and drive-list rows: its disks' views point into the drive lists)
+// and its virtual drives' states.
 void drop_superseded(Collection& c) {
     drop_detail(c);
     std::vector<ErrRecord>().swap(c.errors);
     for (auto& ctl : c.controllers) {
         std::vector<ControllerEvent>().swap(ctl.events);
-        std::vector<PhysicalDrive>().swap(ctl.physical_drives);
         for (auto& vd : ctl.virtual_drives) std::vector<PhysicalDrive>().swap(vd.members);
     }
     for (auto& d : c.disks)

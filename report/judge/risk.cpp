@@ -294,7 +294,7 @@ Signals risk_signals(const Disk& disk) {
         uint64_t n = 0;
         for (auto& f : disk.findings) n += f.rule == *d.rule && f.severity >= d.at;
         // The drive list's own count, where it gives one, is the value.
-        const std::optional<uint64_t>* listed = d.listed && disk.view ? &(disk.view->drive.*d.listed) : nullptr;
+        const std::optional<uint64_t>* listed = d.listed && disk.view ? &(disk.view->drive->*d.listed) : nullptr;
         if (n && listed && listed->value_or(0) > 0) n = **listed;
         if (n) s[d.signal] = n;
     }

@@ -234,14 +234,16 @@ Report controller_report() {
     };
     ctl.events = {event(1717627200, 0, "info only"), event(1717627300, 1, "Predictive failure"),
                   event(1717627923, 2, "State change to OFFLINE")};
+    // The join points a view at its controller's entry and events; here
+    // they are copies of their own, which the tests' changes to the
+    // controller leave.
+    static const std::vector<PhysicalDrive> listed = ctl.physical_drives;
     Disk logged = disk("srv1", "MA0000.log", Severity::Info);
     logged.device = 0;
-    logged.view = ControllerView{ctl.physical_drives[0], {0}, {}};
+    logged.view = ControllerView{&listed[0], {0}, {}};
     Disk gone = disk("srv1", "", Severity::Fail);
     gone.logged = false;
-    gone.view = ControllerView{ctl.physical_drives[1], {0}, {}};
-    // The join points a view at its controller's events; here it points at
-    // events of its own, which the tests' changes to the controller leave.
+    gone.view = ControllerView{&listed[1], {0}, {}};
     static const std::vector<ControllerEvent> seen = ctl.events;
     for (const ControllerEvent& e : seen) gone.view->events.push_back(&e);
     Report r = report({logged, gone});
@@ -322,7 +324,12 @@ TEST(Html, ControllerPanelsAndTimeline) {
          {"<li>span 0, arm 2: no drive (disk group 0)</li>"},
          {}},
         {"a drive's entry names the log that lists it",
-         [](Report& r) { r.collections[0].disks[1].view->drive.source = "Controller_0_ldpdinfo.log"; },
+         [](Report& r) {
+             static PhysicalDrive listed;
+             listed = *r.collections[0].disks[1].view->drive;
+             listed.source = "Controller_0_ldpdinfo.log";
+             r.collections[0].disks[1].view->drive = &listed;
+         },
          {"warning or worse. Listed in Controller_0_ldpdinfo.log. It left no drive log"},
          {}},
         {"no controller log: no section", [](Report& r) { r.collections[0].controllers.clear(); }, {}, {"Controllers"}},

@@ -2,6 +2,7 @@
 // the controller's, with growth), then the signals that built disks give.
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <sstream>
 
 #include "disk.h"
@@ -158,7 +159,11 @@ TEST(Risk, SignalsOfBuiltDisks) {
             d.findings.push_back(finding(rule, "x"));
             d.findings.back().severity = severity;
         }
-        if (predictive) d.view.emplace().drive.predictive_failures = predictive;
+        if (predictive) {
+            static std::deque<PhysicalDrive> listed;  // the controller's rows the views point to
+            listed.emplace_back().predictive_failures = predictive;
+            d.view.emplace().drive = &listed.back();
+        }
         if (!before.empty()) d.history = {{86400 * 40, "h", {}, {}, d.counters}, {86400 * 26, "h", {}, {}, before}};
         return d;
     };

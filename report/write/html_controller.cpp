@@ -257,7 +257,7 @@ std::string controllers(const Report& r, bool fleet) {
 
 std::string disk_view(const Collection& c, size_t ci, const Disk& d) {
     if (!d.view || !d.controller) return "";
-    const PhysicalDrive& pd = d.view->drive;
+    const PhysicalDrive& pd = *d.view->drive;
     std::string out = "<p class=\"view\"><a href=\"#" + controller_id(ci, *d.controller) + "\">Controller " +
                       std::to_string(*d.controller) + "</a>: " + esc(drive_place(pd)) + ", " + drive_state(pd);
     std::string counts;

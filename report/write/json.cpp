@@ -208,7 +208,7 @@ void controller_view(Writer& w, const std::optional<ControllerView>& v) {
         return;
     }
     w.open('{');
-    physical_drive(w, v->drive);
+    physical_drive(w, *v->drive);
     w.key("virtual_drives").open('[');
     for (unsigned id : v->virtual_drives) w.num(id);
     w.close(']').key("events").open('[');

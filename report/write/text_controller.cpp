@@ -103,7 +103,7 @@ std::string controllers_text(const Report& r) {
 
 std::string controller_view_text(const Disk& d) {
     if (!d.view) return "";
-    const PhysicalDrive& p = d.view->drive;
+    const PhysicalDrive& p = *d.view->drive;
     std::string vds;
     for (unsigned id : d.view->virtual_drives) vds += (vds.empty() ? "" : ", ") + std::to_string(id);
     std::string out = "\nController view (controller " + shown(d.controller, kMissingText) + "):\n";
