@@ -114,6 +114,8 @@ TEST(ControllerLogs, SenseEventsDecodeTheCommandsBlockAddress) {
         {"88 00 00 00 00 01 00 00 00 10 00 00 00 08 00 00", "Read(16)", 0x100000010},
         {"41 00 0a 1b 2c 30 00 00 08 00", "Write same(10)", 0x0a1b2c30},
         {"12 00 00 00 60 00", "Inquiry", std::nullopt},
+        {"08 ff 12 34 08 00", "Read(6)", 0x1f1234},                     // byte 1's top bits: no address
+        {"28 00 0a 1b 2c 30", "Read(10)", 0x0a1b2c30},                  // cut right after the address
         {"28 00 0a 1b", "Read(10)", std::nullopt},                      // cut short: no address
         {"28 00 0a 1b 2c 30 00 00 08 00", "Read(10)", 0x0a1b2c30, ""},  // the command without its sense
         {"", nullptr, std::nullopt, ""},                                // neither

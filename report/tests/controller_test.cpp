@@ -319,6 +319,12 @@ TEST(ControllerLogs, ReadTheFormatsMetInTheField) {
          "Virtual Drive: 1 (Target Id: 1)\nNumber Of Drives    : 1\nSpan Depth          : 1\n\n"
          "PD: 0 Information\nEnclosure Device ID: 32\nSlot Number: 5\nDevice Id: 15\n\nExit Code: 0x00\n",
          members, "32:3 (target 13), span 0, arm 1: no drive (disk group 0), 32:5 (target 15)"},
+        {"every member of a virtual drive without spans listed, one at an arm past their count", "ldpdinfo", kMembers,
+         "Adapter #0\nNumber of Virtual Disks: 1\nVirtual Drive: 0 (Target Id: 0)\nNumber Of Drives    : 2\n"
+         "Span Depth          : 1\n\nPD: 0 Information\nEnclosure Device ID: 32\nSlot Number: 3\nDevice Id: 13\n\n"
+         "PD: 1 Information\nEnclosure Device ID: 32\nSlot Number: 5\n"
+         "Drive's position: DiskGroup: 0, Span: 0, Arm: 2\nDevice Id: 15\n\nExit Code: 0x00\n",
+         members, "32:3 (target 13), 32:5 (target 15)"},
         {"the adapter's clock in the year 9999", "adpallinfo", "6/20, 2024", "12/31, 9999",
          [&](const Controller& c) { return n(c.adapter.clock); }, "253402265109"},  // 9999-12-31 14:05:09
         {"a stray exit code first", "ldpdinfo", "", "Exit Code: 0x00\n", members, "32:3 (target 13), 32:4 (target 14)"},
