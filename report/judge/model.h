@@ -76,7 +76,7 @@ struct Growth {
 // events, most of them about some drive, and a fleet's drive lists hold
 // every disk of it.
 struct ControllerView {
-    const PhysicalDrive* drive = nullptr;  // never null once joined
+    const PhysicalDrive* drive = nullptr;        // never null once joined
     std::vector<unsigned> virtual_drives;        // their ids, in the controller's order
     std::vector<const ControllerEvent*> events;  // in the event log's order
 };
