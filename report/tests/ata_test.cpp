@@ -114,12 +114,14 @@ TEST(Ata, OneChangeGivesItsFinding) {
          {put(kThresholds, kAttr9 + 1, {72})},
          "WARN",
          {"WARN ata-threshold"}},
-        // IDENTIFY pads a short serial with leading blanks; the collector writes it so.
+        // IDENTIFY pads a short serial with leading blanks; the collector
+        // writes it so. The word after its 20 bytes is not of it.
         {"a short serial number padded with blanks",
          "hdd",
          {put("ATA IDENTIFY DEVICE", 20,
               test::unhex("20202020202020202020"
-                          "4b583231334135343736")),
+                          "4b583231334135343736"
+                          "5a5a")),
           identity("Device code   : ACME DH4000SA-1000                      AC01R007\r\n"
                    "Serial number :           XK12A34567\r\n")},
          "OK",

@@ -158,9 +158,10 @@ TEST(ControllerLogs, EachReaderReadsItsFields) {
 // ---------------------------------------------------------------- variants of the text
 
 // The controller's clock as seconds since 1970, against glibc's timegm: the
-// first and last second of every month of a leap year and of others.
+// first and last second of every month of a leap year and of others (2000:
+// the year a controller's clock starts from after losing its battery).
 TEST(ControllerLogs, ClockTimesOfEveryMonth) {
-    for (int year : {1970, 2023, 2024, 2100})
+    for (int year : {1970, 2000, 2023, 2024, 2100})
         for (unsigned month = 1; month <= 12; ++month) {
             tm first{};
             first.tm_year = year - 1900;
@@ -327,6 +328,8 @@ TEST(ControllerLogs, ReadTheFormatsMetInTheField) {
          members, "32:3 (target 13), 32:5 (target 15)"},
         {"the adapter's clock in the year 9999", "adpallinfo", "6/20, 2024", "12/31, 9999",
          [&](const Controller& c) { return n(c.adapter.clock); }, "253402265109"},  // 9999-12-31 14:05:09
+        {"a member without its \"PD:\" heading", "ldpdinfo", "PD: 0 Information\n", "", members,
+         "32:3 (target 13), 32:4 (target 14)"},
         {"a stray exit code first", "ldpdinfo", "", "Exit Code: 0x00\n", members, "32:3 (target 13), 32:4 (target 14)"},
         {"a stray exit code in the middle", "ldpdinfo", "\nPD: 1 Information", "Exit Code: 0x00\n\nPD: 1 Information",
          members, "32:3 (target 13), 32:4 (target 14)"},

@@ -157,6 +157,7 @@ TEST(DriveDb, ExpressionsMatchWholeStrings) {
         {"a negated bracket refuses its bytes", "[^a]b", "ab", false},
         {"a character class", "[[:digit:]]z", "7z", true},
         {"a word class", "\\w+", "abc", true},
+        {"a range up to a collating symbol", "[!-[.~.]]x", "}x", true},
         {"anchors in an alternative", "^ab$|cd", "cd", true},
         {"an empty group", "()a", "a", true},
         {"an empty model", "a*", "", true},

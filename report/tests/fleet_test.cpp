@@ -81,6 +81,11 @@ TEST(Fleet, TurnoverBetweenCollections) {
          "replaced A>B;replaced B>C",
          2 * y,
          2},
+        {"a serial listed twice is one drive, a drive without one none",
+         {{"h", 0, {{"A", 1}, {"A", 1}, {"", 3}}}, {"h", 365, {{"A", 1}, {"A", 1}, {"", 3}}}},
+         "",
+         y,
+         0},
         {"one collection: nothing watched", {{"h", 0, {{"A", 1}}}}, "", 0, 0},
         {"one collection read twice: nothing watched", {{"h", 0, {{"A", 1}}}, {"h", 0, {{"B", 1}}}}, "", 0, 0},
     };

@@ -19,9 +19,11 @@ TEST(Metrics, LabelValues) {
         {"a\nb", "a\\nb"},
         {"\\\"\n", "\\\\\\\"\\n"},
         {"caf\xc3\xa9", "caf\xc3\xa9"},
-        {"S\xff", "S\xef\xbf\xbd"},                                // not UTF-8
-        {"S\xc3", "S\xef\xbf\xbd"},                                // cut short
-        {"\xed\xa0\x80", "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"},  // a surrogate
+        {"S\xff", "S\xef\xbf\xbd"},                                                  // not UTF-8
+        {"S\xc3", "S\xef\xbf\xbd"},                                                  // cut short
+        {"\xed\xa0\x80", "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"},                    // a surrogate
+        {"a\xf0\x9f\x98\x80", "a\xf0\x9f\x98\x80"},                                  // four bytes
+        {"a\xf0\x8f\xbf\xbf", "a\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"},  // four, overlong
         {std::string("a\0b", 3), std::string("a\0b", 3)},
     };
     for (auto& [in, out] : rows) EXPECT_EQ(rpt::label_value(in), out) << in;

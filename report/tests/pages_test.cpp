@@ -91,6 +91,27 @@ TEST(Pages, LayoutsAndFaults) {
     }
 }
 
+// Every table of the pages: the whole-byte fields of a parameter lie side by
+// side, none over another's bytes (a mistyped offset reads its neighbour's).
+TEST(Pages, FieldsOfAParameterDoNotOverlap) {
+    size_t tables = 0;
+    for (unsigned pg = 0; pg < 0x40; ++pg)
+        for (unsigned sub = 0; sub < 0x100; ++sub) {
+            const PageDef* def = find_page(static_cast<uint8_t>(pg), static_cast<uint8_t>(sub));
+            if (!def) continue;
+            for (const ParamDef& pd : def->params) {
+                ++tables;
+                for (const Field& a : pd.fields)
+                    for (const Field& b : pd.fields)
+                        if (&a != &b && a.bits == 0 && b.bits == 0) {
+                            EXPECT_TRUE(a.offset + a.len <= b.offset || b.offset + b.len <= a.offset)
+                                << def->name << ", " << pd.name << ": " << a.key << " and " << b.key;
+                        }
+            }
+        }
+    EXPECT_GT(tables, 20u);
+}
+
 // Field values as people read them: hexadecimal where engineers read hex,
 // words for enumerations, nothing for values that mean none.
 TEST(Pages, FieldsAsEngineersReadThem) {
