@@ -3,10 +3,13 @@
 // they stand.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <regex>
 
+#include "ata_fields.h"
 #include "disk.h"
 #include "drivedb.h"
 #include "json.h"
@@ -315,6 +318,49 @@ TEST(Ata, OneChangeGivesItsFinding) {
 // The field tables reach what the drive database and the self-test rules
 // read: capacity and the SMART logs IDENTIFY lists, the self-test execution
 // status, and an attribute's whole entry (raw formats read its last byte).
+// The names an attribute has without a drive database are the field's: those
+// of smartmontools' database's defaults. Every id is tried, 30 to a SMART
+// data block; an id we leave to its maker keeps its number.
+TEST(Ata, AttributeNamesAreTheDatabaseDefaults) {
+    std::ifstream in(kDriveDbPaths[0]);
+    if (!in) GTEST_SKIP() << kDriveDbPaths[0] << " missing";
+    const std::string db((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t from = db.find("\"DEFAULT\"");
+    ASSERT_NE(from, std::string::npos);
+    const std::string defaults = db.substr(from, db.find("},", from) - from);
+    const std::regex preset("-v ([0-9]+),[^,\" ]+,([A-Za-z0-9_-]+)");
+    std::map<unsigned, std::string> want;
+    for (std::sregex_iterator m(defaults.begin(), defaults.end(), preset), end; m != end; ++m)
+        want.emplace(std::stoul((*m)[1]), (*m)[2]);
+    ASSERT_GT(want.size(), 30u);
+    const std::string text = test::slurp(std::string(LOGPAGES_DIR) + "/sata_hdd.log");
+    size_t named = 0;
+    for (unsigned id = 1; id < 256;) {
+        std::vector<uint8_t> entries(12 * 30, 0);
+        for (size_t i = 0; i < 30 && id < 256; ++i, ++id) entries[12 * i] = static_cast<uint8_t>(id);
+        const Disk d = build_disk("h", "MA0000.log", edited(text, {put(kData, attr(0), entries)}));
+        ASSERT_TRUE(d.ata);
+        for (const AtaAttribute& a : d.ata->attributes) {
+            if (a.name == std::to_string(a.id)) continue;
+            EXPECT_EQ(a.name, want[a.id]) << unsigned{a.id};
+            ++named;
+        }
+    }
+    EXPECT_GT(named, 30u);
+}
+
+// The device statistics of a page are quadwords one after another from byte
+// 8, in the table as in the log (a mistyped offset reads its neighbour).
+TEST(Ata, StatisticsFollowEachOtherInTheirPage) {
+    std::map<unsigned, unsigned> next;
+    for (const StatisticDef& s : kAtaStatistics) {
+        auto [at, first] = next.try_emplace(s.page, 8);
+        EXPECT_EQ(s.offset, at->second) << s.key;
+        at->second = s.offset + 8u;
+    }
+    EXPECT_EQ(next.size(), 7u);
+}
+
 TEST(Ata, TablesReachEveryFieldTheRulesRead) {
     struct Row {
         const char* name;

@@ -140,6 +140,14 @@ TEST(ControllerLogs, EachReaderReadsItsFields) {
              EXPECT_EQ(cs[0].events[1].slot, 1u);
              EXPECT_STREQ(event_class_name(*cs[0].events[2].cls), "progress");
          }},
+        {"an event time with a day or a year not a number has no time", "controller_0_Flashrom.log",
+         replaced(replaced(kEvents, "Jun  5 22:41:07 2024", "Jun x5 22:41:07 2024"), "Jun  6 09:00:07 2024",
+                  "Jun  6 09:00:07 x024"),
+         [](const auto& cs) {
+             ASSERT_EQ(cs[0].events.size(), 3u);
+             EXPECT_FALSE(cs[0].events[0].time);
+             EXPECT_FALSE(cs[0].events[2].time);
+         }},
         {"the configuration log gives its disk groups' virtual drives and their drives", "Controller_0_cfgdsply.log",
          kConfiguration,
          [](const auto& cs) {
@@ -439,6 +447,13 @@ TEST(ControllerLogs, ListingsPutTogether) {
          "truncated@4 Controller_0_ldpdinfo.log is cut short: it announces 2 virtual drives, 1 follows"},
         {"a listing cut in a span: what follows is not made up",
          {log("ldpdinfo", kMembers.substr(0, kMembers.find("\nPD: 1")))},
+         "13 32:3 Online - ldpdinfo",
+         "0 Degraded ldpdinfo: 32:3",
+         "truncated@12 Controller_0_ldpdinfo.log is cut short: span 0 of virtual drive 0 announces 2 drives, 1 "
+         "follows"},
+        {"... with a stray exit code inside it",
+         {log("ldpdinfo", replaced(kMembers.substr(0, kMembers.find("\nPD: 1")), "PD: 0 Information\n",
+                                   "PD: 0 Information\nExit Code: 0x00\n"))},
          "13 32:3 Online - ldpdinfo",
          "0 Degraded ldpdinfo: 32:3",
          "truncated@12 Controller_0_ldpdinfo.log is cut short: span 0 of virtual drive 0 announces 2 drives, 1 "

@@ -174,6 +174,13 @@ TEST(RiskCheck, Files) {
     EXPECT_NE(text.find("\nimminent           1        1       100.00%            100.00%\n"), std::string::npos);
     EXPECT_NE(text.find("recall: 100.00% of the failed drives were elevated or worse (1 of 1)"), std::string::npos);
     EXPECT_NE(text.find("working drives flagged elevated or worse: 33.33% (1 of 3)"), std::string::npos) << text;
+    // Malformed rows past those shown are counted, not listed.
+    std::string many = kHeader;
+    for (size_t i = 0; i <= RiskCheck::kMalformedShown; ++i) many += "2024-1-2,S6,ACME X,1000,0,1,100,0\n";
+    std::ofstream(dir / "many.csv", std::ios::binary) << many;
+    const RiskCheck c = risk_check((dir / "many.csv").string());
+    EXPECT_EQ(c.malformed, RiskCheck::kMalformedShown + 1);
+    EXPECT_EQ(c.malformed_lines.size(), RiskCheck::kMalformedShown);
     fs::remove_all(dir);
 }
 
