@@ -95,6 +95,7 @@ TEST(AtaFormat, PresetsAreReadOrSetAside) {
         {"long and attached forms", "--vendorattribute=9,raw16 -v5,hex48", "9:raw16:::any 5:hex48:::any", {}},
         {"firmware bugs accepted", "-F samsung3 --firmwarebug=nologdir", "", {}, {"samsung3", "nologdir"}},
         {"attribute 0", "-v 0,raw48", "", {"-v 0,raw48"}},
+        {"attribute 255", "-v 255,raw48", "255:raw48:::any", {}},
         {"attribute 256", "-v 256,raw48", "", {"-v 256,raw48"}},
         // An attribute named but not read as written is left undecoded.
         {"no format", "-v 9", "9:unknown format:::any", {"-v 9"}},

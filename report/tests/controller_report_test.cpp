@@ -239,6 +239,13 @@ TEST(ControllerReport, EachRuleJudgesTheControllersView) {
           "cause rather than the drives, usually a link, expander, backplane or controller reset"},
          {{"pdlist", "Other Error Count: 0", "Other Error Count: 120"},
           {"ldpdinfo", "Device Id: 13", "Device Id: 13\nOther Error Count: 120"}}},
+        {"three drives that give no other error count share none",
+         "drive-other-errors-shared",
+         "pdlist",
+         "Other Error Count: 3",
+         "",
+         {},
+         {{"pdlist", "Other Error Count: 0", ""}}},
         {"... each drive's own an INFO",
          "drive-other-errors",
          "pdlist",
@@ -370,13 +377,13 @@ TEST(ControllerReport, DrivesJoinTheirDriveLogs) {
     // A drive log with its serial number, else with its ports (page 18h).
     auto drive_log = [](const std::string& serial) {
         std::string log = "Device code   : OKAPIHD KZA1200TX       A440\r\nSerial number : " +
-                          (serial == "-" ? std::string() : serial) + "\r\n";
+                          (serial == "-" || serial == "?" ? std::string() : serial) + "\r\n";
         if (serial == "-") log += "<Page18>\r\n" + dump(read_dump(std::string(LOGPAGES_DIR) + "/page_18_phys.hex"));
         return log;
     };
     struct Row {
         const char* name;
-        std::string serial;               // of the drive log at target 14 (MA000e.log); "" for none, "-": only ports
+        std::string serial;  // of the drive log at target 14 (MA000e.log); "" for none, "-": only ports, "?": neither
         std::vector<std::string> disk14;  // codes of the disk at target 14
         std::vector<std::string> host;    // codes of the collection's own findings of that drive
         std::string address = {};         // the drive list's SAS address of target 14, where not the sample's
@@ -403,6 +410,10 @@ TEST(ControllerReport, DrivesJoinTheirDriveLogs) {
          "-",
          {"phy-invalid-dword", "phy-reset-problem", "no-health"},
          {"controller-drive-mismatch", kDrive14[0], kDrive14[1], kDrive14[2], kDrive14[3], kDrive14[4], kDrive14[5]}},
+        {"neither serial number nor ports: joined by the target alone",
+         "?",
+         {"no-health", kDrive14[0], kDrive14[1], kDrive14[2], kDrive14[3], kDrive14[4], kDrive14[5]},
+         {}},
         {"no drive log: a row of the controller's view, its own health unknown",
          "",
          {"drive-log-missing", kDrive14[0], kDrive14[1], kDrive14[2], kDrive14[3], kDrive14[4], kDrive14[5]},

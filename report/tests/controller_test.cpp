@@ -148,6 +148,8 @@ TEST(ControllerLogs, EachReaderReadsItsFields) {
              EXPECT_FALSE(cs[0].events[0].time);
              EXPECT_FALSE(cs[0].events[2].time);
          }},
+        {"an event at a leap second", "controller_0_Flashrom.log", replaced(kEvents, "22:41:07 2024", "23:59:60 2024"),
+         [](const auto& cs) { EXPECT_EQ(cs.at(0).events.at(0).time, 1717632000); }},  // 2024-06-06 00:00:00
         {"the configuration log gives its disk groups' virtual drives and their drives", "Controller_0_cfgdsply.log",
          kConfiguration,
          [](const auto& cs) {
