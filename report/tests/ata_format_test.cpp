@@ -54,6 +54,7 @@ TEST(AtaFormat, EachFormatReadsItsRawValue) {
         {"a temperature alone", "-v 194,tempminmax", entry("240000000000"), "36 | 36 celsius"},
         {"extremes as words", "-v 194,tempminmax", entry("240014002d00"), "36 (Min/Max 20/45) | 36 celsius"},
         {"at the highest seen", "-v 194,tempminmax", entry("2d0014002d00"), "45 (Min/Max 20/45) | 45 celsius"},
+        {"zero within its extremes", "-v 194,tempminmax", entry("000000002800"), "0 (Min/Max 0/40) | 0 celsius"},
         {"extremes as bytes", "-v 190,tempminmax", entry("2c0014320000"), "44 (Min/Max 20/50) | 44 celsius"},
         {"bytes that bracket nothing", "-v 194,tempminmax", entry("240000001200"), "36 (0 18 0 0 0) | 36 celsius"},
         {"below zero", "-v 194,tempminmax", entry("f60000000000"), "-10 | -"},

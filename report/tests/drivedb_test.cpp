@@ -169,6 +169,7 @@ TEST(DriveDb, ExpressionsMatchWholeStrings) {
         {"a trailing backslash", "a\\", "a", false, "ends in a backslash"},
         {"a bracket not closed", "[ab", "a", false, "bracket expression not closed"},
         {"repetitions past the limit", "((a{255}){255}){2}", "a", false, "bounded repetitions expand too far"},
+        {"groups nested as deep as they may be", std::string(64, '(') + "a" + std::string(64, ')'), "a", true},
         {"groups nested deep",
          "((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((a))))))))))))))))))))))))"
          "))))))))))))))))))))))))))))))))))))))))))",
