@@ -472,6 +472,22 @@ TEST(ControllerLogs, ListingsPutTogether) {
          "13 32:3 Online - ldpdinfo",
          "0 Degraded ldpdinfo: 32:3 span 0, arm 1: no drive (disk group 0)",
          ""},
+        {"... in the first of two virtual drives",
+         {log("ldpdinfo",
+              replaced(replaced(replaced(kMembers,
+                                         "\nPD: 1 Information\nEnclosure Device ID: 32\nSlot Number: 4\n"
+                                         "Drive's position: DiskGroup: 0, Span: 0, Arm: 1\n" +
+                                             kPd1Tail,
+                                         ""),
+                                "Number of Virtual Disks: 1", "Number of Virtual Disks: 2"),
+                       "\n\nExit Code",
+                       "\nVirtual Drive: 1 (Target Id: 1)\nState               : Optimal\nNumber Of Drives    : 1\n"
+                       "Span Depth          : 1\nNumber of Spans: 1\nSpan: 0 - Number of PDs: 1\n\nPD: 0 Information\n"
+                       "Enclosure Device ID: 32\nSlot Number: 5\nDrive's position: DiskGroup: 1, Span: 0, Arm: 0\n"
+                       "Device Id: 15\nFirmware state: Online, Spun Up\n\n\nExit Code"))},
+         "13 32:3 Online - ldpdinfo; 15 32:5 Online - ldpdinfo",
+         "0 Degraded ldpdinfo: 32:3 span 0, arm 1: no drive (disk group 0); 1 Optimal ldpdinfo: 32:5",
+         ""},
         {"a configuration log that announces more disk groups than follow",
          {log("cfgdsply", replaced(kConfiguration, "Number of DISK GROUPS: 1", "Number of DISK GROUPS: 3"))},
          "? 32:3 Online - cfgdsply; ? 32:4 Online - cfgdsply",

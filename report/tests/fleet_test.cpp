@@ -14,7 +14,7 @@ using namespace rpt;
 
 struct Slot {
     const char* serial;
-    unsigned device;
+    unsigned device;  // 0: a slot not known
 };
 // A collection of `host` taken on `day` with drives in `slots`; an
 // unreadable one has a finding that says so.
@@ -37,7 +37,7 @@ Collection taken(const Taken& t) {
         d.revision = "0004";
         d.serial = s.serial;
         d.controller = 0;
-        d.device = s.device;
+        if (s.device) d.device = s.device;
         c.disks.push_back(d);
     }
     return c;
@@ -50,6 +50,7 @@ TEST(Fleet, TurnoverBetweenCollections) {
         std::string turns;  // "kind serial>successor" in order, ';'-separated
         double drive_years;
         uint64_t replacements;
+        std::string failed = "";  // the rows of disk_days with failure 1: "serial@day", ';'-separated
     };
     const double y = 365.0 / 365.25;  // a year of 365 days
     const Taken bad{"h", 400, {}, true};
@@ -59,8 +60,9 @@ TEST(Fleet, TurnoverBetweenCollections) {
          {{"h", 0, {{"A", 1}, {"B", 2}}}, {"h", 365, {{"A", 1}, {"C", 2}}}},
          "replaced B>C",
          2 * y,
-         1},
-        {"input order does not count", {{"h", 365, {{"A", 1}}}, {"h", 0, {{"B", 1}}}}, "replaced B>A", y, 1},
+         1,
+         "B@0"},
+        {"input order does not count", {{"h", 365, {{"A", 1}}}, {"h", 0, {{"B", 1}}}}, "replaced B>A", y, 1, "B@0"},
         {"a drive in another slot: moved, its slot's new drive no replacement",
          {{"h", 0, {{"A", 1}, {"B", 2}}}, {"h", 365, {{"A", 3}, {"C", 1}, {"B", 2}}}},
          "moved A>",
@@ -80,12 +82,14 @@ TEST(Fleet, TurnoverBetweenCollections) {
          {{"h", 0, {{"A", 1}}}, {"h", 365, {{"B", 1}}}, bad, {"h", 730, {{"C", 1}}}, {"g", 0, {{"A", 1}}}},
          "replaced A>B;replaced B>C",
          2 * y,
-         2},
+         2,
+         "A@0;B@365"},
         {"a serial listed twice is one drive, a drive without one none",
          {{"h", 0, {{"A", 1}, {"A", 1}, {"", 3}}}, {"h", 365, {{"A", 1}, {"A", 1}, {"", 3}}}},
          "",
          y,
          0},
+        {"gone from a slot not known: removed", {{"h", 0, {{"A", 0}}}, {"h", 365, {{"B", 1}}}}, "removed A>", y, 0},
         {"one collection: nothing watched", {{"h", 0, {{"A", 1}}}}, "", 0, 0},
         {"one collection read twice: nothing watched", {{"h", 0, {{"A", 1}}}, {"h", 0, {{"B", 1}}}}, "", 0, 0},
     };
@@ -106,6 +110,11 @@ TEST(Fleet, TurnoverBetweenCollections) {
         }
         EXPECT_NEAR(years, r.drive_years, 1e-9) << r.name;
         EXPECT_EQ(replaced, r.replacements) << r.name;
+        std::string failed;
+        for (const DiskDay& d : disk_days(inputs, t))
+            if (d.failure)
+                failed += (failed.empty() ? "" : ";") + d.serial + "@" + std::to_string((d.date - 1767225600) / 86400);
+        EXPECT_EQ(failed, r.failed) << r.name;
     }
 }
 

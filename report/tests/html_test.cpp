@@ -295,6 +295,10 @@ TEST(Html, ControllerPanelsAndTimeline) {
          },
          {"10000 drawn as 910 mark(s) (9090 merged", "<title>11 events from "},
          {}},
+        {"an event that names a slot and no enclosure names its drive",
+         [](Report& r) { r.collections[0].controllers[0].events[2].enclosure.reset(); },
+         {"\u00b7 State change to OFFLINE \u00b7 drive ?:1, target 1</title>"},
+         {}},
         {"an event dated only since boot is listed, not drawn",
          [](Report& r) {
              auto& e = r.collections[0].controllers[0].events[2];
