@@ -3,7 +3,6 @@
 // they stand.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -315,16 +314,12 @@ TEST(Ata, OneChangeGivesItsFinding) {
     EXPECT_EQ(a["self_tests"].size(), 2u);
 }
 
-// The field tables reach what the drive database and the self-test rules
-// read: capacity and the SMART logs IDENTIFY lists, the self-test execution
-// status, and an attribute's whole entry (raw formats read its last byte).
 // The names an attribute has without a drive database are the field's: those
 // of smartmontools' database's defaults. Every id is tried, 30 to a SMART
 // data block; an id we leave to its maker keeps its number.
 TEST(Ata, AttributeNamesAreTheDatabaseDefaults) {
-    std::ifstream in(kDriveDbPaths[0]);
-    if (!in) GTEST_SKIP() << kDriveDbPaths[0] << " missing";
-    const std::string db((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string db = test::slurp(kDriveDbPaths[0]);
+    if (db.empty()) GTEST_SKIP() << kDriveDbPaths[0] << " missing";
     const size_t from = db.find("\"DEFAULT\"");
     ASSERT_NE(from, std::string::npos);
     const std::string defaults = db.substr(from, db.find("},", from) - from);
@@ -354,13 +349,16 @@ TEST(Ata, AttributeNamesAreTheDatabaseDefaults) {
 TEST(Ata, StatisticsFollowEachOtherInTheirPage) {
     std::map<unsigned, unsigned> next;
     for (const StatisticDef& s : kAtaStatistics) {
-        auto [at, first] = next.try_emplace(s.page, 8);
-        EXPECT_EQ(s.offset, at->second) << s.key;
-        at->second = s.offset + 8u;
+        unsigned& at = next.try_emplace(s.page, 8).first->second;
+        EXPECT_EQ(s.offset, at) << s.key;
+        at = s.offset + 8u;
     }
     EXPECT_EQ(next.size(), 7u);
 }
 
+// The field tables reach what the drive database and the self-test rules
+// read: capacity and the SMART logs IDENTIFY lists, the self-test execution
+// status, and an attribute's whole entry (raw formats read its last byte).
 TEST(Ata, TablesReachEveryFieldTheRulesRead) {
     struct Row {
         const char* name;

@@ -12,6 +12,8 @@ namespace {
 
 using namespace rpt;
 
+constexpr time_t kDayZero = 1767225600;  // 2026-01-01
+
 struct Slot {
     const char* serial;
     unsigned device;  // 0: a slot not known
@@ -27,7 +29,7 @@ struct Taken {
 Collection taken(const Taken& t) {
     Collection c;
     c.host = t.host;
-    c.newest = 1767225600 + static_cast<time_t>(t.day) * 86400;
+    c.newest = kDayZero + static_cast<time_t>(t.day) * 86400;
     if (t.unreadable) c.findings.push_back(finding(Rule::Unreadable, "x"));
     for (auto& s : t.slots) {
         Disk d;
@@ -113,7 +115,7 @@ TEST(Fleet, TurnoverBetweenCollections) {
         std::string failed;
         for (const DiskDay& d : disk_days(inputs, t))
             if (d.failure)
-                failed += (failed.empty() ? "" : ";") + d.serial + "@" + std::to_string((d.date - 1767225600) / 86400);
+                failed += (failed.empty() ? "" : ";") + d.serial + "@" + std::to_string((d.date - kDayZero) / 86400);
         EXPECT_EQ(failed, r.failed) << r.name;
     }
 }
