@@ -282,6 +282,14 @@ TEST(Html, ControllerPanelsAndTimeline) {
          },
          {"<tr class=\"vd\">", "<td>Optimal</td>", "252:1</a>, target 1, Online</li>"},
          {}},
+        {"a cache policy other than its default names the default",
+         [](Report& r) {
+             auto& vd = r.collections[0].controllers[0].virtual_drives[0];
+             vd.cache_current = "WriteThrough";
+             vd.cache_default = "WriteBack";
+         },
+         {"<td>WriteThrough <span class=\"muted\">(default WriteBack)</span></td>"},
+         {}},
         {"a member not joined with a disk has no link",
          [](Report& r) { r.collections[0].disks[0].view.reset(); },
          {"<li>252:0, target 0"},
