@@ -321,11 +321,18 @@ void list_pages(Page& out, std::span<const uint8_t> bytes) {
     for (size_t i = 4; i + step <= bytes.size(); i += step) {
         Param p;
         p.code = step == 2 ? static_cast<uint16_t>(bytes[i] << 8 | bytes[i + 1]) : bytes[i];
-        p.name = page_name(bytes[i] & 0x3f, step == 2 ? bytes[i + 1] : 0);
+        p.made_name = page_name(bytes[i] & 0x3f, step == 2 ? bytes[i + 1] : 0);
         p.raw.assign(bytes.begin() + static_cast<std::ptrdiff_t>(i),
                      bytes.begin() + static_cast<std::ptrdiff_t>(i + step));
         out.params.push_back(std::move(p));
     }
+}
+
+// The parameters the headers of a page announce (its room, made once).
+size_t count_params(std::span<const uint8_t> page) {
+    size_t n = 0;
+    for (size_t off = 4; off + 4 <= page.size(); off += 4 + size_t{page[off + 3]}) ++n;
+    return n;
 }
 
 }  // namespace
@@ -350,6 +357,7 @@ Page decode_page(std::span<const uint8_t> bytes) {
         list_pages(out, bytes.first(end));
         return out;
     }
+    out.params.reserve(count_params(bytes.first(end)));
     size_t off = 4;
     while (off < end) {
         if (off + 4 > end) {
@@ -373,11 +381,11 @@ Page decode_page(std::span<const uint8_t> bytes) {
                      bytes.begin() + static_cast<std::ptrdiff_t>(data + len));
         const ParamDef* pd = find_param(def, p.code);
         if (pd) {
-            p.name = pd->name;
+            p.table_name = pd->name;
             // A cut parameter is listed raw: its value is not to be trusted.
             if (!truncated) decode_param(pd, p, out.findings);
         } else {
-            p.name = "Parameter " + hex(p.code, 4);
+            p.made_name = "Parameter " + hex(p.code, 4);
         }
         out.params.push_back(std::move(p));
         off = data + len;

@@ -76,7 +76,11 @@ using FieldValues = std::vector<FieldValue>;
 struct Param {
     uint16_t code = 0;
     uint8_t control = 0;
-    std::string name;
+    // A table's name is pointed at, not copied: a fleet's disks decode
+    // millions of parameters, most of them named by a table.
+    const char* table_name = nullptr;
+    std::string made_name;  // of a parameter no table names
+    std::string_view name() const { return table_name ? std::string_view(table_name) : std::string_view(made_name); }
     std::optional<uint64_t> value;
     FieldValues fields;
     std::vector<FieldValues> phys;  // SAS port parameters: one per phy

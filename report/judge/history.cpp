@@ -25,18 +25,24 @@ struct Seen {
 using Key = std::pair<Protocol, std::string>;
 
 // The change of every followed counter that both collections hold.
+// (Made at their size: a fleet keeps two lists of them for every disk.)
 std::vector<Growth> changes(const Seen& newer, const Seen& older) {
+    auto older_of = [&](const CounterValue& n) -> const CounterValue* {
+        if (counter_def(n.id).followed == Followed::No) return nullptr;
+        for (auto& o : older.d->counters)
+            if (o.id == n.id && o.phy == n.phy) return &o;
+        return nullptr;
+    };
     std::vector<Growth> out;
+    out.reserve(static_cast<size_t>(std::count_if(newer.d->counters.begin(), newer.d->counters.end(),
+                                                  [&](const CounterValue& n) { return older_of(n) != nullptr; })));
     const double days = double(newer.c->newest - older.c->newest) / 86400.0;
     for (auto& n : newer.d->counters) {
-        if (counter_def(n.id).followed == Followed::No) continue;
-        for (auto& o : older.d->counters)
-            if (o.id == n.id && o.phy == n.phy) {
-                Growth g{n.id, n.phy, o.value, n.value, days, {}};
-                if (days > 0) g.per_30_days = (double(n.value) - double(o.value)) * 30.0 / days;
-                out.push_back(std::move(g));
-                break;
-            }
+        if (const CounterValue* o = older_of(n)) {
+            Growth g{n.id, n.phy, o->value, n.value, days, {}};
+            if (days > 0) g.per_30_days = (double(n.value) - double(o->value)) * 30.0 / days;
+            out.push_back(std::move(g));
+        }
     }
     return out;
 }
@@ -168,6 +174,7 @@ void disk_histories(const Collection& now, std::map<Key, std::vector<Seen>>& see
         // Seen once, or seen later on another host: no history here.
         if (s.size() < 2 || s[0].c != &now) continue;
         Result& r = out.disks[&d];
+        r.history.reserve(s.size());
         for (auto& x : s) r.history.push_back({x.c->newest, x.c->host, x.d->controller, x.d->device, x.d->counters});
         r.growth = changes(s[0], s[1]);
         drive_state_change(s[0], s[1], r.findings);

@@ -257,7 +257,7 @@ Risk assess_risk(const Signals& now, const Signals* previous, double days) {
     } else {
         r.statement = "The disk's own health says it fails: ";
     }
-    r.statement += r.figure + " (" + r.source + ").";
+    r.statement += std::string(r.figure) + " (" + std::string(r.source) + ").";
     if (c.grew) {
         const SignalDef& g = def(c.grew->signal);
         r.statement += " " + std::string(c.grew->signal == *c.signal ? "It" : signal_text(g, now.protocol)) +

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace rpt {
 
@@ -48,9 +49,10 @@ struct Risk {
     RiskBand band = RiskBand::Unknown;
     std::optional<Signal> signal;  // the strongest signal; none for base and unknown
     std::optional<uint64_t> value;
-    std::string figure;                    // what the source found
+    // The figure and the source are the table's own texts, not copies.
+    std::string_view figure;               // what the source found
     std::optional<unsigned> horizon_days;  // of the figure; none where the source gives none
-    std::string source;                    // the study and its population
+    std::string_view source;               // the study and its population
     std::string statement;                 // all of it in words, for people
     std::optional<RiskGrowth> grew;        // the first count that grew, by the table's order
 };

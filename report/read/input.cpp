@@ -118,6 +118,7 @@ void read_archive(Host& h) {
             const la_int64_t size = archive_entry_size_is_set(e) ? archive_entry_size(e) : 0;
             if (size >= 0 && static_cast<size_t>(size) <= kInMemory) {
                 auto buf = std::make_shared<std::string>();
+                buf->reserve(static_cast<size_t>(size));  // one allocation, not one per doubling
                 char chunk[65536];
                 la_ssize_t n;
                 while ((n = archive_read_data(a.get(), chunk, sizeof chunk)) > 0)

@@ -85,7 +85,7 @@ TEST(Pages, LayoutsAndFaults) {
             continue;
         }
         ASSERT_FALSE(p.params.empty());
-        EXPECT_EQ(p.params.back().name, r.param_name);
+        EXPECT_EQ(p.params.back().name(), r.param_name);
         EXPECT_EQ(p.params.back().value, r.value);
         EXPECT_EQ(p.params.back().control, 0x03);
     }

@@ -106,7 +106,7 @@ Pairs ours(const Page& p) {
         if (p.page == 0x10) out.push_back({"@parameter code", x.code});
         if (p.page == 0x15 && p.subpage == 0 && x.code > 0) out.push_back({"@medium scan parameter #", x.code});
         if (p.page == 0x18) out.push_back({"@relative target port id", x.code});
-        if (x.value) out.push_back({label(x.name), *x.value});
+        if (x.value) out.push_back({label(std::string(x.name())), *x.value});
         if (p.page == 0x0e && x.text.size() == 6) {
             out.push_back({"year", std::stoull(x.text.substr(0, 4))});
             out.push_back({"week", std::stoull(x.text.substr(4, 2))});

@@ -44,7 +44,7 @@ void page(Writer& w, const PageRecord& r) {
     w.key("name").str(r.page.name).key("listed_as").str(r.listed_as).key("bytes").num(uint64_t{r.bytes});
     w.key("trusted").flag(r.trusted).key("parameters").open('[');
     for (auto& x : r.page.params) {
-        w.open('{').key("code").num(unsigned{x.code}).key("name").str(x.name).key("value").opt(x.value);
+        w.open('{').key("code").num(unsigned{x.code}).key("name").str(x.name()).key("value").opt(x.value);
         w.key("raw").str(hex_bytes(x.raw.data(), x.raw.size())).key("control").num(unsigned{x.control});
         if (!x.fields.empty()) fields(w.key("fields"), x.fields);
         if (!x.phys.empty()) {

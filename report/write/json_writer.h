@@ -69,7 +69,7 @@ public:
     Writer& opt(const std::optional<T>& v) {
         return v ? num(static_cast<std::conditional_t<std::is_signed_v<T>, int64_t, uint64_t>>(*v)) : null();
     }
-    Writer& opt_str(const std::string& s) { return s.empty() ? null() : str(s); }
+    Writer& opt_str(std::string_view s) { return s.empty() ? null() : str(s); }
     Writer& opt_flag(const std::optional<bool>& v) { return v ? flag(*v) : null(); }
 
     // The fields of an error-log record's detail, null when it has none.

@@ -110,7 +110,7 @@ std::string page_lines(const PageRecord& r) {
     for (auto& x : r.page.params) {
         // Unused self-test slots (all zero) are left out.
         if (r.page.page == 0x10 && std::all_of(x.raw.begin(), x.raw.end(), [](uint8_t c) { return c == 0; })) continue;
-        out += "  " + hex(x.code, 4) + " " + x.name;
+        out += "  " + hex(x.code, 4) + " " + std::string(x.name());
         if (x.value && x.fields.empty()) out += " = " + std::to_string(*x.value);
         if (!x.text.empty()) out += " = \"" + x.text + "\"";
         if (x.fields.empty() && x.phys.empty() && !x.value && x.text.empty() && !x.raw.empty())
