@@ -290,6 +290,7 @@ TEST(Ata, OneChangeGivesItsFinding) {
     const Disk full = build_disk("h", "MA0000.log", edited(hdd, {put("ATA GPL LOG 11 PAGE 0000", 4, events)}));
     ASSERT_EQ(full.ata->phy_events.size(), 126u);
     EXPECT_EQ(full.ata->phy_events.back().value, 2u);
+    EXPECT_EQ(full.ata->phy_events[5].name, "R_ERR response for device-to-host non-data FIS");  // 006h
 
     // The JSON of the worn drive: identity as IDENTIFY gives it, and the
     // attribute without a threshold entry, the packed raw value and the

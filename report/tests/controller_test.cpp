@@ -72,6 +72,8 @@ TEST(ControllerLogs, EachReaderReadsItsFields) {
          }},
         {"a rebuild at its end", "Controller_0_pdlist.log", replaced(kDriveList, "Completed 45%", "Completed 100%"),
          [](const auto& cs) { EXPECT_EQ(cs[0].physical_drives.at(1).progress, 100u); }},
+        {"... past it: no progress", "Controller_0_pdlist.log", replaced(kDriveList, "Completed 45%", "Completed 101%"),
+         [](const auto& cs) { EXPECT_FALSE(cs[0].physical_drives.at(1).progress); }},
         {"the virtual drive log gives level, state, cache policies and bad blocks", "Controller_0_ldinfo.log",
          kVirtualDrives,
          [](const auto& cs) {

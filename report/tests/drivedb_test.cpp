@@ -108,6 +108,7 @@ TEST(DriveDb, AFaultyFileSaysWhereAndTheBuiltInDefaultsApply) {
         {"a word outside the strings", ok + "\njunk", "t:2: unexpected character 'j'"},
         {"a byte outside ASCII", ok + "\xff", "t:1: unexpected byte 0xff"},
         {"a string not closed", "{\"DEFAULT\", \"-\n\"", "t:1: string not closed"},
+        {"... at the end of the file", "{\"DEFAULT\", \"-", "t:1: string not closed"},
         {"a comment not closed", ok + ",\n/* ...", "t:2: comment not closed"},
         {"four strings", "{\"a\", \"b\", \"c\", \"d\"}", "t:1: the entry has 4 strings, not 5"},
         {"six strings", "{\"a\", \"b\", \"c\", \"d\", \"e\",\n\"f\"}", "t:2: the entry has 6 strings, not 5"},
