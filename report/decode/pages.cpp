@@ -246,7 +246,7 @@ void decode_param(const ParamDef* def, Param& p, Findings& findings) {
                 findings.push_back(finding(Rule::ParamLength, b));
                 break;
             }
-            p.phys.push_back(read_fields(kPhy, std::span(p.raw).subspan(off, len)));
+            p.phys.push_back(read_fields(kPhy, std::span<const uint8_t>(p.raw).subspan(off, len)));
             off += len;
         }
         break;
@@ -312,6 +312,13 @@ std::string page_name(uint8_t page, uint8_t subpage) {
     return subpage ? name + ", subpage " + hex(subpage) : name;
 }
 
+void name_page(Page& p) {
+    if (auto* d = find_page(p.page, p.subpage))
+        p.table_name = d->name;
+    else
+        p.made_name = page_name(p.page, p.subpage);
+}
+
 namespace {
 
 // A list of supported pages: page codes, or page and subpage pairs when the
@@ -349,7 +356,7 @@ Page decode_page(std::span<const uint8_t> bytes) {
     const PageDef* def = find_page(out.page, out.subpage == 0xff ? 0 : out.subpage);
     if (out.subpage == 0xff) def = find_page(0, 0xff);  // any page's list of subpages
     out.known = def != nullptr;
-    out.name = page_name(out.page, out.subpage);
+    name_page(out);
     size_t end = (size_t{bytes[2]} << 8 | bytes[3]) + 4;
     if (end > bytes.size()) end = bytes.size();
 

@@ -3,7 +3,10 @@
 // the table does not know are listed with their code, control bits and raw
 // bytes.
 #pragma once
+#include <algorithm>
+#include <array>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <span>
 #include <string>
@@ -73,6 +76,40 @@ struct FieldValue {
 };
 using FieldValues = std::vector<FieldValue>;
 
+// A parameter's data bytes. Most are a counter's few bytes, kept in place
+// (a fleet's disks decode millions of parameters); longer ones go to the
+// heap.
+class ParamBytes {
+public:
+    ParamBytes() = default;
+    template <class It>
+    void assign(It first, It last) {
+        size_ = static_cast<size_t>(std::distance(first, last));
+        if (size_ <= kInPlace) {
+            std::copy(first, last, in_place_.begin());
+            heap_.clear();
+        } else {
+            heap_.assign(first, last);
+        }
+    }
+    const uint8_t* data() const { return size_ <= kInPlace ? in_place_.data() : heap_.data(); }
+    size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    const uint8_t* begin() const { return data(); }
+    const uint8_t* end() const { return data() + size_; }
+    uint8_t operator[](size_t i) const { return data()[i]; }
+    operator std::span<const uint8_t>() const { return {data(), size_}; }
+    friend bool operator==(const ParamBytes& a, const std::vector<uint8_t>& b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end());
+    }
+
+private:
+    static constexpr size_t kInPlace = 16;
+    std::array<uint8_t, kInPlace> in_place_{};
+    std::vector<uint8_t> heap_;
+    size_t size_ = 0;
+};
+
 struct Param {
     uint16_t code = 0;
     uint8_t control = 0;
@@ -85,12 +122,14 @@ struct Param {
     FieldValues fields;
     std::vector<FieldValues> phys;  // SAS port parameters: one per phy
     std::string text;               // ASCII parameters
-    std::vector<uint8_t> raw;       // the parameter's data bytes
+    ParamBytes raw;                 // the parameter's data bytes
 };
 
 struct Page {
     uint8_t page = 0, subpage = 0;
-    std::string name;
+    const char* table_name = nullptr;  // as a parameter's
+    std::string made_name;
+    std::string_view name() const { return table_name ? std::string_view(table_name) : std::string_view(made_name); }
     bool known = false;
     std::vector<Param> params;
     Findings findings;  // structure problems inside the page
@@ -106,6 +145,7 @@ enum class ByteOrder : uint8_t { Big, Little };
 FieldValues read_fields(std::span<const Field> fields, std::span<const uint8_t> data, ByteOrder order = ByteOrder::Big);
 const PageDef* find_page(uint8_t page, uint8_t subpage);
 std::string page_name(uint8_t page, uint8_t subpage);
+void name_page(Page& p);  // by page_name, pointing at the table's name where it has one
 
 // A field's value as people read it (see Format); "" for a value that means
 // none (an LBA of all ones, a temperature not available).

@@ -16,7 +16,7 @@ PageRecord page_record(const Block& b, Findings& findings) {
     if (b.bytes.empty()) {
         r.page.page = b.page & 0x3f;
         r.page.subpage = b.subpage;
-        r.page.name = page_name(r.page.page, r.page.subpage);
+        name_page(r.page);
     } else {
         r.page = decode_page(b.bytes);
     }

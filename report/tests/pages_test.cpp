@@ -76,7 +76,7 @@ TEST(Pages, LayoutsAndFaults) {
     for (auto& r : rows) {
         SCOPED_TRACE(r.name);
         Page p = decode_page(r.bytes);
-        EXPECT_EQ(p.name, r.page_name);
+        EXPECT_EQ(p.name(), r.page_name);
         std::vector<std::string> codes;
         for (auto& f : p.findings) codes.push_back(f.code());
         EXPECT_EQ(codes, r.findings);

@@ -41,7 +41,7 @@ void fields(Writer& w, const FieldValues& fv) {
 
 void page(Writer& w, const PageRecord& r) {
     w.open('{').key("page").num(unsigned{r.page.page}).key("subpage").num(unsigned{r.page.subpage});
-    w.key("name").str(r.page.name).key("listed_as").str(r.listed_as).key("bytes").num(uint64_t{r.bytes});
+    w.key("name").str(r.page.name()).key("listed_as").str(r.listed_as).key("bytes").num(uint64_t{r.bytes});
     w.key("trusted").flag(r.trusted).key("parameters").open('[');
     for (auto& x : r.page.params) {
         w.open('{').key("code").num(unsigned{x.code}).key("name").str(x.name()).key("value").opt(x.value);

@@ -105,7 +105,7 @@ std::string ata_lines(const Disk& d, const AtaInfo& a) {
 }
 
 std::string page_lines(const PageRecord& r) {
-    std::string out = "\nPage " + page_ref(r.page.page, r.page.subpage) + " " + r.page.name +
+    std::string out = "\nPage " + page_ref(r.page.page, r.page.subpage) + " " + std::string(r.page.name()) +
                       (r.trusted ? "" : " (not trusted)") + "\n";
     for (auto& x : r.page.params) {
         // Unused self-test slots (all zero) are left out.
