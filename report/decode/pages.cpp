@@ -314,9 +314,9 @@ std::string page_name(uint8_t page, uint8_t subpage) {
 
 void name_page(Page& p) {
     if (auto* d = find_page(p.page, p.subpage))
-        p.table_name = d->name;
+        p.named.table = d->name;
     else
-        p.made_name = page_name(p.page, p.subpage);
+        p.named.made = page_name(p.page, p.subpage);
 }
 
 namespace {
@@ -328,7 +328,7 @@ void list_pages(Page& out, std::span<const uint8_t> bytes) {
     for (size_t i = 4; i + step <= bytes.size(); i += step) {
         Param p;
         p.code = step == 2 ? static_cast<uint16_t>(bytes[i] << 8 | bytes[i + 1]) : bytes[i];
-        p.made_name = page_name(bytes[i] & 0x3f, step == 2 ? bytes[i + 1] : 0);
+        p.named.made = page_name(bytes[i] & 0x3f, step == 2 ? bytes[i + 1] : 0);
         p.raw.assign(bytes.begin() + static_cast<std::ptrdiff_t>(i),
                      bytes.begin() + static_cast<std::ptrdiff_t>(i + step));
         out.params.push_back(std::move(p));
@@ -388,11 +388,11 @@ Page decode_page(std::span<const uint8_t> bytes) {
                      bytes.begin() + static_cast<std::ptrdiff_t>(data + len));
         const ParamDef* pd = find_param(def, p.code);
         if (pd) {
-            p.table_name = pd->name;
+            p.named.table = pd->name;
             // A cut parameter is listed raw: its value is not to be trusted.
             if (!truncated) decode_param(pd, p, out.findings);
         } else {
-            p.made_name = "Parameter " + hex(p.code, 4);
+            p.named.made = "Parameter " + hex(p.code, 4);
         }
         out.params.push_back(std::move(p));
         off = data + len;

@@ -76,6 +76,15 @@ struct FieldValue {
 };
 using FieldValues = std::vector<FieldValue>;
 
+// The name of a page or a parameter: a table's is pointed at, not copied
+// (a fleet's disks decode millions of them, most named by a table); one
+// made for what no table names is owned.
+struct TableName {
+    const char* table = nullptr;
+    std::string made;
+    std::string_view text() const { return table ? std::string_view(table) : std::string_view(made); }
+};
+
 // A parameter's data bytes. Most are a counter's few bytes, kept in place
 // (a fleet's disks decode millions of parameters); longer ones go to the
 // heap.
@@ -99,9 +108,6 @@ public:
     const uint8_t* end() const { return data() + size_; }
     uint8_t operator[](size_t i) const { return data()[i]; }
     operator std::span<const uint8_t>() const { return {data(), size_}; }
-    friend bool operator==(const ParamBytes& a, const std::vector<uint8_t>& b) {
-        return std::equal(a.begin(), a.end(), b.begin(), b.end());
-    }
 
 private:
     static constexpr size_t kInPlace = 16;
@@ -113,11 +119,8 @@ private:
 struct Param {
     uint16_t code = 0;
     uint8_t control = 0;
-    // A table's name is pointed at, not copied: a fleet's disks decode
-    // millions of parameters, most of them named by a table.
-    const char* table_name = nullptr;
-    std::string made_name;  // of a parameter no table names
-    std::string_view name() const { return table_name ? std::string_view(table_name) : std::string_view(made_name); }
+    TableName named;
+    std::string_view name() const { return named.text(); }
     std::optional<uint64_t> value;
     FieldValues fields;
     std::vector<FieldValues> phys;  // SAS port parameters: one per phy
@@ -127,9 +130,8 @@ struct Param {
 
 struct Page {
     uint8_t page = 0, subpage = 0;
-    const char* table_name = nullptr;  // as a parameter's
-    std::string made_name;
-    std::string_view name() const { return table_name ? std::string_view(table_name) : std::string_view(made_name); }
+    TableName named;
+    std::string_view name() const { return named.text(); }
     bool known = false;
     std::vector<Param> params;
     Findings findings;  // structure problems inside the page

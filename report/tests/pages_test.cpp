@@ -33,7 +33,7 @@ TEST(Pages, CountersOfEveryWidth) {
         Page p = decode_page(page(0x06, {param(0, r.data)}));
         ASSERT_EQ(p.params.size(), 1u);
         EXPECT_EQ(p.params[0].value, r.value);
-        EXPECT_EQ(p.params[0].raw, test::unhex(r.data));
+        EXPECT_EQ(std::vector<uint8_t>(p.params[0].raw.begin(), p.params[0].raw.end()), test::unhex(r.data));
         EXPECT_EQ(p.findings.size(), r.value ? 0u : 1u);
     }
 }
