@@ -1,6 +1,8 @@
 // The controller log readers on what they cannot read (with the file and
 // line they say it of), on file names, RAID levels and the sense data of
 // events.
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "controller_read.h"
@@ -40,6 +42,8 @@ TEST(ControllerLogs, SayWhatTheyCannotReadWithFileAndLine) {
          replaced(kDriveList, "Slot Number: 4", "Slot\rNumber: 4"), "not-text@5"},
         {"... nor a control character at the end of a long line", "Controller_0_pdlist.log",
          replaced(kDriveList, "alert : Yes", "alert : Yes\x1b"), "not-text@28"},
+        {"... nor one in the file's last bytes", "Controller_0_pdlist.log", kDriveList + "Slot\x01",
+         "not-text@" + std::to_string(std::count(kDriveList.begin(), kDriveList.end(), '\n') + 1)},
         {"binary data in the middle is not text", "Controller_0_ldinfo.log",
          replaced(kVirtualDrives, "Span Depth          : 3", std::string("\x01\x02\xff\x00\x7f", 5)), "not-text@26"},
         {"the CLI's own failure is its exit code", "Controller_0_ldinfo.log",
@@ -121,6 +125,7 @@ TEST(ControllerLogs, SenseEventsDecodeTheCommandsBlockAddress) {
         {"28 00 0a 1b 2c 30", "Read(10)", 0x0a1b2c30},                  // cut right after the address
         {"28 00 0a 1b", "Read(10)", std::nullopt},                      // cut short: no address
         {"28 00 0a 1b 2c 30 00 00 08 00", "Read(10)", 0x0a1b2c30, ""},  // the command without its sense
+        {"z8 00 0a 1b 2c 30 00 00 08 00", nullptr, std::nullopt, ""},   // not hex: no command
         {"", nullptr, std::nullopt, ""},                                // neither
     };
     for (const auto& row : rows) {

@@ -70,6 +70,7 @@ TEST(Pages, LayoutsAndFaults) {
          "Parameter 8001",
          std::nullopt,
          {}},
+        {"an event at code 0", page(0x07, {param(0, "0102")}), "Last n error events", "Event", std::nullopt, {}},
         {"vendor page", page(0x37, {param(0, "01")}), "Vendor specific page 37", "Parameter 0000", std::nullopt, {}},
         {"header cut", page(0x06, {test::unhex("000003")}), "Non-medium error", "", std::nullopt, {"param-length"}},
     };

@@ -84,6 +84,8 @@ TEST(Program, StatusesAndFlags) {
         "H00T00 Command error ,  34 40 51 04 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00\r\n";
     const std::string sata =
         rpt::test::slurp(std::string(LOGPAGES_DIR) + "/sata_hdd.log") + "<ATA GPL LOG 11 PAGE 0001>\r\n";
+    const std::string sata_smart =
+        rpt::test::slurp(std::string(LOGPAGES_DIR) + "/sata_hdd.log") + "<ATA SMART LOG 06>\r\n";
     // The fleet role's record: the run started 3 s before the files' time.
     auto run_json = [](const std::string& red) {
         return "{\"arguments\": [\"-e\"], \"end\": \"2023-11-14T22:13:21+00:00\", \"exit_status\": 0, "
@@ -194,6 +196,11 @@ TEST(Program, StatusesAndFlags) {
          "page-unread"},
         {"a listed SATA log the drive aborts",
          {{"logdperr.txt", aborted, 0}, {"MA0000.log", sata, 0}},
+         0,
+         "MA0000.log",
+         "command-rejected"},
+        {"a listed SMART log the drive aborts",
+         {{"logdperr.txt", aborted, 0}, {"MA0000.log", sata_smart, 0}},
          0,
          "MA0000.log",
          "command-rejected"},
