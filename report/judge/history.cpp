@@ -175,10 +175,12 @@ void disk_histories(const Collection& now, std::map<Key, std::vector<Seen>>& see
         if (s.size() < 2 || s[0].c != &now) continue;
         Result& r = out.disks[&d];
         r.history.reserve(s.size());
-        for (auto& x : s) r.history.push_back({x.c->newest, x.c->host, x.d->controller, x.d->device, x.d->counters});
+        for (auto& x : s)
+            r.history.push_back({x.c->newest, x.c->host, x.d->controller, x.d->device,
+                                 x.d == &d ? std::vector<CounterValue>() : x.d->counters, x.d == &d});
         r.growth = changes(s[0], s[1]);
         drive_state_change(s[0], s[1], r.findings);
-        r.growth_all = changes(s[0], s.back());
+        if (s.size() > 2) r.growth_all = changes(s[0], s.back());
     }
 }
 

@@ -48,12 +48,15 @@ struct SelfTest {
     std::optional<uint8_t> sense_key, asc, ascq;
 };
 
-// One collection of a disk, as its history lists it.
+// One collection of a disk, as its history lists it. The newest entry's
+// counters are usually the disk's own, not kept twice (Disk::counters_at);
+// not where a serial listed twice in the collection gave another disk's.
 struct HistoryEntry {
     time_t collected = 0;
     std::string host;
     std::optional<unsigned> controller, device;
     std::vector<CounterValue> counters;
+    bool own = false;  // the counters are the disk's own: `counters` empty
 };
 
 // The change of one counter between two collections of a disk; `to` may be
@@ -98,7 +101,9 @@ struct Disk {
     std::vector<SectionBlock> sections;
     // For a disk found in more than one collection (history.h): those
     // collections, newest first; every counter's change between the two
-    // newest (`growth`) and from the oldest to the newest (`growth_all`).
+    // newest (`growth`) and from the oldest to the newest (growth_since_first;
+    // `growth_all` is kept only where the oldest is not the second newest:
+    // a fleet collected twice would hold every list twice).
     std::vector<HistoryEntry> history;
     std::vector<Growth> growth, growth_all;
     // Where a controller's drive list names the disk (joined by target,
@@ -108,6 +113,10 @@ struct Disk {
     bool logged = true;
 
     std::optional<uint64_t> counter(Counter c) const;  // of the disk as a whole, not of a phy
+    const std::vector<Growth>& growth_since_first() const { return history.size() > 2 ? growth_all : growth; }
+    const std::vector<CounterValue>& counters_at(size_t i) const {
+        return history[i].own ? counters : history[i].counters;
+    }
 };
 
 // Where a disk is: "controller 0 device 3", kMissingText for a number not

@@ -305,7 +305,7 @@ Risk disk_risk(const Disk& d) {
     const Signals now = risk_signals(d);
     // The history is newest first: the collection judged, then the one before.
     if (d.history.size() < 2) return assess_risk(now);
-    const Signals before = counter_signals(d.protocol, d.history[1].counters);
+    const Signals before = counter_signals(d.protocol, d.counters_at(1));
     return assess_risk(now, &before, double(d.history[0].collected - d.history[1].collected) / 86400.0);
 }
 

@@ -169,7 +169,7 @@ TEST(History, AcrossCollections) {
                 EXPECT_GE(d->history[i - 1].collected, d->history[i].collected);
             EXPECT_EQ(change(d->growth), r.growth);
             for (auto& g : d->growth) EXPECT_EQ(g.per_30_days.has_value(), g.days > 0) << g.key();
-            EXPECT_EQ(change(d->growth_all), r.all);
+            EXPECT_EQ(change(d->growth_since_first()), r.all);
             for (auto& f : d->findings)
                 if (const std::string code = f.code(); code.starts_with("counter-") || code.starts_with("disk-"))
                     codes.push_back(code);

@@ -315,16 +315,16 @@ std::string error_chart(const std::vector<DiskRef>& disks) {
 // on the left, each point at the collection's time.
 std::string growth_lines(const Disk& d) {
     std::string out;
-    for (const Growth& g : d.growth_all) {
+    for (const Growth& g : d.growth_since_first()) {
         if (g.to <= g.from || d.history.size() < 2) continue;
         const double t0 = double(d.history.back().collected),
                      span = std::max(1.0, double(d.history.front().collected) - t0);
         const double lo = double(g.from < g.to ? g.from : g.to), range = std::max(1.0, double(g.to) - lo);
         std::string points;
-        for (auto h = d.history.rbegin(); h != d.history.rend(); ++h)
-            for (const CounterValue& c : h->counters)
+        for (size_t i = d.history.size(); i-- > 0;)
+            for (const CounterValue& c : d.counters_at(i))
                 if (c.id == g.counter && c.phy == g.phy)
-                    points += fmt(4 + 152 * (double(h->collected) - t0) / span) + "," +
+                    points += fmt(4 + 152 * (double(d.history[i].collected) - t0) / span) + "," +
                               fmt(36 - 32 * std::clamp((double(c.value) - lo) / range, 0.0, 1.0)) + " ";
         out +=
             "<figure><svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 160 40\" role=\"img\"><polyline "

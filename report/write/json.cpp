@@ -135,15 +135,18 @@ void findings(Writer& w, const Findings& fs) {
 // of every counter between the two newest collections and across all.
 void history(Writer& w, const Disk& d) {
     w.key("history").open('[');
-    for (auto& h : d.history) {
+    for (size_t i = 0; i < d.history.size(); ++i) {
+        const HistoryEntry& h = d.history[i];
         w.open('{').key("collected").str(iso_time(h.collected)).key("host").str(h.host);
         w.key("controller").opt(h.controller).key("device").opt(h.device).key("counters").open('{');
-        for (auto& c : h.counters) w.key(counter_key(c.id, c.phy)).num(c.value);
+        for (auto& c : d.counters_at(i)) w.key(counter_key(c.id, c.phy)).num(c.value);
         w.close('}').close('}');
     }
     w.close(']');
-    for (auto* list : {&d.growth, &d.growth_all}) {
-        w.key(list == &d.growth ? "growth" : "growth_all").open('{');
+    const std::pair<const char*, const std::vector<Growth>*> lists[] = {{"growth", &d.growth},
+                                                                        {"growth_all", &d.growth_since_first()}};
+    for (auto [name, list] : lists) {
+        w.key(name).open('{');
         for (auto& g : *list) {
             w.key(g.key()).open('{').key("from").num(g.from).key("to").num(g.to).key("days").real(g.days);
             w.key("per_30_days");
