@@ -58,6 +58,12 @@ TEST(Json, StringsAreEscaped) {
         {"the lowest control character", "\x01", R"("\u0001")"},
         {"the highest control character", "\x1f", R"("\u001f")"},
         {"a byte that is no UTF-8", "\xff", R"("\ufffd")"},
+        {"plain runs between escapes",
+         "ab\"cd\x01"
+         "ef\\",
+         R"("ab\"cd\u0001ef\\")"},
+        {"DEL and UTF-8 kept as they are", "x\x7f\xc3\xa9y", "\"x\x7f\xc3\xa9y\""},
+        {"a sequence cut at the end", "ok\xc3", R"("ok\ufffd")"},
     };
     for (auto& r : rows) {
         SCOPED_TRACE(r.name);

@@ -1,6 +1,7 @@
 // The JSON writer of the report's documents: written as they are made,
 // with two-blank indentation.
 #pragma once
+#include <charconv>
 #include <cstdio>
 #include <ctime>
 #include <optional>
@@ -54,8 +55,8 @@ public:
         string(s);
         return *this;
     }
-    Writer& num(uint64_t v) { return token(std::to_string(v)); }
-    Writer& num(int64_t v) { return token(std::to_string(v)); }
+    Writer& num(uint64_t v) { return integer(v); }
+    Writer& num(int64_t v) { return integer(v); }
     Writer& num(unsigned v) { return num(uint64_t{v}); }
     Writer& real(double v) { return token(short_number(v)); }
     Writer& fraction(double v) {  // a share of 0-1, to six significant digits
@@ -87,6 +88,11 @@ public:
     }
 
 private:
+    template <class T>
+    Writer& integer(T v) {
+        char b[24];
+        return token(std::string_view(b, static_cast<size_t>(std::to_chars(b, b + sizeof b, v).ptr - b)));
+    }
     Writer& token(std::string_view t) {
         item();
         out_ += t;
@@ -112,6 +118,16 @@ private:
         static const char digits[] = "0123456789abcdef";
         out_ += '"';
         for (size_t i = 0; i < s.size();) {
+            // Printable ASCII but the quote and the backslash, nearly all of
+            // a document, goes out a run at a time.
+            size_t plain = i;
+            while (plain < s.size() && s[plain] >= 0x20 && s[plain] < 0x7f && s[plain] != '"' && s[plain] != '\\')
+                ++plain;
+            if (plain > i) {
+                out_.append(s.data() + i, plain - i);
+                i = plain;
+                continue;
+            }
             const unsigned char c = static_cast<unsigned char>(s[i]);
             const size_t n = utf8_length(s, i);
             if (n == 0) {
