@@ -81,6 +81,10 @@ TEST(DriveLog, FaultsBecomeFindings) {
          whole},
         {"grown defects, a byte short", replace(kValid, " 00 0b 00 08\r\n", " 00 0b 00\r\n"), {"block-length"}, whole},
         {"torn last line", kValid.substr(0, kValid.size() - 2), {"torn-line"}, whole},
+        {"a section's last line with junk for its line end, at the file's end: not jumped",
+         kValid.substr(0, kValid.size() - 2) + "zz",
+         {"torn-line", "junk-line", "section-cut"},
+         {3, 5000, 32, 32}},
         {"cut inside a section", kValid.substr(0, kValid.size() - 55), {"torn-line", "section-cut"}, {3, 5000, 32, 18}},
         {"section cut, next block follows",
          replace(kValid, test::dump(section(2, 5000)), test::dump(section(2, 5000)).substr(0, 4000)),
@@ -158,6 +162,7 @@ TEST(DriveLog, AtaBlocksAndTheirFaults) {
          replace(kAta, "<ATA SMART READ THRESHOLDS>\r\n" + kSector, "<ATA SMART READ THRESHOLDS>\r\n"),
          {}},
         {"a tag of no known form", replace(kAta, "<ATA SMART LOG 00>", "<ATA SMART LOG 0>"), {"junk-line"}},
+        {"status of no known word", replace(kAta, "passed (4f c2)", "failing (4f c2)"), {"block-text"}},
     };
     for (auto& row : rows) {
         SCOPED_TRACE(row.name);

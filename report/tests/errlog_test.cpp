@@ -66,6 +66,8 @@ TEST(ErrorLog, EveryRecordRecognised) {
          "\"Section04\""},
         {" Length Capped(H00T02 Page30: 65536 bytes needed, 65532 asked)\n", "length_capped", "MA0002.log", "needed",
          "65536", "INFO collection errlog-length_capped"},
+        {" Length Capped(H00T02 Page30: 65536 bytes needed, 65532 asked)\n", "length_capped", "MA0002.log", "what",
+         "\"Page30\""},
         {" Empty Log(/o_tmp/TMP/KESTRA/Controller_0_ldinfo.log)\n", "empty_log", "", "", ""},
         {" Space Reserve(/o_tmp/TMP/KESTRA/MA0003.log: 50000000 bytes needed, 1000 free, 1048576 kept)\n",
          "space_reserve", "MA0003.log", "free", "1000"},

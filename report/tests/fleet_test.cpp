@@ -113,9 +113,11 @@ TEST(Fleet, TurnoverBetweenCollections) {
         EXPECT_NEAR(years, r.drive_years, 1e-9) << r.name;
         EXPECT_EQ(replaced, r.replacements) << r.name;
         std::string failed;
-        for (const DiskDay& d : disk_days(inputs, t))
+        for (const DiskDay& d : disk_days(inputs, t)) {
+            EXPECT_FALSE(d.serial.empty()) << r.name;  // a drive without one has no row
             if (d.failure)
                 failed += (failed.empty() ? "" : ";") + d.serial + "@" + std::to_string((d.date - kDayZero) / 86400);
+        }
         EXPECT_EQ(failed, r.failed) << r.name;
     }
 }

@@ -71,6 +71,7 @@ TEST(Program, StatusesAndFlags) {
         std::vector<std::tuple<std::string, std::string, time_t>> files;  // name, text, age in seconds
         int status;
         std::string file, code;  // a finding expected on that disk (or "" for the host)
+        std::string text = "";   // a part of its text, where it says why
     };
     const std::string ok = disk("S1", "24"), hot = disk("S2", "44");
     const std::string hw_error =
@@ -130,12 +131,14 @@ TEST(Program, StatusesAndFlags) {
          {{"logdperr.txt", "", 0}, {"MA0000.log", ok, 0}, {"run.json", run_json("") + std::string(1 << 20, ' '), 0}},
          0,
          "",
-         "run-record-unreadable"},
+         "run-record-unreadable",
+         "larger than 1 MiB"},
         {"run.json that is not the role's",
          {{"logdperr.txt", "", 0}, {"MA0000.log", ok, 0}, {"run.json", "[1, 2", 0}},
          0,
          "",
-         "run-record-unreadable"},
+         "run-record-unreadable",
+         "not a JSON object"},
         {"bytes that are not text",
          {{"logdperr.txt", "\xff\xfe\n", 0}, {"MA0000.log", disk("S\xff\xc3", "24"), 0}},
          0,
@@ -241,7 +244,8 @@ TEST(Program, StatusesAndFlags) {
                         EXPECT_TRUE(f.contains(k)) << k;
                 }
         if (r.file.empty())
-            for (auto& f : j["hosts"][0]["findings"]) found |= f["code"] == r.code;
+            for (auto& f : j["hosts"][0]["findings"])
+                found |= f["code"] == r.code && f["text"].get<std::string>().find(r.text) != std::string::npos;
         EXPECT_TRUE(found) << res.out;
     }
 }
